@@ -1,0 +1,21 @@
+// The random generator: ISAAC over 256 words, run one whole batch per draw.
+#pragma once
+
+#include <cstdint>
+
+struct __RandContext {
+    uint32_t randcnt;
+    uint32_t randrsl[256];
+    uint32_t randmem[256];
+    uint32_t randa, randb, randc;
+};
+extern __RandContext __g_ctx;
+
+// Seeds the generator; the outcome depends on the seed alone at program start.
+void KWsrand(uint32_t seed);
+// Runs one generation step and returns the first word of the fresh batch.
+uint32_t KWrand();
+
+// A random whole number from 0 to n inclusive (n truncated). For a negative n the
+// result lies between n and 0 inclusive: RND(-n) with the sign turned.
+double RND(double n);

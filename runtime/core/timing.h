@@ -1,0 +1,16 @@
+// The millisecond clock and the frame timers.
+#pragma once
+
+extern double __g_FirstTime;  // clock at the end of start-up
+extern double __g_ThisTime;   // clock at the latest SHOWSCREEN
+extern double __g_LastTime;   // clock at the SHOWSCREEN before that
+
+// Milliseconds from the high-resolution counter.
+double __ClockMs();
+
+// Milliseconds since the SHOWSCREEN before the latest one; at least 1.
+double GETTIMER();
+// Milliseconds since program start.
+double GETTIMERALL();
+// Frame period of the limiter: 1000 / n ms, or 2 ms for n <= 0.
+double LIMITFPS(double n);

@@ -1,0 +1,54 @@
+// Frame presentation and the screen commands.
+#include "core/automation.h"
+#include "core/lifecycle.h"
+#include "core/numbers.h"
+#include "core/services.h"
+#include "core/timing.h"
+#include "gfx2d/prism.h"
+#include "input/dxinput.h"
+
+namespace {
+constexpr int kKeyEscape = 1;
+constexpr int kKeyLeftAlt = 56;
+constexpr int kKeyF4 = 62;
+}  // namespace
+
+double SHOWSCREEN() {
+    __g_LastTime = __g_ThisTime;
+    __g_ThisTime = __ClockMs();
+    if (pDXin) {
+        pDXin->GetKeyboardStatus();
+        if (pDXin->KeyDown(kKeyEscape) || (pDXin->KeyDown(kKeyLeftAlt) && pDXin->KeyDown(kKeyF4))) {
+            __g_error = 0;
+            __EndProgram();
+        }
+    }
+    if (!pPrsm) return 0;
+    pPrsm->FlipScreens();
+    __FramePresented();
+
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+    pPrsm->currentAlpha = 1.0f;
+    pPrsm->Make2DViewport(0, 0, 0, 0);
+    pPrsm->mipmapped = 0;
+    return 0;
+}
+
+double BLACKSCREEN() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    return 0;
+}
+
+double GETSCREENSIZE(double& w, double& h) {
+    w = DQ_RESX;
+    h = DQ_RESY;
+    return 0;
+}
+
+double VIEWPORT(double x, double y, double w, double h) {
+    if (pPrsm)
+        pPrsm->Make2DViewport(static_cast<short>(__TruncInt(x)), static_cast<short>(__TruncInt(y)),
+                              static_cast<short>(__TruncInt(w)), static_cast<short>(__TruncInt(h)));
+    return 0;
+}

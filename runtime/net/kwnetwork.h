@@ -1,0 +1,8 @@
+// The network session object.
+#pragma once
+
+class KWNetwork {
+public:
+    KWNetwork() = default;
+    virtual ~KWNetwork() = default;
+};

@@ -1,0 +1,248 @@
+// Window, OpenGL context, display modes, events, clock and system paths over SDL.
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace plat {
+namespace {
+
+SDL_Window* g_window = nullptr;
+SDL_GLContext g_context = nullptr;
+EventSink* g_sink = nullptr;
+bool g_started = false;
+bool g_fullscreen = false;
+
+}  // namespace
+
+bool Startup() {
+    if (g_started) return true;
+    // The runtime reads relative mouse motion and its own key numbering; keep SDL from
+    // turning the screen saver back on behind our back.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "Tolvane: cannot open the video system: %s\n", SDL_GetError());
+        return false;
+    }
+    g_started = true;
+    return true;
+}
+
+void Shutdown() {
+    DestroyGLContext();
+    DestroyProgramWindow();
+    if (g_started) SDL_Quit();
+    g_started = false;
+}
+
+bool CreateProgramWindow(const char* name, int x, int y, int width, int height) {
+    if (!g_started || g_window) return g_window != nullptr;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    if (width < 1) width = 1;
+    if (height < 1) height = 1;
+    g_window = SDL_CreateWindow(name, x, y, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!g_window) {
+        // Some drivers refuse an alpha channel; the runtime never reads destination alpha.
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+        g_window = SDL_CreateWindow(name, x, y, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    }
+    if (!g_window) {
+        std::fprintf(stderr, "Tolvane: cannot create the window: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+bool HasWindow() { return g_window != nullptr; }
+
+void SetWindowTitle(const char* title) {
+    if (g_window) SDL_SetWindowTitle(g_window, title ? title : "");
+}
+void ShowWindow() {
+    if (g_window) SDL_ShowWindow(g_window);
+}
+void HideWindow() {
+    if (g_window) SDL_HideWindow(g_window);
+}
+void RaiseWindow() {
+    if (g_window) SDL_RaiseWindow(g_window);
+}
+void SetWindowPosition(int x, int y) {
+    if (g_window) SDL_SetWindowPosition(g_window, x, y);
+}
+void SetWindowSize(int width, int height) {
+    if (g_window && width > 0 && height > 0) SDL_SetWindowSize(g_window, width, height);
+}
+
+void DestroyProgramWindow() {
+    if (g_window) SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+    g_fullscreen = false;
+}
+
+bool CreateGLContext() {
+    if (!g_window) return false;
+    if (g_context) return true;
+    g_context = SDL_GL_CreateContext(g_window);
+    if (!g_context) {
+        std::fprintf(stderr, "Tolvane: cannot create the OpenGL context: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_GL_MakeCurrent(g_window, g_context);
+    SDL_GL_SetSwapInterval(0);  // the runtime paces frames itself
+    return true;
+}
+
+void DestroyGLContext() {
+    if (g_context) {
+        SDL_GL_MakeCurrent(g_window, nullptr);
+        SDL_GL_DeleteContext(g_context);
+    }
+    g_context = nullptr;
+}
+
+void* GLProcAddress(const char* name) { return g_started ? SDL_GL_GetProcAddress(name) : nullptr; }
+
+void SwapWindow() {
+    if (g_window && g_context) SDL_GL_SwapWindow(g_window);
+}
+
+int DesktopBitsPerPixel() {
+    SDL_DisplayMode mode;
+    if (g_started && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        int bits = SDL_BITSPERPIXEL(mode.format);
+        if (bits == 24 && SDL_BYTESPERPIXEL(mode.format) == 4) bits = 32;
+        if (bits > 0) return bits;
+    }
+    return 32;
+}
+
+bool SetFullscreenMode(int width, int height, int bits) {
+    if (!g_window) return false;
+    SDL_DisplayMode want{};
+    want.w = width;
+    want.h = height;
+    SDL_DisplayMode found;
+    if (!SDL_GetClosestDisplayMode(0, &want, &found) || found.w != width || found.h != height) return false;
+    if (bits != 0 && static_cast<int>(SDL_BITSPERPIXEL(found.format)) != bits) {
+        // Look for the same size in the asked depth; the caller retries without one.
+        bool matched = false;
+        for (int i = 0, n = SDL_GetNumDisplayModes(0); i < n; ++i) {
+            SDL_DisplayMode m;
+            if (SDL_GetDisplayMode(0, i, &m) == 0 && m.w == width && m.h == height &&
+                static_cast<int>(SDL_BITSPERPIXEL(m.format)) == bits) {
+                found = m;
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) return false;
+    }
+    if (SDL_SetWindowDisplayMode(g_window, &found) != 0) return false;
+    if (SDL_SetWindowFullscreen(g_window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+    g_fullscreen = true;
+    return true;
+}
+
+void LeaveFullscreenMode() {
+    if (g_window && g_fullscreen) SDL_SetWindowFullscreen(g_window, 0);
+    g_fullscreen = false;
+}
+
+void ShowCursor(bool visible) {
+    if (g_started) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SetEventSink(EventSink* sink) { g_sink = sink; }
+
+void PumpEvents() {
+    if (!g_started) return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+            case SDL_QUIT:
+                if (g_sink) g_sink->OnCloseRequest(); else std::exit(0);
+                break;
+            case SDL_WINDOWEVENT:
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                    if (g_sink) g_sink->OnCloseRequest(); else std::exit(0);
+                } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST && g_sink) {
+                    g_sink->OnFocusLost();
+                }
+                break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP:
+                if (g_sink) {
+                    int code = ScanCodeFromPlatform(e.key.keysym.scancode);
+                    if (code) g_sink->OnKey(code, e.type == SDL_KEYDOWN);
+                }
+                break;
+            case SDL_MOUSEMOTION:
+                if (g_sink) g_sink->OnMouseMotion(e.motion.xrel, e.motion.yrel);
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+                if (g_sink) {
+                    int button = e.button.button == SDL_BUTTON_LEFT    ? 0
+                                 : e.button.button == SDL_BUTTON_RIGHT ? 1
+                                 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : -1;
+                    if (button >= 0) g_sink->OnMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+double ClockMs() {
+    static const double freq = static_cast<double>(SDL_GetPerformanceFrequency());
+    return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / freq;
+}
+
+double ClockFrequency() { return static_cast<double>(SDL_GetPerformanceFrequency()); }
+
+void SleepMs(double ms) {
+    if (!(ms > 0)) return;
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(ms / 1000.0);
+    ts.tv_nsec = static_cast<long>((ms - ts.tv_sec * 1000.0) * 1e6);
+    while (nanosleep(&ts, &ts) != 0) {
+    }
+}
+
+std::string TempDir() {
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = (t && *t) ? t : "/tmp";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::string ProgramPath() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return std::string();
+    buf[n] = 0;
+    return buf;
+}
+
+void SuppressScreenSaver() {
+    if (g_started) SDL_DisableScreenSaver();
+}
+
+void Beep() {
+    std::fputc('\a', stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace plat

@@ -1,0 +1,93 @@
+// The runtime's window onto the operating system.
+//
+// Everything the runtime needs from the machine -- the program window and its OpenGL
+// context, display modes, the event queue, the clock, the temporary folder and the
+// program's own path -- is reached through these functions. They are the only code
+// that talks to SDL; the rest of the runtime stays free of platform headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace plat {
+
+// ---- start and end -------------------------------------------------------------
+// Starts the video, timer and event services. Returns false (with a message on
+// standard error) when no video driver can be opened.
+bool Startup();
+// Closes the window and the services again. Safe to call when nothing was started.
+void Shutdown();
+
+// ---- the program window ----------------------------------------------------------
+// Creates the one program window (hidden until ShowWindow), prepared for an OpenGL
+// context with double buffering, RGBA colour and a 16-bit depth buffer. The size is
+// the client area. Returns false when the window cannot be made.
+bool CreateProgramWindow(const char* name, int x, int y, int width, int height);
+bool HasWindow();
+void SetWindowTitle(const char* title);
+void ShowWindow();
+void HideWindow();
+void RaiseWindow();
+void SetWindowPosition(int x, int y);
+void SetWindowSize(int width, int height);
+void DestroyProgramWindow();
+
+// Creates the OpenGL context (compatibility profile) for the window and makes it
+// current. Returns false when the driver offers no such context.
+bool CreateGLContext();
+void DestroyGLContext();
+// Entry point of an OpenGL function or extension function, or null.
+void* GLProcAddress(const char* name);
+// Shows the back buffer.
+void SwapWindow();
+
+// ---- display modes ---------------------------------------------------------------
+// Colour depth of the desktop in bits per pixel (32 where the driver does not say).
+int DesktopBitsPerPixel();
+// Switches the window to a full-screen display mode of the given size; bits 0 takes
+// any depth. Returns false when no such mode can be set (the window is unchanged).
+bool SetFullscreenMode(int width, int height, int bits);
+// Returns the window to the desktop's own display mode.
+void LeaveFullscreenMode();
+void ShowCursor(bool visible);
+
+// ---- events ------------------------------------------------------------------------
+// What the event pump delivers. Key codes are keyboard scan codes in the runtime's
+// numbering (1 Escape, 28 Return, 200 Up, 203 Left, 205 Right, 208 Down ...).
+struct EventSink {
+    virtual ~EventSink() = default;
+    virtual void OnCloseRequest() = 0;
+    virtual void OnKey(int scanCode, bool down) { (void)scanCode; (void)down; }
+    virtual void OnMouseMotion(int dx, int dy) { (void)dx; (void)dy; }
+    virtual void OnMouseButton(int button, bool down) { (void)button; (void)down; }
+    virtual void OnFocusLost() {}
+};
+// The sink receives every event from now on; null drops them after handling the
+// close request as an immediate process exit.
+void SetEventSink(EventSink* sink);
+// Removes every pending event from the queue and hands each one to the sink.
+void PumpEvents();
+// Scan code in the runtime's numbering for a platform key, 0 when it has none.
+int ScanCodeFromPlatform(int platformScancode);
+// The reverse: the platform key of a runtime scan code, 0 when there is none.
+int PlatformFromScanCode(int scanCode);
+
+// ---- clock ---------------------------------------------------------------------
+// Milliseconds from the high-resolution counter.
+double ClockMs();
+// Counts per second of the high-resolution counter (0 when there is none).
+double ClockFrequency();
+// Gives the processor away for about this many milliseconds.
+void SleepMs(double ms);
+
+// ---- system ---------------------------------------------------------------------
+// The temporary folder with a trailing '/': TMPDIR when set, else /tmp/.
+std::string TempDir();
+// Full path of the running program file.
+std::string ProgramPath();
+// Keeps the screen saver and monitor power-down away while the program runs.
+void SuppressScreenSaver();
+// A short warning sound or, where there is none, the terminal bell.
+void Beep();
+
+}  // namespace plat
