@@ -225,7 +225,7 @@ double LEN(double v) {
 DQStr MID_Str(DQStr s, double start, double count) {
     double len = s.Length();
     if (std::trunc(start + count) > len) count = len - start;
-    if (!(count > 0) || start > len || start < 0) return DQStr();
+    if (!(count > 0) || start > len || !(start >= 0)) return DQStr();  // a NaN start gives nothing
     int from = static_cast<int>(start);  // 0 <= start <= len <= 1023
     int n = __TruncInt(count);
     if (n > s.Length() - from) n = s.Length() - from;

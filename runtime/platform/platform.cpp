@@ -205,6 +205,27 @@ void PumpEvents() {
     }
 }
 
+void PushKeyEvent(int scanCode, bool down) {
+    int sdl = PlatformFromScanCode(scanCode);
+    if (!g_started || sdl == 0) return;
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = static_cast<SDL_Scancode>(sdl);
+    e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
+    if (g_window) e.key.windowID = SDL_GetWindowID(g_window);
+    SDL_PushEvent(&e);
+}
+
+void PushCloseRequest() {
+    if (!g_started) return;
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    if (g_window) e.window.windowID = SDL_GetWindowID(g_window);
+    SDL_PushEvent(&e);
+}
+
 double ClockMs() {
     static const double freq = static_cast<double>(SDL_GetPerformanceFrequency());
     return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / freq;

@@ -67,6 +67,11 @@ struct EventSink {
 void SetEventSink(EventSink* sink);
 // Removes every pending event from the queue and hands each one to the sink.
 void PumpEvents();
+// Places a synthetic key event (runtime scan code) or a window-close request on the
+// queue, as if the user had pressed the key or closed the window. For tools and
+// tests that drive a program.
+void PushKeyEvent(int scanCode, bool down);
+void PushCloseRequest();
 // Scan code in the runtime's numbering for a platform key, 0 when it has none.
 int ScanCodeFromPlatform(int platformScancode);
 // The reverse: the platform key of a runtime scan code, 0 when there is none.

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "core/arrays.h"
+#include "core/lifecycle.h"
+
+namespace {
+
+using testing::ExitedWithCode;
+
+TEST(Dim, SizesStridesAndDimensionCount) {
+    DQIntArray a;
+    EXPECT_EQ(a.DimensionCount(), -1);
+    DIM(a, 0);
+    EXPECT_EQ(a.ElementCount(), 1);
+    EXPECT_EQ(a.DimensionCount(), 1);
+
+    DIM(a, 10, 5);
+    EXPECT_EQ(a.ElementCount(), 50);
+    EXPECT_EQ(a.DimensionCount(), 2);
+    a(9, 4) = 49;
+    a(0, 1) = 10;
+    EXPECT_EQ(a(9, 4), 49);
+    EXPECT_EQ(a(0, 1), 10);
+    EXPECT_EQ(a(9.99, 4.5), 49);  // indexes are truncated after the range test
+
+    DIM(a, 2.7);
+    EXPECT_EQ(a.ElementCount(), 2);
+    a(1.9) = 7;
+    EXPECT_EQ(a(1), 7);
+
+    DIM(a, 3, 0.5);  // a size below 1 counts as a dimension of size 0
+    EXPECT_EQ(a.ElementCount(), 3);
+    EXPECT_EQ(a.DimensionCount(), 2);
+    EXPECT_EQ(BOUNDS(a, 1), 0);
+    a(2, 0.5) = 1;
+
+    DIM(a, 2, 0, 0, 4);
+    EXPECT_EQ(a.DimensionCount(), 4);
+    EXPECT_EQ(a.ElementCount(), 8);
+}
+
+TEST(Dim, RedimensionClearsContents) {
+    DQIntArray a;
+    DIM(a, 4);
+    a(3) = 5;
+    DIM(a, 4);
+    EXPECT_EQ(a(3), 0);
+    DQStrArray s;
+    DIM(s, 2, 2);
+    s(1, 1) = CQStr("x");
+    EXPECT_STREQ(s(1, 1).c_str(), "x");
+    DIM(s, 2, 2);
+    EXPECT_STREQ(s(1, 1).c_str(), "");
+}
+
+TEST(Dim, EightDimensionsAddressFirstIndexFastest) {
+    DQIntArray a;
+    DIM(a, 2, 2, 2, 2, 2, 2, 2, 2);
+    EXPECT_EQ(a.ElementCount(), 256);
+    EXPECT_EQ(a.DimensionCount(), 8);
+    a(1, 0, 1, 0, 1, 0, 1, 1) = 3;
+    EXPECT_EQ(a(1, 0, 1, 0, 1, 0, 1, 1), 3);
+    a(0, 0, 0, 0, 0, 0, 0, 1) = 9;
+    EXPECT_EQ(a(0, 0, 0, 0, 0, 0, 0, 1), 9);
+    EXPECT_EQ(a(1, 1, 1, 1, 1, 1, 1, 0), 0);
+}
+
+TEST(Bounds, SizeOfEachDimension) {
+    DQIntArray a;
+    DIM(a, 4);
+    EXPECT_EQ(BOUNDS(a, 0), 4);
+    EXPECT_EQ(BOUNDS(a, 1), 0);
+    EXPECT_EQ(BOUNDS(a, 8), 0);
+    EXPECT_EQ(BOUNDS(a, -1), 0);
+    DQStrArray s;
+    DIM(s, 3, 7);
+    EXPECT_EQ(BOUNDS(s, 1.9), 7);
+}
+
+TEST(Queue, GrowsTo512ThenBy128) {
+    Queue<DQStr> q;
+    EXPECT_EQ(q.Capacity(), 0);
+    q.Add(DQStr("first"));
+    EXPECT_EQ(q.Capacity(), 512);
+    for (int i = 1; i < 512; ++i) q.Add(DQStr(i));
+    EXPECT_EQ(q.Capacity(), 512);
+    q.Add(DQStr("513th"));
+    EXPECT_EQ(q.Capacity(), 640);
+    EXPECT_EQ(q.Count(), 513);
+    EXPECT_STREQ(q[0].c_str(), "first");
+    EXPECT_STREQ(q[511].c_str(), "511");
+    EXPECT_STREQ(q[512].c_str(), "513th");
+    EXPECT_STREQ(q[513].c_str(), "");
+}
+
+// Array errors end the program with their code as the exit status and name it.
+TEST(ArrayErrorsDeathTest, IndexOutsideEndsWithNine) {
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(10, 0); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(0, 5); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(-1, 0); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 2.7); a(2); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 4); a(-0.5); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 4); a(__builtin_nan("")); }), ExitedWithCode(9), "runtime error 9");
+}
+
+TEST(ArrayErrorsDeathTest, NonZeroIndexInEmptyDimensionEndsWithNine) {
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3, 0.5); a(0, 1); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3); a(0, 0, 2); }), ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3, -2); a(0, 0); }), ExitedWithCode(9), "runtime error 9");
+}
+
+TEST(ArrayErrorsDeathTest, NeverDimensionedEndsWithEight) {
+    EXPECT_EXIT(({ DQIntArray a; a(0); }), ExitedWithCode(8), "runtime error 8");
+    EXPECT_EXIT(({ DQStrArray s; s(3); }), ExitedWithCode(8), "runtime error 8");
+}
+
+TEST(ArrayErrorsDeathTest, SizeProductBeyond32BitsEndsWithSeven) {
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 100000, 100000); }), ExitedWithCode(7), "runtime error 7");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 1e300); }), ExitedWithCode(7), "runtime error 7");
+    EXPECT_EXIT(({ DQIntArray a; DIM(a, 2, __builtin_inf()); }), ExitedWithCode(7), "runtime error 7");
+}
+
+}  // namespace

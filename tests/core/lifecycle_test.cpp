@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "core/lifecycle.h"
+#include "support/child.h"
+
+namespace {
+
+int Count(const std::string& text, const std::string& piece) {
+    int n = 0;
+    for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
+    return n;
+}
+
+TEST(ProgramEnd, NormalEndExitsZeroAndWritesNoReport) {
+    ChildResult r = RunScenario("end");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.log.find("-End On Line"), std::string::npos);
+    // The renderer names its kind in the log.
+    EXPECT_TRUE(r.log.find("OpenGL Software Emulation\r\n") != std::string::npos ||
+                r.log.find("OpenGL Hardware Support\r\n") != std::string::npos);
+}
+
+TEST(ProgramEnd, MainProcedureReturningEndsNormally) {
+    EXPECT_EQ(RunScenario("return").status, 0);
+}
+
+TEST(ProgramEnd, DebugBuildWritesTheEndReport) {
+    ChildResult r = RunScenario("end-debug");
+    EXPECT_EQ(r.status, 0);
+    size_t at = r.log.find("-End On Line\r\n");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n0\r\n0\r\n0\r\n0\r\n");
+}
+
+TEST(ProgramEnd, FatalErrorExitsWithItsCodeAndNamesTheLine) {
+    ChildResult r = RunScenario("array9-debug");
+    EXPECT_EQ(r.status, 9);
+    EXPECT_NE(r.err.find("runtime error 9"), std::string::npos);
+    EXPECT_NE(r.err.find("line 42"), std::string::npos);
+    size_t at = r.log.find("-End On Line\r\n");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n9\r\n42\r\n42\r\n1\r\n");
+
+    EXPECT_EQ(RunScenario("array8").status, 8);
+    EXPECT_EQ(RunScenario("dim7").status, 7);
+}
+
+TEST(ProgramEnd, ErrorLogStartsAnewOnEveryRun) {
+    ChildResult r = RunScenario("end-debug", {}, "-End On Line\r\n9\r\nold\r\n");
+    EXPECT_EQ(Count(r.log, "-End On Line"), 1);
+    EXPECT_EQ(r.log.find("old"), std::string::npos);
+}
+
+TEST(FrameCap, EndsRightAfterTheNthFrameAndItsHook) {
+    ChildResult r = RunScenario("frames", {"TOLVANE_FRAMES=5", "TOLVANE_NO_WAIT=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "frame 1\nframe 2\nframe 3\nframe 4\nframe 5\n");
+}
+
+TEST(FrameCap, UnreadableValuesAreRefused) {
+    ChildResult r = RunScenario("frames", {"TOLVANE_FRAMES=abc"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("TOLVANE_FRAMES"), std::string::npos);
+}
+
+TEST(Seed, SameSeedSameNumbersAcrossRuns) {
+    ChildResult a = RunScenario("rnd", {"TOLVANE_SEED=4242"});
+    ChildResult b = RunScenario("rnd", {"TOLVANE_SEED=4242"});
+    ChildResult c = RunScenario("rnd", {"TOLVANE_SEED=4243"});
+    EXPECT_EQ(a.status, 0);
+    EXPECT_FALSE(a.out.empty());
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_NE(a.out, c.out);
+}
+
+TEST(EndKeys, EscapeEndsTheProgramAtTheNextShowscreen) {
+    ChildResult r = RunScenario("escape", {"TOLVANE_NO_WAIT=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("survived"), std::string::npos);
+    // The key goes down during frame 3; SHOWSCREEN number 3 reads it and ends.
+    EXPECT_EQ(r.out, "frame 1\nframe 2\n");
+}
+
+TEST(EndKeys, AltF4EndsButAltAloneDoesNot) {
+    ChildResult r = RunScenario("altf4", {"TOLVANE_NO_WAIT=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "frame 1\nframe 2\n");
+    ChildResult alt = RunScenario("alt-only", {"TOLVANE_NO_WAIT=1"});
+    EXPECT_EQ(alt.status, 0);
+    EXPECT_NE(alt.out.find("survived"), std::string::npos);
+}
+
+TEST(EndKeys, ClosingTheWindowEndsInsideThePump) {
+    ChildResult r = RunScenario("close", {"TOLVANE_NO_WAIT=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("survived"), std::string::npos);
+    EXPECT_EQ(r.out.find("frame 3"), std::string::npos);
+}
+
+TEST(CommandLine, ArgumentsJoinedBySingleSpaces) {
+    char prog[] = "prog", a[] = "one", b[] = "two words", c[] = "3";
+    char* argv[] = {prog, a, b, c, nullptr};
+    __SetCommandLine(4, argv);
+    EXPECT_STREQ(__g_cmdline.c_str(), "one two words 3");
+    __SetCommandLine(1, argv);
+    EXPECT_STREQ(__g_cmdline.c_str(), "");
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The README's two commands, run from a fresh clone of the committed tree: the test
+# command builds and runs a quick subset, the run command builds and starts the
+# program for a few frames.
+set -euo pipefail
+src="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+git clone -q "$src" "$work/clone"
+cd "$work/clone"
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+# Test command, limited to one quick test so the check does not recurse.
+bash scripts/test.sh -R 'StringCommands' 
+# Run command, ended by the frame cap.
+TOLVANE_FRAMES=10 TOLVANE_NO_WAIT=1 bash scripts/run.sh
+echo "clean clone: both commands work"

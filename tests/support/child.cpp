@@ -1,0 +1,63 @@
+#include "support/child.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+}  // namespace
+
+ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& extraEnv,
+                        const std::string& priorLog) {
+    namespace fs = std::filesystem;
+    ChildResult r;
+    const char* prog = std::getenv("TOLVANE_SCENARIO_PROG");
+    if (!prog) return r;
+    char tmpl[] = "/tmp/tolvane-scenario-XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    if (!priorLog.empty()) std::ofstream(dir / "ErrorLog.txt", std::ios::binary) << priorLog;
+    fs::path outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
+    env.push_back("TMPDIR=" + dir.string());
+    for (const auto& e : extraEnv) env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string progStr = prog, scen = scenario;
+    char* argv[] = {progStr.data(), scen.data(), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, prog, &fa, nullptr, argv, envp.data()) == 0) {
+        int st = 0;
+        waitpid(pid, &st, 0);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    r.out = ReadAll(outFile);
+    r.err = ReadAll(errFile);
+    r.logExists = fs::exists(dir / "ErrorLog.txt");
+    if (r.logExists) r.log = ReadAll(dir / "ErrorLog.txt");
+    fs::remove_all(dir);
+    return r;
+}

@@ -1,0 +1,75 @@
+// A program on the runtime that acts out the scenario named by its first argument.
+// The lifecycle tests run it and look at its exit status, its output and its error log.
+#include <cstdio>
+#include <cstring>
+
+#include "core/arrays.h"
+#include "core/automation.h"
+#include "core/lifecycle.h"
+#include "core/random.h"
+#include "gfx2d/prism.h"
+#include "platform/platform.h"
+
+namespace __TOLVANE__ {
+
+DQIntArray a;
+
+void PrintFrame(int frame) { std::printf("frame %d\n", frame); }
+
+double __MainGameSub_() {
+    const char* s = __g_cmdline.c_str();
+    if (!std::strcmp(s, "end")) END();
+    if (!std::strcmp(s, "end-debug")) {
+        DQ_DEBUG = 1;
+        END();
+    }
+    if (!std::strcmp(s, "return")) return 0;
+    if (!std::strcmp(s, "array9-debug")) {
+        DQ_DEBUG = 1;
+        __dLn(1, 42);
+        DIM(a, 3);
+        a(5) = 1;
+    }
+    if (!std::strcmp(s, "array8")) a(0) = 1;
+    if (!std::strcmp(s, "dim7")) DIM(a, 100000, 100000);
+    if (!std::strcmp(s, "rnd")) {
+        for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000));
+        std::printf("\n");
+        END();
+    }
+    if (!std::strcmp(s, "frames")) {
+        __SetFrameHook(PrintFrame);
+        for (;;) SHOWSCREEN();
+    }
+    // Keys and close requests arrive through the real event queue.
+    if (!std::strcmp(s, "escape") || !std::strcmp(s, "altf4") || !std::strcmp(s, "close") ||
+        !std::strcmp(s, "alt-only")) {
+        __SetFrameHook(PrintFrame);
+        for (int f = 1; f <= 30; ++f) {
+            if (f == 3) {
+                if (!std::strcmp(s, "escape")) plat::PushKeyEvent(1, true);
+                if (!std::strcmp(s, "altf4") || !std::strcmp(s, "alt-only")) plat::PushKeyEvent(56, true);
+                if (!std::strcmp(s, "altf4")) plat::PushKeyEvent(62, true);
+                if (!std::strcmp(s, "close")) plat::PushCloseRequest();
+            }
+            SHOWSCREEN();
+        }
+        std::printf("survived\n");
+        END();
+    }
+    std::fprintf(stderr, "unknown scenario %s\n", s);
+    return 0;
+}
+
+}  // namespace __TOLVANE__
+
+int main(int argc, char** argv) {
+    DQ_RESX = 320;
+    DQ_RESY = 240;
+    __SetCommandLine(argc, argv);
+    DQ_FULLSCREEN = 0;
+    DQ_FRAMERATE = 60;
+    DQ_DEBUG = 0;
+    DQ_WANTMOUSE = 1;
+    __RunProgram("Scenario");
+}
