@@ -25,8 +25,9 @@ ChildResult RunScenario(const std::string& scenario, const std::vector<std::stri
                         const std::string& priorLog) {
     namespace fs = std::filesystem;
     ChildResult r;
-    const char* prog = std::getenv("TOLVANE_SCENARIO_PROG");
-    if (!prog) return r;
+    // The scenario program is built beside the test binary.
+    std::string progPath = (fs::read_symlink("/proc/self/exe").parent_path() / "scenario_prog").string();
+    const char* prog = progPath.c_str();
     char tmpl[] = "/tmp/tolvane-scenario-XXXXXX";
     fs::path dir = mkdtemp(tmpl);
     if (!priorLog.empty()) std::ofstream(dir / "ErrorLog.txt", std::ios::binary) << priorLog;
