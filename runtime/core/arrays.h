@@ -28,6 +28,8 @@ public:
     double Bounds(double k) const;
     int DimensionCount() const { return dims_; }
     int ElementCount() const { return count_; }
+    // The storage, first index fastest; null before the first DIM.
+    const T* Data() const { return data_; }
 
 private:
     T* data_ = nullptr;

@@ -1,0 +1,54 @@
+#include "pathfinding/findpath.h"
+
+#include "core/numbers.h"
+#include "pathfinding/planner.h"
+
+namespace {
+// The search always runs with this heuristic weight.
+constexpr float kWeight = 0.7f;
+constexpr unsigned kClosedTableBits = 16;
+}  // namespace
+
+double FINDPATH(DQIntArray& map, DQIntArray& path, double weight, double startX, double startY, double goalX,
+                double goalY) {
+    (void)weight;
+    // Only a map of exactly two dimensions, each at least 1, whose storage holds
+    // every cell, is searched.
+    const int width = static_cast<int>(BOUNDS(map, 0));
+    const int height = static_cast<int>(BOUNDS(map, 1));
+    if (map.DimensionCount() != 2 || width < 1 || height < 1 || !map.Data()) return 0;
+    if (static_cast<int64_t>(width) * height > map.ElementCount()) return 0;
+
+    AStarPlanner planner;
+    Planner::Description d;
+    d.startX = __TruncInt(startX);
+    d.startY = __TruncInt(startY);
+    d.goalX = __TruncInt(goalX);
+    d.goalY = __TruncInt(goalY);
+    d.diagonalCost = true;
+    d.diagonalsAllowed = false;
+    d.closedTableBits = kClosedTableBits;
+    d.weight = kWeight;
+    d.width = width;
+    d.height = height;
+    d.map = map.Data();
+    if (!planner.createMap(d)) return 0;
+    planner.initialize();
+    if (!planner.run()) {
+        planner.cleanup();
+        return 0;
+    }
+    const int n = planner.getPathSize();
+    if (n == 0) {
+        DIM(path, 0, 0, 0, 0, 0, 0, 0, 0);
+        return 0;
+    }
+    DIM(path, n, 2);
+    int row = n - 1;
+    for (const Node* p = planner.getGoal(); p; p = p->parent, --row) {
+        path(row, 0) = p->x;
+        path(row, 1) = p->y;
+    }
+    planner.cleanup();
+    return n;
+}
