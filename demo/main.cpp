@@ -1,9 +1,9 @@
 // A small program on the runtime: a square bouncing across the window at 60 frames
 // per second. Escape or closing the window ends it.
-#include <GL/gl.h>
-
 #include "core/lifecycle.h"
 #include "gfx2d/prism.h"
+#include "gfx2d/primitives.h"
+#include "gfx2d/text.h"
 
 namespace __TOLVANE__ {
 
@@ -17,14 +17,8 @@ double __MainGameSub_() {
         y += dy;
         if (x < 0 || x > w - 64) dx = -dx;
         if (y < 0 || y > h - 64) dy = -dy;
-        glDisable(GL_TEXTURE_2D);
-        glColor3f(0.9f, 0.6f, 0.1f);
-        glBegin(GL_QUADS);
-        glVertex2d(x, -y - 64);
-        glVertex2d(x + 64, -y - 64);
-        glVertex2d(x + 64, -y);
-        glVertex2d(x, -y);
-        glEnd();
+        FILLRECT(x, y, x + 64, y + 64, 0x1A99E6);
+        PRINT(CQStr("Tolvane runtime - Escape ends"), 8, 8);
         SHOWSCREEN();
     }
     return 0;

@@ -10,6 +10,8 @@
 #include "core/random.h"
 #include "core/services.h"
 #include "core/timing.h"
+#include "files/shoebox.h"
+#include "gfx2d/text.h"
 #include "gfx2d/prism.h"
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
@@ -119,12 +121,17 @@ bool __GlobalInit(const char* title) {
     pDXsnd->Create();
     __nCurFont = 0;
 
-    // The program's folder becomes the current directory.
+    // The program file carries the program's archive, if it has one.
     std::string path = plat::ProgramPath();
+    SETSHOEBOX(DQStr(path.c_str()), DQStr(path.c_str()));
+
+    // The program's folder becomes the current directory.
     size_t cut = path.find_last_of("/\\");
     if (cut != std::string::npos && cut > 0) path.resize(cut);
     if (!path.empty() && chdir(path.c_str()) != 0)
         std::fprintf(stderr, "Tolvane: cannot enter the program folder %s\n", path.c_str());
+
+    LOADFONT(DQStr("Smalfont.bmp"), 0);
 
     glClear(GL_COLOR_BUFFER_BIT);
     pPrsm->FlipScreens();

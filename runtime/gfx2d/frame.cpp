@@ -5,6 +5,7 @@
 #include "core/services.h"
 #include "core/timing.h"
 #include "gfx2d/prism.h"
+#include "gfx2d/screenshots.h"
 #include "input/dxinput.h"
 
 namespace {
@@ -24,19 +25,25 @@ double SHOWSCREEN() {
         }
     }
     if (!pPrsm) return 0;
+    __CaptureShotIfDue(__g_frame + 1);
     pPrsm->FlipScreens();
+    __WriteCapturedShot();
     __FramePresented();
 
     glDisable(GL_BLEND);
     glColor4f(1, 1, 1, 1);
     pPrsm->currentAlpha = 1.0f;
+    pPrsm->PasteSurface(0);
     pPrsm->Make2DViewport(0, 0, 0, 0);
-    pPrsm->mipmapped = 0;
+    pPrsm->mipmapped = 0;  // the next binding takes the plain textures
     return 0;
 }
 
 double BLACKSCREEN() {
+    if (!pPrsm) return 0;
+    pPrsm->Flush();
     glClear(GL_COLOR_BUFFER_BIT);
+    pPrsm->FreeSurface(0);
     return 0;
 }
 

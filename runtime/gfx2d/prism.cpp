@@ -49,6 +49,10 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
     fullscreen_ = false;
     if (!plat::CreateGLContext()) return 0;
     ReportRendererKind();
+    GLint maxTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    // Sprite sizes are kept in 16 bits: textures stay within 16384 texels a side.
+    maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
     nextFrameTime_ = AccurateTime();
     LoadExtensions();
     glColor4f(1, 1, 1, 1);
@@ -129,6 +133,7 @@ int OpenGLPrism::HideWindow() {
 }
 
 void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
+    Flush();
     if (w < 1 || h < 1) {
         w = static_cast<short>(screenWidth_);
         h = static_cast<short>(screenHeight_);
@@ -160,9 +165,11 @@ void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
         glDisable(cap);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
+    boundTexture = boundTexture2 = -2;  // texturing is on again whatever was bound
 }
 
 void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
+    Flush();
     glViewport(viewX_, screenHeight_ - viewH_ - viewY_, viewW_, viewH_);
     double aspect = static_cast<double>(screenWidth_) / (screenHeight_ == 0 ? 1 : screenHeight_);
     double top = nearZ * std::tan(fovDegrees * M_PI / 360.0);
@@ -194,6 +201,7 @@ void OpenGLPrism::ChangeSize(int width, int height) {
 }
 
 double OpenGLPrism::FlipScreens() {
+    Flush();
     glFlush();
     plat::SwapWindow();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -9,6 +9,43 @@
 #include <GL/glext.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "gfx2d/bmp_file.h"
+#include "gfx2d/sprite_batch.h"
+
+constexpr int __kSpriteSlots = 4095;   // 0 ... 4094; fonts take 4079 ... 4094
+constexpr int __kFontBase = 4079;
+constexpr int __kFontCount = 16;
+constexpr int __kSurfaces = 15;        // surface 0 is the frame background
+constexpr int __kSurfaceGrid = 64;     // tiles per surface row and column
+constexpr uint32_t __kSpriteKey = 0x8000FF;
+
+struct __SpriteSlot {
+    short texWidth = -1, texHeight = -1;  // powers of two; -1: empty slot
+    short width = 0, height = 0;          // the picture inside the texture
+    std::vector<uint8_t> alphaMask;       // read back on the first pixel collision
+    bool hasMask = false;
+    unsigned texture[2] = {0, 0};         // plain, mip-mapped
+};
+
+struct __SurfaceTile {
+    unsigned texture = 0;
+    short width = 0, height = 0;
+};
+
+struct __Surface {
+    __SurfaceTile tiles[__kSurfaceGrid][__kSurfaceGrid];  // [column][row]
+    uint8_t columns = 0, rows = 0;
+};
+
+// Drawing parameters of DrawSpriteFX.
+struct OPENGL_SPRITEFX {
+    float angle = 0;      // degrees
+    short width = 0;      // drawn size; below 1: the image size
+    short height = 0;
+    uint32_t colour = 0;  // tint R + 256 G + 65536 B; 0: none
+};
 
 class OpenGLPrism {
 public:
@@ -44,8 +81,64 @@ public:
     double AccurateTime() const;
     // Frame period 1000 / fps ms; 2 ms for fps <= 0.
     void SetMaxFPS(int fps);
-    void FreeAll() {}
+    // Frees every sprite and surface.
+    void FreeAll();
     bool IsActive() const { return initialised_; }
+
+    // ---- textures: sprites and surfaces ---------------------------------------------
+    // Width and height of a bitmap file; 0 and 0 when it cannot be read.
+    static void GetBMPSize(const char* file, int& width, int& height);
+    // Makes a texture of the region (x, y, w, h; w or h 0 = whole bitmap) of a bitmap
+    // file; with `mip` also a mip-mapped copy. Pixels of the key colour become
+    // transparent when useKey is set; `bump` turns the picture into a normal map.
+    // Returns 1, or 0 (and no texture) when the file cannot be read.
+    int MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip, uint32_t key,
+                       bool useKey, bool bump);
+    int MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
+                       uint32_t key, bool useKey, bool bump);
+    bool LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump);
+    void FreeSprite(int nr);
+    void GetSpriteSize(short nr, int& width, int& height) const;
+    bool GrabSprite(short nr, short x, short y, short w, short h);
+    bool LoadSurface(int s, const char* file);
+    void GrabSurface(int s);
+    void FreeSurface(int s);
+    // 24-bit screenshot of the back buffer; 0 when the file cannot be made.
+    int SaveBMPFile(const char* file);
+    const __SpriteSlot* Sprite(int nr) const { return ValidSprite(nr) ? &sprites_[nr] : nullptr; }
+    const __Surface* Surface(int s) const { return ValidSurface(s) ? &surfaces_[s] : nullptr; }
+    static bool ValidSprite(int nr) { return nr >= 0 && nr < __kSpriteSlots; }
+    static bool ValidSurface(int s) { return s >= 0 && s < __kSurfaces; }
+
+    // ---- sprite drawing ----------------------------------------------------------------
+    void SetTexture3D(int sprite, int second, int mip);
+    void DrawSprite(short nr, short x, short y);
+    void StretchSprite(short nr, short x, short y, short w, short h);
+    void RotoSprite(short nr, short x, short y, short angle);
+    void DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx);
+    void DoAlpha(float f);
+    bool SpriteCollision(int nr1, int nr2, short x1, short y1, short x2, short y2);
+
+    // ---- text ------------------------------------------------------------------------------
+    void DrawTextA(short font, const char* text, short x, short y);
+    void LoadFont(unsigned font, const char* file);
+    void GetFontSize(short font, int& width, int& height) const;
+
+    // ---- primitives, polygons, surfaces --------------------------------------------------------
+    void DrawPixel(short x, short y, uint32_t colour);
+    void DrawLine(short x1, short y1, short x2, short y2, uint32_t colour);
+    void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour);
+    void StartPoly(int nr);
+    void PolyPoint(short x, short y, float s, float t, uint32_t colour);
+    void EndPoly();
+    void PasteSurface(unsigned s);
+    void BlendToSurface(int from, int to);
+
+    // Sends the sprites queued so far to GL. Every operation that changes GL state or
+    // reads the frame buffer calls it first; code outside the renderer that uses GL
+    // directly must call it too.
+    void Flush() { batch_.Flush(); }
+    int MaxTextureSize() const { return maxTexture_; }
 
     int ScreenWidth() const { return screenWidth_; }
     int ScreenHeight() const { return screenHeight_; }
@@ -67,6 +160,21 @@ public:
 private:
     void LoadExtensions();
     void ReportRendererKind();
+    void BindSprite(int nr);
+    void QueueQuad(int nr, int x0, int y0, int x1, int y1);
+    void PrimitiveBegin(uint32_t colour);
+    void PrimitiveEnd();
+
+    __SpriteSlot sprites_[__kSpriteSlots];
+    __Surface surfaces_[__kSurfaces];
+    __SpriteBatch batch_;
+    int maxTexture_ = 1024;
+    int savedTexture_[3] = {-1, -1, 0};
+    struct PolyPointRecord {
+        float x, y, s, t, r, g, b, a;
+    };
+    std::vector<PolyPointRecord> polyPoints_;
+    int polyTexture_ = -1;
 
     int screenWidth_ = 0, screenHeight_ = 0, colourBits_ = 0;
     bool fullscreen_ = false;
