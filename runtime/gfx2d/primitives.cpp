@@ -22,9 +22,11 @@ void OpenGLPrism::PrimitiveBegin(uint32_t colour) {
     savedTexture_[1] = boundTexture2;
     savedTexture_[2] = mipmapped;
     SetTexture3D(-1, -1, 0);
+    // A third of a pixel right and down, so points and line ends land inside the
+    // pixel they name (GL y grows upwards, so down is negative).
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glTranslatef(0.375f, 0.375f, 0);
+    glTranslatef(0.375f, -0.375f, 0);
 }
 
 void OpenGLPrism::PrimitiveEnd() {

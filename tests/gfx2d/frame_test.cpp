@@ -23,6 +23,8 @@ protected:
         __g_automation.noWait = false;
         LIMITFPS(60);
         VIEWPORT(0, 0, 0, 0);
+        pPrsm->FreeSurface(0);  // no background left by other tests
+        pPrsm->Flush();
         glClear(GL_COLOR_BUFFER_BIT);
     }
 };

@@ -5,6 +5,7 @@
 
 #include "core/lifecycle.h"
 #include "core/services.h"
+#include "gfx2d/prism.h"
 
 void StartRuntimeOnce() {
     if (pPrsm) return;
@@ -12,6 +13,7 @@ void StartRuntimeOnce() {
 }
 
 uint32_t ReadPixel(int x, int y) {
+    pPrsm->Flush();
     unsigned char p[4] = {};
     glReadBuffer(GL_BACK);
     glReadPixels(x, DQ_RESY - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
@@ -19,6 +21,8 @@ uint32_t ReadPixel(int x, int y) {
 }
 
 void DrawRect(int x, int y, int w, int h, uint32_t rgb) {
+    pPrsm->Flush();
+    pPrsm->boundTexture = -2;
     glDisable(GL_TEXTURE_2D);
     glColor3ub(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
     glBegin(GL_QUADS);
