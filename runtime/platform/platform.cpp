@@ -111,6 +111,10 @@ void DestroyGLContext() {
     g_context = nullptr;
 }
 
+void MakeGLContextCurrent() {
+    if (g_window && g_context) SDL_GL_MakeCurrent(g_window, g_context);
+}
+
 void* GLProcAddress(const char* name) { return g_started ? SDL_GL_GetProcAddress(name) : nullptr; }
 
 void SwapWindow() {

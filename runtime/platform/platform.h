@@ -36,6 +36,8 @@ void DestroyProgramWindow();
 // current. Returns false when the driver offers no such context.
 bool CreateGLContext();
 void DestroyGLContext();
+// Makes the program's context current again (after other GL users on the thread).
+void MakeGLContextCurrent();
 // Entry point of an OpenGL function or extension function, or null.
 void* GLProcAddress(const char* name);
 // Shows the back buffer.

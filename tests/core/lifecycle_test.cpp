@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
 #include "core/lifecycle.h"
+#include "gfx2d/bmp_file.h"
 #include "support/child.h"
 
 namespace {
@@ -61,6 +67,24 @@ TEST(FrameCap, UnreadableValuesAreRefused) {
     ChildResult r = RunScenario("frames", {"TOLVANE_FRAMES=abc"});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("TOLVANE_FRAMES"), std::string::npos);
+}
+
+TEST(Screenshots, EveryKthFrameIsWrittenAsABitmap) {
+    std::string dir = std::filesystem::temp_directory_path() / ("tolvane-shots-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    ChildResult r = RunScenario("shots", {"TOLVANE_FRAMES=6", "TOLVANE_NO_WAIT=1", "TOLVANE_SHOTS=" + dir + ":3"});
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"frame-000003.bmp", "frame-000006.bmp"}));
+    __BMPImage img;
+    ASSERT_TRUE(__ReadBMP((dir + "/frame-000003.bmp").c_str(), img));
+    EXPECT_EQ(img.width, 320);
+    EXPECT_EQ(img.height, 240);
+    EXPECT_EQ(img.Colour(25, 100), 0x0000FFu);  // frame 3 drew the column at x 20 ... 29
+    EXPECT_EQ(img.Colour(5, 100), 0u);          // frame 1's column is gone
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Seed, SameSeedSameNumbersAcrossRuns) {

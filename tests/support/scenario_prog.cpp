@@ -8,6 +8,7 @@
 #include "core/lifecycle.h"
 #include "core/random.h"
 #include "gfx2d/prism.h"
+#include "gfx2d/primitives.h"
 #include "platform/platform.h"
 
 namespace __TOLVANE__ {
@@ -36,6 +37,13 @@ double __MainGameSub_() {
         for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000));
         std::printf("\n");
         END();
+    }
+    if (!std::strcmp(s, "shots")) {
+        // A red column that walks 10 pixels right every frame.
+        for (int f = 0;; ++f) {
+            FILLRECT(f * 10, 0, f * 10 + 10, 240, 0x0000FF);
+            SHOWSCREEN();
+        }
     }
     if (!std::strcmp(s, "frames")) {
         __SetFrameHook(PrintFrame);
