@@ -62,6 +62,12 @@ public:
     void OnKey(int scanCode, bool down) override {
         if (pDXin) pDXin->OnKey(scanCode, down);
     }
+    void OnMouseMotion(int dx, int dy) override {
+        if (pDXin) pDXin->OnMouseMotion(dx, dy);
+    }
+    void OnMouseButton(int button, bool down) override {
+        if (pDXin) pDXin->OnMouseButton(button, down);
+    }
     void OnFocusLost() override {
         if (pDXin) pDXin->ReleaseAllKeys();
     }
@@ -138,6 +144,7 @@ bool __GlobalInit(const char* title) {
     pPrsm->Make2DViewport(0, 0, 0, 0);
 
     __g_FirstTime = __g_LastTime = __g_ThisTime = pPrsm->AccurateTime();
+    pDXin->BeginFrame(1);
     return true;
 }
 

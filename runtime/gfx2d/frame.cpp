@@ -29,6 +29,7 @@ double SHOWSCREEN() {
     pPrsm->FlipScreens();
     __WriteCapturedShot();
     __FramePresented();
+    if (pDXin) pDXin->BeginFrame(__g_frame + 1);
 
     glDisable(GL_BLEND);
     glColor4f(1, 1, 1, 1);

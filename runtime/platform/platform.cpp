@@ -24,6 +24,9 @@ bool Startup() {
     // The runtime reads relative mouse motion and its own key numbering; keep SDL from
     // turning the screen saver back on behind our back.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    // Joysticks keep reporting while another window has the focus (and in runs
+    // without any window manager, where no window ever gets it).
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "Tolvane: cannot open the video system: %s\n", SDL_GetError());
         return false;

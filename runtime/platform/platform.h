@@ -79,6 +79,36 @@ int ScanCodeFromPlatform(int platformScancode);
 // The reverse: the platform key of a runtime scan code, 0 when there is none.
 int PlatformFromScanCode(int scanCode);
 
+// The character a key gives on the user's keyboard layout (the layout's unshifted
+// character; with `shift` the shifted one), or 0 when it gives none in 0 ... 127.
+int KeyCharacter(int scanCode, bool shift);
+// Relative mouse mode: the cursor is hidden and every motion is reported as a
+// movement. False when the driver cannot do it.
+bool SetRelativeMouse(bool on);
+// Synthetic mouse events, as PushKeyEvent.
+void PushMouseMotion(int dx, int dy);
+void PushMouseButton(int button, bool down);
+
+// ---- joysticks ---------------------------------------------------------------------
+struct JoystickState {
+    int x = 0, y = 0, z = 0;       // raw axes, -32768 ... 32767
+    uint8_t buttons[32] = {};      // 128 when down
+    uint32_t hat = 0xFFFFFFFF;     // first hat in hundredths of a degree from north; centred: 0xFFFFFFFF
+};
+// Opens the attached joysticks (at most `most`); returns how many are open.
+int OpenJoysticks(int most);
+void CloseJoysticks();
+const char* JoystickName(int index);
+// Reads joystick `index` of those opened; false (all zero) when there is none.
+bool ReadJoystick(int index, JoystickState& state);
+// A virtual joystick for tests and tools; returns its device index or -1. Opened
+// like any other by OpenJoysticks.
+int AttachVirtualJoystick(int axes, int buttons, int hats);
+void SetVirtualJoystick(int device, int axis, int value);
+void SetVirtualJoystickButton(int device, int button, bool down);
+void SetVirtualJoystickHat(int device, int hat, int direction);  // 0 centre, 1 up, 2 right, 4 down, 8 left (or-ed)
+void DetachVirtualJoystick(int device);
+
 // ---- clock ---------------------------------------------------------------------
 // Milliseconds from the high-resolution counter.
 double ClockMs();

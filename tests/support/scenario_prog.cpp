@@ -9,6 +9,7 @@
 #include "core/random.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/primitives.h"
+#include "input/commands.h"
 #include "platform/platform.h"
 
 namespace __TOLVANE__ {
@@ -36,6 +37,35 @@ double __MainGameSub_() {
     if (!std::strcmp(s, "rnd")) {
         for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000));
         std::printf("\n");
+        END();
+    }
+    if (!std::strcmp(s, "keys") || !std::strcmp(s, "keys-live")) {
+        // Prints A and S as KEY sees them in every frame; the live form presses them
+        // itself through the event queue at fixed frames.
+        const bool live = !std::strcmp(s, "keys-live");
+        for (int f = 1;; ++f) {
+            if (live && f == 3) plat::PushKeyEvent(30, true);
+            if (live && f == 5) plat::PushKeyEvent(31, true);
+            if (live && f == 6) plat::PushKeyEvent(30, false);
+            if (live && f == 8) plat::PushKeyEvent(31, false);
+            // A frame's keys are read after a moment of work, as a game would.
+            double a = KEY(30), b = KEY(31);
+            std::printf("%d %g %g\n", f, a, b);
+            SHOWSCREEN();
+        }
+    }
+    if (!std::strcmp(s, "mousewait")) {
+        plat::PushKeyEvent(1, true);
+        MOUSEWAIT();
+        std::printf("survived\n");
+        END();
+    }
+    if (!std::strcmp(s, "close-while-reading-keys")) {
+        plat::PushKeyEvent(30, true);
+        plat::PushCloseRequest();
+        plat::PushKeyEvent(31, true);
+        for (int i = 0; i < 5; ++i) KEY(30);
+        std::printf("survived\n");
         END();
     }
     if (!std::strcmp(s, "shots")) {

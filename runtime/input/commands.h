@@ -1,0 +1,34 @@
+// The input commands. Keys are scan codes (see DXInput); the mouse position is built
+// from relative movement and kept within 0 ... screen width and 0 ... screen height,
+// both inclusive; joysticks are numbered 0 ... 9, and any other number reads as a
+// joystick at rest.
+#pragma once
+
+#include "core/dqstr.h"
+
+// 1 while the key is held (the low 8 bits of the truncated code), else 0.
+double KEY(double code);
+// The character of the key being pressed, once per press; "" when there is none.
+DQStr INKEY_Str();
+// A line editor at (x, y) with the current font: typing appends, Backspace deletes,
+// Return ends. The text form edits the variable's contents.
+double INPUT(DQStr& text, double x, double y);
+double INPUT(double& number, double x, double y);
+// Waits for a key that gives a character.
+double KEYWAIT();
+// Waits for a mouse button; Escape ends the program.
+double MOUSEWAIT();
+double MOUSESTATE(double& x, double& y, double& b1, double& b2);
+double SETMOUSE(double x, double y);
+// Joystick 0: X, Y (-1, 0 or 1) and buttons 0 and 1.
+double JOYSTATE(double& x, double& y, double& b1, double& b2);
+double GETJOYX(double n);
+double GETJOYY(double n);
+double GETJOYZ(double n);
+// The first hat: GETDIGIX 1 right, -1 left; GETDIGIY -1 up, 1 down; else 0.
+double GETDIGIX(double n);
+double GETDIGIY(double n);
+// Button b (0 ... 31) of joystick n: 0 when up, nonzero when down.
+double GETJOYBUTTON(double n, double b);
+double GETNUMJOYSTICKS();
+DQStr GETJOYNAME_Str(double n);

@@ -1,0 +1,131 @@
+// Keyboard characters, the relative mouse and joysticks over SDL.
+#include <SDL.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace plat {
+namespace {
+
+SDL_Joystick* g_joysticks[16] = {};
+int g_joystickCount = 0;
+
+// Shifted characters of the keys that are not letters, as a PC keyboard gives them.
+char ShiftedSymbol(char c) {
+    static const char kPlain[] = "1234567890-=[];'`\\,./";
+    static const char kShifted[] = "!@#$%^&*()_+{}:\"~|<>?";
+    const char* p = std::strchr(kPlain, c);
+    return (p && c) ? kShifted[p - kPlain] : c;
+}
+
+uint32_t HatHundredths(Uint8 hat) {
+    switch (hat) {
+        case SDL_HAT_UP: return 0;
+        case SDL_HAT_RIGHTUP: return 4500;
+        case SDL_HAT_RIGHT: return 9000;
+        case SDL_HAT_RIGHTDOWN: return 13500;
+        case SDL_HAT_DOWN: return 18000;
+        case SDL_HAT_LEFTDOWN: return 22500;
+        case SDL_HAT_LEFT: return 27000;
+        case SDL_HAT_LEFTUP: return 31500;
+        default: return 0xFFFFFFFF;
+    }
+}
+
+}  // namespace
+
+int KeyCharacter(int scanCode, bool shift) {
+    int sdl = PlatformFromScanCode(scanCode);
+    if (sdl == 0) return 0;
+    SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl));
+    if (key <= 0 || key >= 127) return 0;  // Delete (127) gives no character
+    char c = static_cast<char>(key);
+    if (shift) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        else c = ShiftedSymbol(c);
+    }
+    return static_cast<unsigned char>(c);
+}
+
+bool SetRelativeMouse(bool on) { return SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) == 0; }
+
+void PushMouseMotion(int dx, int dy) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.xrel = dx;
+    e.motion.yrel = dy;
+    SDL_PushEvent(&e);
+}
+
+void PushMouseButton(int button, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = button == 0 ? SDL_BUTTON_LEFT : button == 1 ? SDL_BUTTON_RIGHT : SDL_BUTTON_MIDDLE;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    SDL_PushEvent(&e);
+}
+
+int OpenJoysticks(int most) {
+    CloseJoysticks();
+    if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return 0;
+    if (most > 16) most = 16;
+    for (int i = 0, n = SDL_NumJoysticks(); i < n && g_joystickCount < most; ++i)
+        if (SDL_Joystick* j = SDL_JoystickOpen(i)) g_joysticks[g_joystickCount++] = j;
+    return g_joystickCount;
+}
+
+void CloseJoysticks() {
+    for (int i = 0; i < g_joystickCount; ++i) SDL_JoystickClose(g_joysticks[i]);
+    g_joystickCount = 0;
+}
+
+const char* JoystickName(int index) {
+    if (index < 0 || index >= g_joystickCount) return "";
+    const char* name = SDL_JoystickName(g_joysticks[index]);
+    return name ? name : "";
+}
+
+bool ReadJoystick(int index, JoystickState& state) {
+    state = JoystickState{};
+    if (index < 0 || index >= g_joystickCount) return false;
+    SDL_Joystick* j = g_joysticks[index];
+    SDL_JoystickUpdate();
+    int axes = SDL_JoystickNumAxes(j);
+    if (axes > 0) state.x = SDL_JoystickGetAxis(j, 0);
+    if (axes > 1) state.y = SDL_JoystickGetAxis(j, 1);
+    if (axes > 2) state.z = SDL_JoystickGetAxis(j, 2);
+    int buttons = SDL_JoystickNumButtons(j);
+    for (int b = 0; b < 32 && b < buttons; ++b) state.buttons[b] = SDL_JoystickGetButton(j, b) ? 128 : 0;
+    if (SDL_JoystickNumHats(j) > 0) state.hat = HatHundredths(SDL_JoystickGetHat(j, 0));
+    return true;
+}
+
+int AttachVirtualJoystick(int axes, int buttons, int hats) {
+    if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return -1;
+    return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
+}
+
+namespace {
+SDL_Joystick* VirtualDevice(int device) {
+    SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device);
+    return SDL_JoystickFromInstanceID(id);
+}
+}  // namespace
+
+void SetVirtualJoystick(int device, int axis, int value) {
+    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualAxis(j, axis, static_cast<Sint16>(value));
+}
+
+void SetVirtualJoystickButton(int device, int button, bool down) {
+    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualButton(j, button, down ? 1 : 0);
+}
+
+void SetVirtualJoystickHat(int device, int hat, int direction) {
+    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualHat(j, hat, static_cast<Uint8>(direction));
+}
+
+void DetachVirtualJoystick(int device) { SDL_JoystickDetachVirtual(device); }
+
+}  // namespace plat
