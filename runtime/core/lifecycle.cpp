@@ -16,6 +16,7 @@
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
 #include "platform/platform.h"
+#include "sound/music.h"
 #include "sound/sfx_sound.h"
 
 int DQ_RESX = 640;
@@ -168,6 +169,7 @@ void __EndProgram() {
     int status = g_startFailed ? 1 : code;
     if (g_ending) _exit(status);  // a failure while releasing: leave at once
     g_ending = true;
+    STOPMUSIC();
 
     if (DQ_DEBUG) {
         char line[64];

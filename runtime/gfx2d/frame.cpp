@@ -7,6 +7,7 @@
 #include "gfx2d/prism.h"
 #include "gfx2d/screenshots.h"
 #include "input/dxinput.h"
+#include "sound/music.h"
 
 namespace {
 constexpr int kKeyEscape = 1;
@@ -17,6 +18,7 @@ constexpr int kKeyF4 = 62;
 double SHOWSCREEN() {
     __g_LastTime = __g_ThisTime;
     __g_ThisTime = __ClockMs();
+    __MusicRepeatCheck();
     if (pDXin) {
         pDXin->GetKeyboardStatus();
         if (pDXin->KeyDown(kKeyEscape) || (pDXin->KeyDown(kKeyLeftAlt) && pDXin->KeyDown(kKeyF4))) {

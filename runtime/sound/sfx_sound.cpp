@@ -1,8 +1,116 @@
 #include "sound/sfx_sound.h"
 
-// The device opens when sound effects arrive; until then the program runs silent, as
-// it does on a machine without sound.
-bool SFXSound::Create() {
+#include <algorithm>
+#include <cmath>
+
+#include "core/numbers.h"
+#include "core/services.h"
+#include "files/shoebox.h"
+#include "platform/audio.h"
+#include "sound/wave_file.h"
+
+namespace {
+constexpr int kFrequency = 22050;
+}  // namespace
+
+SFXSound::~SFXSound() {
+    plat::AudioClose();
     open_ = false;
+}
+
+bool SFXSound::Create() {
+    open_ = plat::AudioOpen(kFrequency, 2, __kSoundSlots * __kCopiesPerSlot);
     return open_;
+}
+
+SFXSoundBuffer::SFXSoundBuffer() = default;
+
+SFXSoundBuffer::~SFXSoundBuffer() {
+    Stop();
+    plat::AudioFreeSound(sound_);
+    sound_ = nullptr;
+    copies_ = current_ = 0;
+}
+
+int SFXSoundBuffer::Channel(int copy) const {
+    const int slot = static_cast<int>(this - DXwav);
+    if (!DXwav || slot < 0 || slot >= __kSoundSlots) return -1;
+    return slot * __kCopiesPerSlot + copy;
+}
+
+bool SFXSoundBuffer::CopyPlaying(int copy) const {
+    return copy >= 0 && copy < copies_ && plat::AudioChannelPlaying(Channel(copy));
+}
+
+bool SFXSoundBuffer::Load(SFXSound* device, const char* path, int copies) {
+    Stop();
+    plat::AudioFreeSound(sound_);
+    sound_ = nullptr;
+    copies_ = current_ = 0;
+    device_ = device;
+    if (!device || !device->IsOpen() || !path) return false;
+    __WaveSound wave;
+    if (!__ReadWave(path, wave)) return false;
+    sound_ = plat::AudioMakeSound(wave.samples.data(), wave.samples.size(), wave.frequency, wave.channels, wave.bits);
+    if (!sound_) {
+        device_ = nullptr;
+        return false;
+    }
+    copies_ = std::clamp(copies, 1, __kCopiesPerSlot);
+    return true;
+}
+
+int SFXSoundBuffer::GetFreeBuffer() {
+    if (copies_ == 0) return -1;
+    if (CopyPlaying(current_)) {
+        if (copies_ == 1) return -1;
+        current_ = (current_ + 1) % copies_;
+        if (CopyPlaying(current_)) plat::AudioStopChannel(Channel(current_));
+    }
+    return current_;
+}
+
+bool SFXSoundBuffer::Play(float pan, float volume) {
+    if (!device_ || !device_->IsOpen() || copies_ == 0 || !sound_) return false;
+    const int copy = GetFreeBuffer();
+    if (copy < 0) return false;
+    return plat::AudioPlay(Channel(copy), sound_, pan, volume);
+}
+
+bool SFXSoundBuffer::Stop() {
+    if (!device_ || !device_->IsOpen() || copies_ == 0) return false;
+    for (int c = 0; c < copies_; ++c) plat::AudioStopChannel(Channel(c));
+    return true;
+}
+
+namespace {
+// A slot number as the commands take it: truncated, above 127 taken as 127.
+SFXSoundBuffer* Slot(double nr) {
+    if (!DXwav) return nullptr;
+    int s = __TruncInt(nr);
+    if (s > __kSoundSlots - 1) s = __kSoundSlots - 1;
+    return s >= 0 ? &DXwav[s] : nullptr;
+}
+}  // namespace
+
+double LOADSOUND(DQStr file, double nr, double copies) {
+    SFXSoundBuffer* slot = Slot(nr);
+    if (!slot || !__g_ShoeBox_Data.Resolve(file)) return 0;
+    slot->Load(pDXsnd, file.c_str(), __TruncInt(copies));
+    return 0;
+}
+
+double PLAYSOUND(double nr, double pan, double volume) {
+    SFXSoundBuffer* slot = Slot(nr);
+    if (!slot) return 0;
+    pan = std::isnan(pan) ? 0 : std::clamp(pan, -1.0, 1.0);
+    volume = std::isnan(volume) ? 0 : std::clamp(volume, 0.0, 1.0);
+    slot->Play(static_cast<float>(pan), static_cast<float>(volume));
+    return 0;
+}
+
+double HUSH() {
+    if (!DXwav) return 0;
+    for (int s = 0; s < __kSoundSlots; ++s) DXwav[s].Stop();
+    return 0;
 }

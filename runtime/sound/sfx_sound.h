@@ -1,11 +1,22 @@
-// The sound device object and the 128 sound-effect slots.
+// Sound effects: the device and 128 numbered slots, each holding one sound in up to
+// four copies so that it can overlap itself. Every copy plays on a mixer channel of
+// its own; the copies share the samples.
 #pragma once
+
+#include "core/dqstr.h"
+
+namespace plat {
+struct Sound;
+}
+
+constexpr int __kCopiesPerSlot = 4;
 
 class SFXSound {
 public:
     SFXSound() = default;
-    ~SFXSound() = default;
-    // Opens the sound device for the program window; false when there is none.
+    ~SFXSound();
+    // Opens the sound device: 22050 Hz, 16-bit stereo. False on a machine without
+    // sound; the slots then load and play nothing.
     bool Create();
     bool IsOpen() const { return open_; }
 
@@ -15,6 +26,39 @@ private:
 
 class SFXSoundBuffer {
 public:
-    SFXSoundBuffer() = default;
-    ~SFXSoundBuffer() = default;
+    SFXSoundBuffer();
+    ~SFXSoundBuffer();
+    SFXSoundBuffer(const SFXSoundBuffer&) = delete;
+    SFXSoundBuffer& operator=(const SFXSoundBuffer&) = delete;
+
+    // Loads a wave file with 1 ... 4 copies (clamped); the old sound goes first. False
+    // (an empty slot) when the device is closed or the file cannot be read.
+    bool Load(SFXSound* device, const char* path, int copies);
+    // Plays one copy once: a copy that is not playing, else (with several copies) the
+    // next one in turn, cut off and restarted; a single busy copy drops the request.
+    bool Play(float pan, float volume);
+    // Stops every copy.
+    bool Stop();
+
+    int CopyCount() const { return copies_; }
+    int CurrentCopy() const { return current_; }
+    bool CopyPlaying(int copy) const;
+
+private:
+    int Channel(int copy) const;
+    // The copy to play next, or -1.
+    int GetFreeBuffer();
+
+    int copies_ = 0;
+    int current_ = 0;
+    SFXSound* device_ = nullptr;
+    plat::Sound* sound_ = nullptr;
 };
+
+// Loads a wave file into slot min(nr, 127) with 1 ... 4 copies. A name found nowhere
+// leaves the slot as it was; a file that cannot be read leaves it empty.
+double LOADSOUND(DQStr file, double nr, double copies = 1);
+// Plays slot min(nr, 127) once; pan -1 (left) ... 1 (right), volume 0 ... 1 (1 full).
+double PLAYSOUND(double nr, double pan, double volume);
+// Stops every sound.
+double HUSH();

@@ -33,11 +33,19 @@ ChildResult RunScenario(const std::string& scenario, const std::vector<std::stri
     if (!priorLog.empty()) std::ofstream(dir / "ErrorLog.txt", std::ios::binary) << priorLog;
     fs::path outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
 
+    // The extra entries (and TMPDIR) replace the parent's entries of the same name.
+    std::vector<std::string> own = extraEnv;
+    own.push_back("TMPDIR=" + dir.string());
+    auto named = [&](const std::string& entry) {
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        for (const auto& o : own)
+            if (o.rfind(name, 0) == 0) return true;
+        return false;
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
-    env.push_back("TMPDIR=" + dir.string());
-    for (const auto& e : extraEnv) env.push_back(e);
+        if (!named(*e)) env.emplace_back(*e);
+    for (const auto& e : own) env.push_back(e);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -1,6 +1,7 @@
 // A program on the runtime that acts out the scenario named by its first argument.
 // The lifecycle tests run it and look at its exit status, its output and its error log.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/arrays.h"
@@ -10,6 +11,8 @@
 #include "gfx2d/prism.h"
 #include "gfx2d/primitives.h"
 #include "input/commands.h"
+#include "sound/music.h"
+#include "sound/sfx_sound.h"
 #include "platform/platform.h"
 
 namespace __TOLVANE__ {
@@ -66,6 +69,46 @@ double __MainGameSub_() {
         plat::PushKeyEvent(31, true);
         for (int i = 0; i < 5; ++i) KEY(30);
         std::printf("survived\n");
+        END();
+    }
+    // Sound scenarios take their file from SND_FILE and pace themselves by frames
+    // (60 a second).
+    const char* sndFile = std::getenv("SND_FILE");
+    auto frames = [](int n) { for (int i = 0; i < n; ++i) SHOWSCREEN(); };
+    if (!std::strcmp(s, "snd-pan")) {
+        LOADSOUND(DQStr(sndFile), 1);
+        frames(15);
+        PLAYSOUND(1, -1, 1);
+        frames(30);
+        PLAYSOUND(1, 1, 1);
+        frames(30);
+        END();
+    }
+    if (!std::strcmp(s, "snd-copies")) {
+        LOADSOUND(DQStr(sndFile), 200, 3);  // slot 127
+        frames(15);
+        for (int i = 0; i < 3; ++i) {
+            PLAYSOUND(127, 0, 1);
+            frames(1);
+        }
+        frames(30);
+        END();
+    }
+    if (!std::strcmp(s, "snd-hush")) {
+        LOADSOUND(DQStr(sndFile), 0);
+        frames(15);
+        PLAYSOUND(0, 0, 1);
+        frames(15);
+        HUSH();
+        frames(30);
+        END();
+    }
+    if (!std::strcmp(s, "snd-music")) {
+        std::printf("play %g\n", PLAYMUSIC(DQStr(sndFile)));
+        std::fflush(stdout);
+        frames(330);
+        STOPMUSIC();
+        frames(40);
         END();
     }
     if (!std::strcmp(s, "shots")) {

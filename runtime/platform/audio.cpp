@@ -1,0 +1,156 @@
+#include "platform/audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace plat {
+
+struct Sound {
+    Mix_Chunk* chunk = nullptr;
+    Uint8* samples = nullptr;  // owned, in the device's format
+};
+
+namespace {
+
+bool g_open = false;
+int g_channels = 0;
+int g_frequency = 0;
+Uint16 g_format = 0;
+int g_outputChannels = 0;
+Mix_Music* g_music = nullptr;
+
+const char* const kSoundFonts[] = {
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+    "/usr/share/sounds/sf3/default-GM.sf3",
+};
+
+}  // namespace
+
+std::string MusicSoundFont() {
+    if (const char* env = std::getenv("SDL_SOUNDFONTS"); env && *env) return env;
+    for (const char* path : kSoundFonts)
+        if (access(path, R_OK) == 0) return path;
+    return std::string();
+}
+
+bool AudioOpen(int frequency, int outputChannels, int mixerChannels) {
+    if (g_open) return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    Mix_Init(MIX_INIT_MID | MIX_INIT_OGG | MIX_INIT_MP3);
+    if (Mix_OpenAudio(frequency, AUDIO_S16SYS, outputChannels, 1024) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    Mix_QuerySpec(&g_frequency, &g_format, &g_outputChannels);
+    g_channels = Mix_AllocateChannels(mixerChannels);
+    std::string font = MusicSoundFont();
+    if (!font.empty() && !std::getenv("SDL_SOUNDFONTS")) Mix_SetSoundFonts(font.c_str());
+    g_open = true;
+    return true;
+}
+
+void AudioClose() {
+    if (!g_open) return;
+    MusicStop();
+    Mix_HaltChannel(-1);
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    g_open = false;
+}
+
+bool AudioIsOpen() { return g_open; }
+
+Sound* AudioMakeSound(const uint8_t* pcm, size_t bytes, int frequency, int channels, int bits) {
+    if (!g_open || !pcm || frequency <= 0 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16))
+        return nullptr;
+    if (bytes > static_cast<size_t>(INT32_MAX / 16)) return nullptr;
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, bits == 8 ? AUDIO_U8 : AUDIO_S16LSB, static_cast<Uint8>(channels), frequency,
+                          g_format, static_cast<Uint8>(g_outputChannels), g_frequency) < 0)
+        return nullptr;
+    cvt.len = static_cast<int>(bytes);
+    Uint8* buf = static_cast<Uint8*>(SDL_malloc(bytes * static_cast<size_t>(cvt.len_mult) + 16));
+    if (!buf) return nullptr;
+    if (bytes) std::memcpy(buf, pcm, bytes);
+    cvt.buf = buf;
+    if (cvt.needed && SDL_ConvertAudio(&cvt) != 0) {
+        SDL_free(buf);
+        return nullptr;
+    }
+    int len = cvt.needed ? cvt.len_cvt : static_cast<int>(bytes);
+    Sound* s = new Sound;
+    s->samples = buf;
+    s->chunk = Mix_QuickLoad_RAW(buf, static_cast<Uint32>(len));
+    if (!s->chunk) {
+        SDL_free(buf);
+        delete s;
+        return nullptr;
+    }
+    return s;
+}
+
+void AudioFreeSound(Sound* sound) {
+    if (!sound) return;
+    if (g_open) {
+        // No channel may go on reading the samples.
+        for (int c = 0; c < g_channels; ++c)
+            if (Mix_GetChunk(c) == sound->chunk) Mix_HaltChannel(c);
+    }
+    Mix_FreeChunk(sound->chunk);
+    SDL_free(sound->samples);
+    delete sound;
+}
+
+bool AudioPlay(int channel, Sound* sound, float pan, float volume) {
+    if (!g_open || !sound || channel < 0 || channel >= g_channels) return false;
+    if (pan < -1) pan = -1;
+    if (pan > 1) pan = 1;
+    if (!(volume >= 0)) volume = 0;
+    if (volume > 1) volume = 1;
+    const float left = pan > 0 ? 1 - pan : 1, right = pan < 0 ? 1 + pan : 1;
+    Mix_SetPanning(channel, static_cast<Uint8>(left * 255 + 0.5f), static_cast<Uint8>(right * 255 + 0.5f));
+    Mix_Volume(channel, static_cast<int>(volume * MIX_MAX_VOLUME + 0.5f));
+    return Mix_PlayChannel(channel, sound->chunk, 0) == channel;
+}
+
+bool AudioChannelPlaying(int channel) {
+    return g_open && channel >= 0 && channel < g_channels && Mix_Playing(channel) != 0;
+}
+
+void AudioStopChannel(int channel) {
+    if (g_open && channel >= 0 && channel < g_channels) Mix_HaltChannel(channel);
+}
+
+bool MusicPlay(const std::string& path) {
+    MusicStop();
+    if (!g_open) return false;
+    g_music = Mix_LoadMUS(path.c_str());
+    if (!g_music) return false;
+    if (Mix_PlayMusic(g_music, 1) != 0) {
+        MusicStop();
+        return false;
+    }
+    return true;
+}
+
+bool MusicPlaying() { return g_open && g_music && Mix_PlayingMusic(); }
+
+void MusicRestart() {
+    if (g_open && g_music) Mix_PlayMusic(g_music, 1);
+}
+
+void MusicStop() {
+    if (!g_music) return;
+    Mix_HaltMusic();
+    Mix_FreeMusic(g_music);
+    g_music = nullptr;
+}
+
+}  // namespace plat
