@@ -4,6 +4,7 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +30,17 @@ const char* const kSoundFonts[] = {
     "/usr/share/sounds/sf2/FluidR3_GM.sf2",
     "/usr/share/sounds/sf3/default-GM.sf3",
 };
+
+// A standard MIDI file, or one wrapped in RIFF.
+bool LooksLikeMidi(const std::string& path) {
+    unsigned char head[12] = {};
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    if (n >= 4 && std::memcmp(head, "MThd", 4) == 0) return true;
+    return n >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "RMID", 4) == 0;
+}
 
 }  // namespace
 
@@ -133,6 +145,12 @@ bool MusicPlay(const std::string& path) {
     if (!g_open) return false;
     g_music = Mix_LoadMUS(path.c_str());
     if (!g_music) return false;
+    if (Mix_GetMusicType(g_music) == MUS_MID && !LooksLikeMidi(path)) {
+        // Taken for MIDI by its name alone: the synthesizer would accept it and play
+        // nothing.
+        MusicStop();
+        return false;
+    }
     if (Mix_PlayMusic(g_music, 1) != 0) {
         MusicStop();
         return false;
