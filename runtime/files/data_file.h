@@ -1,0 +1,49 @@
+// Keyed data files: plain text files whose line n (0 ... 255) holds value n. One file
+// is kept in memory at a time; reads and writes go to it, and a changed file is
+// written back (every line ended by CR LF) when the program turns to another data
+// file and at process exit. Files are found on disk first, then in the data archive.
+//
+// A line number outside 0 ... 255 (after taking the low 16 bits) reads "NO_DATA" and
+// writes nothing, and records error code 7; a file found nowhere reads "NO_FILE" and
+// records code 3, but a write to it keeps the line and creates the file on saving.
+// None of this ends the program.
+#pragma once
+
+#include <string>
+
+#include "core/dqstr.h"
+
+class FAST_FILE {
+public:
+    static constexpr int kLines = 256;
+    static constexpr int kLineLength = 1024;
+
+    FAST_FILE() = default;
+    ~FAST_FILE() { FillBuffer(nullptr); }
+    FAST_FILE(const FAST_FILE&) = delete;
+    FAST_FILE& operator=(const FAST_FILE&) = delete;
+
+    // Makes `file` the loaded file (saving a modified one first); null only saves and
+    // empties. 0, or 3 when the file cannot be found or read.
+    double FillBuffer(const char* file);
+    double GetFile(const char* file, short line, DQStr& out);
+    double PutFile(const char* file, short line, const DQStr& value);
+
+    const std::string& FileName() const { return name_; }
+    int LastLine() const { return last_; }
+    bool Modified() const { return modified_; }
+
+private:
+    void Save();
+    std::string name_;
+    std::string lines_[kLines];
+    int last_ = 0;
+    bool modified_ = false;
+};
+
+extern FAST_FILE __g_FastFile;
+
+double GETFILE(DQStr file, double line, double& value);
+double GETFILE(DQStr file, double line, DQStr& text);
+double PUTFILE(DQStr file, double line, double value);
+double PUTFILE(DQStr file, double line, DQStr text);
