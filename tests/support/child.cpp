@@ -21,12 +21,11 @@ std::string ReadAll(const std::filesystem::path& p) {
 }
 }  // namespace
 
-ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& extraEnv,
-                        const std::string& priorLog) {
+namespace {
+ChildResult Run(const std::string& progPath, const std::string& scenario, const std::vector<std::string>& extraEnv,
+                const std::string& priorLog) {
     namespace fs = std::filesystem;
     ChildResult r;
-    // The scenario program is built beside the test binary.
-    std::string progPath = (fs::read_symlink("/proc/self/exe").parent_path() / "scenario_prog").string();
     const char* prog = progPath.c_str();
     char tmpl[] = "/tmp/tolvane-scenario-XXXXXX";
     fs::path dir = mkdtemp(tmpl);
@@ -69,4 +68,17 @@ ChildResult RunScenario(const std::string& scenario, const std::vector<std::stri
     if (r.logExists) r.log = ReadAll(dir / "ErrorLog.txt");
     fs::remove_all(dir);
     return r;
+}
+}  // namespace
+
+ChildResult RunProgram(const std::string& program, const std::string& argument, const std::vector<std::string>& env) {
+    return Run(program, argument, env, "");
+}
+
+ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& extraEnv,
+                        const std::string& priorLog) {
+    // The scenario program is built beside the test binary.
+    namespace fs = std::filesystem;
+    return Run((fs::read_symlink("/proc/self/exe").parent_path() / "scenario_prog").string(), scenario, extraEnv,
+               priorLog);
 }

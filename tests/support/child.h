@@ -15,5 +15,9 @@ struct ChildResult {
 // Runs the scenario with extra "NAME=value" environment entries, in a fresh
 // temporary folder (TMPDIR) so its error log can be read.
 // A non-empty priorLog is placed there as an error log left by an earlier run.
+// Runs any program on the runtime with one argument, as RunScenario does.
+ChildResult RunProgram(const std::string& program, const std::string& argument,
+                       const std::vector<std::string>& env = {});
+
 ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& env = {},
                         const std::string& priorLog = "");

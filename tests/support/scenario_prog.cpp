@@ -10,6 +10,9 @@
 #include "core/random.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/primitives.h"
+#include "core/services.h"
+#include "files/data_file.h"
+#include "gfx2d/sprites.h"
 #include "input/commands.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
@@ -109,6 +112,27 @@ double __MainGameSub_() {
         frames(330);
         STOPMUSIC();
         frames(40);
+        END();
+    }
+    if (!std::strcmp(s, "from-archive")) {
+        // Run from a folder that holds nothing but the program, its assets appended.
+        LOADSPRITE(DQStr("Gfx/Block.bmp"), 1);
+        const __SpriteSlot* sp = pPrsm->Sprite(1);
+        std::printf("sprite %d %d\n", sp->width, sp->height);
+        double score = 0;
+        GETFILE(DQStr("scores.dat"), 1, score);
+        std::printf("score %g\n", score);
+        std::printf("font %d\n", pPrsm->Sprite(4079)->width > 0 ? 1 : 0);
+        END();
+    }
+    if (!std::strcmp(s, "datafile")) {
+        const char* f = std::getenv("DATA_FILE");
+        PUTFILE(DQStr(f), 3, 42);
+        double v = 0;
+        DQStr t;
+        GETFILE(DQStr(f), 3, v);
+        GETFILE(DQStr(f), 1, t);
+        std::printf("%g %s\n", v, t.c_str());
         END();
     }
     if (!std::strcmp(s, "shots")) {

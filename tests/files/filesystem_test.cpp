@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "core/lifecycle.h"
+#include "files/filesystem.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(WildMatch, StarsQuestionMarksAndCase) {
+    EXPECT_TRUE(szWildMatch("*.bmp", "Title.BMP"));
+    EXPECT_TRUE(szWildMatch("*.bmp", "a.b.bmp"));
+    EXPECT_FALSE(szWildMatch("*.bmp", "bmp"));
+    EXPECT_TRUE(szWildMatch("*.*", "a.b"));
+    EXPECT_FALSE(szWildMatch("*.*", "noext"));
+    EXPECT_TRUE(szWildMatch("a?c", "abc"));
+    EXPECT_FALSE(szWildMatch("a?c", "a.c"));
+    EXPECT_FALSE(szWildMatch("data?txt", "data.txt"));
+    EXPECT_TRUE(szWildMatch("*.TXT", "readme.txt"));
+    EXPECT_TRUE(szWildMatch("**x*", "abxcd"));
+    EXPECT_TRUE(szWildMatch("*", ""));
+    EXPECT_FALSE(szWildMatch("a", ""));
+    EXPECT_FALSE(szWildMatch("abc", "abcd"));
+    EXPECT_TRUE(szWildMatch("a*b*c", "aXbYbZc"));
+}
+
+class FolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        old_ = fs::current_path();
+        dir_ = fs::temp_directory_path() / ("tolvane-fs-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(old_);
+        fs::remove_all(dir_);
+    }
+    fs::path dir_, old_;
+};
+
+TEST_F(FolderTest, FileListHasFoldersThenMatchingFiles) {
+    DQStrArray list;
+    EXPECT_EQ(GETFILELIST(DQStr("*.txt"), list), 2 * 65536);  // only "." and ".."
+    fs::create_directory("sub");
+    std::ofstream("readme.txt") << "x";
+    std::ofstream("picture.bmp") << "x";
+    std::ofstream("NOTES.TXT") << "x";
+    EXPECT_EQ(GETFILELIST(DQStr("*.txt"), list), 3 * 65536 + 2);
+    std::set<std::string> folders, files;
+    for (int i = 0; i < 3; ++i) folders.insert(list(i).c_str());
+    for (int i = 3; i < 5; ++i) files.insert(list(i).c_str());
+    EXPECT_EQ(folders, (std::set<std::string>{".", "..", "sub"}));
+    EXPECT_EQ(files, (std::set<std::string>{"readme.txt", "NOTES.TXT"}));
+    EXPECT_EQ(BOUNDS(list, 0), 5);
+}
+
+TEST_F(FolderTest, ExistenceAndCurrentDirectory) {
+    std::ofstream("here.txt") << "x";
+    EXPECT_EQ(DOESFILEEXIST(DQStr("here.txt")), 1);
+    EXPECT_EQ(DOESFILEEXIST(DQStr("gone.txt")), 0);
+    fs::create_directory("folder");
+    EXPECT_EQ(DOESFILEEXIST(DQStr("folder")), 0);
+    std::string cwd = GETCURRENTDIR_Str().c_str();
+    EXPECT_EQ(cwd, dir_.string() + "/");
+    EXPECT_EQ(SETCURRENTDIR(DQStr("folder")), 1);
+    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), dir_.string() + "/folder/");
+    EXPECT_EQ(SETCURRENTDIR(DQStr("/nonexistent-folder")), 0);
+    EXPECT_EQ(SETCURRENTDIR(DQStr("/")), 1);
+    EXPECT_STREQ(GETCURRENTDIR_Str().c_str(), "/");
+}
+
+TEST_F(FolderTest, ShellCommandsAndExitCodes) {
+    double code = -1;
+    EXPECT_EQ(SHELLCMD(DQStr("exit 3"), 1, 0, code), 1);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(SHELLCMD(DQStr("touch made.txt"), 1, 0, code), 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(fs::exists("made.txt"));
+    code = 5;
+    EXPECT_EQ(SHELLCMD(DQStr("no-such-program-anywhere --x"), 1, 0, code), 0);
+    EXPECT_EQ(code, 0);
+    // Without waiting the program runs on by itself.
+    EXPECT_EQ(SHELLCMD(DQStr("sleep 0.2; touch later.txt"), 0, 0, code), 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(fs::exists("later.txt"));
+    for (int i = 0; i < 50 && !fs::exists("later.txt"); ++i) usleep(20000);
+    EXPECT_TRUE(fs::exists("later.txt"));
+}
+
+TEST_F(FolderTest, FileRequestWithoutADialogProgram) {
+    const char* path = std::getenv("PATH");
+    std::string saved = path ? path : "";
+    setenv("PATH", dir_.c_str(), 1);
+    EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "NO_FILE");
+    // A dialog program that is cancelled: NO_FILE, and the folder stays.
+    std::ofstream("zenity") << "#!/bin/sh\ncd /\nexit 1\n";
+    fs::permissions("zenity", fs::perms::owner_all);
+    EXPECT_STREQ(FILEREQUEST_Str(0, DQStr("All|*.*")).c_str(), "NO_FILE");
+    EXPECT_EQ(fs::current_path(), dir_);
+    std::ofstream("zenity") << "#!/bin/sh\necho \"$@\" > args.txt\necho /tmp/chosen.bmp\n";
+    EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "/tmp/chosen.bmp");
+    std::ifstream args("args.txt");
+    std::string line;
+    std::getline(args, line);
+    EXPECT_NE(line.find("--file-filter=Bitmaps | *.bmp"), std::string::npos);
+    EXPECT_EQ(line.find("--save"), std::string::npos);
+    setenv("PATH", saved.c_str(), 1);
+}
+
+TEST(CommandLine, GetCommandLineReturnsTheArguments) {
+    char prog[] = "p", a[] = "-level", b[] = "3";
+    char* argv[] = {prog, a, b};
+    __SetCommandLine(3, argv);
+    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "-level 3");
+}
+
+}  // namespace
