@@ -1,0 +1,53 @@
+// Stackmoor: the game's globals and procedures, in the compiled form of its BASIC
+// program. Every value is a 64-bit float; every procedure takes floats and returns one.
+//
+// Playfield: cells of 64 x 64 pixels, columns 0 ... 9, rows 0 ... 6, row 7 the ground.
+// hit(column, row): 0 empty, 1 ... 3 a block of that colour (also its sprite number),
+// -100 the ground. A crate object (carried, falling, sliding or vanishing) lives in
+// one slot of the crate table: ctype, cmove, ccolr, cx, cy, cfallx.
+#pragma once
+
+#include "core/arrays.h"
+
+namespace __TOLVANE__ {
+
+// Crate states.
+constexpr double kFree = 0, kCarried = 1, kFalling = 2, kSliding = 3, kVanishing = 4;
+
+extern DQIntArray hit;
+extern DQIntArray ctype, cmove, ccolr, cx, cy, cfallx;
+
+extern double MAX_CRATE_MEM, MaxCrate;
+extern double ply_x, ply_y, ply_dir, ply_jump, ply_fall, dx, ply_walk, ply_ani;
+extern double h, col, score, anidelay, pingpong, i, found;
+
+// Program and assets.
+double __MainGameSub_();
+double LoadGfx();
+
+// Level set-up and crate creation.
+double NewLevel();
+double AddCrane();
+double BlockToCrate(double column, double row, double state, double direction);
+double CreateCrate(double slot);
+
+// Crate motion. CrateStep returns 1 when the crate came to rest above row 1 (the
+// level is lost), else 0.
+double CrateStep(double n);
+double FallDown();
+double MakeNewCrate(double step);
+double PushCrate(double slot, double step);
+
+// Combos and row clears.
+double CheckCombos();
+double CheckForCombo(double x0, double y0);
+
+// The frame loop and the figure.
+double MainGame();
+double GetHit(double x, double y);
+double GameOver();
+
+// Drawing.
+double ShowAll();
+
+}  // namespace __TOLVANE__
