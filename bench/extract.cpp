@@ -16,10 +16,6 @@
 #include "files/shoebox.h"
 #include "platform/platform.h"
 
-namespace __TOLVANE__ {
-double __MainGameSub_() { return 0; }
-}  // namespace __TOLVANE__
-
 namespace {
 
 constexpr size_t kEntryBytes = 20u << 20;

@@ -17,10 +17,6 @@
 #include "core/lifecycle.h"
 #include "pathfinding/findpath.h"
 
-namespace __TOLVANE__ {
-double __MainGameSub_() { return 0; }
-}  // namespace __TOLVANE__
-
 namespace {
 
 struct Grid {

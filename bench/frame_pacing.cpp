@@ -20,10 +20,6 @@
 #include "core/timing.h"
 #include "gfx2d/prism.h"
 
-namespace __TOLVANE__ {
-double __MainGameSub_() { return 0; }
-}  // namespace __TOLVANE__
-
 namespace {
 double CpuMs() {
     rusage u;

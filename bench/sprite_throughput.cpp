@@ -25,10 +25,6 @@
 #include "gfx2d/sprites.h"
 #include "platform/platform.h"
 
-namespace __TOLVANE__ {
-double __MainGameSub_() { return 0; }
-}  // namespace __TOLVANE__
-
 namespace {
 
 struct Case {

@@ -26,13 +26,4 @@ double __MainGameSub_() {
 
 }  // namespace __TOLVANE__
 
-int main(int argc, char** argv) {
-    DQ_RESX = 640;
-    DQ_RESY = 480;
-    __SetCommandLine(argc, argv);
-    DQ_FULLSCREEN = 0;
-    DQ_FRAMERATE = 60;
-    DQ_DEBUG = 0;
-    DQ_WANTMOUSE = 1;
-    __RunProgram("Tolvane Demo");
-}
+int main(int argc, char** argv) { __ProgramEntry(argc, argv, __BuildSettings{}, "Tolvane Demo"); }

@@ -66,12 +66,5 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     __SetFrameHook(TraceFrame);
 
-    DQ_RESX = 640;
-    DQ_RESY = 480;
-    __SetCommandLine(1, argv);
-    DQ_FULLSCREEN = 0;
-    DQ_FRAMERATE = 60;
-    DQ_DEBUG = 0;
-    DQ_WANTMOUSE = 1;
-    __RunProgram("Stackmoor");
+    __ProgramEntry(1, argv, __BuildSettings{}, "Stackmoor");
 }

@@ -164,6 +164,17 @@ void __RunProgram(const char* title) {
     __EndProgram();
 }
 
+void __ProgramEntry(int argc, char** argv, const __BuildSettings& settings, const char* title) {
+    DQ_RESX = settings.resx;
+    DQ_RESY = settings.resy;
+    __SetCommandLine(argc, argv);
+    DQ_FULLSCREEN = settings.fullscreen;
+    DQ_FRAMERATE = settings.framerate;
+    DQ_DEBUG = settings.debug;
+    DQ_WANTMOUSE = settings.wantMouse;
+    __RunProgram(title);
+}
+
 void __EndProgram() {
     int code = static_cast<int>(__g_error);
     int status = g_startFailed ? 1 : code;

@@ -42,6 +42,18 @@ void __SetCommandLine(int argc, char** argv);
 // Entry point body: start-up, the main procedure, the end routine. Never returns.
 [[noreturn]] void __RunProgram(const char* title);
 
+// A program's build settings, as its entry point stores them.
+struct __BuildSettings {
+    int resx = 640, resy = 480;
+    int fullscreen = 0;
+    int framerate = 60;
+    int debug = 0;
+    int wantMouse = 1;
+};
+// The whole entry point: stores the settings and the command line, then runs the
+// program. Never returns.
+[[noreturn]] void __ProgramEntry(int argc, char** argv, const __BuildSettings& settings, const char* title);
+
 // Start-up in its fixed order. Returns false when no window could be made; nothing
 // else has then been started.
 bool __GlobalInit(const char* title);

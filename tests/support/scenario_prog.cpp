@@ -169,12 +169,8 @@ double __MainGameSub_() {
 }  // namespace __TOLVANE__
 
 int main(int argc, char** argv) {
-    DQ_RESX = 320;
-    DQ_RESY = 240;
-    __SetCommandLine(argc, argv);
-    DQ_FULLSCREEN = 0;
-    DQ_FRAMERATE = 60;
-    DQ_DEBUG = 0;
-    DQ_WANTMOUSE = 1;
-    __RunProgram("Scenario");
+    __BuildSettings settings;
+    settings.resx = 320;
+    settings.resy = 240;
+    __ProgramEntry(argc, argv, settings, "Scenario");
 }

@@ -2,13 +2,6 @@
 
 #include <cstdlib>
 
-#include "core/lifecycle.h"
-
-// The test binary is a program on the runtime too; its main procedure is never run.
-namespace __TOLVANE__ {
-double __MainGameSub_() { return 0; }
-}  // namespace __TOLVANE__
-
 int main(int argc, char** argv) {
     // Headless unless the caller chose otherwise: no display, no sound card.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
