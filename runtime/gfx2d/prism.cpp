@@ -55,6 +55,7 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
     maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
     nextFrameTime_ = AccurateTime();
     LoadExtensions();
+    batch_.Init();
     glColor4f(1, 1, 1, 1);
     Make2DViewport(0, 0, 0, 0);
     initialised_ = true;

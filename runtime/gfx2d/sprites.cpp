@@ -51,7 +51,7 @@ void OpenGLPrism::QueueQuad(int nr, int x0, int y0, int x1, int y1) {
     // (x0, y0) is the bottom-left corner in GL coordinates, (x1, y1) the top-right.
     const int xy[8] = {x0, y0, x1, y0, x1, y1, x0, y1};
     const float st[8] = {0, 0, u, 0, u, v, 0, v};
-    batch_.Add(xy, st);
+    batch_.Add(xy, st, x1 - x0 == s.width && y1 - y0 == s.height);
 }
 
 void OpenGLPrism::DrawSprite(short nr, short x, short y) {

@@ -32,7 +32,7 @@ void OpenGLPrism::DrawTextA(short font, const char* text, short x, short y) {
         const float s0 = (c % 16) * du, t0 = (7 - c / 16) * dv;
         const int xy[8] = {px, -y - gh, px + gw, -y - gh, px + gw, -y, px, -y};
         const float st[8] = {s0, t0, s0 + du, t0, s0 + du, t0 + dv, s0, t0 + dv};
-        batch_.Add(xy, st);
+        batch_.Add(xy, st, true);  // glyphs at their own size
     }
 }
 

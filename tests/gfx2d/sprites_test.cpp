@@ -1,6 +1,7 @@
 #include <GL/gl.h>
 
 #include "core/dqstr.h"
+#include "gfx2d/text.h"
 #include "support/gfx_fixture.h"
 
 namespace {
@@ -136,6 +137,35 @@ TEST_F(SpriteTest, ManySpritesInOneFrameDrawLikeSingleOnes) {
     SolidSprite(1, 4, 4, kGreen);
     for (int i = 0; i < 40; ++i) SPRITE(i % 3 == 0 ? 1 : 0, i * 4, (i % 5) * 6);
     for (int i = 0; i < 40; ++i) EXPECT_EQ(ReadPixel(i * 4 + 1, (i % 5) * 6 + 1), i % 3 == 0 ? kGreen : kRed) << i;
+}
+
+// Sprites at their own size take a faster path; it must give the very pixels of the
+// general one (a rotation by 0 degrees draws the same quad through the fixed pipeline
+// with linear filtering).
+TEST_F(SpriteTest, UnscaledSpritesDrawTheSamePixelsAsTheGeneralPath) {
+    TestBitmap b;
+    b.width = 48;
+    b.height = 30;
+    b.pixel = [](int c, int r) {
+        if ((c + r) % 11 == 0) return kKey;
+        return static_cast<uint32_t>((c * 5) | ((r * 8) << 8) | (((c * r) % 256) << 16));
+    };
+    LOADSPRITE(DQStr(WriteBitmap(Path("grad.bmp"), b).c_str()), 8);
+    auto grab = [&]() {
+        pPrsm->Flush();
+        std::vector<uint8_t> px(64 * 40 * 4);
+        glReadPixels(20, DQ_RESY - 60, 64, 40, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    };
+    SPRITE(8, 24, 24);
+    std::vector<uint8_t> fast = grab();
+    Clear();
+    ROTOSPRITE(8, 24, 24, 0);
+    std::vector<uint8_t> general = grab();
+    EXPECT_EQ(fast, general);
+    Clear();
+    PRINT(DQStr("Ag"), 24, 24);  // glyphs take the fast path as well
+    EXPECT_FALSE(Covered().empty());
 }
 
 TEST_F(SpriteTest, BoxCollisionCountsTouchingEdges) {
