@@ -29,7 +29,7 @@ double LOADBMP(DQStr file) {
 }
 
 double GRABSPRITE(double nr, double x, double y, double w, double h) {
-    if (pPrsm)
+    if (pPrsm && OpenGLPrism::ValidSprite(__TruncInt(nr)))
         pPrsm->GrabSprite(static_cast<short>(__TruncInt(nr)), static_cast<short>(__TruncInt(x)),
                           static_cast<short>(__TruncInt(y)), static_cast<short>(__TruncInt(w)),
                           static_cast<short>(__TruncInt(h)));

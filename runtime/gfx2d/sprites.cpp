@@ -175,15 +175,21 @@ bool OpenGLPrism::SpriteCollision(int nr1, int nr2, short x1, short y1, short x2
 
 namespace {
 short S16(double v) { return static_cast<short>(__TruncInt(v)); }
+// A sprite number as the commands take it; -1 (no sprite) for a number outside the
+// table, before narrowing could fold it into the table.
+short Nr(double v) {
+    const int n = __TruncInt(v);
+    return OpenGLPrism::ValidSprite(n) ? static_cast<short>(n) : -1;
+}
 }  // namespace
 
 double SPRITE(double nr, double x, double y) {
-    if (pPrsm) pPrsm->DrawSprite(S16(nr), S16(x), S16(y));
+    if (pPrsm) pPrsm->DrawSprite(Nr(nr), S16(x), S16(y));
     return 0;
 }
 
 double STRETCHSPRITE(double nr, double x, double y, double w, double h) {
-    if (pPrsm) pPrsm->StretchSprite(S16(nr), S16(x), S16(y), S16(w), S16(h));
+    if (pPrsm) pPrsm->StretchSprite(Nr(nr), S16(x), S16(y), S16(w), S16(h));
     return 0;
 }
 
@@ -192,12 +198,12 @@ double ZOOMSPRITE(double nr, double x, double y, double zx, double zy) {
     const __SpriteSlot* s = pPrsm->Sprite(__TruncInt(nr));
     if (!s) return 0;
     double w = std::fabs(zx * s->width), h = std::fabs(zy * s->height);
-    pPrsm->StretchSprite(S16(nr), S16(x - (w - s->width) * 0.5), S16(y - (h - s->height) * 0.5), S16(w), S16(h));
+    pPrsm->StretchSprite(Nr(nr), S16(x - (w - s->width) * 0.5), S16(y - (h - s->height) * 0.5), S16(w), S16(h));
     return 0;
 }
 
 double ROTOSPRITE(double nr, double x, double y, double angle) {
-    if (pPrsm) pPrsm->RotoSprite(S16(nr), S16(x), S16(y), S16(angle));
+    if (pPrsm) pPrsm->RotoSprite(Nr(nr), S16(x), S16(y), S16(angle));
     return 0;
 }
 
@@ -212,7 +218,7 @@ double ROTOZOOMSPRITE(double nr, double x, double y, double angle, double zoom) 
     fx.width = S16(s->width * zoom);
     fx.height = S16(s->height * zoom);
     fx.colour = 0;
-    pPrsm->DrawSpriteFX(S16(nr), S16(x), S16(y), fx);
+    pPrsm->DrawSpriteFX(Nr(nr), S16(x), S16(y), fx);
     return 0;
 }
 

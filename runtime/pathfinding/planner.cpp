@@ -105,7 +105,7 @@ void Planner::initialize() {
 }
 
 void Planner::cleanup() {
-    for (unsigned i = 0; i < open_.size(); ++i) pool_.release(open_.at(i));
+    open_.forEach([this](Node* n) { pool_.release(n); });
     open_.clear();
     if (closedAt_) {
         NodeHashIterator it(&closed_);
@@ -132,7 +132,7 @@ bool Planner::fillPath(int* grid, int value) const {
 
 bool Planner::fillOpen(int* grid, int value) const {
     if (!grid) return false;
-    for (unsigned i = 0; i < open_.size(); ++i) grid[open_.at(i)->y * desc_.width + open_.at(i)->x] = value;
+    open_.forEach([&](const Node* n) { grid[n->y * desc_.width + n->x] = value; });
     return true;
 }
 

@@ -196,6 +196,11 @@ TEST_F(SpriteTest, PixelCollisionIgnoresTransparentOverlap) {
 TEST_F(SpriteTest, NumbersOutsideTheTableAreIgnored) {
     SolidSprite(-1, 8, 8, kRed);
     SolidSprite(4095, 8, 8, kRed);
+    SolidSprite(5, 8, 8, kRed);
+    SPRITE(65536 + 5, 0, 0);  // would fold onto sprite 5 if narrowed first
+    SPRITE(-65536 + 5, 0, 0);
+    GRABSPRITE(65536 + 5, 0, 0, 10, 10);
+    EXPECT_EQ(pPrsm->Sprite(5)->width, 8);
     SPRITE(-1, 0, 0);
     SPRITE(70000, 0, 0);
     STRETCHSPRITE(5000, 0, 0, 10, 10);
