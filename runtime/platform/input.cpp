@@ -10,6 +10,11 @@ namespace plat {
 namespace {
 
 SDL_Joystick* g_joysticks[16] = {};
+
+// Characters typed on this keyboard: [platform scancode][shift], 0 when not yet seen.
+unsigned char g_typed[SDL_NUM_SCANCODES][2] = {};
+int g_lastDown = -1;
+bool g_lastShift = false;
 int g_joystickCount = 0;
 
 // Shifted characters of the keys that are not letters, as a PC keyboard gives them.
@@ -36,9 +41,22 @@ uint32_t HatHundredths(Uint8 hat) {
 
 }  // namespace
 
+void NoteKeyDown(int platformScancode, bool shift) {
+    g_lastDown = platformScancode;
+    g_lastShift = shift;
+}
+
+void NoteText(const char* utf8) {
+    // One plain character right after a key went down belongs to that key.
+    if (g_lastDown > 0 && g_lastDown < SDL_NUM_SCANCODES && utf8 && utf8[0] > 0x1F && utf8[0] < 0x7F && utf8[1] == 0)
+        g_typed[g_lastDown][g_lastShift ? 1 : 0] = static_cast<unsigned char>(utf8[0]);
+    g_lastDown = -1;
+}
+
 int KeyCharacter(int scanCode, bool shift) {
     int sdl = PlatformFromScanCode(scanCode);
     if (sdl == 0) return 0;
+    if (unsigned char learnt = g_typed[sdl][shift ? 1 : 0]) return learnt;
     SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl));
     if (key <= 0 || key >= 127) return 0;  // Delete (127) gives no character
     char c = static_cast<char>(key);

@@ -189,10 +189,14 @@ void PumpEvents() {
                 break;
             case SDL_KEYDOWN:
             case SDL_KEYUP:
+                if (e.type == SDL_KEYDOWN) NoteKeyDown(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_SHIFT) != 0);
                 if (g_sink) {
                     int code = ScanCodeFromPlatform(e.key.keysym.scancode);
                     if (code) g_sink->OnKey(code, e.type == SDL_KEYDOWN);
                 }
+                break;
+            case SDL_TEXTINPUT:
+                NoteText(e.text.text);
                 break;
             case SDL_MOUSEMOTION:
                 if (g_sink) g_sink->OnMouseMotion(e.motion.xrel, e.motion.yrel);
@@ -230,6 +234,15 @@ void PushCloseRequest() {
     e.type = SDL_WINDOWEVENT;
     e.window.event = SDL_WINDOWEVENT_CLOSE;
     if (g_window) e.window.windowID = SDL_GetWindowID(g_window);
+    SDL_PushEvent(&e);
+}
+
+void PushTextEvent(const char* utf8) {
+    if (!g_started || !utf8) return;
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    if (g_window) e.text.windowID = SDL_GetWindowID(g_window);
     SDL_PushEvent(&e);
 }
 

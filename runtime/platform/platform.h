@@ -74,14 +74,21 @@ void PumpEvents();
 // tests that drive a program.
 void PushKeyEvent(int scanCode, bool down);
 void PushCloseRequest();
+// The text a key press typed, as the system's text input reports it.
+void PushTextEvent(const char* utf8);
 // Scan code in the runtime's numbering for a platform key, 0 when it has none.
 int ScanCodeFromPlatform(int platformScancode);
 // The reverse: the platform key of a runtime scan code, 0 when there is none.
 int PlatformFromScanCode(int scanCode);
 
-// The character a key gives on the user's keyboard layout (the layout's unshifted
-// character; with `shift` the shifted one), or 0 when it gives none in 0 ... 127.
+// The character a key gives on the user's keyboard layout, or 0 when it gives none in
+// 0 ... 127. Characters the keyboard has typed are learnt as they come, per key and
+// Shift state; before that the layout's unshifted character is taken, with Shift the
+// capital letter or the shifted symbol of a US keyboard.
 int KeyCharacter(int scanCode, bool shift);
+// Event pump helpers for learning typed characters.
+void NoteKeyDown(int platformScancode, bool shift);
+void NoteText(const char* utf8);
 // Relative mouse mode: the cursor is hidden and every motion is reported as a
 // movement. False when the driver cannot do it.
 bool SetRelativeMouse(bool on);

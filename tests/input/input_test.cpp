@@ -78,6 +78,23 @@ TEST_F(InputTest, InkeyGivesACharacterOncePerPress) {
     Press(kDelete, false);
 }
 
+TEST_F(InputTest, CharactersFollowWhatTheKeyboardTypes) {
+    // On a German keyboard the key in the place of Z types "y".
+    constexpr int kZ = 44;
+    Press(kZ);
+    EXPECT_STREQ(INKEY_Str().c_str(), "z");  // before it has typed anything
+    plat::PushTextEvent("y");
+    Press(kZ, false);
+    INKEY_Str();
+    Press(kZ);
+    EXPECT_STREQ(INKEY_Str().c_str(), "y");
+    Press(kZ, false);
+    INKEY_Str();
+    Press(kS);  // other keys keep their own
+    EXPECT_STREQ(INKEY_Str().c_str(), "s");
+    Press(kS, false);
+}
+
 TEST_F(InputTest, TwoKeysAtOnceReportTheLowerScanCode) {
     Press(kA);
     Press(kQ);
