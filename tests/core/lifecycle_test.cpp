@@ -26,6 +26,14 @@ TEST(ProgramEnd, NormalEndExitsZeroAndWritesNoReport) {
                 r.log.find("OpenGL Hardware Support\r\n") != std::string::npos);
 }
 
+TEST(ProgramStart, FullScreenOrTheReasonWhyNot) {
+    ChildResult r = RunScenario("fullscreen");
+    EXPECT_EQ(r.status, 0);
+    // Full screen at the program's size or, on a display without that mode, a window
+    // of that size and a line in the log: either way the program runs at its size.
+    EXPECT_EQ(r.out, "size 320 240\n");
+}
+
 TEST(ProgramEnd, MainProcedureReturningEndsNormally) {
     EXPECT_EQ(RunScenario("return").status, 0);
 }

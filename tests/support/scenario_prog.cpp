@@ -32,6 +32,11 @@ double __MainGameSub_() {
         END();
     }
     if (!std::strcmp(s, "return")) return 0;
+    if (!std::strcmp(s, "fullscreen")) {
+        for (int f = 0; f < 3; ++f) SHOWSCREEN();
+        std::printf("size %d %d\n", pPrsm->ScreenWidth(), pPrsm->ScreenHeight());
+        END();
+    }
     if (!std::strcmp(s, "array9-debug")) {
         DQ_DEBUG = 1;
         __dLn(1, 42);
@@ -172,5 +177,6 @@ int main(int argc, char** argv) {
     __BuildSettings settings;
     settings.resx = 320;
     settings.resy = 240;
+    if (argc > 1 && !std::strcmp(argv[1], "fullscreen")) settings.fullscreen = 1;
     __ProgramEntry(argc, argv, settings, "Scenario");
 }
