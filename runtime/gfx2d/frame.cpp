@@ -36,8 +36,10 @@ double SHOWSCREEN() {
     glDisable(GL_BLEND);
     glColor4f(1, 1, 1, 1);
     pPrsm->currentAlpha = 1.0f;
-    pPrsm->PasteSurface(0);
+    // The whole screen first, so a viewport left narrowed by the last frame does not
+    // crop or shift the background.
     pPrsm->Make2DViewport(0, 0, 0, 0);
+    pPrsm->PasteSurface(0);
     pPrsm->mipmapped = 0;  // the next binding takes the plain textures
     return 0;
 }

@@ -139,9 +139,12 @@ TEST_F(BitmapTest, SurfaceTilesWithTransparentEdges) {
     EXPECT_EQ(ReadPixel(150, 50), 0u);  // the tile's uncovered part: transparent, drawn black
     EXPECT_EQ(ReadPixel(50, 100), 0u);
     EXPECT_EQ(ReadPixel(190, 127), 0u);
-    // The background is drawn first in every frame.
+    // The background is drawn first in every frame, over the whole screen even when
+    // the frame before narrowed the viewport.
+    VIEWPORT(100, 100, 50, 50);
     SHOWSCREEN();
     EXPECT_EQ(ReadPixel(10, 10), kRed);
+    EXPECT_EQ(ReadPixel(149, 99), kGreen);
     BLACKSCREEN();
     EXPECT_EQ(ReadPixel(10, 10), 0u);
     SHOWSCREEN();
