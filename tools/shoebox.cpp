@@ -60,6 +60,20 @@ bool ReadArchive(const std::string& path, std::vector<__ArchiveInput>& out) {
     return true;
 }
 
+// Writes a new archive file (positions from the start), or appends one to the end of
+// an existing file (positions from the end).
+int Write(const std::string& path, const std::vector<__ArchiveInput>& inputs, bool append) {
+    FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+    bool ok = f && __WriteArchive(f, inputs, append);
+    if (f) ok = std::fclose(f) == 0 && ok;
+    if (!ok) {
+        std::fprintf(stderr, "shoebox: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("%zu entries %s %s\n", inputs.size(), append ? "appended to" : "packed into", path.c_str());
+    return 0;
+}
+
 int Pack(const std::string& archive, const std::vector<std::string>& sources) {
     std::vector<__ArchiveInput> inputs;
     for (const std::string& s : sources) {
@@ -84,29 +98,13 @@ int Pack(const std::string& archive, const std::vector<std::string>& sources) {
             inputs.push_back(std::move(in));
         }
     }
-    FILE* f = std::fopen(archive.c_str(), "wb");
-    bool ok = f && __WriteArchive(f, inputs, false);
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "shoebox: cannot write %s\n", archive.c_str());
-        return 1;
-    }
-    std::printf("%zu entries packed into %s\n", inputs.size(), archive.c_str());
-    return 0;
+    return Write(archive, inputs, false);
 }
 
 int Append(const std::string& program, const std::string& archive) {
     std::vector<__ArchiveInput> inputs;
     if (!ReadArchive(archive, inputs)) return 1;
-    FILE* f = std::fopen(program.c_str(), "ab");
-    bool ok = f && __WriteArchive(f, inputs, true);
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "shoebox: cannot append to %s\n", program.c_str());
-        return 1;
-    }
-    std::printf("%zu entries appended to %s\n", inputs.size(), program.c_str());
-    return 0;
+    return Write(program, inputs, true);
 }
 
 int List(const std::string& archive) {
