@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "core/lifecycle.h"
+#include "files/filesystem.h"
 #include "gfx2d/bmp_file.h"
 #include "support/child.h"
 
@@ -134,6 +135,7 @@ TEST(CommandLine, ArgumentsJoinedBySingleSpaces) {
     char* argv[] = {prog, a, b, c, nullptr};
     __SetCommandLine(4, argv);
     EXPECT_STREQ(__g_cmdline.c_str(), "one two words 3");
+    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "one two words 3");
     __SetCommandLine(1, argv);
     EXPECT_STREQ(__g_cmdline.c_str(), "");
 }

@@ -114,11 +114,4 @@ TEST_F(FolderTest, FileRequestWithoutADialogProgram) {
     setenv("PATH", saved.c_str(), 1);
 }
 
-TEST(CommandLine, GetCommandLineReturnsTheArguments) {
-    char prog[] = "p", a[] = "-level", b[] = "3";
-    char* argv[] = {prog, a, b};
-    __SetCommandLine(3, argv);
-    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "-level 3");
-}
-
 }  // namespace
