@@ -29,9 +29,7 @@ public:
     double GetFile(const char* file, short line, DQStr& out);
     double PutFile(const char* file, short line, const DQStr& value);
 
-    const std::string& FileName() const { return name_; }
     int LastLine() const { return last_; }
-    bool Modified() const { return modified_; }
 
 private:
     void Save();

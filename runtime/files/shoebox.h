@@ -18,7 +18,6 @@ public:
     void Clear();
     // Sets the archive path (empty switches the archive off).
     void SetArchive(const char* path);
-    const char* Archive() const { return archive_.c_str(); }
     const char* Extracted() const { return extracted_.c_str(); }
 
 private:

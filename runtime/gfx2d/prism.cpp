@@ -65,9 +65,9 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
 void OpenGLPrism::ReportRendererKind() {
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const char* r = renderer ? renderer : "";
-    software_ = std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast") ||
+    const bool software = std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast") ||
                 std::strstr(r, "Software") || std::strstr(r, "software");
-    if (software_) {
+    if (software) {
         __AppendErrorLog("OpenGL Software Emulation");
         std::fprintf(stderr, "Tolvane: OpenGL renders in software (%s); please update the graphics driver\n", r);
     } else {

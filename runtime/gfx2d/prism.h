@@ -138,19 +138,15 @@ public:
     // reads the frame buffer calls it first; code outside the renderer that uses GL
     // directly must call it too.
     void Flush() { batch_.Flush(); }
-    int MaxTextureSize() const { return maxTexture_; }
 
     int ScreenWidth() const { return screenWidth_; }
     int ScreenHeight() const { return screenHeight_; }
-    int ColourBits() const { return colourBits_; }
-    bool IsFullscreen() const { return fullscreen_; }
     short ViewX() const { return viewX_; }
     short ViewY() const { return viewY_; }
     short ViewWidth() const { return viewW_; }
     short ViewHeight() const { return viewH_; }
     double FramePeriod() const { return framePeriod_; }
     double NextFrameTime() const { return nextFrameTime_; }
-    bool SoftwareRenderer() const { return software_; }
 
     float currentAlpha = 1.0f;  // blending factor of sprite drawing
     int boundTexture = -1;      // sprite bound on texture unit 0
@@ -184,7 +180,6 @@ private:
     double framePeriod_ = 1000.0 / 60.0;
     double counterFrequency_ = 0;
     int highResolution_ = 0;
-    bool software_ = false;
 };
 
 // Extension entry points, null until Init finds GL_ARB_multitexture.

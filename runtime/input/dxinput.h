@@ -67,7 +67,6 @@ public:
     void OnMouseMotion(int dx, int dy);
     void OnMouseButton(int button, bool down);
     void ReleaseAllKeys();
-    const uint8_t* KeyState() const { return keys_; }
 
 private:
     uint8_t keys_[256];      // what the program sees; bit 7: down

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "core/services.h"
 #include "input/dxinput.h"
 #include "pathfinding/findpath.h"
+#include "pathfinding/planner.h"
 #include "pathfinding/reference_search.h"
 #include "support/runtime_fixture.h"
 
@@ -44,6 +46,41 @@ Cells Search(const Map& m, int sx, int sy, int gx, int gy, double* count = nullp
     Cells out;
     for (int i = 0; i < n; ++i) out.emplace_back(static_cast<int>(path(i, 0)), static_cast<int>(path(i, 1)));
     return out;
+}
+
+TEST(Planner, ReportsWhatTheSearchLeftBehind) {
+    const std::vector<double> map(16, 1.0);  // 4 x 4, all passable
+    AStarPlanner p;
+    EXPECT_FALSE(p.isLoaded());
+    Planner::Description d;
+    d.goalX = 3;
+    d.goalY = 3;
+    d.weight = 5;  // clamped to 1
+    d.closedTableBits = 16;
+    d.width = d.height = 4;
+    d.map = map.data();
+    ASSERT_TRUE(p.createMap(d));
+    EXPECT_TRUE(p.isLoaded());
+    EXPECT_EQ(p.getDescription().weight, 1.0f);
+    p.initialize();
+    ASSERT_TRUE(p.run());
+    EXPECT_EQ(p.getNumSlices(), 1);
+    EXPECT_EQ(p.getRunningTime(), 0);
+    EXPECT_EQ(p.getPathSize(), 7);
+    EXPECT_FLOAT_EQ(p.getPathCost(), 6);
+    std::vector<int> grid(16, 0);
+    EXPECT_TRUE(p.fillPath(grid.data(), 1));
+    EXPECT_TRUE(p.fillClosed(grid.data(), 2));  // the path's cells are closed too
+    EXPECT_TRUE(p.fillOpen(grid.data(), 3));
+    EXPECT_EQ(std::count(grid.begin(), grid.end(), 0) + std::count(grid.begin(), grid.end(), 2) +
+                  std::count(grid.begin(), grid.end(), 3),
+              16);
+    EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 2)), p.getClosedSize());
+    EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 3)), p.getOpenSize());
+    EXPECT_FALSE(p.fillPath(nullptr, 1));
+    p.cleanup();
+    EXPECT_EQ(p.getOpenSize() + p.getClosedSize(), 0);
+    EXPECT_EQ(p.getPathCost(), -1);
 }
 
 TEST(FindPath, ThreeByThreeTakesTheFirstInsertedOfEqualSteps) {
