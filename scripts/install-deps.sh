@@ -11,6 +11,7 @@ PACKAGES=(
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   console-setup-linux gzip
+  zenity
 )
 
 missing=()

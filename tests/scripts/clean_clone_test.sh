@@ -13,4 +13,6 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 bash scripts/test.sh -R 'StringCommands' 
 # Run command, ended by the frame cap.
 TOLVANE_FRAMES=10 TOLVANE_NO_WAIT=1 bash scripts/run.sh
+# Programs the runtime starts on behalf of a BASIC program are installed by the set-up.
+command -v zenity >/dev/null || { echo "clean clone: zenity (the file dialog) is missing after set-up" >&2; exit 1; }
 echo "clean clone: both commands work"
