@@ -85,6 +85,9 @@ double KEYWAIT() {
     if (!pDXin || !pPrsm || pDXin->Replaying()) return 0;
     while (!pDXin->AnyKey()) {
         pPrsm->WinMessages();
+        // Escape gives no character; it ends the program here, as in MOUSEWAIT.
+        pDXin->GetKeyboardStatus();
+        if (pDXin->KeyDown(kEscape)) __EndProgram();
         plat::SleepMs(1);
     }
     while (pDXin->AnyKey()) {

@@ -10,6 +10,7 @@
 
 namespace {
 constexpr int kLeftShift = 0x2A, kRightShift = 0x36;
+constexpr int kLeftControl = 0x1D, kRightControl = 0x9D, kLeftAlt = 0x38, kRightAlt = 0xB8;
 
 int16_t Cut16(int v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
 
@@ -104,6 +105,12 @@ unsigned char DXInput::Scan2Ascii(unsigned long scanCode) const {
         default: break;
     }
     if (scanCode > 255) return 0;
+    // A key typed with Control or Alt held gives no character (Ctrl+C is no "c"); the
+    // fixed answers above stay, so a line can still be edited and ended. Right Alt
+    // counts as Alt on every layout, AltGr included: the characters come from the held
+    // keys, learnt per key and Shift state only, and an AltGr character could not be
+    // told from the key's plain one, so AltGr gives none rather than a wrong one.
+    if (KeyDown(kLeftControl) || KeyDown(kRightControl) || KeyDown(kLeftAlt) || KeyDown(kRightAlt)) return 0;
     const bool shift = KeyDown(kLeftShift) || KeyDown(kRightShift);
     int c = plat::KeyCharacter(static_cast<int>(scanCode), shift);
     if (c >= 0x20 && c <= 0x7F) return static_cast<unsigned char>(c);

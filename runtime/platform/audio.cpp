@@ -160,6 +160,13 @@ bool MusicPlay(const std::string& path) {
 
 bool MusicPlaying() { return g_open && g_music && Mix_PlayingMusic(); }
 
+double MusicDuration() {
+#if SDL_MIXER_VERSION_ATLEAST(2, 6, 0)
+    if (g_open && g_music) return Mix_MusicDuration(g_music);
+#endif
+    return -1;
+}
+
 void MusicRestart() {
     if (g_open && g_music) Mix_PlayMusic(g_music, 1);
 }

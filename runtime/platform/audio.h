@@ -31,6 +31,9 @@ void AudioStopChannel(int channel);
 // opened or played.
 bool MusicPlay(const std::string& path);
 bool MusicPlaying();
+// Length in seconds of the loaded music as the mixer's decoder knows it; negative when
+// it cannot tell (MIDI among others).
+double MusicDuration();
 // Plays the loaded music again from its start.
 void MusicRestart();
 void MusicStop();

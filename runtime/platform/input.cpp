@@ -42,6 +42,12 @@ uint32_t HatHundredths(Uint8 hat) {
 }  // namespace
 
 void NoteKeyDown(int platformScancode, bool shift) {
+    // What a key types with Control, Alt or AltGr held is not its own character (AltGr+Q
+    // types "@" on a German keyboard): such a press teaches nothing.
+    if (SDL_GetModState() & (KMOD_CTRL | KMOD_ALT | KMOD_MODE)) {
+        g_lastDown = -1;
+        return;
+    }
     g_lastDown = platformScancode;
     g_lastShift = shift;
 }

@@ -9,7 +9,12 @@
 // found nowhere, or the file cannot be played.
 double PLAYMUSIC(DQStr file);
 double STOPMUSIC();
-// The per-frame repeat check.
+// The per-frame repeat check: the piece starts again from its beginning when it has
+// ended, within one frame of its end. The second form takes the time of the check
+// (platform clock, milliseconds) instead of reading the clock.
 void __MusicRepeatCheck();
+void __MusicRepeatCheck(double nowMs);
 // True while music is meant to play.
 bool __MusicActive();
+// How often the current piece has started, its first play included; 0 without music.
+long __MusicStarts();

@@ -78,6 +78,27 @@ TEST_F(InputTest, InkeyGivesACharacterOncePerPress) {
     Press(kDelete, false);
 }
 
+TEST_F(InputTest, ControlOrAltHeldGivesNoCharacter) {
+    constexpr int kC = 46;
+    for (int modifier : {29, 157, 56, 184}) {  // left and right Control, left and right Alt
+        Press(modifier);
+        Press(kC);
+        EXPECT_STREQ(INKEY_Str().c_str(), "") << modifier;
+        Press(kC, false);
+        EXPECT_STREQ(INKEY_Str().c_str(), "") << modifier;
+        Press(modifier, false);
+    }
+    Press(kC);
+    EXPECT_STREQ(INKEY_Str().c_str(), "c");
+    Press(kC, false);
+    // Return and Backspace keep working, so that INPUT can still be finished.
+    Press(29);
+    Press(kReturn);
+    EXPECT_STREQ(INKEY_Str().c_str(), "\n");
+    Press(kReturn, false);
+    Press(29, false);
+}
+
 TEST_F(InputTest, CharactersFollowWhatTheKeyboardTypes) {
     // On a German keyboard the key in the place of Z types "y".
     constexpr int kZ = 44;
@@ -230,10 +251,12 @@ TEST_F(InputEditTest, NumberForm) {
     Press(kReturn, false);
 }
 
-TEST(InputRuns, EscapeEndsMouseWait) {
-    ChildResult r = RunScenario("mousewait");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.find("survived"), std::string::npos);
+TEST(InputRuns, EscapeEndsTheWaits) {
+    for (const char* wait : {"mousewait", "keywait"}) {
+        ChildResult r = RunScenario(wait);
+        EXPECT_EQ(r.status, 0) << wait;
+        EXPECT_EQ(r.out.find("survived"), std::string::npos) << wait;
+    }
 }
 
 TEST(InputRuns, ReadingKeysNeverDropsACloseRequest) {

@@ -7,6 +7,8 @@
 
 #include "core/services.h"
 #include "platform/audio.h"
+#include "platform/platform.h"
+#include "sound/midi_length.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 #include "sound/wave_file.h"
@@ -141,6 +143,53 @@ TEST(MusicCommands, RefusedNamesGiveThree) {
     EXPECT_EQ(PLAYMUSIC(DQStr(junk.c_str())), 3);  // found but cannot be played
     EXPECT_FALSE(__MusicActive());
     STOPMUSIC();
+}
+
+TEST(MusicCommands, RestartsWithinAFrameOfThePiecesEnd) {
+    StartRuntimeOnce();
+    if (!pDXsnd->IsOpen() || plat::MusicSoundFont().empty()) GTEST_SKIP() << "no sound device or soundfont";
+    const double before = plat::ClockMs();
+    ASSERT_EQ(PLAYMUSIC(DQStr(WriteMidi(TempPath("second.mid"), 1).c_str())), 0);
+    const double after = plat::ClockMs();
+    // The synthesizer still sounds the last note for seconds; the piece itself is one
+    // second long and starts again in the frame after that second.
+    const long starts = __MusicStarts();
+    __MusicRepeatCheck(before + 990);
+    EXPECT_EQ(__MusicStarts(), starts);
+    __MusicRepeatCheck(after + 1001);
+    EXPECT_EQ(__MusicStarts(), starts + 1);
+    __MusicRepeatCheck(after + 1001 + 990);  // timed anew from the restart
+    EXPECT_EQ(__MusicStarts(), starts + 1);
+    __MusicRepeatCheck(after + 1001 + 1000);
+    EXPECT_EQ(__MusicStarts(), starts + 2);
+    STOPMUSIC();
+}
+
+std::vector<uint8_t> MidiFile(uint16_t division, const std::vector<uint8_t>& track) {
+    std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, static_cast<uint8_t>(division >> 8),
+                              static_cast<uint8_t>(division), 'M', 'T', 'r', 'k', 0, 0, 0,
+                              static_cast<uint8_t>(track.size())};
+    for (uint8_t b : track) f.push_back(b);
+    return f;
+}
+
+TEST(MidiLength, FollowsTempoChangesAndSmpteTime) {
+    // 96 ticks a quarter: 192 ticks at 120 bpm, then 96 ticks at 60 bpm: two seconds.
+    std::vector<uint8_t> midi = MidiFile(96, {
+        0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 500000 us a quarter
+        0x00, 0x90, 60, 100,
+        0x81, 0x40, 0x80, 60, 0,                   // 192 ticks later
+        0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1000000 us a quarter
+        0x00, 0x90, 62, 100,
+        0x60, 62, 0,                               // running status, 96 ticks later
+        0x00, 0xFF, 0x2F, 0x00});
+    EXPECT_DOUBLE_EQ(__MidiLengthSeconds(midi.data(), midi.size()), 2.0);
+    for (size_t n = 0; n < midi.size(); ++n) EXPECT_LT(__MidiLengthSeconds(midi.data(), n), 0) << n;
+    midi[23] = 0x20;  // the first event: a data byte with no status before it
+    EXPECT_LT(__MidiLengthSeconds(midi.data(), midi.size()), 0);
+    // 25 frames of 40 ticks a second, whatever the tempo: 1500 ticks are 1.5 seconds.
+    std::vector<uint8_t> smpte = MidiFile(0xE728, {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x8B, 0x5C, 0xFF, 0x2F, 0x00});
+    EXPECT_DOUBLE_EQ(__MidiLengthSeconds(smpte.data(), smpte.size()), 1.5);
 }
 
 // What the mixer really plays, written by SDL's disk audio driver.
