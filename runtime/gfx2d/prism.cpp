@@ -55,6 +55,10 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
     maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
     nextFrameTime_ = AccurateTime();
     LoadExtensions();
+    copyImage_ = nullptr;
+    const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (ext && std::strstr(ext, "GL_ARB_copy_image"))
+        copyImage_ = reinterpret_cast<PFNGLCOPYIMAGESUBDATAPROC>(plat::GLProcAddress("glCopyImageSubData"));
     batch_.Init();
     glColor4f(1, 1, 1, 1);
     Make2DViewport(0, 0, 0, 0);

@@ -108,6 +108,8 @@ public:
     const __SpriteSlot* Sprite(int nr) const { return ValidSprite(nr) ? &sprites_[nr] : nullptr; }
     const __Surface* Surface(int s) const { return ValidSurface(s) ? &surfaces_[s] : nullptr; }
     static bool ValidSprite(int nr) { return nr >= 0 && nr < __kSpriteSlots; }
+    // A slot that holds a picture: loaded or grabbed, not empty or failed.
+    bool Loaded(int nr) const { return ValidSprite(nr) && sprites_[nr].texture[0] != 0; }
     static bool ValidSurface(int s) { return s >= 0 && s < __kSurfaces; }
 
     // ---- sprite drawing ----------------------------------------------------------------
@@ -155,6 +157,9 @@ public:
 
 private:
     void LoadExtensions();
+    // Region of a width x height picture that a texture holds (w or h 0: all of it,
+    // cut to the largest texture size) and the texture's power-of-two size.
+    bool TextureRegion(int width, int height, int& w, int& h, int& pw, int& ph) const;
     void ReportRendererKind();
     void BindSprite(int nr);
     void QueueQuad(int nr, int x0, int y0, int x1, int y1);
@@ -165,6 +170,7 @@ private:
     __Surface surfaces_[__kSurfaces];
     __SpriteBatch batch_;
     int maxTexture_ = 1024;
+    PFNGLCOPYIMAGESUBDATAPROC copyImage_ = nullptr;  // copies between textures, where offered
     int savedTexture_[3] = {-1, -1, 0};
     struct PolyPointRecord {
         float x, y, s, t, r, g, b, a;

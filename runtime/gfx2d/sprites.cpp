@@ -55,14 +55,14 @@ void OpenGLPrism::QueueQuad(int nr, int x0, int y0, int x1, int y1) {
 }
 
 void OpenGLPrism::DrawSprite(short nr, short x, short y) {
-    if (!ValidSprite(nr)) return;
+    if (!Loaded(nr)) return;
     SetTexture3D(nr, -1, 0);
     const __SpriteSlot& s = sprites_[nr];
     QueueQuad(nr, x, -y - s.height, x + s.width, -y);
 }
 
 void OpenGLPrism::StretchSprite(short nr, short x, short y, short w, short h) {
-    if (!ValidSprite(nr)) return;
+    if (!Loaded(nr)) return;
     // A negative size turns the quad's winding round; culling then drops it.
     SetTexture3D(nr, -1, 0);
     QueueQuad(nr, x, -y - h, x + w, -y);
@@ -85,7 +85,7 @@ void CentredQuad(int hw, int hh, float u, float v) {
 }  // namespace
 
 void OpenGLPrism::RotoSprite(short nr, short x, short y, short angle) {
-    if (!ValidSprite(nr)) return;
+    if (!Loaded(nr)) return;
     SetTexture3D(nr, -1, 0);
     Flush();
     const __SpriteSlot& s = sprites_[nr];
@@ -100,7 +100,7 @@ void OpenGLPrism::RotoSprite(short nr, short x, short y, short angle) {
 }
 
 void OpenGLPrism::DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx) {
-    if (!ValidSprite(nr)) return;
+    if (!Loaded(nr)) return;
     SetTexture3D(nr, -1, 0);
     Flush();
     const __SpriteSlot& s = sprites_[nr];
@@ -211,8 +211,10 @@ double ROTOZOOMSPRITE(double nr, double x, double y, double angle, double zoom) 
     if (!pPrsm) return 0;
     const __SpriteSlot* s = pPrsm->Sprite(__TruncInt(nr));
     if (!s) return 0;
-    if (std::isfinite(angle))
-        while (angle < 0) angle += 360;
+    // Reduced to 0 ... 360 in one step, however large; without any angle at all (an
+    // infinity or NaN) the sprite is drawn unturned.
+    angle = std::isfinite(angle) ? std::fmod(angle, 360.0) : 0.0;
+    if (angle < 0) angle += 360;
     OPENGL_SPRITEFX fx;
     fx.angle = static_cast<float>(angle);
     fx.width = S16(s->width * zoom);

@@ -1,5 +1,6 @@
 // Sprites and surfaces: bitmaps and screen rectangles turned into textures.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,116 +28,213 @@ void SetUnpackState() {
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
-// The next mip level: per channel (4a + 2b + 2c + d) / 9 of the samples a = (2x, 2y),
-// b = (2x + 1, 2y), d = (2x, 2y + 2), c = (2x + 1, 2y + 2), with b only inside the
-// new level's last column, d only above its last row, c only with both.
-std::vector<uint8_t> NextMipLevel(const std::vector<uint8_t>& prev, int w, int nw, int nh) {
-    std::vector<uint8_t> next(static_cast<size_t>(nw) * nh * 4);
-    auto at = [&](int x, int y, int ch) { return static_cast<int>(prev[(static_cast<size_t>(y) * w + x) * 4 + ch]); };
-    for (int y = 0; y < nh; ++y)
-        for (int x = 0; x < nw; ++x) {
-            bool useB = x < nw - 1, useD = y < nh - 1;
-            for (int ch = 0; ch < 4; ++ch) {
-                int a = at(2 * x, 2 * y, ch), v;
-                if (useB && useD)
-                    v = (4 * a + 2 * at(2 * x + 1, 2 * y, ch) + 2 * at(2 * x + 1, 2 * y + 2, ch) + at(2 * x, 2 * y + 2, ch)) / 9;
-                else if (useB)
-                    v = (2 * a + at(2 * x + 1, 2 * y, ch)) / 3;
-                else if (useD)
-                    v = (2 * a + at(2 * x, 2 * y + 2, ch)) / 3;
-                else
-                    v = a;
-                next[(static_cast<size_t>(y) * nw + x) * 4 + ch] = static_cast<uint8_t>(v);
-            }
-        }
-    return next;
+// A zeroed texel buffer. calloc hands large blocks over as untouched pages, so
+// nothing is written twice; a failed allocation leaves `data` null.
+class TexelBuffer {
+public:
+    explicit TexelBuffer(size_t bytes) : data_(static_cast<uint8_t*>(std::calloc(bytes, 1))) {}
+    ~TexelBuffer() { Release(); }
+    TexelBuffer(const TexelBuffer&) = delete;
+    TexelBuffer& operator=(const TexelBuffer&) = delete;
+    uint8_t* data() const { return data_; }
+    void Release() {
+        std::free(data_);
+        data_ = nullptr;
+    }
+
+private:
+    uint8_t* data_;
+};
+
+// Stores a pixel as a texel: the key colour becomes (0, 0, 0, 0), which the zeroed
+// buffer already holds.
+inline void PutTexel(uint8_t* dst, uint32_t rgb, uint32_t key, bool useKey) {
+    if (useKey && rgb == key) return;
+    dst[0] = rgb & 0xFF;
+    dst[1] = (rgb >> 8) & 0xFF;
+    dst[2] = (rgb >> 16) & 0xFF;
+    dst[3] = 255;
 }
 
-// Turns the texels into a normal map from the heights in their blue channel.
-void MakeNormalMap(std::vector<uint8_t>& texels, int w, int h) {
-    std::vector<uint8_t> out(texels);
-    auto height = [&](int x, int y) {
-        x = (x % w + w) % w;
-        y = (y % h + h) % h;
-        return texels[(static_cast<size_t>(y) * w + x) * 4 + 2] / 255.0f;
+// The next mip level, written over the start of the buffer that holds the level
+// before it (w wide): per channel (4a + 2b + 2c + d) / 9 of the samples a = (2x, 2y),
+// b = (2x + 1, 2y), d = (2x, 2y + 2), c = (2x + 1, 2y + 2), with b only inside the new
+// level's last column, d only above its last row, c only with both. Texel i of the
+// new level reads only texels at i or later of the old one, so going in row order
+// never overwrites a texel still to be read.
+void NextMipLevelInPlace(uint8_t* texels, int w, int nw, int nh) {
+    auto at = [&](int x, int y, int ch) { return static_cast<int>(texels[(static_cast<size_t>(y) * w + x) * 4 + ch]); };
+    for (int y = 0; y < nh; ++y)
+        for (int x = 0; x < nw; ++x) {
+            const bool useB = x < nw - 1, useD = y < nh - 1;
+            int v[4];
+            for (int ch = 0; ch < 4; ++ch) {
+                const int a = at(2 * x, 2 * y, ch);
+                if (useB && useD)
+                    v[ch] = (4 * a + 2 * at(2 * x + 1, 2 * y, ch) + 2 * at(2 * x + 1, 2 * y + 2, ch) +
+                             at(2 * x, 2 * y + 2, ch)) / 9;
+                else if (useB)
+                    v[ch] = (2 * a + at(2 * x + 1, 2 * y, ch)) / 3;
+                else if (useD)
+                    v[ch] = (2 * a + at(2 * x, 2 * y + 2, ch)) / 3;
+                else
+                    v[ch] = a;
+            }
+            uint8_t* out = &texels[(static_cast<size_t>(y) * nw + x) * 4];
+            for (int ch = 0; ch < 4; ++ch) out[ch] = static_cast<uint8_t>(v[ch]);
+        }
+}
+
+// Turns the texels into a normal map from the heights in their blue channel. Every
+// texel sees the heights as they were before: the rows around the one being
+// rewritten are kept aside (neighbours wrap around at the edges).
+void MakeNormalMap(uint8_t* texels, int w, int h) {
+    std::vector<uint8_t> first(w), above(w), here(w), below(w);
+    auto blues = [&](int row, std::vector<uint8_t>& out) {
+        for (int x = 0; x < w; ++x) out[x] = texels[(static_cast<size_t>(row) * w + x) * 4 + 2];
     };
-    for (int y = 0; y < h; ++y)
+    blues(0, first);
+    blues(h - 1, above);
+    here = first;
+    for (int y = 0; y < h; ++y) {
+        if (y + 1 < h)
+            blues(y + 1, below);
+        else
+            below = first;
+        auto height = [&](const std::vector<uint8_t>& row, int x) {
+            x = (x % w + w) % w;
+            return row[x] / 255.0f;
+        };
         for (int x = 0; x < w; ++x) {
-            float left = height(x - 1, y - 1) + 2 * height(x - 1, y) + height(x - 1, y + 1);
-            float right = height(x + 1, y - 1) + 2 * height(x + 1, y) + height(x + 1, y + 1);
+            float left = height(above, x - 1) + 2 * height(here, x - 1) + height(below, x - 1);
+            float right = height(above, x + 1) + 2 * height(here, x + 1) + height(below, x + 1);
             float gx = left - right;
-            float gy = (height(x - 1, y + 1) + 2 * height(x, y + 1) + height(x + 1, y + 1)) -
-                       (height(x - 1, y - 1) + 2 * height(x, y - 1) + height(x + 1, y - 1));
+            float gy = (height(below, x - 1) + 2 * height(below, x) + height(below, x + 1)) -
+                       (height(above, x - 1) + 2 * height(above, x) + height(above, x + 1));
             float s = std::sqrt(gx * gx + gy * gy + 1.0f);
             float k = 1.0f / s;
-            uint8_t* t = &out[(static_cast<size_t>(y) * w + x) * 4];
+            uint8_t* t = &texels[(static_cast<size_t>(y) * w + x) * 4];
             t[0] = static_cast<uint8_t>((gx * k + 1) * 0.5f * 255);
             t[1] = static_cast<uint8_t>((gy * k + 1) * 0.5f * 255);
             t[2] = static_cast<uint8_t>((k + 1) * 0.5f * 255);
         }
-    texels.swap(out);
+        above.swap(here);
+        here.swap(below);
+    }
 }
 
-}  // namespace
-
-void OpenGLPrism::GetBMPSize(const char* file, int& width, int& height) { __ReadBMPSize(file, width, height); }
-
-int OpenGLPrism::MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
-                                uint32_t key, bool useKey, bool bump) {
-    __BMPImage image;
-    if (!__ReadBMP(file, image)) return 0;
-    return MakeBMPTexture(image, x, y, w, h, tex, mip, key, useKey, bump);
-}
-
-int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
-                                uint32_t key, bool useKey, bool bump) {
-    if (!tex || image.width < 1 || image.height < 1) return 0;
-    Flush();
-    if (w == 0 || h == 0) {
-        w = image.width;
-        h = image.height;
-    }
-    if (w < 1 || h < 1) return 0;
-    if (w > maxTexture_) w = maxTexture_;
-    if (h > maxTexture_) h = maxTexture_;
-    const int pw = PowerOfTwo(w), ph = PowerOfTwo(h);
-    std::vector<uint8_t> texels(static_cast<size_t>(pw) * ph * 4, 0);
-    for (int r = 0; r < h; ++r) {
-        int sy = y + r;
-        if (sy < 0 || sy >= image.height) continue;
-        uint8_t* dst = &texels[static_cast<size_t>(h - 1 - r) * pw * 4];
-        for (int c = 0; c < w; ++c) {
-            int sx = x + c;
-            if (sx < 0 || sx >= image.width) continue;
-            uint32_t rgb = image.Colour(sx, sy);
-            if (useKey && rgb == key) continue;  // stays (0, 0, 0, 0)
-            dst[c * 4] = rgb & 0xFF;
-            dst[c * 4 + 1] = (rgb >> 8) & 0xFF;
-            dst[c * 4 + 2] = (rgb >> 16) & 0xFF;
-            dst[c * 4 + 3] = 255;
-        }
-    }
+// Uploads the texels (pw x ph) as the plain texture and, with `mip`, as the
+// mip-mapped copy whose levels are built in the same buffer, each over the one before.
+// The buffer is used up and freed. With a copy between textures the plain texture is
+// taken from the mip-mapped one's first level at the end, so the GL never holds both
+// while the texels are still allocated.
+void UploadTexels(TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump,
+                  PFNGLCOPYIMAGESUBDATAPROC copyImage) {
     SetUnpackState();
+    if (bump) MakeNormalMap(texels.data(), pw, ph);
     glGenTextures(1, tex);
-    glBindTexture(GL_TEXTURE_2D, *tex);
-    SetTextureParameters(false);
-    if (bump) MakeNormalMap(texels, pw, ph);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-
+    if (mip) glGenTextures(1, mip);
+    auto makePlain = [&](const uint8_t* data) {
+        glBindTexture(GL_TEXTURE_2D, *tex);
+        SetTextureParameters(false);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
+    };
+    const bool copyLater = mip && copyImage;
+    if (!copyLater) makePlain(texels.data());
     if (mip) {
-        glGenTextures(1, mip);
         glBindTexture(GL_TEXTURE_2D, *mip);
         SetTextureParameters(true);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
         int lw = pw, lh = ph;
         for (int level = 1; lw > 1 || lh > 1; ++level) {
             int nw = lw > 1 ? lw / 2 : 1, nh = lh > 1 ? lh / 2 : 1;
-            texels = NextMipLevel(texels, lw, nw, nh);
+            NextMipLevelInPlace(texels.data(), lw, nw, nh);
             lw = nw;
             lh = nh;
             glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
         }
     }
+    texels.Release();
+    if (copyLater) {
+        for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+        }
+        makePlain(nullptr);
+        copyImage(*mip, GL_TEXTURE_2D, 0, 0, 0, 0, *tex, GL_TEXTURE_2D, 0, 0, 0, 0, pw, ph, 1);
+        if (glGetError() != GL_NO_ERROR) {
+            // The copy was refused: read the first level back instead.
+            TexelBuffer level0(static_cast<size_t>(pw) * ph * 4);
+            if (level0.data()) {
+                glBindTexture(GL_TEXTURE_2D, *mip);
+                glPixelStorei(GL_PACK_ALIGNMENT, 1);
+                glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
+                makePlain(level0.data());
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void OpenGLPrism::GetBMPSize(const char* file, int& width, int& height) { __ReadBMPSize(file, width, height); }
+
+bool OpenGLPrism::TextureRegion(int width, int height, int& w, int& h, int& pw, int& ph) const {
+    if (width < 1 || height < 1) return false;
+    if (w == 0 || h == 0) {
+        w = width;
+        h = height;
+    }
+    if (w < 1 || h < 1) return false;
+    if (w > maxTexture_) w = maxTexture_;
+    if (h > maxTexture_) h = maxTexture_;
+    pw = PowerOfTwo(w);
+    ph = PowerOfTwo(h);
+    return true;
+}
+
+int OpenGLPrism::MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
+                                uint32_t key, bool useKey, bool bump) {
+    // The file is read a row at a time straight into the texels, so the picture is
+    // never held a second time.
+    __BMPRowReader reader;
+    int pw = 0, ph = 0;
+    if (!tex || !reader.Open(file) || !TextureRegion(reader.Width(), reader.Height(), w, h, pw, ph)) return 0;
+    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    std::vector<uint32_t> row(static_cast<size_t>(reader.Width()));
+    if (!texels.data()) return 0;
+    const int height = reader.Height();
+    for (int stored = 0; stored < height; ++stored) {
+        if (!reader.NextRow(row.data())) return 0;
+        const int r = height - 1 - stored - y;  // region row, from the top
+        if (r < 0 || r >= h) continue;
+        uint8_t* dst = texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4;
+        for (int c = 0; c < w; ++c) {
+            const int sx = x + c;
+            if (sx >= 0 && sx < reader.Width()) PutTexel(dst + c * 4, row[sx], key, useKey);
+        }
+    }
+    Flush();
+    UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
+    boundTexture = boundTexture2 = -2;  // the binding changed behind the texture state
+    return 1;
+}
+
+int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
+                                uint32_t key, bool useKey, bool bump) {
+    int pw = 0, ph = 0;
+    if (!tex || !TextureRegion(image.width, image.height, w, h, pw, ph)) return 0;
+    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    if (!texels.data()) return 0;
+    for (int r = 0; r < h; ++r) {
+        int sy = y + r;
+        if (sy < 0 || sy >= image.height) continue;
+        uint8_t* dst = texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4;
+        for (int c = 0; c < w; ++c) {
+            int sx = x + c;
+            if (sx >= 0 && sx < image.width) PutTexel(dst + c * 4, image.Colour(sx, sy), key, useKey);
+        }
+    }
+    Flush();
+    UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
     boundTexture = boundTexture2 = -2;  // the binding changed behind the texture state
     return 1;
 }
@@ -144,16 +242,17 @@ int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, in
 bool OpenGLPrism::LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump) {
     if (!ValidSprite(static_cast<int>(nr))) return false;
     FreeSprite(static_cast<int>(nr));
-    __BMPImage image;
-    if (!__ReadBMP(file, image)) return false;
+    int width = 0, height = 0;
+    GetBMPSize(file, width, height);
+    if (width == 0 || height == 0) return false;
     __SpriteSlot& s = sprites_[nr];
-    if (!MakeBMPTexture(image, 0, 0, 0, 0, &s.texture[0], &s.texture[1], key, true, bump)) return false;
+    if (!MakeBMPTexture(file, 0, 0, 0, 0, &s.texture[0], &s.texture[1], key, true, bump)) return false;
     // A picture larger than the largest texture is cut to it; the recorded sizes are
     // those of the texture made, so drawing shows the part that was kept.
-    s.texWidth = static_cast<short>(PowerOfTwo(std::min(image.width, maxTexture_)));
-    s.texHeight = static_cast<short>(PowerOfTwo(std::min(image.height, maxTexture_)));
-    s.width = static_cast<short>(std::min(image.width, maxTexture_));
-    s.height = static_cast<short>(std::min(image.height, maxTexture_));
+    s.texWidth = static_cast<short>(PowerOfTwo(std::min(width, maxTexture_)));
+    s.texHeight = static_cast<short>(PowerOfTwo(std::min(height, maxTexture_)));
+    s.width = static_cast<short>(std::min(width, maxTexture_));
+    s.height = static_cast<short>(std::min(height, maxTexture_));
     return true;
 }
 
@@ -180,13 +279,35 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
     __SpriteSlot& s = sprites_[nr];
     int tw = std::max(PowerOfTwo(w), 32), th = std::max(PowerOfTwo(h), 32);
     if (tw > maxTexture_ || th > maxTexture_) return false;
+    TexelBuffer texels(static_cast<size_t>(tw) * th * 4);
+    if (!texels.data()) return false;
+    // The screen's pixels are read back and stored opaque: the frame buffer's alpha,
+    // where it has one at all, is no part of the picture. Parts of the rectangle
+    // beyond the screen's edges stay transparent.
+    const int gx = x, gy = ScreenHeight() - y - h;  // GL's lower-left corner of the rectangle
+    const int x0 = std::max(gx, 0), y0 = std::max(gy, 0);
+    const int x1 = std::min(gx + std::min<int>(w, tw), ScreenWidth());
+    const int y1 = std::min(gy + std::min<int>(h, th), ScreenHeight());
+    if (x0 < x1 && y0 < y1) {
+        std::vector<uint8_t> screen(static_cast<size_t>(x1 - x0) * (y1 - y0) * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(x0, y0, x1 - x0, y1 - y0, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+        for (int r = 0; r < y1 - y0; ++r) {
+            const uint8_t* src = &screen[static_cast<size_t>(r) * (x1 - x0) * 4];
+            uint8_t* dst = texels.data() + (static_cast<size_t>(y0 - gy + r) * tw + (x0 - gx)) * 4;
+            for (int c = 0; c < x1 - x0; ++c, src += 4, dst += 4) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                dst[2] = src[2];
+                dst[3] = 255;
+            }
+        }
+    }
     SetUnpackState();
     glGenTextures(1, &s.texture[0]);
     glBindTexture(GL_TEXTURE_2D, s.texture[0]);
     SetTextureParameters(false);
-    std::vector<uint8_t> clear(static_cast<size_t>(tw) * th * 4, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, clear.data());
-    if (w > 0 && h > 0) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, ScreenHeight() - y - h, w, h);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     s.texWidth = static_cast<short>(tw);
     s.texHeight = static_cast<short>(th);
     s.width = w;
@@ -197,11 +318,14 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
 
 bool OpenGLPrism::LoadSurface(int sn, const char* file) {
     if (!ValidSurface(sn)) return false;
+    int width = 0, height = 0;
+    GetBMPSize(file, width, height);
+    const int cols = (width + 63) / 64, rows = (height + 63) / 64;
+    // A background is at most 64 x 64 tiles; larger pictures are refused before
+    // their pixels are read.
+    if (cols < 1 || rows < 1 || cols > __kSurfaceGrid || rows > __kSurfaceGrid) return false;
     __BMPImage image;
     if (!__ReadBMP(file, image)) return false;
-    const int cols = (image.width + 63) / 64, rows = (image.height + 63) / 64;
-    // A background is at most 64 x 64 tiles; larger pictures are refused.
-    if (cols > __kSurfaceGrid || rows > __kSurfaceGrid) return false;
     FreeSurface(sn);
     __Surface& s = surfaces_[sn];
     for (int j = 0; j < rows; ++j)

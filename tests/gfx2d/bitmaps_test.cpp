@@ -26,6 +26,36 @@ TEST_F(BitmapTest, EightBitPaletteWithKeyEntry) {
     EXPECT_EQ(ReadPixel(4, 1), 0u);
 }
 
+// Files with the larger information headers most tools write today: the palette
+// follows the header whatever its declared size, and 32-bit colours follow the masks.
+TEST_F(BitmapTest, LargerInformationHeaders) {
+    TestBitmap b;
+    b.bits = 8;
+    b.width = 3;
+    b.height = 2;
+    b.headerSize = 124;
+    b.coloursUsed = 3;
+    b.palette = {kRed, 0x3399CC, kKey};
+    b.pixel = [](int c, int) { return static_cast<uint32_t>(c); };
+    LOADSPRITE(DQStr(WriteBitmap(Path("v5.bmp"), b).c_str()), 0);
+    SPRITE(0, 0, 0);
+    EXPECT_EQ(ReadPixel(0, 1), kRed);
+    EXPECT_EQ(ReadPixel(1, 1), 0x3399CCu);
+    EXPECT_EQ(ReadPixel(2, 1), 0u);  // the key colour
+    TestBitmap m;
+    m.bits = 32;
+    m.width = m.height = 2;
+    m.headerSize = 108;
+    m.masks[0] = 0xFF000000;  // red, green, blue, then the unused byte, from the top
+    m.masks[1] = 0x00FF0000;
+    m.masks[2] = 0x0000FF00;
+    m.pixel = [](int c, int) { return c == 0 ? 0x123456u : kGreen; };
+    LOADSPRITE(DQStr(WriteBitmap(Path("v4.bmp"), m).c_str()), 1);
+    SPRITE(1, 10, 0);
+    EXPECT_EQ(ReadPixel(10, 0), 0x123456u);
+    EXPECT_EQ(ReadPixel(11, 1), kGreen);
+}
+
 TEST_F(BitmapTest, ThirtyTwoBitsAndTopDownRows) {
     TestBitmap b;
     b.bits = 32;

@@ -1,5 +1,7 @@
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "core/dqstr.h"
 #include "gfx2d/text.h"
 #include "support/gfx_fixture.h"
@@ -88,17 +90,20 @@ TEST_F(SpriteTest, RotationIsCounterClockwiseOnTheScreen) {
     // Turned a quarter counter-clockwise: the red corner moves to the bottom left.
     EXPECT_EQ(ReadPixel(50 + 4, 50 + 28), kRed);
     EXPECT_EQ(ReadPixel(50 + 4, 50 + 4), kBlue);
-    Clear();
-    ROTOZOOMSPRITE(2, 50, 50, -90, 1);
-    std::vector<uint32_t> minus;
-    for (int y = 48; y < 84; y += 3)
-        for (int x = 48; x < 84; x += 3) minus.push_back(ReadPixel(x, y));
-    Clear();
-    ROTOZOOMSPRITE(2, 50, 50, 270, 1);
-    std::vector<uint32_t> plus;
-    for (int y = 48; y < 84; y += 3)
-        for (int x = 48; x < 84; x += 3) plus.push_back(ReadPixel(x, y));
-    EXPECT_EQ(minus, plus);
+    auto drawn = [&](double angle) {
+        Clear();
+        ROTOZOOMSPRITE(2, 50, 50, angle, 1);
+        std::vector<uint32_t> px;
+        for (int y = 44; y < 88; y += 3)
+            for (int x = 44; x < 88; x += 3) px.push_back(ReadPixel(x, y));
+        return px;
+    };
+    EXPECT_EQ(drawn(-90), drawn(270));
+    EXPECT_EQ(drawn(-1e20), drawn(80));  // 1e20 = 280 (mod 360)
+    EXPECT_EQ(drawn(1e20), drawn(280));
+    EXPECT_EQ(drawn(NAN), drawn(0));     // no angle at all: unrotated
+    EXPECT_EQ(drawn(-INFINITY), drawn(0));
+    drawn(270);
     EXPECT_EQ(ReadPixel(50 + 28, 50 + 4), kRed);  // 270: red corner at the top right
     Clear();
     ROTOZOOMSPRITE(2, 50, 50, 0, 0);  // zoom 0: full size
@@ -211,6 +216,21 @@ TEST_F(SpriteTest, NumbersOutsideTheTableAreIgnored) {
     EXPECT_TRUE(Covered().empty());
 }
 
+TEST_F(SpriteTest, EmptySlotsDrawNothing) {
+    WriteBytes(Path("broken.bmp"), {'B', 'M', 1, 2, 3});
+    LOADSPRITE(DQStr(Path("broken.bmp").c_str()), 4001);
+    FILLRECT(0, 0, 100, 100, kWhite);
+    for (int nr : {4000, 4001}) {  // never loaded; failed to load
+        STRETCHSPRITE(nr, 10, 10, 40, 40);
+        ZOOMSPRITE(nr, 10, 10, 2, 2);
+        ROTOZOOMSPRITE(nr, 10, 10, 30, 2);
+        ROTOSPRITE(nr, 10, 10, 30);
+        SPRITE(nr, 10, 10);
+    }
+    for (int y = 0; y < 100; y += 7)
+        for (int x = 0; x < 100; x += 7) ASSERT_EQ(ReadPixel(x, y), kWhite) << x << ", " << y;
+}
+
 TEST_F(SpriteTest, GrabSpriteRoundTrip) {
     FILLRECT(0, 0, 5, 10, kRed);
     FILLRECT(5, 0, 10, 10, kGreen);
@@ -224,6 +244,17 @@ TEST_F(SpriteTest, GrabSpriteRoundTrip) {
     EXPECT_EQ(ReadPixel(101, 101), kRed);
     EXPECT_EQ(ReadPixel(108, 108), kGreen);
     EXPECT_EQ(ReadPixel(110, 101), 0u);
+    // Grabbed pixels are opaque, also where the screen's alpha is 0 (a key-coloured
+    // rectangle leaves alpha 0 behind wherever the screen keeps alpha).
+    Clear();
+    FILLRECT(0, 0, 10, 10, kKey);
+    GRABSPRITE(8, 0, 0, 10, 10);
+    Clear();
+    SPRITE(8, 100, 100);
+    EXPECT_EQ(ReadPixel(105, 105), kKey);
+    SolidSprite(9, 4, 4, kRed);
+    EXPECT_EQ(SPRCOLL(9, 0, 0, 8, 2, 2), 1);
+    EXPECT_EQ(SPRCOLL(8, 0, 0, 9, 2, 2), 1);
 }
 
 }  // namespace
