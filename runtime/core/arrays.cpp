@@ -1,10 +1,41 @@
 #include "core/arrays.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 
 #include "core/lifecycle.h"
 #include "core/numbers.h"
+
+namespace {
+
+// Bytes an element needs beyond its place in the block: a string owns its buffer.
+template <class T>
+constexpr size_t kOwnedBytes = 0;
+template <>
+constexpr size_t kOwnedBytes<DQStr> = DQStr::kBufferSize;
+
+// Makes `count` fresh elements, or gives null when the memory for all of them (the
+// block and every buffer an element owns) cannot be had. The whole amount is asked
+// for at once first, so that a system that cannot promise it refuses before millions
+// of small buffers have been handed out; a failure later in the construction is
+// caught as well.
+template <class T>
+T* NewElements(int32_t count) {
+    const size_t each = sizeof(T) + kOwnedBytes<T>;
+    if (count < 0 || static_cast<uint64_t>(count) > SIZE_MAX / each) return nullptr;
+    void* whole = std::malloc(static_cast<size_t>(count) * each);
+    if (!whole) return nullptr;
+    std::free(whole);
+    try {
+        return new T[static_cast<size_t>(count)]();
+    } catch (const std::bad_alloc&) {  // elements made so far are released again
+        return nullptr;
+    }
+}
+
+}  // namespace
 
 template <class T>
 void __DQArray<T>::Dim(double d1, double d2, double d3, double d4, double d5, double d6, double d7, double d8) {
@@ -25,7 +56,7 @@ void __DQArray<T>::Dim(double d1, double d2, double d3, double d4, double d5, do
 
     if (!(product <= 2147483647.0)) __FatalError(7);
     count_ = static_cast<int32_t>(product);
-    data_ = new (std::nothrow) T[count_]();
+    data_ = NewElements<T>(count_);
     if (!data_) {
         count_ = 0;
         __FatalError(7);

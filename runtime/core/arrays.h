@@ -4,7 +4,8 @@
 // Access ends the program with code 8 for an array that was never dimensioned and
 // code 9 for a negative index, an index not below its dimension's size, or a non-zero
 // index in a dimension of size 0. DIM ends it with code 7 when the storage cannot be
-// had or the element count does not fit 32 bits.
+// had (for a string array, also every element's own buffer) or the element count does
+// not fit 32 bits.
 #pragma once
 
 #include <cstdint>

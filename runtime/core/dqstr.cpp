@@ -111,20 +111,16 @@ int __NumberToText(double value, char* out, int size) {
     } else if (value == 0) {
         text = "0";
     } else {
+        // The notation follows the exponent of the unrounded 17-digit expansion, so a
+        // rounding carry stays in fixed notation: 9999999999.5 gives 10000000000.
         __Digits d = __DecimalDigits(value);
-        __RoundDigits(d, 10);
-        if (value < 0) text += '-';
         if (d.exponent >= -1 && d.exponent <= 9) {
-            if (d.exponent == -1) {
-                text += "0.";
-                text.append(d.digits, 10);
-            } else {
-                text.append(d.digits, d.exponent + 1);
-                text += '.';
-                text.append(d.digits + d.exponent + 1, 9 - d.exponent);
-            }
-            while (text.back() == '0') text.pop_back();
+            text = __FixedDigits(value, 9 - d.exponent);
+            if (text.find('.') != std::string::npos)
+                while (text.back() == '0') text.pop_back();
         } else {
+            __RoundDigits(d, 10);
+            if (value < 0) text += '-';
             text += d.digits[0];
             text += '.';
             std::string frac(d.digits + 1, 9);

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "core/automation.h"
+#include "core/numbers.h"
 #include "core/random.h"
 #include "core/services.h"
 #include "core/timing.h"
+#include "files/data_file.h"
 #include "files/shoebox.h"
 #include "gfx2d/text.h"
 #include "gfx2d/prism.h"
@@ -44,6 +46,9 @@ namespace {
 
 bool g_startFailed = false;
 bool g_ending = false;
+// The code of the fatal error that is ending the program; 0 for every other end.
+// Codes the data-file commands record leave it alone.
+int g_fatalCode = 0;
 
 const char* ErrorName(int code) {
     switch (code) {
@@ -78,22 +83,22 @@ WindowEvents g_events;
 }  // namespace
 
 void __SetCommandLine(int argc, char** argv) {
+    // The arguments joined as they were typed: one with blanks in it, or an empty
+    // one, goes back into double quotes.
     std::string text;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) text += ' ';
-        text += argv[i];
+        const std::string arg = argv[i];
+        const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+        text += quote ? '"' + arg + '"' : arg;
     }
     __g_cmdline = text.c_str();
 }
 
-const char* __ErrorLogPath() {
-    static std::string path;
-    path = plat::TempDir() + "ErrorLog.txt";
-    return path.c_str();
-}
+std::string __ErrorLogPath() { return plat::TempDir() + "ErrorLog.txt"; }
 
 void __AppendErrorLog(const char* text) {
-    FILE* f = std::fopen(__ErrorLogPath(), "ab");
+    FILE* f = std::fopen(__ErrorLogPath().c_str(), "ab");
     if (!f) return;
     std::fputs(text ? text : "null", f);
     std::fputs("\r\n", f);
@@ -109,7 +114,7 @@ bool __GlobalInit(const char* title) {
     plat::SetWindowTitle(title);
     plat::SuppressScreenSaver();
 
-    std::remove(__ErrorLogPath());
+    std::remove(__ErrorLogPath().c_str());
 
     pDXin = new DXInput();
     pPrsm = new OpenGLPrism();
@@ -119,8 +124,7 @@ bool __GlobalInit(const char* title) {
 
     if (!pPrsm->Init(DQ_RESX, DQ_RESY, 0, static_cast<uint16_t>(DQ_FRAMERATE))) return false;
 
-    KWsrand(__g_automation.hasSeed ? __g_automation.seed
-                                   : static_cast<uint32_t>(static_cast<int32_t>(pPrsm->AccurateTime())));
+    KWsrand(__g_automation.hasSeed ? __g_automation.seed : __ClockSeed(pPrsm->AccurateTime()));
 
     if (DQ_FULLSCREEN) pPrsm->DoFullscreen(); else pPrsm->DoWindowed();
 
@@ -176,8 +180,7 @@ void __ProgramEntry(int argc, char** argv, const __BuildSettings& settings, cons
 }
 
 void __EndProgram() {
-    int code = static_cast<int>(__g_error);
-    int status = g_startFailed ? 1 : code;
+    const int status = g_startFailed ? 1 : g_fatalCode;
     if (g_ending) _exit(status);  // a failure while releasing: leave at once
     g_ending = true;
     STOPMUSIC();
@@ -190,8 +193,9 @@ void __EndProgram() {
             __AppendErrorLog(line);
         }
     }
-    if (code != 0)
-        std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", code, ErrorName(code), __g_errorline);
+    if (g_fatalCode != 0)
+        std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", g_fatalCode, ErrorName(g_fatalCode),
+                     __g_errorline);
 
     delete pPrsm;
     pPrsm = nullptr;
@@ -205,6 +209,15 @@ void __EndProgram() {
     pKWNet = nullptr;
     plat::SetEventSink(nullptr);
     plat::Shutdown();
+
+    // The process-wide file state goes while everything it uses is alive, so that
+    // nothing is left for static destruction: a modified data file is saved, then the
+    // files extracted from the archives and their folder are removed.
+    __g_FastFile.FillBuffer(nullptr);
+    __g_ShoeBox_Data.Clear();
+    __g_ShoeBox_Media.Clear();
+    __RemoveExtractFolder();
+
     std::fflush(stdout);
     std::exit(status);
 }
@@ -223,6 +236,7 @@ double __Error(double code) {
 
 void __FatalError(double code) {
     __Error(code);
+    g_fatalCode = __TruncInt(code);
     __EndProgram();
 }
 

@@ -7,9 +7,13 @@
 // error, Escape or Alt+F4 in SHOWSCREEN, or closing the window.
 //
 // Exit status: 0 for a normal end; the error code (3, 7, 8 or 9) after a fatal runtime
-// error, which is also named on standard error with the BASIC line; 1 when the
-// program could not start at all.
+// error (__FatalError and the array errors), which is also named on standard error
+// with the BASIC line; 1 when the program could not start at all. Codes that the
+// data-file commands record without ending the program leave the status at 0; they
+// show only in the end report of debug builds.
 #pragma once
+
+#include <string>
 
 #include "core/dqstr.h"
 
@@ -59,21 +63,22 @@ struct __BuildSettings {
 bool __GlobalInit(const char* title);
 
 // The end routine: stops the music, writes the end report in debug builds, releases
-// the service objects and ends the process (see the exit status above).
+// the service objects, saves a modified data file, removes the files extracted from
+// the archives and ends the process (see the exit status above).
 [[noreturn]] void __EndProgram();
 
 // BASIC END: a normal end.
 double END();
 // Records a runtime error code and the current BASIC line; returns the code.
 double __Error(double code);
-// Records the error and ends the program.
+// Records the error and ends the program with the code as its exit status.
 [[noreturn]] void __FatalError(double code);
 // Line tracking of compiled programs.
 void __dLn(double file, double line);
 
 // ---- error log ------------------------------------------------------------------------
 // "ErrorLog.txt" in the temporary folder, deleted at every start.
-const char* __ErrorLogPath();
+std::string __ErrorLogPath();
 // Appends text and CR LF; the file is opened and closed for every line. A null text is
 // written as "null"; a log that cannot be opened loses the line.
 void __AppendErrorLog(const char* text);

@@ -76,6 +76,8 @@ void KWsrand(uint32_t seed) {
     ctx.randcnt = 256;
 }
 
+uint32_t __ClockSeed(double ms) { return static_cast<uint32_t>(static_cast<uint64_t>(__TruncInt64(ms))); }
+
 uint32_t KWrand() {
     Generate(__g_ctx);
     return __g_ctx.randrsl[0];

@@ -13,6 +13,10 @@ extern __RandContext __g_ctx;
 
 // Seeds the generator; the outcome depends on the seed alone at program start.
 void KWsrand(uint32_t seed);
+// The seed program start takes from a clock reading in milliseconds: the reading
+// truncated toward zero to a 64-bit integer, of which the low 32 bits are kept, so a
+// clock past 2^31 ms (about 25 days since boot) still seeds differently every run.
+uint32_t __ClockSeed(double ms);
 // Runs one generation step and returns the first word of the fresh batch.
 uint32_t KWrand();
 

@@ -39,10 +39,35 @@ bool __ReadArchiveDirectory(FILE* f, int64_t fileSize, std::vector<__ArchiveEntr
         e.storedOffset = Le32(fields);
         e.offset = fromEnd ? fileSize + e.storedOffset : e.storedOffset;
         e.size = Le32(fields + 4);
-        if (e.offset < 0 || e.size < 4 || e.offset + e.size > fileSize) return false;
         entries.push_back(std::move(e));
         if (pos >= fileSize) break;
     }
+    return true;
+}
+
+bool __ReadArchiveEntry(FILE* f, int64_t fileSize, const __ArchiveEntry& entry, std::vector<unsigned char>& out,
+                        std::string* reason) {
+    out.clear();
+    auto fail = [reason](const std::string& why) {
+        if (reason) *reason = why;
+        return false;
+    };
+    if (!f) return fail("the archive is not open");
+    if (entry.offset < 0 || entry.offset >= fileSize) return fail("its data lies outside the archive");
+    if (entry.size < 4) return fail("its packed size " + std::to_string(entry.size) + " is too small");
+    if (entry.size > fileSize - entry.offset) return fail("its data runs past the end of the archive");
+    std::vector<unsigned char> packed(static_cast<size_t>(entry.size));
+    if (fseeko(f, entry.offset, SEEK_SET) != 0 || std::fread(packed.data(), 1, packed.size(), f) != packed.size())
+        return fail("its data cannot be read");
+    const uint32_t claimed = static_cast<uint32_t>(Le32(packed.data()));
+    if (claimed > __MaxUnpackedLength(static_cast<uint64_t>(entry.size)))
+        return fail("it claims " + std::to_string(claimed) + " bytes, more than its packed data can hold");
+    KWCompression unpacker;
+    const int produced = unpacker.UnPack(packed.data(), static_cast<int>(packed.size()));
+    if ((produced == 0 && claimed != 0) || static_cast<uint32_t>(unpacker.OutputSize()) != claimed)
+        return fail("its packed data is damaged (" + std::to_string(unpacker.OutputSize()) + " of " +
+                    std::to_string(claimed) + " bytes unpacked)");
+    out.assign(unpacker.Output(), unpacker.Output() + unpacker.OutputSize());
     return true;
 }
 

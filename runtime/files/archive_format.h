@@ -20,10 +20,19 @@ struct __ArchiveEntry {
     int32_t storedOffset = 0;  // O as written (for the extracted file's name)
 };
 
-// Reads the directory of the archive in an open file of `fileSize` bytes. Every
-// position, offset and size is checked against the file: false for a damaged archive.
-// The walk stops at a length byte of 0 or at the end of the file.
+// Reads the directory of the archive in an open file of `fileSize` bytes; false when
+// the file holds no directory (too short, or its position lies outside the file). The
+// walk stops at a length byte of 0 or at the end of the file. The entries are not
+// checked here: one damaged entry must not hide the others, so each is checked when
+// it is read (__ReadArchiveEntry).
 bool __ReadArchiveDirectory(FILE* f, int64_t fileSize, std::vector<__ArchiveEntry>& entries);
+
+// Reads and unpacks one entry into `out`. False, with the reason in `reason` when it
+// is given, when the entry's bytes lie outside the file or cannot be read, when its
+// stream claims more bytes than its packed size can hold, or when it does not unpack
+// to exactly the length it claims.
+bool __ReadArchiveEntry(FILE* f, int64_t fileSize, const __ArchiveEntry& entry, std::vector<unsigned char>& out,
+                        std::string* reason = nullptr);
 
 // One entry to write: its name and unpacked bytes.
 struct __ArchiveInput {

@@ -1,8 +1,14 @@
 #include "files/data_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/lifecycle.h"
 #include "core/numbers.h"
@@ -19,19 +25,57 @@ void Record(double code) { __Error(code); }
 // The line number as the commands take it: truncated, low 16 bits, signed.
 short LineArg(double line) { return static_cast<short>(__TruncInt(line) & 0xFFFF); }
 bool LineInRange(short line) { return static_cast<unsigned short>(line) <= 255; }
+
+bool WriteAll(int fd, const std::string& data) {
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file a save replaces: the name itself, or what it links to, so that a link
+// stays a link.
+std::string SaveTarget(const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(name, ec)) return name;
+    std::filesystem::path real = std::filesystem::weakly_canonical(name, ec);
+    return ec ? name : real.string();
+}
 }  // namespace
 
 void FAST_FILE::Save() {
     if (name_.empty() || !modified_) return;
-    FILE* f = std::fopen(name_.c_str(), "wb");
-    if (!f) return;  // the changes are lost
+    const std::string target = SaveTarget(name_);
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::string temp;
+    int fd = -1;
+    for (int i = 0; i < 100 && fd < 0; ++i) {
+        temp = folder + ".tolvane-save-" + std::to_string(getpid()) + "-" + std::to_string(i);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return;  // the changes are lost; the file stays as it was
     __AppendErrorLog("Writing");
     __AppendErrorLog(name_.c_str());
+    std::string text;
     for (int i = 0; i <= last_; ++i) {
-        std::fwrite(lines_[i].data(), 1, lines_[i].size(), f);
-        std::fputs("\r\n", f);
+        text += lines_[i];
+        text += "\r\n";
     }
-    std::fclose(f);
+    bool ok = WriteAll(fd, text);
+    struct stat old {};
+    if (ok && stat(target.c_str(), &old) == 0) ok = fchmod(fd, old.st_mode & 07777) == 0;  // keep its rights
+    ok = fsync(fd) == 0 && ok;
+    ok = close(fd) == 0 && ok;
+    // Only complete contents replace the file; anything less is dropped.
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
 }
 
 double FAST_FILE::FillBuffer(const char* file) {

@@ -1,7 +1,12 @@
 // Keyed data files: plain text files whose line n (0 ... 255) holds value n. One file
 // is kept in memory at a time; reads and writes go to it, and a changed file is
 // written back (every line ended by CR LF) when the program turns to another data
-// file and at process exit. Files are found on disk first, then in the data archive.
+// file and when the program ends (the end routine calls FillBuffer(nullptr)). Files
+// are found on disk first, then in the data archive.
+//
+// Saving never truncates the file in place: the new contents go to a temporary file
+// in the same folder, which replaces the file only once it is complete and on disk. A
+// save that fails leaves the old file as it was.
 //
 // A line number outside 0 ... 255 (after taking the low 16 bits) reads "NO_DATA" and
 // writes nothing, and records error code 7; a file found nowhere reads "NO_FILE" and
@@ -18,8 +23,10 @@ public:
     static constexpr int kLines = 256;
     static constexpr int kLineLength = 1024;
 
+    // Destruction only drops the buffer: saving is the end routine's, done while the
+    // error log and the rest of the runtime are still there.
     FAST_FILE() = default;
-    ~FAST_FILE() { FillBuffer(nullptr); }
+    ~FAST_FILE() = default;
     FAST_FILE(const FAST_FILE&) = delete;
     FAST_FILE& operator=(const FAST_FILE&) = delete;
 

@@ -1,15 +1,27 @@
 #include "files/file_handle.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool KWFileSystem::OpenRead(const char* path) {
     Close();
     if (!path || !*path) return false;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
+    // Only regular files are read: opening a pipe or a device could wait forever for a
+    // writer. The type is checked before opening, the open itself never waits, and the
+    // opened descriptor is checked again in case the name was replaced in between.
     struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return false;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        close(fd);
         return false;
     }
     file_ = f;

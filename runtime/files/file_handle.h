@@ -12,8 +12,8 @@ public:
     KWFileSystem& operator=(const KWFileSystem&) = delete;
     ~KWFileSystem() { Close(); }
 
-    // Opens a regular file for reading; false (nothing held) for a missing file or a
-    // folder.
+    // Opens a regular file for reading; false (nothing held) for a missing file, a
+    // folder, a pipe, a socket or a device. Never waits.
     bool OpenRead(const char* path);
     void Close();
     FILE* Get() const { return file_; }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,11 +28,9 @@ constexpr int kPollMs = 100;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-enum class Wait { No, Poll, Block };
-
-// Runs argv; with Poll it checks every 100 ms whether the program has ended. False
-// when it cannot be started.
-bool Spawn(const std::vector<std::string>& args, Wait wait, int* exitCode, std::string* out, bool quiet) {
+// Runs argv and waits for it, collecting its standard output in `out` when given.
+// False when it cannot be started.
+bool Spawn(const std::vector<std::string>& args, int* exitCode, std::string* out, bool quiet) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -57,13 +56,9 @@ bool Spawn(const std::vector<std::string>& args, Wait wait, int* exitCode, std::
         while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
         close(pipeFd[0]);
     }
-    if (wait != Wait::No) {
-        int status = 0;
-        if (wait == Wait::Block) waitpid(pid, &status, 0);
-        else
-            while (waitpid(pid, &status, WNOHANG) == 0) plat::SleepMs(kPollMs);
-        if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
 }
 
@@ -91,8 +86,8 @@ double DOESFILEEXIST(DQStr file) {
 DQStr GETCURRENTDIR_Str() {
     char buf[4096];
     if (!getcwd(buf, sizeof buf)) return DQStr("/");
+    // '\\' is an ordinary character of a folder name here, not a separator.
     DQStr dir(buf);
-    ReverseSlashes(dir);
     if (dir.Length() == 0 || dir.c_str()[dir.Length() - 1] != '/') dir += "/";
     return dir;
 }
@@ -142,9 +137,11 @@ double GETFILELIST(DQStr pattern, DQStrArray& list) {
         if (!sawDot) names.insert(names.begin(), ".");
         for (const std::string& n : names) {
             struct stat st;
-            bool folder = stat(n.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            if (folder) folders.Add(DQStr(n.c_str()));
-            else if (szWildMatch(pattern.c_str(), n.c_str())) files.Add(DQStr(n.c_str()));
+            if (stat(n.c_str(), &st) != 0) continue;
+            // Pipes, sockets and devices are not files: listing them would invite
+            // reads that never end.
+            if (S_ISDIR(st.st_mode)) folders.Add(DQStr(n.c_str()));
+            else if (S_ISREG(st.st_mode) && szWildMatch(pattern.c_str(), n.c_str())) files.Add(DQStr(n.c_str()));
         }
     }
     const int nf = folders.Count(), nm = files.Count();
@@ -183,46 +180,106 @@ DQStr FILEREQUEST_Str(double open, DQStr filter) {
     if (pPrsm) pPrsm->HideWindow();
     std::string chosen;
     int code = 1;
-    bool ran = Spawn(args, Wait::Block, &code, &chosen, true);
+    bool ran = Spawn(args, &code, &chosen, true);
     if (haveCwd && chdir(cwd) != 0) std::fprintf(stderr, "Tolvane: cannot return to %s\n", cwd);
     if (pPrsm) {
         if (DQ_FULLSCREEN) pPrsm->DoFullscreen(); else pPrsm->DoWindowed();
     }
     while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
     if (!ran || code != 0 || chosen.empty()) return DQStr("NO_FILE");
-    DQStr result(chosen.c_str());
-    ReverseSlashes(result);
-    return result;
+    // The chooser answers with '/' separators already; a '\\' is part of a name.
+    return DQStr(chosen.c_str());
 }
 
-// The command's first word names something the shell can run (a program on the
-// PATH, a path to one, or a shell command).
-static bool Runnable(const std::string& command) {
-    size_t start = command.find_first_not_of(" \t");
-    if (start == std::string::npos) return false;
-    size_t end = command.find_first_of(" \t;|&<>", start);
-    std::string word = command.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    int code = 1;
-    return Spawn({"/bin/sh", "-c", "command -v -- \"$1\" >/dev/null 2>&1", "sh", word}, Wait::Block, &code, nullptr,
-                 true) &&
-           code == 0;
+namespace {
+
+// How long a program started without waiting is watched for a shell that could not
+// start it, unless it is seen to start sooner.
+constexpr int kStartWatchMs = 300;
+constexpr int kStartPollMs = 2;
+
+// Programs started without waiting, collected once they have ended.
+std::vector<pid_t> g_unwaited;
+
+void CollectEnded() {
+    std::erase_if(g_unwaited, [](pid_t pid) {
+        int status = 0;
+        return waitpid(pid, &status, WNOHANG) != 0;
+    });
 }
+
+// The shell runs the command line exactly as typed (quotes, VAR=value prefixes,
+// redirections); it ends with 126 when the program cannot be executed and with 127
+// when it is not found.
+pid_t StartShell(const char* command) {
+    char sh[] = "/bin/sh", dashC[] = "-c";
+    char* argv[] = {sh, dashC, const_cast<char*>(command), nullptr};
+    pid_t pid = 0;
+    return posix_spawn(&pid, sh, nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
+
+bool CouldNotStart(int status) {
+    return WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127);
+}
+
+bool RunsOtherThan(pid_t pid, const std::string& shell) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(pid));
+    char target[4096];
+    ssize_t n = readlink(link, target, sizeof target - 1);
+    if (n <= 0) return false;
+    target[n] = 0;
+    return shell != target;
+}
+
+// True once the shell has got a program going: it has become the program itself, or
+// one of its children has (a child that is still the shell may yet fail to start one).
+bool ProgramStarted(pid_t pid, const std::string& shell) {
+    if (shell.empty()) return false;
+    if (RunsOtherThan(pid, shell)) return true;
+    char path[96];
+    std::snprintf(path, sizeof path, "/proc/%d/task/%d/children", static_cast<int>(pid), static_cast<int>(pid));
+    FILE* f = std::fopen(path, "r");
+    if (!f) return false;
+    bool started = false;
+    int child = 0;
+    while (!started && std::fscanf(f, "%d", &child) == 1) started = RunsOtherThan(child, shell);
+    std::fclose(f);
+    return started;
+}
+
+}  // namespace
 
 double SHELLCMD(DQStr command, double wait, double show, double& exitCode) {
     (void)show;  // programs started from here open their windows as they like
     exitCode = 0;
-    if (!Runnable(command.c_str())) return 0;
-    int code = 0;
+    CollectEnded();
+    pid_t pid = StartShell(command.c_str());
+    if (pid < 0) return 0;
+    int status = 0;
     if (wait != 0) {
-        if (!Spawn({"/bin/sh", "-c", command.c_str()}, Wait::Poll, &code, nullptr, false)) return 0;
+        pid_t ended;
+        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR)) plat::SleepMs(kPollMs);
+        if (ended != pid) return 1;  // started, but its end was collected elsewhere
+        if (CouldNotStart(status)) return 0;
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         exitCode = static_cast<double>(static_cast<unsigned>(code));
         return 1;
     }
-    // Not waiting: a shell in between starts the program in the background and ends at
-    // once, so the program runs on by itself and leaves nothing to collect.
-    return Spawn({"/bin/sh", "-c", "/bin/sh -c \"$1\" &", "sh", command.c_str()}, Wait::Block, &code, nullptr, false)
-               ? 1
-               : 0;
+    // Not waiting: watch the shell until it ends (then its status tells whether the
+    // program could start) or a program of the command line is seen running, for a
+    // short while at most; the program then runs on by itself.
+    static const std::string shell = [] {
+        char real[4096];
+        return realpath("/bin/sh", real) ? std::string(real) : std::string();
+    }();
+    for (int waited = 0; waited < kStartWatchMs; waited += kStartPollMs) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return CouldNotStart(status) ? 0 : 1;
+        if (ProgramStarted(pid, shell)) break;
+        plat::SleepMs(kStartPollMs);
+    }
+    g_unwaited.push_back(pid);
+    return 1;
 }
 
 DQStr GETCOMMANDLINE_Str() { return __g_cmdline; }

@@ -4,7 +4,7 @@
 #include "core/arrays.h"
 #include "core/dqstr.h"
 
-// 1 when the file can be opened for reading (folders give 0).
+// 1 when the file can be opened for reading (folders, pipes and devices give 0).
 double DOESFILEEXIST(DQStr file);
 // The current directory, ending with "/".
 DQStr GETCURRENTDIR_Str();
@@ -18,7 +18,8 @@ double GETFILELIST(DQStr pattern, DQStrArray& list);
 // when the machine has no dialog program. The current directory stays as it was.
 DQStr FILEREQUEST_Str(double open, DQStr filter);
 // Runs the command line through /bin/sh; with `wait`, waits for it and stores its
-// exit code. 1 when it was started, else 0.
+// exit code. 1 when it was started, else 0 (the shell found no program to run, or
+// could not execute it).
 double SHELLCMD(DQStr command, double wait, double show, double& exitCode);
 // The program's command line (the arguments after the program name).
 DQStr GETCOMMANDLINE_Str();

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "files/archive_format.h"
-#include "files/compression.h"
 #include "files/file_handle.h"
 #include "platform/platform.h"
 
@@ -23,22 +22,24 @@ namespace {
 // Paths are kept within the 259 characters of the archive records.
 constexpr size_t kLongestPath = 259;
 
-std::string g_extractDir;
+// The extraction folder's path, ended by '/'; empty while there is no folder. A plain
+// array, never destroyed, so that removing the folder at exit depends on nothing that
+// static destruction may already have taken away.
+char g_extractDir[4096] = {};
+bool g_removalRegistered = false;
 
-void RemoveExtractDir() {
-    std::error_code ec;
-    if (!g_extractDir.empty()) std::filesystem::remove_all(g_extractDir, ec);
-    g_extractDir.clear();
-}
+// Programs remove the folder in their end routine; this catches every other process
+// that extracted something (tools, tests).
+void RemoveExtractDirAtExit() { __RemoveExtractFolder(); }
 
 // The process's own folder for extracted files, made on first use with owner-only
-// rights inside the temporary folder and removed at exit.
-const std::string& ExtractDir() {
-    if (g_extractDir.empty()) {
+// rights inside the temporary folder.
+std::string ExtractDir() {
+    if (!g_extractDir[0]) {
         std::string tmpl = plat::TempDir() + "tolvane-" + std::to_string(getpid()) + "-XXXXXX";
-        if (mkdtemp(tmpl.data())) {
-            g_extractDir = tmpl + "/";
-            std::atexit(RemoveExtractDir);
+        if (tmpl.size() + 1 < sizeof g_extractDir && mkdtemp(tmpl.data())) {
+            std::snprintf(g_extractDir, sizeof g_extractDir, "%s/", tmpl.c_str());
+            if (!g_removalRegistered) g_removalRegistered = std::atexit(RemoveExtractDirAtExit) == 0;
         }
     }
     return g_extractDir;
@@ -108,17 +109,10 @@ bool KWShoeBox::Resolve(DQStr& name) {
         name = "";
         return false;
     }
-    std::vector<unsigned char> packed(static_cast<size_t>(found->size));
-    if (fseeko(archive.Get(), found->offset, SEEK_SET) != 0 ||
-        std::fread(packed.data(), 1, packed.size(), archive.Get()) != packed.size())
-        return false;
+    // Only the entry asked for is checked: a damaged neighbour does not matter here.
+    std::vector<unsigned char> data;
+    if (!__ReadArchiveEntry(archive.Get(), archive.Size(), *found, data)) return false;
     archive.Close();
-    KWCompression unpacker;
-    if (unpacker.UnPack(packed.data(), static_cast<int>(packed.size())) == 0 && packed.size() > 0) {
-        // A damaged stream: nothing usable to hand on. (An empty entry unpacks to 0 bytes.)
-        uint32_t claimed = packed[0] | (packed[1] << 8) | (packed[2] << 16) | (static_cast<uint32_t>(packed[3]) << 24);
-        if (claimed != 0) return false;
-    }
 
     const std::string& dir = ExtractDir();
     if (dir.empty()) return false;
@@ -130,8 +124,8 @@ bool KWShoeBox::Resolve(DQStr& name) {
     unlink(path.c_str());
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    const unsigned char* p = unpacker.Output();
-    size_t left = static_cast<size_t>(unpacker.OutputSize());
+    const unsigned char* p = data.data();
+    size_t left = data.size();
     bool ok = true;
     while (ok && left > 0) {
         ssize_t n = write(fd, p, left);
@@ -145,6 +139,13 @@ bool KWShoeBox::Resolve(DQStr& name) {
     extracted_ = path.c_str();
     name = path.c_str();
     return ok;
+}
+
+void __RemoveExtractFolder() {
+    if (!g_extractDir[0]) return;
+    std::error_code ec;
+    std::filesystem::remove_all(g_extractDir, ec);
+    g_extractDir[0] = 0;
 }
 
 double SETSHOEBOX(DQStr data, DQStr media) {

@@ -31,3 +31,8 @@ extern KWShoeBox __g_ShoeBox_Media;  // music and movies
 
 // Sets the data archive and the media archive; either may be empty.
 double SETSHOEBOX(DQStr data, DQStr media);
+
+// Removes the process's private folder of extracted files with whatever it still
+// holds. The end routine calls it after clearing both records; a later lookup makes
+// a new folder.
+void __RemoveExtractFolder();

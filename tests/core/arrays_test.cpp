@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "core/arrays.h"
 #include "core/lifecycle.h"
@@ -118,6 +122,20 @@ TEST(ArrayErrorsDeathTest, SizeProductBeyond32BitsEndsWithSeven) {
     EXPECT_EXIT(({ DQIntArray a; DIM(a, 100000, 100000); }), ExitedWithCode(7), "runtime error 7");
     EXPECT_EXIT(({ DQIntArray a; DIM(a, 1e300); }), ExitedWithCode(7), "runtime error 7");
     EXPECT_EXIT(({ DQIntArray a; DIM(a, 2, __builtin_inf()); }), ExitedWithCode(7), "runtime error 7");
+}
+
+// Leaves the process 2 GB of address space beyond what it holds now.
+void LimitAddressSpace() {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (rlim_t{2} << 30);
+    rlimit r{limit, limit};
+    setrlimit(RLIMIT_AS, &r);
+}
+
+TEST(ArrayErrorsDeathTest, StringArrayBeyondMemoryEndsWithSeven) {
+    // The block of ten million strings fits, their 1024-byte buffers (10 GB) do not.
+    EXPECT_EXIT(({ LimitAddressSpace(); DQStrArray s; DIM(s, 1e7); }), ExitedWithCode(7), "runtime error 7");
 }
 
 }  // namespace

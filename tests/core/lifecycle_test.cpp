@@ -60,6 +60,15 @@ TEST(ProgramEnd, FatalErrorExitsWithItsCodeAndNamesTheLine) {
     EXPECT_EQ(RunScenario("dim7").status, 7);
 }
 
+TEST(ProgramEnd, RecordedDataFileCodesEndNormally) {
+    ChildResult r = RunScenario("datafile-codes");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.find("runtime error"), std::string::npos);
+    size_t at = r.log.find("-End On Line\r\n");  // the end report still names the code
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n3\r\n0\r\n0\r\n0\r\n");
+}
+
 TEST(ProgramEnd, ErrorLogStartsAnewOnEveryRun) {
     ChildResult r = RunScenario("end-debug", {}, "-End On Line\r\n9\r\nold\r\n");
     EXPECT_EQ(Count(r.log, "-End On Line"), 1);
@@ -134,8 +143,8 @@ TEST(CommandLine, ArgumentsJoinedBySingleSpaces) {
     char prog[] = "prog", a[] = "one", b[] = "two words", c[] = "3";
     char* argv[] = {prog, a, b, c, nullptr};
     __SetCommandLine(4, argv);
-    EXPECT_STREQ(__g_cmdline.c_str(), "one two words 3");
-    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "one two words 3");
+    EXPECT_STREQ(__g_cmdline.c_str(), "one \"two words\" 3");
+    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "one \"two words\" 3");
     __SetCommandLine(1, argv);
     EXPECT_STREQ(__g_cmdline.c_str(), "");
 }

@@ -76,6 +76,14 @@ TEST(Random, SeedingRunsOneBatchAndCountsIt) {
     EXPECT_EQ(r, __g_ctx.randrsl[0]);
 }
 
+TEST(Random, ClockSeedIsTheLow32BitsOfTheMilliseconds) {
+    EXPECT_EQ(__ClockSeed(1234.9), 1234u);
+    // Past 2^31 ms of uptime every run still seeds differently.
+    EXPECT_EQ(__ClockSeed(3e9), 3000000000u);
+    EXPECT_EQ(__ClockSeed(5e12), 658067456u);  // 5e12 mod 2^32
+    EXPECT_EQ(__ClockSeed(5e12 + 1), 658067457u);
+}
+
 TEST(Random, RndStaysWithinItsRange) {
     KWsrand(99);
     std::set<double> seen;

@@ -34,8 +34,14 @@ TEST(NumberToText, RoundsHalfAwayFromZeroAtTheTenthDigit) {
     EXPECT_EQ(N(-1.23456789051), "-1.234567891");
     EXPECT_EQ(N(0.99999999996), "1");
     EXPECT_EQ(N(9.99999999996), "10");
-    // A carry past the tenth digit of the largest fixed numbers moves to the exponent form.
-    EXPECT_EQ(N(9999999999.6), "1.e+010");
+    // The notation follows the unrounded number: a carry past the tenth digit keeps
+    // fixed notation with one digit more, and the exponent form stays for numbers
+    // that already need it.
+    EXPECT_EQ(N(9999999999.5), "10000000000");
+    EXPECT_EQ(N(-9999999999.6), "-10000000000");
+    EXPECT_EQ(N(99999.9999999), "100000");
+    EXPECT_EQ(N(0.099999999996), "1.e-001");
+    EXPECT_EQ(N(9.99999999996e15), "1.e+016");
 }
 
 TEST(NumberToText, ExponentFormOutsideTheFixedRange) {

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "core/lifecycle.h"
 #include "files/filesystem.h"
+#include "files/shoebox.h"
 
 namespace fs = std::filesystem;
 
@@ -74,6 +79,44 @@ TEST_F(FolderTest, ExistenceAndCurrentDirectory) {
     EXPECT_EQ(SETCURRENTDIR(DQStr("/nonexistent-folder")), 0);
     EXPECT_EQ(SETCURRENTDIR(DQStr("/")), 1);
     EXPECT_STREQ(GETCURRENTDIR_Str().c_str(), "/");
+    // A backslash is part of a folder name here.
+    fs::create_directory(dir_ / "back\\slash");
+    EXPECT_EQ(SETCURRENTDIR(DQStr((dir_ / "back\\slash").c_str())), 1);
+    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), dir_.string() + "/back\\slash/");
+}
+
+TEST(CommandLineText, BlankAndEmptyArgumentsQuoted) {
+    char prog[] = "prog", a[] = "", b[] = "tab\there", c[] = "x";
+    char* argv[] = {prog, a, b, c, nullptr};
+    __SetCommandLine(4, argv);
+    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "\"\" \"tab\there\" x");
+    __SetCommandLine(1, argv);
+}
+
+// A named pipe is no file: nothing waits for a writer, and listings leave it out.
+TEST_F(FolderTest, PipesAreNotFiles) {
+    ASSERT_EQ(mkfifo("pipe.txt", 0600), 0);
+    // Should a reader block in opening the pipe, this opens the other end and frees it.
+    std::atomic<bool> done{false}, freed{false};
+    std::thread unblock([&] {
+        while (!done) {
+            int fd = open("pipe.txt", O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                freed = true;
+                close(fd);
+            }
+            usleep(20000);
+        }
+    });
+    EXPECT_EQ(DOESFILEEXIST(DQStr("pipe.txt")), 0);
+    DQStrArray list;
+    EXPECT_EQ(GETFILELIST(DQStr("*.txt"), list), 2 * 65536);
+    KWShoeBox box;
+    DQStr name("pipe.txt");
+    EXPECT_FALSE(box.Resolve(name));
+    done = true;
+    unblock.join();
+    EXPECT_FALSE(freed);
 }
 
 TEST_F(FolderTest, ShellCommandsAndExitCodes) {
@@ -83,14 +126,26 @@ TEST_F(FolderTest, ShellCommandsAndExitCodes) {
     EXPECT_EQ(SHELLCMD(DQStr("touch made.txt"), 1, 0, code), 1);
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(fs::exists("made.txt"));
-    code = 5;
-    EXPECT_EQ(SHELLCMD(DQStr("no-such-program-anywhere --x"), 1, 0, code), 0);
-    EXPECT_EQ(code, 0);
+    // The command line is read as the shell reads it.
+    fs::create_directory("my dir");
+    std::ofstream("my dir/prog") << "#!/bin/sh\nexit $FOO\n";
+    fs::permissions("my dir/prog", fs::perms::owner_all);
+    EXPECT_EQ(SHELLCMD(DQStr("FOO=4 \"./my dir/prog\""), 1, 0, code), 1);
+    EXPECT_EQ(code, 4);
+    // Programs that cannot start: missing, or not executable.
+    std::ofstream("plain") << "#!/bin/sh\nexit 0\n";
+    for (const char* bad : {"no-such-program-anywhere --x", "./plain"}) {
+        for (double wait : {1, 0}) {
+            code = 5;
+            EXPECT_EQ(SHELLCMD(DQStr(bad), wait, 0, code), 0) << bad << wait;
+            EXPECT_EQ(code, 0);
+        }
+    }
     // Without waiting the program runs on by itself.
-    EXPECT_EQ(SHELLCMD(DQStr("sleep 0.2; touch later.txt"), 0, 0, code), 1);
+    EXPECT_EQ(SHELLCMD(DQStr("sleep 1; touch later.txt"), 0, 0, code), 1);
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists("later.txt"));
-    for (int i = 0; i < 50 && !fs::exists("later.txt"); ++i) usleep(20000);
+    for (int i = 0; i < 150 && !fs::exists("later.txt"); ++i) usleep(20000);
     EXPECT_TRUE(fs::exists("later.txt"));
 }
 
@@ -104,8 +159,9 @@ TEST_F(FolderTest, FileRequestWithoutADialogProgram) {
     fs::permissions("zenity", fs::perms::owner_all);
     EXPECT_STREQ(FILEREQUEST_Str(0, DQStr("All|*.*")).c_str(), "NO_FILE");
     EXPECT_EQ(fs::current_path(), dir_);
-    std::ofstream("zenity") << "#!/bin/sh\necho \"$@\" > args.txt\necho /tmp/chosen.bmp\n";
-    EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "/tmp/chosen.bmp");
+    std::ofstream("zenity") << "#!/bin/sh\necho \"$@\" > args.txt\nprintf '%s\\n' '/tmp/a\\b/chosen.bmp'\n";
+    // A backslash is part of a folder name, not a separator.
+    EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "/tmp/a\\b/chosen.bmp");
     std::ifstream args("args.txt");
     std::string line;
     std::getline(args, line);

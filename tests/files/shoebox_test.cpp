@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -171,6 +172,20 @@ TEST_F(ShoeBoxTest, MalformedArchivesLoadNothing) {
     EXPECT_EQ(out, "x.txt");  // the archive could not be opened: the name stays
 }
 
+TEST_F(ShoeBoxTest, ADamagedEntryHidesNoOther) {
+    std::string path = Archive("a.sbx", {{"bad.txt", "B"}, {"good.txt", "G"}}, false);
+    std::string bytes = ReadText(path);
+    size_t dir = static_cast<uint32_t>(static_cast<unsigned char>(bytes[bytes.size() - 4]) |
+                                       (static_cast<unsigned char>(bytes[bytes.size() - 3]) << 8));
+    for (int i = 0; i < 4; ++i) bytes[dir + 1 + 7 + i] = static_cast<char>((1u << 30) >> (8 * i));  // bad.txt's offset
+    std::ofstream(path, std::ios::binary) << bytes;
+    box_.SetArchive(path.c_str());
+    std::string out;
+    ASSERT_TRUE(Resolve("good.txt", out));
+    EXPECT_EQ(ReadText(out), "G");
+    EXPECT_FALSE(Resolve("bad.txt", out));
+}
+
 // The shoebox tool packs a folder and appends it to a program on the runtime, which
 // then loads its sprite and data file from itself with nothing beside it.
 TEST(ShoeBoxTool, ProgramLoadsItsAssetsFromItself) {
@@ -194,6 +209,68 @@ TEST(ShoeBoxTool, ProgramLoadsItsAssetsFromItself) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "sprite 3 2\nscore 4711\nfont 1\n");
     fs::remove_all(work);
+}
+
+// The tool stores links under their own names, names every damaged entry and fails,
+// and never writes through a link or outside the folder it extracts into.
+TEST(ShoeBoxTool, LinksDamageAndTheTargetFolder) {
+    fs::path tool = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "shoebox";
+    fs::path w = fs::temp_directory_path() / ("tolvane-tool2-" + std::to_string(getpid()));
+    fs::create_directories(w / "in");
+    fs::create_directories(w / "outside");
+    std::ofstream(w / "outside" / "x.bmp") << "X";
+    fs::create_symlink("../outside/x.bmp", w / "in" / "link.bmp");
+    auto run = [&](const std::string& args) {
+        int st = std::system((tool.string() + " " + args + " >/dev/null 2>" + (w / "err.txt").string()).c_str());
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    };
+    ASSERT_EQ(run("pack " + (w / "l.sbx").string() + " " + (w / "in").string()), 0);
+    std::vector<__ArchiveEntry> entries;
+    {
+        FILE* f = std::fopen((w / "l.sbx").c_str(), "rb");
+        ASSERT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(fs::file_size(w / "l.sbx")), entries));
+        std::fclose(f);
+    }
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "link.bmp");
+
+    // A stream that unpacks short; names through links and upward; "a" beside "a/b".
+    std::vector<__ArchiveInput> in;
+    for (const char* n : {"short", "sub/f.txt", "file.txt", "../up.txt", "ok.txt", "a", "a/b"})
+        in.push_back({n, std::vector<unsigned char>(100, 'z')});
+    std::string arc = (w / "d.sbx").string();
+    FILE* f = std::fopen(arc.c_str(), "wb");
+    ASSERT_TRUE(__WriteArchive(f, in, false));
+    std::fclose(f);
+    std::string bytes = ReadText(arc);
+    std::vector<__ArchiveEntry> d;
+    f = std::fopen(arc.c_str(), "rb");
+    ASSERT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(bytes.size()), d));
+    std::fclose(f);
+    bytes[static_cast<size_t>(d[0].offset)] = 101;  // "short" claims one byte more than it holds
+    std::ofstream(arc, std::ios::binary) << bytes;
+
+    fs::create_directories(w / "out");
+    fs::create_directories(w / "elsewhere");
+    std::ofstream(w / "elsewhere" / "victim.txt") << "safe";
+    fs::create_directory_symlink("../elsewhere", w / "out" / "sub");
+    fs::create_symlink("../elsewhere/victim.txt", w / "out" / "file.txt");
+    EXPECT_EQ(run("extract " + arc + " " + (w / "out").string()), 1);
+    std::string err = ReadText((w / "err.txt").string());
+    for (const char* n : {"a/b", "short", "sub/f.txt", "file.txt", "../up.txt"})
+        EXPECT_NE(err.find(std::string("entry ") + n + " "), std::string::npos) << n << "\n" << err;
+    EXPECT_EQ(ReadText((w / "out" / "ok.txt").string()), std::string(100, 'z'));
+    EXPECT_EQ(fs::file_size(w / "out" / "a"), 100u);
+    EXPECT_FALSE(fs::exists(w / "out" / "short"));
+    EXPECT_FALSE(fs::exists(w / "elsewhere" / "f.txt"));
+    EXPECT_EQ(ReadText((w / "elsewhere" / "victim.txt").string()), "safe");
+    EXPECT_FALSE(fs::exists(w / "up.txt"));
+
+    // Appending a damaged archive leaves the program as it was.
+    std::ofstream(w / "prog") << "program";
+    EXPECT_EQ(run("append " + (w / "prog").string() + " " + arc), 1);
+    EXPECT_EQ(ReadText((w / "prog").string()), "program");
+    fs::remove_all(w);
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 // A program on the runtime that acts out the scenario named by its first argument.
 // The lifecycle tests run it and look at its exit status, its output and its error log.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 #include "core/arrays.h"
 #include "core/automation.h"
@@ -68,6 +73,13 @@ double __MainGameSub_() {
     if (!std::strcmp(s, "mousewait")) {
         plat::PushKeyEvent(1, true);
         MOUSEWAIT();
+        std::printf("survived\n");
+        END();
+    }
+    if (!std::strcmp(s, "keywait")) {
+        alarm(20);  // a wait that never ends fails the run instead of hanging it
+        plat::PushKeyEvent(1, true);
+        KEYWAIT();
         std::printf("survived\n");
         END();
     }
@@ -139,6 +151,23 @@ double __MainGameSub_() {
         GETFILE(DQStr(f), 1, t);
         std::printf("%g %s\n", v, t.c_str());
         END();
+    }
+    if (!std::strcmp(s, "datafile-full")) {
+        // The file-size limit stops the save part way, as a full disk would.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        PUTFILE(DQStr(std::getenv("DATA_FILE")), 0, DQStr(std::string(100, 'x').c_str()));
+        END();
+    }
+    if (!std::strcmp(s, "datafile-codes")) {
+        // Codes the data-file commands record (7, then 3) and a return from the main
+        // procedure: a normal end.
+        DQ_DEBUG = 1;
+        double v = 0;
+        PUTFILE(DQStr("codes.dat"), 300, 1);
+        GETFILE(DQStr("no such file.dat"), 0, v);
+        return 0;
     }
     if (!std::strcmp(s, "shots")) {
         // A red column that walks 10 pixels right every frame.
