@@ -1,5 +1,8 @@
 #include "pathfinding/findpath.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "core/numbers.h"
 #include "pathfinding/planner.h"
 
@@ -38,16 +41,25 @@ double FINDPATH(DQIntArray& map, DQIntArray& path, double weight, double startX,
         planner.cleanup();
         return 0;
     }
-    const int n = planner.getPathSize();
+    // The path from the goal back to the start, walked once.
+    static std::vector<int32_t> steps;  // x, y of each cell; kept for the next call
+    steps.clear();
+    for (const Node* p = planner.getGoal(); p; p = p->parent) {
+        steps.push_back(p->x);
+        steps.push_back(p->y);
+    }
+    const int n = static_cast<int>(steps.size() / 2);
     if (n == 0) {
         DIM(path, 0, 0, 0, 0, 0, 0, 0, 0);
         return 0;
     }
     DIM(path, n, 2);
-    int row = n - 1;
-    for (const Node* p = planner.getGoal(); p; p = p->parent, --row) {
-        path(row, 0) = p->x;
-        path(row, 1) = p->y;
+    // path(i, 0) is element i and path(i, 1) element n + i: the first index runs fastest.
+    double* const xs = &path(0, 0);
+    double* const ys = xs + n;
+    for (int row = 0; row < n; ++row) {
+        xs[row] = steps[2 * static_cast<size_t>(n - 1 - row)];
+        ys[row] = steps[2 * static_cast<size_t>(n - 1 - row) + 1];
     }
     planner.cleanup();
     return n;

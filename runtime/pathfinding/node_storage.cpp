@@ -33,15 +33,6 @@ bool NodeFactory::allocate(unsigned n) {
     return true;
 }
 
-Node* NodeFactory::fetch() {
-    if (!pool_ || used_ == capacity_) return nullptr;
-    if (used_ == made_) {
-        pool_[made_] = new (&block_[made_]) Node();
-        ++made_;
-    }
-    return pool_[used_++];
-}
-
 void NodeFactory::release(Node* node) {
     if (!node || used_ == 0) return;
     pool_[--used_] = node;

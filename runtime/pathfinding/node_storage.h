@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 // One visited grid cell.
 struct Node {
@@ -30,9 +31,21 @@ public:
     // every node before the pool is made anew.
     bool allocate(unsigned n);
     // The next free node, or null when the pool is used up or missing.
-    Node* fetch();
+    Node* fetch() {
+        if (!pool_ || used_ == capacity_) return nullptr;
+        if (used_ < made_) return pool_[used_++];
+        Node* node = new (&block_[made_]) Node();
+        pool_[made_++] = node;
+        ++used_;
+        return node;
+    }
     // Takes a node back; null, or a call while no node is out, is ignored.
     void release(Node* node);
+    // Takes back every node handed out, all at once.
+    void reclaimAll() { used_ = 0; }
+    // Every node of the pool has a fixed place in its block, 0 ... capacity - 1.
+    unsigned indexOf(const Node* node) const { return static_cast<unsigned>(node - block_); }
+    Node* nodeAt(unsigned index) const { return block_ + index; }
     unsigned capacity() const { return capacity_; }
     unsigned used() const { return used_; }
 

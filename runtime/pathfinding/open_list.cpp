@@ -2,47 +2,40 @@
 
 #include <algorithm>
 
-void OpenList::allocate(unsigned cells, int width) {
-    clear();  // every record is 0 again
-    if (live_.size() < cells) {
-        live_.resize(cells, 0);
-        node_.resize(cells, nullptr);
-    }
+void OpenList::start(size_t cells, int width, const NodeFactory& pool) {
+    if (records_.size() < cells) records_.resize(cells, Record{0, 0});
+    if (open_.size() < pool.capacity()) open_.resize(pool.capacity(), 0);
+    pool_ = &pool;
     width_ = width;
-    inserted_ = 0;
-}
-
-void OpenList::insert(Node* node) {
-    const uint64_t order = inserted_++;
-    live_[Cell(node)] = order + 1;
-    node_[Cell(node)] = node;
-    heap_.push_back(Entry{node->f, order, node});
-    std::push_heap(heap_.begin(), heap_.end(), Later{});
-    ++count_;
-}
-
-Node* OpenList::popFront() {
-    while (!heap_.empty()) {
-        std::pop_heap(heap_.begin(), heap_.end(), Later{});
-        Entry e = heap_.back();
-        heap_.pop_back();
-        if (!Live(e)) continue;  // left behind by a node that was taken out early
-        live_[Cell(e.node)] = 0;
-        --count_;
-        return e.node;
-    }
-    return nullptr;
-}
-
-void OpenList::remove(Node* node) {
-    uint64_t& live = live_[Cell(node)];
-    if (!live) return;
-    live = 0;
-    --count_;
+    clear();
 }
 
 void OpenList::clear() {
-    for (const Entry& e : heap_) live_[Cell(e.node)] = 0;
+    front_ = kNoKey;
     heap_.clear();
+    inserted_.clear();
     count_ = 0;
+    if (++search_ == 0) {
+        // The search numbers went all the way round: forget every record for good.
+        for (Record& r : records_) r.search = 0;
+        search_ = 1;
+    }
+}
+
+// Numbers the live keys 0, 1, ... in their order and drops the stale ones, so that the
+// insertion numbers never run out within one search.
+void OpenList::Renumber() {
+    if (front_ != kNoKey) heap_.push_back(front_);
+    front_ = kNoKey;
+    std::erase_if(heap_, [this](uint64_t key) { return !Live(key); });
+    std::sort(heap_.begin(), heap_.end());
+    std::vector<Insertion> renumbered;
+    renumbered.reserve(heap_.size());
+    for (uint64_t& key : heap_) {
+        const uint32_t order = static_cast<uint32_t>(renumbered.size());
+        renumbered.push_back(inserted_[static_cast<uint32_t>(key)]);
+        open_[renumbered.back().node] = order + 1;
+        key = (key & ~uint64_t{0xFFFFFFFF}) | order;
+    }
+    inserted_.swap(renumbered);  // an ascending array is already a heap of the smallest on top
 }

@@ -1,8 +1,11 @@
 #include "pathfinding/planner.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/services.h"
 #include "input/dxinput.h"
@@ -28,14 +31,41 @@ std::unique_ptr<__PlannerStorage> TakeStorage() {
     return std::make_unique<__PlannerStorage>();
 }
 
+// The largest cell value as a 32-bit float, among the values that are greater than 0
+// as 32-bit floats; -1 when there is none. Rounding to float keeps the order, so the
+// largest double decides; NaN never wins a comparison.
+float LargestCost(const double* map, size_t n) {
+    double most = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    __m128d a = _mm_setzero_pd(), b = a, c = a, d = a;
+    for (; i + 8 <= n; i += 8) {
+        // the first operand when it is greater, else the second (also for NaN)
+        a = _mm_max_pd(_mm_loadu_pd(map + i), a);
+        b = _mm_max_pd(_mm_loadu_pd(map + i + 2), b);
+        c = _mm_max_pd(_mm_loadu_pd(map + i + 4), c);
+        d = _mm_max_pd(_mm_loadu_pd(map + i + 6), d);
+    }
+    a = _mm_max_pd(_mm_max_pd(a, b), _mm_max_pd(c, d));
+    double lanes[2];
+    _mm_storeu_pd(lanes, a);
+    most = lanes[0] > lanes[1] ? lanes[0] : lanes[1];
+#endif
+    for (; i < n; ++i)
+        if (map[i] > most) most = map[i];
+    const float m = static_cast<float>(most);
+    return m > 0 ? m : -1.0f;
+}
+
 }  // namespace
 
 Planner::Planner()
-    : store_(TakeStorage()), pool_(store_->pool), open_(store_->open), closed_(store_->closed) {}
+    : store_(TakeStorage()), pool_(store_->pool), open_(store_->open) {}
 
 Planner::~Planner() {
     cleanup();
-    if (!g_spare && store_->closedAt.size() <= kLargestKeptGrid) g_spare = std::move(store_);
+    std::vector<float>().swap(store_->cost);
+    if (!g_spare && store_->open.cellCapacity() <= kLargestKeptGrid) g_spare = std::move(store_);
 }
 
 bool Planner::createMap(const Description& d) {
@@ -48,38 +78,16 @@ bool Planner::createMap(const Description& d) {
 
     cleanup();
     unloadMap();
-    try {
-        store_->cost.resize(static_cast<size_t>(cells));
-        if (store_->closedAt.size() < static_cast<size_t>(cells)) store_->closedAt.resize(cells, nullptr);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    cost_ = store_->cost.data();
-    closedAt_ = store_->closedAt.data();
-    float most = -1;
-    for (int64_t i = 0; i < cells; ++i) {
-        float v = static_cast<float>(d.map[i]);
-        if (v <= 0 || v != v) {  // a NaN cell is a wall as well
-            cost_[i] = -1;
-        } else {
-            cost_[i] = v;
-            if (v >= most) most = v;
-        }
-    }
-    if (most > 0)
-        for (int64_t i = 0; i < cells; ++i)
-            if (cost_[i] > 0) cost_[i] /= most;
-
     const unsigned n = static_cast<unsigned>(cells);
     try {
         pool_.allocate(d.nodePoolSize ? d.nodePoolSize : n);
-        open_.allocate(n, d.width);
-        closed_.create(d.closedTableBits);
+        open_.start(n, d.width, pool_);
     } catch (const std::bad_alloc&) {
-        unloadMap();
         return false;
     }
+    most_ = LargestCost(d.map, n);
     goal_ = nullptr;
+    closedCount_ = 0;
 
     desc_ = d;
     if (desc_.weight < 0) desc_.weight = 0;
@@ -87,15 +95,33 @@ bool Planner::createMap(const Description& d) {
     slices_ = 0;
     runningTime_ = 0;
     done_ = true;
+    loaded_ = true;
     return true;
 }
 
 void Planner::unloadMap() {
-    if (!cost_) return;
-    cost_ = nullptr;
+    if (!loaded_) return;
+    loaded_ = false;
+    store_->cost.clear();
     slices_ = 0;
     goal_ = nullptr;
     desc_ = Description{};
+}
+
+const float* Planner::getMap() const {
+    if (!loaded_) return nullptr;
+    std::vector<float>& cost = store_->cost;
+    const size_t cells = static_cast<size_t>(desc_.width) * desc_.height;
+    if (cost.size() != cells) {
+        try {
+            cost.resize(cells);
+        } catch (const std::bad_alloc&) {
+            cost.clear();
+            return nullptr;
+        }
+        for (size_t i = 0; i < cells; ++i) cost[i] = CostAt(i);
+    }
+    return cost.data();
 }
 
 void Planner::initialize() {
@@ -105,13 +131,9 @@ void Planner::initialize() {
 }
 
 void Planner::cleanup() {
-    open_.forEach([this](Node* n) { pool_.release(n); });
+    pool_.reclaimAll();
     open_.clear();
-    if (closedAt_) {
-        NodeHashIterator it(&closed_);
-        for (Node* n = it.begin(); n; n = it.next()) closedAt_[static_cast<size_t>(n->y) * desc_.width + n->x] = nullptr;
-    }
-    closed_.releaseAll(pool_);
+    closedCount_ = 0;
     goal_ = nullptr;
     done_ = true;
 }
@@ -136,10 +158,12 @@ bool Planner::fillOpen(int* grid, int value) const {
     return true;
 }
 
-bool Planner::fillClosed(int* grid, int value) {
+bool Planner::fillClosed(int* grid, int value) const {
     if (!grid) return false;
-    NodeHashIterator it(&closed_);
-    for (Node* n = it.begin(); n; n = it.next()) grid[n->y * desc_.width + n->x] = value;
+    if (!loaded_) return true;
+    const size_t cells = static_cast<size_t>(desc_.width) * desc_.height;
+    for (size_t i = 0; i < cells; ++i)
+        if (const Node* node = open_.nodeAt(i); node && !open_.isOpen(node)) grid[i] = value;
     return true;
 }
 
@@ -147,36 +171,81 @@ AStarPlanner::~AStarPlanner() = default;
 
 void AStarPlanner::initialize() {
     Planner::initialize();
+    if (!loaded_) return;
     Node* start = pool_.fetch();
     if (!start) return;
     start->parent = nullptr;
     start->x = desc_.startX;
     start->y = desc_.startY;
     start->g = 0;
+    start->f = 0;
     open_.insert(start);
-}
-
-void AStarPlanner::Close(Node* node) {
-    closed_.add(node);
-    closedAt_[static_cast<size_t>(node->y) * desc_.width + node->x] = node;
 }
 
 bool AStarPlanner::run() {
     ++slices_;
+    if (!loaded_) {
+        done_ = true;
+        return true;
+    }
+    EscapeHeld();  // the first look only refreshes the key state
+    return desc_.diagonalsAllowed ? Search<true>() : Search<false>();
+}
+
+template <bool kDiagonals>
+bool AStarPlanner::Search() {
     const float diagonal = desc_.diagonalCost ? 1.4142135f : 1.0f;
     const float w = desc_.weight;
+    const float most = most_;
+    const double* map = desc_.map;
     const int width = desc_.width, height = desc_.height;
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * static_cast<ptrdiff_t>(sizeof(double));
+    const int goalX = desc_.goalX, goalY = desc_.goalY;
     int counter = 0;
-    EscapeHeld();  // the first look only refreshes the key state
+    unsigned closed = closedCount_;  // kept here while searching, stored on the way out
 
-    static constexpr int kDx[8] = {-1, 0, 1, 1, -1, -1, 0, 1};
-    static constexpr int kDy[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
-    NodeHashIterator reopen(&closed_);
+    // A passable neighbour of the node being expanded, entered at the cost step.
+    auto relax = [&](Node* node, size_t cell, int nx, int ny, float step) __attribute__((always_inline)) {
+        const float gNew = node->g + step;
+        auto key = [&] {
+            const int h = std::abs(goalX - nx) + std::abs(goalY - ny);
+            return (static_cast<float>(h) - gNew) * w + gNew;
+        };
+        if (Node* seen = open_.nodeAt(cell)) {
+            // Closed or open: either way only a cheaper way in changes it.
+            if (!(gNew < seen->g)) return;
+            if (!open_.isOpen(seen)) --closed;  // opened again
+            seen->parent = node;
+            seen->g = gNew;
+            seen->f = key();
+            open_.insert(seen, cell);  // an open node leaves its old place
+        } else {
+            Node* fresh = pool_.fetch();
+            if (!fresh) return;  // a pool smaller than the grid: the cell stays unvisited
+            fresh->parent = node;
+            fresh->x = nx;
+            fresh->y = ny;
+            fresh->g = gNew;
+            fresh->f = key();
+            open_.insertFresh(fresh, cell);
+            // Likely the next to be expanded: ask early for the rows above and below (a
+            // prefetch never faults, so the first and last rows need no test).
+            __PrefetchAround(map + cell, rowBytes);
+            open_.prefetchRows(cell);
+        }
+    };
+    // A wall is a value of 0 or less (or NaN) as a 32-bit float: the same cells whose
+    // normalised cost is -1.
+    auto visit = [&](Node* node, size_t cell, int nx, int ny, float factor) __attribute__((always_inline)) {
+        const float v = static_cast<float>(map[cell]);
+        if (v > 0) relax(node, cell, nx, ny, (v / most) * factor);
+    };
 
-    while (!open_.isEmpty()) {
-        Node* node = open_.popFront();
-        if (node->x == desc_.goalX && node->y == desc_.goalY) {
-            Close(node);
+    size_t at;  // the expanded node's cell
+    while (Node* node = open_.popFront(at)) {
+        const int x = node->x, y = node->y;
+        if (x == goalX && y == goalY) {
+            closedCount_ = closed + 1;
             goal_ = node;
             done_ = true;
             return true;
@@ -184,54 +253,43 @@ bool AStarPlanner::run() {
         if (counter > kEscapeInterval) {
             counter = 0;
             if (EscapeHeld()) {
-                Close(node);
+                closedCount_ = closed + 1;
                 done_ = false;
                 return false;
             }
         } else {
             ++counter;
         }
-        for (int k = 0; k < 8; ++k) {
-            const bool isDiagonal = kDx[k] != 0 && kDy[k] != 0;
-            if (isDiagonal && !desc_.diagonalsAllowed) continue;
-            const int nx = node->x + kDx[k], ny = node->y + kDy[k];
-            if (nx < 0 || nx >= width || ny < 0 || ny >= height) continue;
-            const size_t cell = static_cast<size_t>(ny) * width + nx;
-            const float c = cost_[cell];
-            if (c == -1) continue;
-            const float gNew = node->g + c * (isDiagonal ? diagonal : 1.0f);
-            const int h = std::abs(desc_.goalX - nx) + std::abs(desc_.goalY - ny);
-            const float fNew = (static_cast<float>(h) - gNew) * w + gNew;
-
-            if (Node* seen = closedAt_[cell]) {
-                if (!(gNew < seen->g)) continue;
-                reopen.find(nx, ny);
-                reopen.remove();
-                closedAt_[cell] = nullptr;
-                seen->parent = node;
-                seen->g = gNew;
-                seen->f = fNew;
-                open_.insert(seen);
-            } else if (Node* open = open_.find(nx, ny)) {
-                if (!(gNew < open->g)) continue;
-                open_.remove(open);
-                open->parent = node;
-                open->g = gNew;
-                open->f = fNew;
-                open_.insert(open);
-            } else {
-                Node* fresh = pool_.fetch();
-                if (!fresh) continue;  // a pool smaller than the grid: the cell stays unvisited
-                fresh->parent = node;
-                fresh->x = nx;
-                fresh->y = ny;
-                fresh->g = gNew;
-                fresh->f = fNew;
-                open_.insert(fresh);
-            }
+        // The neighbours in their fixed order: the row above from the left, the right
+        // and the left one, the row below from the left; diagonal ones only when allowed.
+        const bool up = y > 0, down = y + 1 < height, left = x > 0, right = x + 1 < width;
+        const size_t row = static_cast<size_t>(width);
+        if constexpr (kDiagonals) {
+            if (up && left) visit(node, at - row - 1, x - 1, y - 1, diagonal);
+            if (up) visit(node, at - row, x, y - 1, 1.0f);
+            if (up && right) visit(node, at - row + 1, x + 1, y - 1, diagonal);
+            if (right) visit(node, at + 1, x + 1, y, 1.0f);
+            if (left) visit(node, at - 1, x - 1, y, 1.0f);
+            if (down && left) visit(node, at + row - 1, x - 1, y + 1, diagonal);
+            if (down) visit(node, at + row, x, y + 1, 1.0f);
+            if (down && right) visit(node, at + row + 1, x + 1, y + 1, diagonal);
+        } else {
+            // The four values and costs first, all at once (a neighbour outside the grid
+            // reads the node's own cell and is skipped), then the neighbours in order.
+            const size_t above = up ? at - row : at, after = right ? at + 1 : at;
+            const size_t before = left ? at - 1 : at, below = down ? at + row : at;
+            const float vAbove = static_cast<float>(map[above]), vAfter = static_cast<float>(map[after]);
+            const float vBefore = static_cast<float>(map[before]), vBelow = static_cast<float>(map[below]);
+            const float cAbove = vAbove / most, cAfter = vAfter / most;
+            const float cBefore = vBefore / most, cBelow = vBelow / most;
+            if (up && vAbove > 0) relax(node, above, x, y - 1, cAbove);
+            if (right && vAfter > 0) relax(node, after, x + 1, y, cAfter);
+            if (left && vBefore > 0) relax(node, before, x - 1, y, cBefore);
+            if (down && vBelow > 0) relax(node, below, x, y + 1, cBelow);
         }
-        Close(node);
+        ++closed;
     }
+    closedCount_ = closed;
     done_ = true;
     return true;
 }

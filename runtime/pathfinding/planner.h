@@ -6,6 +6,7 @@
 // open list first. A closed node reached again more cheaply is opened again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,13 +15,12 @@
 #include "pathfinding/open_list.h"
 
 // The containers of a search. A planner that ends hands its storage on to the next
-// one, so repeated searches on grids of the same size allocate nothing.
+// one, so repeated searches on grids no larger than before allocate nothing, and a
+// search touches only the cells it visits.
 struct __PlannerStorage {
     NodeFactory pool;
-    OpenList open;
-    NodeHashTable closed;
-    std::vector<float> cost;
-    std::vector<Node*> closedAt;  // per cell: its closed node, or null (null between searches)
+    OpenList open;           // also knows each visited cell's node, open or closed
+    std::vector<float> cost; // the normalised cost map, made when asked for
 };
 
 class Planner {
@@ -35,7 +35,9 @@ public:
         uint32_t closedTableBits = 0;
         float weight = 0;              // clamped to 0 ... 1
         int32_t width = 0, height = 0;
-        const double* map = nullptr;   // cell (x, y) is map[x + y * width]; 0 or less: wall
+        // Cell (x, y) is map[x + y * width]; 0 or less: wall. The planner reads the
+        // map while it searches: it must stay in place and unchanged until then.
+        const double* map = nullptr;
     };
 
     Planner();
@@ -43,9 +45,10 @@ public:
     Planner& operator=(const Planner&) = delete;
     virtual ~Planner();
 
-    // Loads the request: checks start and goal, normalises the costs, allocates the
-    // pool, the open list and the closed set. False (nothing changed) when start or
-    // goal lie outside the grid or coincide, or when the grid is empty or too large.
+    // Loads the request: checks start and goal, finds the largest cost that
+    // normalises the others, readies the pool, the open list and the closed set. False
+    // (nothing changed) when start or goal lie outside the grid or coincide, or when
+    // the grid is empty or too large.
     bool createMap(const Description& d);
     void unloadMap();
     virtual void initialize();
@@ -58,32 +61,41 @@ public:
     float getPathCost() const;
     int getPathSize() const;
     int getOpenSize() const { return static_cast<int>(open_.size()); }
-    int getClosedSize() const { return static_cast<int>(closed_.size()); }
+    int getClosedSize() const { return static_cast<int>(closedCount_); }
     // Write value into grid[y * width + x] for the path's, the open or the closed
     // cells; false for a null grid.
     bool fillPath(int* grid, int value) const;
     bool fillOpen(int* grid, int value) const;
-    bool fillClosed(int* grid, int value);
+    bool fillClosed(int* grid, int value) const;
 
     const Description& getDescription() const { return desc_; }
     const Node* getGoal() const { return goal_; }
-    const float* getMap() const { return cost_; }
+    // The normalised costs, -1 for a wall, cell (x, y) at [y * width + x]; null when
+    // nothing is loaded.
+    const float* getMap() const;
     int getNumSlices() const { return slices_; }
     int getRunningTime() const { return runningTime_; }
     bool isDone() const { return done_; }
-    bool isLoaded() const { return cost_ != nullptr; }
+    bool isLoaded() const { return loaded_; }
 
 protected:
+    // The normalised cost of cell i, -1 for a wall: a value of 0 or less (or NaN) is
+    // a wall, the others are divided by the largest.
+    float CostAt(size_t i) const {
+        const float v = static_cast<float>(desc_.map[i]);
+        return v > 0 ? v / most_ : -1.0f;
+    }
+
     std::unique_ptr<__PlannerStorage> store_;
     bool done_ = true;
+    bool loaded_ = false;
     NodeFactory& pool_;
     Description desc_{};
-    float* cost_ = nullptr;  // -1 for a wall, else the normalised cost; null when unloaded
+    float most_ = -1;  // the largest passable cost of the loaded map, -1 without one
     int slices_ = 0;
     int runningTime_ = 0;
     OpenList& open_;
-    NodeHashTable& closed_;
-    Node** closedAt_ = nullptr;
+    unsigned closedCount_ = 0;  // visited cells whose node is not open
     Node* goal_ = nullptr;
 };
 
@@ -95,7 +107,8 @@ public:
     bool run() override;
 
 private:
-    void Close(Node* node);
+    template <bool kDiagonals>
+    bool Search();
 };
 
 // Largest grid (width x height) the search takes.

@@ -81,6 +81,25 @@ TEST(Planner, ReportsWhatTheSearchLeftBehind) {
     p.cleanup();
     EXPECT_EQ(p.getOpenSize() + p.getClosedSize(), 0);
     EXPECT_EQ(p.getPathCost(), -1);
+    // The cost map: walls -1, the rest divided by the largest value.
+    const std::vector<double> costs = {4, 0, 1, -3};
+    d.width = d.height = 2;
+    d.goalX = d.goalY = 1;
+    d.map = costs.data();
+    ASSERT_TRUE(p.createMap(d));
+    const float* cost = p.getMap();
+    EXPECT_EQ(std::vector<float>(cost, cost + 4), (std::vector<float>{1, -1, 0.25f, -1}));
+    // With diagonals the corner of a 3 x 3 map is two diagonal steps away.
+    const std::vector<double> ones(9, 1.0);
+    d.width = d.height = 3;
+    d.goalX = d.goalY = 2;
+    d.map = ones.data();
+    d.diagonalsAllowed = d.diagonalCost = true;
+    ASSERT_TRUE(p.createMap(d));
+    p.initialize();
+    ASSERT_TRUE(p.run());
+    EXPECT_EQ(p.getPathSize(), 3);
+    EXPECT_FLOAT_EQ(p.getPathCost(), 2 * 1.4142135f);
 }
 
 TEST(FindPath, ThreeByThreeTakesTheFirstInsertedOfEqualSteps) {
@@ -157,12 +176,28 @@ TEST(FindPath, WeightArgumentHasNoEffect) {
 }
 
 // Every returned path is connected, avoids walls, runs from start to goal, and is the
-// reference search's path cell for cell.
+// reference search's path cell for cell: on many small maps, one search each, and on
+// maps of the sizes games use, several searches each as for many units in one frame.
 TEST(FindPath, MatchesTheReferenceOnRandomMaps) {
     std::mt19937 rng(20261206);
     int withPath = 0;
-    for (int round = 0; round < 400; ++round) {
-        int w = 2 + rng() % 30, h = 2 + rng() % 30;
+    auto check = [&](const Map& m, int round) {
+        const int w = m.w, h = m.h;
+        int sx = rng() % w, sy = rng() % h, gx = rng() % w, gy = rng() % h;
+        Cells got = Search(m, sx, sy, gx, gy);
+        Cells want = ReferencePath(m.v, w, h, sx, sy, gx, gy);
+        ASSERT_EQ(got, want) << "round " << round << ", " << w << " x " << h;
+        if (got.empty()) return;
+        ++withPath;
+        EXPECT_EQ(got.front(), std::make_pair(sx, sy));
+        EXPECT_EQ(got.back(), std::make_pair(gx, gy));
+        for (size_t i = 1; i < got.size(); ++i) {
+            int d = std::abs(got[i].first - got[i - 1].first) + std::abs(got[i].second - got[i - 1].second);
+            EXPECT_EQ(d, 1);
+            EXPECT_GT(m.v[got[i].second * w + got[i].first], 0);
+        }
+    };
+    auto randomMap = [&](int w, int h) {
         double wallShare = (rng() % 45) / 100.0;
         int maxCost = 1 + rng() % 9;
         std::vector<double> v(w * h);
@@ -171,22 +206,20 @@ TEST(FindPath, MatchesTheReferenceOnRandomMaps) {
             c = r < wallShare ? -(double)(rng() % 3) : 1 + rng() % maxCost;
             if (rng() % 7 == 0 && c > 0) c += 0.5;  // fractional costs too
         }
-        Map m(w, h, v);
-        int sx = rng() % w, sy = rng() % h, gx = rng() % w, gy = rng() % h;
-        Cells got = Search(m, sx, sy, gx, gy);
-        Cells want = ReferencePath(v, w, h, sx, sy, gx, gy);
-        ASSERT_EQ(got, want) << "round " << round;
-        if (got.empty()) continue;
-        ++withPath;
-        EXPECT_EQ(got.front(), std::make_pair(sx, sy));
-        EXPECT_EQ(got.back(), std::make_pair(gx, gy));
-        for (size_t i = 1; i < got.size(); ++i) {
-            int d = std::abs(got[i].first - got[i - 1].first) + std::abs(got[i].second - got[i - 1].second);
-            EXPECT_EQ(d, 1);
-            EXPECT_GT(v[got[i].second * w + got[i].first], 0);
-        }
+        return Map(w, h, v);
+    };
+    for (int round = 0; round < 400; ++round) {
+        const int w = 2 + rng() % 30, h = 2 + rng() % 30;
+        check(randomMap(w, h), round);
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(withPath, 150);
+    for (int round = 0; round < 8; ++round) {
+        const int w = 32 + rng() % 97, h = 32 + rng() % 97;
+        const Map m = randomMap(w, h);
+        for (int unit = 0; unit < 3; ++unit) check(m, round);
+        if (HasFatalFailure()) return;
+    }
 }
 
 TEST(FindPath, EscapeAbortsALongSearchAndLeavesThePath) {

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "pathfinding/node_storage.h"
+#include "pathfinding/open_list.h"
 
 namespace {
 
@@ -158,6 +159,38 @@ TEST(NodeHashTable, IterateRemoveAndRelease) {
     EXPECT_EQ(pool.used(), 10u);  // the ten removed ones were never handed back
     t.empty();
     EXPECT_EQ(it.begin(), nullptr);
+}
+
+TEST(OpenList, SmallestKeyFirstAndEqualKeysInInsertionOrder) {
+    NodeFactory pool;
+    pool.allocate(4);
+    OpenList open(2);  // insertion numbers run out after three: renumbered on the way
+    open.start(4, 4, pool);
+    auto add = [&](int x, float f) {
+        Node* n = pool.fetch();
+        n->x = x;
+        n->f = f;
+        open.insertFresh(n, x);
+        return n;
+    };
+    Node* a = add(0, 1);
+    Node* b = add(1, 1);
+    Node* c = add(2, 0.5f);
+    Node* d = add(3, 1);
+    c->f = 1;
+    open.insert(c);  // inserted anew: behind the other equal keys now
+    EXPECT_EQ(open.size(), 4u);
+    std::vector<Node*> order;
+    size_t cell = 9;
+    for (Node* n; (n = open.popFront(cell));) {
+        EXPECT_EQ(cell, static_cast<size_t>(n->x));
+        order.push_back(n);
+    }
+    EXPECT_EQ(order, (std::vector<Node*>{a, b, d, c}));
+    EXPECT_EQ(open.nodeAt(1), b);  // still the cell's node, no longer open
+    EXPECT_FALSE(open.isOpen(b));
+    open.clear();
+    EXPECT_EQ(open.nodeAt(1), nullptr);
 }
 
 }  // namespace
