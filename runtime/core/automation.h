@@ -1,10 +1,12 @@
-// Unattended runs: a fixed random seed, a frame cap, frames without waiting, and a
-// hook that observes every presented frame. Read once from the environment at
-// start-up:
-//   TOLVANE_SEED=n      seed the random generator with n instead of the clock
-//   TOLVANE_FRAMES=n    end normally right after SHOWSCREEN number n
-//   TOLVANE_NO_WAIT=1   SHOWSCREEN does not wait for the frame period
-//   TOLVANE_SHOTS=dir:k a BMP screenshot of every k-th frame in dir/frame-NNNNNN.bmp
+// Unattended runs: a fixed random seed, a frame cap, frames without waiting, key
+// replay and recording, screenshots, and a hook that observes every presented frame.
+// Read once from the environment at start-up:
+//   TOLVANE_SEED=n       seed the random generator with n instead of the clock
+//   TOLVANE_FRAMES=n     end normally right after SHOWSCREEN number n
+//   TOLVANE_NO_WAIT=1    SHOWSCREEN does not wait for the frame period
+//   TOLVANE_INPUT=file   the held keys come from the key script in file, not the keyboard
+//   TOLVANE_RECORD=file  the held keys of the run are written to file as a key script
+//   TOLVANE_SHOTS=dir:k  a BMP screenshot of every k-th frame in dir/frame-NNNNNN.bmp
 #pragma once
 
 #include <cstdint>

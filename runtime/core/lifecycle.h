@@ -58,8 +58,9 @@ struct __BuildSettings {
 // program. Never returns.
 [[noreturn]] void __ProgramEntry(int argc, char** argv, const __BuildSettings& settings, const char* title);
 
-// Start-up in its fixed order. Returns false when no window could be made; nothing
-// else has then been started.
+// Start-up in its fixed order. Returns false when the window or its GL context could
+// not be made; __RunProgram then ends the program through __EndProgram with exit
+// status 1, and the BASIC program never runs.
 bool __GlobalInit(const char* title);
 
 // The end routine: stops the music, writes the end report in debug builds, releases

@@ -21,8 +21,8 @@ void OpenGLPrism::PrimitiveBegin(uint32_t colour) {
     savedTexture_[0] = boundTexture;
     savedTexture_[1] = boundTexture2;
     savedTexture_[2] = mipmapped;
-    SetTexture3D(-1, -1, 0);
-    // A third of a pixel right and down, so points and line ends land inside the
+    SetTexture3D(__kNoSprite, __kNoSprite, 0);
+    // 0.375 of a pixel right and down, so points and line ends land inside the
     // pixel they name (GL y grows upwards, so down is negative).
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -90,7 +90,7 @@ void OpenGLPrism::PolyPoint(short x, short y, float s, float t, uint32_t colour)
 
 void OpenGLPrism::EndPoly() {
     Flush();
-    SetTexture3D(polyTexture_, -1, 0);
+    SetTexture3D(polyTexture_, __kNoSprite, 0);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_DITHER);
     glShadeModel(GL_SMOOTH);
@@ -114,7 +114,7 @@ void OpenGLPrism::EndPoly() {
     glColor4f(f, f, f, 1);
     glDisable(GL_DITHER);
     glDisable(GL_COLOR_MATERIAL);
-    boundTexture = boundTexture2 = -2;  // texturing is on again whatever was bound
+    boundTexture = boundTexture2 = __kBindingLost;  // texturing is on again whatever was bound
 }
 
 void OpenGLPrism::PasteSurface(unsigned sn) {
@@ -150,7 +150,7 @@ void OpenGLPrism::PasteSurface(unsigned sn) {
         x += s.tiles[i][s.rows - 1].width;
     }
     glEnable(GL_ALPHA_TEST);
-    boundTexture = boundTexture2 = -2;
+    boundTexture = boundTexture2 = __kBindingLost;
 }
 
 void OpenGLPrism::BlendToSurface(int from, int to) {

@@ -170,7 +170,7 @@ void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
         glDisable(cap);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
-    boundTexture = boundTexture2 = -2;  // texturing is on again whatever was bound
+    boundTexture = boundTexture2 = __kBindingLost;  // texturing is on again whatever was bound
 }
 
 void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
@@ -184,8 +184,8 @@ void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
     glFrustum(-right, right, -top, top, nearZ, farZ);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    boundTexture = -1;
-    boundTexture2 = -1;
+    boundTexture = __kNoSprite;
+    boundTexture2 = __kNoSprite;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_CULL_FACE);
@@ -234,14 +234,9 @@ int OpenGLPrism::WinMessages() {
     return 1;
 }
 
-void OpenGLPrism::SetupAccurateTimer() {
-    highResolution_ = 0;
-    double f = plat::ClockFrequency();
-    if (f > 0) {
-        highResolution_ = 1;
-        counterFrequency_ = f;
-    }
-}
+// The platform clock always reads the high-resolution counter, so there is no
+// source to choose.
+void OpenGLPrism::SetupAccurateTimer() {}
 
 double OpenGLPrism::AccurateTime() const { return plat::ClockMs(); }
 

@@ -20,6 +20,11 @@ constexpr int __kFontCount = 16;
 constexpr int __kSurfaces = 15;        // surface 0 is the frame background
 constexpr int __kSurfaceGrid = 64;     // tiles per surface row and column
 constexpr uint32_t __kSpriteKey = 0x8000FF;
+// Values of the texture state besides sprite numbers: no sprite (texturing off), and
+// a binding that GL changed behind the recorded state, which no request matches, so
+// the next SetTexture3D binds again.
+constexpr int __kNoSprite = -1;
+constexpr int __kBindingLost = -2;
 
 struct __SpriteSlot {
     short texWidth = -1, texHeight = -1;  // powers of two; -1: empty slot
@@ -151,8 +156,8 @@ public:
     double NextFrameTime() const { return nextFrameTime_; }
 
     float currentAlpha = 1.0f;  // blending factor of sprite drawing
-    int boundTexture = -1;      // sprite bound on texture unit 0
-    int boundTexture2 = -1;     // sprite bound on texture unit 1
+    int boundTexture = __kNoSprite;   // sprite bound on texture unit 0
+    int boundTexture2 = __kNoSprite;  // sprite bound on texture unit 1
     int mipmapped = 0;
 
 private:
@@ -171,12 +176,12 @@ private:
     __SpriteBatch batch_;
     int maxTexture_ = 1024;
     PFNGLCOPYIMAGESUBDATAPROC copyImage_ = nullptr;  // copies between textures, where offered
-    int savedTexture_[3] = {-1, -1, 0};
+    int savedTexture_[3] = {__kNoSprite, __kNoSprite, 0};
     struct PolyPointRecord {
         float x, y, s, t, r, g, b, a;
     };
     std::vector<PolyPointRecord> polyPoints_;
-    int polyTexture_ = -1;
+    int polyTexture_ = __kNoSprite;
 
     int screenWidth_ = 0, screenHeight_ = 0, colourBits_ = 0;
     bool fullscreen_ = false;
@@ -184,8 +189,6 @@ private:
     bool initialised_ = false;
     double nextFrameTime_ = 0;
     double framePeriod_ = 1000.0 / 60.0;
-    double counterFrequency_ = 0;
-    int highResolution_ = 0;
 };
 
 // Extension entry points, null until Init finds GL_ARB_multitexture.

@@ -56,7 +56,7 @@ void OpenGLPrism::QueueQuad(int nr, int x0, int y0, int x1, int y1) {
 
 void OpenGLPrism::DrawSprite(short nr, short x, short y) {
     if (!Loaded(nr)) return;
-    SetTexture3D(nr, -1, 0);
+    SetTexture3D(nr, __kNoSprite, 0);
     const __SpriteSlot& s = sprites_[nr];
     QueueQuad(nr, x, -y - s.height, x + s.width, -y);
 }
@@ -64,7 +64,7 @@ void OpenGLPrism::DrawSprite(short nr, short x, short y) {
 void OpenGLPrism::StretchSprite(short nr, short x, short y, short w, short h) {
     if (!Loaded(nr)) return;
     // A negative size turns the quad's winding round; culling then drops it.
-    SetTexture3D(nr, -1, 0);
+    SetTexture3D(nr, __kNoSprite, 0);
     QueueQuad(nr, x, -y - h, x + w, -y);
 }
 
@@ -86,7 +86,7 @@ void CentredQuad(int hw, int hh, float u, float v) {
 
 void OpenGLPrism::RotoSprite(short nr, short x, short y, short angle) {
     if (!Loaded(nr)) return;
-    SetTexture3D(nr, -1, 0);
+    SetTexture3D(nr, __kNoSprite, 0);
     Flush();
     const __SpriteSlot& s = sprites_[nr];
     const int hw = s.width / 2, hh = s.height / 2;
@@ -101,7 +101,7 @@ void OpenGLPrism::RotoSprite(short nr, short x, short y, short angle) {
 
 void OpenGLPrism::DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx) {
     if (!Loaded(nr)) return;
-    SetTexture3D(nr, -1, 0);
+    SetTexture3D(nr, __kNoSprite, 0);
     Flush();
     const __SpriteSlot& s = sprites_[nr];
     float tr = 255, tg = 255, tb = 255;
@@ -156,7 +156,7 @@ bool OpenGLPrism::SpriteCollision(int nr1, int nr2, short x1, short y1, short x2
             glBindTexture(GL_TEXTURE_2D, sp->texture[0]);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
             glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, sp->alphaMask.data());
-            boundTexture = boundTexture2 = -2;
+            boundTexture = boundTexture2 = __kBindingLost;
         }
         sp->hasMask = true;
     }

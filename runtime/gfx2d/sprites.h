@@ -1,5 +1,5 @@
-// Sprite commands: loading, drawing, blending and collision. Sprite numbers 0 ... 4078
-// (4079 ... 4094 hold the fonts); numbers outside the table are ignored. Coordinates
+// Sprite commands: loading, drawing, blending and collision. Sprite numbers 0 ... 4094
+// (slots 4079 ... 4094 hold fonts 0 ... 15); numbers outside the table are ignored. Coordinates
 // are pixels from the viewport's top-left corner, y downwards.
 #pragma once
 

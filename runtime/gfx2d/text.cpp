@@ -15,10 +15,10 @@ void OpenGLPrism::DrawTextA(short font, const char* text, short x, short y) {
     const __SpriteSlot& s = sprites_[slot];
     const size_t n = std::min<size_t>(std::strlen(text), 32767);
     if (n == 0) {
-        SetTexture3D(slot, -1, 0);
+        SetTexture3D(slot, __kNoSprite, 0);
         return;
     }
-    SetTexture3D(slot, -1, 0);
+    SetTexture3D(slot, __kNoSprite, 0);
     const int gw = s.width / 16, gh = s.height / 8;
     float du = 0, dv = 0;
     if (s.texWidth > 0 && s.texHeight > 0) {

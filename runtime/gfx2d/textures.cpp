@@ -214,7 +214,7 @@ int OpenGLPrism::MakeBMPTexture(const char* file, int x, int y, int w, int h, un
     }
     Flush();
     UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
-    boundTexture = boundTexture2 = -2;  // the binding changed behind the texture state
+    boundTexture = boundTexture2 = __kBindingLost;  // the binding changed behind the texture state
     return 1;
 }
 
@@ -235,7 +235,7 @@ int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, in
     }
     Flush();
     UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
-    boundTexture = boundTexture2 = -2;  // the binding changed behind the texture state
+    boundTexture = boundTexture2 = __kBindingLost;  // the binding changed behind the texture state
     return 1;
 }
 
@@ -263,7 +263,7 @@ void OpenGLPrism::FreeSprite(int nr) {
     if (s.texture[0]) glDeleteTextures(1, &s.texture[0]);
     if (s.texture[1]) glDeleteTextures(1, &s.texture[1]);
     s = __SpriteSlot{};
-    if (boundTexture == nr || boundTexture2 == nr) boundTexture = boundTexture2 = -2;
+    if (boundTexture == nr || boundTexture2 == nr) boundTexture = boundTexture2 = __kBindingLost;
 }
 
 void OpenGLPrism::GetSpriteSize(short nr, int& width, int& height) const {
@@ -312,7 +312,7 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
     s.texHeight = static_cast<short>(th);
     s.width = w;
     s.height = h;
-    boundTexture = boundTexture2 = -2;
+    boundTexture = boundTexture2 = __kBindingLost;
     return true;
 }
 
@@ -371,7 +371,7 @@ void OpenGLPrism::GrabSurface(int sn) {
     }
     s.columns = static_cast<uint8_t>(cols);
     s.rows = static_cast<uint8_t>(rows);
-    boundTexture = boundTexture2 = -2;
+    boundTexture = boundTexture2 = __kBindingLost;
 }
 
 void OpenGLPrism::FreeSurface(int sn) {
@@ -385,7 +385,7 @@ void OpenGLPrism::FreeSurface(int sn) {
                 t = __SurfaceTile{};
             }
     s.columns = s.rows = 0;
-    boundTexture = boundTexture2 = -2;
+    boundTexture = boundTexture2 = __kBindingLost;
 }
 
 int OpenGLPrism::SaveBMPFile(const char* file) {

@@ -51,7 +51,7 @@ uint32_t DXInput::CreateDInput(bool wantMouse) {
         __AppendErrorLog("No DX_Mouse");
         result = 0x8000000C;
     }
-    joystickCount_ = plat::OpenJoysticks(__kMaxJoysticks);
+    joystickCount_ = plat::OpenJoysticks(plat::kMaxJoysticks);
     for (int i = 0; i < joystickCount_; ++i) joystickNames_[i] = plat::JoystickName(i);
     return result;
 }

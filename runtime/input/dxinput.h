@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "input/key_script.h"
+#include "platform/platform.h"
 
 // One mouse reading: buttons (nonzero when down) and movement since the last reading.
 struct DIMOUSEDATA {
@@ -30,8 +31,6 @@ struct DIJOYSTATE {
     uint32_t rgdwPOV[4] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
     uint8_t rgbButtons[32] = {};
 };
-
-constexpr int __kMaxJoysticks = 10;
 
 class DXInput {
 public:
@@ -80,6 +79,6 @@ private:
     int mouseDx_ = 0, mouseDy_ = 0;
     bool mouseButtons_[3] = {};
     int joystickCount_ = 0;
-    std::string joystickNames_[__kMaxJoysticks];
+    std::string joystickNames_[plat::kMaxJoysticks];
     signed char lastPressed_ = 0;
 };

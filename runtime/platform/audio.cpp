@@ -77,8 +77,6 @@ void AudioClose() {
     g_open = false;
 }
 
-bool AudioIsOpen() { return g_open; }
-
 Sound* AudioMakeSound(const uint8_t* pcm, size_t bytes, int frequency, int channels, int bits) {
     if (!g_open || !pcm || frequency <= 0 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16))
         return nullptr;

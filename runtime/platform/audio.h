@@ -13,7 +13,6 @@ namespace plat {
 // there is no sound device; every other call then does nothing.
 bool AudioOpen(int frequency, int outputChannels, int mixerChannels);
 void AudioClose();
-bool AudioIsOpen();
 
 struct Sound;  // samples converted once to the device's format, shared by all plays
 

@@ -9,7 +9,7 @@
 namespace plat {
 namespace {
 
-SDL_Joystick* g_joysticks[16] = {};
+SDL_Joystick* g_joysticks[kMaxJoysticks] = {};
 
 // Characters typed on this keyboard: [platform scancode][shift], 0 when not yet seen.
 unsigned char g_typed[SDL_NUM_SCANCODES][2] = {};
@@ -94,7 +94,7 @@ void PushMouseButton(int button, bool down) {
 int OpenJoysticks(int most) {
     CloseJoysticks();
     if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return 0;
-    if (most > 16) most = 16;
+    if (most > kMaxJoysticks) most = kMaxJoysticks;
     for (int i = 0, n = SDL_NumJoysticks(); i < n && g_joystickCount < most; ++i)
         if (SDL_Joystick* j = SDL_JoystickOpen(i)) g_joysticks[g_joystickCount++] = j;
     return g_joystickCount;

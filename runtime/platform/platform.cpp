@@ -66,8 +66,6 @@ bool CreateProgramWindow(const char* name, int x, int y, int width, int height) 
     return true;
 }
 
-bool HasWindow() { return g_window != nullptr; }
-
 void SetWindowTitle(const char* title) {
     if (g_window) SDL_SetWindowTitle(g_window, title ? title : "");
 }
@@ -79,9 +77,6 @@ void HideWindow() {
 }
 void RaiseWindow() {
     if (g_window) SDL_RaiseWindow(g_window);
-}
-void SetWindowPosition(int x, int y) {
-    if (g_window) SDL_SetWindowPosition(g_window, x, y);
 }
 void SetWindowSize(int width, int height) {
     if (g_window && width > 0 && height > 0) SDL_SetWindowSize(g_window, width, height);
@@ -250,8 +245,6 @@ double ClockMs() {
     static const double freq = static_cast<double>(SDL_GetPerformanceFrequency());
     return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / freq;
 }
-
-double ClockFrequency() { return static_cast<double>(SDL_GetPerformanceFrequency()); }
 
 void SleepMs(double ms) {
     if (!(ms > 0)) return;

@@ -23,12 +23,10 @@ void Shutdown();
 // context with double buffering, RGBA colour and a 16-bit depth buffer. The size is
 // the client area. Returns false when the window cannot be made.
 bool CreateProgramWindow(const char* name, int x, int y, int width, int height);
-bool HasWindow();
 void SetWindowTitle(const char* title);
 void ShowWindow();
 void HideWindow();
 void RaiseWindow();
-void SetWindowPosition(int x, int y);
 void SetWindowSize(int width, int height);
 void DestroyProgramWindow();
 
@@ -102,7 +100,10 @@ struct JoystickState {
     uint8_t buttons[32] = {};      // 128 when down
     uint32_t hat = 0xFFFFFFFF;     // first hat in hundredths of a degree from north; centred: 0xFFFFFFFF
 };
-// Opens the attached joysticks (at most `most`); returns how many are open.
+// Most joysticks the runtime holds at once; they are numbered 0 ... kMaxJoysticks - 1.
+constexpr int kMaxJoysticks = 10;
+// Opens the attached joysticks (at most `most`, and never more than kMaxJoysticks);
+// returns how many are open.
 int OpenJoysticks(int most);
 void CloseJoysticks();
 const char* JoystickName(int index);
@@ -119,8 +120,6 @@ void DetachVirtualJoystick(int device);
 // ---- clock ---------------------------------------------------------------------
 // Milliseconds from the high-resolution counter.
 double ClockMs();
-// Counts per second of the high-resolution counter (0 when there is none).
-double ClockFrequency();
 // Gives the processor away for about this many milliseconds.
 void SleepMs(double ms);
 
