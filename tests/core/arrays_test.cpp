@@ -41,6 +41,15 @@ TEST(Dim, SizesStridesAndDimensionCount) {
     DIM(a, 2, 0, 0, 4);
     EXPECT_EQ(a.DimensionCount(), 4);
     EXPECT_EQ(a.ElementCount(), 8);
+
+    DIM(a, 4);
+    EXPECT_EQ(BOUNDS(a, 0), 4);
+    EXPECT_EQ(BOUNDS(a, 1), 0);
+    EXPECT_EQ(BOUNDS(a, 8), 0);
+    EXPECT_EQ(BOUNDS(a, -1), 0);
+    DQStrArray s;
+    DIM(s, 3, 7);
+    EXPECT_EQ(BOUNDS(s, 1.9), 7);
 }
 
 TEST(Dim, RedimensionClearsContents) {
@@ -69,18 +78,6 @@ TEST(Dim, EightDimensionsAddressFirstIndexFastest) {
     EXPECT_EQ(a(1, 1, 1, 1, 1, 1, 1, 0), 0);
 }
 
-TEST(Bounds, SizeOfEachDimension) {
-    DQIntArray a;
-    DIM(a, 4);
-    EXPECT_EQ(BOUNDS(a, 0), 4);
-    EXPECT_EQ(BOUNDS(a, 1), 0);
-    EXPECT_EQ(BOUNDS(a, 8), 0);
-    EXPECT_EQ(BOUNDS(a, -1), 0);
-    DQStrArray s;
-    DIM(s, 3, 7);
-    EXPECT_EQ(BOUNDS(s, 1.9), 7);
-}
-
 TEST(Queue, GrowsTo512ThenBy128) {
     Queue<DQStr> q;
     EXPECT_EQ(q.Capacity(), 0);
@@ -97,31 +94,28 @@ TEST(Queue, GrowsTo512ThenBy128) {
     EXPECT_STREQ(q[513].c_str(), "");
 }
 
-// Array errors end the program with their code as the exit status and name it.
-TEST(ArrayErrorsDeathTest, IndexOutsideEndsWithNine) {
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(10, 0); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(0, 5); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 10, 5); a(-1, 0); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 2.7); a(2); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 4); a(-0.5); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 4); a(__builtin_nan("")); }), ExitedWithCode(9), "runtime error 9");
-}
-
-TEST(ArrayErrorsDeathTest, NonZeroIndexInEmptyDimensionEndsWithNine) {
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3, 0.5); a(0, 1); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3); a(0, 0, 2); }), ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 3, -2); a(0, 0); }), ExitedWithCode(9), "runtime error 9");
-}
-
-TEST(ArrayErrorsDeathTest, NeverDimensionedEndsWithEight) {
-    EXPECT_EXIT(({ DQIntArray a; a(0); }), ExitedWithCode(8), "runtime error 8");
-    EXPECT_EXIT(({ DQStrArray s; s(3); }), ExitedWithCode(8), "runtime error 8");
-}
-
-TEST(ArrayErrorsDeathTest, SizeProductBeyond32BitsEndsWithSeven) {
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 100000, 100000); }), ExitedWithCode(7), "runtime error 7");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 1e300); }), ExitedWithCode(7), "runtime error 7");
-    EXPECT_EXIT(({ DQIntArray a; DIM(a, 2, __builtin_inf()); }), ExitedWithCode(7), "runtime error 7");
+// Array errors end the program with their code as the exit status and name it:
+// 9 for an index outside its dimension (also a non-zero index into an empty or
+// missing one), 8 for an array never dimensioned, 7 for a size beyond 32 bits.
+TEST(ArrayErrorsDeathTest, EndWithTheirCode) {
+    struct Row { int code; void (*run)(); } rows[] = {
+        {9, [] { DQIntArray a; DIM(a, 10, 5); a(10, 0); }},
+        {9, [] { DQIntArray a; DIM(a, 10, 5); a(0, 5); }},
+        {9, [] { DQIntArray a; DIM(a, 10, 5); a(-1, 0); }},
+        {9, [] { DQIntArray a; DIM(a, 2.7); a(2); }},
+        {9, [] { DQIntArray a; DIM(a, 4); a(-0.5); }},
+        {9, [] { DQIntArray a; DIM(a, 4); a(__builtin_nan("")); }},
+        {9, [] { DQIntArray a; DIM(a, 3, 0.5); a(0, 1); }},
+        {9, [] { DQIntArray a; DIM(a, 3); a(0, 0, 2); }},
+        {9, [] { DQIntArray a; DIM(a, 3, -2); a(0, 0); }},
+        {8, [] { DQIntArray a; a(0); }},
+        {8, [] { DQStrArray s; s(3); }},
+        {7, [] { DQIntArray a; DIM(a, 100000, 100000); }},
+        {7, [] { DQIntArray a; DIM(a, 1e300); }},
+        {7, [] { DQIntArray a; DIM(a, 2, __builtin_inf()); }},
+    };
+    for (const Row& r : rows)
+        EXPECT_EXIT(r.run(), ExitedWithCode(r.code), "runtime error " + std::to_string(r.code));
 }
 
 // Leaves the process 2 GB of address space beyond what it holds now.

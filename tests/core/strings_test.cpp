@@ -10,53 +10,24 @@ namespace {
 std::string T(const DQStr& s) { return s.c_str(); }
 std::string N(double v) { return T(DQStr(v)); }
 
-TEST(NumberToText, FixedNotationKeepsTenSignificantDigits) {
-    EXPECT_EQ(N(3), "3");
-    EXPECT_EQ(N(1.0), "1");
-    EXPECT_EQ(N(2.5), "2.5");
-    EXPECT_EQ(N(-0.25), "-0.25");
-    EXPECT_EQ(N(-0.5), "-0.5");
-    EXPECT_EQ(N(0.1 + 0.2), "0.3");
-    EXPECT_EQ(N(1.0 / 3), "0.3333333333");
-    EXPECT_EQ(N(2.0 / 3), "0.6666666667");
-    EXPECT_EQ(N(123456.789), "123456.789");
-    EXPECT_EQ(N(9999999999.0), "9999999999");
-    EXPECT_EQ(N(-9999999999.0), "-9999999999");
-    EXPECT_EQ(N(0), "0");
-    EXPECT_EQ(N(-0.0), "0");
-    EXPECT_EQ(N(0.5), "0.5");
-    EXPECT_EQ(N(100), "100");
-}
-
-TEST(NumberToText, RoundsHalfAwayFromZeroAtTheTenthDigit) {
-    EXPECT_EQ(N(1.23456789049), "1.23456789");
-    EXPECT_EQ(N(1.23456789051), "1.234567891");
-    EXPECT_EQ(N(-1.23456789051), "-1.234567891");
-    EXPECT_EQ(N(0.99999999996), "1");
-    EXPECT_EQ(N(9.99999999996), "10");
-    // The notation follows the unrounded number: a carry past the tenth digit keeps
-    // fixed notation with one digit more, and the exponent form stays for numbers
-    // that already need it.
-    EXPECT_EQ(N(9999999999.5), "10000000000");
-    EXPECT_EQ(N(-9999999999.6), "-10000000000");
-    EXPECT_EQ(N(99999.9999999), "100000");
-    EXPECT_EQ(N(0.099999999996), "1.e-001");
-    EXPECT_EQ(N(9.99999999996e15), "1.e+016");
-}
-
-TEST(NumberToText, ExponentFormOutsideTheFixedRange) {
-    EXPECT_EQ(N(1e10), "1.e+010");
-    EXPECT_EQ(N(12345678901.0), "1.23456789e+010");
-    EXPECT_EQ(N(0.05), "5.e-002");
-    EXPECT_EQ(N(0.0123), "1.23e-002");
-    EXPECT_EQ(N(0.001), "1.e-003");
-    EXPECT_EQ(N(-2.5e-7), "-2.5e-007");
-    EXPECT_EQ(N(1e300), "1.e+300");
-    EXPECT_EQ(N(6.02214076e23), "6.02214076e+023");
-}
-
-TEST(NumberToText, IntegersAndSinglePrecision) {
-    EXPECT_EQ(T(DQStr(7)), "7");
+// Ten significant digits, rounded half away from zero; the exponent form outside
+// the fixed range. The notation follows the unrounded number: a carry past the
+// tenth digit keeps fixed notation with one digit more, and the exponent form
+// stays for numbers that already need it.
+TEST(NumberToText, TenSignificantDigitsFixedOrExponent) {
+    struct Row { double v; const char* text; } rows[] = {
+        {3, "3"}, {2.5, "2.5"}, {-0.25, "-0.25"}, {0.1 + 0.2, "0.3"},
+        {1.0 / 3, "0.3333333333"}, {2.0 / 3, "0.6666666667"}, {123456.789, "123456.789"},
+        {9999999999.0, "9999999999"}, {-9999999999.0, "-9999999999"}, {0, "0"}, {-0.0, "0"},
+        {100, "100"}, {1.23456789049, "1.23456789"}, {1.23456789051, "1.234567891"},
+        {-1.23456789051, "-1.234567891"}, {0.99999999996, "1"}, {9.99999999996, "10"},
+        {9999999999.5, "10000000000"}, {-9999999999.6, "-10000000000"}, {99999.9999999, "100000"},
+        {0.099999999996, "1.e-001"}, {9.99999999996e15, "1.e+016"},
+        {1e10, "1.e+010"}, {12345678901.0, "1.23456789e+010"}, {0.05, "5.e-002"},
+        {0.0123, "1.23e-002"}, {0.001, "1.e-003"}, {-2.5e-7, "-2.5e-007"}, {1e300, "1.e+300"},
+        {6.02214076e23, "6.02214076e+023"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(N(r.v), r.text) << r.v;
     EXPECT_EQ(T(DQStr(-42)), "-42");
     EXPECT_EQ(T(DQStr(7.0f)), "7");
     EXPECT_EQ(T(DQStr(0.1f)), "0.1000000015");
@@ -67,29 +38,15 @@ TEST(NumberToText, IntegersAndSinglePrecision) {
     EXPECT_EQ(T(s), "3");
 }
 
-TEST(TextToNumber, ReadsTheLeadingNumberOnly) {
-    EXPECT_EQ(DQStr("12abc").Number(), 12);
-    EXPECT_EQ(DQStr(" -3.5e2").Number(), -350);
-    EXPECT_EQ(DQStr("\t\n+7.25").Number(), 7.25);
-    EXPECT_EQ(DQStr(".5").Number(), 0.5);
-    EXPECT_EQ(DQStr("5.").Number(), 5);
-    EXPECT_EQ(DQStr("1e").Number(), 1);
-    EXPECT_EQ(DQStr("2e+").Number(), 2);
-    EXPECT_EQ(DQStr("3E-2x").Number(), 0.03);
-    EXPECT_EQ(DQStr("abc").Number(), 0);
-    EXPECT_EQ(DQStr("").Number(), 0);
-    EXPECT_EQ(DQStr("-").Number(), 0);
-    EXPECT_EQ(DQStr(".").Number(), 0);
+// The leading number only; hex, infinity and nan spellings read as 0.
+TEST(TextToNumber, ReadsTheLeadingDecimalNumberOnly) {
+    struct Row { const char* text; double v; } rows[] = {
+        {"12abc", 12}, {" -3.5e2", -350}, {"\t\n+7.25", 7.25}, {".5", 0.5}, {"5.", 5},
+        {"1e", 1}, {"2e+", 2}, {"3E-2x", 0.03}, {"abc", 0}, {"", 0}, {"-", 0}, {".", 0},
+        {"0x1A", 0}, {"inf", 0}, {"-infinity", 0}, {"nan", 0}, {"1e999", HUGE_VAL}, {"1e-999", 0},
+    };
+    for (const Row& r : rows) EXPECT_EQ(DQStr(r.text).Number(), r.v) << r.text;
     EXPECT_EQ(CQStr("42").Number(), 42);
-}
-
-TEST(TextToNumber, RefusesHexInfinityAndNanSpellings) {
-    EXPECT_EQ(DQStr("0x1A").Number(), 0);
-    EXPECT_EQ(DQStr("inf").Number(), 0);
-    EXPECT_EQ(DQStr("-infinity").Number(), 0);
-    EXPECT_EQ(DQStr("nan").Number(), 0);
-    EXPECT_EQ(DQStr("1e999").Number(), HUGE_VAL);
-    EXPECT_EQ(DQStr("1e-999").Number(), 0);
 }
 
 TEST(StringOperators, EveryArithmeticOperatorJoinsTexts) {
@@ -175,16 +132,11 @@ TEST(StringCommands, LenMidChrAsc) {
     EXPECT_EQ(LEN(1e10), 7);
     EXPECT_EQ(LEN(DQStr("")), 0);
     DQStr s("abcdef");
-    EXPECT_EQ(T(MID_Str(s, 2, 3)), "cde");
-    EXPECT_EQ(T(MID_Str(s, 4, 10)), "ef");
-    EXPECT_EQ(T(MID_Str(s, 6, 1)), "");
-    EXPECT_EQ(T(MID_Str(s, 0, -5)), "");
-    EXPECT_EQ(T(MID_Str(s, 1.9, 2)), "bc");
-    EXPECT_EQ(T(MID_Str(s, -1, 3)), "");
-    EXPECT_EQ(T(MID_Str(s, 7, 3)), "");
-    EXPECT_EQ(T(MID_Str(s, 0, 1e300)), "abcdef");
-    EXPECT_EQ(T(MID_Str(s, 1e300, 1e300)), "");
-    EXPECT_EQ(T(MID_Str(s, std::nan(""), 2)), "");
+    struct Row { double from, count; const char* text; } mids[] = {
+        {2, 3, "cde"}, {4, 10, "ef"}, {6, 1, ""}, {0, -5, ""}, {1.9, 2, "bc"}, {-1, 3, ""},
+        {7, 3, ""}, {0, 1e300, "abcdef"}, {1e300, 1e300, ""}, {std::nan(""), 2, ""},
+    };
+    for (const Row& r : mids) EXPECT_EQ(T(MID_Str(s, r.from, r.count)), r.text) << r.from << " " << r.count;
     EXPECT_EQ(T(CHR_Str(65)), "A");
     EXPECT_EQ(T(CHR_Str(321)), "A");
     EXPECT_EQ(T(CHR_Str(0)), "");
@@ -194,20 +146,16 @@ TEST(StringCommands, LenMidChrAsc) {
     EXPECT_EQ(ASC(DQStr("A")), 65);
 }
 
+// Rounded half away from zero; digits past the 17th significant one print as 0;
+// negative decimals print none.
 TEST(StringCommands, FormatFixedNotation) {
-    EXPECT_EQ(T(FORMAT_Str(8, 2, 3.14159)), "    3.14");
-    EXPECT_EQ(T(FORMAT_Str(0, 0, 2.5)), "3");
-    EXPECT_EQ(T(FORMAT_Str(0, 0, -2.5)), "-3");
-    EXPECT_EQ(T(FORMAT_Str(-6, 1, 1.25)), "1.3   ");
-    EXPECT_EQ(T(FORMAT_Str(0, 2, 0.125)), "0.13");
-    EXPECT_EQ(T(FORMAT_Str(0, 2, 99.995)), "100.00");
-    EXPECT_EQ(T(FORMAT_Str(0, 3, 0)), "0.000");
-    EXPECT_EQ(T(FORMAT_Str(0, 2, -0.001)), "-0.00");
-    EXPECT_EQ(T(FORMAT_Str(0, 0, 1e20)), "100000000000000000000");
-    // Digits past the 17th significant one print as 0.
-    EXPECT_EQ(T(FORMAT_Str(0, 20, 0.1)), "0.10000000000000001000");
-    EXPECT_EQ(T(FORMAT_Str(0, 0, 123456789012345678901.0)), "123456789012345680000");
-    EXPECT_EQ(T(FORMAT_Str(3, -2, 7.6)), "  8");  // negative decimals print none
+    struct Row { double width, decimals, v; const char* text; } rows[] = {
+        {8, 2, 3.14159, "    3.14"}, {0, 0, 2.5, "3"}, {0, 0, -2.5, "-3"}, {-6, 1, 1.25, "1.3   "},
+        {0, 2, 0.125, "0.13"}, {0, 2, 99.995, "100.00"}, {0, 3, 0, "0.000"}, {0, 2, -0.001, "-0.00"},
+        {0, 0, 1e20, "100000000000000000000"}, {0, 20, 0.1, "0.10000000000000001000"},
+        {0, 0, 123456789012345678901.0, "123456789012345680000"}, {3, -2, 7.6, "  8"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(T(FORMAT_Str(r.width, r.decimals, r.v)), r.text) << r.v;
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/automation.h"
-#include "core/random.h"
 #include "core/services.h"
 #include "game/stackmoor.h"
 #include "input/dxinput.h"
@@ -74,16 +73,6 @@ TEST_F(Rules, DropColumnsAndColoursComeFromTheRandomSequence) {
     }
     EXPECT_EQ(columns, (std::set<double>{64, 128, 192, 256, 320, 384, 448, 512}));
     EXPECT_EQ(colours, (std::set<double>{1, 2, 3}));
-    // Column first, colour second.
-    __g_ctx = {};
-    KWsrand(99);
-    double col = RND(7) * 64 + 64, colour = RND(2) + 1;
-    __g_ctx = {};
-    KWsrand(99);
-    MaxCrate = -1;
-    AddCrane();
-    EXPECT_EQ(cfallx(0), col);
-    EXPECT_EQ(ccolr(0), colour);
 }
 
 TEST_F(Rules, SlotsAreReusedLowestFirst) {
@@ -98,23 +87,14 @@ TEST_F(Rules, SlotsAreReusedLowestFirst) {
 }
 
 TEST_F(Rules, CarriedCratesAreReleasedAtTheirColumn) {
-    AddCrane();
-    cfallx(0) = 512;
-    int frames = 0;
-    while (ctype(0) == kCarried) {
-        CrateStep(0);
-        ++frames;
+    for (auto [column, steps] : {std::pair{512, 540}, {64, 92}}) {
+        MaxCrate = -1;
+        AddCrane();
+        cfallx(0) = column;
+        int frames = 0;
+        for (; ctype(0) == kCarried; ++frames) CrateStep(0);
+        EXPECT_EQ(frames, steps) << column;
     }
-    EXPECT_EQ(frames, 540);
-    MaxCrate = -1;
-    AddCrane();
-    cfallx(0) = 64;
-    frames = 0;
-    while (ctype(0) == kCarried) {
-        CrateStep(0);
-        ++frames;
-    }
-    EXPECT_EQ(frames, 92);
 }
 
 TEST_F(Rules, FallingCratesLandOnTheGroundAndOnPiles) {
@@ -137,19 +117,15 @@ TEST_F(Rules, FallingCratesLandOnTheGroundAndOnPiles) {
 }
 
 TEST_F(Rules, CreateCrateWritesTheCellTwoPixelsBelow) {
-    double s = BlockToCrate(3, 0, kFalling, 0);
-    ccolr(s) = 2;
-    cx(s) = 192;
-    cy(s) = 382;
-    CreateCrate(s);
-    EXPECT_EQ(hit(3, 6), 2);
-    EXPECT_EQ(ctype(s), kFree);
-    s = BlockToCrate(3, 0, kFalling, 0);
-    ccolr(s) = 1;
-    cx(s) = 192;
-    cy(s) = 318;
-    CreateCrate(s);
-    EXPECT_EQ(hit(3, 5), 1);
+    for (auto [y, row, colour] : {std::tuple{382, 6, 2}, {318, 5, 1}}) {
+        double s = BlockToCrate(3, 0, kFalling, 0);
+        ccolr(s) = colour;
+        cx(s) = 192;
+        cy(s) = y;
+        CreateCrate(s);
+        EXPECT_EQ(hit(3, row), colour);
+        EXPECT_EQ(ctype(s), kFree);
+    }
 }
 
 TEST_F(Rules, GravityTurnsAStackAboveAGapIntoFallingCrates) {
@@ -169,28 +145,17 @@ TEST_F(Rules, GravityTurnsAStackAboveAGapIntoFallingCrates) {
 }
 
 TEST_F(Rules, PushesAreRefusedAtTheEdgesAndIntoBlocks) {
-    // Facing left at column 0: the block in column 0 cannot go further left.
-    hit(0, 6) = 1;
-    ply_x = 64;
-    ply_dir = -1;
-    MaxCrate = -1;
-    MakeNewCrate(-2);
-    EXPECT_EQ(hit(0, 6), 1);
-    EXPECT_EQ(MaxCrate, -1);
-    // Facing right at column 9.
-    hit(9, 6) = 2;
-    ply_x = 9 * 64 - 66;
-    ply_dir = 1;
-    MakeNewCrate(2);
-    EXPECT_EQ(hit(9, 6), 2);
-    EXPECT_EQ(MaxCrate, -1);
-    // Into an occupied neighbour.
-    hit(4, 6) = 1;
+    // Left from column 0, right from column 9, and into an occupied neighbour.
     hit(5, 6) = 3;
-    ply_x = 4 * 64 - 66;
-    MakeNewCrate(2);
-    EXPECT_EQ(hit(4, 6), 1);
-    EXPECT_EQ(MaxCrate, -1);
+    struct Row { int column, x, dir; } rows[] = {{0, 64, -1}, {9, 9 * 64 - 66, 1}, {4, 4 * 64 - 66, 1}};
+    for (const Row& r : rows) {
+        hit(r.column, 6) = 1;
+        ply_x = r.x;
+        ply_dir = r.dir;
+        MakeNewCrate(2 * r.dir);
+        EXPECT_EQ(hit(r.column, 6), 1) << r.column;
+        EXPECT_EQ(MaxCrate, -1) << r.column;
+    }
     EXPECT_EQ(ctype(0), kFree);
 }
 
@@ -213,12 +178,7 @@ TEST_F(Rules, APushedBlockSlidesOneColumnThenFalls) {
     EXPECT_EQ(hit(5, 6), 2);
 }
 
-TEST_F(Rules, VanishingCratesLastFiftyOneSteps) {
-    double s = BlockToCrate(1, 1, kVanishing, 0);
-    EXPECT_EQ(StepUntilRest(s), 51);
-}
-
-TEST_F(Rules, FourInAColumnScoreSixteen) {
+TEST_F(Rules, FourInAColumnScoreSixteenAndVanishForFiftyOneSteps) {
     Stack(4, 4, 1);
     double s = BlockToCrate(4, 0, kFalling, 0);
     ccolr(s) = 1;
@@ -230,9 +190,10 @@ TEST_F(Rules, FourInAColumnScoreSixteen) {
     int vanishing = 0;
     for (double n = 0; n <= MaxCrate; ++n) vanishing += ctype(n) == kVanishing;
     EXPECT_EQ(vanishing, 4);
+    EXPECT_EQ(StepUntilRest(BlockToCrate(1, 1, kVanishing, 0)), 51);
 }
 
-TEST_F(Rules, FourInARowAndTheSquareCountFive) {
+TEST_F(Rules, CombosOfFourCountThreeNeverColumnZeroLooksNoFurther) {
     for (int c = 2; c <= 5; ++c) hit(c, 6) = 2;
     EXPECT_EQ(CheckForCombo(2, 6), 4);
     SetUp();
@@ -242,9 +203,8 @@ TEST_F(Rules, FourInARowAndTheSquareCountFive) {
     hit(3, 5) = hit(4, 5) = hit(3, 6) = hit(4, 6) = 3;
     CheckCombos();
     EXPECT_EQ(score, 32);
-}
-
-TEST_F(Rules, ThreeNeverVanishAndColumnZeroLooksNoFurther) {
+    // Three never vanish.
+    SetUp();
     hit(1, 6) = hit(2, 6) = hit(2, 5) = 1;
     CheckCombos();
     EXPECT_EQ(score, 0);
@@ -260,9 +220,7 @@ TEST_F(Rules, ThreeNeverVanishAndColumnZeroLooksNoFurther) {
 }
 
 TEST_F(Rules, AFullBottomRowClearsForTen) {
-    for (int c = 0; c < 10; ++c) hit(c, 6) = 1 + (c % 3);
-    hit(2, 6) = 1;  // no three alike in a row of the same colour touch
-    for (int c = 0; c < 10; ++c) hit(c, 6) = (c % 2) ? 1 : 2;
+    for (int c = 0; c < 10; ++c) hit(c, 6) = (c % 2) ? 1 : 2;  // no three alike touch
     hit(3, 5) = 3;
     CheckCombos();
     EXPECT_EQ(score, 10);

@@ -11,37 +11,27 @@ constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kKey = 
 
 using BitmapTest = GfxTest;
 
-TEST_F(BitmapTest, EightBitPaletteWithKeyEntry) {
-    TestBitmap b;
-    b.bits = 8;
-    b.width = 6;
-    b.height = 2;
-    b.palette = {kRed, kKey, kGreen};
-    b.pixel = [](int c, int) { return static_cast<uint32_t>(c % 3); };
-    LOADSPRITE(DQStr(WriteBitmap(Path("p8.bmp"), b).c_str()), 0);
-    SPRITE(0, 0, 0);
-    EXPECT_EQ(ReadPixel(0, 0), kRed);
-    EXPECT_EQ(ReadPixel(1, 0), 0u);  // the key colour through the palette
-    EXPECT_EQ(ReadPixel(2, 1), kGreen);
-    EXPECT_EQ(ReadPixel(4, 1), 0u);
-}
-
-// Files with the larger information headers most tools write today: the palette
-// follows the header whatever its declared size, and 32-bit colours follow the masks.
-TEST_F(BitmapTest, LargerInformationHeaders) {
-    TestBitmap b;
-    b.bits = 8;
-    b.width = 3;
-    b.height = 2;
-    b.headerSize = 124;
-    b.coloursUsed = 3;
-    b.palette = {kRed, 0x3399CC, kKey};
-    b.pixel = [](int c, int) { return static_cast<uint32_t>(c); };
-    LOADSPRITE(DQStr(WriteBitmap(Path("v5.bmp"), b).c_str()), 0);
-    SPRITE(0, 0, 0);
-    EXPECT_EQ(ReadPixel(0, 1), kRed);
-    EXPECT_EQ(ReadPixel(1, 1), 0x3399CCu);
-    EXPECT_EQ(ReadPixel(2, 1), 0u);  // the key colour
+// Eight-bit palettes with the key entry, after the plain header and after the larger
+// information headers most tools write today: the palette follows the header whatever
+// its declared size, and 32-bit colours follow the masks.
+TEST_F(BitmapTest, PalettesAfterAnyHeaderAndColourMasks) {
+    for (int header : {40, 124}) {
+        TestBitmap b;
+        b.bits = 8;
+        b.width = 6;  // rows padded to 8 bytes
+        b.height = 2;
+        b.headerSize = header;
+        b.coloursUsed = header == 40 ? 0 : 3;  // 0: all entries
+        b.palette = {kRed, 0x3399CC, kKey};
+        b.pixel = [](int c, int) { return static_cast<uint32_t>(c % 3); };
+        Clear();
+        LOADSPRITE(DQStr(WriteBitmap(Path("p8-" + std::to_string(header) + ".bmp"), b).c_str()), 0);
+        SPRITE(0, 0, 0);
+        EXPECT_EQ(ReadPixel(0, 1), kRed) << header;
+        EXPECT_EQ(ReadPixel(4, 0), 0x3399CCu) << header;
+        EXPECT_EQ(ReadPixel(2, 1), 0u) << header;  // the key colour through the palette
+        EXPECT_EQ(ReadPixel(5, 0), 0u) << header;
+    }
     TestBitmap m;
     m.bits = 32;
     m.width = m.height = 2;

@@ -29,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(FrameTest, ViewportMovesTheOriginAndClips) {
+TEST_F(FrameTest, ViewportMovesTheOriginClipsAndDefaultsToTheScreen) {
     VIEWPORT(100, 50, 200, 100);
     DrawRect(0, 0, 1000, 1000, kRed);
     EXPECT_EQ(ReadPixel(100, 50), kRed);
@@ -40,9 +40,9 @@ TEST_F(FrameTest, ViewportMovesTheOriginAndClips) {
     EXPECT_EQ(ReadPixel(150, 150), 0u);
     DrawRect(10, 20, 1, 1, kGreen);
     EXPECT_EQ(ReadPixel(110, 70), kGreen);
-}
-
-TEST_F(FrameTest, ViewportWithoutSizeTakesTheScreensSizeButKeepsTheOffset) {
+    // Without a size: the screen's size, the offset kept.
+    VIEWPORT(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
     VIEWPORT(10, 10, 0, 50);
     EXPECT_EQ(pPrsm->ViewX(), 10);
     EXPECT_EQ(pPrsm->ViewWidth(), DQ_RESX);
@@ -70,13 +70,10 @@ TEST_F(FrameTest, ShowscreenPresentsAndResetsViewportAndAlpha) {
     EXPECT_EQ(ReadPixel(0, 0), kGreen);
 }
 
-TEST_F(FrameTest, BlackscreenClearsTheFrame) {
+TEST_F(FrameTest, BlackscreenClearsAndScreenSizeIsTheResolution) {
     DrawRect(0, 0, 20, 20, kRed);
     BLACKSCREEN();
     EXPECT_EQ(ReadPixel(5, 5), 0u);
-}
-
-TEST_F(FrameTest, ScreenSizeIsTheResolutionSetting) {
     double w = 0, h = 0;
     GETSCREENSIZE(w, h);
     EXPECT_EQ(w, DQ_RESX);
@@ -84,14 +81,10 @@ TEST_F(FrameTest, ScreenSizeIsTheResolutionSetting) {
 }
 
 TEST_F(FrameTest, FramePeriodFromLimitFps) {
-    LIMITFPS(30);
-    EXPECT_DOUBLE_EQ(pPrsm->FramePeriod(), 1000.0 / 30);
-    LIMITFPS(0);
-    EXPECT_DOUBLE_EQ(pPrsm->FramePeriod(), 2.0);
-    LIMITFPS(-5);
-    EXPECT_DOUBLE_EQ(pPrsm->FramePeriod(), 2.0);
-    LIMITFPS(60.9);
-    EXPECT_DOUBLE_EQ(pPrsm->FramePeriod(), 1000.0 / 60);
+    for (auto [fps, period] : {std::pair{30.0, 1000.0 / 30}, {0.0, 2.0}, {-5.0, 2.0}, {60.9, 1000.0 / 60}}) {
+        LIMITFPS(fps);
+        EXPECT_DOUBLE_EQ(pPrsm->FramePeriod(), period) << fps;
+    }
 }
 
 TEST_F(FrameTest, FramesKeepTheScheduleAndDropLateOnes) {

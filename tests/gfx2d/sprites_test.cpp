@@ -1,6 +1,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "core/dqstr.h"
 #include "gfx2d/text.h"
@@ -20,10 +21,7 @@ TEST_F(SpriteTest, SpriteCoversItsImageAndKeyPixelsAreTransparent) {
     LOADSPRITE(DQStr(WriteBitmap(Path("s.bmp"), b).c_str()), 0);
     SPRITE(0, 10, 20);
     Box box = Covered();
-    EXPECT_EQ(box.x0, 10);
-    EXPECT_EQ(box.x1, 41);
-    EXPECT_EQ(box.y0, 20);
-    EXPECT_EQ(box.y1, 35);
+    EXPECT_EQ(std::tuple(box.x0, box.x1, box.y0, box.y1), std::tuple(10, 41, 20, 35));
     EXPECT_EQ(ReadPixel(10 + 5, 20 + 3), 0u);          // (255, 0, 128): transparent
     EXPECT_EQ(ReadPixel(10 + 6, 20 + 3), 0x7F00FFu);   // (255, 0, 127): opaque
     EXPECT_EQ(ReadPixel(10, 20), kRed);
@@ -51,14 +49,11 @@ TEST_F(SpriteTest, ReloadingReplacesAndMissingFilesKeepTheSlot) {
     EXPECT_TRUE(Covered().empty());
 }
 
-TEST_F(SpriteTest, ZoomKeepsTheCentreAndNeverMirrors) {
+TEST_F(SpriteTest, ZoomKeepsTheCentreNothingMirrors) {
     SolidSprite(0, 32, 16, kRed);
     ZOOMSPRITE(0, 10 + 8, 20 + 8, 2, 2);  // moved inside the read-back area
     Box box = Covered();
-    EXPECT_EQ(box.x0, 18 - 16);
-    EXPECT_EQ(box.x1, 18 + 32 + 16 - 1);
-    EXPECT_EQ(box.y0, 28 - 8);
-    EXPECT_EQ(box.y1, 28 + 16 + 8 - 1);
+    EXPECT_EQ(std::tuple(box.x0, box.x1, box.y0, box.y1), std::tuple(18 - 16, 18 + 32 + 16 - 1, 28 - 8, 28 + 16 + 8 - 1));
     Clear();
     TestBitmap b;
     b.width = 32;
@@ -68,15 +63,14 @@ TEST_F(SpriteTest, ZoomKeepsTheCentreAndNeverMirrors) {
     ZOOMSPRITE(1, 50, 50, -2, 2);
     EXPECT_EQ(ReadPixel(50 - 16 + 2, 50), kRed);  // left half stays on the left
     EXPECT_EQ(ReadPixel(50 + 32 + 16 - 3, 50), kBlue);
-}
-
-TEST_F(SpriteTest, NegativeStretchDrawsNothing) {
+    // A negative stretch draws nothing.
+    Clear();
     SolidSprite(0, 32, 16, kRed);
     STRETCHSPRITE(0, 10, 20, -32, 16);
     STRETCHSPRITE(0, 60, 20, 32, -16);
     EXPECT_TRUE(Covered().empty());
     STRETCHSPRITE(0, 10, 20, 64, 8);
-    Box box = Covered();
+    box = Covered();
     EXPECT_EQ(box.x1 - box.x0 + 1, 64);
     EXPECT_EQ(box.y1 - box.y0 + 1, 8);
 }
@@ -173,7 +167,7 @@ TEST_F(SpriteTest, UnscaledSpritesDrawTheSamePixelsAsTheGeneralPath) {
     EXPECT_FALSE(Covered().empty());
 }
 
-TEST_F(SpriteTest, BoxCollisionCountsTouchingEdges) {
+TEST_F(SpriteTest, CollisionsCountTouchingEdgesButNotTransparentPixels) {
     double r = -1;
     BOXCOLL(r, 0, 0, 10, 10, 10, 10, 5, 5);
     EXPECT_EQ(r, 1);
@@ -181,9 +175,7 @@ TEST_F(SpriteTest, BoxCollisionCountsTouchingEdges) {
     EXPECT_EQ(r, 0);
     BOXCOLL(r, 10, 10, -10, -10, 0, 0, 1, 1);
     EXPECT_EQ(r, 1);
-}
-
-TEST_F(SpriteTest, PixelCollisionIgnoresTransparentOverlap) {
+    // Pixel collision ignores transparent overlap.
     TestBitmap b;
     b.width = b.height = 16;
     b.pixel = [](int c, int) { return c < 8 ? kRed : kKey; };  // right half transparent
@@ -198,7 +190,7 @@ TEST_F(SpriteTest, PixelCollisionIgnoresTransparentOverlap) {
     EXPECT_EQ(SPRCOLL(5, 0, 0, 99999, 0, 0), 0); // outside the table
 }
 
-TEST_F(SpriteTest, NumbersOutsideTheTableAreIgnored) {
+TEST_F(SpriteTest, NumbersOutsideTheTableAndEmptySlotsDrawNothing) {
     SolidSprite(-1, 8, 8, kRed);
     SolidSprite(4095, 8, 8, kRed);
     SolidSprite(5, 8, 8, kRed);
@@ -214,13 +206,11 @@ TEST_F(SpriteTest, NumbersOutsideTheTableAreIgnored) {
     ZOOMSPRITE(1e9, 0, 0, 2, 2);
     GRABSPRITE(4095, 0, 0, 10, 10);
     EXPECT_TRUE(Covered().empty());
-}
-
-TEST_F(SpriteTest, EmptySlotsDrawNothing) {
+    // Empty slots (never loaded; failed to load) draw nothing either.
     WriteBytes(Path("broken.bmp"), {'B', 'M', 1, 2, 3});
     LOADSPRITE(DQStr(Path("broken.bmp").c_str()), 4001);
     FILLRECT(0, 0, 100, 100, kWhite);
-    for (int nr : {4000, 4001}) {  // never loaded; failed to load
+    for (int nr : {4000, 4001}) {
         STRETCHSPRITE(nr, 10, 10, 40, 40);
         ZOOMSPRITE(nr, 10, 10, 2, 2);
         ROTOZOOMSPRITE(nr, 10, 10, 30, 2);

@@ -1,5 +1,7 @@
 #include <GL/gl.h>
 
+#include <tuple>
+
 #include "core/dqstr.h"
 #include "core/lifecycle.h"
 #include "gfx2d/text.h"
@@ -40,10 +42,8 @@ TEST_F(TextTest, PrintLaysOutFixedCells) {
     EXPECT_EQ(ReadPixel(27, 21), (66u + 1) | 0x00FF00);    // "B" from x 26
     EXPECT_EQ(ReadPixel(42, 21), 0u);
     EXPECT_EQ(ReadPixel(20, 28), 0u);
-}
-
-TEST_F(TextTest, HighBytesDrawNothingButAdvance) {
-    MakeFont(3);
+    // High bytes draw nothing but advance.
+    Clear();
     PRINT(DQStr("A\xC8" "B"), 0, 0);
     EXPECT_EQ(ReadPixel(5, 4), (65u + 1) | 0x00FF00);
     EXPECT_EQ(ReadPixel(21, 4), 0u);
@@ -51,10 +51,7 @@ TEST_F(TextTest, HighBytesDrawNothingButAdvance) {
     Clear();
     PRINT(DQStr("\n"), 0, 0);  // control codes draw their own cells
     EXPECT_EQ(ReadPixel(5, 4), (10u + 1) | 0x00FF00);
-}
-
-TEST_F(TextTest, PrintNumbersWithTenDigits) {
-    MakeFont(3);
+    Clear();
     PRINT(2.5, 0, 0);  // "2", ".", "5"
     EXPECT_EQ(ReadPixel(5, 4), ('2' + 1u) | 0x00FF00);
     EXPECT_EQ(ReadPixel(21, 4), ('.' + 1u) | 0x00FF00);
@@ -94,7 +91,7 @@ TEST_F(TextTest, UnloadableFontEndsWithCodeThree) {
 
 using PrimitiveTest = GfxTest;
 
-TEST_F(PrimitiveTest, FillRectInEitherCornerOrder) {
+TEST_F(PrimitiveTest, RectsInEitherCornerOrderAndLinesWithBothEnds) {
     FILLRECT(10, 10, 0, 0, kRed);
     Box a = Covered();
     Clear();
@@ -103,20 +100,13 @@ TEST_F(PrimitiveTest, FillRectInEitherCornerOrder) {
     EXPECT_EQ(a.x0, 0);
     EXPECT_EQ(a.x1, 9);
     EXPECT_EQ(a.y1, 9);
-    EXPECT_EQ(b.x0, a.x0);
-    EXPECT_EQ(b.x1, a.x1);
-    EXPECT_EQ(b.y0, a.y0);
-    EXPECT_EQ(b.y1, a.y1);
+    EXPECT_EQ(std::tuple(b.x0, b.x1, b.y0, b.y1), std::tuple(a.x0, a.x1, a.y0, a.y1));
     EXPECT_EQ(ReadPixel(5, 5), kRed);
-}
-
-TEST_F(PrimitiveTest, LinesIncludeBothEnds) {
+    // Lines include both ends.
+    Clear();
     DRAWLINE(0, 0, 5, 0, kGreen);
-    Box b = Covered();
-    EXPECT_EQ(b.x0, 0);
-    EXPECT_EQ(b.x1, 5);
-    EXPECT_EQ(b.y0, 0);
-    EXPECT_EQ(b.y1, 0);
+    b = Covered();
+    EXPECT_EQ(std::tuple(b.x0, b.x1, b.y0, b.y1), std::tuple(0, 5, 0, 0));
     Clear();
     DRAWLINE(20, 30, 20, 10, kGreen);
     b = Covered();
@@ -154,17 +144,8 @@ TEST_F(PrimitiveTest, PolygonsAreFans) {
     EXPECT_EQ(ReadPixel(20, 40), kRed);
     EXPECT_EQ(ReadPixel(40, 20), kRed);
     EXPECT_EQ(ReadPixel(60, 20), 0u);
-    // Drawn again additively, the same polygon doubles.
+    // Vertex colours are interpolated.
     Clear();
-    STARTPOLY(-1);
-    for (auto [x, y] : {std::pair{0, 0}, {0, 20}, {20, 20}, {20, 0}}) POLYVECTOR(x, y, 0, 0, 0x404040);
-    ALPHAMODE(1);
-    ENDPOLY();
-    ENDPOLY();
-    EXPECT_NEAR(static_cast<int>(ReadPixel(10, 10) & 0xFF), 0x80, 2);
-}
-
-TEST_F(PrimitiveTest, PolygonColoursAreInterpolated) {
     STARTPOLY(-1);
     POLYVECTOR(0, 0, 0, 0, 0x000000);
     POLYVECTOR(0, 100, 0, 0, 0x000000);
@@ -175,6 +156,14 @@ TEST_F(PrimitiveTest, PolygonColoursAreInterpolated) {
     EXPECT_LT(left, middle);
     EXPECT_LT(middle, right);
     EXPECT_NEAR(middle, 128, 8);
+    // Drawn again additively, the same polygon doubles.
+    Clear();
+    STARTPOLY(-1);
+    for (auto [x, y] : {std::pair{0, 0}, {0, 20}, {20, 20}, {20, 0}}) POLYVECTOR(x, y, 0, 0, 0x404040);
+    ALPHAMODE(1);
+    ENDPOLY();
+    ENDPOLY();
+    EXPECT_NEAR(static_cast<int>(ReadPixel(10, 10) & 0xFF), 0x80, 2);
 }
 
 TEST_F(PrimitiveTest, TexturedPolygonUsesTextureFractionsFromTheTop) {
