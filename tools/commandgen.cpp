@@ -1,0 +1,335 @@
+// commandgen: reads the command table (runtime/commands.tsv) and writes
+//   - a C++ source that checks every line of the table against the runtime's real
+//     declaration at compile time (the build compiles it, so a wrong line stops the build),
+//   - commands.md, the command reference, one table per subsystem.
+//
+//   commandgen TABLE OUT.cpp OUT.md          write both files
+//   commandgen --check TABLE COMMITTED.md GENERATED.md
+//                                            exit 1 with a message when the committed
+//                                            reference differs from what TABLE gives
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Arg {
+    std::string name;
+    std::string kind;
+    bool optional = false;
+};
+
+struct Command {
+    int line = 0;
+    std::string basic, cpp, result, subsystem, header, doc;
+    std::vector<Arg> args;
+};
+
+const char* const kColumns[] = {"basic", "cpp", "args", "result", "subsystem", "header", "doc"};
+const char* const kSubsystems[] = {"core", "files", "gfx2d", "sound", "input", "pathfinding"};
+
+// The C++ parameter type of each argument kind.
+const char* cppType(const std::string& kind) {
+    if (kind == "number") return "double";
+    if (kind == "string") return "DQStr";
+    if (kind == "number-out") return "double&";
+    if (kind == "string-out") return "DQStr&";
+    if (kind == "number-array") return "DQIntArray&";
+    if (kind == "string-array") return "DQStrArray&";
+    return nullptr;
+}
+
+std::vector<std::string> split(const std::string& s, const std::string& sep) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t at = s.find(sep, start);
+        if (at == std::string::npos) {
+            parts.push_back(s.substr(start));
+            return parts;
+        }
+        parts.push_back(s.substr(start, at - start));
+        start = at + sep.size();
+    }
+}
+
+bool isUpperName(const std::string& s) {
+    if (s.empty() || s[0] < 'A' || s[0] > 'Z') return false;
+    for (char c : s)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
+bool isArgName(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
+struct Table {
+    std::string path;
+    std::vector<Command> commands;
+    std::vector<std::string> errors;
+
+    void fail(int line, const std::string& message) {
+        errors.push_back(path + ":" + std::to_string(line) + ": " + message);
+    }
+};
+
+void parseArgs(Table& t, Command& c, const std::string& field) {
+    if (field == "-") return;
+    bool sawOptional = false;
+    for (const std::string& item : split(field, ", ")) {
+        size_t colon = item.find(':');
+        if (colon == std::string::npos) {
+            t.fail(c.line, "argument '" + item + "' is not NAME:KIND");
+            continue;
+        }
+        Arg a;
+        a.name = item.substr(0, colon);
+        a.kind = item.substr(colon + 1);
+        if (!a.kind.empty() && a.kind.back() == '?') {
+            a.optional = true;
+            a.kind.pop_back();
+        }
+        if (!isArgName(a.name)) t.fail(c.line, "argument name '" + a.name + "' must be lower case letters and digits");
+        if (!cppType(a.kind)) t.fail(c.line, "unknown argument kind '" + a.kind + "'");
+        if (sawOptional && !a.optional) t.fail(c.line, "argument '" + a.name + "' follows an optional one but is not optional");
+        sawOptional = sawOptional || a.optional;
+        c.args.push_back(a);
+    }
+}
+
+Table readTable(const std::string& path) {
+    Table t;
+    t.path = path;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        t.errors.push_back(path + ": cannot be read");
+        return t;
+    }
+    std::string text;
+    bool haveHeader = false;
+    int lineNo = 0;
+    std::set<std::string> seenSignatures;
+    while (std::getline(in, text)) {
+        ++lineNo;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (text.empty() || text[0] == '#') continue;
+        std::vector<std::string> f = split(text, "\t");
+        if (!haveHeader) {
+            haveHeader = true;
+            bool ok = f.size() == std::size(kColumns);
+            for (size_t i = 0; ok && i < f.size(); ++i) ok = f[i] == kColumns[i];
+            if (!ok) t.fail(lineNo, "the header line must name the columns basic, cpp, args, result, subsystem, header, doc");
+            continue;
+        }
+        if (f.size() != std::size(kColumns)) {
+            t.fail(lineNo, "expected " + std::to_string(std::size(kColumns)) + " tab-separated columns, found " +
+                               std::to_string(f.size()));
+            continue;
+        }
+        Command c;
+        c.line = lineNo;
+        c.basic = f[0];
+        c.cpp = f[1];
+        c.result = f[3];
+        c.subsystem = f[4];
+        c.header = f[5];
+        c.doc = f[6];
+        parseArgs(t, c, f[2]);
+
+        bool isString = !c.basic.empty() && c.basic.back() == '$';
+        std::string stem = isString ? c.basic.substr(0, c.basic.size() - 1) : c.basic;
+        if (!isUpperName(stem) || stem.find("__") != std::string::npos)
+            t.fail(lineNo, "BASIC name '" + c.basic + "' must be upper case letters, digits and '_', optionally ending in '$'");
+        else if (c.cpp != (isString ? stem + "_Str" : stem))
+            t.fail(lineNo, "C++ name of " + c.basic + " must be " + (isString ? stem + "_Str" : stem) + ", not '" + c.cpp + "'");
+        if (c.result != "number" && c.result != "string")
+            t.fail(lineNo, "result must be number or string, not '" + c.result + "'");
+        else if (isString != (c.result == "string"))
+            t.fail(lineNo, c.basic + (isString ? " ends in '$' and must give a string" : " has no '$' and must give a number"));
+        bool known = false;
+        for (const char* s : kSubsystems) known = known || c.subsystem == s;
+        if (!known) t.fail(lineNo, "unknown subsystem '" + c.subsystem + "'");
+        if (c.header.empty() || c.header.find("..") != std::string::npos || c.header.find('"') != std::string::npos ||
+            c.header.size() < 3 || c.header.compare(c.header.size() - 2, 2, ".h") != 0)
+            t.fail(lineNo, "header '" + c.header + "' must be a .h path under runtime/");
+        if (c.doc.empty()) t.fail(lineNo, "the doc column is empty");
+
+        std::string signature = c.cpp + "(";
+        for (const Arg& a : c.args) signature += a.kind + ",";
+        if (!seenSignatures.insert(signature).second) t.fail(lineNo, c.basic + " is listed twice with the same arguments");
+        t.commands.push_back(c);
+    }
+    if (!haveHeader) t.errors.push_back(path + ": no header line");
+    return t;
+}
+
+std::string resultType(const Command& c) { return c.result == "string" ? "DQStr" : "double"; }
+
+std::string basicForm(const Command& c) {
+    std::string s = c.basic + "(";
+    bool first = true;
+    int open = 0;
+    for (const Arg& a : c.args) {
+        std::string name = a.name;
+        if (a.kind == "string" || a.kind == "string-out") name += "$";
+        if (a.kind == "number-array") name += "()";
+        if (a.kind == "string-array") name += "$()";
+        if (a.kind == "number-out" || a.kind == "string-out") name = "out " + name;
+        if (a.optional) {
+            s += first ? "[" : " [, ";
+            ++open;
+        } else if (!first) {
+            s += ", ";
+        }
+        s += name;
+        first = false;
+    }
+    s += std::string(open, ']') + ")";
+    return s;
+}
+
+// Escapes a string for a C++ string literal.
+std::string literal(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string generateCpp(const Table& t) {
+    std::ostringstream o;
+    o << "// Made by commandgen from " << "commands.tsv" << "; do not edit.\n"
+      << "// Every line of the command table is checked here against the runtime's declaration:\n"
+      << "// the exact signature (which also picks the right overload), that each optional\n"
+      << "// argument may really be left out, and that each required one may not.\n";
+    std::set<std::string> headers;
+    for (const Command& c : t.commands) headers.insert(c.header);
+    for (const std::string& h : headers) o << "#include \"" << h << "\"\n";
+    o << "\n#include <utility>\n\nnamespace tolvane_command_table {\n\n"
+      << "// Makes a type depend on D, so that a failed check is a false concept rather than\n"
+      << "// a hard error, and the build can say which table line is wrong.\n"
+      << "template <class T, class D> struct dep { using type = T; };\n"
+      << "\n";
+    int n = 0;
+    for (const Command& c : t.commands) {
+        ++n;
+        std::string params;
+        for (size_t i = 0; i < c.args.size(); ++i) params += (i ? ", " : "") + std::string(cppType(c.args[i].kind));
+        std::string sig = resultType(c) + "(" + params + ")";
+        std::string where = t.path + ":" + std::to_string(c.line) + ": " + basicForm(c) + " -> " + c.result;
+        o << "// " << where << "\n";
+        o << "template <class D> concept sig" << n << " = requires { static_cast<typename dep<" << sig << ", D>::type*>(&::"
+          << c.cpp << "); };\n";
+        o << "static_assert(sig" << n << "<void>, " << literal(where + ": no declaration of " + c.cpp + " has the type " + sig)
+          << ");\n";
+        size_t required = 0;
+        while (required < c.args.size() && !c.args[required].optional) ++required;
+        // Calls with the first `count` arguments: the argument types are a template pack,
+        // so a call that does not resolve makes the concept false instead of an error.
+        std::string call = "call" + std::to_string(n);
+        if (!c.args.empty())
+            o << "template <class... A> concept " << call << " = requires { ::" << c.cpp
+              << "(std::declval<A>()...); };\n";
+        auto argTypes = [&](size_t count) {
+            std::string s;
+            for (size_t i = 0; i < count; ++i) s += (i ? ", " : "") + std::string(cppType(c.args[i].kind));
+            return s;
+        };
+        for (size_t count = required; count < c.args.size(); ++count)
+            o << "static_assert(" << call << "<" << argTypes(count) << ">, "
+              << literal(where + ": " + c.cpp + " cannot be called without its optional argument '" +
+                         c.args[count].name + "'")
+              << ");\n";
+        if (required > 0)
+            o << "static_assert(!" << call << "<" << argTypes(required - 1) << ">, "
+              << literal(where + ": " + c.cpp + " can be called without '" + c.args[required - 1].name +
+                         "', so the table must mark it optional")
+              << ");\n";
+    }
+    o << "\n}  // namespace tolvane_command_table\n";
+    return o.str();
+}
+
+std::string escapeCell(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '|') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string generateMarkdown(const Table& t) {
+    std::ostringstream o;
+    o << "# Tolvane BASIC commands\n\n"
+      << "Every command of the runtime, made from `runtime/commands.tsv` by `tools/commandgen`;\n"
+      << "edit the table, not this file. In the forms below `name$` is a string, a plain name a\n"
+      << "number, `name()` a number array and `name$()` a string array; `out` marks a variable the\n"
+      << "command writes into, and `[...]` an argument that may be left out.\n";
+    for (const char* subsystem : kSubsystems) {
+        bool any = false;
+        for (const Command& c : t.commands) any = any || c.subsystem == subsystem;
+        if (!any) continue;
+        o << "\n## " << subsystem << "\n\n| command | result | what it does |\n|---|---|---|\n";
+        for (const Command& c : t.commands)
+            if (c.subsystem == subsystem)
+                o << "| `" << escapeCell(basicForm(c)) << "` | " << c.result << " | " << escapeCell(c.doc) << " |\n";
+    }
+    return o.str();
+}
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "commandgen: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool reportErrors(const Table& t) {
+    for (const std::string& e : t.errors) std::fprintf(stderr, "%s\n", e.c_str());
+    return t.errors.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--check") {
+        Table t = readTable(argv[2]);
+        if (!reportErrors(t)) return 1;
+        std::ifstream in(argv[3], std::ios::binary);
+        std::string committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.is_open() || committed != generateMarkdown(t)) {
+            std::fprintf(stderr,
+                         "%s is not the reference that %s gives.\n"
+                         "Refresh it: build, then copy %s over it and commit both.\n",
+                         argv[3], argv[2], argv[4]);
+            return 1;
+        }
+        std::printf("%s matches %s (%zu commands)\n", argv[3], argv[2], t.commands.size());
+        return 0;
+    }
+    if (argc != 4) {
+        std::fprintf(stderr,
+                     "usage: commandgen TABLE OUT.cpp OUT.md\n"
+                     "       commandgen --check TABLE COMMITTED.md GENERATED.md\n");
+        return 2;
+    }
+    Table t = readTable(argv[1]);
+    if (!reportErrors(t)) return 1;
+    if (!writeFile(argv[2], generateCpp(t)) || !writeFile(argv[3], generateMarkdown(t))) return 1;
+    return 0;
+}
