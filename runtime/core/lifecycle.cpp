@@ -17,6 +17,7 @@
 #include "gfx2d/prism.h"
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
+#include "pathfinding/planner.h"
 #include "platform/platform.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
@@ -129,6 +130,12 @@ bool __GlobalInit(const char* title) {
     if (DQ_FULLSCREEN) pPrsm->DoFullscreen(); else pPrsm->DoWindowed();
 
     pDXin->CreateDInput(DQ_WANTMOUSE != 0);
+    // Escape held aborts a long FINDPATH.
+    __SetPathAbortTest([] {
+        if (!pDXin) return false;
+        pDXin->GetKeyboardStatus();
+        return pDXin->KeyDown(1);
+    });
     pDXsnd->Create();
     __nCurFont = 0;
 

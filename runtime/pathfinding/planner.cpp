@@ -7,20 +7,14 @@
 #include <emmintrin.h>
 #endif
 
-#include "core/services.h"
-#include "input/dxinput.h"
-
 namespace {
 
-constexpr int kKeyEscape = 1;
-// Expanded nodes between two looks at the Escape key.
-constexpr int kEscapeInterval = 10000;
+// Expanded nodes between two calls of the abort test.
+constexpr int kAbortInterval = 10000;
 
-bool EscapeHeld() {
-    if (!pDXin) return false;
-    pDXin->GetKeyboardStatus();
-    return pDXin->KeyDown(kKeyEscape);
-}
+bool (*g_abortTest)() = nullptr;
+
+bool AbortRequested() { return g_abortTest && g_abortTest(); }
 
 // Storage of the last planner that ended, kept for the next one when not too large.
 std::unique_ptr<__PlannerStorage> g_spare;
@@ -188,7 +182,7 @@ bool AStarPlanner::run() {
         done_ = true;
         return true;
     }
-    EscapeHeld();  // the first look only refreshes the key state
+    AbortRequested();  // the first look only refreshes what the test looks at
     return desc_.diagonalsAllowed ? Search<true>() : Search<false>();
 }
 
@@ -250,9 +244,9 @@ bool AStarPlanner::Search() {
             done_ = true;
             return true;
         }
-        if (counter > kEscapeInterval) {
+        if (counter > kAbortInterval) {
             counter = 0;
-            if (EscapeHeld()) {
+            if (AbortRequested()) {
                 closedCount_ = closed + 1;
                 done_ = false;
                 return false;
@@ -293,3 +287,5 @@ bool AStarPlanner::Search() {
     done_ = true;
     return true;
 }
+
+void __SetPathAbortTest(bool (*test)()) { g_abortTest = test; }

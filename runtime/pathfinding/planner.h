@@ -113,3 +113,8 @@ private:
 
 // Largest grid (width x height) the search takes.
 constexpr int64_t __kMaxPathCells = int64_t{1} << 26;
+
+// The test a long search runs every 10 000 expanded nodes (and once at its start): true
+// aborts the search. The program's start-up sets it to "Escape is held"; without one a
+// search runs to its end.
+void __SetPathAbortTest(bool (*test)());
