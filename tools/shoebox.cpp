@@ -248,17 +248,9 @@ bool WriteEntry(int root, const std::vector<std::string>& parts, const std::vect
         reason = "cannot write " + at + leaf + ": " + Obstacle(dir.Get(), leaf, "file", err);
         return false;
     }
-    const unsigned char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = write(out.Get(), p, left);
-        if (n <= 0) {
-            const int err = n < 0 ? errno : ENOSPC;
-            reason = "cannot write " + at + leaf + ": " + std::strerror(err);
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
+    if (const int err = __WriteAll(out.Get(), data.data(), data.size())) {
+        reason = "cannot write " + at + leaf + ": " + std::strerror(err);
+        return false;
     }
     if (close(out.Release()) != 0) {
         const int err = errno;

@@ -67,7 +67,7 @@ bool __ReadArchiveEntry(FILE* f, int64_t fileSize, const __ArchiveEntry& entry, 
     if ((produced == 0 && claimed != 0) || static_cast<uint32_t>(unpacker.OutputSize()) != claimed)
         return fail("its packed data is damaged (" + std::to_string(unpacker.OutputSize()) + " of " +
                     std::to_string(claimed) + " bytes unpacked)");
-    out.assign(unpacker.Output(), unpacker.Output() + unpacker.OutputSize());
+    out = unpacker.TakeOutput();
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class KWCompression {
@@ -18,6 +19,8 @@ public:
 
     const unsigned char* Output() const { return out_.data(); }
     int OutputSize() const { return static_cast<int>(out_.size()); }
+    // Hands the output over (leaving none), so a large entry is never copied.
+    std::vector<unsigned char> TakeOutput() { return std::move(out_); }
 
 private:
     std::vector<unsigned char> out_;

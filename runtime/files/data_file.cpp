@@ -26,19 +26,6 @@ void Record(double code) { __Error(code); }
 short LineArg(double line) { return static_cast<short>(__TruncInt(line) & 0xFFFF); }
 bool LineInRange(short line) { return static_cast<unsigned short>(line) <= 255; }
 
-bool WriteAll(int fd, const std::string& data) {
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The file a save replaces: the name itself, or what it links to, so that a link
 // stays a link.
 std::string SaveTarget(const std::string& name) {
@@ -69,7 +56,7 @@ void FAST_FILE::Save() {
         text += lines_[i];
         text += "\r\n";
     }
-    bool ok = WriteAll(fd, text);
+    bool ok = __WriteAll(fd, text.data(), text.size()) == 0;
     struct stat old {};
     if (ok && stat(target.c_str(), &old) == 0) ok = fchmod(fd, old.st_mode & 07777) == 0;  // keep its rights
     ok = fsync(fd) == 0 && ok;

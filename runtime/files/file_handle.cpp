@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 bool KWFileSystem::OpenRead(const char* path) {
     Close();
     if (!path || !*path) return false;
@@ -37,4 +39,16 @@ int64_t KWFileSystem::Size() const {
     struct stat st;
     if (!file_ || fstat(fileno(file_), &st) != 0) return -1;
     return st.st_size;
+}
+
+int __WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
 }

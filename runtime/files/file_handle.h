@@ -1,6 +1,7 @@
 // KWFileSystem: holds one open file and closes it when it goes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -23,3 +24,7 @@ public:
 private:
     FILE* file_ = nullptr;
 };
+
+// Writes all `size` bytes to the descriptor, going on after partial writes and
+// interruptions; 0 when done, else the error (ENOSPC when nothing more could be written).
+int __WriteAll(int fd, const void* data, size_t size);

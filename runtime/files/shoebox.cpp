@@ -124,17 +124,7 @@ bool KWShoeBox::Resolve(DQStr& name) {
     unlink(path.c_str());
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    const unsigned char* p = data.data();
-    size_t left = data.size();
-    bool ok = true;
-    while (ok && left > 0) {
-        ssize_t n = write(fd, p, left);
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
+    bool ok = __WriteAll(fd, data.data(), data.size()) == 0;
     ok = (close(fd) == 0) && ok;
     extracted_ = path.c_str();
     name = path.c_str();

@@ -12,6 +12,8 @@ constexpr int64_t kLargestSide = 1 << 16;
 
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+// The colour (R + 256 G + 65536 B) of a stored pixel, whose bytes go blue, green, red.
+uint32_t StoredColour(const uint8_t* p) { return p[2] | (p[1] << 8) | (p[0] << 16); }
 void Put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -132,8 +134,7 @@ bool IndicesInPalette(const uint8_t* row, int width, size_t entries) {
 uint32_t __BMPImage::Colour(int c, int r) const {
     const uint8_t* row = pixels.data() + static_cast<size_t>(height - 1 - r) * stride;
     if (bits == 8) return palette[row[c]];
-    const uint8_t* p = row + static_cast<size_t>(c) * (bits / 8);
-    return p[2] | (p[1] << 8) | (p[0] << 16);
+    return StoredColour(row + static_cast<size_t>(c) * (bits / 8));
 }
 
 bool __ReadBMPSize(const char* path, int& width, int& height) {
@@ -212,7 +213,7 @@ bool __BMPRowReader::NextRow(uint32_t* colours) {
     }
     if (layout_.masked) UnmaskRow(row_.data(), w, layout_);
     const int step = layout_.bits / 8;
-    for (int c = 0; c < w; ++c, row += step) colours[c] = row[2] | (row[1] << 8) | (row[0] << 16);
+    for (int c = 0; c < w; ++c, row += step) colours[c] = StoredColour(row);
     return true;
 }
 
