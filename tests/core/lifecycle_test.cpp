@@ -126,10 +126,11 @@ TEST(EndKeys, EscapeAltF4AndClosingEndTheProgram) {
 }
 
 TEST(CommandLine, ArgumentsJoinedBySingleSpaces) {
-    char prog[] = "prog", a[] = "one", b[] = "two words", c[] = "3";
-    char* argv[] = {prog, a, b, c, nullptr};
-    __SetCommandLine(4, argv);
-    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "one \"two words\" 3");
+    // Arguments with blanks, and empty ones, go back into quotes.
+    char prog[] = "prog", a[] = "one", b[] = "two words", c[] = "", d[] = "tab\there", e[] = "3";
+    char* argv[] = {prog, a, b, c, d, e, nullptr};
+    __SetCommandLine(6, argv);
+    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "one \"two words\" \"\" \"tab\there\" 3");
     __SetCommandLine(1, argv);
     EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "");
 }

@@ -85,14 +85,6 @@ TEST_F(FolderTest, ExistenceAndCurrentDirectory) {
     EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), dir_.string() + "/back\\slash/");
 }
 
-TEST(CommandLineText, BlankAndEmptyArgumentsQuoted) {
-    char prog[] = "prog", a[] = "", b[] = "tab\there", c[] = "x";
-    char* argv[] = {prog, a, b, c, nullptr};
-    __SetCommandLine(4, argv);
-    EXPECT_STREQ(GETCOMMANDLINE_Str().c_str(), "\"\" \"tab\there\" x");
-    __SetCommandLine(1, argv);
-}
-
 // A named pipe is no file: nothing waits for a writer, and listings leave it out.
 TEST_F(FolderTest, PipesAreNotFiles) {
     ASSERT_EQ(mkfifo("pipe.txt", 0600), 0);
