@@ -19,8 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "tolvane.h"
 #include "core/timing.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"

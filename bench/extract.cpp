@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/lifecycle.h"
+#include "tolvane.h"
 #include "files/archive_format.h"
 #include "files/shoebox.h"
 #include "platform/platform.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "core/arrays.h"
-#include "core/lifecycle.h"
+#include "tolvane.h"
 #include "pathfinding/findpath.h"
 
 namespace {

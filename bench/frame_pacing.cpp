@@ -15,8 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "tolvane.h"
 #include "core/timing.h"
 #include "gfx2d/prism.h"
 

@@ -1,4 +1,4 @@
-#include "core/lifecycle.h"
+#include "tolvane.h"
 
 // Benchmarks start the runtime themselves; no BASIC main procedure ever runs.
 namespace __TOLVANE__ {

@@ -16,9 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "app/automation.h"
+#include "tolvane.h"
 #include "core/timing.h"
 #include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"

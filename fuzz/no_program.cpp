@@ -1,4 +1,4 @@
-#include "core/lifecycle.h"
+#include "tolvane.h"
 
 // The harnesses link the runtime but never start a program.
 namespace __TOLVANE__ {

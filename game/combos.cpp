@@ -1,7 +1,5 @@
 // Colour combos, row clears and scoring.
-#include "core/math.h"
 #include "game/stackmoor.h"
-#include "sound/sfx_sound.h"
 
 namespace __TOLVANE__ {
 

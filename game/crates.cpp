@@ -1,7 +1,5 @@
 // Crate motion: the per-frame step, gravity and pushing.
-#include "core/math.h"
 #include "game/stackmoor.h"
-#include "sound/sfx_sound.h"
 
 namespace __TOLVANE__ {
 

@@ -1,6 +1,5 @@
 // Drawing the playfield: blocks, the figure, crate objects.
 #include "game/stackmoor.h"
-#include "gfx2d/sprites.h"
 
 namespace __TOLVANE__ {
 

@@ -1,5 +1,4 @@
 // Level set-up and the conversions between crate objects and grid blocks.
-#include "core/random.h"
 #include "game/stackmoor.h"
 
 namespace __TOLVANE__ {

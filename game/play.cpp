@@ -1,11 +1,5 @@
 // The frame loop, the figure and the end of a level.
-#include "core/math.h"
 #include "game/stackmoor.h"
-#include "gfx2d/prism.h"
-#include "gfx2d/sprites.h"
-#include "gfx2d/text.h"
-#include "input/commands.h"
-#include "sound/sfx_sound.h"
 
 namespace __TOLVANE__ {
 

@@ -7,7 +7,7 @@
 // one slot of the crate table: ctype, cmove, ccolr, cx, cy, cfallx.
 #pragma once
 
-#include "core/arrays.h"
+#include "tolvane.h"
 
 namespace __TOLVANE__ {
 

@@ -1,10 +1,6 @@
 // The game's state, its assets and the main procedure.
 #include "game/stackmoor.h"
 
-#include "files/shoebox.h"
-#include "gfx2d/sprites.h"
-#include "sound/music.h"
-#include "sound/sfx_sound.h"
 
 namespace __TOLVANE__ {
 

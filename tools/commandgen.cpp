@@ -212,9 +212,8 @@ std::string generateCpp(const Table& t) {
       << "// Every line of the command table is checked here against the runtime's declaration:\n"
       << "// the exact signature (which also picks the right overload), that each optional\n"
       << "// argument may really be left out, and that each required one may not.\n";
-    std::set<std::string> headers;
-    for (const Command& c : t.commands) headers.insert(c.header);
-    for (const std::string& h : headers) o << "#include \"" << h << "\"\n";
+    // Programs include only the public header; every command must be declared there.
+    o << "#include \"tolvane.h\"\n";
     o << "\n#include <utility>\n\nnamespace tolvane_command_table {\n\n"
       << "// Makes a type depend on D, so that a failed check is a false concept rather than\n"
       << "// a hard error, and the build can say which table line is wrong.\n"
@@ -306,6 +305,22 @@ bool reportErrors(const Table& t) {
 
 }  // namespace
 
+// The public header (tolvane.h beside the table) must include the header of every
+// command, so that a program reaches them all through it.
+bool publicHeaderIncludesAll(const std::string& tablePath, const Table& t) {
+    const size_t slash = tablePath.find_last_of('/');
+    const std::string path = (slash == std::string::npos ? std::string() : tablePath.substr(0, slash + 1)) + "tolvane.h";
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bool ok = in.is_open();
+    if (!ok) std::fprintf(stderr, "%s: cannot read the public header\n", path.c_str());
+    std::set<std::string> missing;
+    for (const Command& c : t.commands)
+        if (ok && text.find("#include \"" + c.header + "\"") == std::string::npos) missing.insert(c.header);
+    for (const std::string& h : missing) std::fprintf(stderr, "%s: does not include %s\n", path.c_str(), h.c_str());
+    return ok && missing.empty();
+}
+
 int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--check") {
         Table t = readTable(argv[2]);
@@ -329,7 +344,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Table t = readTable(argv[1]);
-    if (!reportErrors(t)) return 1;
+    if (!reportErrors(t) || !publicHeaderIncludesAll(argv[1], t)) return 1;
     if (!writeFile(argv[2], generateCpp(t)) || !writeFile(argv[3], generateMarkdown(t))) return 1;
     return 0;
 }

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
+#include "app/automation.h"
+#include "tolvane.h"
 #include "game/stackmoor.h"
 
 namespace {

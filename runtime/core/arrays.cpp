@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "core/numbers.h"
 
 namespace {

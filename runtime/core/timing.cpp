@@ -1,15 +1,17 @@
 #include "core/timing.h"
 
-#include "core/numbers.h"
-#include "core/services.h"
-#include "gfx2d/prism.h"
 #include "platform/platform.h"
 
 double __g_FirstTime = 0;
 double __g_ThisTime = 0;
 double __g_LastTime = 0;
 
-double __ClockMs() { return pPrsm ? pPrsm->AccurateTime() : plat::ClockMs(); }
+double __ClockMs() { return plat::ClockMs(); }
+
+void __StampFrameTime() {
+    __g_LastTime = __g_ThisTime;
+    __g_ThisTime = __ClockMs();
+}
 
 double GETTIMER() {
     double t = __ClockMs() - __g_LastTime;
@@ -17,8 +19,3 @@ double GETTIMER() {
 }
 
 double GETTIMERALL() { return __ClockMs() - __g_FirstTime; }
-
-double LIMITFPS(double n) {
-    if (pPrsm) pPrsm->SetMaxFPS(__TruncInt(n));
-    return 0;
-}

@@ -7,10 +7,10 @@ extern double __g_LastTime;   // clock at the SHOWSCREEN before that
 
 // Milliseconds from the high-resolution counter.
 double __ClockMs();
+// SHOWSCREEN's time stamp: the last stamp becomes the one before, the clock the last.
+void __StampFrameTime();
 
 // Milliseconds since the SHOWSCREEN before the latest one; at least 1.
 double GETTIMER();
 // Milliseconds since program start.
 double GETTIMERALL();
-// Frame period of the limiter: 1000 / n ms, or 2 ms for n <= 0.
-double LIMITFPS(double n);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "core/numbers.h"
 #include "files/file_handle.h"
 #include "files/shoebox.h"

@@ -14,10 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "core/program.h"
 #include "files/file_handle.h"
-#include "gfx2d/prism.h"
 #include "platform/platform.h"
 
 extern char** environ;
@@ -177,14 +175,12 @@ DQStr FILEREQUEST_Str(double open, DQStr filter) {
     }
     char cwd[4096];
     bool haveCwd = getcwd(cwd, sizeof cwd) != nullptr;
-    if (pPrsm) pPrsm->HideWindow();
+    __HideWindowForDialog();
     std::string chosen;
     int code = 1;
     bool ran = Spawn(args, &code, &chosen, true);
     if (haveCwd && chdir(cwd) != 0) std::fprintf(stderr, "Tolvane: cannot return to %s\n", cwd);
-    if (pPrsm) {
-        if (DQ_FULLSCREEN) pPrsm->DoFullscreen(); else pPrsm->DoWindowed();
-    }
+    __RestoreWindowAfterDialog();
     while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
     if (!ran || code != 0 || chosen.empty()) return DQStr("NO_FILE");
     // The chooser answers with '/' separators already; a '\\' is part of a name.

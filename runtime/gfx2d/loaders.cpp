@@ -1,7 +1,6 @@
 // The loading commands: names go through the archive lookup first.
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "core/numbers.h"
-#include "core/services.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"

@@ -1,9 +1,9 @@
 #include "gfx2d/primitives.h"
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "core/numbers.h"
-#include "core/services.h"
 #include "files/shoebox.h"
+#include "gfx2d/gl_extensions.h"
 #include "gfx2d/prism.h"
 
 namespace {
@@ -15,12 +15,12 @@ short S16(double v) { return static_cast<short>(__TruncInt(v)); }
 void OpenGLPrism::PrimitiveBegin(uint32_t colour) {
     Flush();
     glDisable(GL_ALPHA_TEST);
-    const float f = currentAlpha;
+    const float f = currentAlpha_;
     glColor4f((colour & 0xFF) * f / 255, ((colour >> 8) & 0xFF) * f / 255, ((colour >> 16) & 0xFF) * f / 255,
               ColourAlpha(colour));
-    savedTexture_[0] = boundTexture;
-    savedTexture_[1] = boundTexture2;
-    savedTexture_[2] = mipmapped;
+    savedTexture_[0] = boundTexture_;
+    savedTexture_[1] = boundTexture2_;
+    savedTexture_[2] = mipmapped_;
     SetTexture3D(__kNoSprite, __kNoSprite, 0);
     // 0.375 of a pixel right and down, so points and line ends land inside the
     // pixel they name (GL y grows upwards, so down is negative).
@@ -31,7 +31,7 @@ void OpenGLPrism::PrimitiveBegin(uint32_t colour) {
 
 void OpenGLPrism::PrimitiveEnd() {
     glPopMatrix();
-    const float f = currentAlpha;
+    const float f = currentAlpha_;
     glColor4f(f, f, f, 1);
     SetTexture3D(savedTexture_[0], savedTexture_[1], savedTexture_[2]);
     glEnable(GL_ALPHA_TEST);
@@ -76,7 +76,7 @@ void OpenGLPrism::StartPoly(int nr) {
 }
 
 void OpenGLPrism::PolyPoint(short x, short y, float s, float t, uint32_t colour) {
-    const float f = currentAlpha;
+    const float f = currentAlpha_;
     PolyPointRecord p{static_cast<float>(x), static_cast<float>(-y), s, 1 - t,
                       (colour & 0xFF) * f / 255, ((colour >> 8) & 0xFF) * f / 255,
                       ((colour >> 16) & 0xFF) * f / 255, ColourAlpha(colour)};
@@ -110,11 +110,11 @@ void OpenGLPrism::EndPoly() {
     }
     glShadeModel(GL_FLAT);
     glEnable(GL_TEXTURE_2D);
-    const float f = currentAlpha;
+    const float f = currentAlpha_;
     glColor4f(f, f, f, 1);
     glDisable(GL_DITHER);
     glDisable(GL_COLOR_MATERIAL);
-    boundTexture = boundTexture2 = __kBindingLost;  // texturing is on again whatever was bound
+    ForgetBinding();  // texturing is on again whatever was bound
 }
 
 void OpenGLPrism::PasteSurface(unsigned sn) {
@@ -150,7 +150,7 @@ void OpenGLPrism::PasteSurface(unsigned sn) {
         x += s.tiles[i][s.rows - 1].width;
     }
     glEnable(GL_ALPHA_TEST);
-    boundTexture = boundTexture2 = __kBindingLost;
+    ForgetBinding();
 }
 
 void OpenGLPrism::BlendToSurface(int from, int to) {
@@ -172,9 +172,7 @@ void OpenGLPrism::BlendToSurface(int from, int to) {
     PasteSurface(static_cast<unsigned>(to));
     FlipScreens();
     glEnable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glColor4f(1, 1, 1, 1);
-    currentAlpha = 1.0f;
+    ResetBlending();
 }
 
 double SETPIXEL(double x, double y, double colour) {
@@ -217,8 +215,6 @@ double BLENDSCREEN(DQStr file) {
     pPrsm->FreeSurface(1);
     pPrsm->LoadSurface(0, file.c_str());
     pPrsm->PasteSurface(0);
-    glDisable(GL_BLEND);
-    glColor4f(1, 1, 1, 1);
-    pPrsm->currentAlpha = 1.0f;
+    pPrsm->ResetBlending();
     return 0;
 }

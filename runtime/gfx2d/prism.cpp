@@ -4,21 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
+#include "core/program.h"
+#include "gfx2d/gl_extensions.h"
 #include "platform/platform.h"
 
-namespace __glext {
-PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
-PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
-PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
-PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
-PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
-PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
-PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
-PFNGLMAPBUFFERARBPROC glMapBufferARB = nullptr;
-PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB = nullptr;
-}  // namespace __glext
+OpenGLPrism* pPrsm = nullptr;
 
 namespace {
 // The frame wait sleeps until this long before the deadline, then polls the clock.
@@ -29,7 +19,6 @@ constexpr double kLongestSleepMs = 8.0;
 
 OpenGLPrism::OpenGLPrism() {
     FreeAll();
-    currentAlpha = 1.0f;
     SetupAccurateTimer();
     nextFrameTime_ = AccurateTime();
 }
@@ -54,7 +43,7 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
     // Sprite sizes are kept in 16 bits: textures stay within 16384 texels a side.
     maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
     nextFrameTime_ = AccurateTime();
-    LoadExtensions();
+    __glext::Load();
     copyImage_ = nullptr;
     const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (ext && std::strstr(ext, "GL_ARB_copy_image"))
@@ -77,21 +66,6 @@ void OpenGLPrism::ReportRendererKind() {
     } else {
         __AppendErrorLog("OpenGL Hardware Support");
     }
-}
-
-void OpenGLPrism::LoadExtensions() {
-    const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    if (!ext || !std::strstr(ext, "GL_ARB_multitexture")) return;
-    auto get = [](const char* name) { return plat::GLProcAddress(name); };
-    __glext::glActiveTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(get("glActiveTextureARB"));
-    __glext::glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(get("glMultiTexCoord2fARB"));
-    __glext::glClientActiveTextureARB = reinterpret_cast<PFNGLCLIENTACTIVETEXTUREARBPROC>(get("glClientActiveTextureARB"));
-    __glext::glGenBuffersARB = reinterpret_cast<PFNGLGENBUFFERSARBPROC>(get("glGenBuffersARB"));
-    __glext::glBindBufferARB = reinterpret_cast<PFNGLBINDBUFFERARBPROC>(get("glBindBufferARB"));
-    __glext::glBufferDataARB = reinterpret_cast<PFNGLBUFFERDATAARBPROC>(get("glBufferDataARB"));
-    __glext::glDeleteBuffersARB = reinterpret_cast<PFNGLDELETEBUFFERSARBPROC>(get("glDeleteBuffersARB"));
-    __glext::glMapBufferARB = reinterpret_cast<PFNGLMAPBUFFERARBPROC>(get("glMapBufferARB"));
-    __glext::glUnmapBufferARB = reinterpret_cast<PFNGLUNMAPBUFFERARBPROC>(get("glUnmapBufferARB"));
 }
 
 int OpenGLPrism::DoFullscreen() {
@@ -160,7 +134,7 @@ void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
     glFrontFace(GL_CCW);
     glCullFace(GL_BACK);
     glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.5f);
+    glAlphaFunc(GL_GREATER, __kAlphaTestRef);
     glColor4f(1, 1, 1, 1);
     glClearColor(0, 0, 0, 1);
     glShadeModel(GL_FLAT);
@@ -170,7 +144,7 @@ void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
         glDisable(cap);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
-    boundTexture = boundTexture2 = __kBindingLost;  // texturing is on again whatever was bound
+    ForgetBinding();  // texturing is on again whatever was bound
 }
 
 void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
@@ -184,14 +158,14 @@ void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
     glFrustum(-right, right, -top, top, nearZ, farZ);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    boundTexture = __kNoSprite;
-    boundTexture2 = __kNoSprite;
+    boundTexture_ = __kNoSprite;
+    boundTexture2_ = __kNoSprite;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.5f);
+    glAlphaFunc(GL_GREATER, __kAlphaTestRef);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_DITHER);
@@ -212,7 +186,7 @@ double OpenGLPrism::FlipScreens() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     double t0 = AccurateTime();
     WinMessages();
-    if (!__g_automation.noWait) {
+    if (!noWait_) {
         // Sleep until shortly before the deadline, then poll; the deadline stays absolute.
         for (double now = AccurateTime(); now <= nextFrameTime_; now = AccurateTime()) {
             double left = nextFrameTime_ - now;
@@ -241,3 +215,34 @@ void OpenGLPrism::SetupAccurateTimer() {}
 double OpenGLPrism::AccurateTime() const { return plat::ClockMs(); }
 
 void OpenGLPrism::SetMaxFPS(int fps) { framePeriod_ = fps > 0 ? 1000.0 / fps : 2.0; }
+
+void OpenGLPrism::ClearScreen() {
+    Flush();
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void OpenGLPrism::ResetBlending() {
+    Flush();
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+    currentAlpha_ = 1.0f;
+}
+
+void OpenGLPrism::StartFrame() {
+    ResetBlending();
+    // The whole screen first, so a viewport left narrowed by the last frame does not
+    // crop or shift the background.
+    Make2DViewport(0, 0, 0, 0);
+    PasteSurface(0);
+    mipmapped_ = 0;  // the next binding takes the plain textures
+}
+
+void OpenGLPrism::ReadBackBuffer(std::vector<uint8_t>& rgb, int& width, int& height) {
+    Flush();
+    width = screenWidth_;
+    height = screenHeight_;
+    rgb.resize(static_cast<size_t>(width) * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+}

@@ -1,5 +1,10 @@
-// The renderer: the OpenGL context of the program window, the display mode, the 2D
-// projection, the frame-rate limiter and the millisecond clock.
+// Internal: the renderer, for the runtime's own drawing code. Programs use the commands
+// of tolvane.h.
+//
+// The renderer owns the OpenGL context of the program window, the display mode, the 2D
+// projection, the frame-rate limiter, the sprite and surface textures, and every piece
+// of GL state the drawing commands depend on; code outside it changes GL state only
+// through its operations.
 //
 // 2D coordinates are whole pixels from the top-left corner of the current viewport,
 // x to the right and y downwards; drawing code passes the GL vertex (px, -py).
@@ -25,6 +30,9 @@ constexpr uint32_t __kSpriteKey = 0x8000FF;
 // the next SetTexture3D binds again.
 constexpr int __kNoSprite = -1;
 constexpr int __kBindingLost = -2;
+// Fragments whose alpha is not above this never reach the screen (the key colour's
+// texels have alpha 0, every other texel alpha 1).
+constexpr float __kAlphaTestRef = 0.5f;
 
 struct __SpriteSlot {
     short texWidth = -1, texHeight = -1;  // powers of two; -1: empty slot
@@ -81,11 +89,29 @@ public:
     double FlipScreens();
     // Handles every pending window event.
     int WinMessages();
+    // Unattended runs: presenting does not wait for the frame's slot.
+    void SetNoWait(bool noWait) { noWait_ = noWait; }
 
     void SetupAccurateTimer();
     double AccurateTime() const;
     // Frame period 1000 / fps ms; 2 ms for fps <= 0.
     void SetMaxFPS(int fps);
+
+    // ---- frame state ---------------------------------------------------------------------
+    // Clears the colour buffer of the frame being drawn.
+    void ClearScreen();
+    // Blending off, GL colour white opaque, current alpha 1.
+    void ResetBlending();
+    // The drawing state every frame starts with: blending reset, the whole screen as
+    // viewport, the background surface drawn, plain (not mip-mapped) textures.
+    void StartFrame();
+    // GL's texture binding was changed by code that is not the renderer's: the next
+    // drawing binds its texture again.
+    void ForgetBinding() { boundTexture_ = boundTexture2_ = __kBindingLost; }
+    // The blending factor of sprite drawing (ALPHAMODE), 1 after every frame start.
+    float CurrentAlpha() const { return currentAlpha_; }
+    // Reads the back buffer as rows of RGB bytes, bottom row first.
+    void ReadBackBuffer(std::vector<uint8_t>& rgb, int& width, int& height);
     // Frees every sprite and surface.
     void FreeAll();
     bool IsActive() const { return initialised_; }
@@ -101,6 +127,10 @@ public:
                        bool useKey, bool bump);
     int MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
                        uint32_t key, bool useKey, bool bump);
+    // Makes a texture of a picture in memory (width x height RGBA bytes, top row first),
+    // padded to power-of-two size like the sprites; `mip` also a mip-mapped copy. Returns
+    // 1, or 0 (and no texture) when the size is out of range.
+    int MakeTexture(const uint8_t* rgba, int width, int height, unsigned* tex, unsigned* mip);
     bool LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump);
     void FreeSprite(int nr);
     void GetSpriteSize(short nr, int& width, int& height) const;
@@ -155,13 +185,13 @@ public:
     double FramePeriod() const { return framePeriod_; }
     double NextFrameTime() const { return nextFrameTime_; }
 
-    float currentAlpha = 1.0f;  // blending factor of sprite drawing
-    int boundTexture = __kNoSprite;   // sprite bound on texture unit 0
-    int boundTexture2 = __kNoSprite;  // sprite bound on texture unit 1
-    int mipmapped = 0;
-
 private:
-    void LoadExtensions();
+    float currentAlpha_ = 1.0f;          // blending factor of sprite drawing
+    int boundTexture_ = __kNoSprite;   // sprite bound on texture unit 0
+    int boundTexture2_ = __kNoSprite;  // sprite bound on texture unit 1
+    int mipmapped_ = 0;                // the binding takes the mip-mapped textures
+    bool noWait_ = false;
+
     // Region of a width x height picture that a texture holds (w or h 0: all of it,
     // cut to the largest texture size) and the texture's power-of-two size.
     bool TextureRegion(int width, int height, int& w, int& h, int& pw, int& ph) const;
@@ -191,26 +221,5 @@ private:
     double framePeriod_ = 1000.0 / 60.0;
 };
 
-// Extension entry points, null until Init finds GL_ARB_multitexture.
-namespace __glext {
-extern PFNGLACTIVETEXTUREARBPROC glActiveTextureARB;
-extern PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB;
-extern PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB;
-extern PFNGLGENBUFFERSARBPROC glGenBuffersARB;
-extern PFNGLBINDBUFFERARBPROC glBindBufferARB;
-extern PFNGLBUFFERDATAARBPROC glBufferDataARB;
-extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
-extern PFNGLMAPBUFFERARBPROC glMapBufferARB;
-extern PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB;
-}  // namespace __glext
-
-// ---- BASIC commands -----------------------------------------------------------------
-// Ends the frame: time stamps, Escape / Alt+F4, present and wait, then the next frame
-// starts on the background with the whole screen as viewport and full alpha.
-double SHOWSCREEN();
-// Clears the colour buffer and forgets the background, so later frames start black.
-double BLACKSCREEN();
-// The program's resolution settings.
-double GETSCREENSIZE(double& w, double& h);
-// Narrows drawing to a rectangle; a width or height below 1 selects the screen's size.
-double VIEWPORT(double x, double y, double w, double h);
+// The renderer of the program window; null before start-up and after the end.
+extern OpenGLPrism* pPrsm;

@@ -3,16 +3,16 @@
 #include <cmath>
 
 #include "core/numbers.h"
-#include "core/services.h"
+#include "gfx2d/gl_extensions.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"
 
 void OpenGLPrism::SetTexture3D(int sprite, int second, int mip) {
-    if (sprite == boundTexture && second == boundTexture2 && mip == mipmapped) return;
+    if (sprite == boundTexture_ && second == boundTexture2_ && mip == mipmapped_) return;
     Flush();
-    boundTexture = sprite;
-    boundTexture2 = second;
-    mipmapped = mip;
+    boundTexture_ = sprite;
+    boundTexture2_ = second;
+    mipmapped_ = mip;
     const int k = mip ? 1 : 0;
     auto name = [&](int nr) { return ValidSprite(nr) ? sprites_[nr].texture[k] : 0u; };
     if (!__glext::glActiveTextureARB) {
@@ -110,7 +110,7 @@ void OpenGLPrism::DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX
         tg = ((fx.colour >> 8) & 0xFF) / 255.0f;
         tb = ((fx.colour >> 16) & 0xFF) / 255.0f;
     }
-    const float f = currentAlpha;
+    const float f = currentAlpha_;
     glColor4f(f * tr, f * tg, f * tb, 1);
     const int hw = (fx.width < 1 ? s.width : fx.width) / 2;
     const int hh = (fx.height < 1 ? s.height : fx.height) / 2;
@@ -138,7 +138,7 @@ void OpenGLPrism::DoAlpha(float f) {
         f = -f;
     }
     if (f > 1) f = 1;
-    currentAlpha = f;
+    currentAlpha_ = f;
     glColor4f(f, f, f, 1);
 }
 
@@ -156,7 +156,7 @@ bool OpenGLPrism::SpriteCollision(int nr1, int nr2, short x1, short y1, short x2
             glBindTexture(GL_TEXTURE_2D, sp->texture[0]);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
             glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, sp->alphaMask.data());
-            boundTexture = boundTexture2 = __kBindingLost;
+            ForgetBinding();
         }
         sp->hasMask = true;
     }

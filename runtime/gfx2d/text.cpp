@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "core/numbers.h"
-#include "core/services.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 
@@ -46,6 +45,8 @@ void OpenGLPrism::GetFontSize(short font, int& width, int& height) const {
     width = sprites_[font + __kFontBase].width;
     height = sprites_[font + __kFontBase].height;
 }
+
+int __nCurFont = 0;
 
 namespace {
 int ClampFont(double nr) { return std::clamp(__TruncInt(nr), 0, __kFontCount - 1); }

@@ -5,6 +5,9 @@
 
 #include "core/dqstr.h"
 
+// The current font, 0 ... 15: the one PRINT and INPUT draw with.
+extern int __nCurFont;
+
 // Selects font nr (clamped to 0 ... 15) and loads the file into it. A file that is
 // found but cannot be loaded ends the program with code 3.
 double LOADFONT(DQStr file, double nr);

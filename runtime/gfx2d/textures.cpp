@@ -214,7 +214,7 @@ int OpenGLPrism::MakeBMPTexture(const char* file, int x, int y, int w, int h, un
     }
     Flush();
     UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
-    boundTexture = boundTexture2 = __kBindingLost;  // the binding changed behind the texture state
+    ForgetBinding();  // the binding changed behind the texture state
     return 1;
 }
 
@@ -235,7 +235,21 @@ int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, in
     }
     Flush();
     UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
-    boundTexture = boundTexture2 = __kBindingLost;  // the binding changed behind the texture state
+    ForgetBinding();  // the binding changed behind the texture state
+    return 1;
+}
+
+int OpenGLPrism::MakeTexture(const uint8_t* rgba, int width, int height, unsigned* tex, unsigned* mip) {
+    int w = 0, h = 0, pw = 0, ph = 0;
+    if (!tex || !rgba || !TextureRegion(width, height, w, h, pw, ph)) return 0;
+    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    if (!texels.data()) return 0;
+    for (int r = 0; r < h; ++r)  // texel rows go from the bottom up
+        std::memcpy(texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4, rgba + static_cast<size_t>(r) * width * 4,
+                    static_cast<size_t>(w) * 4);
+    Flush();
+    UploadTexels(texels, pw, ph, tex, mip, false, copyImage_);
+    ForgetBinding();
     return 1;
 }
 
@@ -263,7 +277,7 @@ void OpenGLPrism::FreeSprite(int nr) {
     if (s.texture[0]) glDeleteTextures(1, &s.texture[0]);
     if (s.texture[1]) glDeleteTextures(1, &s.texture[1]);
     s = __SpriteSlot{};
-    if (boundTexture == nr || boundTexture2 == nr) boundTexture = boundTexture2 = __kBindingLost;
+    if (boundTexture_ == nr || boundTexture2_ == nr) ForgetBinding();
 }
 
 void OpenGLPrism::GetSpriteSize(short nr, int& width, int& height) const {
@@ -312,7 +326,7 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
     s.texHeight = static_cast<short>(th);
     s.width = w;
     s.height = h;
-    boundTexture = boundTexture2 = __kBindingLost;
+    ForgetBinding();
     return true;
 }
 
@@ -371,7 +385,7 @@ void OpenGLPrism::GrabSurface(int sn) {
     }
     s.columns = static_cast<uint8_t>(cols);
     s.rows = static_cast<uint8_t>(rows);
-    boundTexture = boundTexture2 = __kBindingLost;
+    ForgetBinding();
 }
 
 void OpenGLPrism::FreeSurface(int sn) {
@@ -385,7 +399,7 @@ void OpenGLPrism::FreeSurface(int sn) {
                 t = __SurfaceTile{};
             }
     s.columns = s.rows = 0;
-    boundTexture = boundTexture2 = __kBindingLost;
+    ForgetBinding();
 }
 
 int OpenGLPrism::SaveBMPFile(const char* file) {

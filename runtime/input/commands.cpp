@@ -1,15 +1,17 @@
 #include "input/commands.h"
 
-#include "core/lifecycle.h"
 #include "core/numbers.h"
-#include "core/services.h"
+#include "core/program.h"
+#include "core/wait.h"
 #include "gfx2d/prism.h"
+#include "gfx2d/screen.h"
+#include "gfx2d/text.h"
 #include "input/dxinput.h"
-#include "platform/platform.h"
+
+double __g_mx = 0, __g_my = 0;
 
 namespace {
 
-constexpr int kEscape = 1;
 // Frames without a key before the cursor of INPUT flips.
 constexpr int kBlinkFrames = 20;
 
@@ -83,13 +85,8 @@ double INPUT(double& number, double x, double y) {
 double KEYWAIT() {
     // A replayed run has no keys between frames: waiting would never end.
     if (!pDXin || !pPrsm || pDXin->Replaying()) return 0;
-    while (!pDXin->AnyKey()) {
-        pPrsm->WinMessages();
-        // Escape gives no character; it ends the program here, as in MOUSEWAIT.
-        pDXin->GetKeyboardStatus();
-        if (pDXin->KeyDown(kEscape)) __EndProgram();
-        plat::SleepMs(1);
-    }
+    // Escape gives no character; it ends the program here, as in MOUSEWAIT.
+    while (!pDXin->AnyKey()) __WaitStep(1);
     while (pDXin->AnyKey()) {
     }
     return 0;
@@ -97,12 +94,8 @@ double KEYWAIT() {
 
 double MOUSEWAIT() {
     if (!pDXin || pDXin->Replaying()) return 0;
-    while (pDXin->AnyMouse()) plat::SleepMs(1);
-    while (!pDXin->AnyMouse()) {
-        pDXin->GetKeyboardStatus();
-        if (pDXin->KeyDown(kEscape)) __EndProgram();
-        plat::SleepMs(1);
-    }
+    while (pDXin->AnyMouse()) __WaitStep(1);
+    while (!pDXin->AnyMouse()) __WaitStep(1);
     return 0;
 }
 

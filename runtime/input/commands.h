@@ -6,6 +6,9 @@
 
 #include "core/dqstr.h"
 
+// The mouse position MOUSESTATE reports and SETMOUSE sets (100, 100 at program start).
+extern double __g_mx, __g_my;
+
 // 1 while the key is held (the low 8 bits of the truncated code), else 0.
 double KEY(double code);
 // The character of the key being pressed, once per press; "" when there is none.

@@ -4,9 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "platform/platform.h"
+
+DXInput* pDXin = nullptr;
 
 namespace {
 constexpr int kLeftShift = 0x2A, kRightShift = 0x36;
@@ -29,19 +30,18 @@ DXInput::~DXInput() {
     if (wantMouse_) plat::SetRelativeMouse(false);
 }
 
-uint32_t DXInput::CreateDInput(bool wantMouse) {
+uint32_t DXInput::CreateDInput(bool wantMouse, const std::string& replayScript, const std::string& recordScript) {
     uint32_t result = 1;
-    const __Automation& a = __g_automation;
-    if (!a.inputScript.empty()) {
+    if (!replayScript.empty()) {
         std::string error;
-        if (!__ReadKeyScript(a.inputScript, script_, error)) {
+        if (!__ReadKeyScript(replayScript, script_, error)) {
             std::fprintf(stderr, "Tolvane: TOLVANE_INPUT: %s\n", error.c_str());
             std::exit(2);
         }
         replaying_ = true;
-    } else if (!a.recordScript.empty()) {
-        if (!recorder_.Open(a.recordScript)) {
-            std::fprintf(stderr, "Tolvane: TOLVANE_RECORD: cannot write %s\n", a.recordScript.c_str());
+    } else if (!recordScript.empty()) {
+        if (!recorder_.Open(recordScript)) {
+            std::fprintf(stderr, "Tolvane: TOLVANE_RECORD: cannot write %s\n", recordScript.c_str());
             std::exit(2);
         }
         latched_ = true;

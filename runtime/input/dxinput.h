@@ -1,4 +1,4 @@
-// The input object: keyboard, mouse and up to ten joysticks.
+// Internal: the input object: keyboard, mouse and up to ten joysticks.
 //
 // Keys are named by their PC keyboard scan code (1 Escape, 14 Backspace, 28 Return,
 // 29 left Control, 42 left Shift, 54 right Shift, 56 left Alt, 57 Space, 62 F4,
@@ -39,8 +39,10 @@ public:
 
     // Opens the devices: the relative mouse only when wanted; the joysticks found.
     // Logs "No DX_Mouse" when the mouse cannot be taken. Returns 1, or 0x8000000C
-    // when the mouse failed.
-    uint32_t CreateDInput(bool wantMouse);
+    // when the mouse failed. With a replay script (TOLVANE_INPUT) the held keys come
+    // from that file; with a record script (TOLVANE_RECORD) they are written to it. A
+    // script that cannot be read or written ends the process with exit status 2.
+    uint32_t CreateDInput(bool wantMouse, const std::string& replayScript = {}, const std::string& recordScript = {});
     // Refreshes the key state.
     void GetKeyboardStatus();
     // True while the key is held (codes outside 0 ... 255: false).
@@ -82,3 +84,6 @@ private:
     std::string joystickNames_[plat::kMaxJoysticks];
     signed char lastPressed_ = 0;
 };
+
+// The input object; null before start-up and after the end.
+extern DXInput* pDXin;

@@ -6,3 +6,6 @@ public:
     KWNetwork() = default;
     virtual ~KWNetwork() = default;
 };
+
+// The network session object; null before start-up and after the end.
+extern KWNetwork* pKWNet;

@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "core/numbers.h"
-#include "core/services.h"
 #include "files/shoebox.h"
 #include "platform/audio.h"
 #include "sound/wave_file.h"
+
+SFXSound* pDXsnd = nullptr;
+SFXSoundBuffer* DXwav = nullptr;
 
 namespace {
 constexpr int kFrequency = 22050;

@@ -55,6 +55,11 @@ private:
     plat::Sound* sound_ = nullptr;
 };
 
+// The sound device and the 128 sound slots; null before start-up and after the end.
+constexpr int __kSoundSlots = 128;
+extern SFXSound* pDXsnd;
+extern SFXSoundBuffer* DXwav;
+
 // Loads a wave file into slot min(nr, 127) with 1 ... 4 copies. A name found nowhere
 // leaves the slot as it was; a file that cannot be read leaves it empty.
 double LOADSOUND(DQStr file, double nr, double copies = 1);

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "core/arrays.h"
-#include "core/lifecycle.h"
+#include "core/program.h"
 
 namespace {
 

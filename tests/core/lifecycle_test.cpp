@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "files/filesystem.h"
 #include "gfx2d/bmp_file.h"
 #include "support/child.h"

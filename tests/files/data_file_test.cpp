@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "files/data_file.h"
 #include "support/child.h"
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "files/filesystem.h"
 #include "files/shoebox.h"
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <vector>
 
-#include "core/automation.h"
-#include "core/services.h"
+#include "app/automation.h"
+#include "gfx2d/prism.h"
 #include "game/stackmoor.h"
 #include "input/dxinput.h"
 #include "support/runtime_fixture.h"
@@ -263,14 +263,14 @@ protected:
     void SetUp() override {
         StartRuntimeOnce();
         Rules::SetUp();  // no crate in flight: the tests bring their own
-        __g_automation.noWait = true;
+        pPrsm->SetNoWait(true);
         g_frames = 0;
         __SetFrameHook(Hook);
     }
     void TearDown() override {
         __SetFrameHook(nullptr);
         g_script = nullptr;
-        __g_automation.noWait = false;
+        pPrsm->SetNoWait(false);
         pDXin->ReleaseAllKeys();
     }
 };

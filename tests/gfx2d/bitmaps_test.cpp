@@ -1,8 +1,9 @@
 #include <GL/gl.h>
 
+#include "tolvane.h"
 #include "core/dqstr.h"
 #include "gfx2d/bmp_file.h"
-#include "core/automation.h"
+#include "app/automation.h"
 #include "support/gfx_fixture.h"
 
 namespace {
@@ -121,7 +122,7 @@ TEST_F(BitmapTest, MipMapChainFollowsItsSamplingRule) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1);
     glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2);
-    pPrsm->boundTexture = -2;
+    pPrsm->ForgetBinding();
     auto red = [](int x, int y) { return y * 40 + x * 10 + 5; };  // texel (x, y) of level 0
     // (0, 0): a = (0,0), b = (1,0), c = (1,2), d = (0,2): (4a + 2b + 2c + d) / 9.
     EXPECT_EQ(level1[0], (4 * red(0, 0) + 2 * red(1, 0) + 2 * red(1, 2) + red(0, 2)) / 9);
@@ -218,15 +219,15 @@ TEST_F(BitmapTest, BlendScreenEndsOnTheNewPicture) {
     b.pixel = [](int, int) { return kGreen; };
     std::string p = WriteBitmap(Path("next.bmp"), b);
     FILLRECT(0, 0, 640, 480, kRed);
-    __g_automation.noWait = true;
+    pPrsm->SetNoWait(true);
     long long before = __g_frame;
     BLENDSCREEN(DQStr(p.c_str()));
-    __g_automation.noWait = false;
+    pPrsm->SetNoWait(false);
     EXPECT_EQ(__g_frame, before);  // the fade presents frames of its own, not SHOWSCREENs
     EXPECT_EQ(ReadPixel(10, 10), kGreen);
     EXPECT_EQ(ReadPixel(100, 10), 0u);
     EXPECT_EQ(pPrsm->Surface(0)->columns, 1);
-    EXPECT_FLOAT_EQ(pPrsm->currentAlpha, 1.0f);
+    EXPECT_FLOAT_EQ(pPrsm->CurrentAlpha(), 1.0f);
 }
 
 }  // namespace

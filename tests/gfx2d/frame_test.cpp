@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "tolvane.h"
+#include "app/automation.h"
+#include "core/program.h"
 #include "core/timing.h"
 #include "gfx2d/prism.h"
 #include "platform/platform.h"
@@ -20,7 +20,7 @@ class FrameTest : public testing::Test {
 protected:
     void SetUp() override {
         StartRuntimeOnce();
-        __g_automation.noWait = false;
+        pPrsm->SetNoWait(false);
         LIMITFPS(60);
         VIEWPORT(0, 0, 0, 0);
         pPrsm->FreeSurface(0);  // no background left by other tests
@@ -58,13 +58,13 @@ TEST_F(FrameTest, ViewportMovesTheOriginClipsAndDefaultsToTheScreen) {
 
 TEST_F(FrameTest, ShowscreenPresentsAndResetsViewportAndAlpha) {
     VIEWPORT(100, 100, 50, 50);
-    pPrsm->currentAlpha = 0.25f;
+    pPrsm->DoAlpha(0.25f);
     DrawRect(0, 0, 10, 10, kRed);
     SHOWSCREEN();
     // The frame went to the front; the new back buffer starts cleared, whole-screen.
     EXPECT_EQ(pPrsm->ViewX(), 0);
     EXPECT_EQ(pPrsm->ViewWidth(), DQ_RESX);
-    EXPECT_FLOAT_EQ(pPrsm->currentAlpha, 1.0f);
+    EXPECT_FLOAT_EQ(pPrsm->CurrentAlpha(), 1.0f);
     EXPECT_EQ(ReadPixel(100, 100), 0u);
     DrawRect(0, 0, 1, 1, kGreen);
     EXPECT_EQ(ReadPixel(0, 0), kGreen);

@@ -113,7 +113,7 @@ TEST_F(SpriteTest, AdditiveAndMultiplicativeAlpha) {
     SPRITE(0, 0, 0);
     EXPECT_NEAR(static_cast<int>(ReadPixel(5, 5) & 0xFF), 0x80 + 0x20, 2);
     ALPHAMODE(5);  // as 1
-    EXPECT_FLOAT_EQ(pPrsm->currentAlpha, 1.0f);
+    EXPECT_FLOAT_EQ(pPrsm->CurrentAlpha(), 1.0f);
     SPRITE(0, 20, 20);
     EXPECT_NEAR(static_cast<int>(ReadPixel(25, 25) & 0xFF), 0x80 + 0x40, 2);
     ALPHAMODE(0);
@@ -124,9 +124,9 @@ TEST_F(SpriteTest, AdditiveAndMultiplicativeAlpha) {
     SPRITE(1, 0, 0);
     EXPECT_NEAR(static_cast<int>(ReadPixel(5, 5) & 0xFF), 128 + 64, 2);
     ALPHAMODE(-5);
-    EXPECT_FLOAT_EQ(pPrsm->currentAlpha, 1.0f);
+    EXPECT_FLOAT_EQ(pPrsm->CurrentAlpha(), 1.0f);
     SHOWSCREEN();  // resets blending
-    EXPECT_FLOAT_EQ(pPrsm->currentAlpha, 1.0f);
+    EXPECT_FLOAT_EQ(pPrsm->CurrentAlpha(), 1.0f);
     SPRITE(1, 0, 0);
     EXPECT_EQ(ReadPixel(5, 5), kWhite);
 }

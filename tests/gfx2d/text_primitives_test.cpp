@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "core/dqstr.h"
-#include "core/lifecycle.h"
+#include "core/program.h"
 #include "gfx2d/text.h"
 #include "support/gfx_fixture.h"
 

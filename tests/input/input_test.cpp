@@ -6,9 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/automation.h"
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "app/automation.h"
+#include "core/program.h"
 #include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/text.h"
@@ -33,7 +32,7 @@ protected:
     }
     void TearDown() override {
         __SetFrameHook(nullptr);
-        __g_automation.noWait = false;
+        pPrsm->SetNoWait(false);
         plat::PumpEvents();
         pDXin->ReleaseAllKeys();
     }
@@ -204,7 +203,7 @@ protected:
         InputTest::SetUp();
         shots_ = std::filesystem::temp_directory_path() / ("tolvane-input-" + std::to_string(getpid()));
         std::filesystem::create_directories(shots_);
-        __g_automation.noWait = true;
+        pPrsm->SetNoWait(true);
         __g_automation.shotsDir = shots_.string();
         __g_automation.shotsEvery = 1;
         g_base = __g_frame;

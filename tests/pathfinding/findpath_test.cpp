@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core/arrays.h"
-#include "core/services.h"
 #include "input/dxinput.h"
 #include "pathfinding/findpath.h"
 #include "pathfinding/planner.h"

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/services.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/midi_length.h"

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "tolvane.h"
+#include "core/program.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/primitives.h"
 #include "gfx2d/sprites.h"

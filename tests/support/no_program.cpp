@@ -1,4 +1,4 @@
-#include "core/lifecycle.h"
+#include "tolvane.h"
 
 // The runtime test binary is a program on the runtime too; its main procedure is
 // never run.

@@ -3,8 +3,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "core/lifecycle.h"
-#include "core/services.h"
+#include "app/app.h"
+#include "core/program.h"
 #include "gfx2d/prism.h"
 
 void StartRuntimeOnce() {
@@ -22,7 +22,7 @@ uint32_t ReadPixel(int x, int y) {
 
 void DrawRect(int x, int y, int w, int h, uint32_t rgb) {
     pPrsm->Flush();
-    pPrsm->boundTexture = -2;
+    pPrsm->ForgetBinding();
     glDisable(GL_TEXTURE_2D);
     glColor3ub(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
     glBegin(GL_QUADS);

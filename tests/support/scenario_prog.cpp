@@ -9,19 +9,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/arrays.h"
-#include "core/automation.h"
-#include "core/lifecycle.h"
-#include "core/random.h"
 #include "gfx2d/prism.h"
-#include "gfx2d/primitives.h"
-#include "core/services.h"
-#include "files/data_file.h"
-#include "gfx2d/sprites.h"
-#include "input/commands.h"
-#include "sound/music.h"
-#include "sound/sfx_sound.h"
 #include "platform/platform.h"
+#include "tolvane.h"
 
 namespace __TOLVANE__ {
 

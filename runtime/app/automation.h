@@ -1,4 +1,4 @@
-// Unattended runs: a fixed random seed, a frame cap, frames without waiting, key
+// Internal to start-up. Unattended runs: a fixed random seed, a frame cap, frames without waiting, key
 // replay and recording, screenshots, and a hook that observes every presented frame.
 // Read once from the environment at start-up:
 //   TOLVANE_SEED=n       seed the random generator with n instead of the clock
@@ -34,6 +34,6 @@ void __ReadAutomation();
 // Registers the one frame hook, called inside every SHOWSCREEN right after the frame
 // is presented, with the frame number. Null removes it.
 void __SetFrameHook(void (*hook)(int frame));
-// Called by SHOWSCREEN after presenting: counts the frame, calls the hook and ends
-// the program when the frame cap is reached.
-void __FramePresented();
+// The frame service after presenting: counts the frame, calls the hook and ends the
+// program when the frame cap is reached.
+void __CountFrame();

@@ -1,9 +1,6 @@
 // A small program on the runtime: a square bouncing across the window at 60 frames
 // per second. Escape or closing the window ends it.
-#include "core/lifecycle.h"
-#include "gfx2d/prism.h"
-#include "gfx2d/primitives.h"
-#include "gfx2d/text.h"
+#include "tolvane.h"
 
 namespace __TOLVANE__ {
 

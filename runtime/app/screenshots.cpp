@@ -1,12 +1,11 @@
-#include "gfx2d/screenshots.h"
+#include "app/screenshots.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "core/automation.h"
-#include "core/services.h"
+#include "app/automation.h"
 #include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"
 
@@ -17,16 +16,11 @@ int g_width = 0, g_height = 0;
 bool g_pending = false;
 }  // namespace
 
-void __CaptureShotIfDue(long long frame) {
+void __CaptureShotIfDue() {
     const __Automation& a = __g_automation;
+    const long long frame = __g_frame + 1;
     if (a.shotsDir.empty() || a.shotsEvery <= 0 || frame % a.shotsEvery != 0 || !pPrsm) return;
-    pPrsm->Flush();
-    g_width = pPrsm->ScreenWidth();
-    g_height = pPrsm->ScreenHeight();
-    g_pixels.resize(static_cast<size_t>(g_width) * g_height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, g_width, g_height, GL_RGB, GL_UNSIGNED_BYTE, g_pixels.data());
+    pPrsm->ReadBackBuffer(g_pixels, g_width, g_height);
     g_frame = frame;
     g_pending = true;
 }

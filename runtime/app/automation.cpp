@@ -1,6 +1,6 @@
-#include "core/automation.h"
+#include "app/automation.h"
 
-#include "core/lifecycle.h"
+#include "core/program.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -53,7 +53,7 @@ void __ReadAutomation() {
 
 void __SetFrameHook(void (*hook)(int frame)) { g_hook = hook; }
 
-void __FramePresented() {
+void __CountFrame() {
     ++__g_frame;
     if (g_hook) g_hook(static_cast<int>(__g_frame));
     if (__g_automation.frameLimit > 0 && __g_frame >= __g_automation.frameLimit) {

@@ -1,0 +1,107 @@
+#include "core/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/numbers.h"
+#include "platform/platform.h"
+
+int DQ_RESX = 640;
+int DQ_RESY = 480;
+int DQ_FULLSCREEN = 0;
+int DQ_FRAMERATE = 60;
+int DQ_DEBUG = 0;
+int DQ_WANTMOUSE = 1;
+
+DQStr __g_cmdline;
+
+double __g_error = 0;
+double __g_errorline = 0;
+double __g_debugline = 0;
+double __g_debugfile = 0;
+
+namespace {
+int g_fatalCode = 0;
+void (*g_endRoutine)() = nullptr;
+void (*g_hideForDialog)() = nullptr;
+void (*g_restoreAfterDialog)() = nullptr;
+
+const char* ErrorName(int code) {
+    switch (code) {
+        case 3: return "a file cannot be read";
+        case 7: return "out of memory or a data-file line out of range";
+        case 8: return "array not dimensioned";
+        case 9: return "array index out of range";
+        default: return "runtime error";
+    }
+}
+}  // namespace
+
+void __SetCommandLine(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        const std::string arg = argv[i];
+        const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+        text += quote ? '"' + arg + '"' : arg;
+    }
+    __g_cmdline = text.c_str();
+}
+
+double __Error(double code) {
+    __g_error = code;
+    __g_errorline = __g_debugline;
+    return code;
+}
+
+void __FatalError(double code) {
+    __Error(code);
+    g_fatalCode = __TruncInt(code);
+    std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", g_fatalCode, ErrorName(g_fatalCode),
+                 __g_errorline);
+    __EndProgram();
+}
+
+int __FatalCode() { return g_fatalCode; }
+
+void __dLn(double file, double line) {
+    __g_debugfile = file;
+    __g_debugline = line;
+}
+
+double END() {
+    __g_error = 0;
+    __g_errorline = __g_debugline;
+    __EndProgram();
+}
+
+void __EndProgram() {
+    if (g_endRoutine) g_endRoutine();
+    std::fflush(stdout);
+    std::exit(g_fatalCode);
+}
+
+void __SetEndRoutine(void (*routine)()) { g_endRoutine = routine; }
+
+void __SetDialogWindowHooks(void (*hide)(), void (*restore)()) {
+    g_hideForDialog = hide;
+    g_restoreAfterDialog = restore;
+}
+
+void __HideWindowForDialog() {
+    if (g_hideForDialog) g_hideForDialog();
+}
+
+void __RestoreWindowAfterDialog() {
+    if (g_restoreAfterDialog) g_restoreAfterDialog();
+}
+
+std::string __ErrorLogPath() { return plat::TempDir() + "ErrorLog.txt"; }
+
+void __AppendErrorLog(const char* text) {
+    FILE* f = std::fopen(__ErrorLogPath().c_str(), "ab");
+    if (!f) return;
+    std::fputs(text ? text : "null", f);
+    std::fputs("\r\n", f);
+    std::fclose(f);
+}

@@ -1,0 +1,3 @@
+#include "net/kwnetwork.h"
+
+KWNetwork* pKWNet = nullptr;
