@@ -18,7 +18,8 @@
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
 #include "pathfinding/planner.h"
-#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/window.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 

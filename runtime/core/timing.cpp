@@ -3,7 +3,7 @@
 #include "core/numbers.h"
 #include "core/services.h"
 #include "gfx2d/prism.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 
 double __g_FirstTime = 0;
 double __g_ThisTime = 0;

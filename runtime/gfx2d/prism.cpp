@@ -6,7 +6,8 @@
 
 #include "core/automation.h"
 #include "core/lifecycle.h"
-#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/window.h"
 
 namespace __glext {
 PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;

@@ -5,7 +5,7 @@
 #include "core/services.h"
 #include "gfx2d/prism.h"
 #include "input/dxinput.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 
 namespace {
 

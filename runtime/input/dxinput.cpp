@@ -6,7 +6,8 @@
 
 #include "core/automation.h"
 #include "core/lifecycle.h"
-#include "platform/platform.h"
+#include "platform/input.h"
+#include "platform/window.h"
 
 namespace {
 constexpr int kLeftShift = 0x2A, kRightShift = 0x36;

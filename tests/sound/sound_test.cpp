@@ -7,7 +7,7 @@
 
 #include "core/services.h"
 #include "platform/audio.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 #include "sound/midi_length.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"

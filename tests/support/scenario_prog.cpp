@@ -21,7 +21,7 @@
 #include "input/commands.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace __TOLVANE__ {
 
