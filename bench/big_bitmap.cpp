@@ -23,7 +23,7 @@
 #include "core/timing.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 
 namespace {
 

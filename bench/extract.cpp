@@ -14,7 +14,7 @@
 #include "tolvane.h"
 #include "files/archive_format.h"
 #include "files/shoebox.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 
 namespace {
 

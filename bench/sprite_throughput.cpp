@@ -22,7 +22,8 @@
 #include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"
-#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/window.h"
 
 namespace {
 

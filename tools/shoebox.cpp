@@ -29,6 +29,7 @@
 
 #include "files/archive_format.h"
 #include "files/file_handle.h"
+#include "platform/files.h"
 
 namespace fs = std::filesystem;
 
@@ -248,7 +249,7 @@ bool WriteEntry(int root, const std::vector<std::string>& parts, const std::vect
         reason = "cannot write " + at + leaf + ": " + Obstacle(dir.Get(), leaf, "file", err);
         return false;
     }
-    if (const int err = __WriteAll(out.Get(), data.data(), data.size())) {
+    if (const int err = plat::WriteAll(out.Get(), data.data(), data.size())) {
         reason = "cannot write " + at + leaf + ": " + std::strerror(err);
         return false;
     }

@@ -1,5 +1,4 @@
 // Start-up, the per-frame services and the end routine.
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +20,9 @@
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
 #include "pathfinding/planner.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/window.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 
@@ -88,7 +89,7 @@ void InstallFrameServices() {
 // file, removes the files extracted from the archives and ends the process.
 [[noreturn]] void EndRoutine() {
     const int status = g_startFailed ? 1 : __FatalCode();
-    if (g_ending) _exit(status);  // a failure while releasing: leave at once
+    if (g_ending) std::_Exit(status);  // a failure while releasing: leave at once
     g_ending = true;
     STOPMUSIC();
 
@@ -175,7 +176,7 @@ bool __GlobalInit(const char* title) {
     // The program's folder becomes the current directory.
     size_t cut = path.find_last_of("/\\");
     if (cut != std::string::npos && cut > 0) path.resize(cut);
-    if (!path.empty() && chdir(path.c_str()) != 0)
+    if (!path.empty() && !plat::ChangeFolder(path.c_str()))
         std::fprintf(stderr, "Tolvane: cannot enter the program folder %s\n", path.c_str());
 
     LOADFONT(DQStr("Smalfont.bmp"), 0);

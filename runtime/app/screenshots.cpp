@@ -1,13 +1,12 @@
 #include "app/screenshots.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <vector>
 
 #include "app/automation.h"
 #include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"
+#include "platform/files.h"
 
 namespace {
 std::vector<uint8_t> g_pixels;
@@ -29,7 +28,7 @@ void __WriteCapturedShot() {
     if (!g_pending) return;
     g_pending = false;
     const std::string& dir = __g_automation.shotsDir;
-    mkdir(dir.c_str(), 0755);
+    plat::MakeFolder(dir.c_str());
     char name[32];
     std::snprintf(name, sizeof name, "/frame-%06lld.bmp", g_frame);
     std::string path = dir + name;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "core/numbers.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 
 int DQ_RESX = 640;
 int DQ_RESY = 480;

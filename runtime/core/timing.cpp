@@ -1,6 +1,6 @@
 #include "core/timing.h"
 
-#include "platform/platform.h"
+#include "platform/window.h"
 
 double __g_FirstTime = 0;
 double __g_ThisTime = 0;

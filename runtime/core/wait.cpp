@@ -1,7 +1,7 @@
 #include "core/wait.h"
 
 #include "core/program.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 
 namespace {
 bool (*g_endKeys)() = nullptr;

@@ -1,11 +1,6 @@
 #include "files/data_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +9,8 @@
 #include "core/numbers.h"
 #include "files/file_handle.h"
 #include "files/shoebox.h"
+#include "platform/files.h"
+#include "platform/process.h"
 
 FAST_FILE __g_FastFile;
 
@@ -42,13 +39,12 @@ void FAST_FILE::Save() {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string temp;
-    int fd = -1;
-    for (int i = 0; i < 100 && fd < 0; ++i) {
-        temp = folder + ".tolvane-save-" + std::to_string(getpid()) + "-" + std::to_string(i);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    plat::File out;
+    for (int i = 0; i < 100; ++i) {
+        temp = folder + ".tolvane-save-" + std::to_string(plat::ProcessId()) + "-" + std::to_string(i);
+        if (out.CreateNew(temp.c_str(), 0666) != plat::File::Created::NameTaken) break;
     }
-    if (fd < 0) return;  // the changes are lost; the file stays as it was
+    if (!out.IsOpen()) return;  // the changes are lost; the file stays as it was
     __AppendErrorLog("Writing");
     __AppendErrorLog(name_.c_str());
     std::string text;
@@ -56,13 +52,13 @@ void FAST_FILE::Save() {
         text += lines_[i];
         text += "\r\n";
     }
-    bool ok = __WriteAll(fd, text.data(), text.size()) == 0;
-    struct stat old {};
-    if (ok && stat(target.c_str(), &old) == 0) ok = fchmod(fd, old.st_mode & 07777) == 0;  // keep its rights
-    ok = fsync(fd) == 0 && ok;
-    ok = close(fd) == 0 && ok;
+    bool ok = out.WriteAll(text.data(), text.size()) == 0;
+    unsigned rights = 0;
+    if (ok && plat::PermissionsOf(target.c_str(), rights)) ok = out.SetPermissions(rights);  // keep its rights
+    ok = out.Sync() && ok;
+    ok = out.Close() && ok;
     // Only complete contents replace the file; anything less is dropped.
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
+    if (!ok || !plat::Rename(temp.c_str(), target.c_str())) plat::RemoveFile(temp.c_str());
 }
 
 double FAST_FILE::FillBuffer(const char* file) {

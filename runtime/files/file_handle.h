@@ -1,30 +1,26 @@
 // KWFileSystem: holds one open file and closes it when it goes.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "platform/files.h"
 
 class KWFileSystem {
 public:
     KWFileSystem() = default;
-    explicit KWFileSystem(FILE* f) : file_(f) {}
     KWFileSystem(const KWFileSystem&) = delete;
     KWFileSystem& operator=(const KWFileSystem&) = delete;
-    ~KWFileSystem() { Close(); }
 
     // Opens a regular file for reading; false (nothing held) for a missing file, a
     // folder, a pipe, a socket or a device. Never waits.
-    bool OpenRead(const char* path);
-    void Close();
-    FILE* Get() const { return file_; }
+    bool OpenRead(const char* path) { return file_.OpenRead(path); }
+    void Close() { file_.Close(); }
+    // The held file's stream, null without one.
+    FILE* Get() const { return file_.Stream(); }
     // Size in bytes of the held file, -1 without one.
-    int64_t Size() const;
+    int64_t Size() const { return file_.Size(); }
 
 private:
-    FILE* file_ = nullptr;
+    plat::File file_;
 };
-
-// Writes all `size` bytes to the descriptor, going on after partial writes and
-// interruptions; 0 when done, else the error (ENOSPC when nothing more could be written).
-int __WriteAll(int fd, const void* data, size_t size);

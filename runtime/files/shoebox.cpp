@@ -1,9 +1,5 @@
 #include "files/shoebox.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +8,9 @@
 
 #include "files/archive_format.h"
 #include "files/file_handle.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/system.h"
 
 KWShoeBox __g_ShoeBox_Data;
 KWShoeBox __g_ShoeBox_Media;
@@ -36,9 +34,12 @@ void RemoveExtractDirAtExit() { __RemoveExtractFolder(); }
 // rights inside the temporary folder.
 std::string ExtractDir() {
     if (!g_extractDir[0]) {
-        std::string tmpl = plat::TempDir() + "tolvane-" + std::to_string(getpid()) + "-XXXXXX";
-        if (tmpl.size() + 1 < sizeof g_extractDir && mkdtemp(tmpl.data())) {
-            std::snprintf(g_extractDir, sizeof g_extractDir, "%s/", tmpl.c_str());
+        const std::string prefix = plat::TempDir() + "tolvane-" + std::to_string(plat::ProcessId()) + "-";
+        // The folder's name is the prefix and six characters; with its '/' it must fit.
+        const std::string made =
+            prefix.size() + 6 + 1 < sizeof g_extractDir ? plat::MakeUniqueFolder(prefix) : std::string();
+        if (!made.empty()) {
+            std::snprintf(g_extractDir, sizeof g_extractDir, "%s/", made.c_str());
             if (!g_removalRegistered) g_removalRegistered = std::atexit(RemoveExtractDirAtExit) == 0;
         }
     }
@@ -121,11 +122,11 @@ bool KWShoeBox::Resolve(DQStr& name) {
                   static_cast<uint32_t>(found->size));
     std::string path = dir + prefix + FlatName(found->name);
     if (path.size() > kLongestPath) return false;
-    unlink(path.c_str());
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
-    bool ok = __WriteAll(fd, data.data(), data.size()) == 0;
-    ok = (close(fd) == 0) && ok;
+    plat::RemoveFile(path.c_str());
+    plat::File out;
+    if (out.CreateNew(path.c_str(), 0600) != plat::File::Created::Yes) return false;
+    bool ok = out.WriteAll(data.data(), data.size()) == 0;
+    ok = out.Close() && ok;
     extracted_ = path.c_str();
     name = path.c_str();
     return ok;

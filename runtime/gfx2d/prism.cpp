@@ -6,7 +6,8 @@
 
 #include "core/program.h"
 #include "gfx2d/gl_extensions.h"
-#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/window.h"
 
 OpenGLPrism* pPrsm = nullptr;
 

@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "platform/platform.h"
+#include "platform/window.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "core/program.h"
-#include "platform/platform.h"
+#include "platform/input.h"
+#include "platform/window.h"
 
 DXInput* pDXin = nullptr;
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "input/key_script.h"
-#include "platform/platform.h"
+#include "platform/input.h"
 
 // One mouse reading: buttons (nonzero when down) and movement since the last reading.
 struct DIMOUSEDATA {

@@ -1,10 +1,11 @@
 // Keyboard characters, the relative mouse and joysticks over SDL.
+#include "platform/input.h"
+
 #include <SDL.h>
 
 #include <cstring>
-#include <string>
 
-#include "platform/platform.h"
+#include "platform/internal.h"
 
 namespace plat {
 namespace {
@@ -41,6 +42,8 @@ uint32_t HatHundredths(Uint8 hat) {
 
 }  // namespace
 
+namespace internal {
+
 void NoteKeyDown(int platformScancode, bool shift) {
     // What a key types with Control, Alt or AltGr held is not its own character (AltGr+Q
     // types "@" on a German keyboard): such a press teaches nothing.
@@ -59,6 +62,8 @@ void NoteText(const char* utf8) {
     g_lastDown = -1;
 }
 
+}  // namespace internal
+
 int KeyCharacter(int scanCode, bool shift) {
     int sdl = PlatformFromScanCode(scanCode);
     if (sdl == 0) return 0;
@@ -74,22 +79,6 @@ int KeyCharacter(int scanCode, bool shift) {
 }
 
 bool SetRelativeMouse(bool on) { return SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) == 0; }
-
-void PushMouseMotion(int dx, int dy) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.xrel = dx;
-    e.motion.yrel = dy;
-    SDL_PushEvent(&e);
-}
-
-void PushMouseButton(int button, bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    e.button.button = button == 0 ? SDL_BUTTON_LEFT : button == 1 ? SDL_BUTTON_RIGHT : SDL_BUTTON_MIDDLE;
-    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    SDL_PushEvent(&e);
-}
 
 int OpenJoysticks(int most) {
     CloseJoysticks();
@@ -125,31 +114,5 @@ bool ReadJoystick(int index, JoystickState& state) {
     if (SDL_JoystickNumHats(j) > 0) state.hat = HatHundredths(SDL_JoystickGetHat(j, 0));
     return true;
 }
-
-int AttachVirtualJoystick(int axes, int buttons, int hats) {
-    if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return -1;
-    return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
-}
-
-namespace {
-SDL_Joystick* VirtualDevice(int device) {
-    SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device);
-    return SDL_JoystickFromInstanceID(id);
-}
-}  // namespace
-
-void SetVirtualJoystick(int device, int axis, int value) {
-    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualAxis(j, axis, static_cast<Sint16>(value));
-}
-
-void SetVirtualJoystickButton(int device, int button, bool down) {
-    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualButton(j, button, down ? 1 : 0);
-}
-
-void SetVirtualJoystickHat(int device, int hat, int direction) {
-    if (SDL_Joystick* j = VirtualDevice(device)) SDL_JoystickSetVirtualHat(j, hat, static_cast<Uint8>(direction));
-}
-
-void DetachVirtualJoystick(int device) { SDL_JoystickDetachVirtual(device); }
 
 }  // namespace plat

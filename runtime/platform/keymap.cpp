@@ -2,7 +2,7 @@
 // KEY and every keyboard test of the runtime use.
 #include <SDL.h>
 
-#include "platform/platform.h"
+#include "platform/input.h"
 
 namespace plat {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "files/shoebox.h"
 #include "platform/audio.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 #include "sound/midi_length.h"
 
 namespace {

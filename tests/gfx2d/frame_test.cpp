@@ -9,7 +9,7 @@
 #include "core/program.h"
 #include "core/timing.h"
 #include "gfx2d/prism.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 #include "support/runtime_fixture.h"
 
 namespace {

@@ -13,7 +13,8 @@
 #include "gfx2d/text.h"
 #include "input/commands.h"
 #include "input/dxinput.h"
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
+#include "platform/window.h"
 #include "support/child.h"
 #include "support/runtime_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/audio.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 #include "sound/midi_length.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "gfx2d/prism.h"
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "tolvane.h"
 
 namespace __TOLVANE__ {

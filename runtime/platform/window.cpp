@@ -1,12 +1,14 @@
-// Window, OpenGL context, display modes, events, clock and system paths over SDL.
-#include "platform/platform.h"
+// Window, OpenGL context, display modes, events and the clock over SDL.
+#include "platform/window.h"
 
 #include <SDL.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/input.h"
+#include "platform/internal.h"
 
 namespace plat {
 namespace {
@@ -165,6 +167,11 @@ void ShowCursor(bool visible) {
     if (g_started) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
+namespace internal {
+bool VideoStarted() { return g_started; }
+uint32_t ProgramWindowId() { return g_window ? SDL_GetWindowID(g_window) : 0; }
+}  // namespace internal
+
 void SetEventSink(EventSink* sink) { g_sink = sink; }
 
 void PumpEvents() {
@@ -184,14 +191,15 @@ void PumpEvents() {
                 break;
             case SDL_KEYDOWN:
             case SDL_KEYUP:
-                if (e.type == SDL_KEYDOWN) NoteKeyDown(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_SHIFT) != 0);
+                if (e.type == SDL_KEYDOWN)
+                    internal::NoteKeyDown(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_SHIFT) != 0);
                 if (g_sink) {
                     int code = ScanCodeFromPlatform(e.key.keysym.scancode);
                     if (code) g_sink->OnKey(code, e.type == SDL_KEYDOWN);
                 }
                 break;
             case SDL_TEXTINPUT:
-                NoteText(e.text.text);
+                internal::NoteText(e.text.text);
                 break;
             case SDL_MOUSEMOTION:
                 if (g_sink) g_sink->OnMouseMotion(e.motion.xrel, e.motion.yrel);
@@ -211,36 +219,6 @@ void PumpEvents() {
     }
 }
 
-void PushKeyEvent(int scanCode, bool down) {
-    int sdl = PlatformFromScanCode(scanCode);
-    if (!g_started || sdl == 0) return;
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = static_cast<SDL_Scancode>(sdl);
-    e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
-    if (g_window) e.key.windowID = SDL_GetWindowID(g_window);
-    SDL_PushEvent(&e);
-}
-
-void PushCloseRequest() {
-    if (!g_started) return;
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    if (g_window) e.window.windowID = SDL_GetWindowID(g_window);
-    SDL_PushEvent(&e);
-}
-
-void PushTextEvent(const char* utf8) {
-    if (!g_started || !utf8) return;
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
-    if (g_window) e.text.windowID = SDL_GetWindowID(g_window);
-    SDL_PushEvent(&e);
-}
-
 double ClockMs() {
     static const double freq = static_cast<double>(SDL_GetPerformanceFrequency());
     return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / freq;
@@ -253,30 +231,6 @@ void SleepMs(double ms) {
     ts.tv_nsec = static_cast<long>((ms - ts.tv_sec * 1000.0) * 1e6);
     while (nanosleep(&ts, &ts) != 0) {
     }
-}
-
-std::string TempDir() {
-    const char* t = std::getenv("TMPDIR");
-    std::string dir = (t && *t) ? t : "/tmp";
-    if (dir.back() != '/') dir += '/';
-    return dir;
-}
-
-std::string ProgramPath() {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return std::string();
-    buf[n] = 0;
-    return buf;
-}
-
-void SuppressScreenSaver() {
-    if (g_started) SDL_DisableScreenSaver();
-}
-
-void Beep() {
-    std::fputc('\a', stderr);
-    std::fflush(stderr);
 }
 
 }  // namespace plat

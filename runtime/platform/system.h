@@ -1,0 +1,19 @@
+// The running program's place on the machine: the temporary folder, the program
+// file, the screen saver and the warning sound.
+#pragma once
+
+#include <string>
+
+namespace plat {
+
+// The temporary folder with a trailing '/': TMPDIR when set, else /tmp/.
+std::string TempDir();
+// Full path of the running program file; empty when the system does not tell.
+std::string ProgramPath();
+// Keeps the screen saver and monitor power-down away while the program runs (after
+// Startup, window.h).
+void SuppressScreenSaver();
+// A short warning sound or, where there is none, the terminal bell.
+void Beep();
+
+}  // namespace plat

@@ -1,0 +1,78 @@
+// The program window and the services behind it: starting and ending the video
+// services, the one program window with its OpenGL context, display modes, the
+// cursor, the event queue and the clock.
+//
+// The platform headers -- this one, input.h, audio.h, files.h, process.h and
+// system.h -- are where the runtime reaches the machine beyond standard C++ and the
+// OpenGL calls themselves, and the sources behind them are the only code that talks
+// to SDL. test_hooks.h adds synthetic input for tests and tools.
+#pragma once
+
+namespace plat {
+
+// ---- start and end -------------------------------------------------------------
+// Starts the video, timer and event services. Returns false (with a message on
+// standard error) when no video driver can be opened.
+bool Startup();
+// Closes the window and the services again. Safe to call when nothing was started.
+void Shutdown();
+
+// ---- the program window ----------------------------------------------------------
+// Creates the one program window (hidden until ShowWindow), prepared for an OpenGL
+// context with double buffering, RGBA colour and a 16-bit depth buffer. The size is
+// the client area. Returns false when the window cannot be made.
+bool CreateProgramWindow(const char* name, int x, int y, int width, int height);
+void SetWindowTitle(const char* title);
+void ShowWindow();
+void HideWindow();
+void RaiseWindow();
+void SetWindowSize(int width, int height);
+void DestroyProgramWindow();
+
+// Creates the OpenGL context (compatibility profile) for the window and makes it
+// current. Returns false when the driver offers no such context.
+bool CreateGLContext();
+void DestroyGLContext();
+// Makes the program's context current again (after other GL users on the thread).
+void MakeGLContextCurrent();
+// Entry point of an OpenGL function or extension function, or null.
+void* GLProcAddress(const char* name);
+// Shows the back buffer.
+void SwapWindow();
+
+// ---- display modes and cursor -----------------------------------------------------
+// Colour depth of the desktop in bits per pixel (32 where the driver does not say).
+int DesktopBitsPerPixel();
+// Switches the window to a full-screen display mode of the given size; bits 0 takes
+// any depth. Returns false when no such mode can be set (the window is unchanged).
+bool SetFullscreenMode(int width, int height, int bits);
+// Returns the window to the desktop's own display mode.
+void LeaveFullscreenMode();
+void ShowCursor(bool visible);
+
+// ---- events ------------------------------------------------------------------------
+// What the event pump delivers. Key codes are keyboard scan codes in the runtime's
+// numbering (1 Escape, 28 Return, 200 Up, 203 Left, 205 Right, 208 Down ...; see
+// input.h); mouse buttons are 0 left, 1 right, 2 middle.
+struct EventSink {
+    virtual ~EventSink() = default;
+    virtual void OnCloseRequest() = 0;
+    virtual void OnKey(int scanCode, bool down) { (void)scanCode; (void)down; }
+    virtual void OnMouseMotion(int dx, int dy) { (void)dx; (void)dy; }
+    virtual void OnMouseButton(int button, bool down) { (void)button; (void)down; }
+    virtual void OnFocusLost() {}
+};
+// The sink receives every event from now on; null drops them after handling the
+// close request as an immediate process exit.
+void SetEventSink(EventSink* sink);
+// Removes every pending event from the queue and hands each one to the sink. Text
+// typed meanwhile teaches KeyCharacter (input.h) the keyboard's layout.
+void PumpEvents();
+
+// ---- clock ---------------------------------------------------------------------
+// Milliseconds from the high-resolution counter.
+double ClockMs();
+// Gives the processor away for about this many milliseconds.
+void SleepMs(double ms);
+
+}  // namespace plat
