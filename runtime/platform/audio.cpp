@@ -4,9 +4,11 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace plat {
 
@@ -30,6 +32,55 @@ const char* const kSoundFonts[] = {
     "/usr/share/sounds/sf2/FluidR3_GM.sf2",
     "/usr/share/sounds/sf3/default-GM.sf3",
 };
+
+// The PCM stream. The mixer's thread reads it in the post-mix hook; everything the hook
+// touches is guarded by `lock`, which the program's thread holds only for short steps.
+struct PcmStream {
+    std::mutex lock;
+    SDL_AudioStream* stream = nullptr;  // converts to the device's format
+    int frequency = 0;                  // of the source
+    int frameBytes = 0;                 // one source frame
+    int deviceFrameBytes = 0;
+    // Source frames queued, and device frames handed to the mixer, since the queue last
+    // ran dry or was cleared; their difference in time is what is still queued.
+    int64_t queued = 0;
+    int64_t played = 0;
+    bool paused = false;
+    bool flushed = true;  // nothing queued since the converter last gave out everything
+};
+
+PcmStream* g_pcm = nullptr;
+
+constexpr int kPcmMinFrequency = 1000;
+constexpr int kPcmMaxFrequency = 384000;
+// Source frames converted under one hold of the lock.
+constexpr size_t kPcmQueueStep = 4096;
+
+// Adds the stream's next samples to the mixed output; runs on the mixer's thread.
+void SDLCALL MixPcm(void* arg, Uint8* out, int len) {
+    PcmStream* p = static_cast<PcmStream*>(arg);
+    std::lock_guard<std::mutex> hold(p->lock);
+    if (p->paused) return;
+    if (!p->flushed && SDL_AudioStreamAvailable(p->stream) < len) {
+        // Running dry: the converter gives out what it still holds back for resampling.
+        // It lets go of the last samples only with something behind them, so one silent
+        // frame goes in first.
+        static const Uint8 silence[8] = {};
+        if (SDL_AudioStreamPut(p->stream, silence, p->frameBytes) == 0) ++p->queued;
+        SDL_AudioStreamFlush(p->stream);
+        p->flushed = true;
+    }
+    Uint8 buf[4096];
+    const int step = static_cast<int>(sizeof buf) / p->deviceFrameBytes * p->deviceFrameBytes;
+    for (int done = 0; done < len;) {
+        const int got = SDL_AudioStreamGet(p->stream, buf, std::min(step, len - done));
+        if (got <= 0) break;
+        SDL_MixAudioFormat(out + done, buf, g_format, static_cast<Uint32>(got), SDL_MIX_MAXVOLUME);
+        done += got;
+        p->played += got / p->deviceFrameBytes;
+    }
+    if (p->flushed && SDL_AudioStreamAvailable(p->stream) == 0) p->queued = p->played = 0;
+}
 
 // A standard MIDI file, or one wrapped in RIFF.
 bool LooksLikeMidi(const std::string& path) {
@@ -69,6 +120,7 @@ bool AudioOpen(int frequency, int outputChannels, int mixerChannels) {
 
 void AudioClose() {
     if (!g_open) return;
+    PcmClose();
     MusicStop();
     Mix_HaltChannel(-1);
     Mix_CloseAudio();
@@ -174,6 +226,76 @@ void MusicStop() {
     Mix_HaltMusic();
     Mix_FreeMusic(g_music);
     g_music = nullptr;
+}
+
+bool PcmOpen(int frequency, int channels, PcmFormat format) {
+    PcmClose();
+    if (!g_open || frequency < kPcmMinFrequency || frequency > kPcmMaxFrequency || (channels != 1 && channels != 2))
+        return false;
+    SDL_AudioFormat source;
+    switch (format) {
+        case PcmFormat::Int16: source = AUDIO_S16SYS; break;
+        case PcmFormat::Float32: source = AUDIO_F32SYS; break;
+        default: return false;
+    }
+    SDL_AudioStream* stream = SDL_NewAudioStream(source, static_cast<Uint8>(channels), frequency, g_format,
+                                                 static_cast<Uint8>(g_outputChannels), g_frequency);
+    if (!stream) return false;
+    g_pcm = new PcmStream;
+    g_pcm->stream = stream;
+    g_pcm->frequency = frequency;
+    g_pcm->frameBytes = SDL_AUDIO_BITSIZE(source) / 8 * channels;
+    g_pcm->deviceFrameBytes = SDL_AUDIO_BITSIZE(g_format) / 8 * g_outputChannels;
+    Mix_SetPostMix(MixPcm, g_pcm);
+    return true;
+}
+
+void PcmClose() {
+    if (!g_pcm) return;
+    // Once the hook is taken away (under the device's lock) the mixer no longer reads
+    // the stream.
+    Mix_SetPostMix(nullptr, nullptr);
+    SDL_FreeAudioStream(g_pcm->stream);
+    delete g_pcm;
+    g_pcm = nullptr;
+}
+
+bool PcmQueue(const void* samples, size_t bytes) {
+    if (!g_pcm || (!samples && bytes) || bytes % static_cast<size_t>(g_pcm->frameBytes)) return false;
+    const Uint8* next = static_cast<const Uint8*>(samples);
+    const size_t step = kPcmQueueStep * static_cast<size_t>(g_pcm->frameBytes);
+    while (bytes) {
+        const size_t n = std::min(bytes, step);
+        std::lock_guard<std::mutex> hold(g_pcm->lock);
+        if (SDL_AudioStreamPut(g_pcm->stream, next, static_cast<int>(n)) != 0) return false;
+        g_pcm->queued += static_cast<int64_t>(n / static_cast<size_t>(g_pcm->frameBytes));
+        g_pcm->flushed = false;
+        next += n;
+        bytes -= n;
+    }
+    return true;
+}
+
+double PcmQueuedMs() {
+    if (!g_pcm) return 0;
+    std::lock_guard<std::mutex> hold(g_pcm->lock);
+    const double ms = 1000.0 * (static_cast<double>(g_pcm->queued) / g_pcm->frequency -
+                                static_cast<double>(g_pcm->played) / g_frequency);
+    return ms > 0 ? ms : 0;
+}
+
+void PcmClear() {
+    if (!g_pcm) return;
+    std::lock_guard<std::mutex> hold(g_pcm->lock);
+    SDL_AudioStreamClear(g_pcm->stream);
+    g_pcm->queued = g_pcm->played = 0;
+    g_pcm->flushed = true;
+}
+
+void PcmPause(bool paused) {
+    if (!g_pcm) return;
+    std::lock_guard<std::mutex> hold(g_pcm->lock);
+    g_pcm->paused = paused;
 }
 
 }  // namespace plat

@@ -1,6 +1,7 @@
-// Sound output over SDL_mixer: sample sounds played on numbered mixer channels, and
-// one music stream (MIDI through FluidSynth with a General MIDI soundfont, and the
-// other formats the mixer reads).
+// Sound output over SDL_mixer: sample sounds played on numbered mixer channels, one
+// music stream (MIDI through FluidSynth with a General MIDI soundfont, and the other
+// formats the mixer reads), and one PCM stream that the program feeds as it goes (the
+// sound of a movie).
 #pragma once
 
 #include <cstddef>
@@ -39,5 +40,35 @@ void MusicStop();
 // The soundfont MIDI plays with: SDL_SOUNDFONTS when set, else the first of the usual
 // system soundfonts found; empty when there is none.
 std::string MusicSoundFont();
+
+// The PCM stream: samples the program queues while it shows pictures, played in the
+// order queued. At most one stream is open. While it is open its sound is added over
+// the sample sounds and the music, which go on playing as before (the stream takes the
+// mixer's post-mix hook). When the queue runs dry the stream is silent until more is
+// queued. Every call does nothing (and fails) when the device or the stream is closed.
+enum class PcmFormat {
+    Int16,    // 16-bit signed
+    Float32,  // 32-bit float, -1 ... 1
+};
+// Opens the stream for interleaved samples in the machine's byte order at `frequency`
+// (1000 ... 384000) frames a second with 1 or 2 channels; a stream already open is
+// closed first. False when the device is closed or the format cannot be converted to
+// the device's.
+bool PcmOpen(int frequency, int channels, PcmFormat format);
+// Closes the stream; its queued sound is dropped. AudioClose closes it too.
+void PcmClose();
+// Queues whole frames (any number of them) behind those already queued, converted to
+// the device's format as they come. False when no stream is open or `bytes` is not a
+// whole number of frames (nothing is queued then), or when memory runs out (the frames
+// before that stay queued).
+bool PcmQueue(const void* samples, size_t bytes);
+// Milliseconds of queued sound the mixer has not taken yet; 0 when the queue is empty
+// or no stream is open. The device plays what the mixer took within about one mixer
+// buffer (1024 frames).
+double PcmQueuedMs();
+// Drops the queued sound.
+void PcmClear();
+// A paused stream keeps its queue and adds nothing to the output until resumed.
+void PcmPause(bool paused);
 
 }  // namespace plat
