@@ -1,4 +1,4 @@
-// The services that run once per frame inside SHOWSCREEN. Start-up installs them; the
+// Internal: the services that run once per frame inside SHOWSCREEN. Start-up installs them; the
 // order they run in is fixed by their step, whoever installs them:
 //
 //   before the frame is presented      after it is presented

@@ -1,4 +1,4 @@
-// Turning the BASIC world's 64-bit floats into integers and decimal digits.
+// Internal: turning the BASIC world's 64-bit floats into integers and decimal digits.
 #pragma once
 
 #include <cstdint>

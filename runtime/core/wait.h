@@ -1,4 +1,4 @@
-// Waiting for the user or for another program (KEYWAIT, MOUSEWAIT, SHELLCMD's wait,
+// Internal: waiting for the user or for another program (KEYWAIT, MOUSEWAIT, SHELLCMD's wait,
 // movies, joining a network session). Every waiting loop is built from __WaitStep, so
 // that while it waits the window stays responsive and the program can still be left:
 // closing the window, Escape, or Left Alt with F4 end it, as in SHOWSCREEN.

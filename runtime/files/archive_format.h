@@ -1,4 +1,4 @@
-// The archive file: entry data blocks, then the directory, then 4 bytes giving the
+// Internal: the archive file: entry data blocks, then the directory, then 4 bytes giving the
 // directory's position D. With D >= 0, D and every entry offset count from the file's
 // first byte; with D < 0 they count back from its end, so the archive reads the same
 // on its own and appended to another file (a program file, say).

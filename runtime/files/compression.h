@@ -1,4 +1,4 @@
-// Packing and unpacking one block of bytes with LZO1X-1. The packed stream is the
+// Internal: packing and unpacking one block of bytes with LZO1X-1. The packed stream is the
 // unpacked length (4 bytes, little-endian) followed by the compressed bytes; it is
 // the format of every archive entry.
 #pragma once

@@ -1,4 +1,4 @@
-// KWFileSystem: holds one open file and closes it when it goes.
+// Internal: KWFileSystem: holds one open file and closes it when it goes.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Reading Windows bitmap files (8, 24 and 32 bits per pixel, uncompressed; 32-bit
+// Internal: reading Windows bitmap files (8, 24 and 32 bits per pixel, uncompressed; 32-bit
 // files may give their colours by bit masks). The information header may be any of
 // the sizes from 40 bytes up; the palette follows it. Rows are always read bottom-up.
 // Every size and offset is checked against the file: a file that is truncated,

@@ -1,4 +1,4 @@
-// Textured quads queued for one draw call. Consecutive sprites that share a texture
+// Internal: textured quads queued for one draw call. Consecutive sprites that share a texture
 // and the GL state go to the card together; each quad is two triangles split along
 // the same diagonal a triangle fan would use, so the pixels are those of drawing each
 // quad on its own.

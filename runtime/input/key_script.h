@@ -1,4 +1,4 @@
-// Key scripts of unattended runs: which keys are held from which frame on.
+// Internal: key scripts of unattended runs: which keys are held from which frame on.
 //
 //   <frame> [<scan code> ...]     one line per change, frames ascending
 //   # comment                     blank lines are ignored

@@ -1,4 +1,4 @@
-// The network session object.
+// Internal: the network session object.
 #pragma once
 
 class KWNetwork {

@@ -1,4 +1,4 @@
-// The path search's node storage: search nodes, a fixed pool of them, a fixed-capacity
+// Internal: the path search's node storage: search nodes, a fixed pool of them, a fixed-capacity
 // ring buffer, and a chained hash table of nodes keyed by cell. Everything is
 // allocated up front so that a search only moves pointers.
 #pragma once

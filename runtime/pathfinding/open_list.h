@@ -1,4 +1,4 @@
-// The search's open list, and per cell the node the search made for it.
+// Internal: the search's open list, and per cell the node the search made for it.
 //
 // Open nodes leave by the smallest f, and among equal f the one inserted first; a node
 // that is taken out and inserted again counts as inserted anew. A binary heap of keys

@@ -1,4 +1,4 @@
-// Grid path search: a weighted A* over a cost map normalised to 0 ... 1, with the
+// Internal: grid path search: a weighted A* over a cost map normalised to 0 ... 1, with the
 // Manhattan distance as heuristic.
 //
 // The ordering key of a node is f = (h - g) * w + g in 32-bit floats; the node with

@@ -1,4 +1,4 @@
-// Sound output over SDL_mixer: sample sounds played on numbered mixer channels, one
+// Internal (the platform contract): sound output over SDL_mixer: sample sounds played on numbered mixer channels, one
 // music stream (MIDI through FluidSynth with a General MIDI soundfont, and the other
 // formats the mixer reads), and one PCM stream that the program feeds as it goes (the
 // sound of a movie).

@@ -1,4 +1,4 @@
-// Files and folders: a file handle that reads regular files only and writes new
+// Internal (the platform contract): files and folders: a file handle that reads regular files only and writes new
 // files only, what a path names, and the folder operations the file commands,
 // archives, data files and screenshots need. Paths are the system's own, with '/'
 // separators; a '\\' is an ordinary character of a name.

@@ -1,4 +1,4 @@
-// Keyboard, mouse and joysticks beyond the event queue of window.h: the runtime's
+// Internal (the platform contract): keyboard, mouse and joysticks beyond the event queue of window.h: the runtime's
 // key numbering, the characters keys type, the relative mouse and the joysticks.
 #pragma once
 

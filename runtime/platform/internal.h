@@ -1,4 +1,4 @@
-// What the platform's own sources share among themselves; nothing outside
+// Internal (the platform contract): what the platform's own sources share among themselves; nothing outside
 // runtime/platform includes this.
 #pragma once
 

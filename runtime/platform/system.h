@@ -1,4 +1,4 @@
-// The running program's place on the machine: the temporary folder, the program
+// Internal (the platform contract): the running program's place on the machine: the temporary folder, the program
 // file, the screen saver and the warning sound.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Synthetic input for tests and tools that drive a program: events placed on the
+// Internal (the platform contract): synthetic input for tests and tools that drive a program: events placed on the
 // queue as if the user had made them, and virtual joysticks. The runtime itself never
 // calls these.
 #pragma once

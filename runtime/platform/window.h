@@ -1,4 +1,4 @@
-// The program window and the services behind it: starting and ending the video
+// Internal (the platform contract): the program window and the services behind it: starting and ending the video
 // services, the one program window with its OpenGL context, display modes, the
 // cursor, the event queue and the clock.
 //

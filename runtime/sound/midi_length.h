@@ -1,4 +1,4 @@
-// Playing length of a Standard MIDI File, worked out from the file's own tempo map.
+// Internal: playing length of a Standard MIDI File, worked out from the file's own tempo map.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// Reading RIFF wave files the way the sound slots take them: a fixed 36-byte head
+// Internal: reading RIFF wave files the way the sound slots take them: a fixed 36-byte head
 // (channels, samples per second, block align and bits per sample at their usual
 // places), 14 bytes skipped when the format chunk is not 16 bytes long, an optional
 // "fact" chunk, then the "data" chunk. Any other chunk order is refused, and so is a
