@@ -8,8 +8,9 @@
 //   3. 2D graphics: the screen and frames, sprites, text, primitives
 //   4. Sound: sound effects and music
 //   5. Input: keys, mouse, joysticks
-//   6. Path finding
-//   7. The program's start: entry point, build settings, frame hook
+//   6. Network sessions: players and messages
+//   7. Path finding
+//   8. The program's start: entry point, build settings, frame hook
 //
 // Every other header of the runtime is internal to it. Nothing here includes OpenGL
 // or SDL headers.
@@ -41,8 +42,11 @@
 // ---- 5. Input ----------------------------------------------------------------------------
 #include "input/commands.h"
 
-// ---- 6. Path finding -----------------------------------------------------------------------
+// ---- 6. Network sessions -------------------------------------------------------------------
+#include "net/commands.h"
+
+// ---- 7. Path finding -----------------------------------------------------------------------
 #include "pathfinding/findpath.h"
 
-// ---- 7. The program's start ------------------------------------------------------------------
+// ---- 8. The program's start ------------------------------------------------------------------
 #include "app/app.h"

@@ -82,6 +82,9 @@ void InstallFrameServices() {
     __SetFrameService(__FrameStep::InputFrame, [] {
         if (pDXin) pDXin->BeginFrame(__g_frame + 1);
     });
+    __SetFrameService(__FrameStep::Network, [] {
+        if (pKWNet) pKWNet->Service();
+    });
 }
 
 // The end routine: stops the music, writes the end report in debug builds, releases
