@@ -6,7 +6,7 @@
 //   1. Strings, numbers, arrays, math, random numbers, timers, the program's end
 //   2. Files: archives, keyed data files, the file system
 //   3. 2D graphics: the screen and frames, sprites, text, primitives
-//   4. Sound: sound effects and music
+//   4. Sound: sound effects, music and movies
 //   5. Input: keys, mouse, joysticks
 //   6. Path finding
 //   7. The program's start: entry point, build settings, frame hook
@@ -35,6 +35,7 @@
 #include "gfx2d/text.h"
 
 // ---- 4. Sound ----------------------------------------------------------------------------
+#include "sound/movies.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 
