@@ -6,7 +6,7 @@
 //   1. Strings, numbers, arrays, math, random numbers, timers, the program's end
 //   2. Files: archives, keyed data files, the file system
 //   3. 2D graphics: the screen and frames, sprites, text, primitives
-//   4. Sound: sound effects and music
+//   4. Sound: sound effects, music and movies
 //   5. Input: keys, mouse, joysticks
 //   6. Network sessions: players and messages
 //   7. Path finding
@@ -36,6 +36,7 @@
 #include "gfx2d/text.h"
 
 // ---- 4. Sound ----------------------------------------------------------------------------
+#include "sound/movies.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 

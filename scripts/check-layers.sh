@@ -15,6 +15,8 @@ files core
 files platform
 sound core
 sound files
+sound gfx2d
+sound input
 sound platform
 gfx2d core
 gfx2d files

@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "sound/movies.h"
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 
@@ -152,6 +153,8 @@ bool __GlobalInit(const char* title) {
 
     if (!pPrsm->Init(DQ_RESX, DQ_RESY, 0, static_cast<uint16_t>(DQ_FRAMERATE))) return false;
     pPrsm->SetNoWait(__g_automation.noWait);
+    __SetMovieUnpaced(__g_automation.noWait);
+    __SetMovieShots(__g_automation.shotsDir, __g_automation.shotsEvery);
 
     KWsrand(__g_automation.hasSeed ? __g_automation.seed : __ClockSeed(__ClockMs()));
 

@@ -204,6 +204,13 @@ double OpenGLPrism::FlipScreens() {
     return (AccurateTime() - t0) + 1;
 }
 
+void OpenGLPrism::PresentNow() {
+    Flush();
+    glFlush();
+    plat::SwapWindow();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 int OpenGLPrism::WinMessages() {
     plat::PumpEvents();
     return 1;

@@ -60,6 +60,14 @@ struct OPENGL_SPRITEFX {
     uint32_t colour = 0;  // tint R + 256 G + 65536 B; 0: none
 };
 
+// A picture whose pixels are replaced every time it is shown (the pictures of a movie):
+// one texture, padded to power-of-two size.
+struct __StreamTexture {
+    unsigned texture = 0;
+    int width = 0, height = 0;        // the picture
+    int texWidth = 0, texHeight = 0;  // the texture
+};
+
 class OpenGLPrism {
 public:
     OpenGLPrism();
@@ -89,6 +97,9 @@ public:
     double FlipScreens();
     // Handles every pending window event.
     int WinMessages();
+    // Presents the back buffer and clears the new one at once: no frame schedule, no
+    // events (for players that keep their own time, such as movies).
+    void PresentNow();
     // Unattended runs: presenting does not wait for the frame's slot.
     void SetNoWait(bool noWait) { noWait_ = noWait; }
 
@@ -146,6 +157,17 @@ public:
     // A slot that holds a picture: loaded or grabbed, not empty or failed.
     bool Loaded(int nr) const { return ValidSprite(nr) && sprites_[nr].texture[0] != 0; }
     static bool ValidSurface(int s) { return s >= 0 && s < __kSurfaces; }
+
+    // ---- pictures replaced every time they are shown -------------------------------------
+    // Makes the texture for width x height pictures (a texture `t` held before is freed
+    // first); false, and no texture, when the size is out of range.
+    bool MakeStreamTexture(__StreamTexture& t, int width, int height);
+    // Replaces the picture: width x height RGBA bytes, top row first.
+    void UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba);
+    // Draws the picture opaque into the rectangle (x, y, w, h) of the current viewport;
+    // at its own size every pixel is copied as it is.
+    void DrawStreamTexture(const __StreamTexture& t, int x, int y, int w, int h);
+    void FreeStreamTexture(__StreamTexture& t);
 
     // ---- sprite drawing ----------------------------------------------------------------
     void SetTexture3D(int sprite, int second, int mip);

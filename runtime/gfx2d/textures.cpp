@@ -412,6 +412,75 @@ int OpenGLPrism::SaveBMPFile(const char* file) {
     return __WriteBMP24(file, w, h, rgb.data()) ? 1 : 0;
 }
 
+bool OpenGLPrism::MakeStreamTexture(__StreamTexture& t, int width, int height) {
+    FreeStreamTexture(t);
+    if (width < 1 || height < 1 || width > maxTexture_ || height > maxTexture_) return false;
+    const int pw = PowerOfTwo(width), ph = PowerOfTwo(height);
+    TexelBuffer black(static_cast<size_t>(pw) * ph * 4);
+    if (!black.data()) return false;
+    Flush();
+    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    SetUnpackState();
+    glGenTextures(1, &t.texture);
+    glBindTexture(GL_TEXTURE_2D, t.texture);
+    // Drawn at its own size: each pixel is one texel, taken as it is.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, black.data());
+    ForgetBinding();
+    if (glGetError() != GL_NO_ERROR) {
+        FreeStreamTexture(t);
+        return false;
+    }
+    t.width = width;
+    t.height = height;
+    t.texWidth = pw;
+    t.texHeight = ph;
+    return true;
+}
+
+void OpenGLPrism::UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba) {
+    if (!t.texture || !rgba) return;
+    Flush();
+    SetUnpackState();
+    glBindTexture(GL_TEXTURE_2D, t.texture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, t.width, t.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    ForgetBinding();
+}
+
+void OpenGLPrism::DrawStreamTexture(const __StreamTexture& t, int x, int y, int w, int h) {
+    if (!t.texture || w < 1 || h < 1) return;
+    ResetBlending();
+    SetTexture3D(__kNoSprite, __kNoSprite, 0);  // no second texture unit
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, t.texture);
+    ForgetBinding();
+    // Texel rows are the picture's rows from the top: t = 0 at the top edge.
+    const float u = static_cast<float>(t.width) / t.texWidth, v = static_cast<float>(t.height) / t.texHeight;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, v);
+    glVertex2i(x, -y - h);
+    glTexCoord2f(u, v);
+    glVertex2i(x + w, -y - h);
+    glTexCoord2f(u, 0);
+    glVertex2i(x + w, -y);
+    glTexCoord2f(0, 0);
+    glVertex2i(x, -y);
+    glEnd();
+}
+
+void OpenGLPrism::FreeStreamTexture(__StreamTexture& t) {
+    if (t.texture) {
+        Flush();
+        glDeleteTextures(1, &t.texture);
+        ForgetBinding();
+    }
+    t = __StreamTexture{};
+}
+
 void OpenGLPrism::FreeAll() {
     if (!initialised_) {
         for (__SpriteSlot& s : sprites_) s = __SpriteSlot{};

@@ -2,11 +2,13 @@
 // The lifecycle tests run it and look at its exit status, its output and its error log.
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "gfx2d/prism.h"
@@ -119,6 +121,51 @@ double __MainGameSub_() {
         frames(330);
         STOPMUSIC();
         frames(40);
+        END();
+    }
+    if (!std::strcmp(s, "snd-music-kinds")) {
+        // Each file of SND_FILES (separated by ';') plays for one and a half seconds,
+        // then a third of a second of silence.
+        std::string files = std::getenv("SND_FILES");
+        for (size_t at = 0; at < files.size();) {
+            size_t end = files.find(';', at);
+            if (end == std::string::npos) end = files.size();
+            std::printf("play %g\n", PLAYMUSIC(DQStr(files.substr(at, end - at).c_str())));
+            frames(90);
+            STOPMUSIC();
+            frames(20);
+            at = end + 1;
+        }
+        END();
+    }
+    // Movie scenarios play MOVIE_FILE; MOVIE_KEY (a scan code) is pressed from another
+    // thread MOVIE_AT milliseconds after the movie starts.
+    const char* movie = std::getenv("MOVIE_FILE");
+    auto pressLater = [](int key, int ms) {
+        return std::thread([key, ms] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            plat::PushKeyEvent(key, true);
+        });
+    };
+    if (!std::strcmp(s, "movie-keys")) {
+        plat::PushKeyEvent(30, true);  // A, held from before
+        double t0 = __ClockMs();
+        double r = PLAYMOVIE(DQStr(movie));
+        std::printf("held %g %d\n", r, static_cast<int>(__ClockMs() - t0));
+        plat::PushKeyEvent(30, false);
+        std::thread press = pressLater(31, 400);  // S
+        t0 = __ClockMs();
+        r = PLAYMOVIE(DQStr(movie));
+        std::printf("pressed %g %d\n", r, static_cast<int>(__ClockMs() - t0));
+        press.join();
+        END();
+    }
+    if (!std::strcmp(s, "movie-loop")) {
+        std::thread press = pressLater(std::atoi(std::getenv("MOVIE_KEY")), std::atoi(std::getenv("MOVIE_AT")));
+        press.detach();
+        double r = LOOPMOVIE(DQStr(movie));
+        __MovieReport m = __LastMovieReport();
+        std::printf("loop %g passes %lld shown %lld\n", r, m.passes, m.shown);
         END();
     }
     if (!std::strcmp(s, "from-archive")) {

@@ -1,0 +1,43 @@
+// Movies: PLAYMOVIE and LOOPMOVIE show a movie file (any container and codec the
+// system's FFmpeg libraries read) over the whole window and play its sound through the
+// mixer, beside the sounds and the music. The picture keeps its aspect ratio: scaled by
+// min(window width / picture width, window height / picture height), its size truncated
+// to whole pixels, centred, the rest of the window black. The picture follows the sound
+// (or the movie's own clock when it has none). The program waits meanwhile.
+//
+// A key or mouse button still held when the movie starts does not skip it; a key that
+// gives a character, or a mouse button, pressed while it plays does. Escape, Left Alt
+// with F4 and closing the window end the program, as everywhere else.
+//
+// The name is looked up like music: a file on disk first, else the media archive.
+#pragma once
+
+#include <string>
+
+#include "core/dqstr.h"
+
+// Plays the movie once (repeat 0) or again and again until skipped (repeat nonzero).
+// 0 after the movie ended or was skipped; 3 when the name is empty, is found nowhere or
+// the file is no movie the libraries can open. Everything it opened is closed on return.
+double PlayVideo(DQStr file, int repeat);
+double PLAYMOVIE(DQStr file);
+double LOOPMOVIE(DQStr file);
+
+// Unattended runs, set at start-up. Every k-th movie picture shown since start-up is
+// also written as dir/movie-NNNNNN.bmp (k 0: none). Unpaced, pictures follow each other
+// as fast as they are decoded and the sound is not played. Under key replay no key
+// skips a movie: PLAYMOVIE plays to its end, LOOPMOVIE plays its movie once.
+void __SetMovieShots(const std::string& dir, long long every);
+void __SetMovieUnpaced(bool unpaced);
+
+// What the last movie did, for benchmarks and tests.
+struct __MovieReport {
+    long long shown = 0;    // pictures shown
+    long long dropped = 0;  // pictures dropped to keep up with the sound
+    long long passes = 0;   // times the movie started from its beginning
+    double worstLagMs = 0;  // largest distance between a picture's time and the clock when it was shown
+    bool sound = false;     // its sound played through the mixer
+};
+__MovieReport __LastMovieReport();
+// Movie pictures shown since start-up.
+long long __MoviePicturesShown();
