@@ -85,7 +85,7 @@ private:
             Error(loc, "'" + name + "' is a command and cannot name a variable or SUB");
             return true;
         }
-        if (key == "VAL" || key == "STR$") {
+        if (key == "VAL" || key == "STR$" || key == "TRUNC") {
             Error(loc, "'" + name + "' is built in and cannot name a variable or SUB");
             return true;
         }
@@ -484,16 +484,21 @@ private:
         if (pit != procs_.end()) return ProcCall(e, *pit->second);
         const auto& forms = cmds_.Forms(e.text);
         if (!forms.empty()) return CommandCall(e, forms);
-        if (key == "VAL" || key == "STR$") {
-            e.ref = key == "VAL" ? Expr::Val : Expr::StrOf;
+        if (key == "VAL" || key == "STR$" || key == "TRUNC") {
+            e.ref = key == "VAL" ? Expr::Val : key == "STR$" ? Expr::StrOf : Expr::Trunc;
+            const Type result = key == "STR$" ? Type::Str : Type::Num;
             if (e.args.size() != 1) {
                 Error(e.loc, e.text + " takes 1 argument, not " + std::to_string(e.args.size()));
-                return e.type = key == "VAL" ? Type::Num : Type::Str;
+                for (ExprP& a : e.args) ExprType(*a);
+                e.ref = Expr::None;
+                return e.type = result;
             }
             Type t = ExprType(*e.args[0]);
             if (key == "VAL" && t == Type::Num) Error(e.args[0]->loc, "VAL reads a number from a string, not from a number");
-            if (key == "STR$" && t == Type::Str) Error(e.args[0]->loc, "STR$ writes a number as text and needs a number");
-            return e.type = key == "VAL" ? Type::Num : Type::Str;
+            if (key != "VAL" && t == Type::Str)
+                Error(e.args[0]->loc, key == "STR$" ? "STR$ writes a number as text and needs a number"
+                                                    : "TRUNC needs a number (VAL reads a number from text)");
+            return e.type = result;
         }
         Unknown(e, true);
         for (ExprP& a : e.args) ExprType(*a);

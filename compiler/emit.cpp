@@ -52,10 +52,10 @@ class Emitter {
 public:
     Emitter(const Program& p, std::string& out) : p_(p), out_(out) {}
 
-    void Program(const BuildSettings& st) {
+    void Program() {
         const auto& files = p_.sources.files;
         out_ += "// Made by tolvanec from " + files[0].name + "; changes here are lost at the next build.\n";
-        out_ += "#include <cstdio>\n#include <cstdlib>\n\n#include \"tolvane.h\"\n\n";
+        out_ += "#include <cmath>\n#include <cstdio>\n#include <cstdlib>\n\n#include \"tolvane.h\"\n\n";
         out_ += "namespace __TOLVANE__ {\n\n";
         out_ += "namespace {\n// Procedure calls nest at most this deep; deeper ends the program (out of memory).\n"
                 "int __tvc_depth = 0;\nstruct __TvcDepth {\n"
@@ -71,16 +71,25 @@ public:
             cur_ = proc.get();
             out_ += Signature(*proc) + " {\n    __TvcDepth __depth;\n";
             for (const auto& v : proc->locals)
-                if (!v->isParam) out_ += "    " + Declaration(*v) + "\n";
+                if (!v->isParam) out_ += "    [[maybe_unused]] " + Declaration(*v) + "\n";
             Block(proc->body, 1);
             out_ += proc->returnsString ? "    return ::DQStr();\n}\n\n" : "    return 0;\n}\n\n";
         }
         cur_ = nullptr;
         out_ += "double __MainGameSub_() {\n";
         Block(p_.main, 1);
-        out_ += "    return 0;\n}\n\n}  // namespace __TOLVANE__\n\n";
+        out_ += "    return 0;\n}\n\n}  // namespace __TOLVANE__\n";
+    }
 
-        out_ += "namespace {\nconst char* const kSourceFiles[] = {";
+    // The entry point: main() with the build settings, and the report that names the
+    // source file of a fatal error's line.
+    void Entry(const BuildSettings& st, bool standalone) {
+        const auto& files = p_.sources.files;
+        if (standalone)
+            out_ += "// Made by tolvanec from " + files[0].name +
+                    ": the program's entry point; changes here are lost at the next build.\n"
+                    "#include <cstdio>\n#include <cstdlib>\n\n#include \"tolvane.h\"\n";
+        out_ += "\nnamespace {\nconst char* const kSourceFiles[] = {";
         for (size_t i = 0; i < files.size(); ++i) out_ += (i ? ", " : "") + Quote(files[i].name);
         out_ += "};\n// A fatal runtime error also names the source file of its line.\n"
                 "void ReportSourcePlace() {\n"
@@ -107,6 +116,7 @@ private:
             if (i) s += ", ";
             std::string cpp = prm.var ? prm.var->cpp : "p" + std::to_string(i);
             bool str = !prm.name.empty() && prm.name.back() == '$';
+            s += "[[maybe_unused]] ";
             if (prm.isArray) s += (str ? "::DQStrArray& " : "::DQIntArray& ") + cpp;
             else s += (str ? "::DQStr " : "double ") + cpp;
         }
@@ -199,6 +209,7 @@ private:
             return {s + ")", kind};
         }
         case tvc::Expr::Val: return {"(" + Expr(*e.args[0]).text + ").Number()", K::Num};
+        case tvc::Expr::Trunc: return {"(std::trunc(" + Num(Expr(*e.args[0])) + ") + 0.0)", K::Num};
         case tvc::Expr::StrOf: return {"::DQStr(static_cast<double>(" + Num(Expr(*e.args[0])) + "))", K::Str};
         case tvc::Expr::None: break;
         }
@@ -342,9 +353,15 @@ private:
 
 }  // namespace
 
-std::string EmitCpp(const Program& program, const BuildSettings& settings) {
+std::string EmitCpp(const Program& program, const BuildSettings& settings, std::string* entry) {
     std::string out;
-    Emitter(program, out).Program(settings);
+    Emitter(program, out).Program();
+    if (entry) {
+        entry->clear();
+        Emitter(program, *entry).Entry(settings, true);
+    } else {
+        Emitter(program, out).Entry(settings, false);
+    }
     return out;
 }
 

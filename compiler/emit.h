@@ -17,6 +17,9 @@ struct BuildSettings {
 // The program's settings line over `defaults` (the defaults' title when it names none).
 BuildSettings ResolveSettings(const Settings& fromProgram, BuildSettings defaults);
 
-std::string EmitCpp(const Program& program, const BuildSettings& settings);
+// The program's C++. With `entry`, the entry point (main) goes there, as a source of its
+// own, so that another program (a test, a tool) can link the translated program with
+// an entry point of its own; without, it ends the returned text.
+std::string EmitCpp(const Program& program, const BuildSettings& settings, std::string* entry = nullptr);
 
 }  // namespace tvc

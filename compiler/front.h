@@ -123,7 +123,7 @@ struct Expr {
 
     // Filled in by Check.
     Type type = Type::None;
-    enum Ref { None, Scalar, Element, WholeArray, ProcCall, CommandCall, Val, StrOf } ref = None;
+    enum Ref { None, Scalar, Element, WholeArray, ProcCall, CommandCall, Val, StrOf, Trunc } ref = None;
     Var* var = nullptr;
     Proc* proc = nullptr;
     const Command* command = nullptr;

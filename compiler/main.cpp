@@ -1,7 +1,9 @@
 // tolvanec: the Tolvane BASIC compiler.
 //
 //   tolvanec check FILE.bas                      report the program's errors, write nothing
-//   tolvanec cpp FILE.bas [-o FILE.cpp]          write the C++ (to standard output without -o)
+//   tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp]
+//                                                write the C++ (to standard output without -o);
+//                                                with --entry, main() goes to a file of its own
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
 //
@@ -40,7 +42,7 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tolvanec check FILE.bas\n"
-                 "       tolvanec cpp FILE.bas [-o FILE.cpp]\n"
+                 "       tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
                  "       tolvanec build FILE.bas [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
                  "       tolvanec run FILE.bas [--assets DIR] [settings] [tools] [-- ARGS...]\n"
                  "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
@@ -49,7 +51,7 @@ int Usage() {
 }
 
 struct Options {
-    std::string command, source, output, assets;
+    std::string command, source, output, entry, assets;
     std::vector<std::string> programArgs;
     tvc::BuildSettings overrides;
     std::vector<std::pair<std::string, std::string>> settings;  // option, value, in order
@@ -100,7 +102,7 @@ int Run(const std::vector<std::string>& argv, const std::string& log = "") {
 }
 
 // Reads, checks and translates the program; errors are printed. False when it has any.
-bool Translate(const Options& o, std::string& cpp) {
+bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
     std::string text;
     if (!ReadFile(o.source, text)) {
         std::fprintf(stderr, "tolvanec: cannot read %s\n", o.source.c_str());
@@ -128,7 +130,7 @@ bool Translate(const Options& o, std::string& cpp) {
         else if (opt == "--debug") st.debug = 1;
         else if (opt == "--no-mouse") st.mouse = 0;
     }
-    cpp = tvc::EmitCpp(program, st);
+    cpp = tvc::EmitCpp(program, st, entry);
     return true;
 }
 
@@ -245,6 +247,8 @@ int Main(int argc, char** argv) {
             break;
         } else if (a == "-o") {
             if (!value(o.output)) return Usage();
+        } else if (a == "--entry") {
+            if (o.command != "cpp" || !value(o.entry)) return Usage();
         } else if (a == "--assets") {
             if (!value(o.assets)) return Usage();
         } else if (a == "--cxx") {
@@ -286,10 +290,11 @@ int Main(int argc, char** argv) {
         return 2;
     }
 
-    std::string cpp;
-    if (!Translate(o, cpp)) return 1;
+    std::string cpp, entry;
+    if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
     if (o.command == "check") return 0;
     if (o.command == "cpp") {
+        if (!o.entry.empty() && !WriteFile(o.entry, entry)) return 1;
         if (o.output.empty()) {
             std::fputs(cpp.c_str(), stdout);
             return 0;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -116,6 +118,7 @@ Put w + "x" + h                                    ' 14: 320x200 (settings, heig
 Put LEN("four") + VAL("2.5") + LEN(STR$(1 / 4))    ' 15: 10.5
 Put MID$("abcdef", 2, 3) + CHR$(65) + FORMAT$(6, 2, 3.14159)   ' 16: cdeA  3.14
 Put Twice(21)                                      ' 17: 42 (from the included file)
+Put TRUNC(-7.9) + TRUNC(2.5) + STR$(TRUNC(-0.5))   ' 18: -50 (toward zero; never -0)
 END
 Put "not reached"
 
@@ -165,7 +168,7 @@ TEST(Compiler, EveryConstructBehavesAsWrittenInABuiltProgram) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> expected = {
         "42", "192", "b2x2", "1", "0", "11.5", "3628800", "single", "onetwothree", "9",
-        "-2", "smallmiddleother", "text case", "11", "320x200", "10.5", "cdeA  3.14", "42"};
+        "-2", "smallmiddleother", "text case", "11", "320x200", "10.5", "cdeA  3.14", "42", "-50"};
     std::vector<std::string> lines = DataLines(f.dir / "out.dat");
     lines.resize(std::max(lines.size(), expected.size() + 1));
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
@@ -229,3 +232,103 @@ TEST(Compiler, CommonMistakesAreReportedWithFileLineColumnAndCaret) {
         EXPECT_FALSE(fs::exists(f.dir / "bad")) << c.source;
     }
 }
+
+// ---- the example programs of examples/, built and run unattended ----------------------------
+
+namespace {
+
+// A 24-bit screenshot as the runtime writes it.
+struct Shot {
+    std::vector<unsigned char> b;
+    explicit Shot(const fs::path& bmp) {
+        std::ifstream in(bmp, std::ios::binary);
+        b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    long U32(size_t at) const { return at + 4 <= b.size() ? b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24 : 0; }
+    // Colour R + 256 G + 65536 B at (x, y) from the top left; -1 outside the picture.
+    long At(int x, int y) const {
+        const long w = U32(18), h = U32(22);
+        const size_t at = U32(10) + static_cast<size_t>(h - 1 - y) * ((w * 3 + 3) & ~3) + 3 * x;
+        if (x < 0 || y < 0 || x >= w || y >= h || at + 3 > b.size()) return -1;
+        return b[at + 2] | b[at + 1] << 8 | b[at] << 16;
+    }
+};
+
+struct Example {
+    const char* name;
+    const char* keys;  // key script
+    int frames;
+    int runs;          // the program is run this often, seeds 1, 2, ...
+    // Checks the folder the program ran in; its screenshots are in shots/.
+    void (*check)(const fs::path& dir);
+};
+
+const Example kExamples[] = {
+    // The catcher walks right, 4 pixels a frame from x 288, and stops at the edge (576).
+    {"sprites", "1 205\n", 80, 1, [](const fs::path& dir) {
+         const Shot shot(dir / "shots" / "frame-000080.bmp");
+         int leftmost = 640;
+         for (int y = 400; y < 464; ++y)
+             for (int x = 0; x < 640; ++x)
+                 if (shot.At(x, y) > 0) leftmost = std::min(leftmost, x);
+         EXPECT_GE(leftmost, 576);
+         EXPECT_LT(leftmost, 640) << "the catcher is drawn";
+     }},
+    // No file chooser: the table goes to scores.dat beside the program, best first.
+    {"datafiles", "", 3, 3, [](const fs::path& dir) {
+         std::vector<std::string> l = DataLines(dir / "scores.dat");
+         ASSERT_EQ(l.size(), 8u);
+         EXPECT_EQ(l[0], "3");
+         EXPECT_EQ(l[1], "3");
+         std::vector<std::string> names = {l[2], l[4], l[6]};
+         std::sort(names.begin(), names.end());
+         EXPECT_EQ(names, (std::vector<std::string>{"Run 1", "Run 2", "Run 3"}));
+         EXPECT_GE(std::stod(l[3]), std::stod(l[5]));
+         EXPECT_GE(std::stod(l[5]), std::stod(l[7]));
+     }},
+    // The cursor goes 8 tiles right and 5 down to (9, 6); Space sends the walker there
+    // around the walls. Tiles are 32 pixels; shots every 20 frames.
+    {"pathfind",
+     "10 205\n12\n14 205\n16\n18 205\n20\n22 205\n24\n26 205\n28\n30 205\n32\n34 205\n36\n38 205\n40\n"
+     "42 208\n44\n46 208\n48\n50 208\n52\n54 208\n56\n58 208\n60\n62 57\n64\n",
+     240, 1, [](const fs::path& dir) {
+         auto centre = [&](int frame, int tx, int ty) {
+             char name[32];
+             std::snprintf(name, sizeof name, "frame-%06d.bmp", frame);
+             return Shot(dir / "shots" / name).At(tx * 32 + 16, ty * 32 + 16);
+         };
+         const long walker = 0xE65028, path = 0x28DCF0, floor = 0x327828;
+         EXPECT_EQ(centre(60, 1, 1), walker);
+         EXPECT_EQ(centre(80, 9, 6), path) << "the path ends at the cursor";
+         EXPECT_EQ(centre(240, 9, 6), walker) << "the walker arrived";
+         EXPECT_EQ(centre(240, 1, 1), floor);
+     }},
+};
+
+void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+
+class Examples : public testing::TestWithParam<Example> {};
+
+}  // namespace
+
+TEST_P(Examples, BuildsAndRunsUnattended) {
+    const Example& e = GetParam();
+    Folder f;
+    const std::string source = std::string(TOLVANE_SOURCE_DIR "/examples/") + e.name + ".bas";
+    Result b = Tolvanec("build '" + source + "' -o prog --assets '" STACKMOOR_ASSETS_DIR "'", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    fs::create_directories(f.dir / "shots");
+    const fs::path keys = f.Write("keys.txt", e.keys);
+    for (int run = 1; run <= e.runs; ++run) {
+        std::vector<std::string> env = kHeadless;
+        env.insert(env.end(), {"TOLVANE_SEED=" + std::to_string(run), "TOLVANE_FRAMES=" + std::to_string(e.frames),
+                               "TOLVANE_SHOTS=" + (f.dir / "shots").string() + ":20", "TOLVANE_INPUT=" + keys.string(),
+                               "DISPLAY=", "WAYLAND_DISPLAY="});
+        ChildResult r = RunProgram((f.dir / "prog").string(), "", env);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    e.check(f.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compiler, Examples, testing::ValuesIn(kExamples),
+                         [](const testing::TestParamInfo<Example>& i) { return std::string(i.param.name); });
