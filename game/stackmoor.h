@@ -1,5 +1,9 @@
-// Stackmoor: the game's globals and procedures, in the compiled form of its BASIC
-// program. Every value is a 64-bit float; every procedure takes floats and returns one.
+// Stackmoor's globals and procedures as its BASIC program (game/stackmoor.bas and the
+// files it includes) defines them in compiled form: tolvanec translates every BASIC
+// global and SUB into one of these, with the same name, in __TOLVANE__. Every value is
+// a 64-bit float; every procedure takes floats and returns one. The trace tool and the
+// game's tests reach into the running game through this header, so a global or SUB
+// renamed in the program must be renamed here too (the link fails for a SUB).
 //
 // Playfield: cells of 64 x 64 pixels, columns 0 ... 9, rows 0 ... 6, row 7 the ground.
 // hit(column, row): 0 empty, 1 ... 3 a block of that colour (also its sprite number),
@@ -11,7 +15,7 @@
 
 namespace __TOLVANE__ {
 
-// Crate states.
+// Crate states (the values of ctype).
 constexpr double kFree = 0, kCarried = 1, kFalling = 2, kSliding = 3, kVanishing = 4;
 
 extern DQIntArray hit;
@@ -25,7 +29,9 @@ extern double h, col, score, anidelay, pingpong, i, found;
 double __MainGameSub_();
 double LoadGfx();
 
-// Level set-up and crate creation.
+// Level set-up and crate creation. AllocateSlot returns the lowest free slot of
+// 0 ... MaxCrate, else MaxCrate + 1 (and raises MaxCrate).
+double AllocateSlot();
 double NewLevel();
 double AddCrane();
 double BlockToCrate(double column, double row, double state, double direction);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes every file parser of the runtime with libFuzzer (clang, address and
+# Fuzzes every file parser of the runtime and the BASIC compiler's parser with libFuzzer (clang, address and
 # undefined-behaviour sanitizers) in build-fuzz/.
 #
 #   bash scripts/fuzz.sh [seconds] [harness...]
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_EACH=${1:-60}
 shift || true
-ALL=(bmp wave archive packed data_file key_script midi_length)
+ALL=(bmp wave archive packed data_file key_script midi_length parser)
 if [ $# -gt 0 ]; then HARNESSES=("$@"); else HARNESSES=("${ALL[@]}"); fi
 
 bash scripts/install-deps.sh

@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "gfx2d/bmp_file.h"
@@ -183,6 +186,50 @@ TEST(GameRuns, SingleFileGameRunsWithoutItsFolders) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"shots", "stackmoor"}));
     fs::remove_all(dir);
+}
+
+// The game's traces on three seeds with busy key scripts, against the traces of the
+// game's earlier hand-written C++ form, kept in tests/game/expected_trace.txt: every 50th
+// line of each trace and a hash of the whole trace. With TOLVANE_BLESS_TRACE=1 the test
+// writes that file from the current game instead (after a deliberate change of its rules).
+TEST(GameRuns, TracesMatchTheRecordedGame) {
+    const fs::path expectedFile = fs::path(TOLVANE_SOURCE_DIR) / "tests/game/expected_trace.txt";
+    std::string actual;
+    for (int seed : {1001, 2002, 3003}) {
+        // Left, right, up and their pairs, held 5 to 90 frames each.
+        static const char* const kHeld[] = {"", " 203", " 205", " 200", " 203 200", " 205 200", " 203", " 205"};
+        std::string keys;
+        uint32_t r = static_cast<uint32_t>(seed);
+        for (int frame = 1; frame < 3000;) {
+            r = r * 1664525u + 1013904223u;
+            keys += std::to_string(frame) + kHeld[(r >> 16) % 8] + "\n";
+            frame += 5 + static_cast<int>((r >> 8) % 86);
+        }
+        ChildResult t = Trace({"--seed", std::to_string(seed), "--frames", "3000", "--input", Script("busy", keys)});
+        ASSERT_EQ(t.status, 0);
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a
+        for (unsigned char c : t.out) hash = (hash ^ c) * 1099511628211ull;
+        actual += "seed " + std::to_string(seed) + " hash " + std::to_string(hash) + "\n";
+        std::istringstream lines(t.out);
+        int n = 0;
+        for (std::string line; std::getline(lines, line);)
+            if (++n % 50 == 0) actual += line + "\n";
+    }
+    if (const char* bless = std::getenv("TOLVANE_BLESS_TRACE"); bless && std::string(bless) == "1") {
+        std::ofstream(expectedFile, std::ios::binary) << actual;
+        GTEST_SKIP() << "wrote " << expectedFile;
+    }
+    std::ifstream in(expectedFile, std::ios::binary);
+    ASSERT_TRUE(in) << expectedFile;
+    std::stringstream expected;
+    expected << in.rdbuf();
+    std::istringstream e(expected.str()), a(actual);
+    std::string el, al;
+    for (int line = 1; std::getline(e, el); ++line) {
+        ASSERT_TRUE(std::getline(a, al)) << "the trace ends early, line " << line;
+        ASSERT_EQ(al, el) << "first difference at line " << line << " of " << expectedFile;
+    }
+    EXPECT_FALSE(std::getline(a, al)) << "the trace is longer than the recorded one";
 }
 
 }  // namespace

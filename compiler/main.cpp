@@ -1,0 +1,331 @@
+// tolvanec: the Tolvane BASIC compiler.
+//
+//   tolvanec check FILE.bas                      report the program's errors, write nothing
+//   tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp]
+//                                                write the C++ (to standard output without -o);
+//                                                with --entry, main() goes to a file of its own
+//   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
+//   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
+//
+// Options of build and run:
+//   --assets DIR    pack DIR's files into the program file (a single-file game)
+//   --title TEXT  --width N  --height N  --fps N  --fullscreen  --windowed  --debug
+//   --no-mouse      build settings; they win over the program's SETTINGS line
+//   --cxx PATH  --include DIR  --lib FILE  --shoebox PATH  --font FILE
+//                   the C++ compiler, the runtime's headers, library, archive tool and
+//                   built-in font (defaults: those of the build tree tolvanec came from)
+//
+// Exit status: 0 when all went well (run: the program's own status), 1 for errors in
+// the program or a failed build step, 2 for a wrong command line.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "emit.h"
+#include "front.h"
+#include "tolvanec_config.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: tolvanec check FILE.bas\n"
+                 "       tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
+                 "       tolvanec build FILE.bas [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
+                 "       tolvanec run FILE.bas [--assets DIR] [settings] [tools] [-- ARGS...]\n"
+                 "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
+                 "tools:    --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
+    return 2;
+}
+
+struct Options {
+    std::string command, source, output, entry, assets;
+    std::vector<std::string> programArgs;
+    tvc::BuildSettings overrides;
+    std::vector<std::pair<std::string, std::string>> settings;  // option, value, in order
+    std::string cxx, include, lib, shoebox, font;
+};
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    text = ss.str();
+    return true;
+}
+
+bool WholeNumber(const std::string& s, int lo, int hi, int& out) {
+    char* end = nullptr;
+    long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end || v < lo || v > hi) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// Runs a program and waits; its output goes to `log` when one is named.
+int Run(const std::vector<std::string>& argv, const std::string& log = "") {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (!log.empty()) {
+        posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    }
+    pid_t pid;
+    int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) {
+        std::fprintf(stderr, "tolvanec: cannot start %s: %s\n", argv[0].c_str(), std::strerror(rc));
+        return 127;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// Reads, checks and translates the program; errors are printed. False when it has any.
+bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
+    std::string text;
+    if (!ReadFile(o.source, text)) {
+        std::fprintf(stderr, "tolvanec: cannot read %s\n", o.source.c_str());
+        return false;
+    }
+    tvc::Program program;
+    tvc::Diagnostics diag(program.sources);
+    tvc::Parse(program, o.source, text, ReadFile, diag);
+    if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
+    if (diag.Count() > 0) {
+        std::fputs(diag.Text().c_str(), stderr);
+        std::fprintf(stderr, "%d error%s\n", diag.Count(), diag.Count() == 1 ? "" : "s");
+        return false;
+    }
+    tvc::BuildSettings defaults;
+    defaults.title = fs::path(o.source).stem().string();
+    tvc::BuildSettings st = tvc::ResolveSettings(program.settings, defaults);
+    for (const auto& [opt, value] : o.settings) {
+        if (opt == "--title") st.title = value;
+        else if (opt == "--width") WholeNumber(value, 1, 16384, st.width);
+        else if (opt == "--height") WholeNumber(value, 1, 16384, st.height);
+        else if (opt == "--fps") WholeNumber(value, 0, 1000, st.fps);
+        else if (opt == "--fullscreen") st.fullscreen = 1;
+        else if (opt == "--windowed") st.fullscreen = 0;
+        else if (opt == "--debug") st.debug = 1;
+        else if (opt == "--no-mouse") st.mouse = 0;
+    }
+    cpp = tvc::EmitCpp(program, st, entry);
+    return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    out.close();
+    if (!out) std::fprintf(stderr, "tolvanec: cannot write %s\n", path.c_str());
+    return static_cast<bool>(out);
+}
+
+std::string TempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvanec-XXXXXX";
+    if (!mkdtemp(tmpl.data())) return "";
+    return tmpl;
+}
+
+// Compiles the C++ into `program` and packs the assets and the built-in font into it.
+bool Build(const Options& o, const std::string& cpp, const std::string& program) {
+    std::string work = TempFolder();
+    if (work.empty()) {
+        std::fprintf(stderr, "tolvanec: cannot make a temporary folder\n");
+        return false;
+    }
+    struct Cleanup {
+        std::string dir;
+        ~Cleanup() {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+        }
+    } cleanup{work};
+    const std::string source = work + "/program.cpp", log = work + "/cxx.log";
+    if (!WriteFile(source, cpp)) return false;
+    std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
+                                    "-o", program, o.lib};
+    for (const char* flag : kTvcLinkFlags) cmd.push_back(flag);
+    if (Run(cmd, log) != 0) {
+        std::string text;
+        ReadFile(log, text);
+        std::fprintf(stderr,
+                     "tolvanec: internal error: the C++ compiler refused the translated program.\n"
+                     "This is a fault of tolvanec, not of the program; please report it with the program.\n%s",
+                     text.c_str());
+        return false;
+    }
+    std::vector<std::string> pack = {o.shoebox, "pack", work + "/assets.sbx"};
+    std::error_code ec;
+    if (!o.assets.empty()) pack.push_back(o.assets);
+    if (o.assets.empty() || !fs::exists(fs::path(o.assets) / "Smalfont.bmp", ec)) pack.push_back(o.font);
+    if (Run(pack, work + "/pack.log") != 0 ||
+        Run({o.shoebox, "append", program, work + "/assets.sbx"}, work + "/pack.log") != 0) {
+        std::string text;
+        ReadFile(work + "/pack.log", text);
+        std::fprintf(stderr, "tolvanec: packing the assets failed:\n%s", text.c_str());
+        return false;
+    }
+    return true;
+}
+
+// What the cached program was made from, as one text.
+std::string BuildKey(const Options& o, const std::string& cpp) {
+    std::ostringstream key;
+    key << std::hash<std::string>{}(cpp) << '|' << o.cxx << '|' << o.include << '|' << o.lib << '|' << o.font;
+    std::error_code ec;
+    for (const std::string& f : {o.lib, o.font, o.shoebox})
+        key << '|' << fs::last_write_time(f, ec).time_since_epoch().count();
+    if (!o.assets.empty()) {
+        key << '|' << fs::absolute(o.assets, ec).string();
+        for (auto it = fs::recursive_directory_iterator(o.assets, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec)) {
+            std::error_code e2;
+            key << '|' << it->path().string() << ':' << (it->is_regular_file(e2) ? it->file_size(e2) : 0) << ':'
+                << it->last_write_time(e2).time_since_epoch().count();
+        }
+    }
+    return key.str();
+}
+
+std::string CacheFolder(const std::string& source) {
+    std::string base;
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x) base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.cache";
+    else base = "/tmp";
+    std::error_code ec;
+    std::string abs = fs::absolute(source, ec).lexically_normal().string();
+    char id[32];
+    std::snprintf(id, sizeof id, "%016zx", std::hash<std::string>{}(abs));
+    return base + "/tolvanec/" + fs::path(source).stem().string() + "-" + id;
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    Options o;
+    o.command = argv[1];
+    o.cxx = kTvcCxx;
+    if (const char* env = std::getenv("CXX"); env && *env) o.cxx = env;
+    o.include = kTvcInclude;
+    o.lib = kTvcRuntimeLib;
+    o.shoebox = kTvcShoebox;
+    o.font = kTvcFont;
+    if (o.command != "check" && o.command != "cpp" && o.command != "build" && o.command != "run") return Usage();
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) return false;
+            into = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--") {
+            if (o.command != "run") return Usage();
+            o.programArgs.assign(argv + i + 1, argv + argc);
+            break;
+        } else if (a == "-o") {
+            if (!value(o.output)) return Usage();
+        } else if (a == "--entry") {
+            if (o.command != "cpp" || !value(o.entry)) return Usage();
+        } else if (a == "--assets") {
+            if (!value(o.assets)) return Usage();
+        } else if (a == "--cxx") {
+            if (!value(o.cxx)) return Usage();
+        } else if (a == "--include") {
+            if (!value(o.include)) return Usage();
+        } else if (a == "--lib") {
+            if (!value(o.lib)) return Usage();
+        } else if (a == "--shoebox") {
+            if (!value(o.shoebox)) return Usage();
+        } else if (a == "--font") {
+            if (!value(o.font)) return Usage();
+        } else if (a == "--title") {
+            if (!value(v)) return Usage();
+            o.settings.emplace_back(a, v);
+        } else if (a == "--width" || a == "--height" || a == "--fps") {
+            int n;
+            if (!value(v) || !WholeNumber(v, a == "--fps" ? 0 : 1, a == "--fps" ? 1000 : 16384, n)) {
+                std::fprintf(stderr, "tolvanec: %s needs a whole number (%s)\n", a.c_str(),
+                             a == "--fps" ? "0 to 1000" : "1 to 16384");
+                return 2;
+            }
+            o.settings.emplace_back(a, v);
+        } else if (a == "--fullscreen" || a == "--windowed" || a == "--debug" || a == "--no-mouse") {
+            o.settings.emplace_back(a, "");
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "tolvanec: unknown option %s\n", a.c_str());
+            return Usage();
+        } else if (o.source.empty()) {
+            o.source = a;
+        } else {
+            return Usage();
+        }
+    }
+    if (o.source.empty()) return Usage();
+    std::error_code ec;
+    if (!o.assets.empty() && !fs::is_directory(o.assets, ec)) {
+        std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", o.assets.c_str());
+        return 2;
+    }
+
+    std::string cpp, entry;
+    if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
+    if (o.command == "check") return 0;
+    if (o.command == "cpp") {
+        if (!o.entry.empty() && !WriteFile(o.entry, entry)) return 1;
+        if (o.output.empty()) {
+            std::fputs(cpp.c_str(), stdout);
+            return 0;
+        }
+        return WriteFile(o.output, cpp) ? 0 : 1;
+    }
+    if (o.command == "build") {
+        std::string program = o.output;
+        if (program.empty()) {
+            fs::path p(o.source);
+            program = (p.extension() == ".bas" ? p.replace_extension() : p.concat(".out")).string();
+        }
+        return Build(o, cpp, program) ? 0 : 1;
+    }
+    // run: rebuild only when something it was made from changed.
+    std::string folder = CacheFolder(o.source);
+    fs::create_directories(folder, ec);
+    std::string program = folder + "/" + fs::path(o.source).stem().string();
+    std::string key = BuildKey(o, cpp), oldKey;
+    ReadFile(folder + "/build-key", oldKey);
+    if (oldKey != key || !fs::exists(program, ec)) {
+        fs::remove(folder + "/build-key", ec);
+        if (!Build(o, cpp, program)) return 1;
+        WriteFile(folder + "/build-key", key);
+    }
+    std::vector<std::string> args = {program};
+    args.insert(args.end(), o.programArgs.begin(), o.programArgs.end());
+    std::fflush(stdout);
+    return Run(args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Main(argc, argv); }

@@ -1,0 +1,57 @@
+' Stackmoor: cranes drop coloured crates onto a field; the figure walks, jumps and
+' pushes blocks sideways. Four or more blocks of one colour that touch vanish and
+' score 2 ^ their count; a full bottom row clears for 10. A crate that lands in the
+' top row, or falls on the figure's head, ends the level.
+'
+' Playfield: cells of 64 x 64 pixels, columns 0 ... 9, rows 0 ... 6, row 7 the ground.
+' hit(column, row): 0 empty, 1 ... 3 a block of that colour (also its sprite number),
+' -100 the ground. A crate object (carried, falling, sliding or vanishing) lives in
+' one slot of the crate table: ctype, cmove, ccolr, cx, cy, cfallx.
+'
+' Crate states (ctype): 0 free slot, 1 carried by a crane, 2 falling, 3 sliding,
+' 4 vanishing.
+SETTINGS TITLE "Stackmoor", WIDTH 640, HEIGHT 480, FPS 60
+
+GLOBAL MaxCrate
+GLOBAL ply_x, ply_y, ply_dir, ply_jump, ply_fall, dx, ply_walk, ply_ani
+GLOBAL h, col, score, anidelay, pingpong, i, found
+
+INCLUDE "level.bas"
+INCLUDE "crates.bas"
+INCLUDE "combos.bas"
+INCLUDE "play.bas"
+INCLUDE "draw.bas"
+
+DIM hit(20, 20)
+MAX_CRATE_MEM = 256
+DIM ctype(MAX_CRATE_MEM)
+DIM cmove(MAX_CRATE_MEM)
+DIM ccolr(MAX_CRATE_MEM)
+DIM cx(MAX_CRATE_MEM)
+DIM cy(MAX_CRATE_MEM)
+DIM cfallx(MAX_CRATE_MEM)
+PLAYMUSIC "Sfx/music.mid"
+LoadGfx
+WHILE 1
+    NewLevel
+    MainGame
+WEND
+
+SUB LoadGfx()
+    FOR n = 1 TO 3
+        LOADSPRITE "Gfx/Block" + n + ".bmp", n
+    NEXT
+    LOADSPRITE "Gfx/Gem.bmp", 10
+    LOADSPRITE "Gfx/L_0.bmp", 16
+    LOADSPRITE "Gfx/L_1.bmp", 17
+    LOADSPRITE "Gfx/LP_0.bmp", 32
+    LOADSPRITE "Gfx/LP_1.bmp", 33
+    LOADSPRITE "Gfx/R_0.bmp", 48
+    LOADSPRITE "Gfx/R_1.bmp", 49
+    LOADSPRITE "Gfx/RP_0.bmp", 64
+    LOADSPRITE "Gfx/RP_1.bmp", 65
+    LOADBMP "Gfx/Back.bmp"
+    LOADSOUND "Sfx/Drop.wav", 0, 2
+    LOADSOUND "Sfx/Move.wav", 1, 2
+    LOADSOUND "Sfx/Bonus.wav", 2, 2
+END SUB

@@ -1,0 +1,334 @@
+// tolvanec end to end: BASIC source in, a program built with the system's C++ compiler,
+// run headless; what it wrote to its data file, its exit status and standard error out.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/child.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Folder {
+    fs::path dir;
+    Folder() {
+        char tmpl[] = "/tmp/tolvanec-test-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    ~Folder() { fs::remove_all(dir); }
+    fs::path Write(const std::string& name, const std::string& text) const {
+        fs::path p = dir / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    }
+};
+
+struct Result {
+    int status = -1;
+    std::string out;  // standard output and error
+};
+
+// tolvanec with arguments (each quoted for the shell), in the folder `cwd`.
+Result Tolvanec(const std::string& args, const fs::path& cwd, const std::string& env = "") {
+    std::string cmd = "cd '" + cwd.string() + "' && " + env + " '" TOLVANEC_PATH "' " + args + " 2>&1";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::vector<std::string> DataLines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "TOLVANE_NO_WAIT=1"};
+
+// Every construct of the language, each writing its outcome as one line of out.dat.
+const char* const kConstructs = R"BAS(
+' Every line of out.dat is one expectation of the test.
+SETTINGS TITLE "Constructs", WIDTH 320, HEIGHT 240
+INCLUDE "lib/maths.bas"
+Global counter
+DIM grid(4, 3), names$(3)
+line = 0
+
+FOR i = 0 TO 3
+  FOR j = 2 TO 0 STEP -1
+    grid(i, j) = i * 10 + j
+  NEXT j
+NEXT
+Put grid(3, 2) + grid(1, 0)                        ' 0: 42
+Put Sum(grid)                                      ' 1: 192 (array passed to a SUB)
+names$(1) = "b" + 2 : names$(2) = "x" - 1 * 2      ' joins, as the runtime's operators do
+Put names$(1) + names$(2)                          ' 2: b2x2
+Put "10" < "9"                                     ' 3: 1 (text comparison)
+Put 10 < "9"                                       ' 4: 0 (number comparison)
+Put 7 / 2 + MOD(-7, 3) + 2 ^ 3 - -1                ' 5: 11.5
+Put Fact(10)                                       ' 6: 3628800 (recursion)
+IF counter = 0 AND NOT (1 > 2) THEN Put "single" ELSE Put "wrong"   ' 7
+FOR k = 1 TO 3
+  IF k = 1 THEN
+    s$ = "one"
+  ELSEIF k = 2 THEN
+    s$ = s$ + "two"
+  ELSE
+    s$ = s$ + "three"
+  ENDIF
+NEXT
+Put s$                                             ' 8: onetwothree
+n = 0
+WHILE n < 100
+  n = n + 1
+  IF MOD(n, 2) = 0 THEN CONTINUE
+  IF n > 6 THEN BREAK
+  counter = counter + n
+WEND
+Put counter                                        ' 9: 1 + 3 + 5 = 9
+REPEAT : n = n - 3 : UNTIL n < 0
+Put n                                              ' 10: -2
+Put Kind$(5) + Kind$(150) + Kind$(-1)              ' 11: smallmiddleother
+SELECT CASE "b" + "c"
+CASE "a", "bc" : Put "text case"                   ' 12
+CASE ELSE : Put "wrong"
+END SELECT
+Bump : Bump
+Put counter                                        ' 13: 11 (a SUB changes a global)
+GETSCREENSIZE w, h
+Put w + "x" + h                                    ' 14: 320x200 (settings, height from the command line)
+Put LEN("four") + VAL("2.5") + LEN(STR$(1 / 4))    ' 15: 10.5
+Put MID$("abcdef", 2, 3) + CHR$(65) + FORMAT$(6, 2, 3.14159)   ' 16: cdeA  3.14
+Put Twice(21)                                      ' 17: 42 (from the included file)
+Put TRUNC(-7.9) + TRUNC(2.5) + STR$(TRUNC(-0.5))   ' 18: -50 (toward zero; never -0)
+END
+Put "not reached"
+
+SUB Put(v$)
+  PUTFILE "out.dat", line, v$
+  line = line + 1
+END SUB
+
+SUB Sum(a())
+  FOR x = 0 TO BOUNDS(a, 0) - 1
+    FOR y = 0 TO BOUNDS(a, 1) - 1
+      total = total + a(x, y)
+    NEXT
+  NEXT
+  RETURN total
+END SUB
+
+SUB Fact(n)
+  IF n <= 1 THEN RETURN 1
+  RETURN n * Fact(n - 1)
+END SUB
+
+SUB Kind$(v)
+  SELECT CASE v
+  CASE 0 TO 9
+    RETURN "small"
+  CASE 100 TO 199, 300
+    RETURN "middle"
+  END SELECT
+  RETURN "other"
+END SUB
+
+SUB Bump
+  counter = counter + 1
+END SUB
+)BAS";
+
+}  // namespace
+
+TEST(Compiler, EveryConstructBehavesAsWrittenInABuiltProgram) {
+    Folder f;
+    f.Write("game.bas", kConstructs);
+    f.Write("lib/maths.bas", "SUB Twice(v)\n  RETURN v * 2\nEND SUB\n");
+    Result b = Tolvanec("build game.bas -o game --height 200", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    ChildResult run = RunProgram((f.dir / "game").string(), "", kHeadless);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> expected = {
+        "42", "192", "b2x2", "1", "0", "11.5", "3628800", "single", "onetwothree", "9",
+        "-2", "smallmiddleother", "text case", "11", "320x200", "10.5", "cdeA  3.14", "42", "-50"};
+    std::vector<std::string> lines = DataLines(f.dir / "out.dat");
+    lines.resize(std::max(lines.size(), expected.size() + 1));
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
+    EXPECT_EQ(lines[expected.size()], "") << "END ends the program";
+}
+
+TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLine) {
+    Folder f;
+    f.Write("main.bas", "INCLUDE \"grid.bas\"\nDIM cells(4)\nFill 5\n");
+    f.Write("grid.bas", "SUB Fill(n)\n  FOR i = 0 TO n - 1\n    cells(i) = i\n  NEXT\nEND SUB\n");
+    ASSERT_EQ(Tolvanec("build main.bas", f.dir).status, 0);
+    ChildResult run = RunProgram((f.dir / "main").string(), "", kHeadless);
+    EXPECT_EQ(run.status, 9);
+    EXPECT_NE(run.err.find("in line 3"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("at grid.bas:3"), std::string::npos) << run.err;
+}
+
+TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {
+    Folder f;
+    f.Write("assets/level.dat", "41\r\n");
+    f.Write("app.bas", "GETFILE \"level.dat\", 0, v\nPUTFILE \"seen.dat\", 0, v + 1\n");
+    std::string env = "XDG_CACHE_HOME='" + (f.dir / "cache").string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    Result first = Tolvanec("run app.bas --assets assets", f.dir, env);
+    ASSERT_EQ(first.status, 0) << first.out;
+    fs::path folder;
+    for (const auto& e : fs::directory_iterator(f.dir / "cache" / "tolvanec")) folder = e.path();
+    EXPECT_EQ(DataLines(folder / "seen.dat").at(0), "42") << "the data file came out of the program's archive";
+    auto built = fs::last_write_time(folder / "app");
+    Result second = Tolvanec("run app.bas --assets assets", f.dir, env);
+    EXPECT_EQ(second.status, 0) << second.out;
+    EXPECT_EQ(fs::last_write_time(folder / "app"), built) << "an unchanged program is not built again";
+}
+
+TEST(Compiler, CommonMistakesAreReportedWithFileLineColumnAndCaret) {
+    struct Case {
+        const char* source;
+        const char* report;  // expected in the output, after "bad.bas:"
+    };
+    const Case cases[] = {
+        {"x = 1\nLOADSPRIT \"a.bmp\", 1\n", "2:1: error: unknown command or SUB 'LOADSPRIT' (did you mean 'LOADSPRITE'?)\n"
+                                            "    LOADSPRIT \"a.bmp\", 1\n    ^\n"},
+        {"LOADSPRITE \"a.bmp\", 1, 2\n", "1:1: error: LOADSPRITE takes 2 arguments, not 3"},
+        {"n = 3\nLOADSPRITE n, 1\n", "2:12: error: argument 1 of LOADSPRITE (file) must be a string, not a number\n"
+                                     "    LOADSPRITE n, 1\n               ^\n"},
+        {"GETSCREENSIZE 640, h\n", "1:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable"},
+        {"score = 1\nIF score > 0 THEN\n  score = 2\n", "2:1: error: this IF is never closed with END IF"},
+        {"FOR i = 1 TO 3\nWEND\nNEXT\n", "2:1: error: WEND does not close the block open here"},
+        {"OPTION EXPLICIT\nGLOBAL score\nscroe = 1\n",
+         "3:1: error: 'scroe' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL (did you mean 'score'?)"},
+        {"lives = 3\nPRINT livs, 0, 0\n", "2:7: error: 'livs' is never given a value (did you mean 'lives'?)"},
+        {"a = \"text\"\n", "1:5: error: a string cannot be stored in the number variable 'a'"},
+        {"SUB F(v)\nEND SUB\nF 1, 2\n", "3:1: error: SUB F takes 1 argument, not 2"},
+        {"PRINT \"open, 1, 1\n", "1:7: error: this string has no closing '\"' on its line"},
+    };
+    Folder f;
+    for (const Case& c : cases) {
+        f.Write("bad.bas", c.source);
+        Result r = Tolvanec("build bad.bas -o bad", f.dir);
+        EXPECT_EQ(r.status, 1) << c.source;
+        EXPECT_NE(r.out.find(std::string("bad.bas:") + c.report), std::string::npos) << c.source << "\n" << r.out;
+        EXPECT_FALSE(fs::exists(f.dir / "bad")) << c.source;
+    }
+}
+
+// ---- the example programs of examples/, built and run unattended ----------------------------
+
+namespace {
+
+// A 24-bit screenshot as the runtime writes it.
+struct Shot {
+    std::vector<unsigned char> b;
+    explicit Shot(const fs::path& bmp) {
+        std::ifstream in(bmp, std::ios::binary);
+        b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    long U32(size_t at) const { return at + 4 <= b.size() ? b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24 : 0; }
+    // Colour R + 256 G + 65536 B at (x, y) from the top left; -1 outside the picture.
+    long At(int x, int y) const {
+        const long w = U32(18), h = U32(22);
+        const size_t at = U32(10) + static_cast<size_t>(h - 1 - y) * ((w * 3 + 3) & ~3) + 3 * x;
+        if (x < 0 || y < 0 || x >= w || y >= h || at + 3 > b.size()) return -1;
+        return b[at + 2] | b[at + 1] << 8 | b[at] << 16;
+    }
+};
+
+struct Example {
+    const char* name;
+    const char* keys;  // key script
+    int frames;
+    int runs;          // the program is run this often, seeds 1, 2, ...
+    // Checks the folder the program ran in; its screenshots are in shots/.
+    void (*check)(const fs::path& dir);
+};
+
+const Example kExamples[] = {
+    // The catcher walks right, 4 pixels a frame from x 288, and stops at the edge (576).
+    {"sprites", "1 205\n", 80, 1, [](const fs::path& dir) {
+         const Shot shot(dir / "shots" / "frame-000080.bmp");
+         int leftmost = 640;
+         for (int y = 400; y < 464; ++y)
+             for (int x = 0; x < 640; ++x)
+                 if (shot.At(x, y) > 0) leftmost = std::min(leftmost, x);
+         EXPECT_GE(leftmost, 576);
+         EXPECT_LT(leftmost, 640) << "the catcher is drawn";
+     }},
+    // No file chooser: the table goes to scores.dat beside the program, best first.
+    {"datafiles", "", 3, 3, [](const fs::path& dir) {
+         std::vector<std::string> l = DataLines(dir / "scores.dat");
+         ASSERT_EQ(l.size(), 8u);
+         EXPECT_EQ(l[0], "3");
+         EXPECT_EQ(l[1], "3");
+         std::vector<std::string> names = {l[2], l[4], l[6]};
+         std::sort(names.begin(), names.end());
+         EXPECT_EQ(names, (std::vector<std::string>{"Run 1", "Run 2", "Run 3"}));
+         EXPECT_GE(std::stod(l[3]), std::stod(l[5]));
+         EXPECT_GE(std::stod(l[5]), std::stod(l[7]));
+     }},
+    // The cursor goes 8 tiles right and 5 down to (9, 6); Space sends the walker there
+    // around the walls. Tiles are 32 pixels; shots every 20 frames.
+    {"pathfind",
+     "10 205\n12\n14 205\n16\n18 205\n20\n22 205\n24\n26 205\n28\n30 205\n32\n34 205\n36\n38 205\n40\n"
+     "42 208\n44\n46 208\n48\n50 208\n52\n54 208\n56\n58 208\n60\n62 57\n64\n",
+     240, 1, [](const fs::path& dir) {
+         auto centre = [&](int frame, int tx, int ty) {
+             char name[32];
+             std::snprintf(name, sizeof name, "frame-%06d.bmp", frame);
+             return Shot(dir / "shots" / name).At(tx * 32 + 16, ty * 32 + 16);
+         };
+         const long walker = 0xE65028, path = 0x28DCF0, floor = 0x327828;
+         EXPECT_EQ(centre(60, 1, 1), walker);
+         EXPECT_EQ(centre(80, 9, 6), path) << "the path ends at the cursor";
+         EXPECT_EQ(centre(240, 9, 6), walker) << "the walker arrived";
+         EXPECT_EQ(centre(240, 1, 1), floor);
+     }},
+};
+
+void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+
+class Examples : public testing::TestWithParam<Example> {};
+
+}  // namespace
+
+TEST_P(Examples, BuildsAndRunsUnattended) {
+    const Example& e = GetParam();
+    Folder f;
+    const std::string source = std::string(TOLVANE_SOURCE_DIR "/examples/") + e.name + ".bas";
+    Result b = Tolvanec("build '" + source + "' -o prog --assets '" STACKMOOR_ASSETS_DIR "'", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    fs::create_directories(f.dir / "shots");
+    const fs::path keys = f.Write("keys.txt", e.keys);
+    for (int run = 1; run <= e.runs; ++run) {
+        std::vector<std::string> env = kHeadless;
+        env.insert(env.end(), {"TOLVANE_SEED=" + std::to_string(run), "TOLVANE_FRAMES=" + std::to_string(e.frames),
+                               "TOLVANE_SHOTS=" + (f.dir / "shots").string() + ":20", "TOLVANE_INPUT=" + keys.string(),
+                               "DISPLAY=", "WAYLAND_DISPLAY="});
+        ChildResult r = RunProgram((f.dir / "prog").string(), "", env);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    e.check(f.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compiler, Examples, testing::ValuesIn(kExamples),
+                         [](const testing::TestParamInfo<Example>& i) { return std::string(i.param.name); });
