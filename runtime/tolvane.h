@@ -10,7 +10,8 @@
 //   5. Input: keys, mouse, joysticks
 //   6. Network sessions: players and messages
 //   7. Path finding
-//   8. The program's start: entry point, build settings, frame hook
+//   8. 3D graphics: camera, lights, objects, collision and projection
+//   9. The program's start: entry point, build settings, frame hook
 //
 // Every other header of the runtime is internal to it. Nothing here includes OpenGL
 // or SDL headers.
@@ -49,5 +50,8 @@
 // ---- 7. Path finding -----------------------------------------------------------------------
 #include "pathfinding/findpath.h"
 
-// ---- 8. The program's start ------------------------------------------------------------------
+// ---- 8. 3D graphics ------------------------------------------------------------------------
+#include "gfx3d/commands.h"
+
+// ---- 9. The program's start ------------------------------------------------------------------
 #include "app/app.h"

@@ -30,7 +30,7 @@ struct Command {
 };
 
 const char* const kColumns[] = {"basic", "cpp", "args", "result", "subsystem", "header", "doc"};
-const char* const kSubsystems[] = {"core", "files", "gfx2d", "sound", "input", "net", "pathfinding"};
+const char* const kSubsystems[] = {"core", "files", "gfx2d", "sound", "input", "net", "pathfinding", "gfx3d"};
 
 // The C++ parameter type of each argument kind.
 const char* cppType(const std::string& kind) {

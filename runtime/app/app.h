@@ -18,6 +18,7 @@
 //   the per-frame services, the end-key test (file-level) .. core/frame_services.cpp, core/wait.cpp
 //   the renderer pPrsm ................................................. gfx2d/prism.h
 //   the current font __nCurFont ........................................ gfx2d/text.h
+//   the 3D engine prsm3D, the cull mode __g_cullMode ................... gfx3d/prism3d.h
 //   the input object pDXin ............................................. input/dxinput.h
 //   the mouse position __g_mx, __g_my .................................. input/commands.h
 //   the sound device pDXsnd and the 128 sound slots DXwav .............. sound/sfx_sound.h

@@ -16,6 +16,7 @@
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/text.h"
+#include "gfx3d/prism3d.h"
 #include "input/commands.h"
 #include "input/dxinput.h"
 #include "net/kwnetwork.h"
@@ -106,6 +107,8 @@ void InstallFrameServices() {
         }
     }
 
+    delete prsm3D;  // its display lists and buffers go while the GL context lives
+    prsm3D = nullptr;
     delete pPrsm;
     pPrsm = nullptr;
     delete pDXin;
@@ -147,6 +150,7 @@ bool __GlobalInit(const char* title) {
 
     pDXin = new DXInput();
     pPrsm = new OpenGLPrism();
+    prsm3D = new Prism3D();
     pDXsnd = new SFXSound();
     DXwav = new SFXSoundBuffer[__kSoundSlots];
     pKWNet = new KWNetwork();

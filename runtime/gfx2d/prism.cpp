@@ -159,8 +159,9 @@ void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
     glFrustum(-right, right, -top, top, nearZ, farZ);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    boundTexture_ = __kNoSprite;
-    boundTexture2_ = __kNoSprite;
+    // No texture: switched off in GL too, so untextured objects draw in their colours.
+    ForgetBinding();
+    SetTexture3D(__kNoSprite, __kNoSprite, 0);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_CULL_FACE);
@@ -243,6 +244,7 @@ void OpenGLPrism::StartFrame() {
     Make2DViewport(0, 0, 0, 0);
     PasteSurface(0);
     mipmapped_ = 0;  // the next binding takes the plain textures
+    mipmapFlag_ = 0;
 }
 
 void OpenGLPrism::ReadBackBuffer(std::vector<uint8_t>& rgb, int& width, int& height) {

@@ -121,6 +121,10 @@ public:
     void ForgetBinding() { boundTexture_ = boundTexture2_ = __kBindingLost; }
     // The blending factor of sprite drawing (ALPHAMODE), 1 after every frame start.
     float CurrentAlpha() const { return currentAlpha_; }
+    // The mipmapping flag that 3D texture choices are made with; 0 again at every frame
+    // start.
+    void SetMipmapping(int flag) { mipmapFlag_ = flag; }
+    int Mipmapping() const { return mipmapFlag_; }
     // Reads the back buffer as rows of RGB bytes, bottom row first.
     void ReadBackBuffer(std::vector<uint8_t>& rgb, int& width, int& height);
     // Frees every sprite and surface.
@@ -212,6 +216,7 @@ private:
     int boundTexture_ = __kNoSprite;   // sprite bound on texture unit 0
     int boundTexture2_ = __kNoSprite;  // sprite bound on texture unit 1
     int mipmapped_ = 0;                // the binding takes the mip-mapped textures
+    int mipmapFlag_ = 0;               // the 3D commands' mipmapping choice
     bool noWait_ = false;
 
     // Region of a width x height picture that a texture holds (w or h 0: all of it,

@@ -14,7 +14,11 @@ void OpenGLPrism::SetTexture3D(int sprite, int second, int mip) {
     boundTexture2_ = second;
     mipmapped_ = mip;
     const int k = mip ? 1 : 0;
-    auto name = [&](int nr) { return ValidSprite(nr) ? sprites_[nr].texture[k] : 0u; };
+    // A sprite without a mip-mapped copy (grabbed from the screen) lends its plain texture.
+    auto name = [&](int nr) {
+        if (!ValidSprite(nr)) return 0u;
+        return sprites_[nr].texture[k] ? sprites_[nr].texture[k] : sprites_[nr].texture[0];
+    };
     if (!__glext::glActiveTextureARB) {
         if (sprite < 0) {
             glDisable(GL_TEXTURE_2D);

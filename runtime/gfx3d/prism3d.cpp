@@ -1,0 +1,757 @@
+// The 3D engine: scene state, objects, drawing, collision and projection.
+#include "gfx3d/prism3d.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/program.h"
+#include "gfx2d/gl_extensions.h"
+#include "gfx2d/prism.h"
+
+Prism3D* prsm3D = nullptr;
+signed char __g_cullMode = 0;
+
+namespace {
+
+constexpr unsigned kPrepared = 1;      // the slot holds a drawable object
+constexpr unsigned kSecondBuffer = 2;  // the next blended draw fills the second buffer
+constexpr float kPi = 3.14159265358979323846f;
+
+__Mat4 Multiply(const __Mat4& a, const __Mat4& b) {
+    __Mat4 r;
+    for (int c = 0; c < 4; ++c)
+        for (int row = 0; row < 4; ++row) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += a.m[k * 4 + row] * b.m[c * 4 + k];
+            r.m[c * 4 + row] = s;
+        }
+    return r;
+}
+
+void Apply(const __Mat4& a, const float in[3], float w, float out[4]) {
+    for (int row = 0; row < 4; ++row)
+        out[row] = a.m[row] * in[0] + a.m[4 + row] * in[1] + a.m[8 + row] * in[2] + a.m[12 + row] * w;
+}
+
+__Mat4 Translation(float x, float y, float z) {
+    __Mat4 r;
+    r.m[12] = x;
+    r.m[13] = y;
+    r.m[14] = z;
+    return r;
+}
+
+__Mat4 Scale(float x, float y, float z) {
+    __Mat4 r;
+    r.m[0] = x;
+    r.m[5] = y;
+    r.m[10] = z;
+    return r;
+}
+
+// The rotation GL's glRotate makes: counter-clockwise about the axis, seen from its tip.
+// An axis of length 0 turns nothing.
+__Mat4 Rotation(float degrees, float x, float y, float z) {
+    __Mat4 r;
+    const float len = std::sqrt(x * x + y * y + z * z);
+    if (!(len > 0)) return r;
+    x /= len;
+    y /= len;
+    z /= len;
+    const float a = degrees * kPi / 180, c = std::cos(a), s = std::sin(a), k = 1 - c;
+    const float rows[3][3] = {{x * x * k + c, x * y * k - z * s, x * z * k + y * s},
+                              {y * x * k + z * s, y * y * k + c, y * z * k - x * s},
+                              {x * z * k - y * s, y * z * k + x * s, z * z * k + c}};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) r.m[col * 4 + row] = rows[row][col];
+    return r;
+}
+
+// The inverse of a matrix made of translations, rotations and scalings (no projection):
+// the upper 3 x 3 inverted by cofactors, the translation carried along.
+__Mat4 AffineInverse(const __Mat4& a) {
+    const float* m = a.m;
+    const float c00 = m[5] * m[10] - m[9] * m[6], c01 = m[8] * m[6] - m[4] * m[10], c02 = m[4] * m[9] - m[8] * m[5];
+    const float det = m[0] * c00 + m[1] * c01 + m[2] * c02;
+    __Mat4 r;
+    if (!(std::fabs(det) > 0)) return r;
+    const float d = 1 / det;
+    r.m[0] = c00 * d;
+    r.m[4] = c01 * d;
+    r.m[8] = c02 * d;
+    r.m[1] = (m[9] * m[2] - m[1] * m[10]) * d;
+    r.m[5] = (m[0] * m[10] - m[8] * m[2]) * d;
+    r.m[9] = (m[8] * m[1] - m[0] * m[9]) * d;
+    r.m[2] = (m[1] * m[6] - m[5] * m[2]) * d;
+    r.m[6] = (m[4] * m[2] - m[0] * m[6]) * d;
+    r.m[10] = (m[0] * m[5] - m[4] * m[1]) * d;
+    for (int row = 0; row < 3; ++row)
+        r.m[12 + row] = -(r.m[row] * m[12] + r.m[4 + row] * m[13] + r.m[8 + row] * m[14]);
+    return r;
+}
+
+struct V3 {
+    float x, y, z;
+};
+V3 Sub(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+float Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 Mad(V3 a, V3 d, float t) { return {a.x + d.x * t, a.y + d.y * t, a.z + d.z * t}; }
+
+// The point of triangle abc nearest to p (by the triangle's regions: corners, edges,
+// inside).
+V3 ClosestOnTriangle(V3 p, V3 a, V3 b, V3 c) {
+    const V3 ab = Sub(b, a), ac = Sub(c, a), ap = Sub(p, a);
+    const float d1 = Dot(ab, ap), d2 = Dot(ac, ap);
+    if (d1 <= 0 && d2 <= 0) return a;
+    const V3 bp = Sub(p, b);
+    const float d3 = Dot(ab, bp), d4 = Dot(ac, bp);
+    if (d3 >= 0 && d4 <= d3) return b;
+    const float vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0) return Mad(a, ab, d1 / (d1 - d3));
+    const V3 cp = Sub(p, c);
+    const float d5 = Dot(ab, cp), d6 = Dot(ac, cp);
+    if (d6 >= 0 && d5 <= d6) return c;
+    const float vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0) return Mad(a, ac, d2 / (d2 - d6));
+    const float va = d3 * d6 - d5 * d4;
+    if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0) return Mad(b, Sub(c, b), (d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    const float sum = va + vb + vc;
+    if (!(std::fabs(sum) > 0)) return a;  // a degenerate triangle: its first corner
+    const float v = vb / sum, w = vc / sum;
+    return Mad(Mad(a, ab, v), ac, w);
+}
+
+void Colour3(uint32_t colour, float rgba[4]) {
+    rgba[0] = (colour & 0xFF) / 255.0f;
+    rgba[1] = ((colour >> 8) & 0xFF) / 255.0f;
+    rgba[2] = ((colour >> 16) & 0xFF) / 255.0f;
+    rgba[3] = 0;
+}
+
+bool HasBuffers() {
+    return __glext::glGenBuffersARB && __glext::glBindBufferARB && __glext::glBufferDataARB &&
+           __glext::glDeleteBuffersARB;
+}
+
+// Texture coordinates go to both units where there are two.
+void TexCoord(float u, float v) {
+    if (__glext::glMultiTexCoord2fARB) {
+        __glext::glMultiTexCoord2fARB(GL_TEXTURE0_ARB, u, v);
+        __glext::glMultiTexCoord2fARB(GL_TEXTURE1_ARB, u, v);
+    } else {
+        glTexCoord2f(u, v);
+    }
+}
+
+}  // namespace
+
+Prism3D::~Prism3D() {
+    for (int i = 0; i < __kObjectSlots; ++i) ClearSlot(i);
+}
+
+// ---- scene ---------------------------------------------------------------------------------
+
+void Prism3D::Make3D(double nearZ, double farZ, double fov) {
+    if (!pPrsm) return;
+    pPrsm->Make3DViewport(nearZ, farZ, fov);
+    texture_ = bump_ = -1;
+    textureMip_ = 0;
+    ApplyCull(0);
+    for (int i = 0; i < __kLights; ++i)
+        if (lightMask_ & (1 << i)) glDisable(GL_LIGHT0 + i);
+    glDisable(GL_LIGHTING);
+    lightMask_ = 0;
+    // Light 0 starts as dark as the others, so an ambient light adds no diffuse light.
+    const float black[4] = {0, 0, 0, 1};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, black);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+}
+
+void Prism3D::Make2D() {
+    if (!pPrsm) return;
+    for (int i = 0; i < __kLights; ++i)
+        if (lightMask_ & (1 << i)) glDisable(GL_LIGHT0 + i);
+    lightMask_ = 0;
+    texture_ = bump_ = -1;
+    pPrsm->Make2DViewport(0, 0, 0, 0);  // lighting and depth testing go off there
+}
+
+void Prism3D::Camera(float ex, float ey, float ez, float tx, float ty, float tz) {
+    if (!pPrsm) return;
+    pPrsm->Flush();
+    // Look-at: forward f from the eye to the target, up as near to +y as f allows
+    // (straight up or down the y axis, -z is up), right s = f x up.
+    float f[3] = {tx - ex, ty - ey, tz - ez};
+    float fl = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
+    __Mat4 look;
+    if (fl > 0) {
+        for (float& c : f) c /= fl;
+        float up[3] = {0, 1, 0};
+        float s[3] = {f[1] * up[2] - f[2] * up[1], f[2] * up[0] - f[0] * up[2], f[0] * up[1] - f[1] * up[0]};
+        float sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        if (sl < 1e-6f) {
+            up[1] = 0;
+            up[2] = -1;
+            s[0] = f[1] * up[2] - f[2] * up[1];
+            s[1] = f[2] * up[0] - f[0] * up[2];
+            s[2] = f[0] * up[1] - f[1] * up[0];
+            sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        }
+        for (float& c : s) c /= sl;
+        const float u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2], s[0] * f[1] - s[1] * f[0]};
+        for (int col = 0; col < 3; ++col) {
+            look.m[col * 4 + 0] = s[col];
+            look.m[col * 4 + 1] = u[col];
+            look.m[col * 4 + 2] = -f[col];
+        }
+    }
+    camera_ = Multiply(look, Translation(-ex, -ey, -ez));
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(camera_.m);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    move_[0] = move_[1] = move_[2] = 0;
+    scale_[0] = scale_[1] = scale_[2] = 1;
+    rotationCount_ = 0;
+    ApplyCull(0);
+}
+
+void Prism3D::Movement(float x, float y, float z) {
+    move_[0] = x;
+    move_[1] = y;
+    move_[2] = z;
+    rotationCount_ = 0;
+}
+
+void Prism3D::Scaling(float x, float y, float z) {
+    scale_[0] = x;
+    scale_[1] = y;
+    scale_[2] = z;
+    rotationCount_ = 0;
+}
+
+void Prism3D::Rotation(float angle, float x, float y, float z) {
+    if (rotationCount_ >= __kMaxRotations) return;
+    float* r = rotations_[rotationCount_++];
+    r[0] = angle;
+    r[1] = x;
+    r[2] = y;
+    r[3] = z;
+}
+
+__Mat4 Prism3D::ObjectMatrix() const {
+    __Mat4 m = Translation(move_[0], move_[1], move_[2]);
+    for (int i = rotationCount_ - 1; i >= 0; --i)
+        m = Multiply(m, ::Rotation(rotations_[i][0], rotations_[i][1], rotations_[i][2], rotations_[i][3]));
+    return Multiply(m, Scale(scale_[0], scale_[1], scale_[2]));
+}
+
+void Prism3D::ApplyCull(int mode) {
+    __g_cullMode = static_cast<signed char>(mode > 0 ? 1 : mode < 0 ? -1 : 0);
+    if (!pPrsm) return;
+    pPrsm->Flush();
+    if (__g_cullMode == 0) {
+        glDisable(GL_CULL_FACE);
+        return;
+    }
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(__g_cullMode > 0 ? GL_CW : GL_CCW);
+}
+
+void Prism3D::CullMode(int mode) { ApplyCull(mode); }
+
+void Prism3D::SetTexture(int texture, int bump) {
+    if (!pPrsm) return;
+    texture_ = texture < 0 ? -1 : texture;
+    bump_ = bump < 0 ? -1 : bump;
+    textureMip_ = pPrsm->Mipmapping();
+    ApplyTexture();
+}
+
+void Prism3D::ApplyTexture() { pPrsm->SetTexture3D(texture_, texture_ < 0 ? -1 : bump_, textureMip_); }
+
+void Prism3D::AmbientLight(int light, uint32_t colour) {
+    if (!pPrsm) return;
+    pPrsm->Flush();
+    float c[4];
+    Colour3(colour, c);
+    glLightfv(GL_LIGHT0 + light, GL_AMBIENT, c);
+    glEnable(GL_LIGHT0 + light);
+    glEnable(GL_LIGHTING);
+    lightMask_ = static_cast<uint8_t>(lightMask_ | (1 << light));
+}
+
+void Prism3D::SpotLight(int light, uint32_t colour, const float pos[3], const float dir[3], float cutoff) {
+    if (!pPrsm) return;
+    if (light < 0) {  // the bump light
+        bumpOn_ = cutoff != 0;
+        float c[4];
+        Colour3(colour, c);
+        for (int k = 0; k < 3; ++k) {
+            bumpPos_[k] = pos[k];
+            bumpColour_[k] = c[k];
+        }
+        return;
+    }
+    pPrsm->Flush();
+    const GLenum id = GL_LIGHT0 + light;
+    if (cutoff == 0) {
+        glDisable(id);
+        lightMask_ = static_cast<uint8_t>(lightMask_ & ~(1 << light));
+        return;
+    }
+    float c[4];
+    Colour3(colour, c);
+    glLightfv(id, GL_DIFFUSE, c);
+    if (cutoff == 180) {
+        // A directional light: it shines along the direction from infinitely far.
+        const float p[4] = {-dir[0], -dir[1], -dir[2], 0};
+        glLightfv(id, GL_POSITION, p);
+        glLightf(id, GL_SPOT_CUTOFF, 180);
+    } else {
+        const float p[4] = {pos[0], pos[1], pos[2], 1};
+        glLightfv(id, GL_POSITION, p);
+        if (cutoff == 360) {
+            glLightf(id, GL_SPOT_CUTOFF, 180);  // a point light
+        } else {
+            glLightfv(id, GL_SPOT_DIRECTION, dir);
+            // GL takes cone angles from 0 to 90 degrees.
+            glLightf(id, GL_SPOT_CUTOFF, std::clamp(std::fabs(cutoff), 0.0f, 90.0f));
+        }
+    }
+    glEnable(id);
+    glEnable(GL_LIGHTING);
+    lightMask_ = static_cast<uint8_t>(lightMask_ | (1 << light));
+    if (DQ_DEBUG) DebugLight(pos, dir, cutoff != 360);
+}
+
+void Prism3D::DebugLight(const float pos[3], const float dir[3], bool withLine) {
+    pPrsm->SetTexture3D(-1, -1, 0);
+    glDisable(GL_LIGHTING);
+    glColor4f(1, 1, 0.5f, 1);
+    glPointSize(40);
+    glBegin(GL_POINTS);
+    glVertex3fv(pos);
+    glEnd();
+    glPointSize(1);
+    const float len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+    if (withLine && len > 0) {
+        glLineWidth(3);
+        glBegin(GL_LINES);
+        glVertex3fv(pos);
+        glVertex3f(pos[0] + dir[0] / len * 500, pos[1] + dir[1] / len * 500, pos[2] + dir[2] / len * 500);
+        glEnd();
+        glLineWidth(1);
+    }
+    glColor4f(1, 1, 1, 1);
+    glEnable(GL_LIGHTING);
+}
+
+void Prism3D::DrawAxes(float x, float y, float z) {
+    if (!pPrsm) return;
+    pPrsm->Flush();
+    pPrsm->SetTexture3D(-1, -1, 0);
+    const GLboolean lit = glIsEnabled(GL_LIGHTING);
+    glDisable(GL_LIGHTING);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadMatrixf(camera_.m);
+    glBegin(GL_LINES);
+    for (int axis = 0; axis < 3; ++axis) {
+        float c[3] = {0, 0, 0};
+        c[axis] = 1;
+        glColor4f(c[0], c[1], c[2], 1);
+        float tip[3] = {x, y, z};
+        tip[axis] += 100;
+        glVertex3f(x, y, z);
+        glVertex3fv(tip);
+        // The arrow head: two strokes back from the tip, in the plane of the next axis.
+        for (float side : {-8.0f, 8.0f}) {
+            float back[3] = {tip[0], tip[1], tip[2]};
+            back[axis] -= 16;
+            back[(axis + 1) % 3] += side;
+            glVertex3fv(tip);
+            glVertex3fv(back);
+        }
+    }
+    glEnd();
+    glPopMatrix();
+    glColor4f(1, 1, 1, 1);
+    if (lit) glEnable(GL_LIGHTING);
+}
+
+// ---- objects -------------------------------------------------------------------------------
+
+void Prism3D::ClearSlot(int nr) {
+    __ObjectSlot& s = slots_[nr];
+    if (s.list) glDeleteLists(s.list, 1);
+    if ((s.buffers[0] || s.buffers[1]) && __glext::glDeleteBuffersARB) __glext::glDeleteBuffersARB(2, s.buffers);
+    s.list = 0;
+    s.buffers[0] = s.buffers[1] = 0;
+    s.flags = 0;
+    s.mesh.Clear();
+}
+
+void Prism3D::PrepareSlot(int nr) {
+    __ObjectSlot& s = slots_[nr];
+    if (!s.mesh.Drawable()) return;
+    s.mesh.Prepare();
+    if (!pPrsm) return;
+    pPrsm->Flush();
+    // The first frame as a display list, one primitive per group.
+    s.list = glGenLists(1);
+    if (s.list) {
+        const MeshObject& m = s.mesh;
+        const POLY_FRAME& f = m.frames[0];
+        glNewList(s.list, GL_COMPILE);
+        bool open = false;
+        for (int i = 0; i < static_cast<int>(f.nodes.size()); ++i) {
+            const __Vertex3D r = m.Decode(f, i);
+            if (__IsMarker(r.colour)) {
+                if (open) glEnd();
+                glBegin(r.colour == __kGroupStrip ? GL_TRIANGLE_STRIP : r.colour == __kGroupFan ? GL_TRIANGLE_FAN
+                                                                                                : GL_TRIANGLES);
+                open = true;
+                continue;
+            }
+            if (!open) {
+                glBegin(GL_TRIANGLE_STRIP);  // vertices before the first marker form a strip
+                open = true;
+            }
+            TexCoord(r.u, r.v);
+            glColor4ub(r.colour & 0xFF, (r.colour >> 8) & 0xFF, (r.colour >> 16) & 0xFF, 255);
+            glNormal3f(r.nx, r.ny, r.nz);
+            glVertex3f(r.x, r.y, r.z);
+        }
+        if (open) glEnd();
+        glEndList();
+    }
+    if (HasBuffers()) __glext::glGenBuffersARB(2, s.buffers);
+    s.flags = kPrepared;
+}
+
+void Prism3D::ObjStart(int nr) {
+    if (!ValidObject(nr)) return;
+    if (pPrsm) pPrsm->Flush();
+    ClearSlot(nr);
+    building_ = nr;
+    vertices_.clear();
+    __Vertex3D marker;
+    marker.colour = __kGroupStrip;
+    vertices_.push_back(marker);
+}
+
+void Prism3D::ObjAddVertex(float x, float y, float z, float u, float v, uint32_t colour) {
+    if (building_ < 0) return;
+    __Vertex3D r;
+    r.x = x;
+    r.y = y;
+    r.z = z;
+    r.u = u;
+    r.v = v;
+    r.colour = colour;
+    vertices_.push_back(r);
+}
+
+void Prism3D::ObjNewGroup() {
+    if (building_ < 0) return;
+    __Vertex3D marker;
+    marker.colour = __kGroupStrip;
+    vertices_.push_back(marker);
+}
+
+void Prism3D::ObjEnd() {
+    if (building_ < 0) return;
+    const int nr = building_;
+    building_ = -1;
+    std::vector<std::vector<__Vertex3D>> frames(1);
+    frames[0].swap(vertices_);
+    bool any = false;
+    for (__Vertex3D& r : frames[0]) {
+        if (__IsMarker(r.colour)) continue;
+        any = true;
+        const float len = std::sqrt(r.nx * r.nx + r.ny * r.ny + r.nz * r.nz);
+        if (len > 0) {
+            r.nx /= len;
+            r.ny /= len;
+            r.nz /= len;
+        }
+    }
+    if (pPrsm) pPrsm->Flush();
+    ClearSlot(nr);
+    if (!any) return;
+    __ObjectSlot& s = slots_[nr];
+    s.mesh.Compress(frames);
+    if (autoNormals_ == 1 || autoNormals_ == 2) s.mesh.RecomputeNormals(autoNormals_ == 2);
+    PrepareSlot(nr);
+}
+
+bool Prism3D::LoadObj(const char* file, int nr) {
+    if (!ValidObject(nr)) return false;
+    if (pPrsm) pPrsm->Flush();
+    ClearSlot(nr);
+    if (!slots_[nr].mesh.Load(file)) return false;
+    PrepareSlot(nr);
+    return true;
+}
+
+bool Prism3D::SaveObj(const char* file, int nr) const {
+    if (!ValidObject(nr) || slots_[nr].mesh.frames.empty()) return false;
+    return slots_[nr].mesh.Save(file);
+}
+
+void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
+    if (!pPrsm || !ValidObject(nr) || !(slots_[nr].flags & kPrepared)) return;
+    __ObjectSlot& s = slots_[nr];
+    const int n = s.mesh.FrameCount();
+    from = std::clamp(from, 0, n - 1);
+    to = std::clamp(to, 0, n - 1);
+    // The pair (first, second) and the weight of the first.
+    int first = to, second = from;
+    float w = factor;
+    if (animate) {
+        const float f = (to - from) * factor + from;
+        const int b = std::clamp(static_cast<int>(std::isfinite(f) ? std::trunc(f) : 0), 0, n - 1);
+        if (from < to) {
+            first = b;
+            second = std::min(b + 1, n - 1);
+            w = 1 - (f - b);
+        } else {
+            first = std::min(b + 1, n - 1);
+            second = b;
+            w = f - b;
+        }
+    }
+    const POLY_FRAME* a = &s.mesh.frames[static_cast<size_t>(first)];
+    const POLY_FRAME* b = &s.mesh.frames[static_cast<size_t>(second)];
+    // A weight of 0 or 1, the same frame twice, or frames of different triangle lists:
+    // one frame unblended.
+    if (w == 1 || a == b) b = nullptr;
+    else if (w == 0) a = b, b = nullptr;
+    else if (a->triangles.size() != b->triangles.size()) {
+        if (w < 0.5f) a = b;
+        b = nullptr;
+    }
+    const bool bump = bumpOn_ && bump_ >= 0 && texture_ >= 0 && __glext::glActiveTextureARB;
+
+    pPrsm->Flush();
+    ApplyTexture();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glMultMatrixf(ObjectMatrix().m);
+    glEnable(GL_NORMALIZE);  // scaled objects keep unit normals
+    if (!b && a == &s.mesh.frames[0] && s.list && !bump) glCallList(s.list);
+    else DrawStreamed(s, *a, b, w, bump);
+    glDisable(GL_NORMALIZE);
+    glPopMatrix();
+}
+
+void Prism3D::SetupBumpCombiner(bool on) {
+    __glext::glActiveTextureARB(GL_TEXTURE0_ARB);
+    if (on) {
+        // Unit 0: the normal map's texel dotted with the light direction the vertex
+        // colour carries; unit 1 multiplies the colour texture in.
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+    } else {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    }
+}
+
+void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump) {
+    const size_t n = first.triangles.size();
+    if (n == 0) return;
+    stream_.resize(n);
+    const __Vertex3D* a = first.triangles.data();
+    const __Vertex3D* b = second ? second->triangles.data() : nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        StreamVertex& o = stream_[i];
+        if (b) {
+            o.p[0] = (a[i].x - b[i].x) * w + b[i].x;
+            o.p[1] = (a[i].y - b[i].y) * w + b[i].y;
+            o.p[2] = (a[i].z - b[i].z) * w + b[i].z;
+            o.n[0] = (a[i].nx - b[i].nx) * w + b[i].nx;
+            o.n[1] = (a[i].ny - b[i].ny) * w + b[i].ny;
+            o.n[2] = (a[i].nz - b[i].nz) * w + b[i].nz;
+        } else {
+            o.p[0] = a[i].x;
+            o.p[1] = a[i].y;
+            o.p[2] = a[i].z;
+            o.n[0] = a[i].nx;
+            o.n[1] = a[i].ny;
+            o.n[2] = a[i].nz;
+        }
+        o.uv[0] = a[i].u;
+        o.uv[1] = a[i].v;
+        o.colour = a[i].colour | 0xFF000000u;
+    }
+    if (bump) {
+        // The bump light's direction in each vertex's surface frame (tangent, binormal,
+        // normal), 0.5 + 0.5 x, as the vertex colour.
+        float lp[4];
+        Apply(AffineInverse(ObjectMatrix()), bumpPos_, 1, lp);
+        for (size_t i = 0; i < n; ++i) {
+            StreamVertex& o = stream_[i];
+            float l[3] = {lp[0] - o.p[0], lp[1] - o.p[1], lp[2] - o.p[2]};
+            const float len = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
+            if (len > 0)
+                for (float& c : l) c /= len;
+            const float local[3] = {l[0] * a[i].tx + l[1] * a[i].ty + l[2] * a[i].tz,
+                                    l[0] * a[i].bx + l[1] * a[i].by + l[2] * a[i].bz,
+                                    l[0] * o.n[0] + l[1] * o.n[1] + l[2] * o.n[2]};
+            uint32_t c = 0xFF000000u;
+            for (int k = 0; k < 3; ++k)
+                c |= static_cast<uint32_t>(std::clamp(local[k] * 0.5f + 0.5f, 0.0f, 1.0f) * 255 + 0.5f) << (8 * k);
+            o.colour = c;
+        }
+    }
+
+    const char* base = reinterpret_cast<const char*>(stream_.data());
+    const bool buffered = s.buffers[0] && s.buffers[1];
+    if (buffered) {
+        // The two buffers are filled in turn, so the GL may still draw from the one
+        // filled last time.
+        const int k = (s.flags & kSecondBuffer) ? 1 : 0;
+        s.flags ^= kSecondBuffer;
+        __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, s.buffers[k]);
+        __glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(n * sizeof(StreamVertex)),
+                                 stream_.data(), GL_STREAM_DRAW_ARB);
+        base = nullptr;
+    }
+    const GLsizei stride = sizeof(StreamVertex);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, stride, base + offsetof(StreamVertex, p));
+    glNormalPointer(GL_FLOAT, stride, base + offsetof(StreamVertex, n));
+    glColorPointer(4, GL_UNSIGNED_BYTE, stride, base + offsetof(StreamVertex, colour));
+    const int units = __glext::glClientActiveTextureARB ? 2 : 1;
+    for (int u = 0; u < units; ++u) {
+        if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, stride, base + offsetof(StreamVertex, uv));
+    }
+    GLboolean lit = GL_FALSE;
+    if (bump) {
+        lit = glIsEnabled(GL_LIGHTING);
+        glDisable(GL_LIGHTING);
+        SetupBumpCombiner(true);
+    }
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(n));
+    if (bump) {
+        SetupBumpCombiner(false);
+        if (lit) glEnable(GL_LIGHTING);
+    }
+    for (int u = units - 1; u >= 0; --u) {
+        if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (buffered) __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glColor4f(1, 1, 1, 1);  // the colour array leaves the current colour undefined
+}
+
+// ---- collision, projection, billboards -------------------------------------------------------
+
+bool Prism3D::Collision(int nr, int frame, float radius, float x, float y, float z) const {
+    if (!ValidObject(nr)) return false;
+    const MeshObject& m = slots_[nr].mesh;
+    if (frame < 0 || frame >= m.FrameCount()) return false;
+    const POLY_FRAME& f = m.frames[static_cast<size_t>(frame)];
+    if (f.triangles.size() < 3) return false;
+    const __Mat4 model = Multiply(camera_, ObjectMatrix());
+    const float point[3] = {x, y, z}, origin[3] = {0, 0, 0};
+    float c[4], o[4];
+    Apply(camera_, point, 1, c);
+    Apply(model, origin, 1, o);
+    const V3 centre{c[0], c[1], c[2]};
+    const V3 d = Sub(centre, V3{o[0], o[1], o[2]});
+    // The frame's radius grows with the object's largest scaling.
+    const float reach = f.radius * std::max({std::fabs(scale_[0]), std::fabs(scale_[1]), std::fabs(scale_[2])});
+    if (!(std::sqrt(Dot(d, d)) - radius < reach)) return false;
+    const float r2 = radius * radius;
+    if (radius < 0) return false;
+    for (size_t t = 0; t + 2 < f.triangles.size(); t += 3) {
+        V3 p[3];
+        for (int k = 0; k < 3; ++k) {
+            const __Vertex3D& v = f.triangles[t + k];
+            const float in[3] = {v.x, v.y, v.z};
+            float out[4];
+            Apply(model, in, 1, out);
+            p[k] = {out[0], out[1], out[2]};
+        }
+        const V3 q = Sub(ClosestOnTriangle(centre, p[0], p[1], p[2]), centre);
+        if (Dot(q, q) <= r2) return true;
+    }
+    return false;
+}
+
+bool Prism3D::World2Screen(float x, float y, float z, double& sx, double& sy, double& depth) const {
+    if (!pPrsm) return false;
+    double mv[16], pr[16];
+    int vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    const double in[4] = {x, y, z, 1};
+    double eye[4], clip[4];
+    for (int row = 0; row < 4; ++row) eye[row] = mv[row] * in[0] + mv[4 + row] * in[1] + mv[8 + row] * in[2] + mv[12 + row];
+    for (int row = 0; row < 4; ++row)
+        clip[row] = pr[row] * eye[0] + pr[4 + row] * eye[1] + pr[8 + row] * eye[2] + pr[12 + row] * eye[3];
+    if (clip[3] == 0) return false;
+    const double nx = clip[0] / clip[3], ny = clip[1] / clip[3], nz = clip[2] / clip[3];
+    sx = vp[0] + vp[2] * (nx + 1) / 2;
+    sy = vp[3] - ((ny + 1) * vp[3] / 2 + vp[1]);
+    depth = (nz + 1) / 2;
+    return true;
+}
+
+void Prism3D::Billboard(int sprite, float x, float y, float z, float scale) {
+    if (!pPrsm || !pPrsm->Loaded(sprite)) return;
+    pPrsm->Flush();
+    const __SpriteSlot& s = *pPrsm->Sprite(sprite);
+    float mv[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+    __Mat4 m;
+    std::copy(mv, mv + 16, m.m);
+    const float in[3] = {x, y, z};
+    float e[4];
+    Apply(m, in, 1, e);
+    const float hw = s.width * scale / 2, hh = s.height * scale / 2;
+    const float u = s.texWidth > 0 ? static_cast<float>(s.width) / s.texWidth : 0;
+    const float v = s.texHeight > 0 ? static_cast<float>(s.height) / s.texHeight : 0;
+    const signed char remembered = __g_cullMode;
+    ApplyCull(-1);
+    pPrsm->SetTexture3D(sprite, -1, pPrsm->Mipmapping());
+    const GLboolean lit = glIsEnabled(GL_LIGHTING);
+    glDisable(GL_LIGHTING);
+    glColor4f(1, 1, 1, 1);
+    glPushMatrix();
+    glLoadIdentity();  // the quad lies in the eye's plane, facing it
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(e[0] - hw, e[1] - hh, e[2]);
+    glTexCoord2f(u, 0);
+    glVertex3f(e[0] + hw, e[1] - hh, e[2]);
+    glTexCoord2f(u, v);
+    glVertex3f(e[0] + hw, e[1] + hh, e[2]);
+    glTexCoord2f(0, v);
+    glVertex3f(e[0] - hw, e[1] + hh, e[2]);
+    glEnd();
+    glPopMatrix();
+    if (lit) glEnable(GL_LIGHTING);
+    ApplyCull(remembered);
+}

@@ -1,0 +1,113 @@
+// Internal: the 3D engine behind the X_ commands. It draws through the renderer's GL
+// context (the renderer keeps the projection, the viewport and the texture binding)
+// and uses sprites as object textures.
+//
+// Coordinates are world units; the camera matrix maps them to the eye. An object is
+// drawn with the current modelview multiplied by the object transformation: the
+// translation, then the rotations from the last given to the first, then the scaling.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gfx3d/mesh.h"
+
+constexpr int __kObjectSlots = 4095;  // objects 0 ... 4094
+constexpr int __kMaxRotations = 16;
+constexpr int __kLights = 8;
+
+// A 4 x 4 matrix in GL's order: column after column.
+struct __Mat4 {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
+struct __ObjectSlot {
+    MeshObject mesh;
+    unsigned buffers[2] = {0, 0};  // vertex buffers for blended frames, taken in turn
+    unsigned list = 0;             // display list of the first frame
+    unsigned flags = 0;            // kPrepared, kSecondBuffer
+};
+
+class Prism3D {
+public:
+    Prism3D() = default;
+    ~Prism3D();
+    Prism3D(const Prism3D&) = delete;
+    Prism3D& operator=(const Prism3D&) = delete;
+
+    static bool ValidObject(int nr) { return nr >= 0 && nr < __kObjectSlots; }
+    const __ObjectSlot* Slot(int nr) const { return ValidObject(nr) ? &slots_[nr] : nullptr; }
+
+    // ---- scene ------------------------------------------------------------------------
+    void Make3D(double nearZ, double farZ, double fov);
+    void Make2D();
+    void Camera(float ex, float ey, float ez, float tx, float ty, float tz);
+    void Movement(float x, float y, float z);
+    void Scaling(float x, float y, float z);
+    void Rotation(float angle, float x, float y, float z);
+    // > 0: culling with clockwise front faces; < 0: counter-clockwise; 0: off.
+    void CullMode(int mode);
+    void SetTexture(int texture, int bump);
+    void AmbientLight(int light, uint32_t colour);
+    void SpotLight(int light, uint32_t colour, const float pos[3], const float dir[3], float cutoff);
+    void DrawAxes(float x, float y, float z);
+    void AutoNormals(int mode) { autoNormals_ = mode; }
+    int LightMask() const { return lightMask_; }
+    const __Mat4& CameraMatrix() const { return camera_; }
+    // The object transformation as one matrix.
+    __Mat4 ObjectMatrix() const;
+
+    // ---- objects -----------------------------------------------------------------------
+    void ObjStart(int nr);
+    void ObjAddVertex(float x, float y, float z, float u, float v, uint32_t colour);
+    void ObjNewGroup();
+    void ObjEnd();
+    bool LoadObj(const char* file, int nr);
+    bool SaveObj(const char* file, int nr) const;
+    void DrawAnim(int nr, int from, int to, float factor, bool animate);
+
+    bool Collision(int nr, int frame, float radius, float x, float y, float z) const;
+    // Screen x, y and depth of a world point; false (and nothing written) when the
+    // projected w is 0.
+    bool World2Screen(float x, float y, float z, double& sx, double& sy, double& depth) const;
+    // The sprite as a camera-facing quad of its size times `scale`, centred on the point.
+    void Billboard(int sprite, float x, float y, float z, float scale);
+
+private:
+    void ClearSlot(int nr);
+    void PrepareSlot(int nr);
+    void ApplyCull(int mode);
+    void ApplyTexture();
+    // Draws the frame pair blended with weight w (first x w + second x (1 - w)); a
+    // null second draws the first as it is.
+    void DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump);
+    void SetupBumpCombiner(bool on);
+    void DebugLight(const float pos[3], const float dir[3], bool withLine);
+
+    __ObjectSlot slots_[__kObjectSlots];
+    float move_[3] = {0, 0, 0};
+    float scale_[3] = {1, 1, 1};
+    float rotations_[__kMaxRotations][4] = {};
+    int rotationCount_ = 0;
+    __Mat4 camera_;
+    uint8_t lightMask_ = 0;
+    bool bumpOn_ = false;
+    float bumpPos_[3] = {0, 0, 0};
+    float bumpColour_[3] = {1, 1, 1};
+    int autoNormals_ = 2;
+    int texture_ = -1, bump_ = -1, textureMip_ = 0;  // the texture choice for objects
+
+    int building_ = -1;                 // object under construction, -1: none
+    std::vector<__Vertex3D> vertices_;  // its one frame so far
+
+    struct StreamVertex {
+        float p[3], n[3], uv[2];
+        uint32_t colour;
+    };
+    std::vector<StreamVertex> stream_;
+};
+
+// The 3D engine; null before start-up and after the end.
+extern Prism3D* prsm3D;
+// The remembered cull mode: -1, 0 or 1.
+extern signed char __g_cullMode;

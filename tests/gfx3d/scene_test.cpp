@@ -1,0 +1,195 @@
+// The 3D commands drawn on the real GL and read back, with collision and projection.
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
+#include "gfx3d/prism3d.h"
+#include "support/gfx_fixture.h"
+
+namespace {
+
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+
+// A camera on the z axis, 10 units from the origin, 45 degrees field of view: one
+// world unit at the origin is 240 / (10 tan 22.5 degrees) = 57.9 pixels.
+class Scene3DTest : public GfxTest {
+protected:
+    void SetUp() override {
+        GfxTest::SetUp();
+        X_MAKE3D(1, 100, 45);
+        X_CAMERA(0, 0, 10, 0, 0, 0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+    }
+    void TearDown() override {
+        X_MAKE2D();
+        GfxTest::TearDown();
+    }
+    // A square of side 2 around (0, 0, z), one strip wound counter-clockwise seen from +z.
+    static void Square(int nr, double colour, double z = 0) {
+        X_OBJSTART(nr);
+        for (int i = 0; i < 4; ++i) X_OBJADDVERTEX(i % 2 ? 1 : -1, i < 2 ? -1 : 1, z, i % 2, i < 2 ? 1 : 0, colour);
+        X_OBJEND();
+    }
+    static std::vector<uint8_t> Bytes(const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(f), {}};
+    }
+};
+
+TEST_F(Scene3DTest, ObjectsDrawWhereTheCameraLooksWithCullingLightTextureAndBillboards) {
+    // Untextured after a sprite was drawn: X_MAKE3D switches GL texturing off.
+    SolidSprite(0, 8, 8, kGreen);
+    X_MAKE2D();
+    SPRITE(0, 600, 400);
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    Square(1, kRed);
+    X_DRAWOBJ(1, 0);
+    EXPECT_EQ(ReadPixel(320, 240), kRed);
+    EXPECT_EQ(ReadPixel(320 + 45, 240 - 45), kRed);
+    EXPECT_EQ(ReadPixel(320 + 70, 240), 0u);
+
+    // Culling: counter-clockwise front faces keep the square, clockwise ones hide it.
+    for (double mode : {1.0, 0.5, -1.0, -0.5, 0.0}) {
+        Clear();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        X_CULLMODE(mode);
+        X_DRAWOBJ(1, 0);
+        EXPECT_EQ(ReadPixel(320, 240), mode > 0 ? 0u : kRed) << "cull mode " << mode;
+    }
+
+    // A point light in front of the face brightens it above the ambient level.
+    Clear();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    X_AMBIENT_LT(0, 0);
+    X_DRAWOBJ(1, 0);
+    const uint32_t dim = ReadPixel(320, 240) & 0xFF;
+    X_SPOT_LT(9, kWhite, 0, 0, 5, 0, 0, 0, 360);  // light 9 is light 1
+    EXPECT_EQ(prsm3D->LightMask(), 3);
+    X_DRAWOBJ(1, 0);
+    EXPECT_GT(ReadPixel(320, 240) & 0xFF, dim + 100);
+    X_SPOT_LT(1, kWhite, 0, 0, 5, 0, 0, 0, 0);
+    EXPECT_EQ(prsm3D->LightMask(), 1);
+    X_MAKE3D(1, 100, 45);  // all lights off
+    EXPECT_EQ(prsm3D->LightMask(), 0);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+
+    // A texture on a white object; a texture number beyond the sprites changes nothing.
+    Square(2, kWhite);
+    X_SETTEXTURE(0, -1);
+    X_SETTEXTURE(5000, -1);
+    X_DRAWOBJ(2, 0);
+    EXPECT_EQ(ReadPixel(320, 240), kGreen);
+
+    // A billboard faces the camera whatever the cull mode, which it leaves as it was.
+    Clear();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    SolidSprite(3, 16, 16, kBlue);
+    X_CULLMODE(1);
+    X_SPRITE(3, 1, 0, 0, 0.1);  // 1.6 units wide, centred 58 pixels right of the middle
+    EXPECT_EQ(__g_cullMode, 1);
+    EXPECT_EQ(ReadPixel(320 + 58, 240), kBlue);
+    EXPECT_EQ(ReadPixel(320 + 58 + 40, 240), kBlue);
+    EXPECT_EQ(ReadPixel(320 + 58 + 55, 240), 0u);
+    EXPECT_EQ(ReadPixel(320, 240), 0u);
+}
+
+TEST_F(Scene3DTest, AxesAndBumpLighting) {
+    X_DRAWAXES(0, 0, 0);
+    auto either = [](int x0, int y0, int x1, int y1) { return ReadPixel(x0, y0) | ReadPixel(x1, y1); };
+    EXPECT_EQ(either(350, 239, 350, 240), kRed);
+    EXPECT_EQ(either(319, 210, 320, 210), kGreen);
+
+    // A flat bump map under a white texture: bright with the bump light in front of the
+    // face, dark with it at the side.
+    Clear();
+    SolidSprite(0, 8, 8, kWhite);
+    TestBitmap flat;
+    flat.width = flat.height = 8;
+    flat.pixel = [](int, int) { return 0x808080u; };
+    LOADBUMPTEXTURE(DQStr(WriteBitmap(Path("flat.bmp"), flat).c_str()), 1);
+    Square(1, kWhite);
+    X_SETTEXTURE(0, 1);
+    X_SPOT_LT(-1, kWhite, 0, 0, 50, 0, 0, 0, 360);
+    X_DRAWOBJ(1, 0);
+    EXPECT_GT(ReadPixel(320, 240) & 0xFF, 230u);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    X_SPOT_LT(-1, kWhite, 500, 0, 1, 0, 0, 0, 360);
+    X_DRAWOBJ(1, 0);
+    EXPECT_LT(ReadPixel(320, 240) & 0xFF, 40u);
+    X_SPOT_LT(-1, kWhite, 0, 0, 0, 0, 0, 0, 0);  // bump light off
+}
+
+TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
+    // Two frames: the square 2 units left, then 2 units right of the middle.
+    std::vector<std::vector<__Vertex3D>> frames(2);
+    for (int f = 0; f < 2; ++f) {
+        __Vertex3D marker;
+        marker.colour = __kGroupStrip;
+        frames[f].push_back(marker);
+        for (int i = 0; i < 4; ++i) {
+            __Vertex3D v;
+            v.x = (i % 2 ? 1.f : -1.f) + (f ? 2 : -2);
+            v.y = i < 2 ? -1 : 1;
+            v.colour = kRed;
+            frames[f].push_back(v);
+        }
+    }
+    MeshObject m;
+    m.Compress(frames);
+    ASSERT_TRUE(m.Save(Path("two.obj").c_str()));
+    X_LOADOBJ(DQStr(Path("two.obj").c_str()), 4);
+    const int left = 320 - 116, right = 320 + 116;
+    struct Case {
+        double from, to, factor, animate;
+        int x;  // where the square's middle lands
+    } cases[] = {{1, 1, 0.5, 1, right}, {5, 9, 0, 1, right},  {-3, -3, 0.7, 1, left},
+                 {0, 1, 0.5, 1, 320},   {1, 0, 0.25, 1, 320 + 58}, {0, 1, 0.25, 0, 320 - 58}};
+    for (const Case& c : cases) {
+        Clear();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        X_DRAWANIM(4, c.from, c.to, c.factor, c.animate);
+        EXPECT_EQ(ReadPixel(c.x, 240), kRed) << c.from << " " << c.to << " " << c.factor;
+        EXPECT_EQ(ReadPixel(c.x + 70, 240), 0u) << c.from << " " << c.to << " " << c.factor;
+    }
+    // X_DRAWOBJ draws nothing for frames it does not have.
+    Clear();
+    X_DRAWOBJ(4, 2);
+    X_DRAWOBJ(4, -1);
+    EXPECT_TRUE(Covered(640, 480).empty());
+}
+
+TEST_F(Scene3DTest, CollisionAndProjection) {
+    Square(1, kRed);
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 0.5, 0.5, 0.4), 1);   // in front of the face
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 0.5, 0.5, 0.6), 0);
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.3, 0, 0), 1);       // beyond an edge, touching it
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.4, 1.4, 0), 0);     // beyond the corner's reach
+    EXPECT_EQ(X_COLLISION(1, 1, 0.5, 0, 0, 0), 0);         // no frame 1
+    X_MOVEMENT(0, 0, 3);
+    X_ROTATION(90, 0, 1, 0);                                // the face now lies in the y-z plane
+    EXPECT_EQ(X_COLLISION(1, 0, 0.2, 0, 0, 3.9), 1);
+    EXPECT_EQ(X_COLLISION(1, 0, 0.2, 0.3, 0, 3), 0);
+    // Fewer than three prepared vertices never collide.
+    X_OBJSTART(2);
+    X_OBJADDVERTEX(0, 0, 0, 0, 0, kRed);
+    X_OBJADDVERTEX(1, 0, 0, 0, 0, kRed);
+    X_OBJEND();
+    EXPECT_EQ(X_COLLISION(2, 0, 5, 0, 0, 3), 0);
+
+    double sx = -1, sy = -1, depth = -1;
+    X_WORLD2SCREEN(0, 0, 0, sx, sy, depth);
+    EXPECT_DOUBLE_EQ(sx, 320);
+    EXPECT_DOUBLE_EQ(sy, 240);
+    EXPECT_NEAR(depth, (810.0 / 990 + 1) / 2, 1e-5);  // 10 units away, near 1, far 100
+    X_WORLD2SCREEN(1, 2, 0, sx, sy, depth);
+    const double unit = 240 / (10 * std::tan(22.5 * M_PI / 180));
+    EXPECT_NEAR(sx, 320 + unit, 1e-3);
+    EXPECT_NEAR(sy, 240 - 2 * unit, 1e-3);
+    sx = sy = depth = 7;
+    X_WORLD2SCREEN(3, 3, 10, sx, sy, depth);  // in the eye's plane: w = 0, nothing written
+    EXPECT_EQ(std::tuple(sx, sy, depth), std::tuple(7.0, 7.0, 7.0));
+}
+
+}  // namespace
