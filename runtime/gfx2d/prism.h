@@ -148,10 +148,6 @@ public:
 
     int ScreenWidth() const { return screenWidth_; }
     int ScreenHeight() const { return screenHeight_; }
-    short ViewX() const { return viewX_; }
-    short ViewY() const { return viewY_; }
-    short ViewWidth() const { return viewW_; }
-    short ViewHeight() const { return viewH_; }
     double FramePeriod() const { return framePeriod_; }
     double NextFrameTime() const { return nextFrameTime_; }
 
