@@ -150,8 +150,6 @@ public:
         empty_ = true;
     }
     unsigned capacity() const { return capacity_; }
-    // Slot of the first element (the rebuilding operations move it to 0).
-    unsigned headSlot() const { return head_; }
 
 private:
     void Swap() {

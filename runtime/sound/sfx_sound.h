@@ -41,7 +41,6 @@ public:
     bool Stop();
 
     int CopyCount() const { return copies_; }
-    int CurrentCopy() const { return current_; }
     bool CopyPlaying(int copy) const;
 
 private:

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/child.h"
+#include "support/harness.h"
 
 namespace fs = std::filesystem;
 

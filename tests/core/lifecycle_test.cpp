@@ -1,128 +1,79 @@
-#include <gtest/gtest.h>
+#include <set>
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-
-#include "core/program.h"
 #include "files/filesystem.h"
 #include "gfx2d/bmp_file.h"
-#include "support/child.h"
+#include "core/program.h"
+#include "support/harness.h"
 
 namespace {
 
-int Count(const std::string& text, const std::string& piece) {
-    int n = 0;
-    for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
-    return n;
+// The end report of a debug build: the log from its only "-End On Line" on.
+std::string Report(const std::string& log) {
+    size_t at = log.find("-End On Line\r\n");
+    return at == std::string::npos || log.find("-End On Line", at + 1) != std::string::npos ? "" : log.substr(at);
 }
 
-TEST(ProgramEnd, NormalEndExitsZeroAndWritesNoReport) {
+// The log starts anew on every run and names the renderer's kind; a debug build ends
+// it with the end report (error code, two lines, file). A fatal error exits with its
+// code and names the BASIC line; codes the data-file commands record end normally.
+TEST(ProgramEnd, ExitStatusAndEndReport) {
     ChildResult r = RunScenario("end");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.log.find("-End On Line"), std::string::npos);
-    // The renderer names its kind in the log.
     EXPECT_TRUE(r.log.find("OpenGL Software Emulation\r\n") != std::string::npos ||
                 r.log.find("OpenGL Hardware Support\r\n") != std::string::npos);
     EXPECT_EQ(RunScenario("return").status, 0);  // the main procedure returning
-}
-
-TEST(ProgramStart, FullScreenOrTheReasonWhyNot) {
-    ChildResult r = RunScenario("fullscreen");
+    r = RunScenario("end-debug", {}, "-End On Line\r\n9\r\nold\r\n");
     EXPECT_EQ(r.status, 0);
-    // Full screen at the program's size or, on a display without that mode, a window
-    // of that size and a line in the log: either way the program runs at its size.
-    EXPECT_EQ(r.out, "size 320 240\n");
-}
-
-// The log starts anew on every run; a debug build ends it with the end report.
-TEST(ProgramEnd, DebugBuildWritesTheEndReportIntoAFreshLog) {
-    ChildResult r = RunScenario("end-debug", {}, "-End On Line\r\n9\r\nold\r\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Count(r.log, "-End On Line"), 1);
     EXPECT_EQ(r.log.find("old"), std::string::npos);
-    size_t at = r.log.find("-End On Line\r\n");
-    ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n0\r\n0\r\n0\r\n0\r\n");
-}
-
-TEST(ProgramEnd, FatalErrorExitsWithItsCodeAndNamesTheLine) {
-    ChildResult r = RunScenario("array9-debug");
+    EXPECT_EQ(Report(r.log), "-End On Line\r\n0\r\n0\r\n0\r\n0\r\n");
+    r = RunScenario("array9-debug");
     EXPECT_EQ(r.status, 9);
     EXPECT_NE(r.err.find("runtime error 9"), std::string::npos);
     EXPECT_NE(r.err.find("line 42"), std::string::npos);
-    size_t at = r.log.find("-End On Line\r\n");
-    ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n9\r\n42\r\n42\r\n1\r\n");
-
-    EXPECT_EQ(RunScenario("array8").status, 8);
-    EXPECT_EQ(RunScenario("dim7").status, 7);
-}
-
-TEST(ProgramEnd, RecordedDataFileCodesEndNormally) {
-    ChildResult r = RunScenario("datafile-codes");
+    EXPECT_EQ(Report(r.log), "-End On Line\r\n9\r\n42\r\n42\r\n1\r\n");
+    r = RunScenario("datafile-codes");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("runtime error"), std::string::npos);
-    size_t at = r.log.find("-End On Line\r\n");  // the end report still names the code
-    ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(r.log.substr(at), "-End On Line\r\n3\r\n0\r\n0\r\n0\r\n");
+    EXPECT_EQ(Report(r.log), "-End On Line\r\n3\r\n0\r\n0\r\n0\r\n");
+    // Full screen at the program's size or, on a display without that mode, a window
+    // of that size and a line in the log: either way the program runs at its size.
+    EXPECT_EQ(RunScenario("fullscreen").Outcome(), "0 size 320 240\n");
 }
 
-TEST(FrameCap, EndsRightAfterTheNthFrameAndItsHook) {
-    ChildResult r = RunScenario("frames", {"TOLVANE_FRAMES=5", "TOLVANE_NO_WAIT=1"});
+TEST(Automation, FrameCapScreenshotsAndSeed) {
+    // The run ends right after the 5th frame and its hook.
+    EXPECT_EQ(RunScenario("frames", {"TOLVANE_FRAMES=5", "TOLVANE_NO_WAIT=1"}).Outcome(),
+              "0 frame 1\nframe 2\nframe 3\nframe 4\nframe 5\n");
+    ChildResult r = RunScenario("frames", {"TOLVANE_FRAMES=abc"});  // unreadable values are refused
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("TOLVANE_FRAMES"), std::string::npos);
+    TempDir shots;
+    r = RunScenario("shots", {"TOLVANE_FRAMES=6", "TOLVANE_NO_WAIT=1", "TOLVANE_SHOTS=" + shots.path.string() + ":3"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "frame 1\nframe 2\nframe 3\nframe 4\nframe 5\n");
-    ChildResult bad = RunScenario("frames", {"TOLVANE_FRAMES=abc"});  // unreadable values are refused
-    EXPECT_NE(bad.status, 0);
-    EXPECT_NE(bad.err.find("TOLVANE_FRAMES"), std::string::npos);
-}
-
-TEST(Screenshots, EveryKthFrameIsWrittenAsABitmap) {
-    std::string dir = std::filesystem::temp_directory_path() / ("tolvane-shots-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    ChildResult r = RunScenario("shots", {"TOLVANE_FRAMES=6", "TOLVANE_NO_WAIT=1", "TOLVANE_SHOTS=" + dir + ":3"});
-    EXPECT_EQ(r.status, 0);
-    std::vector<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"frame-000003.bmp", "frame-000006.bmp"}));
+    std::set<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(shots.path)) names.insert(e.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"frame-000003.bmp", "frame-000006.bmp"}));
     __BMPImage img;
-    ASSERT_TRUE(__ReadBMP((dir + "/frame-000003.bmp").c_str(), img));
-    EXPECT_EQ(img.width, 320);
-    EXPECT_EQ(img.height, 240);
-    EXPECT_EQ(img.Colour(25, 100), 0x0000FFu);  // frame 3 drew the column at x 20 ... 29
-    EXPECT_EQ(img.Colour(5, 100), 0u);          // frame 1's column is gone
-    std::filesystem::remove_all(dir);
-}
-
-TEST(Seed, SameSeedSameNumbersAcrossRuns) {
+    ASSERT_TRUE(__ReadBMP((shots / "frame-000003.bmp").c_str(), img));
+    EXPECT_EQ(std::pair(img.width, img.height), std::pair(320, 240));
+    // Frame 3 drew the column at x 20 ... 29; frame 1's column is gone.
+    EXPECT_EQ(std::pair(img.Colour(25, 100), img.Colour(5, 100)), std::pair(0x0000FFu, 0u));
     ChildResult a = RunScenario("rnd", {"TOLVANE_SEED=4242"});
-    ChildResult b = RunScenario("rnd", {"TOLVANE_SEED=4242"});
-    ChildResult c = RunScenario("rnd", {"TOLVANE_SEED=4243"});
     EXPECT_EQ(a.status, 0);
-    EXPECT_FALSE(a.out.empty());
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_NE(a.out, c.out);
+    EXPECT_NE(a.out, "");
+    EXPECT_EQ(a.out, RunScenario("rnd", {"TOLVANE_SEED=4242"}).out);
+    EXPECT_NE(a.out, RunScenario("rnd", {"TOLVANE_SEED=4243"}).out);
 }
 
 // Escape (read by the next SHOWSCREEN after the key went down in frame 3), Alt+F4
 // and closing the window (inside the event pump) end the program; Alt alone does not.
 TEST(EndKeys, EscapeAltF4AndClosingEndTheProgram) {
-    struct Row { const char* scenario; const char* out; } rows[] = {
-        {"escape", "frame 1\nframe 2\n"}, {"altf4", "frame 1\nframe 2\n"}, {"close", nullptr}, {"alt-only", nullptr}};
-    for (const Row& row : rows) {
-        ChildResult r = RunScenario(row.scenario, {"TOLVANE_NO_WAIT=1"});
-        EXPECT_EQ(r.status, 0) << row.scenario;
-        if (row.out) {
-            EXPECT_EQ(r.out, row.out) << row.scenario;
-        }
-        bool survives = std::string(row.scenario) == "alt-only";
-        EXPECT_EQ(r.out.find("survived") != std::string::npos, survives) << row.scenario;
-        if (!survives) {
-            EXPECT_EQ(r.out.find("frame 3"), std::string::npos) << row.scenario;
-        }
-    }
+    std::string all;
+    for (int f = 1; f <= 30; ++f) all += "frame " + std::to_string(f) + "\n";
+    for (std::string scenario : {"escape", "altf4", "close", "alt-only"})
+        EXPECT_EQ(RunScenario(scenario, {"TOLVANE_NO_WAIT=1"}).Outcome(),
+                  "0 " + (scenario == "alt-only" ? all + "survived\n" : "frame 1\nframe 2\n"));
 }
 
 TEST(CommandLine, ArgumentsJoinedBySingleSpaces) {

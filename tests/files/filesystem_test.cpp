@@ -1,88 +1,60 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <thread>
 
-#include "core/program.h"
+#include "files/data_file.h"
 #include "files/filesystem.h"
 #include "files/shoebox.h"
+#include "support/harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TEST(WildMatch, StarsQuestionMarksAndCase) {
-    EXPECT_TRUE(szWildMatch("*.bmp", "Title.BMP"));
-    EXPECT_TRUE(szWildMatch("*.bmp", "a.b.bmp"));
-    EXPECT_FALSE(szWildMatch("*.bmp", "bmp"));
-    EXPECT_TRUE(szWildMatch("*.*", "a.b"));
-    EXPECT_FALSE(szWildMatch("*.*", "noext"));
-    EXPECT_TRUE(szWildMatch("a?c", "abc"));
-    EXPECT_FALSE(szWildMatch("a?c", "a.c"));
-    EXPECT_FALSE(szWildMatch("data?txt", "data.txt"));
-    EXPECT_TRUE(szWildMatch("*.TXT", "readme.txt"));
-    EXPECT_TRUE(szWildMatch("**x*", "abxcd"));
-    EXPECT_TRUE(szWildMatch("*", ""));
-    EXPECT_FALSE(szWildMatch("a", ""));
-    EXPECT_FALSE(szWildMatch("abc", "abcd"));
-    EXPECT_TRUE(szWildMatch("a*b*c", "aXbYbZc"));
-}
-
 class FolderTest : public testing::Test {
 protected:
-    void SetUp() override {
-        old_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / ("tolvane-fs-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(old_);
-        fs::remove_all(dir_);
-    }
-    fs::path dir_, old_;
+    void SetUp() override { fs::current_path(dir_.path); }
+    void TearDown() override { fs::current_path(old_); }
+    fs::path old_ = fs::current_path();
+    TempDir dir_;
 };
 
-TEST_F(FolderTest, FileListHasFoldersThenMatchingFiles) {
+TEST_F(FolderTest, WildcardsListingExistenceAndTheCurrentFolder) {
+    struct Row { const char *pattern, *name; bool match; } rows[] = {
+        {"*.bmp", "Title.BMP", true}, {"*.bmp", "a.b.bmp", true}, {"*.bmp", "bmp", false}, {"*.*", "a.b", true},
+        {"*.*", "noext", false}, {"a?c", "abc", true}, {"a?c", "a.c", false}, {"data?txt", "data.txt", false},
+        {"*.TXT", "readme.txt", true}, {"**x*", "abxcd", true}, {"*", "", true}, {"a", "", false},
+        {"abc", "abcd", false}, {"a*b*c", "aXbYbZc", true},
+    };
+    for (const Row& r : rows) EXPECT_EQ(szWildMatch(r.pattern, r.name), r.match) << r.pattern << " " << r.name;
+    // Folders first, then matching files: their counts in the high and low 16 bits.
     DQStrArray list;
     EXPECT_EQ(GETFILELIST(DQStr("*.txt"), list), 2 * 65536);  // only "." and ".."
     fs::create_directory("sub");
-    std::ofstream("readme.txt") << "x";
-    std::ofstream("picture.bmp") << "x";
-    std::ofstream("NOTES.TXT") << "x";
+    for (const char* name : {"readme.txt", "picture.bmp", "NOTES.TXT"}) WriteText(name, "x");
     EXPECT_EQ(GETFILELIST(DQStr("*.txt"), list), 3 * 65536 + 2);
-    std::set<std::string> folders, files;
-    for (int i = 0; i < 3; ++i) folders.insert(list(i).c_str());
-    for (int i = 3; i < 5; ++i) files.insert(list(i).c_str());
-    EXPECT_EQ(folders, (std::set<std::string>{".", "..", "sub"}));
-    EXPECT_EQ(files, (std::set<std::string>{"readme.txt", "NOTES.TXT"}));
     EXPECT_EQ(BOUNDS(list, 0), 5);
-}
-
-TEST_F(FolderTest, ExistenceAndCurrentDirectory) {
-    std::ofstream("here.txt") << "x";
-    EXPECT_EQ(DOESFILEEXIST(DQStr("here.txt")), 1);
-    EXPECT_EQ(DOESFILEEXIST(DQStr("gone.txt")), 0);
-    fs::create_directory("folder");
-    EXPECT_EQ(DOESFILEEXIST(DQStr("folder")), 0);
-    std::string cwd = GETCURRENTDIR_Str().c_str();
-    EXPECT_EQ(cwd, dir_.string() + "/");
-    EXPECT_EQ(SETCURRENTDIR(DQStr("folder")), 1);
-    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), dir_.string() + "/folder/");
+    EXPECT_EQ((std::set<std::string>{list(0).c_str(), list(1).c_str(), list(2).c_str()}),
+              (std::set<std::string>{".", "..", "sub"}));
+    EXPECT_EQ((std::set<std::string>{list(3).c_str(), list(4).c_str()}),
+              (std::set<std::string>{"readme.txt", "NOTES.TXT"}));
+    for (auto [name, exists] : {std::pair{"readme.txt", 1.0}, {"gone.txt", 0}, {"sub", 0}})
+        EXPECT_EQ(DOESFILEEXIST(DQStr(name)), exists) << name;
+    const std::string here = dir_.path.string();
+    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), here + "/");
+    EXPECT_EQ(SETCURRENTDIR(DQStr("sub")), 1);
+    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), here + "/sub/");
     EXPECT_EQ(SETCURRENTDIR(DQStr("/nonexistent-folder")), 0);
     EXPECT_EQ(SETCURRENTDIR(DQStr("/")), 1);
     EXPECT_STREQ(GETCURRENTDIR_Str().c_str(), "/");
-    // A backslash is part of a folder name here.
-    fs::create_directory(dir_ / "back\\slash");
-    EXPECT_EQ(SETCURRENTDIR(DQStr((dir_ / "back\\slash").c_str())), 1);
-    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), dir_.string() + "/back\\slash/");
+    fs::create_directory(here + "/back\\slash");  // a backslash is part of a folder name here
+    EXPECT_EQ(SETCURRENTDIR(DQStr((here + "/back\\slash").c_str())), 1);
+    EXPECT_EQ(std::string(GETCURRENTDIR_Str().c_str()), here + "/back\\slash/");
 }
 
 // A named pipe is no file: nothing waits for a writer, and listings leave it out.
@@ -91,13 +63,10 @@ TEST_F(FolderTest, PipesAreNotFiles) {
     // Should a reader block in opening the pipe, this opens the other end and frees it.
     std::atomic<bool> done{false}, freed{false};
     std::thread unblock([&] {
-        while (!done) {
-            int fd = open("pipe.txt", O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                freed = true;
-                close(fd);
-            }
-            usleep(20000);
+        for (; !done; usleep(20000)) {
+            const int fd = open("pipe.txt", O_WRONLY | O_NONBLOCK);  // opens only while a reader waits
+            freed = freed || fd >= 0;
+            if (fd >= 0) close(fd);
         }
     });
     EXPECT_EQ(DOESFILEEXIST(DQStr("pipe.txt")), 0);
@@ -111,29 +80,24 @@ TEST_F(FolderTest, PipesAreNotFiles) {
     EXPECT_FALSE(freed);
 }
 
+// The command line is read as the shell reads it; programs that cannot start (missing,
+// or not executable) give 0 and code 0; without waiting the program runs on by itself.
 TEST_F(FolderTest, ShellCommandsAndExitCodes) {
     double code = -1;
-    EXPECT_EQ(SHELLCMD(DQStr("exit 3"), 1, 0, code), 1);
-    EXPECT_EQ(code, 3);
-    EXPECT_EQ(SHELLCMD(DQStr("touch made.txt"), 1, 0, code), 1);
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(fs::exists("made.txt"));
-    // The command line is read as the shell reads it.
     fs::create_directory("my dir");
-    std::ofstream("my dir/prog") << "#!/bin/sh\nexit $FOO\n";
-    fs::permissions("my dir/prog", fs::perms::owner_all);
-    EXPECT_EQ(SHELLCMD(DQStr("FOO=4 \"./my dir/prog\""), 1, 0, code), 1);
-    EXPECT_EQ(code, 4);
-    // Programs that cannot start: missing, or not executable.
-    std::ofstream("plain") << "#!/bin/sh\nexit 0\n";
-    for (const char* bad : {"no-such-program-anywhere --x", "./plain"}) {
+    fs::permissions(WriteText("my dir/prog", "#!/bin/sh\nexit $FOO\n"), fs::perms::owner_all);
+    for (auto [command, exit] : {std::pair{"exit 3", 3.0}, {"touch made.txt", 0}, {"FOO=4 \"./my dir/prog\"", 4}}) {
+        EXPECT_EQ(SHELLCMD(DQStr(command), 1, 0, code), 1) << command;
+        EXPECT_EQ(code, exit) << command;
+    }
+    EXPECT_TRUE(fs::exists("made.txt"));
+    WriteText("plain", "#!/bin/sh\nexit 0\n");
+    for (const char* bad : {"no-such-program-anywhere --x", "./plain"})
         for (double wait : {1, 0}) {
             code = 5;
             EXPECT_EQ(SHELLCMD(DQStr(bad), wait, 0, code), 0) << bad << wait;
             EXPECT_EQ(code, 0);
         }
-    }
-    // Without waiting the program runs on by itself.
     EXPECT_EQ(SHELLCMD(DQStr("sleep 1; touch later.txt"), 0, 0, code), 1);
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(fs::exists("later.txt"));
@@ -141,25 +105,104 @@ TEST_F(FolderTest, ShellCommandsAndExitCodes) {
     EXPECT_TRUE(fs::exists("later.txt"));
 }
 
-TEST_F(FolderTest, FileRequestWithoutADialogProgram) {
-    const char* path = std::getenv("PATH");
-    std::string saved = path ? path : "";
-    setenv("PATH", dir_.c_str(), 1);
+// Without a dialog program, or when it is cancelled: NO_FILE, and the folder stays. A
+// backslash in the chosen name is part of a folder name, not a separator.
+TEST_F(FolderTest, FileRequestThroughTheDialogProgram) {
+    const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", dir_.path.c_str(), 1);
     EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "NO_FILE");
-    // A dialog program that is cancelled: NO_FILE, and the folder stays.
-    std::ofstream("zenity") << "#!/bin/sh\ncd /\nexit 1\n";
-    fs::permissions("zenity", fs::perms::owner_all);
+    fs::permissions(WriteText("zenity", "#!/bin/sh\ncd /\nexit 1\n"), fs::perms::owner_all);
     EXPECT_STREQ(FILEREQUEST_Str(0, DQStr("All|*.*")).c_str(), "NO_FILE");
-    EXPECT_EQ(fs::current_path(), dir_);
-    std::ofstream("zenity") << "#!/bin/sh\necho \"$@\" > args.txt\nprintf '%s\\n' '/tmp/a\\b/chosen.bmp'\n";
-    // A backslash is part of a folder name, not a separator.
+    EXPECT_EQ(fs::current_path(), dir_.path);
+    WriteText("zenity", "#!/bin/sh\necho \"$@\" > args.txt\nprintf '%s\\n' '/tmp/a\\b/chosen.bmp'\n");
     EXPECT_STREQ(FILEREQUEST_Str(1, DQStr("Bitmaps|*.bmp|All files|*.*")).c_str(), "/tmp/a\\b/chosen.bmp");
-    std::ifstream args("args.txt");
-    std::string line;
-    std::getline(args, line);
-    EXPECT_NE(line.find("--file-filter=Bitmaps | *.bmp"), std::string::npos);
-    EXPECT_EQ(line.find("--save"), std::string::npos);
+    EXPECT_NE(ReadText("args.txt").find("--file-filter=Bitmaps | *.bmp"), std::string::npos);
+    EXPECT_EQ(ReadText("args.txt").find("--save"), std::string::npos);
     setenv("PATH", saved.c_str(), 1);
+}
+
+class DataFileTest : public testing::Test {
+protected:
+    void SetUp() override { __g_error = 0; }
+    void TearDown() override {
+        __g_FastFile.FillBuffer(nullptr);
+        __g_error = 0;
+    }
+    DQStr P(const std::string& name) { return DQStr((dir_ / name).c_str()); }
+    std::string Text(const std::string& name, double line) {
+        DQStr t;
+        GETFILE(P(name), line, t);
+        return t.c_str();
+    }
+    TempDir dir_;
+};
+
+TEST_F(DataFileTest, NewAndMissingFilesAndTheLineRange) {
+    PUTFILE(P("s.dat"), 3, 42);
+    EXPECT_EQ(__g_error, 3);  // not there yet: recorded, the write goes on
+    double v = 0;
+    GETFILE(P("s.dat"), 3, v);
+    EXPECT_EQ(v, 42);
+    EXPECT_EQ(Text("s.dat", 1), "NO_DATA");
+    EXPECT_FALSE(fs::exists(dir_ / "s.dat"));      // only in the buffer so far
+    EXPECT_EQ(Text("nowhere.dat", 0), "NO_FILE");  // switching saves, with CR LF lines
+    EXPECT_EQ(ReadText(dir_ / "s.dat"), "\r\n\r\n\r\n42\r\n");
+    EXPECT_EQ(Text("nowhere.dat", 0), "NO_DATA");  // then an empty buffer
+    v = 7;
+    GETFILE(P("nowhere2.dat"), 0, v);
+    EXPECT_EQ(v, 0);
+    // Lines 0 ... 255; numbers wrap at 65536, other ones record code 7.
+    PUTFILE(P("w.dat"), 0, CQStr("zero"));
+    PUTFILE(P("w.dat"), 255, CQStr("last"));
+    for (double bad : {256.0, -1.0, 65535.0}) {
+        __g_error = 0;
+        EXPECT_EQ(Text("w.dat", bad), "NO_DATA");
+        EXPECT_EQ(__g_error, 7);
+        __g_error = 0;
+        PUTFILE(P("w.dat"), bad, CQStr("x"));
+        EXPECT_EQ(__g_error, 7);
+    }
+    for (auto [line, text] : {std::pair{65536.0, "zero"}, {65791, "last"}, {0.9, "zero"}})
+        EXPECT_EQ(Text("w.dat", line), text) << line;
+}
+
+TEST_F(DataFileTest, LineEndsLengthsNamesAndOnly256Lines) {
+    std::string big;
+    for (int i = 0; i < 300; ++i) big += std::to_string(i) + (i % 2 ? "\r\n" : "\n");
+    WriteText(dir_ / "big.dat", big);
+    for (int line : {0, 1, 255}) EXPECT_EQ(Text("big.dat", line), std::to_string(line));
+    PUTFILE(P("big.dat"), 0, CQStr("changed"));
+    __g_FastFile.FillBuffer(nullptr);
+    std::string saved = ReadText(dir_ / "big.dat");
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 256);
+    EXPECT_EQ(saved.substr(0, 9), "changed\r\n");
+    WriteText(dir_ / "tabs.dat", "12\t\r\n\r\n");
+    EXPECT_EQ((std::vector{Text("tabs.dat", 0), Text("tabs.dat", 1), Text("tabs.dat", 2)}),
+              (std::vector<std::string>{"12", "NO_DATA", "NO_DATA"}));
+    WriteText(dir_ / "long.dat", std::string(5000, 'z') + "\n");
+    EXPECT_EQ(Text("long.dat", 0).size(), 1023u);  // a line longer than a buffer line is cut, not overrun
+    PUTFILE(P("data.txt"), 0, CQStr("lower"));
+    PUTFILE(P("DATA.TXT"), 0, CQStr("upper"));
+    EXPECT_EQ(Text("data.txt", 0) + Text("DATA.TXT", 0), "lowerupper");
+    PUTFILE(P("split.dat"), 0, CQStr("a\nb"));  // a line feed splits the value
+    __g_FastFile.FillBuffer(nullptr);
+    EXPECT_EQ(std::pair(Text("split.dat", 0), Text("split.dat", 1)), std::pair(std::string("a"), std::string("b")));
+}
+
+TEST(DataFileEnd, SavedAtProgramEndWithTheLogLines) {
+    TempDir dir;
+    const std::string file = dir / "s.dat";
+    // Under glibc's checking allocator: the save at the end uses nothing already gone.
+    ChildResult r = RunScenario("datafile", {"DATA_FILE=" + file, "GLIBC_TUNABLES=glibc.malloc.tcache_count=0",
+                                             "MALLOC_CHECK_=3"});
+    EXPECT_EQ(r.Outcome(), "0 42 NO_DATA\n");
+    EXPECT_EQ(ReadText(file), "\r\n\r\n\r\n42\r\n");
+    EXPECT_NE(r.log.find("Writing\r\n" + file + "\r\n"), std::string::npos);
+    // A save that cannot be completed leaves the old file whole, and no temporary.
+    WriteText(file, "old\r\n");
+    EXPECT_EQ(RunScenario("datafile-full", {"DATA_FILE=" + file}).status, 0);
+    EXPECT_EQ(ReadText(file), "old\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -1,276 +1,222 @@
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <random>
 
 #include "files/archive_format.h"
 #include "files/compression.h"
 #include "files/shoebox.h"
-#include "support/child.h"
+#include "support/bmp_writer.h"
+#include "support/harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+using Bytes = std::vector<unsigned char>;
+
+Bytes Packed(const Bytes& in) {
+    KWCompression packer;
+    packer.Pack(in.data(), static_cast<long>(in.size()));
+    return Bytes(packer.Output(), packer.Output() + packer.OutputSize());
 }
+
+// Packed streams: a length of 4 bytes, the LZO data, an end marker. A damaged stream
+// unpacks to nothing and is never written beyond its claimed length.
+TEST(Compression, RoundTripsAndDamagedStreams) {
+    std::mt19937 rng(7);
+    Bytes noise(100000), large(8 << 20), text(5000);
+    for (auto& b : noise) b = static_cast<unsigned char>(rng());
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<unsigned char>((i / 1000) % 7);
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<unsigned char>("abcabdabe"[i % 9]);
+    const Bytes empty = Packed({}), s = Packed(text);
+    ASSERT_GE(empty.size(), 4u);
+    EXPECT_EQ(Bytes(empty.begin(), empty.begin() + 4), (Bytes{0, 0, 0, 0}));
+    EXPECT_LT(Packed(large).size(), large.size() / 20);
+    KWCompression unpacker;
+    auto unpack = [&](Bytes b) { return unpacker.UnPack(b.data(), static_cast<int>(b.size())); };
+    for (const Bytes& in : {Bytes{}, Bytes{'h', 'e', 'l', 'l', 'o'}, noise, large}) {
+        EXPECT_EQ(unpack(Packed(in)), static_cast<int>(in.size()));
+        EXPECT_TRUE(Bytes(unpacker.Output(), unpacker.Output() + unpacker.OutputSize()) == in) << in.size();
+    }
+    auto withLength = [&](uint32_t n) {
+        Bytes b = s;
+        for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(n >> (8 * i));
+        return b;
+    };
+    EXPECT_EQ(unpack(withLength(100)), 0);  // fewer bytes than the data
+    EXPECT_LE(unpacker.OutputSize(), 100);
+    EXPECT_EQ(unpack(Bytes(s.begin(), s.begin() + s.size() / 2)), 0);
+    EXPECT_EQ(unpack(withLength(0x7F000000 + 5000)), 0);  // two gigabytes from a few bytes: refused before allocating
+    EXPECT_EQ(unpacker.OutputSize(), 0);
+    EXPECT_EQ(unpack({1, 0, 0}), 0);
+    EXPECT_EQ(unpacker.UnPack(nullptr, 10), 0);
+    EXPECT_EQ(unpack(s), 5000);
+    EXPECT_EQ(unpack(s), 5000);  // a second unpack replaces the first result
+    EXPECT_EQ(unpacker.OutputSize(), 5000);
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// Writes an archive of (name, content) entries to the end of the file.
+bool AppendArchive(const std::string& path, const Entries& entries, bool fromEnd) {
+    std::vector<__ArchiveInput> in;
+    for (auto& [n, t] : entries) in.push_back({n, std::vector<unsigned char>(t.begin(), t.end())});
+    FILE* f = std::fopen(path.c_str(), "ab");
+    bool ok = f && __WriteArchive(f, in, fromEnd);
+    if (f) std::fclose(f);
+    return ok;
+}
+
+std::vector<__ArchiveEntry> Directory(const std::string& path) {
+    std::vector<__ArchiveEntry> d;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(fs::file_size(path)), d));
+    std::fclose(f);
+    return d;
+}
+
+ChildResult Tool(const std::string& args) { return RunProgram(TestBinDir().parent_path() / "shoebox", args); }
 
 class ShoeBoxTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvane-sbx-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
+    void SetUp() override { fs::current_path(dir_.path); }
     void TearDown() override {
         box_.Clear();
         fs::current_path("/");
-        fs::remove_all(dir_);
     }
-    // Writes an archive of (name, text) entries, after `prefix` bytes of other data.
-    std::string Archive(const std::string& file, std::vector<std::pair<std::string, std::string>> entries,
-                        bool fromEnd, const std::string& prefix = "") {
-        std::string path = (dir_ / file).string();
-        std::ofstream(path, std::ios::binary) << prefix;
-        std::vector<__ArchiveInput> in;
-        for (auto& [n, t] : entries) in.push_back({n, std::vector<unsigned char>(t.begin(), t.end())});
-        FILE* f = std::fopen(path.c_str(), "ab");
-        EXPECT_TRUE(__WriteArchive(f, in, fromEnd));
-        std::fclose(f);
-        return path;
+    std::string Archive(const std::string& file, const Entries& entries, bool fromEnd, const std::string& prefix = "") {
+        EXPECT_TRUE(AppendArchive(WriteText(dir_ / file, prefix), entries, fromEnd));
+        return dir_ / file;
     }
-    bool Resolve(const std::string& name, std::string& out) {
+    // The name as Resolve leaves it, or "FAIL" and the name when it fails.
+    std::string Resolve(const std::string& name, KWShoeBox* box = nullptr) {
         DQStr n(name.c_str());
-        bool ok = box_.Resolve(n);
-        out = n.c_str();
-        return ok;
+        bool ok = (box ? box : &box_)->Resolve(n);
+        return ok ? n.c_str() : std::string("FAIL ") + n.c_str();
     }
-    fs::path dir_;
+    TempDir dir_;
     KWShoeBox box_;
 };
 
-TEST_F(ShoeBoxTest, BothPositionFormsStandaloneAndAppended) {
-    for (bool fromEnd : {false, true}) {
-        for (const std::string& prefix : {std::string(), std::string(10000, 'x')}) {
-            if (!fromEnd && !prefix.empty()) continue;  // counted from the start: only on its own
-            box_.SetArchive(Archive("a.sbx", {{"art/tile.bmp", "TILE"}, {"music.mid", "MIDI"}}, fromEnd, prefix).c_str());
-            std::string out;
-            ASSERT_TRUE(Resolve("art/tile.bmp", out)) << fromEnd;
-            EXPECT_EQ(ReadText(out), "TILE");
-            ASSERT_TRUE(Resolve("music.mid", out));
-            EXPECT_EQ(ReadText(out), "MIDI");
-        }
+TEST_F(ShoeBoxTest, DiskFirstThenTheArchiveByTheTailOfTheName) {
+    // The position counted from the start (only on its own) or from the end (also
+    // appended to other data).
+    for (auto [fromEnd, prefix] : {std::pair{false, std::string()}, {true, ""}, {true, std::string(10000, 'x')}}) {
+        box_.SetArchive(Archive("a.sbx", {{"art/tile.bmp", "TILE"}, {"music.mid", "MIDI"}}, fromEnd, prefix).c_str());
+        EXPECT_EQ(ReadText(Resolve("art/tile.bmp")), "TILE") << fromEnd << prefix.size();
+        EXPECT_EQ(ReadText(Resolve("music.mid")), "MIDI");
     }
-}
-
-TEST_F(ShoeBoxTest, TailMatchingIgnoresCaseButNotSeparators) {
-    box_.SetArchive(Archive("a.sbx", {{"art/tile.bmp", "TILE"}}, true).c_str());
-    std::string out;
-    EXPECT_TRUE(Resolve("art/tile.bmp", out));
-    EXPECT_TRUE(Resolve("C:/game/ART/Tile.bmp", out));
-    EXPECT_TRUE(Resolve("myart/tile.bmp", out));
-    EXPECT_FALSE(Resolve("art\\tile.bmp", out));
-    EXPECT_FALSE(Resolve("tile.bmp", out));  // the entry name is longer
-    EXPECT_EQ(out, "");                        // a failed lookup in the archive empties the name
-    EXPECT_FALSE(Resolve("", out));
+    // The tail of the name matches, in any case; separators are not translated.
+    for (const char* name : {"C:/game/ART/Tile.bmp", "myart/tile.bmp"}) EXPECT_EQ(ReadText(Resolve(name)), "TILE");
+    EXPECT_EQ(Resolve("art\\tile.bmp"), "FAIL ");  // a failed lookup in the archive empties the name
+    EXPECT_EQ(Resolve("tile.bmp"), "FAIL ");       // the entry name is longer
+    EXPECT_EQ(Resolve(""), "FAIL ");
+    WriteText(dir_ / "music.mid", "disk");
+    EXPECT_EQ(Resolve("music.mid"), "music.mid");  // a file on disk wins
+    EXPECT_STREQ(box_.Extracted(), "");
+    box_.SetArchive((dir_ / "missing.sbx").c_str());
+    EXPECT_EQ(Resolve("x.txt"), "FAIL x.txt");  // the archive could not be opened: the name stays
 }
 
 TEST_F(ShoeBoxTest, OneExtractedFilePerRecordInAPrivateFolder) {
-    box_.SetArchive(Archive("a.sbx", {{"one.txt", "1"}, {"two.txt", "2"}}, false).c_str());
-    std::string first, second;
-    ASSERT_TRUE(Resolve("one.txt", first));
+    box_.SetArchive(Archive("a.sbx", {{"one.txt", "1"}, {"two.txt", "2"}, {"../../up.txt", "x"}, {"/etc/abs.txt", "y"}},
+                            false).c_str());
+    const std::string first = Resolve("one.txt");
     EXPECT_NE(fs::path(first).filename().string().find("~sbx"), std::string::npos);
     EXPECT_NE(fs::path(first).filename().string().find("one.txt"), std::string::npos);
-    struct stat st;
-    ASSERT_EQ(stat(fs::path(first).parent_path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    ASSERT_TRUE(Resolve("two.txt", second));
+    EXPECT_EQ(fs::status(fs::path(first).parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    const std::string second = Resolve("two.txt");
     EXPECT_FALSE(fs::exists(first));
     EXPECT_TRUE(fs::exists(second));
-    std::string none;
-    EXPECT_FALSE(Resolve("three.txt", none));
+    EXPECT_EQ(Resolve("three.txt"), "FAIL ");
     EXPECT_FALSE(fs::exists(second));  // even a failed lookup removes the last one
+    // Entry names never leave the folder.
+    const std::string up = Resolve("../../up.txt");
+    EXPECT_EQ(fs::path(up).parent_path(), fs::path(first).parent_path());
+    EXPECT_EQ(up.find("/../"), std::string::npos);
+    EXPECT_EQ(ReadText(Resolve("/etc/abs.txt")), "y");
     // The media record keeps its file while the data record works.
     KWShoeBox media;
     media.SetArchive((dir_ / "a.sbx").c_str());
-    DQStr m("one.txt");
-    ASSERT_TRUE(media.Resolve(m));
-    std::string more;
-    Resolve("two.txt", more);
-    Resolve("one.txt", more);
-    EXPECT_TRUE(fs::exists(m.c_str()));
+    const std::string kept = Resolve("one.txt", &media);
+    Resolve("two.txt");
+    Resolve("one.txt");
+    EXPECT_TRUE(fs::exists(kept));
     media.Clear();
-    EXPECT_FALSE(fs::exists(m.c_str()));
+    EXPECT_FALSE(fs::exists(kept));
 }
 
-TEST_F(ShoeBoxTest, FileOnDiskWins) {
-    box_.SetArchive(Archive("a.sbx", {{"data.txt", "archive"}}, false).c_str());
-    std::ofstream(dir_ / "data.txt") << "disk";
-    std::string out;
-    ASSERT_TRUE(Resolve("data.txt", out));
-    EXPECT_EQ(out, "data.txt");
-    EXPECT_EQ(ReadText(out), "disk");
-    EXPECT_STREQ(box_.Extracted(), "");
-}
-
-TEST_F(ShoeBoxTest, EntryNamesNeverLeaveTheFolder) {
-    box_.SetArchive(Archive("a.sbx", {{"../../escape.txt", "x"}, {"/etc/abs.txt", "y"}}, false).c_str());
-    std::string out;
-    ASSERT_TRUE(Resolve("../../escape.txt", out));
-    EXPECT_EQ(fs::path(out).parent_path(), fs::path(box_.Extracted()).parent_path());
-    EXPECT_EQ(out.find("/../"), std::string::npos);
-    EXPECT_FALSE(fs::exists(dir_.parent_path().parent_path() / "escape.txt"));
-    ASSERT_TRUE(Resolve("/etc/abs.txt", out));
-    EXPECT_EQ(ReadText(out), "y");
-}
-
-TEST_F(ShoeBoxTest, MalformedArchivesLoadNothing) {
-    std::string good = Archive("good.sbx", {{"x.txt", std::string(3000, 'q')}}, false);
-    std::string bytes = ReadText(good);
-    auto variant = [&](const std::string& name, std::string b) {
-        std::ofstream(dir_ / name, std::ios::binary) << b;
-        return (dir_ / name).string();
-    };
-    auto put32 = [](std::string& b, size_t at, int32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(static_cast<uint32_t>(v) >> (8 * i));
-    };
-    std::vector<std::string> bad;
-    bad.push_back(variant("short.sbx", bytes.substr(0, 3)));
-    bad.push_back(variant("cut.sbx", bytes.substr(0, bytes.size() - 9)));
-    std::string past = bytes;
-    put32(past, past.size() - 4, 1 << 30);  // directory past the end
-    bad.push_back(variant("past.sbx", past));
-    std::string before = bytes;
-    put32(before, before.size() - 4, -(1 << 30));  // directory before the start
-    bad.push_back(variant("before.sbx", before));
+TEST_F(ShoeBoxTest, DamagedArchivesAndEntries) {
+    const std::string bytes = ReadText(Archive("good.sbx", {{"x.txt", std::string(3000, 'q')}}, false));
     // The directory starts right after the data: 1 + 5 name bytes, then O and S.
-    size_t dir = bytes.size() - 4 - 1 - (1 + 5 + 8);
-    std::string offset = bytes;
-    put32(offset, dir + 6, 1 << 30);  // entry offset past the end
-    bad.push_back(variant("offset.sbx", offset));
-    std::string size = bytes;
-    put32(size, dir + 10, 0x7FFFFFFF);  // packed size beyond the file
-    bad.push_back(variant("size.sbx", size));
+    const size_t dir = bytes.size() - 4 - 1 - (1 + 5 + 8);
+    auto patched = [&](size_t at, uint32_t v) { return std::string(bytes).replace(at, 4, U32(v)); };
     std::string claim = bytes;
     claim[3] = 0x7F;  // the stream claims about two gigabytes
-    bad.push_back(variant("claim.sbx", claim));
-    for (const std::string& a : bad) {
-        box_.SetArchive(a.c_str());
-        std::string out;
-        EXPECT_FALSE(Resolve("x.txt", out)) << a;
+    for (const std::string& b : {bytes.substr(0, 3), bytes.substr(0, bytes.size() - 9),
+                                 patched(bytes.size() - 4, 1u << 30),         // directory past the end
+                                 patched(bytes.size() - 4, -(1u << 30)),      // directory before the start
+                                 patched(dir + 6, 1u << 30),                  // entry offset past the end
+                                 patched(dir + 10, 0x7FFFFFFF), claim}) {     // packed size beyond the file
+        box_.SetArchive(WriteText(dir_ / "bad.sbx", b).c_str());
+        EXPECT_EQ(Resolve("x.txt").substr(0, 4), "FAIL");
     }
-    box_.SetArchive((dir_ / "missing.sbx").c_str());
-    std::string out;
-    EXPECT_FALSE(Resolve("x.txt", out));
-    EXPECT_EQ(out, "x.txt");  // the archive could not be opened: the name stays
-}
-
-TEST_F(ShoeBoxTest, ADamagedEntryHidesNoOther) {
-    std::string path = Archive("a.sbx", {{"bad.txt", "B"}, {"good.txt", "G"}}, false);
-    std::string bytes = ReadText(path);
-    size_t dir = static_cast<uint32_t>(static_cast<unsigned char>(bytes[bytes.size() - 4]) |
-                                       (static_cast<unsigned char>(bytes[bytes.size() - 3]) << 8));
-    for (int i = 0; i < 4; ++i) bytes[dir + 1 + 7 + i] = static_cast<char>((1u << 30) >> (8 * i));  // bad.txt's offset
-    std::ofstream(path, std::ios::binary) << bytes;
-    box_.SetArchive(path.c_str());
-    std::string out;
-    ASSERT_TRUE(Resolve("good.txt", out));
-    EXPECT_EQ(ReadText(out), "G");
-    EXPECT_FALSE(Resolve("bad.txt", out));
+    // One damaged entry hides no other.
+    const std::string two = Archive("two.sbx", {{"bad.txt", "B"}, {"good.txt", "G"}}, false);
+    std::string b = ReadText(two);
+    uint32_t at = 0;  // the directory's position, from the start
+    std::memcpy(&at, &b[b.size() - 4], 4);
+    b.replace(at + 1 + 7, 4, U32(1u << 30));  // bad.txt's offset
+    box_.SetArchive(WriteText(two, b).c_str());
+    EXPECT_EQ(ReadText(Resolve("good.txt")), "G");
+    EXPECT_EQ(Resolve("bad.txt").substr(0, 4), "FAIL");
 }
 
 // The shoebox tool packs a folder and appends it to a program on the runtime, which
 // then loads its sprite and data file from itself with nothing beside it.
-TEST(ShoeBoxTool, ProgramLoadsItsAssetsFromItself) {
-    fs::path here = fs::read_symlink("/proc/self/exe").parent_path();
-    fs::path tool = here.parent_path() / "shoebox";
-    fs::path work = fs::temp_directory_path() / ("tolvane-tool-" + std::to_string(getpid()));
-    fs::create_directories(work / "assets" / "Gfx");
-    fs::copy_file(here / "Smalfont.bmp", work / "assets" / "Smalfont.bmp");
-    // A 3 x 2 bitmap, 24 bits.
-    std::string bmp = std::string("BM") + std::string(8, '\0') + std::string("\x36\0\0\0\x28\0\0\0\3\0\0\0\2\0\0\0\1\0\x18\0", 20) +
-                      std::string(24, '\0') + std::string(24, '\x7f');
-    std::ofstream(work / "assets" / "Gfx" / "Block.bmp", std::ios::binary) << bmp;
-    std::ofstream(work / "assets" / "scores.dat", std::ios::binary) << "first\r\n4711\r\n";
-    fs::create_directories(work / "bin");
-    fs::copy_file(here / "scenario_prog", work / "bin" / "game");
-    std::string cmd = tool.string() + " pack " + (work / "a.sbx").string() + " " + (work / "assets").string() +
-                      " >/dev/null && " + tool.string() + " append " + (work / "bin" / "game").string() + " " +
-                      (work / "a.sbx").string() + " >/dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ChildResult r = RunProgram((work / "bin" / "game").string(), "from-archive");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "sprite 3 2\nscore 4711\nfont 1\n");
-    fs::remove_all(work);
-}
-
-// The tool stores links under their own names, names every damaged entry and fails,
-// and never writes through a link or outside the folder it extracts into.
-TEST(ShoeBoxTool, LinksDamageAndTheTargetFolder) {
-    fs::path tool = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "shoebox";
-    fs::path w = fs::temp_directory_path() / ("tolvane-tool2-" + std::to_string(getpid()));
-    fs::create_directories(w / "in");
-    fs::create_directories(w / "outside");
-    std::ofstream(w / "outside" / "x.bmp") << "X";
-    fs::create_symlink("../outside/x.bmp", w / "in" / "link.bmp");
-    auto run = [&](const std::string& args) {
-        int st = std::system((tool.string() + " " + args + " >/dev/null 2>" + (w / "err.txt").string()).c_str());
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    };
-    ASSERT_EQ(run("pack " + (w / "l.sbx").string() + " " + (w / "in").string()), 0);
-    std::vector<__ArchiveEntry> entries;
-    {
-        FILE* f = std::fopen((w / "l.sbx").c_str(), "rb");
-        ASSERT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(fs::file_size(w / "l.sbx")), entries));
-        std::fclose(f);
-    }
+TEST(ShoeBoxTool, AppendedAssetsLinksDamageAndTheTargetFolder) {
+    TempDir w;
+    fs::create_directories(w.path / "assets/Gfx");
+    fs::create_directories(w.path / "bin");
+    fs::copy_file(TestBinDir() / "Smalfont.bmp", w / "assets/Smalfont.bmp");
+    fs::copy_file(TestBinDir() / "scenario_prog", w / "bin/game");
+    WriteBitmap(w / "assets/Gfx/Block.bmp", {.width = 3, .height = 2, .pixel = Solid(0x7F7F7F)});
+    WriteText(w / "assets/scores.dat", "first\r\n4711\r\n");
+    ASSERT_EQ(Tool("pack " + (w / "a.sbx") + " " + (w / "assets")).status, 0);
+    ASSERT_EQ(Tool("append " + (w / "bin/game") + " " + (w / "a.sbx")).status, 0);
+    EXPECT_EQ(RunProgram(w / "bin/game", "from-archive").Outcome(), "0 sprite 3 2\nscore 4711\nfont 1\n");
+    // The tool stores links under their own names, names every damaged entry and
+    // fails, and never writes through a link or outside the folder it extracts into.
+    for (const char* d : {"in", "outside", "out", "elsewhere"}) fs::create_directories(w.path / d);
+    WriteText(w / "outside/x.bmp", "X");
+    fs::create_symlink("../outside/x.bmp", w / "in/link.bmp");
+    ASSERT_EQ(Tool("pack " + (w / "l.sbx") + " " + (w / "in")).status, 0);
+    std::vector<__ArchiveEntry> entries = Directory(w / "l.sbx");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "link.bmp");
-
     // A stream that unpacks short; names through links and upward; "a" beside "a/b".
-    std::vector<__ArchiveInput> in;
+    Entries in;
     for (const char* n : {"short", "sub/f.txt", "file.txt", "../up.txt", "ok.txt", "a", "a/b"})
-        in.push_back({n, std::vector<unsigned char>(100, 'z')});
-    std::string arc = (w / "d.sbx").string();
-    FILE* f = std::fopen(arc.c_str(), "wb");
-    ASSERT_TRUE(__WriteArchive(f, in, false));
-    std::fclose(f);
+        in.push_back({n, std::string(100, 'z')});
+    const std::string arc = w / "d.sbx";
+    ASSERT_TRUE(AppendArchive(arc, in, false));
     std::string bytes = ReadText(arc);
-    std::vector<__ArchiveEntry> d;
-    f = std::fopen(arc.c_str(), "rb");
-    ASSERT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(bytes.size()), d));
-    std::fclose(f);
-    bytes[static_cast<size_t>(d[0].offset)] = 101;  // "short" claims one byte more than it holds
-    std::ofstream(arc, std::ios::binary) << bytes;
-
-    fs::create_directories(w / "out");
-    fs::create_directories(w / "elsewhere");
-    std::ofstream(w / "elsewhere" / "victim.txt") << "safe";
-    fs::create_directory_symlink("../elsewhere", w / "out" / "sub");
-    fs::create_symlink("../elsewhere/victim.txt", w / "out" / "file.txt");
-    EXPECT_EQ(run("extract " + arc + " " + (w / "out").string()), 1);
-    std::string err = ReadText((w / "err.txt").string());
+    bytes[static_cast<size_t>(Directory(arc)[0].offset)] = 101;  // "short" claims one byte more than it holds
+    WriteText(arc, bytes);
+    WriteText(w / "elsewhere/victim.txt", "safe");
+    fs::create_directory_symlink("../elsewhere", w / "out/sub");
+    fs::create_symlink("../elsewhere/victim.txt", w / "out/file.txt");
+    const ChildResult r = Tool("extract " + arc + " " + (w / "out"));
+    EXPECT_EQ(r.status, 1);
     for (const char* n : {"a/b", "short", "sub/f.txt", "file.txt", "../up.txt"})
-        EXPECT_NE(err.find(std::string("entry ") + n + " "), std::string::npos) << n << "\n" << err;
-    EXPECT_EQ(ReadText((w / "out" / "ok.txt").string()), std::string(100, 'z'));
-    EXPECT_EQ(fs::file_size(w / "out" / "a"), 100u);
-    EXPECT_FALSE(fs::exists(w / "out" / "short"));
-    EXPECT_FALSE(fs::exists(w / "elsewhere" / "f.txt"));
-    EXPECT_EQ(ReadText((w / "elsewhere" / "victim.txt").string()), "safe");
-    EXPECT_FALSE(fs::exists(w / "up.txt"));
-
+        EXPECT_NE(r.err.find(std::string("entry ") + n + " "), std::string::npos) << n << "\n" << r.err;
+    EXPECT_EQ(ReadText(w / "out/ok.txt"), std::string(100, 'z'));
+    EXPECT_EQ(fs::file_size(w / "out/a"), 100u);
+    for (const char* gone : {"out/short", "elsewhere/f.txt", "up.txt"}) EXPECT_FALSE(fs::exists(w / gone)) << gone;
+    EXPECT_EQ(ReadText(w / "elsewhere/victim.txt"), "safe");
     // Appending a damaged archive leaves the program as it was.
-    std::ofstream(w / "prog") << "program";
-    EXPECT_EQ(run("append " + (w / "prog").string() + " " + arc), 1);
-    EXPECT_EQ(ReadText((w / "prog").string()), "program");
-    fs::remove_all(w);
+    WriteText(w / "prog", "program");
+    EXPECT_EQ(Tool("append " + (w / "prog") + " " + arc).status, 1);
+    EXPECT_EQ(ReadText(w / "prog"), "program");
 }
 
 }  // namespace

@@ -85,13 +85,13 @@ TEST_F(ObjectFileTest, HostileFilesLoadNothing) {
     auto refused = [&](std::vector<uint8_t> bytes, const char* what) {
         X_LOADOBJ(DQStr(Path("good.obj").c_str()), 5);
         ASSERT_FALSE(Mesh(5).frames.empty());
-        WriteBytes(Path("bad.obj"), bytes);
+        WriteText(Path("bad.obj"), std::string(bytes.begin(), bytes.end()));
         X_LOADOBJ(DQStr(Path("bad.obj").c_str()), 5);
         EXPECT_TRUE(Mesh(5).frames.empty() && Mesh(5).palette.empty()) << what;
         EXPECT_EQ(prsm3D->Slot(5)->list, 0u) << what;
         Clear();
         X_DRAWOBJ(5, 0);
-        EXPECT_TRUE(Covered(640, 480).empty()) << what;
+        EXPECT_TRUE(Covered(640, 480) == kNothing) << what;
     };
     auto put32 = [](std::vector<uint8_t> b, size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
@@ -124,13 +124,13 @@ TEST_F(ObjectFileTest, HostileFilesLoadNothing) {
     // A first frame without nodes loads but is never drawn.
     v = put32(good, 72, 0);
     v.resize(100);
-    WriteBytes(Path("empty.obj"), v);
+    WriteText(Path("empty.obj"), std::string(v.begin(), v.end()));
     X_LOADOBJ(DQStr(Path("empty.obj").c_str()), 5);
     EXPECT_EQ(Mesh(5).FrameCount(), 1);
     X_DRAWOBJ(5, 0);
     X_DRAWANIM(5, 0, 3, 0.5, 1);
     EXPECT_EQ(X_COLLISION(5, 0, 100, 0, 0, 0), 0);
-    EXPECT_TRUE(Covered(640, 480).empty());
+    EXPECT_TRUE(Covered(640, 480) == kNothing);
 }
 
 }  // namespace

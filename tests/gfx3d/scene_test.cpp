@@ -157,7 +157,7 @@ TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
     Clear();
     X_DRAWOBJ(4, 2);
     X_DRAWOBJ(4, -1);
-    EXPECT_TRUE(Covered(640, 480).empty());
+    EXPECT_TRUE(Covered(640, 480) == kNothing);
 }
 
 TEST_F(Scene3DTest, CollisionAndProjection) {

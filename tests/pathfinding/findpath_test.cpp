@@ -1,33 +1,200 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
-#include <vector>
+#include <set>
 
 #include "core/arrays.h"
 #include "input/dxinput.h"
 #include "pathfinding/findpath.h"
+#include "pathfinding/node_storage.h"
+#include "pathfinding/open_list.h"
 #include "pathfinding/planner.h"
-#include "pathfinding/reference_search.h"
-#include "support/runtime_fixture.h"
+#include "support/harness.h"
 
 namespace {
 
+// The pool hands out nodes until it is empty and takes back released ones; releasing
+// null, or into a pool with nothing out, is ignored.
+TEST(NodeFactory, HandsOutUntilEmptyAndReusesReleased) {
+    NodeFactory pool, none;
+    EXPECT_EQ(pool.fetch(), nullptr);
+    EXPECT_FALSE(pool.allocate(0));
+    ASSERT_TRUE(pool.allocate(3));
+    Node *a = pool.fetch(), *b = pool.fetch(), *c = pool.fetch();
+    EXPECT_EQ((std::set<Node*>{a, b, c, nullptr}).size(), 4u);
+    EXPECT_EQ(pool.fetch(), nullptr);
+    pool.release(b);
+    EXPECT_EQ(pool.fetch(), b);
+    pool.release(nullptr);
+    EXPECT_EQ(pool.used(), 3u);
+    none.release(a);
+    EXPECT_EQ(none.used(), 0u);
+}
+
+std::string Contents(FixedDeque<char>& d) {
+    std::string out;
+    for (unsigned i = 0; i < d.size(); ++i) out += d[i];
+    return out;
+}
+
+// Inserts and removes at the front, the back and in between, also around the end of
+// the buffer (the reference search below drives them through many more); nothing
+// beyond the size or the capacity.
+TEST(FixedDeque, InsertAndRemoveAnywhereAroundTheEnd) {
+    FixedDeque<char> d(4), none(0);
+    for (char c : {'a', 'b'}) d.pushBack(c);
+    EXPECT_FALSE(d.insert(3, 'z'));  // beyond the size
+    for (auto [at, c] : {std::pair{0u, 'x'}, {3, 'y'}}) EXPECT_TRUE(d.insert(at, c));  // the front wraps to the end
+    EXPECT_EQ(std::pair(Contents(d), d.back()), std::pair(std::string("xaby"), 'y'));
+    EXPECT_FALSE(d.insert(2, 'e'));  // full
+    EXPECT_FALSE(d.pushBack('e'));
+    EXPECT_TRUE(d.remove(2));  // in between, wrapped
+    EXPECT_TRUE(d.insert(1, 'm'));
+    EXPECT_EQ(Contents(d), "xmay");
+    for (unsigned at : {3u, 0u, 1u}) EXPECT_TRUE(d.remove(at));  // last, first, last
+    EXPECT_TRUE(d.popBack());
+    EXPECT_TRUE(d.isEmpty());
+    EXPECT_FALSE(d.remove(0));
+    EXPECT_FALSE(d.popBack());
+    EXPECT_FALSE(none.pushBack('a'));
+    EXPECT_FALSE(none.insert(0, 'a'));
+}
+
+TEST(NodeHashTable, BucketsCollisionsAndRemovalWhileWalking) {
+    NodeHashTable t;
+    for (auto [bits, used] : {std::pair{17u, 16u}, {30, 24}, {16, 16}}) EXPECT_EQ(t.create(bits), used) << bits;
+    ASSERT_EQ(t.hash(259, 5), t.hash(3, 5));  // one chain
+    Node a{.x = 3, .y = 5}, b{.x = 259, .y = 5}, c{.x = 1, .y = 1};
+    for (Node* n : {&a, &b, &c, static_cast<Node*>(nullptr)}) t.add(n);
+    EXPECT_EQ(t.size(), 3u);
+    NodeHashIterator it(&t);
+    EXPECT_EQ((std::vector{it.find(3, 5), it.find(259, 5), it.find(515, 5)}), (std::vector<Node*>{&a, &b, nullptr}));
+    EXPECT_EQ(it.remove(), nullptr);  // after a failed find: nothing changes
+    EXPECT_EQ(t.size(), 3u);
+    EXPECT_EQ(it.find(3, 5), &a);
+    EXPECT_EQ(it.remove(), &a);
+    EXPECT_EQ(std::pair(t.size(), it.find(259, 5)), std::pair(2u, &b));
+    t.create(4);  // 16 buckets: many shared chains
+    NodeFactory pool;
+    pool.allocate(20);
+    for (int i = 0; i < 20; ++i) {
+        Node* n = pool.fetch();
+        *n = Node{.x = i, .y = i * 3};
+        t.add(n);
+    }
+    int seen = 0, removed = 0;
+    for (Node* n = it.begin(); n; n = it.next()) ++seen;
+    EXPECT_EQ(seen, 20);
+    for (Node* n = it.begin(); n;)  // every node with an even x removed while walking
+        n = n->x % 2 ? it.next() : (++removed, it.removeValid(), it.current());
+    EXPECT_EQ(std::pair(removed, t.size()), std::pair(10, 10u));
+    for (Node* n = it.begin(); n; n = it.next()) EXPECT_EQ(n->x % 2, 1);
+    t.releaseAll(pool);
+    EXPECT_EQ(t.size(), 0u);
+    EXPECT_EQ(pool.used(), 10u);  // the ten removed ones were never handed back
+    t.empty();
+    EXPECT_EQ(it.begin(), nullptr);
+}
+
+TEST(OpenList, SmallestKeyFirstAndEqualKeysInInsertionOrder) {
+    NodeFactory pool;
+    pool.allocate(4);
+    OpenList open(2);  // insertion numbers run out after three: renumbered on the way
+    open.start(4, 4, pool);
+    auto add = [&](int x, float f) {
+        Node* n = pool.fetch();
+        *n = Node{.x = x, .f = f};
+        open.insertFresh(n, x);
+        return n;
+    };
+    Node *a = add(0, 1), *b = add(1, 1), *c = add(2, 0.5f), *d = add(3, 1);
+    c->f = 1;
+    open.insert(c);  // inserted anew: behind the other equal keys now
+    EXPECT_EQ(open.size(), 4u);
+    std::vector<Node*> order;
+    size_t cell = 9;
+    for (Node* n; (n = open.popFront(cell));) {
+        EXPECT_EQ(cell, static_cast<size_t>(n->x));
+        order.push_back(n);
+    }
+    EXPECT_EQ(order, (std::vector<Node*>{a, b, d, c}));
+    EXPECT_EQ(open.nodeAt(1), b);  // still the cell's node, no longer open
+    EXPECT_FALSE(open.isOpen(b));
+    open.clear();
+    EXPECT_EQ(open.nodeAt(1), nullptr);
+}
+
 using Cells = std::vector<std::pair<int, int>>;
 
-// A map from rows of text: '#' a wall, a digit its cost, '.' cost 1.
+// The grid search written out step by step, without any speed-up: the open list a
+// FixedDeque kept sorted by bisection (largest f in front), its membership test a
+// linear scan from the back, the closed set a NodeHashTable. FINDPATH must give the
+// very same cells in the very same order; none when there is no path or start == goal.
+Cells ReferencePath(const std::vector<double>& map, int width, int height, int sx, int sy, int gx, int gy) {
+    if (sx < 0 || sx >= width || sy < 0 || sy >= height || gx < 0 || gx >= width || gy < 0 || gy >= height ||
+        (sx == gx && sy == gy))
+        return {};
+    const unsigned cells = static_cast<unsigned>(width * height);
+    std::vector<float> cost(cells);
+    float most = -1;
+    for (unsigned i = 0; i < cells; ++i) {
+        cost[i] = map[i] <= 0 ? -1 : static_cast<float>(map[i]);
+        most = std::max(most, cost[i]);
+    }
+    for (float& c : cost)
+        if (c > 0) c /= most;
+    NodeFactory pool;
+    pool.allocate(cells);
+    FixedDeque<Node*> open(cells);
+    NodeHashTable closed;
+    closed.create(16);
+    NodeHashIterator it(&closed);
+    auto insertSorted = [&](Node* n) {
+        unsigned lo = 0, hi = open.size();
+        while (lo < hi) {
+            unsigned mid = (lo + hi) / 2;
+            if (open[mid]->f > n->f) lo = mid + 1; else hi = mid;
+        }
+        open.insert(lo, n);
+    };
+    Node* node = pool.fetch();
+    *node = Node{.x = sx, .y = sy};
+    open.pushBack(node);
+    Node* goal = nullptr;
+    const int dx[4] = {0, 1, -1, 0}, dy[4] = {-1, 0, 0, 1};
+    while (!goal && !open.isEmpty()) {
+        node = open.back();
+        open.popBack();
+        if (node->x == gx && node->y == gy) goal = node;
+        for (int k = 0; k < 4 && !goal; ++k) {
+            const int nx = node->x + dx[k], ny = node->y + dy[k];
+            if (nx < 0 || nx >= width || ny < 0 || ny >= height || cost[ny * width + nx] == -1) continue;
+            const float g2 = node->g + cost[ny * width + nx] * 1.0f;
+            const float f2 = (static_cast<float>(std::abs(gx - nx) + std::abs(gy - ny)) - g2) * 0.7f + g2;
+            Node* seen = it.find(nx, ny);  // closed, else open, else new
+            int at = -1;
+            for (int i = static_cast<int>(open.size()) - 1; !seen && i >= 0; --i)
+                if (open[i]->x == nx && open[i]->y == ny) seen = open[at = i];
+            if (seen && g2 >= seen->g) continue;
+            if (at >= 0) open.remove(at);
+            else if (seen) it.remove();
+            else seen = pool.fetch();
+            *seen = Node{.parent = node, .x = nx, .y = ny, .f = f2, .g = g2};
+            insertSorted(seen);
+        }
+        closed.add(node);
+    }
+    Cells result;
+    for (Node* p = goal; p; p = p->parent) result.insert(result.begin(), {p->x, p->y});
+    return result;
+}
+
+// A map from rows of text: '#' a wall, a digit its cost, '.' cost 1; or from values.
 struct Map {
     int w = 0, h = 0;
     std::vector<double> v;
-    explicit Map(std::vector<std::string> rows) {
-        h = static_cast<int>(rows.size());
-        w = static_cast<int>(rows[0].size());
-        v.resize(w * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                char c = rows[y][x];
-                v[y * w + x] = c == '#' ? 0 : c == '.' ? 1 : c - '0';
-            }
+    Map(std::vector<std::string> rows) : w(static_cast<int>(rows[0].size())), h(static_cast<int>(rows.size())) {
+        for (const std::string& row : rows)
+            for (char c : row) v.push_back(c == '#' ? 0 : c == '.' ? 1 : c - '0');
     }
     Map(int w_, int h_, std::vector<double> values) : w(w_), h(h_), v(std::move(values)) {}
     void Into(DQIntArray& a) const {
@@ -37,140 +204,77 @@ struct Map {
     }
 };
 
-Cells Search(const Map& m, int sx, int sy, int gx, int gy, double* count = nullptr) {
+Cells Search(const Map& m, int sx, int sy, int gx, int gy) {
     DQIntArray map, path;
     m.Into(map);
-    double n = FINDPATH(map, path, 0.5, sx, sy, gx, gy);
-    if (count) *count = n;
-    Cells out;
-    for (int i = 0; i < n; ++i) out.emplace_back(static_cast<int>(path(i, 0)), static_cast<int>(path(i, 1)));
+    Cells out(static_cast<size_t>(FINDPATH(map, path, 0.5, sx, sy, gx, gy)));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = {static_cast<int>(path(i, 0)), static_cast<int>(path(i, 1))};
     return out;
 }
 
-TEST(Planner, ReportsWhatTheSearchLeftBehind) {
-    const std::vector<double> map(16, 1.0);  // 4 x 4, all passable
+TEST(Planner, RunsAndReportsWhatTheSearchLeftBehind) {
+    const std::vector<double> map(16, 1.0), ones(9, 1.0);
     AStarPlanner p;
-    EXPECT_FALSE(p.isLoaded());
-    Planner::Description d;
-    d.goalX = 3;
-    d.goalY = 3;
-    d.weight = 5;  // clamped to 1
-    d.closedTableBits = 16;
-    d.width = d.height = 4;
-    d.map = map.data();
-    ASSERT_TRUE(p.createMap(d));
-    EXPECT_TRUE(p.isLoaded());
-    EXPECT_EQ(p.getDescription().weight, 1.0f);
+    ASSERT_TRUE(p.createMap({.goalX = 3, .goalY = 3, .closedTableBits = 16, .weight = 1, .width = 4, .height = 4,
+                             .map = map.data()}));
     p.initialize();
     ASSERT_TRUE(p.run());
-    EXPECT_EQ(p.getNumSlices(), 1);
-    EXPECT_EQ(p.getRunningTime(), 0);
     EXPECT_EQ(p.getPathSize(), 7);
     EXPECT_FLOAT_EQ(p.getPathCost(), 6);
     std::vector<int> grid(16, 0);
     EXPECT_TRUE(p.fillPath(grid.data(), 1));
     EXPECT_TRUE(p.fillClosed(grid.data(), 2));  // the path's cells are closed too
     EXPECT_TRUE(p.fillOpen(grid.data(), 3));
-    EXPECT_EQ(std::count(grid.begin(), grid.end(), 0) + std::count(grid.begin(), grid.end(), 2) +
-                  std::count(grid.begin(), grid.end(), 3),
-              16);
+    EXPECT_EQ(std::count(grid.begin(), grid.end(), 1), 0);
     EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 2)), p.getClosedSize());
     EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 3)), p.getOpenSize());
     EXPECT_FALSE(p.fillPath(nullptr, 1));
     p.cleanup();
     EXPECT_EQ(p.getOpenSize() + p.getClosedSize(), 0);
     EXPECT_EQ(p.getPathCost(), -1);
-    // The cost map: walls -1, the rest divided by the largest value.
-    const std::vector<double> costs = {4, 0, 1, -3};
-    d.width = d.height = 2;
-    d.goalX = d.goalY = 1;
-    d.map = costs.data();
-    ASSERT_TRUE(p.createMap(d));
-    const float* cost = p.getMap();
-    EXPECT_EQ(std::vector<float>(cost, cost + 4), (std::vector<float>{1, -1, 0.25f, -1}));
     // With diagonals the corner of a 3 x 3 map is two diagonal steps away.
-    const std::vector<double> ones(9, 1.0);
-    d.width = d.height = 3;
-    d.goalX = d.goalY = 2;
-    d.map = ones.data();
-    d.diagonalsAllowed = d.diagonalCost = true;
-    ASSERT_TRUE(p.createMap(d));
+    ASSERT_TRUE(p.createMap({.goalX = 2, .goalY = 2, .diagonalCost = true, .diagonalsAllowed = true,
+                             .closedTableBits = 16, .weight = 1, .width = 3, .height = 3, .map = ones.data()}));
     p.initialize();
     ASSERT_TRUE(p.run());
     EXPECT_EQ(p.getPathSize(), 3);
     EXPECT_FLOAT_EQ(p.getPathCost(), 2 * 1.4142135f);
 }
 
-TEST(FindPath, ThreeByThreeTakesTheFirstInsertedOfEqualSteps) {
-    Map m({"...", "...", "..."});
-    double n = 0;
-    Cells p = Search(m, 0, 0, 2, 2, &n);
-    EXPECT_EQ(n, 5);
-    EXPECT_EQ(p, (Cells{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}}));
-}
-
-TEST(FindPath, FollowsTheOnlyCorridor) {
-    Map m({".#....", ".#.##.", ".#.#..", "...#.#", "####.."});
-    Cells p = Search(m, 0, 0, 5, 4);
-    Cells want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 3}, {2, 3}, {2, 2}, {2, 1}, {2, 0}, {3, 0},
-                  {4, 0}, {5, 0}, {5, 1}, {5, 2}, {4, 2}, {4, 3}, {4, 4}, {5, 4}};
-    EXPECT_EQ(p, want);
-}
-
-TEST(FindPath, WalledInGoalGivesZeroAndAnEmptyPath) {
-    Map m({".....", "..#..", ".#.#.", "..#..", "....."});
-    DQIntArray map, path;
-    m.Into(map);
+// Of equal steps the first inserted wins; a dear cell still wins with weight 0.7;
+// negative values are walls like 0, but the start cell's own value is not examined.
+TEST(FindPath, PathsOnSmallMapsNoPathRefusedRequestsAndTheWeight) {
+    struct Case { Map map; int sx, sy, gx, gy; Cells want; } cases[] = {
+        {Map({"...", "...", "..."}), 0, 0, 2, 2, {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}}},
+        {Map({".#....", ".#.##.", ".#.#..", "...#.#", "####.."}), 0, 0, 5, 4,
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 3}, {2, 3}, {2, 2}, {2, 1}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {5, 1},
+          {5, 2}, {4, 2}, {4, 3}, {4, 4}, {5, 4}}},
+        {Map({"191", "111", "111"}), 0, 0, 2, 0, {{0, 0}, {1, 0}, {2, 0}}},
+        {Map(3, 3, {-5, -1, 1, 1, 0, 1, 1, 1, 1}), 0, 0, 2, 0,
+         {{0, 0}, {0, 1}, {0, 2}, {1, 2}, {2, 2}, {2, 1}, {2, 0}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Search(c.map, c.sx, c.sy, c.gx, c.gy), c.want) << c.map.w << " x " << c.map.h;
+    // No path: 0 and the path dimensioned with all sizes 0 (one element). Refused
+    // requests leave the path alone; the weight argument has no effect.
+    DQIntArray map, path, other, flat, cube, never;
+    Map({".....", "..#..", ".#.#.", "..#..", "....."}).Into(map);
     DIM(path, 3, 2);
-    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 2, 2), 0);
-    EXPECT_EQ(BOUNDS(path, 0), 1);  // dimensioned with all sizes 0: one element
-    EXPECT_EQ(BOUNDS(path, 1), 0);
-    // A goal that is itself a wall can never be entered.
-    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 2, 1), 0);
-}
-
-TEST(FindPath, DearCellStillWinsWithWeightPointSeven) {
-    Map m({"191", "111", "111"});
-    EXPECT_EQ(Search(m, 0, 0, 2, 0), (Cells{{0, 0}, {1, 0}, {2, 0}}));
-    // Negative values are walls like 0; the start cell's own value is not examined.
-    Map wallsNeg(3, 3, {-5, -1, 1, 1, 0, 1, 1, 1, 1});
-    EXPECT_EQ(Search(wallsNeg, 0, 0, 2, 0), (Cells{{0, 0}, {0, 1}, {0, 2}, {1, 2}, {2, 2}, {2, 1}, {2, 0}}));
-    Map openStart(3, 3, {-5, 1, 1, 1, 1, 1, 1, 1, 1});
-    EXPECT_EQ(Search(openStart, 0, 0, 2, 0), (Cells{{0, 0}, {1, 0}, {2, 0}}));
-}
-
-TEST(FindPath, RefusedRequestsLeaveThePathAlone) {
-    Map m({"...", "...", "..."});
-    DQIntArray map, path;
-    m.Into(map);
+    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 2, 2), 0);  // walled in
+    EXPECT_EQ(std::pair(BOUNDS(path, 0), BOUNDS(path, 1)), std::pair(1.0, 0.0));
+    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 2, 1), 0);  // a goal that is itself a wall
     DIM(path, 4, 2);
     path(3, 1) = 42;
-    EXPECT_EQ(FINDPATH(map, path, 0.7, 1, 1, 1, 1), 0);        // start equals goal
-    EXPECT_EQ(FINDPATH(map, path, 0.7, -1, 0, 2, 2), 0);       // outside
-    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 3, 0), 0);        // outside
-    EXPECT_EQ(FINDPATH(map, path, 0.7, 0, 0, 1e300, 0), 0);    // far outside
-    EXPECT_EQ(path(3, 1), 42);
-    DQIntArray flat, cube, never;
     DIM(flat, 9);
     DIM(cube, 3, 3, 3);
-    EXPECT_EQ(FINDPATH(flat, path, 0.7, 0, 0, 1, 0), 0);
-    EXPECT_EQ(FINDPATH(cube, path, 0.7, 0, 0, 1, 0), 0);
-    EXPECT_EQ(FINDPATH(never, path, 0.7, 0, 0, 1, 0), 0);
+    for (auto [sx, sy, gx, gy] : {std::tuple{1, 1, 1.0, 1}, {-1, 0, 2, 2}, {0, 0, 5, 0}, {0, 0, 1e300, 0}})
+        EXPECT_EQ(FINDPATH(map, path, 0.7, sx, sy, gx, gy), 0) << sx << " " << gx;
+    for (DQIntArray* bad : {&flat, &cube, &never}) EXPECT_EQ(FINDPATH(*bad, path, 0.7, 0, 0, 1, 0), 0);
     EXPECT_EQ(path(3, 1), 42);
-}
-
-TEST(FindPath, WeightArgumentHasNoEffect) {
-    Map m({"1.9.", "..9.", "3...", "...."});
-    DQIntArray map, a, b, c;
-    m.Into(map);
-    double na = FINDPATH(map, a, 5, 0, 0, 3, 3);
-    double nb = FINDPATH(map, b, -3, 0, 0, 3, 3);
-    double nc = FINDPATH(map, c, 0.7, 0, 0, 3, 3);
-    ASSERT_EQ(na, nc);
-    ASSERT_EQ(nb, nc);
-    for (int i = 0; i < na; ++i) {
-        EXPECT_EQ(a(i, 0), c(i, 0));
-        EXPECT_EQ(b(i, 1), c(i, 1));
+    Map({"1.9.", "..9.", "3...", "...."}).Into(map);
+    const double n = FINDPATH(map, path, 0.7, 0, 0, 3, 3);
+    for (double weight : {5.0, -3.0}) {
+        ASSERT_EQ(FINDPATH(map, other, weight, 0, 0, 3, 3), n);
+        for (int i = 0; i < n; ++i) EXPECT_EQ(std::pair(other(i, 0), other(i, 1)), std::pair(path(i, 0), path(i, 1)));
     }
 }
 
@@ -184,15 +288,13 @@ TEST(FindPath, MatchesTheReferenceOnRandomMaps) {
         const int w = m.w, h = m.h;
         int sx = rng() % w, sy = rng() % h, gx = rng() % w, gy = rng() % h;
         Cells got = Search(m, sx, sy, gx, gy);
-        Cells want = ReferencePath(m.v, w, h, sx, sy, gx, gy);
-        ASSERT_EQ(got, want) << "round " << round << ", " << w << " x " << h;
+        ASSERT_EQ(got, ReferencePath(m.v, w, h, sx, sy, gx, gy)) << "round " << round << ", " << w << " x " << h;
         if (got.empty()) return;
         ++withPath;
         EXPECT_EQ(got.front(), std::make_pair(sx, sy));
         EXPECT_EQ(got.back(), std::make_pair(gx, gy));
         for (size_t i = 1; i < got.size(); ++i) {
-            int d = std::abs(got[i].first - got[i - 1].first) + std::abs(got[i].second - got[i - 1].second);
-            EXPECT_EQ(d, 1);
+            EXPECT_EQ(std::abs(got[i].first - got[i - 1].first) + std::abs(got[i].second - got[i - 1].second), 1);
             EXPECT_GT(m.v[got[i].second * w + got[i].first], 0);
         }
     };
@@ -229,9 +331,8 @@ TEST(FindPath, EscapeAbortsALongSearchAndLeavesThePath) {
     for (int y = 1; y < h; y += 2)
         for (int x = 0; x < w; ++x)
             if ((y / 2) % 2 == 0 ? x != w - 1 : x != 0) v[y * w + x] = 0;
-    Map m(w, h, v);
     DQIntArray map, path;
-    m.Into(map);
+    Map(w, h, v).Into(map);
     DIM(path, 1, 2);
     path(0, 1) = 7;
     pDXin->OnKey(1, true);

@@ -15,9 +15,8 @@
 #include "gfx2d/bmp_file.h"
 #include "platform/audio.h"
 #include "sound/movies.h"
-#include "support/audio_files.h"
-#include "support/child.h"
-#include "support/runtime_fixture.h"
+#include "support/audio.h"
+#include "support/harness.h"
 
 namespace fs = std::filesystem;
 
@@ -165,7 +164,7 @@ TEST(MovieRun, KeysSkipAndTheSoundIsHeard) {
     EXPECT_EQ(pressedResult, 0);
     EXPECT_GE(pressed, 350);
     EXPECT_LT(pressed, 800);  // skipped after 0.4 s
-    Loudness l = ReadMix(mix);
+    Mix l = ReadMix(mix);
     fs::remove(mix);
     int loud = 0;
     for (double v : l.left) loud += v > 1000;
@@ -208,14 +207,14 @@ TEST(MusicKinds, EveryKindPlaysAndRepeats) {
     WaveSpec w;
     w.seconds = 0.5;
     w.frequency = 44100;
-    const std::string files = WriteWave(TempPath("tone.wav"), w) + ";" + kMedia + "/tone.mp3;" + kMedia +
+    const std::string files = WriteText(TempPath("tone.wav"), WaveBytes(w)) + ";" + kMedia + "/tone.mp3;" + kMedia +
                               "/tone.ogg;" + kMedia + "/tone.flac";
     ChildResult r = RunScenario("snd-music-kinds",
                                 {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix, "SND_FILES=" + files});
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "play 0\nplay 0\nplay 0\nplay 0\n");
     // Stretches of sound (gaps of up to 100 ms inside one, where a piece restarts).
-    Loudness l = ReadMix(mix);
+    Mix l = ReadMix(mix);
     fs::remove(mix);
     std::vector<int> lengths;
     int first = -1, last = -100;

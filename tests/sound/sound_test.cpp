@@ -1,9 +1,5 @@
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
+#include <cmath>
 
 #include "platform/audio.h"
 #include "platform/window.h"
@@ -11,260 +7,153 @@
 #include "sound/music.h"
 #include "sound/sfx_sound.h"
 #include "sound/wave_file.h"
-#include "support/audio_files.h"
-#include "support/child.h"
-#include "support/runtime_fixture.h"
+#include "support/audio.h"
+#include "support/harness.h"
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-    return std::filesystem::temp_directory_path() / ("tolvane-snd-" + std::to_string(getpid()) + "-" + name);
-}
-
-TEST(WaveReader, AcceptsPlainFactAndExtendedHeads) {
+TEST(WaveReader, AcceptsPlainFactAndExtendedHeadsRefusesOtherChunksAndAbsurdHeads) {
+    TempDir dir;
     __WaveSound w;
-    WaveSpec plain;
-    ASSERT_TRUE(__ReadWave(WriteWave(TempPath("plain.wav"), plain).c_str(), w));
-    EXPECT_EQ(w.channels, 1);
-    EXPECT_EQ(w.frequency, 22050);
-    EXPECT_EQ(w.samples.size(), 4410u * 2);
-    WaveSpec fact;
-    fact.fact = true;
-    fact.formatLength = 18;
-    EXPECT_TRUE(__ReadWave(WriteWave(TempPath("fact.wav"), fact).c_str(), w));
-    WaveSpec stereo;
-    stereo.channels = 2;
-    stereo.frequency = 44100;
-    ASSERT_TRUE(__ReadWave(WriteWave(TempPath("stereo.wav"), stereo).c_str(), w));
-    EXPECT_EQ(w.frequency, 44100);
-    EXPECT_EQ(w.blockAlign, 4);
-    WaveSpec eight;
-    eight.bits = 8;
-    EXPECT_TRUE(__ReadWave(WriteWave(TempPath("eight.wav"), eight).c_str(), w));
-}
-
-TEST(WaveReader, RefusesOtherChunksAndAbsurdHeads) {
-    __WaveSound w;
-    auto refused = [&](WaveSpec spec, const char* name) {
-        EXPECT_FALSE(__ReadWave(WriteWave(TempPath(name), spec).c_str(), w)) << name;
-    };
-    WaveSpec list;
-    list.list = true;
-    refused(list, "list.wav");
-    WaveSpec zeroChannels;
-    zeroChannels.channels = 0;
-    zeroChannels.blockAlign = 2;
-    refused(zeroChannels, "zero.wav");
-    WaveSpec bits;
-    bits.bits = 12;
-    bits.blockAlign = 2;
-    refused(bits, "bits.wav");
-    WaveSpec align;
-    align.blockAlign = 7;
-    refused(align, "align.wav");
-    WaveSpec rate;
-    rate.frequency = 0;
-    refused(rate, "rate.wav");
-    WaveSpec huge;
-    huge.dataLengthOverride = 0xFFFFFFF0;
-    refused(huge, "huge.wav");
-    std::vector<uint8_t> bytes = WaveBytes(WaveSpec{});
-    std::ofstream(TempPath("short.wav"), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 30);
-    EXPECT_FALSE(__ReadWave(TempPath("short.wav").c_str(), w));
+    auto read = [&](const WaveSpec& spec) { return __ReadWave(WriteText(dir / "w.wav", WaveBytes(spec)).c_str(), w); };
+    ASSERT_TRUE(read({}));
+    EXPECT_EQ(std::tuple(w.channels, w.frequency, w.samples.size()), std::tuple(1, 22050, 4410u * 2));
+    ASSERT_TRUE(read({.channels = 2, .frequency = 44100}));
+    EXPECT_EQ(std::pair(w.frequency, w.blockAlign), std::pair(44100, 4));
+    EXPECT_TRUE(read({.formatLength = 18, .fact = true}));
+    EXPECT_TRUE(read({.bits = 8}));
+    for (const WaveSpec& bad : {WaveSpec{.list = true}, WaveSpec{.channels = 0, .blockAlign = 2},
+                                WaveSpec{.bits = 12, .blockAlign = 2}, WaveSpec{.blockAlign = 7},
+                                WaveSpec{.frequency = 0}, WaveSpec{.dataLength = 0xFFFFFFF0}})
+        EXPECT_FALSE(read(bad)) << bad.channels << " " << bad.bits << " " << bad.blockAlign << " " << bad.frequency;
+    EXPECT_FALSE(__ReadWave(WriteText(dir / "short.wav", WaveBytes({}).substr(0, 30)).c_str(), w));
     EXPECT_FALSE(__ReadWave("/nonexistent.wav", w));
 }
 
-class SlotTest : public testing::Test {
-protected:
-    void SetUp() override {
-        StartRuntimeOnce();
-        if (!pDXsnd->IsOpen()) GTEST_SKIP() << "no sound device";
-        WaveSpec long_;
-        long_.seconds = 3;
-        file_ = WriteWave(TempPath("long.wav"), long_);
+// Copies are clamped to 1 ... 4 and slot numbers to 0 ... 127; a file found nowhere
+// leaves the slot, an unreadable one empties it. A single copy drops a request while
+// it plays; more copies take turns, the one after the last cutting off the first.
+TEST(SoundSlots, CopiesAndSlotNumbers) {
+    StartRuntimeOnce();
+    if (!pDXsnd->IsOpen()) GTEST_SKIP() << "no sound device";
+    TempDir dir;
+    const DQStr file(WriteText(dir / "long.wav", WaveBytes({.seconds = 3})).c_str());
+    for (auto [copies, kept] : {std::pair{0.0, 1}, {9, 4}}) {
+        LOADSOUND(file, 5, copies);
+        EXPECT_EQ(DXwav[5].CopyCount(), kept);
     }
-    void TearDown() override { HUSH(); }
-    std::string file_;
-};
-
-TEST_F(SlotTest, CopiesAndSlotNumbersAreClamped) {
-    LOADSOUND(DQStr(file_.c_str()), 5, 0);
-    EXPECT_EQ(DXwav[5].CopyCount(), 1);
-    LOADSOUND(DQStr(file_.c_str()), 5, 9);
-    EXPECT_EQ(DXwav[5].CopyCount(), 4);
-    LOADSOUND(DQStr(file_.c_str()), 200, 2);
+    LOADSOUND(file, 200, 2);
     EXPECT_EQ(DXwav[127].CopyCount(), 2);
     PLAYSOUND(300, 0, 1);
     EXPECT_TRUE(DXwav[127].CopyPlaying(0));
-    LOADSOUND(DQStr(TempPath("missing.wav").c_str()), 5, 1);  // found nowhere: unchanged
+    LOADSOUND(DQStr((dir / "missing.wav").c_str()), 5, 1);
     EXPECT_EQ(DXwav[5].CopyCount(), 4);
-    WaveSpec list;
-    list.list = true;
-    LOADSOUND(DQStr(WriteWave(TempPath("list2.wav"), list).c_str()), 5, 1);  // unreadable: empty
+    LOADSOUND(DQStr(WriteText(dir / "list.wav", WaveBytes({.list = true})).c_str()), 5, 1);
     EXPECT_EQ(DXwav[5].CopyCount(), 0);
     PLAYSOUND(5, 0, 1);
     EXPECT_FALSE(DXwav[5].CopyPlaying(0));
     PLAYSOUND(-1, 0, 1);  // no slot below 0: nothing
-}
-
-TEST_F(SlotTest, SingleCopyDropsARequestWhileBusy) {
-    LOADSOUND(DQStr(file_.c_str()), 10, 1);
+    LOADSOUND(file, 10, 1);
     PLAYSOUND(10, 0, 1);
     EXPECT_TRUE(DXwav[10].CopyPlaying(0));
     EXPECT_FALSE(DXwav[10].Play(0, 1));
-    EXPECT_EQ(DXwav[10].CurrentCopy(), 0);
-}
-
-TEST_F(SlotTest, CopiesRotateAndTheFourthPlayRestartsTheFirst) {
-    LOADSOUND(DQStr(file_.c_str()), 11, 3);
-    PLAYSOUND(11, 0, 1);
-    EXPECT_EQ(DXwav[11].CurrentCopy(), 0);
-    PLAYSOUND(11, 0, 1);
-    EXPECT_EQ(DXwav[11].CurrentCopy(), 1);
-    PLAYSOUND(11, 0, 1);
-    EXPECT_EQ(DXwav[11].CurrentCopy(), 2);
+    LOADSOUND(file, 11, 3);
+    for (int c = 0; c < 3; ++c) PLAYSOUND(11, 0, 1);
     for (int c = 0; c < 3; ++c) EXPECT_TRUE(DXwav[11].CopyPlaying(c));
     EXPECT_TRUE(DXwav[11].Play(0, 1));
-    EXPECT_EQ(DXwav[11].CurrentCopy(), 0);  // cut off and restarted
     HUSH();
     for (int c = 0; c < 3; ++c) EXPECT_FALSE(DXwav[11].CopyPlaying(c));
-    // A copy that is not playing is used again without moving on.
-    PLAYSOUND(11, 0, 1);
-    EXPECT_EQ(DXwav[11].CurrentCopy(), 0);
 }
 
-TEST(MusicCommands, RefusedNamesGiveThree) {
+std::string MidiBytes(uint16_t division, const std::string& track) {
+    return std::string("MThd\0\0\0\6\0\0\0\1", 12) + char(division >> 8) + char(division) + "MTrk" +
+           std::string("\0\0\0", 3) + char(track.size()) + track;
+}
+
+// A format-0 MIDI file: one piano note (middle C) held for half a second or a second at 120 bpm.
+std::string Note(bool whole) {
+    return MidiBytes(96, std::string("\0\xC0\0\0\x90\x3C\x6E", 7) + (whole ? "\x81\x40" : "\x60") +
+                             std::string("\x80\x3C\0\0\xFF\x2F\0", 7));
+}
+
+TEST(Music, RefusedNamesLengthsAndTheRestartWithinAFrameOfThePiecesEnd) {
     StartRuntimeOnce();
-    EXPECT_EQ(PLAYMUSIC(DQStr("")), 3);
-    EXPECT_EQ(PLAYMUSIC(DQStr("/nonexistent/music.mid")), 3);
-    std::string junk = TempPath("junk.mid");
-    std::ofstream(junk) << "not music at all";
-    EXPECT_EQ(PLAYMUSIC(DQStr(junk.c_str())), 3);  // found but cannot be played
+    TempDir dir;
+    for (const std::string& name : {std::string(), std::string("/nonexistent/music.mid"),
+                                    WriteText(dir / "junk.mid", "not music at all")})  // found but cannot be played
+        EXPECT_EQ(PLAYMUSIC(DQStr(name.c_str())), 3) << name;
     EXPECT_FALSE(__MusicActive());
     STOPMUSIC();
-}
-
-TEST(MusicCommands, RestartsWithinAFrameOfThePiecesEnd) {
-    StartRuntimeOnce();
+    // 96 ticks a quarter: 192 ticks at 120 bpm, then 96 ticks at 60 bpm: two seconds.
+    std::string midi = MidiBytes(96, std::string("\0\xFF\x51\3\x07\xA1\x20"  // 500000 us a quarter
+                                                 "\0\x90\x3C\x64" "\x81\x40\x80\x3C\0"  // 192 ticks later
+                                                 "\0\xFF\x51\3\x0F\x42\x40"  // 1000000 us a quarter
+                                                 "\0\x90\x3E\x64" "\x60\x3E\0"  // running status, 96 ticks later
+                                                 "\0\xFF\x2F\0", 34));
+    auto seconds = [](const std::string& m, size_t n) {
+        return __MidiLengthSeconds(reinterpret_cast<const uint8_t*>(m.data()), n);
+    };
+    EXPECT_DOUBLE_EQ(seconds(midi, midi.size()), 2.0);
+    for (size_t n = 0; n < midi.size(); ++n) EXPECT_LT(seconds(midi, n), 0) << n;
+    midi[23] = 0x20;  // the first event: a data byte with no status before it
+    EXPECT_LT(seconds(midi, midi.size()), 0);
+    // 25 frames of 40 ticks a second, whatever the tempo: 1500 ticks are 1.5 seconds.
+    const std::string smpte = MidiBytes(0xE728, std::string("\0\xFF\x51\3\x0F\x42\x40\x8B\x5C\xFF\x2F\0", 12));
+    EXPECT_DOUBLE_EQ(seconds(smpte, smpte.size()), 1.5);
+    EXPECT_DOUBLE_EQ(seconds(Note(true), Note(true).size()), 1.0);
     if (!pDXsnd->IsOpen() || plat::MusicSoundFont().empty()) GTEST_SKIP() << "no sound device or soundfont";
     const double before = plat::ClockMs();
-    ASSERT_EQ(PLAYMUSIC(DQStr(WriteMidi(TempPath("second.mid"), 1).c_str())), 0);
+    ASSERT_EQ(PLAYMUSIC(DQStr(WriteText(dir / "second.mid", Note(true)).c_str())), 0);
     const double after = plat::ClockMs();
     // The synthesizer still sounds the last note for seconds; the piece itself is one
-    // second long and starts again in the frame after that second.
+    // second long and starts again in the frame after that second, timed anew.
     const long starts = __MusicStarts();
-    __MusicRepeatCheck(before + 990);
-    EXPECT_EQ(__MusicStarts(), starts);
-    __MusicRepeatCheck(after + 1001);
-    EXPECT_EQ(__MusicStarts(), starts + 1);
-    __MusicRepeatCheck(after + 1001 + 990);  // timed anew from the restart
-    EXPECT_EQ(__MusicStarts(), starts + 1);
-    __MusicRepeatCheck(after + 1001 + 1000);
-    EXPECT_EQ(__MusicStarts(), starts + 2);
+    for (auto [at, restarts] : {std::pair{before + 990, 0}, {after + 1001, 1}, {after + 1991, 1}, {after + 2001, 2}}) {
+        __MusicRepeatCheck(at);
+        EXPECT_EQ(__MusicStarts(), starts + restarts) << at - after;
+    }
     STOPMUSIC();
 }
 
-std::vector<uint8_t> MidiFile(uint16_t division, const std::vector<uint8_t>& track) {
-    std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, static_cast<uint8_t>(division >> 8),
-                              static_cast<uint8_t>(division), 'M', 'T', 'r', 'k', 0, 0, 0,
-                              static_cast<uint8_t>(track.size())};
-    for (uint8_t b : track) f.push_back(b);
-    return f;
+Mix Play(const std::string& scenario, const std::string& name, const std::string& sound, int ms) {
+    TempDir dir;
+    const std::string mix = dir / "mix.raw", file = WriteText(dir / name, sound);
+    ChildResult r = RunScenario(scenario, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix, "SND_FILE=" + file});
+    EXPECT_EQ(r.status, 0) << scenario;
+    Mix m = ReadMix(mix, ms);
+    m.out = r.out;
+    return m;
 }
 
-TEST(MidiLength, FollowsTempoChangesAndSmpteTime) {
-    // 96 ticks a quarter: 192 ticks at 120 bpm, then 96 ticks at 60 bpm: two seconds.
-    std::vector<uint8_t> midi = MidiFile(96, {
-        0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 500000 us a quarter
-        0x00, 0x90, 60, 100,
-        0x81, 0x40, 0x80, 60, 0,                   // 192 ticks later
-        0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1000000 us a quarter
-        0x00, 0x90, 62, 100,
-        0x60, 62, 0,                               // running status, 96 ticks later
-        0x00, 0xFF, 0x2F, 0x00});
-    EXPECT_DOUBLE_EQ(__MidiLengthSeconds(midi.data(), midi.size()), 2.0);
-    for (size_t n = 0; n < midi.size(); ++n) EXPECT_LT(__MidiLengthSeconds(midi.data(), n), 0) << n;
-    midi[23] = 0x20;  // the first event: a data byte with no status before it
-    EXPECT_LT(__MidiLengthSeconds(midi.data(), midi.size()), 0);
-    // 25 frames of 40 ticks a second, whatever the tempo: 1500 ticks are 1.5 seconds.
-    std::vector<uint8_t> smpte = MidiFile(0xE728, {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x8B, 0x5C, 0xFF, 0x2F, 0x00});
-    EXPECT_DOUBLE_EQ(__MidiLengthSeconds(smpte.data(), smpte.size()), 1.5);
-}
-
-// What the mixer really plays, written by SDL's disk audio driver.
-ChildResult RunAudio(const std::string& scenario, const std::string& file, const std::string& mix) {
-    return RunScenario(scenario, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix, "SND_FILE=" + file});
-}
-
-// Windows (50 ms) whose loudness passes the threshold.
-std::vector<int> Loud(const std::vector<double>& v, double threshold = 500) {
-    std::vector<int> out;
-    for (size_t i = 0; i < v.size(); ++i)
-        if (v[i] > threshold) out.push_back(static_cast<int>(i));
-    return out;
-}
-
-TEST(SoundOutput, PanPutsTheSoundOnOneSide) {
-    std::string mix = TempPath("pan.raw");
-    ChildResult r = RunAudio("snd-pan", WriteWave(TempPath("beep.wav"), WaveSpec{}), mix);
-    ASSERT_EQ(r.status, 0);
-    Loudness l = ReadMix(mix);
-    std::vector<int> left = Loud(l.left), right = Loud(l.right);
+// Pan, overlapping copies, HUSH and the music, as the mixer plays them.
+TEST(SoundOutput, PanCopiesHushAndMusic) {
+    Mix m = Play("snd-pan", "beep.wav", WaveBytes({}), 50);
+    std::vector<int> left = Loud(m.left), right = Loud(m.right);
     ASSERT_FALSE(left.empty());
     ASSERT_FALSE(right.empty());
-    EXPECT_LT(left.back(), right.front());  // heard left first, then right
-    for (int i : left) EXPECT_LT(l.right[i], 100) << "window " << i;
-    for (int i : right) EXPECT_LT(l.left[i], 100) << "window " << i;
-    std::filesystem::remove(mix);
-}
-
-TEST(SoundOutput, CopiesOverlap) {
-    std::string mix = TempPath("copies.raw");
-    WaveSpec w;
-    w.seconds = 0.4;
-    w.amplitude = 0.2;
-    ChildResult r = RunAudio("snd-copies", WriteWave(TempPath("tone.wav"), w), mix);
-    ASSERT_EQ(r.status, 0);
-    Loudness l = ReadMix(mix, 20);
-    std::vector<int> loud = Loud(l.left);
+    EXPECT_LT(left.back(), right.front());  // heard left first, then right, each on one side only
+    for (int i : left) EXPECT_LT(m.right[i], 100) << "window " << i;
+    for (int i : right) EXPECT_LT(m.left[i], 100) << "window " << i;
+    m = Play("snd-copies", "tone.wav", WaveBytes({.seconds = 0.4, .amplitude = 0.2}), 20);
+    std::vector<int> loud = Loud(m.left);
     ASSERT_FALSE(loud.empty());
-    double single = l.left[loud.front()];
-    double most = *std::max_element(l.left.begin(), l.left.end());
-    EXPECT_GT(most, single * 1.8);  // three copies sound together
-    std::filesystem::remove(mix);
-}
-
-TEST(SoundOutput, HushSilences) {
-    std::string mix = TempPath("hush.raw");
-    WaveSpec w;
-    w.seconds = 3;
-    ChildResult r = RunAudio("snd-hush", WriteWave(TempPath("long.wav"), w), mix);
-    ASSERT_EQ(r.status, 0);
-    Loudness l = ReadMix(mix);
-    std::vector<int> loud = Loud(l.left);
+    EXPECT_GT(*std::max_element(m.left.begin(), m.left.end()), m.left[loud.front()] * 1.8);  // three copies together
+    m = Play("snd-hush", "long.wav", WaveBytes({.seconds = 3}), 50);
+    loud = Loud(m.left);
     ASSERT_FALSE(loud.empty());
-    // About a quarter second of the three-second sound, then silence.
-    EXPECT_LT(loud.back() - loud.front(), 12);
-    EXPECT_GT(l.left.size(), static_cast<size_t>(loud.back() + 5));
-    std::filesystem::remove(mix);
-}
-
-TEST(SoundOutput, MusicPlaysRepeatsAndStops) {
+    EXPECT_LT(loud.back() - loud.front(), 12);  // about a quarter second of three, then silence
+    EXPECT_GT(m.left.size(), static_cast<size_t>(loud.back() + 5));
     if (plat::MusicSoundFont().empty()) GTEST_SKIP() << "no soundfont";
-    std::string mix = TempPath("music.raw");
-    ChildResult r = RunAudio("snd-music", WriteMidi(TempPath("note.mid"), 0.5), mix);
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "play 0\n");
-    Loudness l = ReadMix(mix, 100);
-    std::vector<int> loud = Loud(l.left, 300);
+    m = Play("snd-music", "note.mid", Note(false), 100);
+    EXPECT_EQ(m.out, "play 0\n");
+    loud = Loud(m.left, 300);
     ASSERT_FALSE(loud.empty());
     // A half-second note (its tail rings for about three seconds more) repeated for
-    // five and a half seconds: heard again after the first piece has ended.
+    // five and a half seconds: heard again after the first piece has ended; silent
+    // after STOPMUSIC.
     EXPECT_GT(loud.back() - loud.front(), 38);
-    // And silent after STOPMUSIC.
-    ASSERT_GT(l.left.size(), 4u);
-    EXPECT_LT(l.left[l.left.size() - 2], 300);
-    std::filesystem::remove(mix);
+    ASSERT_GT(m.left.size(), 4u);
+    EXPECT_LT(m.left[m.left.size() - 2], 300);
 }
 
 }  // namespace

@@ -6,66 +6,63 @@
 
 #include <GL/gl.h>
 
-#include <unistd.h>
+#include <array>
 
-#include <filesystem>
-#include <string>
-
-#include "tolvane.h"
-#include "core/program.h"
 #include "gfx2d/prism.h"
-#include "gfx2d/primitives.h"
-#include "gfx2d/sprites.h"
+#include "tolvane.h"
 #include "support/bmp_writer.h"
-#include "support/runtime_fixture.h"
+#include "support/harness.h"
+
+// RGB of the pixel at (x, y) of the back buffer, y counted from the top.
+inline uint32_t ReadPixel(int x, int y) {
+    pPrsm->Flush();
+    unsigned char p[4] = {};
+    glReadPixels(x, DQ_RESY - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return p[0] | (p[1] << 8) | (p[2] << 16);
+}
+
+using Colours = std::vector<uint32_t>;
+// The colours of the pixels at the listed places.
+inline Colours Pixels(std::initializer_list<std::pair<int, int>> at) {
+    Colours out;
+    for (auto [x, y] : at) out.push_back(ReadPixel(x, y));
+    return out;
+}
+
+// Bounding box x0, y0, x1, y1 (inclusive) of the pixels that are not black.
+using Box = std::array<int, 4>;
+constexpr Box kNothing = {1 << 30, 1 << 30, -1, -1};
 
 class GfxTest : public testing::Test {
 protected:
     void SetUp() override {
         StartRuntimeOnce();
-        dir_ = std::filesystem::temp_directory_path() / ("tolvane-gfx-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_);
+        pPrsm->SetNoWait(false);
+        LIMITFPS(60);
         VIEWPORT(0, 0, 0, 0);
         ALPHAMODE(0);
         pPrsm->FreeSurface(0);
         Clear();
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    void Clear() {
-        pPrsm->Flush();
-        glClear(GL_COLOR_BUFFER_BIT);
+    void Clear() { pPrsm->ClearScreen(); }
+    std::string Path(const std::string& name) const { return dir_ / name; }
+    // Writes the bitmap and loads it into sprite slot nr.
+    void Load(int nr, const TestBitmap& b) {
+        LOADSPRITE(DQStr(WriteBitmap(Path("sprite" + std::to_string(nr) + ".bmp"), b).c_str()), nr);
     }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    // A bitmap of one colour with the given size, loaded into sprite slot nr.
-    void SolidSprite(int nr, int w, int h, uint32_t colour) {
-        TestBitmap b;
-        b.width = w;
-        b.height = h;
-        b.pixel = [colour](int, int) { return colour; };
-        LOADSPRITE(DQStr(WriteBitmap(Path("solid.bmp"), b).c_str()), nr);
-    }
-    // Bounding box of the pixels that are not black: x0, y0, x1, y1 (inclusive).
-    struct Box {
-        int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
-        bool empty() const { return x1 < 0; }
-    };
-    Box Covered(int limitX = 200, int limitY = 200) {
+    void SolidSprite(int nr, int w, int h, uint32_t rgb) { Load(nr, {.width = w, .height = h, .pixel = Solid(rgb)}); }
+    // Of the top-left w x h pixels.
+    Box Covered(int w = 200, int h = 200) {
         pPrsm->Flush();
-        Box b;
-        std::vector<uint8_t> px(static_cast<size_t>(limitX) * limitY * 4);
-        glReadPixels(0, DQ_RESY - limitY, limitX, limitY, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        for (int gy = 0; gy < limitY; ++gy)
-            for (int x = 0; x < limitX; ++x) {
-                const uint8_t* p = &px[(static_cast<size_t>(gy) * limitX + x) * 4];
-                if (p[0] | p[1] | p[2]) {
-                    int y = limitY - 1 - gy;
-                    b.x0 = std::min(b.x0, x);
-                    b.x1 = std::max(b.x1, x);
-                    b.y0 = std::min(b.y0, y);
-                    b.y1 = std::max(b.y1, y);
-                }
-            }
+        Box b = kNothing;
+        std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+        glReadPixels(0, DQ_RESY - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        for (int i = 0; i < w * h; ++i) {
+            const int x = i % w, y = h - 1 - i / w;
+            if (px[i * 4] | px[i * 4 + 1] | px[i * 4 + 2])
+                b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+        }
         return b;
     }
-    std::filesystem::path dir_;
+    TempDir dir_;
 };
