@@ -22,8 +22,8 @@ std::string ReadAll(const std::filesystem::path& p) {
 }  // namespace
 
 namespace {
-ChildResult Run(const std::string& progPath, const std::string& scenario, const std::vector<std::string>& extraEnv,
-                const std::string& priorLog) {
+ChildResult Run(const std::string& progPath, const std::vector<std::string>& arguments,
+                const std::vector<std::string>& extraEnv, const std::string& priorLog) {
     namespace fs = std::filesystem;
     ChildResult r;
     const char* prog = progPath.c_str();
@@ -53,10 +53,13 @@ ChildResult Run(const std::string& progPath, const std::string& scenario, const 
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string progStr = prog, scen = scenario;
-    char* argv[] = {progStr.data(), scen.data(), nullptr};
+    std::vector<std::string> args = {progPath};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid;
-    if (posix_spawn(&pid, prog, &fa, nullptr, argv, envp.data()) == 0) {
+    if (posix_spawn(&pid, prog, &fa, nullptr, argv.data(), envp.data()) == 0) {
         int st = 0;
         waitpid(pid, &st, 0);
         r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -72,13 +75,18 @@ ChildResult Run(const std::string& progPath, const std::string& scenario, const 
 }  // namespace
 
 ChildResult RunProgram(const std::string& program, const std::string& argument, const std::vector<std::string>& env) {
-    return Run(program, argument, env, "");
+    return Run(program, {argument}, env, "");
+}
+
+ChildResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& env) {
+    return Run(program, arguments, env, "");
 }
 
 ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& extraEnv,
                         const std::string& priorLog) {
     // The scenario program is built beside the test binary.
     namespace fs = std::filesystem;
-    return Run((fs::read_symlink("/proc/self/exe").parent_path() / "scenario_prog").string(), scenario, extraEnv,
+    return Run((fs::read_symlink("/proc/self/exe").parent_path() / "scenario_prog").string(), {scenario}, extraEnv,
                priorLog);
 }

@@ -18,6 +18,9 @@ struct ChildResult {
 // Runs any program on the runtime with one argument, as RunScenario does.
 ChildResult RunProgram(const std::string& program, const std::string& argument,
                        const std::vector<std::string>& env = {});
+// The same with any number of arguments.
+ChildResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& env);
 
 ChildResult RunScenario(const std::string& scenario, const std::vector<std::string>& env = {},
                         const std::string& priorLog = "");
