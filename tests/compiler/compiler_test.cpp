@@ -1,7 +1,10 @@
 // tolvanec end to end: BASIC source in, a program built with the system's C++ compiler,
 // run headless; what it wrote to its data file, its exit status and standard error out.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +13,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/harness.h"
@@ -303,6 +307,19 @@ const Example kExamples[] = {
          EXPECT_EQ(centre(240, 9, 6), walker) << "the walker arrived";
          EXPECT_EQ(centre(240, 1, 1), floor);
      }},
+    // The cube turns in the middle of the picture: its red side, lit by the point light
+    // beyond what the dim ambient light gives, covers the point above the centre, in
+    // another shade as it turns; the sky above the floor stays black.
+    {"scene3d", "", 40, 1, [](const fs::path& dir) {
+         const Shot a(dir / "shots" / "frame-000020.bmp"), b(dir / "shots" / "frame-000040.bmp");
+         for (const Shot* s : {&a, &b}) {
+             const long c = s->At(320, 220), red = c & 0xFF, green = c >> 8 & 0xFF, blue = c >> 16 & 0xFF;
+             EXPECT_GE(red, 0x60) << std::hex << c;
+             EXPECT_GT(red, 2 * std::max(green, blue)) << std::hex << c;
+             EXPECT_EQ(s->At(20, 60), 0);
+         }
+         EXPECT_NE(a.At(320, 220), b.At(320, 220)) << "the cube turns";
+     }},
 };
 
 void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
@@ -332,3 +349,45 @@ TEST_P(Examples, BuildsAndRunsUnattended) {
 
 INSTANTIATE_TEST_SUITE_P(Compiler, Examples, testing::ValuesIn(kExamples),
                          [](const testing::TestParamInfo<Example>& i) { return std::string(i.param.name); });
+
+// ---- examples/chat.bas: two programs on this machine --------------------------------------
+
+namespace {
+
+int FreeUdpPort() {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+// Ann hosts; Bob joins her at 127.0.0.1 (trying again until she is there), says a line
+// and goodbye. Ann's log holds the line; the goodbye ends both long before their frame
+// caps, which only guard against a hang.
+TEST(Compiler, ChatExampleCarriesALineFromOneProgramToTheOther) {
+    Folder f;
+    Result b = Tolvanec("build '" TOLVANE_SOURCE_DIR "/examples/chat.bas' -o chat", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    const std::string chat = (f.dir / "chat").string();
+    const std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "TOLVANE_FRAMES=3600",
+                                          "TOLVANE_NET_PORT=" + std::to_string(FreeUdpPort())};
+    const std::string annArgs = "host Ann --log ann.dat";
+    const std::string bobArgs = "join 127.0.0.1 Bob --say 'Hello Ann, how are you?' --say /bye";
+    ChildResult ann;
+    std::thread host([&] { ann = RunProgram(chat, annArgs, env); });
+    ChildResult bob = RunProgram(chat, bobArgs, env);
+    host.join();
+    EXPECT_EQ(bob.status, 0) << bob.err;
+    EXPECT_EQ(ann.status, 0) << ann.err;
+    const std::vector<std::string> log = DataLines(f.dir / "ann.dat");
+    auto has = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+    EXPECT_TRUE(has("Bob: Hello Ann, how are you?")) << log.size() << " lines";
+    EXPECT_TRUE(has("Bob ended the chat."));
+}
