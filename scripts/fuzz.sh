@@ -51,6 +51,8 @@ for h in "${HARNESSES[@]}"; do
   rm -rf "$work" "$findings" "$TMPDIR"
   mkdir -p "$work" "$findings" "$TMPDIR"
   if [ -d "fuzz/corpus/$h" ]; then cp -r "fuzz/corpus/$h/." "$work/"; fi
+  # The parser also starts from the game and the examples, which are real programs.
+  if [ "$h" = parser ]; then cp game/*.bas examples/*.bas "$work/"; fi
   log="$BUILD/findings/$h.log"
   echo "fuzz: $h for ${SECONDS_EACH}s (log $log)"
   status=0

@@ -354,18 +354,6 @@ INSTANTIATE_TEST_SUITE_P(Compiler, Examples, testing::ValuesIn(kExamples),
 
 namespace {
 
-int FreeUdpPort() {
-    int s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
 }  // namespace
 
 // Ann hosts; Bob joins her at 127.0.0.1 (trying again until she is there), says a line

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "net/protocol.h"
+#include "support/harness.h"
 
 extern char** environ;
 
@@ -30,18 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-int FreeUdpPort() {
-    int s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
 
 // One net_peer program, driven line by line.
 class Peer {

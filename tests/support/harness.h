@@ -4,7 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -78,4 +81,17 @@ inline void StartRuntimeOnce() {
     if (!pPrsm) {
         ASSERT_TRUE(__GlobalInit("Tolvane tests"));
     }
+}
+
+// A UDP port on 127.0.0.1 that nothing uses at the moment.
+inline int FreeUdpPort() {
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
 }
