@@ -1,6 +1,7 @@
 // The runtime's command table, built into the compiler from runtime/commands.tsv.
 #include <sstream>
 
+#include "command_table_text.h"
 #include "front.h"
 
 namespace tvc {
@@ -8,20 +9,6 @@ namespace tvc {
 extern const char* const kCommandTableText;  // commands_table.cpp, made by the build
 
 namespace {
-
-std::vector<std::string> Split(const std::string& s, const std::string& sep) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t at = s.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(s.substr(start));
-            return parts;
-        }
-        parts.push_back(s.substr(start, at - start));
-        start = at + sep.size();
-    }
-}
 
 bool KindFromText(const std::string& text, ArgKind& kind) {
     static const std::pair<const char*, ArgKind> kKinds[] = {
@@ -59,13 +46,12 @@ CommandTable CommandTable::FromText(const std::string& text, std::vector<std::st
     int lineNo = 0;
     while (std::getline(in, line)) {
         ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
+        if (!cmdtable::ContentLine(line)) continue;
         if (!header) {  // the column names
             header = true;
             continue;
         }
-        std::vector<std::string> cols = Split(line, "\t");
+        std::vector<std::string> cols = cmdtable::Columns(line);
         if (cols.size() < 4) {
             errors.push_back("command table line " + std::to_string(lineNo) + ": too few columns");
             continue;
@@ -74,20 +60,13 @@ CommandTable CommandTable::FromText(const std::string& text, std::vector<std::st
         c->basic = cols[0];
         c->cpp = cols[1];
         c->returnsString = cols[3] == "string";
-        if (cols[2] != "-") {
-            for (const std::string& item : Split(cols[2], ", ")) {
-                size_t colon = item.find(':');
-                CommandArg a;
-                std::string kind = colon == std::string::npos ? "" : item.substr(colon + 1);
-                a.name = item.substr(0, colon);
-                if (!kind.empty() && kind.back() == '?') {
-                    a.optional = true;
-                    kind.pop_back();
-                }
-                if (!KindFromText(kind, a.kind))
-                    errors.push_back("command table line " + std::to_string(lineNo) + ": unknown kind '" + kind + "'");
-                c->args.push_back(a);
-            }
+        for (const cmdtable::ArgText& item : cmdtable::Arguments(cols[2])) {
+            CommandArg a;
+            a.name = item.name;
+            a.optional = item.optional;
+            if (!KindFromText(item.kind, a.kind))
+                errors.push_back("command table line " + std::to_string(lineNo) + ": unknown kind '" + item.kind + "'");
+            c->args.push_back(a);
         }
         table.byName_[Upper(c->basic)].push_back(c.get());
         table.commands_.push_back(std::move(c));

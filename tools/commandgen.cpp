@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "command_table_text.h"
+
 namespace {
 
 struct Arg {
@@ -43,20 +45,6 @@ const char* cppType(const std::string& kind) {
     return nullptr;
 }
 
-std::vector<std::string> split(const std::string& s, const std::string& sep) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t at = s.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(s.substr(start));
-            return parts;
-        }
-        parts.push_back(s.substr(start, at - start));
-        start = at + sep.size();
-    }
-}
-
 bool isUpperName(const std::string& s) {
     if (s.empty() || s[0] < 'A' || s[0] > 'Z') return false;
     for (char c : s)
@@ -82,21 +70,13 @@ struct Table {
 };
 
 void parseArgs(Table& t, Command& c, const std::string& field) {
-    if (field == "-") return;
     bool sawOptional = false;
-    for (const std::string& item : split(field, ", ")) {
-        size_t colon = item.find(':');
-        if (colon == std::string::npos) {
-            t.fail(c.line, "argument '" + item + "' is not NAME:KIND");
+    for (const cmdtable::ArgText& item : cmdtable::Arguments(field)) {
+        if (!item.wellFormed) {
+            t.fail(c.line, "argument '" + item.name + "' is not NAME:KIND");
             continue;
         }
-        Arg a;
-        a.name = item.substr(0, colon);
-        a.kind = item.substr(colon + 1);
-        if (!a.kind.empty() && a.kind.back() == '?') {
-            a.optional = true;
-            a.kind.pop_back();
-        }
+        Arg a{item.name, item.kind, item.optional};
         if (!isArgName(a.name)) t.fail(c.line, "argument name '" + a.name + "' must be lower case letters and digits");
         if (!cppType(a.kind)) t.fail(c.line, "unknown argument kind '" + a.kind + "'");
         if (sawOptional && !a.optional) t.fail(c.line, "argument '" + a.name + "' follows an optional one but is not optional");
@@ -119,9 +99,8 @@ Table readTable(const std::string& path) {
     std::set<std::string> seenSignatures;
     while (std::getline(in, text)) {
         ++lineNo;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        if (text.empty() || text[0] == '#') continue;
-        std::vector<std::string> f = split(text, "\t");
+        if (!cmdtable::ContentLine(text)) continue;
+        std::vector<std::string> f = cmdtable::Columns(text);
         if (!haveHeader) {
             haveHeader = true;
             bool ok = f.size() == std::size(kColumns);
