@@ -17,27 +17,18 @@
 
 namespace {
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    text = ss.str();
-    return true;
-}
-
 void TranslateStackmoor(benchmark::State& state) {
     const std::string source = TOLVANE_SOURCE_DIR "/game/stackmoor.bas";
     size_t lines = 0, bytes = 0;
     for (auto _ : state) {
         std::string text, entry;
-        if (!ReadFile(source, text)) {
+        if (!tvc::ReadTextFile(source, text)) {
             state.SkipWithError("cannot read game/stackmoor.bas");
             return;
         }
         tvc::Program program;
         tvc::Diagnostics diag(program.sources);
-        tvc::Parse(program, source, text, ReadFile, diag);
+        tvc::Parse(program, source, text, tvc::ReadTextFile, diag);
         if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
         if (diag.Count() != 0) {
             state.SkipWithError(diag.Text().c_str());

@@ -207,6 +207,8 @@ struct Program {
 
 // Reads a file named by INCLUDE: false when it cannot be read.
 using FileReader = std::function<bool(const std::string& path, std::string& text)>;
+// The whole of a regular file (not a folder, pipe or device); false when there is none.
+bool ReadTextFile(const std::string& path, std::string& text);
 
 // Parses the main file and everything it includes into `program` (its sources are
 // added as they are read). Syntax errors go to `diag`.

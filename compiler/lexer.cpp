@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <tuple>
 
 #include "front.h"
@@ -255,6 +258,17 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
     push(T::Newline, i);
     push(T::End, i);
     return out;
+}
+
+bool ReadTextFile(const std::string& path, std::string& text) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    text = ss.str();
+    return true;
 }
 
 }  // namespace tvc

@@ -58,17 +58,6 @@ struct Options {
     std::string cxx, include, lib, shoebox, font;
 };
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    text = ss.str();
-    return true;
-}
-
 bool WholeNumber(const std::string& s, int lo, int hi, int& out) {
     char* end = nullptr;
     long v = std::strtol(s.c_str(), &end, 10);
@@ -104,13 +93,13 @@ int Run(const std::vector<std::string>& argv, const std::string& log = "") {
 // Reads, checks and translates the program; errors are printed. False when it has any.
 bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
     std::string text;
-    if (!ReadFile(o.source, text)) {
+    if (!tvc::ReadTextFile(o.source, text)) {
         std::fprintf(stderr, "tolvanec: cannot read %s\n", o.source.c_str());
         return false;
     }
     tvc::Program program;
     tvc::Diagnostics diag(program.sources);
-    tvc::Parse(program, o.source, text, ReadFile, diag);
+    tvc::Parse(program, o.source, text, tvc::ReadTextFile, diag);
     if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
     if (diag.Count() > 0) {
         std::fputs(diag.Text().c_str(), stderr);
@@ -170,7 +159,7 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     for (const char* flag : kTvcLinkFlags) cmd.push_back(flag);
     if (Run(cmd, log) != 0) {
         std::string text;
-        ReadFile(log, text);
+        tvc::ReadTextFile(log, text);
         std::fprintf(stderr,
                      "tolvanec: internal error: the C++ compiler refused the translated program.\n"
                      "This is a fault of tolvanec, not of the program; please report it with the program.\n%s",
@@ -184,7 +173,7 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     if (Run(pack, work + "/pack.log") != 0 ||
         Run({o.shoebox, "append", program, work + "/assets.sbx"}, work + "/pack.log") != 0) {
         std::string text;
-        ReadFile(work + "/pack.log", text);
+        tvc::ReadTextFile(work + "/pack.log", text);
         std::fprintf(stderr, "tolvanec: packing the assets failed:\n%s", text.c_str());
         return false;
     }
@@ -314,7 +303,7 @@ int Main(int argc, char** argv) {
     fs::create_directories(folder, ec);
     std::string program = folder + "/" + fs::path(o.source).stem().string();
     std::string key = BuildKey(o, cpp), oldKey;
-    ReadFile(folder + "/build-key", oldKey);
+    tvc::ReadTextFile(folder + "/build-key", oldKey);
     if (oldKey != key || !fs::exists(program, ec)) {
         fs::remove(folder + "/build-key", ec);
         if (!Build(o, cpp, program)) return 1;

@@ -47,6 +47,8 @@ void __ReadAutomation() {
         __g_automation.shotsDir = s.substr(0, colon);
         __g_automation.shotsEvery = ReadWhole("TOLVANE_SHOTS", s.c_str() + colon + 1, 1, 1LL << 40);
     }
+    if (const char* v = std::getenv("TOLVANE_NET_PORT"); v && *v)
+        __g_automation.netPort = ReadWhole("TOLVANE_NET_PORT", v, 1, 65535);
     if (const char* v = std::getenv("TOLVANE_INPUT"); v && *v) __g_automation.inputScript = v;
     if (const char* v = std::getenv("TOLVANE_RECORD"); v && *v) __g_automation.recordScript = v;
 }

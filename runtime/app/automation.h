@@ -7,6 +7,7 @@
 //   TOLVANE_INPUT=file   the held keys come from the key script in file, not the keyboard
 //   TOLVANE_RECORD=file  the held keys of the run are written to file as a key script
 //   TOLVANE_SHOTS=dir:k  a BMP screenshot of every k-th frame in dir/frame-NNNNNN.bmp
+//   TOLVANE_NET_PORT=n   the UDP port of network sessions (1 ... 65535)
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct __Automation {
     long long shotsEvery = 0;
     std::string inputScript;   // key replay
     std::string recordScript;  // key recording
+    long long netPort = 0;     // 0: the network's default port
 };
 
 extern __Automation __g_automation;

@@ -153,7 +153,8 @@ bool __GlobalInit(const char* title) {
     prsm3D = new Prism3D();
     pDXsnd = new SFXSound();
     DXwav = new SFXSoundBuffer[__kSoundSlots];
-    pKWNet = new KWNetwork();
+    pKWNet = new KWNetwork(__g_automation.netPort ? static_cast<uint16_t>(__g_automation.netPort)
+                                                   : KWNetwork::kDefaultPort);
 
     if (!pPrsm->Init(DQ_RESX, DQ_RESY, 0, static_cast<uint16_t>(DQ_FRAMERATE))) return false;
     pPrsm->SetNoWait(__g_automation.noWait);

@@ -42,19 +42,6 @@ uint32_t PeerIdOf(const ENetPeer* peer) {
 
 bool Loopback(uint32_t ipv4) { return (ENET_NET_TO_HOST_32(ipv4) >> 24) == 127; }
 
-uint16_t ReadPort() {
-    const char* v = std::getenv("TOLVANE_NET_PORT");
-    if (!v || !*v) return KWNetwork::kDefaultPort;
-    errno = 0;
-    char* end = nullptr;
-    long p = std::strtol(v, &end, 10);
-    if (end == v || *end || errno || p < 1 || p > 65535) {
-        std::fprintf(stderr, "Tolvane: TOLVANE_NET_PORT=%s: expected a port number 1 ... 65535\n", v);
-        std::exit(2);
-    }
-    return static_cast<uint16_t>(p);
-}
-
 // "name" or "name:port"; the port defaults to the session port.
 bool ResolveAddress(const char* text, uint16_t defaultPort, ENetAddress* out) {
     std::string host = text;
@@ -86,7 +73,7 @@ struct KWNetworkEvents {
     }
 };
 
-KWNetwork::KWNetwork() : port_(ReadPort()), app_(kApplicationId) { enetReady_ = enet_initialize() == 0; }
+KWNetwork::KWNetwork(uint16_t port) : port_(port), app_(kApplicationId) { enetReady_ = enet_initialize() == 0; }
 
 KWNetwork::~KWNetwork() {
     CleanUp();

@@ -58,7 +58,8 @@ public:
     };
     static constexpr uint16_t kDefaultPort = 26814;
 
-    KWNetwork();  // reads TOLVANE_NET_PORT
+    // `port`: the UDP port a hosted session listens on and a join connects to.
+    explicit KWNetwork(uint16_t port = kDefaultPort);
     virtual ~KWNetwork();
 
     // Leaves the session (the peers see it at once) and releases the connection.
