@@ -1,0 +1,25 @@
+# The runtime library for the browser, built by em++ (Emscripten) into its own build
+# tree; the native build drives it (cmake/web.cmake) and tolvanec links programs with
+# it. The browser platform (runtime/platform/web) takes the place of SDL, SDL_mixer and
+# FFmpeg; LZO is compiled from its sources (miniLZO); networking and 3D are the
+# browser's stand-ins, which fail as documented in docs/web.md.
+set(TOLVANE_LZO_SOURCE "" CACHE PATH "folder with minilzo.c and minilzo.h")
+if(NOT EXISTS "${TOLVANE_LZO_SOURCE}/minilzo.c")
+  message(FATAL_ERROR "TOLVANE_LZO_SOURCE must name the folder of minilzo.c (scripts/install-web-deps.sh fetches it)")
+endif()
+
+file(GLOB TOLVANE_WEB_SOURCES CONFIGURE_DEPENDS
+  runtime/core/*.cpp runtime/app/*.cpp runtime/files/*.cpp runtime/gfx2d/*.cpp runtime/sound/*.cpp
+  runtime/input/*.cpp runtime/pathfinding/*.cpp
+  runtime/platform/files.cpp runtime/platform/web/*.cpp
+  runtime/gfx2d/web/*.cpp runtime/net/web/*.cpp runtime/gfx3d/web/*.cpp)
+
+# The LZO header the compression code includes, over miniLZO.
+set(TOLVANE_WEB_LZO_INCLUDE ${CMAKE_BINARY_DIR}/lzo-include)
+file(WRITE ${TOLVANE_WEB_LZO_INCLUDE}/lzo/lzo1x.h
+  "// Made by the build: LZO1X from miniLZO.\n#pragma once\n#include \"minilzo.h\"\n")
+
+# miniLZO is compiled into the runtime library, as it is.
+set_source_files_properties(${TOLVANE_LZO_SOURCE}/minilzo.c PROPERTIES COMPILE_OPTIONS "-w")
+add_library(tolvane STATIC ${TOLVANE_WEB_SOURCES} ${TOLVANE_LZO_SOURCE}/minilzo.c)
+target_include_directories(tolvane PUBLIC runtime PRIVATE ${TOLVANE_WEB_LZO_INCLUDE} ${TOLVANE_LZO_SOURCE})

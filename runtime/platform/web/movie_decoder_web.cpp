@@ -1,0 +1,29 @@
+// Movies in the browser: there is no decoder, so no movie file opens and the movie
+// commands give their result for a file that is no movie.
+#include "platform/movie_decoder.h"
+
+namespace plat {
+
+struct MovieDecoder::State {};
+
+MovieDecoder::MovieDecoder() = default;
+MovieDecoder::~MovieDecoder() = default;
+bool MovieDecoder::Open(const std::string&, const MovieLimits&) { return false; }
+void MovieDecoder::Close() {}
+bool MovieDecoder::IsOpen() const { return false; }
+int MovieDecoder::Width() const { return 0; }
+int MovieDecoder::Height() const { return 0; }
+bool MovieDecoder::HasSound() const { return false; }
+int MovieDecoder::SoundRate() const { return 0; }
+int MovieDecoder::SoundChannels() const { return 0; }
+bool MovieDecoder::ReadPacket() { return false; }
+bool MovieDecoder::Ended() const { return true; }
+size_t MovieDecoder::PicturesWaiting() const { return 0; }
+double MovieDecoder::NextPictureMs() const { return 0; }
+double MovieDecoder::PictureDurationMs() const { return 0; }
+bool MovieDecoder::TakePicture(uint8_t*, int, int) { return false; }
+void MovieDecoder::DropPicture() {}
+bool MovieDecoder::TakeSound(std::vector<int16_t>&, double&) { return false; }
+bool MovieDecoder::Rewind() { return false; }
+
+}  // namespace plat
