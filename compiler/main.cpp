@@ -6,6 +6,7 @@
 //                                                with --entry, main() goes to a file of its own
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
+//   tolvanec build|run --web FILE.bas ...        the same for the browser (web_build.h)
 //
 // Options of build and run:
 //   --assets DIR    pack DIR's files into the program file (a single-file game)
@@ -32,6 +33,7 @@
 #include "emit.h"
 #include "front.h"
 #include "tolvanec_config.h"
+#include "web_build.h"
 
 extern char** environ;
 
@@ -317,4 +319,4 @@ int Main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return Main(argc, argv); }
+int main(int argc, char** argv) { return tvc::WantsWeb(argc, argv) ? tvc::WebMain(argc, argv) : Main(argc, argv); }
