@@ -45,10 +45,13 @@ public:
     bool Full() const { return Count() >= kMaxErrors; }
     // Every report: "file:line:col: error: message", the line, a caret under the column.
     std::string Text() const;
+    // Each report's place and message alone, in the order they were made.
+    const std::vector<std::pair<Loc, std::string>>& Reports() const { return reports_; }
 
 private:
     const Sources& sources_;
     std::vector<std::pair<Loc, std::string>> messages_;
+    std::vector<std::pair<Loc, std::string>> reports_;
 };
 
 // ---- tokens -----------------------------------------------------------------------------

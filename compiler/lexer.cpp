@@ -36,6 +36,7 @@ std::string Sources::LineText(int file, int line) const {
 
 void Diagnostics::Error(Loc loc, const std::string& message) {
     if (Full()) return;
+    reports_.emplace_back(loc, message);
     std::string name = loc.file >= 0 && loc.file < static_cast<int>(sources_.files.size())
                            ? sources_.files[loc.file].name
                            : "?";

@@ -6,14 +6,19 @@
 //                                                with --entry, main() goes to a file of its own
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
+//   tolvanec new NAME                            make a folder with a small starting game
+//   tolvanec lsp                                 the language server, on standard input/output
+//
+// Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
 //
 // Options of build and run:
-//   --assets DIR    pack DIR's files into the program file (a single-file game)
+//   --assets DIR    pack DIR's files into the program file (a single-file game); without
+//                   it, the folder assets/ beside the program when there is one
 //   --title TEXT  --width N  --height N  --fps N  --fullscreen  --windowed  --debug
 //   --no-mouse      build settings; they win over the program's SETTINGS line
 //   --cxx PATH  --include DIR  --lib FILE  --shoebox PATH  --font FILE
 //                   the C++ compiler, the runtime's headers, library, archive tool and
-//                   built-in font (defaults: those of the build tree tolvanec came from)
+//                   built-in font (defaults: found from tolvanec's own place, see toolchain.h)
 //
 // Exit status: 0 when all went well (run: the program's own status), 1 for errors in
 // the program or a failed build step, 2 for a wrong command line.
@@ -31,7 +36,9 @@
 
 #include "emit.h"
 #include "front.h"
-#include "tolvanec_config.h"
+#include "game_folder.h"
+#include "lsp/server.h"
+#include "toolchain.h"
 
 extern char** environ;
 
@@ -41,10 +48,13 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: tolvanec check FILE.bas\n"
-                 "       tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
-                 "       tolvanec build FILE.bas [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
-                 "       tolvanec run FILE.bas [--assets DIR] [settings] [tools] [-- ARGS...]\n"
+                 "usage: tolvanec check [FILE.bas]\n"
+                 "       tolvanec cpp [FILE.bas] [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
+                 "       tolvanec build [FILE.bas] [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
+                 "       tolvanec run [FILE.bas] [--assets DIR] [settings] [tools] [-- ARGS...]\n"
+                 "       tolvanec new NAME\n"
+                 "       tolvanec lsp\n"
+                 "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
                  "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
                  "tools:    --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
     return 2;
@@ -56,6 +66,7 @@ struct Options {
     tvc::BuildSettings overrides;
     std::vector<std::pair<std::string, std::string>> settings;  // option, value, in order
     std::string cxx, include, lib, shoebox, font;
+    tvc::Toolchain toolchain;
 };
 
 bool WholeNumber(const std::string& s, int lo, int hi, int& out) {
@@ -140,6 +151,11 @@ std::string TempFolder() {
 
 // Compiles the C++ into `program` and packs the assets and the built-in font into it.
 bool Build(const Options& o, const std::string& cpp, const std::string& program) {
+    if (std::string missing = tvc::MissingFile({o.include + "/tolvane.h", o.lib, o.shoebox, o.font}, o.toolchain.where);
+        !missing.empty()) {
+        std::fprintf(stderr, "tolvanec: cannot make programs: %s\n", missing.c_str());
+        return false;
+    }
     std::string work = TempFolder();
     if (work.empty()) {
         std::fprintf(stderr, "tolvanec: cannot make a temporary folder\n");
@@ -156,7 +172,7 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     if (!WriteFile(source, cpp)) return false;
     std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
                                     "-o", program, o.lib};
-    for (const char* flag : kTvcLinkFlags) cmd.push_back(flag);
+    for (const std::string& flag : o.toolchain.linkFlags) cmd.push_back(flag);
     if (Run(cmd, log) != 0) {
         std::string text;
         tvc::ReadTextFile(log, text);
@@ -212,15 +228,17 @@ std::string CacheFolder(const std::string& source) {
 }
 
 int Main(int argc, char** argv) {
-    if (argc < 3) return Usage();
+    if (argc < 2) return Usage();
     Options o;
     o.command = argv[1];
-    o.cxx = kTvcCxx;
-    if (const char* env = std::getenv("CXX"); env && *env) o.cxx = env;
-    o.include = kTvcInclude;
-    o.lib = kTvcRuntimeLib;
-    o.shoebox = kTvcShoebox;
-    o.font = kTvcFont;
+    o.toolchain = tvc::LocateToolchain();
+    if (o.command == "lsp") return argc == 2 ? tvc::lsp::Serve(0, 1) : Usage();
+    if (o.command == "new") return argc == 3 ? tvc::MakeGameFolder(argv[2], o.toolchain.docs) : Usage();
+    o.cxx = o.toolchain.cxx;
+    o.include = o.toolchain.include;
+    o.lib = o.toolchain.lib;
+    o.shoebox = o.toolchain.shoebox;
+    o.font = o.toolchain.font;
     if (o.command != "check" && o.command != "cpp" && o.command != "build" && o.command != "run") return Usage();
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
@@ -272,8 +290,17 @@ int Main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (o.source.empty()) return Usage();
     std::error_code ec;
+    if (o.source.empty()) {
+        std::string why;
+        o.source = tvc::FolderProgram(".", why);
+        if (o.source.empty()) {
+            std::fprintf(stderr, "tolvanec: %s\n", why.c_str());
+            return 2;
+        }
+        o.source = fs::relative(o.source, fs::current_path(ec), ec).string();
+    }
+    if (o.assets.empty() && (o.command == "build" || o.command == "run")) o.assets = tvc::ProgramAssets(o.source);
     if (!o.assets.empty() && !fs::is_directory(o.assets, ec)) {
         std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", o.assets.c_str());
         return 2;

@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   console-setup-linux gzip
   zenity
+  nlohmann-json3-dev neovim dpkg-dev file
 )
 
 missing=()
