@@ -13,6 +13,13 @@ include(GNUInstallDirs)
 
 install(TARGETS tolvanec shoebox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS tolvane ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# A stripped install (cmake --install --strip, the package) drops the library's
+# debugging notes too, as it does the programs'.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:tolvane>\")
+  endif()")
 
 # The public header and what it includes, followed file by file; an internal header
 # reached from it stops the configuration (it would be installed for every program).

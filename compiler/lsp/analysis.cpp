@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "command_table_text.h"
 #include "front.h"
@@ -129,7 +130,7 @@ public:
     }
 
 private:
-    using Scope = std::map<std::string, int>;
+    using Scope = std::unordered_map<std::string, int>;
 
     int Add(Symbol s, Scope& scope) {
         const int index = static_cast<int>(a_.symbols.size());
@@ -145,6 +146,7 @@ private:
 
     void Walk(int file, const std::vector<Token>& toks) {
         int sub = -1;
+        const Scope* subLocals = nullptr;
         bool statementStart = true, skipLine = false;
         for (size_t i = 0; i < toks.size(); ++i) {
             const Token& t = toks[i];
@@ -163,6 +165,7 @@ private:
             statementStart = t.kind == T::Then || t.kind == T::Else;
             if (start && t.kind == T::Sub && next.kind == T::Name) {
                 sub = Find(subs_, Upper(next.text));
+                subLocals = sub >= 0 ? &locals_[sub] : nullptr;
                 if (sub >= 0 && a_.symbols[sub].at.file == file && a_.symbols[sub].at.line == t.loc.line) {
                     Symbol& s = a_.symbols[sub];
                     s.at = PlaceOf(next);
@@ -171,6 +174,7 @@ private:
                     s.endCol = next.loc.col + static_cast<int>(next.text.size());
                 } else {
                     sub = -1;
+                    subLocals = nullptr;
                 }
                 continue;  // the name itself is added below, as a use of the SUB
             }
@@ -181,6 +185,7 @@ private:
                     s.endCol = (t.kind == T::EndSub ? t.loc.col + 6 : next.loc.col + 3);
                 }
                 sub = -1;
+                subLocals = nullptr;
                 continue;
             }
             if (start && (t.kind == T::Settings || t.kind == T::Option)) {
@@ -198,7 +203,7 @@ private:
             u.at = PlaceOf(t);
             int target = -1;
             if (i > 0 && toks[i - 1].kind == T::Sub) target = Find(subs_, key);
-            if (target < 0 && sub >= 0) target = Find(locals_[sub], key);
+            if (target < 0 && subLocals) target = Find(*subLocals, key);
             if (target < 0) target = Find(globals_, key);
             if (target < 0) target = Find(subs_, key);
             if (target >= 0) {
@@ -245,7 +250,7 @@ private:
     Analysis& a_;
     Sources sources_;
     Scope subs_, globals_;
-    std::map<int, Scope> locals_;
+    std::unordered_map<int, Scope> locals_;
 };
 
 }  // namespace

@@ -104,6 +104,12 @@ Context ContextOf(const std::string& before) {
     return inString ? Context::String : Context::Code;
 }
 
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && Upper(s.substr(0, prefix.size())) == Upper(prefix);
 }
@@ -230,6 +236,12 @@ json Completion(const Spot& at) {
                    const char* group) {
         if (!StartsWithNoCase(label, prefix)) return;
         json item = {{"label", label}, {"kind", kind}, {"sortText", std::string(group) + Upper(label)}};
+        // Names are the same in any case: a command or keyword completes in lower case
+        // when that is how it is being typed (clients that match case see it then too).
+        if (Lower(prefix) == prefix && Upper(prefix) != prefix && Upper(label) == label) {
+            item["insertText"] = Lower(label);
+            item["filterText"] = Lower(label);
+        }
         if (!detail.empty()) item["detail"] = detail;
         if (!doc.empty()) item["documentation"] = Markdown(doc);
         items.push_back(std::move(item));

@@ -55,6 +55,7 @@ public:
     }
 
     bool Running() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
 
     void SendRaw(const std::string& bytes) {
         size_t done = 0;

@@ -188,6 +188,7 @@ TEST(LspCompletion, CommandsWithArgumentsSubsVariablesInScopeAndKeywords) {
     const json& item = narrowed["result"]["items"][0];
     EXPECT_EQ(item["label"], "LOADSPRITE");
     EXPECT_EQ(item["detail"], "LOADSPRITE(file$, sprite)");
+    EXPECT_EQ(item["insertText"], "loadsprite");  // typed in lower case
     EXPECT_NE(item["documentation"]["value"].get<std::string>().find("Loads a bitmap into a sprite slot."), std::string::npos);
     // While a line does not parse yet, the rest of the program's names are still offered.
     s.Replace(std::string(kMain) + "IF liv");

@@ -58,7 +58,7 @@ grep -q "$p/share/doc/tolvane/language.md" starter/README.md || fail "the new ga
 [ -s "$work/shots/frame-000020.bmp" ] || fail "no screenshot of the new game"
 
 # The Debian package.
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >/dev/null
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >/dev/null 2>&1 || fail "cpack failed"
 deb=$(ls "$work"/pkg/tolvane_*.deb)
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = tolvane ] || fail "Package: $(field Package)"
@@ -68,7 +68,8 @@ for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 lib
   grep -q -- "$need" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 grep -q -- "-dev" <<<"$depends" && fail "Depends names a development package: $depends"
-dpkg-deb -c "$deb" | grep -q '\./usr/bin/tolvanec$' || fail "the package has no /usr/bin/tolvanec"
+dpkg-deb -c "$deb" > "$work/contents"
+grep -q '\./usr/bin/tolvanec$' "$work/contents" || fail "the package has no /usr/bin/tolvanec"
 dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
 "$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
