@@ -7,7 +7,7 @@
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
 //   tolvanec new NAME                            make a folder with a small starting game
-//   tolvanec lsp                                 the language server, on standard input/output
+//   tolvanec lsp [--stdio]                       the language server, on standard input/output
 //
 // Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
 //
@@ -53,7 +53,7 @@ int Usage() {
                  "       tolvanec build [FILE.bas] [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
                  "       tolvanec run [FILE.bas] [--assets DIR] [settings] [tools] [-- ARGS...]\n"
                  "       tolvanec new NAME\n"
-                 "       tolvanec lsp\n"
+                 "       tolvanec lsp [--stdio]\n"
                  "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
                  "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
                  "tools:    --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
@@ -232,7 +232,8 @@ int Main(int argc, char** argv) {
     Options o;
     o.command = argv[1];
     o.toolchain = tvc::LocateToolchain();
-    if (o.command == "lsp") return argc == 2 ? tvc::lsp::Serve(0, 1) : Usage();
+    // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
+    if (o.command == "lsp") return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? tvc::lsp::Serve(0, 1) : Usage();
     if (o.command == "new") return argc == 3 ? tvc::MakeGameFolder(argv[2], o.toolchain.docs) : Usage();
     o.cxx = o.toolchain.cxx;
     o.include = o.toolchain.include;

@@ -111,7 +111,7 @@ TEST(LspProtocol, InitializeNamesWhatTheServerAnswersAndShutdownEndsCleanly) {
     lsp.Notify("exit", nullptr);
     EXPECT_EQ(lsp.Wait(), 0);
 
-    LspClient offered;  // a client that offers UTF-8 gets it
+    LspClient offered({TOLVANEC_PATH, "lsp", "--stdio"});  // a client that offers UTF-8 gets it
     EXPECT_EQ(offered.Initialize({{"general", {{"positionEncodings", {"utf-16", "utf-8"}}}}})["result"]["capabilities"]
                                 ["positionEncoding"],
               "utf-8");
