@@ -19,9 +19,9 @@ constexpr size_t kNodeBytes = 5;
 // What a loaded object takes beyond its nodes, per node, at most: three triangle
 // indices (a strip or a fan has nearly one triangle a node); for the first frame its
 // display list (the GL keeps position, normal, colour and two texture coordinates of
-// every vertex, and indices); for the largest frame, once it is drawn blended, its
-// vertices as streamed (position, normal, texture coordinate, colour) in memory and in
-// the two vertex buffers they are handed to in turn.
+// every vertex, and indices: some 60 bytes with Mesa); for the largest frame, once it
+// is drawn blended, its vertices as streamed (position, normal, texture coordinate,
+// colour) in memory and in the two vertex buffers they are handed to in turn.
 constexpr size_t kTriangleBytesPerNode = 3 * sizeof(uint32_t);
 constexpr size_t kDisplayListBytesPerNode = 80;
 constexpr size_t kStreamBytesPerNode = 3 * 36;

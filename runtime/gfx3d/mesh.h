@@ -38,8 +38,8 @@ constexpr double __kObjectVersion = 1.02;
 constexpr int64_t __kLargestObjectFile = int64_t{64} << 20;
 // The most memory one loaded object may take, drawing included (its display list, and
 // the vertices and buffers of blended frames): a file whose counts ask for more is
-// refused before anything is made for it. Reached by a single frame of some 2.8
-// million nodes; animations of many smaller frames stay far below it.
+// refused before anything is made for it. Reached by a single frame of some 2.6
+// million nodes (a 13 MB file); animations of many smaller frames stay far below it.
 constexpr size_t __kObjectMemoryBudget = size_t{512} << 20;
 
 // A vertex as it is built and as it is decoded from a node: 18 four-byte values.

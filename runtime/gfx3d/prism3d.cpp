@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 #include "core/program.h"
 #include "gfx2d/gl_extensions.h"
@@ -643,7 +645,10 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         }
     }
 
-    const char* base = reinterpret_cast<const char*>(stream_.data());
+    // Where the arrays start: in memory, or, from a bound buffer, as offsets into it
+    // (GL's pointer arguments then carry numbers, not addresses).
+    uintptr_t base = reinterpret_cast<uintptr_t>(stream_.data());
+    auto at = [&base](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
     const bool buffered = s.buffers[0] && s.buffers[1];
     if (buffered) {
         // The two buffers are filled in turn, so the GL may still draw from the one
@@ -653,20 +658,20 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, s.buffers[k]);
         __glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(n * sizeof(StreamVertex)),
                                  stream_.data(), GL_STREAM_DRAW_ARB);
-        base = nullptr;
+        base = 0;
     }
     const GLsizei stride = sizeof(StreamVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, base + offsetof(StreamVertex, p));
-    glNormalPointer(GL_FLOAT, stride, base + offsetof(StreamVertex, n));
-    glColorPointer(4, GL_UNSIGNED_BYTE, stride, base + offsetof(StreamVertex, colour));
+    glVertexPointer(3, GL_FLOAT, stride, at(offsetof(StreamVertex, p)));
+    glNormalPointer(GL_FLOAT, stride, at(offsetof(StreamVertex, n)));
+    glColorPointer(4, GL_UNSIGNED_BYTE, stride, at(offsetof(StreamVertex, colour)));
     const int units = __glext::glClientActiveTextureARB ? 2 : 1;
     for (int u = 0; u < units; ++u) {
         if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, stride, base + offsetof(StreamVertex, uv));
+        glTexCoordPointer(2, GL_FLOAT, stride, at(offsetof(StreamVertex, uv)));
     }
     GLboolean lit = GL_FALSE;
     if (bump) {
