@@ -386,11 +386,12 @@ private:
         auto it = scope.find(key);
         if (it != scope.end()) {
             Var* v = it->second;
+            if (!n.declared) return v;  // only given a value: the statement's check says what is wrong
             if (v->isArray != n.isArray)
                 Error(n.loc, "'" + n.name + "' is " + (v->isArray ? "an array" : "a plain variable") + " (line " +
                                  std::to_string(v->loc.line) + ") and cannot also be " +
                                  (n.isArray ? "an array" : "a plain variable"));
-            else if (n.declared && type.base != Ty::None && v->type != type)
+            else if (type.base != Ty::None && v->type != type)
                 Error(n.loc, "'" + n.name + "' holds " + TyText(v->type, v->isArray) + " (line " +
                                  std::to_string(v->loc.line) + ") and cannot also hold " + TyText(type, n.isArray));
             return v;
@@ -634,7 +635,7 @@ private:
         if (target.base == Ty::Num && value.base == Ty::Str)
             Error(loc, "a string cannot be stored in the number " + what + " (VAL reads a number from text)");
         else
-            Error(loc, TyText(value) + " cannot be stored in " + what + ", which holds " + TyText(target));
+            Error(loc, TyText(value) + " cannot be stored in the " + what + ", which holds " + TyText(target));
     }
 
     // A condition: a number, or a string counted by its number.
@@ -695,7 +696,7 @@ private:
                 for (Decl& d : As<DeclStmt>(st).decls) {
                     d.var = Lookup(d.name);
                     if (d.init && d.var)
-                        Store(d.init->loc, d.var->type, ExprType(*d.init), "the variable '" + d.name + "'");
+                        Store(d.init->loc, d.var->type, ExprType(*d.init), "variable '" + d.name + "'");
                     else if (d.init)
                         ExprType(*d.init);
                 }
@@ -791,9 +792,9 @@ private:
     }
 
     static std::string TargetText(const Expr& e) {
-        if (e.kind == Expr::Field) return "the field '" + e.text + "'";
-        if (e.kind == Expr::Call) return "the array '" + e.text + "'";
-        return "the variable '" + e.text + "'";
+        if (e.kind == Expr::Field) return "field '" + e.text + "'";
+        if (e.kind == Expr::Call) return "array '" + e.text + "'";
+        return "variable '" + e.text + "'";
     }
 
     bool IsLvalue(const Expr& e) const {
@@ -857,8 +858,7 @@ private:
             }
             return t;
         }
-        Error(e.loc, "only a variable, an array element or a field can be given a value");
-        return Ty{};
+        return Ty{};  // the parser gives no other target
     }
 
     // ---- expressions -----------------------------------------------------------------------

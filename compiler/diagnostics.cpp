@@ -23,6 +23,9 @@ std::string Sources::LineText(int file, int line) const {
 
 void Diagnostics::Error(Loc loc, const std::string& message) {
     if (Full()) return;
+    // A second error at the same place only follows from the first.
+    if (lastError_ == loc) return;
+    lastError_ = loc;
     items_.push_back({loc, Severity::Error, message});
     ++errors_;
 }

@@ -123,9 +123,11 @@ private:
         if (loc.file == tooDeep_.file && loc.line == tooDeep_.line) return;
         s_.diag.Error(loc, message);
     }
-    void TooDeep(Loc loc) {
-        Error(loc, "this is nested too deeply (more than " + std::to_string(kMaxNesting) +
-                       " levels of blocks, parentheses and operators): split it");
+    void TooDeep(Loc loc, bool chain = false) {
+        Error(loc, chain ? "this expression is too long (more than " + std::to_string(kMaxNesting) +
+                               " operators in a row): split it into several statements"
+                         : "this is nested too deeply (more than " + std::to_string(kMaxNesting) +
+                               " levels of blocks, parentheses and operators): split it");
         tooDeep_ = loc;
         SkipLine();
     }
@@ -879,7 +881,7 @@ private:
             e->args.push_back(std::move(rhs));
             Height(*e);
             if (e->height > kMaxNesting) {
-                TooDeep(loc);
+                TooDeep(loc, true);
                 return Dummy();
             }
             lhs = std::move(e);

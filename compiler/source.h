@@ -41,7 +41,8 @@ public:
     explicit Diagnostics(const Sources& sources) : sources_(sources) {}
     void Error(Loc loc, const std::string& message);
     void Warning(Loc loc, const std::string& message);
-    // Errors only: a program with warnings and no errors is translated.
+    // Errors only: a program with warnings and no errors is translated. A second
+    // error at the place of the error before it is dropped: it only follows from it.
     int Count() const { return errors_; }
     int WarningCount() const { return warnings_; }
     bool Full() const { return errors_ >= kMaxErrors; }
@@ -55,6 +56,7 @@ private:
     const Sources& sources_;
     std::vector<Diagnostic> items_;
     int errors_ = 0, warnings_ = 0;
+    Loc lastError_{-1, 0, 0};
 };
 
 }  // namespace tvc
