@@ -50,12 +50,12 @@ struct Expr {
     Kind kind = Number;
     Loc loc;
     double number = 0;
-    std::string text;     // string value, name as written, field name, operator text
-    T op = T::End;        // Unary / Binary operator
-    bool parens = false;  // Call, Field: written with parentheses (a() names a whole array)
-    ExprP object;         // Field: the record the field is taken from
+    std::string text;         // string value, name as written, field name, operator text
+    T op = T::End;            // Unary / Binary operator
+    bool parens = false;      // Call, Field: written with parentheses (a() names a whole array)
+    ExprP object;             // Field: the record the field is taken from
     std::vector<ExprP> args;  // Call arguments or indexes, Field indexes, Unary/Binary operands
-    int height = 1;       // levels of the tree from here down
+    int height = 1;           // levels of the tree from here down
 
     // Filled in by Check.
     enum class Ref {
@@ -94,8 +94,14 @@ struct Stmt {
     virtual ~Stmt() = default;
 };
 
-template <class S> S& As(Stmt& s) { return static_cast<S&>(s); }
-template <class S> const S& As(const Stmt& s) { return static_cast<const S&>(s); }
+template <class S>
+S& As(Stmt& s) {
+    return static_cast<S&>(s);
+}
+template <class S>
+const S& As(const Stmt& s) {
+    return static_cast<const S&>(s);
+}
 
 struct AssignStmt : Stmt {
     ExprP target, value;
@@ -223,7 +229,7 @@ struct Const {  // CONST name = value
     std::string name;
     std::string cpp;  // Check
     ExprP value;
-    Ty type;           // Check: a number or a string, by the name
+    Ty type;            // Check: a number or a string, by the name
     double number = 0;  // Check: the value worked out
     std::string text;
     bool known = false;  // Check: the value could be worked out
@@ -238,8 +244,8 @@ struct IncludeDecl {  // INCLUDE "file"
 struct Var {
     std::string name;  // first spelling
     std::string cpp;
-    Loc loc;           // where it is declared or first given a value
-    Ty type;           // of the variable, or of the elements of an array
+    Loc loc;  // where it is declared or first given a value
+    Ty type;  // of the variable, or of the elements of an array
     bool isArray = false;
     bool isGlobal = false;
     bool isParam = false;

@@ -179,8 +179,10 @@ private:
             case Expr::Name: {
                 auto it = consts_.find(Upper(e.text));
                 if (it == consts_.end())
-                    return bad("a value worked out while compiling takes numbers, texts and the CONSTs defined "
-                               "above it; '" + e.text + "' is none of them");
+                    return bad(
+                        "a value worked out while compiling takes numbers, texts and the CONSTs defined "
+                        "above it; '" +
+                        e.text + "' is none of them");
                 if (!it->second->known) return Value{};
                 return {it->second->type, it->second->number, it->second->text};
             }
@@ -234,8 +236,9 @@ private:
     }
     Value FoldTexts(const Expr& e, const Value& a, const Value& b) {
         if (a.type != b.type) {
-            Error(e.loc, "a value worked out while compiling joins or compares texts with texts only: "
-                         "write the number in quotes");
+            Error(e.loc,
+                  "a value worked out while compiling joins or compares texts with texts only: "
+                  "write the number in quotes");
             return Value{};
         }
         switch (e.op) {
@@ -304,7 +307,8 @@ private:
         for (auto& r : p_.types) {
             std::set<std::string> seen;
             for (auto& f : r->fields) {
-                if (!seen.insert(Upper(f->name)).second) Error(f->loc, "TYPE " + r->name + " has two fields '" + f->name + "'");
+                if (!seen.insert(Upper(f->name)).second)
+                    Error(f->loc, "TYPE " + r->name + " has two fields '" + f->name + "'");
                 f->cpp = CppName(f->name);
                 f->type = Resolve(f->as, f->name);
                 double elements = 1;
@@ -357,7 +361,8 @@ private:
                 if (owned.get() == r) sorted.push_back(std::move(owned));
         for (auto& owned : p_.types)
             if (owned) {
-                Error(owned->loc, "TYPE " + owned->name + " holds itself through its fields; a TYPE cannot contain itself");
+                Error(owned->loc,
+                      "TYPE " + owned->name + " holds itself through its fields; a TYPE cannot contain itself");
                 sorted.push_back(std::move(owned));
             }
         p_.types = std::move(sorted);
@@ -534,8 +539,10 @@ private:
         for (const Named& n : names) {
             const std::string key = Upper(n.name);
             if (auto it = scope.find(key); it != scope.end()) {
-                if (it->second->isParam && n.local) Error(n.loc, "'" + n.name + "' is already a parameter");
-                else Declare(scope, proc.locals, n, false);  // declared again: it must agree
+                if (it->second->isParam && n.local)
+                    Error(n.loc, "'" + n.name + "' is already a parameter");
+                else
+                    Declare(scope, proc.locals, n, false);  // declared again: it must agree
                 continue;
             }
             // DIM of a global sizes (or renews) the global; LOCAL always makes a local.
@@ -731,7 +738,8 @@ private:
         const Ty r = cur_->result;
         if (v.base == Ty::None || r.base == Ty::None || v == r || (r.base == Ty::Str && v.base == Ty::Num)) return;
         if (r.base == Ty::Num && v.base == Ty::Str)
-            Error(s.value->loc, "SUB " + cur_->name + " returns a number (a SUB whose name ends in $ returns a string)");
+            Error(s.value->loc,
+                  "SUB " + cur_->name + " returns a number (a SUB whose name ends in $ returns a string)");
         else
             Error(s.value->loc, "SUB " + cur_->name + " returns " + TyText(r) + ", not " + TyText(v));
     }
@@ -741,7 +749,8 @@ private:
         if (t.kind == Expr::Field) {
             const Ty object = ExprType(*t.object);
             if (object.base != Ty::Rec) {
-                if (object.base != Ty::None) Error(t.loc, "'." + t.text + "' takes a field of a record, not of " + TyText(object));
+                if (object.base != Ty::None)
+                    Error(t.loc, "'." + t.text + "' takes a field of a record, not of " + TyText(object));
                 return;
             }
             const FieldDecl* f = object.rec->Find(t.text);
@@ -770,8 +779,8 @@ private:
         }
         const Ty want = ofGlobal ? Resolve(item.as, t.text) : v->type;
         if (ofGlobal && !item.as.Empty() && want.base != Ty::None && want != v->type) {
-            Error(t.loc, "'" + t.text + "' holds " + TyText(v->type, v->isArray) + " (line " + std::to_string(v->loc.line) +
-                             ") and cannot also hold " + TyText(want, array));
+            Error(t.loc, "'" + t.text + "' holds " + TyText(v->type, v->isArray) + " (line " +
+                             std::to_string(v->loc.line) + ") and cannot also hold " + TyText(want, array));
             return;
         }
         item.var = v;
@@ -871,7 +880,8 @@ private:
         e.ref = Expr::Ref::Element;
         e.var = v;
         e.type = v->type;
-        if (e.args.empty() || e.args.size() > 8) Error(e.loc, "an element of '" + e.text + "' needs one to eight indexes");
+        if (e.args.empty() || e.args.size() > 8)
+            Error(e.loc, "an element of '" + e.text + "' needs one to eight indexes");
         for (ExprP& a : e.args) NeedNum(*a, "an array index");
         return e.type;
     }
@@ -971,8 +981,10 @@ private:
             }
             case Expr::Unary: {
                 const Ty t = ExprType(*e.args[0]);
-                if (t.base == Ty::Rec) Error(e.loc, std::string(TokenName(e.op)) + " cannot take " + TyText(t));
-                else if (e.op == T::Minus && t.base == Ty::Str) Error(e.loc, "'-' before a string: a number is needed here");
+                if (t.base == Ty::Rec)
+                    Error(e.loc, std::string(TokenName(e.op)) + " cannot take " + TyText(t));
+                else if (e.op == T::Minus && t.base == Ty::Str)
+                    Error(e.loc, "'-' before a string: a number is needed here");
                 return e.type = Ty::Number();
             }
             case Expr::Binary: {

@@ -83,7 +83,8 @@ public:
         if (c.result != "number" && c.result != "string") {
             Fail("result must be number or string, not '" + c.result + "'");
         } else if (IsString(c) != c.ReturnsString()) {
-            Fail(c.basic + (IsString(c) ? " ends in '$' and must give a string" : " has no '$' and must give a number"));
+            Fail(c.basic +
+                 (IsString(c) ? " ends in '$' and must give a string" : " has no '$' and must give a number"));
         }
         const std::vector<std::string>& subsystems = Subsystems();
         if (std::find(subsystems.begin(), subsystems.end(), c.subsystem) == subsystems.end())
@@ -103,7 +104,9 @@ public:
     }
 
 private:
-    void Fail(const std::string& message) { t_.errors.push_back(where_ + ":" + std::to_string(line_) + ": " + message); }
+    void Fail(const std::string& message) {
+        t_.errors.push_back(where_ + ":" + std::to_string(line_) + ": " + message);
+    }
 
     static bool IsString(const Command& c) { return !c.basic.empty() && c.basic.back() == '$'; }
 
@@ -124,8 +127,10 @@ private:
                 kind.pop_back();
             }
             if (!IsArgName(a.name)) Fail("argument name '" + a.name + "' must be lower case letters and digits");
-            if (const KindInfo* info = KindFromText(kind)) a.kind = info->kind;
-            else Fail("unknown argument kind '" + kind + "'");
+            if (const KindInfo* info = KindFromText(kind))
+                a.kind = info->kind;
+            else
+                Fail("unknown argument kind '" + kind + "'");
             if (sawOptional && !a.optional)
                 Fail("argument '" + a.name + "' follows an optional one but is not optional");
             sawOptional = sawOptional || a.optional;
@@ -164,8 +169,8 @@ const KindInfo* KindFromText(const std::string& text) {
 }
 
 const std::vector<std::string>& Subsystems() {
-    static const std::vector<std::string> kSubsystems = {"core",  "files",       "gfx2d", "sound",
-                                                         "input", "net",         "pathfinding", "gfx3d"};
+    static const std::vector<std::string> kSubsystems = {"core",  "files", "gfx2d",       "sound",
+                                                         "input", "net",   "pathfinding", "gfx3d"};
     return kSubsystems;
 }
 

@@ -46,7 +46,7 @@ struct Command {
 };
 
 struct Table {
-    std::vector<Command> commands;  // in the table's order
+    std::vector<Command> commands;    // in the table's order
     std::vector<std::string> errors;  // "WHERE:LINE: message"
 };
 

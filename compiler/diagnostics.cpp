@@ -54,8 +54,8 @@ std::string Diagnostics::Text() const {
         for (char& c : line)
             if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '?';
         all += name + ":" + std::to_string(d.loc.line) + ":" + std::to_string(d.loc.col) +
-               (d.severity == Severity::Error ? ": error: " : ": warning: ") + d.message + "\n    " + line +
-               "\n    " + caret + "^\n";
+               (d.severity == Severity::Error ? ": error: " : ": warning: ") + d.message + "\n    " + line + "\n    " +
+               caret + "^\n";
     }
     if (Full()) all += "(stopped after " + std::to_string(kMaxErrors) + " errors)\n";
     return all;

@@ -106,8 +106,10 @@ public:
         out_ += "#include \"tolvane.h\"\n\nnamespace __TOLVANE__ {\n\n";
         for (const auto& c : p_.consts) {
             if (!c->known) continue;
-            if (c->type.base == Ty::Str) out_ += "extern const ::CQStr " + c->cpp + " = " + Quote(c->text) + ";\n";
-            else out_ += "extern const double " + c->cpp + " = " + NumberLiteral(c->number) + ";\n";
+            if (c->type.base == Ty::Str)
+                out_ += "extern const ::CQStr " + c->cpp + " = " + Quote(c->text) + ";\n";
+            else
+                out_ += "extern const double " + c->cpp + " = " + NumberLiteral(c->number) + ";\n";
         }
         if (!p_.consts.empty()) out_ += "\n";
         for (const auto& r : p_.types) Record(*r);
@@ -202,8 +204,10 @@ private:
     // The expressions a place evaluates: its indexes, and its object's.
     static void PlaceUnits(const Expr& e, std::vector<const Expr*>& units) {
         if (e.object) {
-            if (PlaceLike(*e.object)) PlaceUnits(*e.object, units);
-            else units.push_back(e.object.get());
+            if (PlaceLike(*e.object))
+                PlaceUnits(*e.object, units);
+            else
+                units.push_back(e.object.get());
         }
         if (e.ref == Expr::Ref::Element || e.ref == Expr::Ref::FieldElement)
             for (const ExprP& a : e.args) units.push_back(a.get());
@@ -212,8 +216,10 @@ private:
         std::string s;
         if (e.object) s = (PlaceLike(*e.object) ? PlaceText(*e.object, done) : done[e.object.get()].text) + ".";
         if (e.ref == Expr::Ref::Field || e.ref == Expr::Ref::FieldArray) return s + e.field->cpp;
-        if (e.ref == Expr::Ref::FieldElement) s += e.field->cpp;
-        else s += e.var->cpp;
+        if (e.ref == Expr::Ref::FieldElement)
+            s += e.field->cpp;
+        else
+            s += e.var->cpp;
         if (e.ref == Expr::Ref::Element || e.ref == Expr::Ref::FieldElement) {
             s += "(";
             for (size_t i = 0; i < e.args.size(); ++i) s += (i ? ", " : "") + Num(done[e.args[i].get()]);
@@ -227,8 +233,10 @@ private:
     std::vector<Code> Evaluate(const std::vector<Part>& parts, std::vector<std::string>& pre) {
         std::vector<const Expr*> units;
         for (const Part& p : parts)
-            if (p.place) PlaceUnits(*p.e, units);
-            else units.push_back(p.e);
+            if (p.place)
+                PlaceUnits(*p.e, units);
+            else
+                units.push_back(p.e);
         bool calls = false, outputs = false;
         for (const Expr* u : units) {
             calls = calls || u->hasCall;
@@ -262,7 +270,10 @@ private:
             sink->insert(sink->end(), pre.begin(), pre.end());
             return {text, kind};
         }
-        std::string s = "[&]() -> " + (kind == K::Bool ? std::string("bool") : kind == K::Num ? "double" : CppType(type)) +
+        std::string s = "[&]() -> " +
+                        (kind == K::Bool  ? std::string("bool")
+                         : kind == K::Num ? "double"
+                                          : CppType(type)) +
                         " { ";
         for (const std::string& line : pre) s += line + " ";
         return {s + "return " + text + "; }()", kind};
@@ -347,7 +358,8 @@ private:
             }
             case Expr::Ref::ProcCall: {
                 std::vector<Part> parts;
-                for (size_t i = 0; i < e.args.size(); ++i) parts.push_back({e.args[i].get(), e.proc->params[i].isArray});
+                for (size_t i = 0; i < e.args.size(); ++i)
+                    parts.push_back({e.args[i].get(), e.proc->params[i].isArray});
                 std::vector<std::string> pre;
                 const std::vector<Code> c = Evaluate(parts, pre);
                 std::string s = e.proc->cpp + "(";
@@ -366,7 +378,8 @@ private:
                 std::vector<std::string> pre;
                 const std::vector<Code> c = Evaluate(parts, pre);
                 std::string s = "::" + e.command->cpp + "(";
-                for (size_t i = 0; i < c.size(); ++i) s += (i ? ", " : "") + (parts[i].place ? c[i].text : Operand(c[i]));
+                for (size_t i = 0; i < c.size(); ++i)
+                    s += (i ? ", " : "") + (parts[i].place ? c[i].text : Operand(c[i]));
                 return After(pre, s + ")", kind, e.type, sink);
             }
             case Expr::Ref::None: break;
@@ -431,8 +444,10 @@ private:
             case Stmt::Select: SelectStatement(As<SelectStmt>(st), indent); break;
             case Stmt::Return: {
                 const auto& s = As<ReturnStmt>(st);
-                if (!cur_) Line(indent, "return 0;");
-                else if (!s.value) Line(indent, "return " + DefaultResult(*cur_) + ";");
+                if (!cur_)
+                    Line(indent, "return 0;");
+                else if (!s.value)
+                    Line(indent, "return " + DefaultResult(*cur_) + ";");
                 else {
                     std::vector<std::string> pre;
                     const Code v = Value(*s.value, &pre);
@@ -458,8 +473,10 @@ private:
         for (size_t i = 0; i < s.branches.size(); ++i) {
             const IfStmt::Branch& b = s.branches[i];
             const std::string c = Bool(Value(*b.cond));
-            if (i == 0) Line(indent, "if (" + c + ") {");
-            else Line(indent, "} else if ((" + Mark(b.cond->loc) + ", " + c + ")) {");
+            if (i == 0)
+                Line(indent, "if (" + c + ") {");
+            else
+                Line(indent, "} else if ((" + Mark(b.cond->loc) + ", " + c + ")) {");
             Block(b.body, indent + 1);
         }
         if (s.hasElse) {
@@ -528,8 +545,10 @@ private:
                     item.hi ? "(" + test(">=", *item.lo) + " && " + test("<=", *item.hi) + ")" : test("==", *item.lo);
                 cond += (cond.empty() ? "" : " || ") + one;
             }
-            if (cond.empty()) Line(indent + 1, first ? "{" : "} else {");
-            else Line(indent + 1, (first ? "if ((" : "} else if ((") + Mark(arm.loc) + ", " + cond + ")) {");
+            if (cond.empty())
+                Line(indent + 1, first ? "{" : "} else {");
+            else
+                Line(indent + 1, (first ? "if ((" : "} else if ((") + Mark(arm.loc) + ", " + cond + ")) {");
             first = false;
             Block(arm.body, indent + 2);
         }

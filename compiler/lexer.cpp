@@ -24,16 +24,19 @@ struct Keyword {
     T kind;
 };
 const Keyword kKeywords[] = {
-    {"AND", T::And},           {"AS", T::As},           {"BREAK", T::Break},         {"CASE", T::Case},
-    {"CONST", T::Const},       {"CONTINUE", T::Continue}, {"DIM", T::Dim},           {"ELSE", T::Else},
-    {"ELSEIF", T::ElseIf},     {"END", T::EndKw},       {"ENDIF", T::EndIf},         {"ENDSELECT", T::EndSelect},
-    {"ENDSUB", T::EndSub},     {"ENDTYPE", T::EndType}, {"FOR", T::For},             {"GLOBAL", T::Global},
-    {"IF", T::If},             {"INCLUDE", T::Include}, {"IS", T::Is},               {"LOCAL", T::Local},
-    {"MOD", T::Mod},           {"NEXT", T::Next},       {"NOT", T::Not},             {"OPTION", T::Option},
-    {"OR", T::Or},             {"REM", T::End},         {"REPEAT", T::Repeat},       {"RETURN", T::Return},
-    {"SELECT", T::Select},     {"SETTINGS", T::Settings}, {"STEP", T::Step},         {"SUB", T::Sub},
-    {"THEN", T::Then},         {"TO", T::To},           {"TYPE", T::Type},           {"UNTIL", T::Until},
-    {"WEND", T::Wend},         {"WHILE", T::While},     {"XOR", T::Xor},
+    {"AND", T::And},       {"AS", T::As},           {"BREAK", T::Break},
+    {"CASE", T::Case},     {"CONST", T::Const},     {"CONTINUE", T::Continue},
+    {"DIM", T::Dim},       {"ELSE", T::Else},       {"ELSEIF", T::ElseIf},
+    {"END", T::EndKw},     {"ENDIF", T::EndIf},     {"ENDSELECT", T::EndSelect},
+    {"ENDSUB", T::EndSub}, {"ENDTYPE", T::EndType}, {"FOR", T::For},
+    {"GLOBAL", T::Global}, {"IF", T::If},           {"INCLUDE", T::Include},
+    {"IS", T::Is},         {"LOCAL", T::Local},     {"MOD", T::Mod},
+    {"NEXT", T::Next},     {"NOT", T::Not},         {"OPTION", T::Option},
+    {"OR", T::Or},         {"REM", T::End},         {"REPEAT", T::Repeat},
+    {"RETURN", T::Return}, {"SELECT", T::Select},   {"SETTINGS", T::Settings},
+    {"STEP", T::Step},     {"SUB", T::Sub},         {"THEN", T::Then},
+    {"TO", T::To},         {"TYPE", T::Type},       {"UNTIL", T::Until},
+    {"WEND", T::Wend},     {"WHILE", T::While},     {"XOR", T::Xor},
 };
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -196,8 +199,10 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                     ++i;
                     break;
                 }
-                if (src[i] == '\0') diag.Error(loc(i), "a string cannot hold a zero byte");
-                else value += src[i];
+                if (src[i] == '\0')
+                    diag.Error(loc(i), "a string cannot hold a zero byte");
+                else
+                    value += src[i];
                 ++i;
             }
             if (!closed) diag.Error(loc(start), "this string has no closing '\"' on its line");
@@ -221,13 +226,18 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
             case '^': kind = T::Caret; break;
             case '=': kind = T::Eq; break;
             case '<':
-                if (next('>')) kind = T::Ne, len = 2;
-                else if (next('=')) kind = T::Le, len = 2;
-                else kind = T::Lt;
+                if (next('>'))
+                    kind = T::Ne, len = 2;
+                else if (next('='))
+                    kind = T::Le, len = 2;
+                else
+                    kind = T::Lt;
                 break;
             case '>':
-                if (next('=')) kind = T::Ge, len = 2;
-                else kind = T::Gt;
+                if (next('='))
+                    kind = T::Ge, len = 2;
+                else
+                    kind = T::Gt;
                 break;
             default: break;
         }

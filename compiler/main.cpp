@@ -19,8 +19,8 @@
 // the program or a failed build step, 2 for a wrong command line.
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -137,7 +137,7 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
     if (!WriteFile(source, cpp)) return false;
     std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
-                                    "-o", program, o.lib};
+                                    "-o",  program,      o.lib};
     // clang stops at 256 nested brackets by default; the language allows deeper nesting.
     if (fs::path(o.cxx).filename().string().find("clang") != std::string::npos)
         cmd.insert(cmd.begin() + 1, "-fbracket-depth=4096");
@@ -186,9 +186,12 @@ std::string BuildKey(const Options& o, const std::string& cpp) {
 
 std::string CacheFolder(const std::string& source) {
     std::string base;
-    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x) base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.cache";
-    else base = "/tmp";
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = std::string(h) + "/.cache";
+    else
+        base = "/tmp";
     std::error_code ec;
     std::string abs = fs::absolute(source, ec).lexically_normal().string();
     char id[32];

@@ -20,8 +20,8 @@ struct BinaryOp {
     int prec;
 };
 constexpr BinaryOp kBinaryOps[] = {
-    {T::Or, 1},   {T::Xor, 1},  {T::And, 2},  {T::Eq, 4},    {T::Ne, 4},    {T::Lt, 4},  {T::Le, 4},   {T::Gt, 4},
-    {T::Ge, 4},   {T::Plus, 5}, {T::Minus, 5}, {T::Star, 6}, {T::Slash, 6}, {T::Mod, 6}, {T::Caret, 8},
+    {T::Or, 1}, {T::Xor, 1},  {T::And, 2},   {T::Eq, 4},   {T::Ne, 4},    {T::Lt, 4},  {T::Le, 4},    {T::Gt, 4},
+    {T::Ge, 4}, {T::Plus, 5}, {T::Minus, 5}, {T::Star, 6}, {T::Slash, 6}, {T::Mod, 6}, {T::Caret, 8},
 };
 // Prefix operators: NOT takes comparisons and what binds tighter; a sign takes a power.
 constexpr int kNotOperand = 3;
@@ -199,8 +199,10 @@ private:
             const T k = Cur().kind;
             if (k == T::Include || k == T::Option || k == T::Settings || k == T::Type || k == T::Const) {
                 Error(Cur().loc, std::string(TokenName(k)) + " belongs at the top of a file, outside blocks and SUBs");
-                if (k == T::Type) SkipType();
-                else SkipLine();
+                if (k == T::Type)
+                    SkipType();
+                else
+                    SkipLine();
                 continue;
             }
             Statement(out, false);
@@ -428,7 +430,8 @@ private:
             Advance();
             if (Accept(T::LParen)) {
                 f->isArray = true;
-                if (Cur().kind == T::RParen) Error(Cur().loc, "an array field needs its sizes: hits(4)");
+                if (Cur().kind == T::RParen)
+                    Error(Cur().loc, "an array field needs its sizes: hits(4)");
                 else
                     do f->sizeExprs.push_back(Expression());
                     while (Accept(T::Comma));
@@ -471,20 +474,28 @@ private:
         switch (t.kind) {
             case T::If: s = ParseIf(singleLine); break;
             case T::For:
-                if (singleLine) needOwnLine();
-                else s = ParseFor();
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseFor();
                 break;
             case T::While:
-                if (singleLine) needOwnLine();
-                else s = ParseWhile();
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseWhile();
                 break;
             case T::Repeat:
-                if (singleLine) needOwnLine();
-                else s = ParseRepeat();
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseRepeat();
                 break;
             case T::Select:
-                if (singleLine) needOwnLine();
-                else s = ParseSelect();
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseSelect();
                 break;
             case T::Break:
             case T::Continue:
@@ -743,7 +754,8 @@ private:
         const bool global = Cur().kind == T::Global;
         auto s = std::make_unique<DeclStmt>(global ? Stmt::Global : Stmt::Local, Cur().loc);
         if (global && inProc_) Error(Cur().loc, "GLOBAL belongs outside SUBs");
-        if (!global && !inProc_) Error(Cur().loc, "LOCAL belongs inside a SUB; the main program's variables are global");
+        if (!global && !inProc_)
+            Error(Cur().loc, "LOCAL belongs inside a SUB; the main program's variables are global");
         Advance();
         do {
             if (Cur().kind != T::Name) {
@@ -761,7 +773,8 @@ private:
             }
             d.as = ParseAs();
             if (Accept(T::Eq)) {
-                if (d.isArray || !d.as.Empty()) Error(d.loc, "only a number or string variable takes a first value here");
+                if (d.isArray || !d.as.Empty())
+                    Error(d.loc, "only a number or string variable takes a first value here");
                 d.init = Expression();
             }
             s->decls.push_back(std::move(d));

@@ -24,12 +24,9 @@ Settings Settings::Defaults(const std::string& title) {
 
 const std::vector<NumberSetting>& NumberSettings() {
     static const std::vector<NumberSetting> kSettings = {
-        {"WIDTH", "--width", &Settings::width, 1, 16384},
-        {"HEIGHT", "--height", &Settings::height, 1, 16384},
-        {"FULLSCREEN", nullptr, &Settings::fullscreen, 0, 1},
-        {"FPS", "--fps", &Settings::fps, 0, 1000},
-        {"DEBUG", nullptr, &Settings::debug, 0, 1},
-        {"MOUSE", nullptr, &Settings::mouse, 0, 1},
+        {"WIDTH", "--width", &Settings::width, 1, 16384},     {"HEIGHT", "--height", &Settings::height, 1, 16384},
+        {"FULLSCREEN", nullptr, &Settings::fullscreen, 0, 1}, {"FPS", "--fps", &Settings::fps, 0, 1000},
+        {"DEBUG", nullptr, &Settings::debug, 0, 1},           {"MOUSE", nullptr, &Settings::mouse, 0, 1},
     };
     return kSettings;
 }

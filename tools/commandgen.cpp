@@ -58,7 +58,9 @@ std::string literal(const std::string& s) {
 
 std::string generateCpp(const Table& t) {
     std::ostringstream o;
-    o << "// Made by commandgen from " << "commands.tsv" << "; do not edit.\n"
+    o << "// Made by commandgen from "
+      << "commands.tsv"
+      << "; do not edit.\n"
       << "// Every line of the command table is checked here against the runtime's declaration:\n"
       << "// the exact signature (which also picks the right overload), that each optional\n"
       << "// argument may really be left out, and that each required one may not.\n";
@@ -77,10 +79,10 @@ std::string generateCpp(const Table& t) {
         std::string sig = resultType(c) + "(" + params + ")";
         std::string where = t.path + ":" + std::to_string(c.line) + ": " + c.BasicForm() + " -> " + c.result;
         o << "// " << where << "\n";
-        o << "template <class D> concept sig" << n << " = requires { static_cast<typename dep<" << sig << ", D>::type*>(&::"
-          << c.cpp << "); };\n";
-        o << "static_assert(sig" << n << "<void>, " << literal(where + ": no declaration of " + c.cpp + " has the type " + sig)
-          << ");\n";
+        o << "template <class D> concept sig" << n << " = requires { static_cast<typename dep<" << sig
+          << ", D>::type*>(&::" << c.cpp << "); };\n";
+        o << "static_assert(sig" << n << "<void>, "
+          << literal(where + ": no declaration of " + c.cpp + " has the type " + sig) << ");\n";
         size_t required = 0;
         while (required < c.args.size() && !c.args[required].optional) ++required;
         // Calls with the first `count` arguments: the argument types are a template pack,
@@ -159,7 +161,8 @@ bool reportErrors(const Table& t) {
 // command, so that a program reaches them all through it.
 bool publicHeaderIncludesAll(const std::string& tablePath, const Table& t) {
     const size_t slash = tablePath.find_last_of('/');
-    const std::string path = (slash == std::string::npos ? std::string() : tablePath.substr(0, slash + 1)) + "tolvane.h";
+    const std::string path =
+        (slash == std::string::npos ? std::string() : tablePath.substr(0, slash + 1)) + "tolvane.h";
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bool ok = in.is_open();

@@ -1,10 +1,10 @@
 // tolvanec end to end: BASIC source in, a program built with the system's C++ compiler,
 // run headless; what it wrote to its data file, its exit status and standard error out.
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -194,10 +194,29 @@ TEST(Compiler, EveryConstructBehavesAsWrittenInABuiltProgram) {
     EXPECT_EQ(b.out, "") << "no report for a sound program";
     ChildResult run = RunProgram((f.dir / "game").string(), "", kHeadless);
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::string> expected = {
-        "42", "192", "b2x2", "1", "0", "11.5", "3628800", "single", "onetwothree", "9",
-        "-2", "smallmiddleother", "text case", "11", "320x200", "10.5", "cdeA  3.14", "42", "-50",
-        "2hi91022", "abef5Xytlra+b", "3b-334-1197121", "7"};
+    const std::vector<std::string> expected = {"42",
+                                               "192",
+                                               "b2x2",
+                                               "1",
+                                               "0",
+                                               "11.5",
+                                               "3628800",
+                                               "single",
+                                               "onetwothree",
+                                               "9",
+                                               "-2",
+                                               "smallmiddleother",
+                                               "text case",
+                                               "11",
+                                               "320x200",
+                                               "10.5",
+                                               "cdeA  3.14",
+                                               "42",
+                                               "-50",
+                                               "2hi91022",
+                                               "abef5Xytlra+b",
+                                               "3b-334-1197121",
+                                               "7"};
     std::vector<std::string> lines = DataLines(f.dir / "out.dat");
     lines.resize(std::max(lines.size(), expected.size() + 1));
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
@@ -215,7 +234,8 @@ TEST(Compiler, SameResultsWithGccAndClangAndEveryMacroNameIsAVariable) {
     std::set<std::string> names = {"M_PI", "M_E", "NAN", "INFINITY", "HUGE_VAL", "MAXFLOAT", "FP_NAN", "EOF"};
     for (const char* cxx : {"g++", "clang++"}) {
         const std::string cmd = std::string(cxx) + " -std=c++20 -dM -E -I '" TOLVANE_SOURCE_DIR "/runtime' '" +
-                                (f.dir / "tiny.cpp").string() + "' | sed -n 's/^#define \\([A-Za-z][A-Za-z0-9_]*\\).*/\\1/p'";
+                                (f.dir / "tiny.cpp").string() +
+                                "' | sed -n 's/^#define \\([A-Za-z][A-Za-z0-9_]*\\).*/\\1/p'";
         FILE* p = popen(cmd.c_str(), "r");
         ASSERT_NE(p, nullptr);
         char word[256];
@@ -270,8 +290,8 @@ END SUB
         ChildResult run = RunProgram((f.dir / "order").string(), "", kHeadless);
         ASSERT_EQ(run.status, 0) << run.err;
         const std::vector<std::string> lines = DataLines(f.dir / "out.dat");
-        EXPECT_EQ(lines, (std::vector<std::string>{"12", "2,0", "12a12ab", "121", std::to_string(count),
-                                                    "", "", "", "", "", "", "", "12"}))
+        EXPECT_EQ(lines, (std::vector<std::string>{"12", "2,0", "12a12ab", "121", std::to_string(count), "", "", "", "",
+                                                   "", "", "", "12"}))
             << cxx;
     }
 }
@@ -296,8 +316,9 @@ TEST(Compiler, KeptTranslationsCompileWithGccAndClang) {
 TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
     Folder f;
     f.Write("main.bas", "INCLUDE \"grid.bas\"\nDIM cells(4)\nIF GETCOMMANDLINE$() = \"deep\" THEN Deeper 1\nFill 5\n");
-    f.Write("grid.bas", "SUB Fill(n)\n  FOR i = 0 TO n - 1\n    cells(i) = i\n  NEXT\nEND SUB\n"
-                        "SUB Deeper(n)\n  Deeper n + 1\nEND SUB\n");
+    f.Write("grid.bas",
+            "SUB Fill(n)\n  FOR i = 0 TO n - 1\n    cells(i) = i\n  NEXT\nEND SUB\n"
+            "SUB Deeper(n)\n  Deeper n + 1\nEND SUB\n");
     ASSERT_EQ(Tolvanec("build main.bas", f.dir).status, 0);
     ChildResult run = RunProgram((f.dir / "main").string(), "", kHeadless);
     EXPECT_EQ(run.status, 9);
@@ -314,7 +335,8 @@ TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {
     Folder f;
     f.Write("assets/level.dat", "41\r\n");
     f.Write("app.bas", "GETFILE \"level.dat\", 0, v\nPUTFILE \"seen.dat\", 0, v + 1\n");
-    std::string env = "XDG_CACHE_HOME='" + (f.dir / "cache").string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
+    std::string env =
+        "XDG_CACHE_HOME='" + (f.dir / "cache").string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
     Result first = Tolvanec("run app.bas --assets assets", f.dir, env);
     ASSERT_EQ(first.status, 0) << first.out;
     fs::path folder;
@@ -333,17 +355,19 @@ TEST(Compiler, ReportsOnTheCommandLine) {
     f.Write("bad.bas", "n = 3\nLOADSPRITE n, 1\n");
     Result r = Tolvanec("build bad.bas -o bad", f.dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "bad.bas:2:12: error: argument 1 of LOADSPRITE (file) must be a string, not a number\n"
-                     "    LOADSPRITE n, 1\n"
-                     "               ^\n"
-                     "1 error\n");
+    EXPECT_EQ(r.out,
+              "bad.bas:2:12: error: argument 1 of LOADSPRITE (file) must be a string, not a number\n"
+              "    LOADSPRITE n, 1\n"
+              "               ^\n"
+              "1 error\n");
     EXPECT_FALSE(fs::exists(f.dir / "bad"));
     f.Write("warn.bas", "lives = 3\nPUTFILE \"out.dat\", 0, livs + lives\n");
     r = Tolvanec("build warn.bas -o warn", f.dir);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out, "warn.bas:2:23: warning: 'livs' is never given a value, so it reads as 0 (did you mean 'lives'?)\n"
-                     "    PUTFILE \"out.dat\", 0, livs + lives\n"
-                     "                          ^\n");
+    EXPECT_EQ(r.out,
+              "warn.bas:2:23: warning: 'livs' is never given a value, so it reads as 0 (did you mean 'lives'?)\n"
+              "    PUTFILE \"out.dat\", 0, livs + lives\n"
+              "                          ^\n");
     ASSERT_EQ(RunProgram((f.dir / "warn").string(), "", kHeadless).status, 0);
     EXPECT_EQ(DataLines(f.dir / "out.dat").at(0), "3");
     EXPECT_EQ(Tolvanec("build warn.bas --width 3000000000", f.dir).status, 2);
@@ -360,7 +384,9 @@ struct Shot {
         std::ifstream in(bmp, std::ios::binary);
         b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    long U32(size_t at) const { return at + 4 <= b.size() ? b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24 : 0; }
+    long U32(size_t at) const {
+        return at + 4 <= b.size() ? b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24 : 0;
+    }
     // Colour R + 256 G + 65536 B at (x, y) from the top left; -1 outside the picture.
     long At(int x, int y) const {
         const long w = U32(18), h = U32(22);
@@ -374,14 +400,15 @@ struct Example {
     const char* name;
     const char* keys;  // key script
     int frames;
-    int runs;          // the program is run this often, seeds 1, 2, ...
+    int runs;  // the program is run this often, seeds 1, 2, ...
     // Checks the folder the program ran in; its screenshots are in shots/.
     void (*check)(const fs::path& dir);
 };
 
 const Example kExamples[] = {
     // The catcher walks right, 4 pixels a frame from x 288, and stops at the edge (576).
-    {"sprites", "1 205\n", 80, 1, [](const fs::path& dir) {
+    {"sprites", "1 205\n", 80, 1,
+     [](const fs::path& dir) {
          const Shot shot(dir / "shots" / "frame-000080.bmp");
          int leftmost = 640;
          for (int y = 400; y < 464; ++y)
@@ -391,7 +418,8 @@ const Example kExamples[] = {
          EXPECT_LT(leftmost, 640) << "the catcher is drawn";
      }},
     // No file chooser: the table goes to scores.dat beside the program, best first.
-    {"datafiles", "", 3, 3, [](const fs::path& dir) {
+    {"datafiles", "", 3, 3,
+     [](const fs::path& dir) {
          std::vector<std::string> l = DataLines(dir / "scores.dat");
          ASSERT_EQ(l.size(), 8u);
          EXPECT_EQ(l[0], "3");
@@ -407,7 +435,8 @@ const Example kExamples[] = {
     {"pathfind",
      "10 205\n12\n14 205\n16\n18 205\n20\n22 205\n24\n26 205\n28\n30 205\n32\n34 205\n36\n38 205\n40\n"
      "42 208\n44\n46 208\n48\n50 208\n52\n54 208\n56\n58 208\n60\n62 57\n64\n",
-     240, 1, [](const fs::path& dir) {
+     240, 1,
+     [](const fs::path& dir) {
          auto centre = [&](int frame, int tx, int ty) {
              char name[32];
              std::snprintf(name, sizeof name, "frame-%06d.bmp", frame);
@@ -422,7 +451,8 @@ const Example kExamples[] = {
     // The cube turns in the middle of the picture: its red side, lit by the point light
     // beyond what the dim ambient light gives, covers the point above the centre, in
     // another shade as it turns; the sky above the floor stays black.
-    {"scene3d", "", 40, 1, [](const fs::path& dir) {
+    {"scene3d", "", 40, 1,
+     [](const fs::path& dir) {
          const Shot a(dir / "shots" / "frame-000020.bmp"), b(dir / "shots" / "frame-000040.bmp");
          for (const Shot* s : {&a, &b}) {
              const long c = s->At(320, 220), red = c & 0xFF, green = c >> 8 & 0xFF, blue = c >> 16 & 0xFF;
@@ -464,9 +494,7 @@ INSTANTIATE_TEST_SUITE_P(Compiler, Examples, testing::ValuesIn(kExamples),
 
 // ---- examples/chat.bas: two programs on this machine --------------------------------------
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 // Ann hosts; Bob joins her at 127.0.0.1 (trying again until she is there), says a line
 // and goodbye. Ann's log holds the line; the goodbye ends both long before their frame

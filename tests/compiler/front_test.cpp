@@ -64,15 +64,17 @@ std::string WithShip(const std::string& rest) { return kShip + rest; }
 
 TEST(Lexer, EveryReportWithItsPlace) {
     const Case cases[] = {
-        {"x = 1 _ 2\n", "1:7: error: '_' continues a statement on the next line and must end its line\n"
-                        "1:9: error: expected the end of the statement, found a number"},
+        {"x = 1 _ 2\n",
+         "1:7: error: '_' continues a statement on the next line and must end its line\n"
+         "1:9: error: expected the end of the statement, found a number"},
         {"x = 0x\n", "1:5: error: '0x' needs hexadecimal digits after it"},
         {"x = 1e999\n", "1:5: error: this number is too large"},
         {"x = 12abc\n", "1:7: error: a number runs into a name here"},
         {std::string("x$ = \"a") + '\0' + "b\"\n", "1:8: error: a string cannot hold a zero byte"},
         {"PRINT \"open, 1, 1\n", "1:7: error: this string has no closing '\"' on its line"},
-        {"x = 1 ? 2\n", "1:7: error: unexpected character '?'\n"
-                        "1:9: error: expected the end of the statement, found a number"},
+        {"x = 1 ? 2\n",
+         "1:7: error: unexpected character '?'\n"
+         "1:9: error: expected the end of the statement, found a number"},
         {"x = 1 \xC8\n", "1:7: error: unexpected byte 200"},
     };
     EXPECT_REPORTS(cases);
@@ -102,8 +104,9 @@ TEST(Parser, EveryReportWithItsPlace) {
         {"REPEAT\n", "1:1: error: this REPEAT is never closed with UNTIL"},
         {"SELECT CASE 1\nCASE 1\n", "1:1: error: this SELECT is never closed with END SELECT"},
         {"SUB F\n", "1:1: error: SUB F is never closed with END SUB"},
-        {"SUB 5\n", "1:1: error: this SUB is never closed with END SUB\n"
-                    "1:5: error: expected the SUB's name after SUB, found a number"},
+        {"SUB 5\n",
+         "1:1: error: this SUB is never closed with END SUB\n"
+         "1:5: error: expected the SUB's name after SUB, found a number"},
         {"TYPE T\nx\n", "1:1: error: TYPE T is never closed with END TYPE"},
         {"SUB F\nTYPE T\nx\nEND TYPE\nEND SUB\n",
          "2:1: error: TYPE belongs at the top of a file, outside blocks and SUBs"},
@@ -115,7 +118,8 @@ TEST(Parser, EveryReportWithItsPlace) {
         {"next = 1\n", "1:1: error: NEXT without a block to close"},
         {"IF 1 THEN FOR i = 1 TO 2\n", "1:11: error: FOR starts a block and needs a line of its own"},
         {"BREAK\n", "1:1: error: BREAK belongs inside FOR, WHILE or REPEAT"},
-        {"FOR i = 1 TO 3\nEXIT FOR\nNEXT\n", "2:1: error: EXIT FOR is not a statement: BREAK leaves the innermost loop"},
+        {"FOR i = 1 TO 3\nEXIT FOR\nNEXT\n",
+         "2:1: error: EXIT FOR is not a statement: BREAK leaves the innermost loop"},
         {"SUB F\nEXIT SUB\nEND SUB\n", "2:1: error: EXIT SUB is not a statement: RETURN leaves a SUB"},
         {"x = 1 2\n", "1:7: error: expected the end of the statement, found a number"},
         {"IF 1\n", "1:5: error: expected THEN after the IF condition, found the end of the line"},
@@ -186,19 +190,26 @@ TEST(Parser, DeepAndLongInputGetsALocatedErrorNotACrash) {
         std::string report;
     } cases[] = {
         {"x = 1" + repeat(" + 1", 40000) + "\n",
-         "1:1603: error: this expression is too long (more than 400 operators in a row): split it into several statements"},
+         "1:1603: error: this expression is too long (more than 400 operators in a row): split it into several "
+         "statements"},
         {"x$ = \"a\"" + repeat(" + \"a\"", 50000) + "\n",
-         "1:2404: error: this expression is too long (more than 400 operators in a row): split it into several statements"},
+         "1:2404: error: this expression is too long (more than 400 operators in a row): split it into several "
+         "statements"},
         {"x = " + repeat("(", 100000) + "1" + repeat(")", 100000) + "\n",
-         "1:404: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split it"},
+         "1:404: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split "
+         "it"},
         {"x = " + repeat("-", 100000) + "1\n",
-         "1:404: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split it"},
+         "1:404: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split "
+         "it"},
         {"x = " + repeat("NOT ", 100000) + "1\n",
-         "1:1601: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split it"},
+         "1:1601: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split "
+         "it"},
         {"x = 2" + repeat(" ^ 2", 100000) + "\n",
-         "1:1601: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split it"},
+         "1:1601: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split "
+         "it"},
         {"x = s" + repeat(".f", 100000) + "\n",
-         "1:805: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split it"},
+         "1:805: error: this is nested too deeply (more than 400 levels of blocks, parentheses and operators): split "
+         "it"},
     };
     for (const Big& c : cases) {
         std::string r = Reports(c.source);
@@ -218,15 +229,17 @@ TEST(Parser, DeepAndLongInputGetsALocatedErrorNotACrash) {
 
 TEST(Parser, IncludesAreReadOnceAndBoundedInDepth) {
     std::map<std::string, std::string> files;
-    for (int i = 0; i < 40; ++i) files["f" + std::to_string(i) + ".bas"] = "INCLUDE \"f" + std::to_string(i + 1) + ".bas\"\n";
+    for (int i = 0; i < 40; ++i)
+        files["f" + std::to_string(i) + ".bas"] = "INCLUDE \"f" + std::to_string(i + 1) + ".bas\"\n";
     files["lib.bas"] = "INCLUDE \"t.bas\"\nINCLUDE \"lib.bas\"\nSUB Twice(v)\n  RETURN 2 * v\nEND SUB\n";
     EXPECT_EQ(Reports("INCLUDE \"f0.bas\"\n", files), "f31.bas:1:1: error: files include each other too deeply");
     EXPECT_EQ(Reports("INCLUDE \"lib.bas\"\nINCLUDE \"lib.bas\"\nx = Twice(2)\n", files), "");
     // Every INCLUDE with its place and the file it read.
-    const auto a = tvc::Analyze("t.bas", "INCLUDE \"lib.bas\"\n\nINCLUDE \"lib.bas\"\n", [&](const std::string& p, std::string& t) {
-        t = files.count(p) ? files[p] : "";
-        return files.count(p) > 0;
-    });
+    const auto a = tvc::Analyze("t.bas", "INCLUDE \"lib.bas\"\n\nINCLUDE \"lib.bas\"\n",
+                                [&](const std::string& p, std::string& t) {
+                                    t = files.count(p) ? files[p] : "";
+                                    return files.count(p) > 0;
+                                });
     ASSERT_EQ(a->program.includes.size(), 4u);
     EXPECT_EQ(a->program.includes[0].file, 1);
     EXPECT_EQ(a->program.includes[0].loc, (tvc::Loc{0, 1, 1}));
@@ -245,20 +258,24 @@ TEST(Checks, EveryReportWithItsPlace) {
         {"DIM a(3)\nGLOBAL a\n", "2:8: error: 'a' is an array (line 1) and cannot also be a plain variable"},
         {"SUB F(a, a)\nEND SUB\n", "1:10: error: the parameter 'a' is named twice"},
         {"SUB F(a)\nLOCAL a\nEND SUB\n", "2:7: error: 'a' is already a parameter"},
-        {"x = 1\nSUB F\nDIM x(3)\nEND SUB\n", "3:5: error: 'x' is a plain variable (line 1) and cannot also be an array"},
+        {"x = 1\nSUB F\nDIM x(3)\nEND SUB\n",
+         "3:5: error: 'x' is a plain variable (line 1) and cannot also be an array"},
         // CONST
         {"CONST PRINT = 1\n", "1:7: error: 'PRINT' is a command and cannot name a CONST"},
         {"CONST A = 1\nCONST a = 2\n", "2:7: error: CONST a is defined twice (first at line 1)"},
         {"CONST A = \"x\"\n", "1:11: error: CONST A holds a number, not a string (a name ending in $ holds a string)"},
         {"CONST A$ = 1\n", "1:12: error: CONST A$ holds a string, not a number (write the number in quotes)"},
-        {"CONST A = B\nCONST B = 1\n", "1:11: error: a value worked out while compiling takes numbers, texts and the CONSTs "
-                                       "defined above it; 'B' is none of them"},
+        {"CONST A = B\nCONST B = 1\n",
+         "1:11: error: a value worked out while compiling takes numbers, texts and the CONSTs "
+         "defined above it; 'B' is none of them"},
         {"CONST A = -\"x\"\n", "1:11: error: this operator takes a number"},
         {"CONST A = 1 / 0\n", "1:13: error: this value is not a finite number"},
-        {"CONST A = LEN(\"x\")\n", "1:11: error: a value worked out while compiling cannot call 'LEN'; it takes numbers, "
-                                   "texts, CONSTs and operators"},
-        {"CONST A$ = \"x\" + 1\n", "1:16: error: a value worked out while compiling joins or compares texts with texts "
-                                   "only: write the number in quotes"},
+        {"CONST A = LEN(\"x\")\n",
+         "1:11: error: a value worked out while compiling cannot call 'LEN'; it takes numbers, "
+         "texts, CONSTs and operators"},
+        {"CONST A$ = \"x\" + 1\n",
+         "1:16: error: a value worked out while compiling joins or compares texts with texts "
+         "only: write the number in quotes"},
         {"CONST A$ = \"x\" MOD \"y\"\n", "1:16: error: MOD takes numbers, not texts"},
         {"CONST A = 1\nA = 2\n", "2:1: error: 'A' is a CONST and cannot be given a value"},
         {"CONST A = 1\nFOR a = 1 TO 2\nNEXT\n", "2:5: error: 'a' is a CONST and cannot be given a value"},
@@ -266,7 +283,8 @@ TEST(Checks, EveryReportWithItsPlace) {
         {"CONST A = 1\nSUB F\nLOCAL a\nEND SUB\n", "3:7: error: 'a' is a CONST and cannot name a variable"},
         {"CONST A = 1\nx = A(1)\n", "2:5: error: 'A' is a CONST, not an array or a SUB"},
         {"CONST A = 1\nGETSCREENSIZE A, h\n",
-         "2:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable: the command stores a result there"},
+         "2:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable: the command stores a result "
+         "there"},
         // TYPEs
         {WithShip("DIM s AS Shp\n"), "11:10: error: there is no TYPE Shp (did you mean 'Ship'?)"},
         {WithShip("DIM s$ AS Ship\n"), "11:11: error: 's$' ends in $ and holds a string; a record's name has no $"},
@@ -283,11 +301,14 @@ TEST(Checks, EveryReportWithItsPlace) {
          "12:5: error: 's' holds a Ship (line 11) and cannot also hold a Point"},
         // OPTION EXPLICIT, and names never given a value
         {"OPTION EXPLICIT\nGLOBAL score\nscroe = 1\n",
-         "3:1: error: 'scroe' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL (did you mean 'score'?)"},
+         "3:1: error: 'scroe' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL (did you mean "
+         "'score'?)"},
         {"OPTION EXPLICIT\nGLOBAL score\nx = scroe\n",
          "3:1: error: 'x' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL\n"
-         "3:5: error: 'scroe' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL (did you mean 'score'?)"},
-        {"lives = 3\nPRINT livs, 0, 0\n", "2:7: warning: 'livs' is never given a value, so it reads as 0 (did you mean 'lives'?)"},
+         "3:5: error: 'scroe' is not declared (OPTION EXPLICIT): declare it with GLOBAL or LOCAL (did you mean "
+         "'score'?)"},
+        {"lives = 3\nPRINT livs, 0, 0\n",
+         "2:7: warning: 'livs' is never given a value, so it reads as 0 (did you mean 'lives'?)"},
         {"PRINT name$, 0, 0\n", "1:7: warning: 'name$' is never given a value, so it reads as the empty string"},
         {"Setup\nPRINT total, 0, 0\nSUB Setup\ntotal = 5\nEND SUB\n",
          "2:7: warning: 'total' is never given a value, so it reads as 0: SUB Setup gives it a value, but there it is "
@@ -299,16 +320,22 @@ TEST(Checks, EveryReportWithItsPlace) {
          "2:5: error: unknown command or SUB 'grid': SUB Setup DIMs it, but there it is local; to share it, declare it "
          "GLOBAL grid()"},
         {"Setup\ngrid(1) = 2\nSUB Setup\nDIM grid(3)\nEND SUB\n",
-         "2:1: error: 'grid' is not an array; size it with DIM first: SUB Setup DIMs it, but there it is local; to share "
+         "2:1: error: 'grid' is not an array; size it with DIM first: SUB Setup DIMs it, but there it is local; to "
+         "share "
          "it, declare it GLOBAL grid()"},
         // storing and conditions
-        {"a = \"text\"\n", "1:5: error: a string cannot be stored in the number variable 'a' (VAL reads a number from text)"},
-        {WithShip("DIM s AS Ship\nx = s\n"), "12:5: error: a Ship cannot be stored in the variable 'x', which holds a number"},
-        {WithShip("DIM s AS Ship\ns = 1\n"), "12:5: error: a number cannot be stored in the variable 's', which holds a Ship"},
+        {"a = \"text\"\n",
+         "1:5: error: a string cannot be stored in the number variable 'a' (VAL reads a number from text)"},
+        {WithShip("DIM s AS Ship\nx = s\n"),
+         "12:5: error: a Ship cannot be stored in the variable 'x', which holds a number"},
+        {WithShip("DIM s AS Ship\ns = 1\n"),
+         "12:5: error: a number cannot be stored in the variable 's', which holds a Ship"},
         {WithShip("DIM s AS Ship\nDIM p AS Point\ns = p\n"),
          "13:5: error: a Point cannot be stored in the variable 's', which holds a Ship"},
-        {WithShip("DIM s AS Ship\ns.pos = s\n"), "12:9: error: a Ship cannot be stored in the field 'pos', which holds a Point"},
-        {WithShip("DIM f(3) AS Ship\nf(1) = 2\n"), "12:8: error: a number cannot be stored in the array 'f', which holds a Ship"},
+        {WithShip("DIM s AS Ship\ns.pos = s\n"),
+         "12:9: error: a Ship cannot be stored in the field 'pos', which holds a Point"},
+        {WithShip("DIM f(3) AS Ship\nf(1) = 2\n"),
+         "12:8: error: a number cannot be stored in the array 'f', which holds a Ship"},
         {WithShip("DIM s AS Ship\nIF s THEN x = 1\n"), "12:4: error: a Ship is not a condition"},
         {"FOR a$ = 1 TO 2\nNEXT\n", "1:5: error: a FOR loop counts with a number variable"},
         {"FOR i = \"1\" TO 2\nNEXT\n", "1:9: error: the start of a FOR loop must be a number, not a string"},
@@ -318,13 +345,15 @@ TEST(Checks, EveryReportWithItsPlace) {
          "12:13: error: SELECT CASE takes a number or a string, not a Ship"},
         {"SELECT CASE 1\nCASE \"a\"\nEND SELECT\n", "2:6: error: this CASE is a string but the SELECT is a number"},
         {"RETURN 1\n", "1:8: error: RETURN in the main program ends it and takes no value"},
-        {"SUB F\nRETURN \"x\"\nEND SUB\n", "2:8: error: SUB F returns a number (a SUB whose name ends in $ returns a string)"},
+        {"SUB F\nRETURN \"x\"\nEND SUB\n",
+         "2:8: error: SUB F returns a number (a SUB whose name ends in $ returns a string)"},
         {WithShip("SUB F AS Ship\nRETURN 1\nEND SUB\n"), "12:8: error: SUB F returns a Ship, not a number"},
         // DIM of fields
         {"x = 1\nDIM x.h(3)\n", "2:7: error: '.h' takes a field of a record, not of a number"},
         {WithShip("DIM s AS Ship\nDIM s.x(3)\n"), "12:7: error: Ship has no array field 'x'"},
-        {WithShip("DIM s.h(3)\n"), "11:5: warning: 's' is never given a value, so it reads as 0\n"
-                                           "11:7: error: '.h' takes a field of a record, not of a number"},
+        {WithShip("DIM s.h(3)\n"),
+         "11:5: warning: 's' is never given a value, so it reads as 0\n"
+         "11:7: error: '.h' takes a field of a record, not of a number"},
         {WithShip("DIM Make().h(3)\nSUB Make AS Ship\nEND SUB\n"),
          "11:12: error: DIM sizes the field of a variable, not of a value"},
         // statements that are no statements, targets that are none
@@ -353,7 +382,8 @@ TEST(Checks, EveryReportWithItsPlace) {
         {WithShip("DIM s AS Ship\ny = s + 1\n"),
          "12:7: error: '+' cannot take a Ship: records take no operators (compare their fields)"},
         {"y = \"a\" MOD 2\n", "1:9: error: MOD takes numbers on both sides (+ - * / ^ join strings, MOD does not)"},
-        {"x = 1\nLOADSPRIT \"a.bmp\", 1\n", "2:1: error: unknown command or SUB 'LOADSPRIT' (did you mean 'LOADSPRITE'?)"},
+        {"x = 1\nLOADSPRIT \"a.bmp\", 1\n",
+         "2:1: error: unknown command or SUB 'LOADSPRIT' (did you mean 'LOADSPRITE'?)"},
         {WithShip("x = BOUNDS(Make().h, 0)\nSUB Make AS Ship\nEND SUB\n"),
          "11:19: error: an array field passes on as a whole only from a variable"},
         // calls
@@ -367,9 +397,11 @@ TEST(Checks, EveryReportWithItsPlace) {
         {"LOADSOUND \"a.wav\"\n", "1:1: error: LOADSOUND takes 2 to 3 arguments, not 1"},
         {"n = 3\nLOADSPRITE n, 1\n", "2:12: error: argument 1 of LOADSPRITE (file) must be a string, not a number"},
         {"GETSCREENSIZE 640, h\n",
-         "1:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable: the command stores a result there"},
-        {"DIM a(3)\nGETSCREENSIZE a, h\n", "2:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable, not "
-                                           "a number array"},
+         "1:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable: the command stores a result "
+         "there"},
+        {"DIM a(3)\nGETSCREENSIZE a, h\n",
+         "2:15: error: argument 1 of GETSCREENSIZE (width) must be a number variable, not "
+         "a number array"},
         {WithShip("DIM f(2) AS Ship\nx = FINDPATH(f, f, 1, 0, 0, 1, 1)\n"),
          "12:14: error: argument 1 of FINDPATH (map) must be a number array, not an array of Ship"},
     };
@@ -436,8 +468,9 @@ TEST(CommandTable, ReaderReportsEveryFaultWithItsLine) {
         std::string line;
         std::string error;  // after "t.tsv:2: "
     } rows[] = {
-        {"ok\tOK\t-\tnumber\tcore\tcore/x.h\tdoc", "BASIC name 'ok' must be upper case letters, digits and '_', "
-                                                   "optionally ending in '$'"},
+        {"ok\tOK\t-\tnumber\tcore\tcore/x.h\tdoc",
+         "BASIC name 'ok' must be upper case letters, digits and '_', "
+         "optionally ending in '$'"},
         {"MID$\tMID\t-\tstring\tcore\tcore/x.h\tdoc", "C++ name of MID$ must be MID_Str, not 'MID'"},
         {"A\tA\t-\ttext\tcore\tcore/x.h\tdoc", "result must be number or string, not 'text'"},
         {"A$\tA_Str\t-\tnumber\tcore\tcore/x.h\tdoc", "A$ ends in '$' and must give a string"},
@@ -448,7 +481,8 @@ TEST(CommandTable, ReaderReportsEveryFaultWithItsLine) {
         {"A\tA\tv\tnumber\tcore\tcore/x.h\tdoc", "argument 'v' is not NAME:KIND"},
         {"A\tA\tV:number\tnumber\tcore\tcore/x.h\tdoc", "argument name 'V' must be lower case letters and digits"},
         {"A\tA\tv:colour\tnumber\tcore\tcore/x.h\tdoc", "unknown argument kind 'colour'"},
-        {"A\tA\tv:number?, w:number\tnumber\tcore\tcore/x.h\tdoc", "argument 'w' follows an optional one but is not optional"},
+        {"A\tA\tv:number?, w:number\tnumber\tcore\tcore/x.h\tdoc",
+         "argument 'w' follows an optional one but is not optional"},
     };
     for (const Row& r : rows) {
         const cmdtable::Table t = cmdtable::Read(header + r.line + "\n", "t.tsv");
@@ -457,15 +491,17 @@ TEST(CommandTable, ReaderReportsEveryFaultWithItsLine) {
         EXPECT_TRUE(t.commands.empty()) << "a faulty line is left out";
     }
     EXPECT_EQ(cmdtable::Read("# only a comment\n", "t.tsv").errors, std::vector<std::string>{"t.tsv: no header line"});
-    const cmdtable::Table twice = cmdtable::Read(header + "A\tA\tv:number\tnumber\tcore\tcore/x.h\tone\n"
-                                                          "A\tA\tw:number\tnumber\tcore\tcore/x.h\ttwo\n",
+    const cmdtable::Table twice = cmdtable::Read(header +
+                                                     "A\tA\tv:number\tnumber\tcore\tcore/x.h\tone\n"
+                                                     "A\tA\tw:number\tnumber\tcore\tcore/x.h\ttwo\n",
                                                  "t.tsv");
     EXPECT_EQ(twice.errors, std::vector<std::string>{"t.tsv:3: A is listed twice with the same arguments"});
     // The built-in table reads cleanly, and its forms are what the reference shows.
     std::vector<std::string> errors;
     const tvc::CommandTable table = tvc::CommandTable::FromText(
-        header + "INSTR\tINSTR\ttext:string, find:string, start:number?\tnumber\tcore\tcore/strings.h\tdoc\n"
-                 "SPLITSTR\tSPLITSTR\ttext:string, sep:string, parts:string-array\tnumber\tcore\tcore/strings.h\tdoc\n",
+        header +
+            "INSTR\tINSTR\ttext:string, find:string, start:number?\tnumber\tcore\tcore/strings.h\tdoc\n"
+            "SPLITSTR\tSPLITSTR\ttext:string, sep:string, parts:string-array\tnumber\tcore\tcore/strings.h\tdoc\n",
         errors);
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(table.Forms("instr").size(), 1u);

@@ -20,20 +20,45 @@ std::string T(const DQStr& s) { return s.c_str(); }
 // held within the text, so no argument reads outside it.
 TEST(StringLibrary, PiecesSearchCaseBlanksAndReplacing) {
     const DQStr s("abcdef");
-    struct Piece { double n; const char* left; const char* right; } pieces[] = {
-        {2, "ab", "ef"}, {0, "", ""}, {-3, "", ""}, {2.9, "ab", "ef"}, {6, "abcdef", "abcdef"},
-        {1e300, "abcdef", "abcdef"}, {-1e300, "", ""}, {std::nan(""), "", ""},
+    struct Piece {
+        double n;
+        const char* left;
+        const char* right;
+    } pieces[] = {
+        {2, "ab", "ef"},
+        {0, "", ""},
+        {-3, "", ""},
+        {2.9, "ab", "ef"},
+        {6, "abcdef", "abcdef"},
+        {1e300, "abcdef", "abcdef"},
+        {-1e300, "", ""},
+        {std::nan(""), "", ""},
     };
     for (const Piece& p : pieces) {
         EXPECT_EQ(T(LEFT_Str(s, p.n)), p.left) << p.n;
         EXPECT_EQ(T(RIGHT_Str(s, p.n)), p.right) << p.n;
     }
-    struct Find { const char* text; const char* find; double start; double at; } finds[] = {
-        {"abcabc", "c", 0, 2}, {"abcabc", "c", 3, 5}, {"abcabc", "c", 5.9, 5}, {"abcabc", "c", 6, -1},
-        {"abcabc", "x", 0, -1}, {"abcabc", "", 4, 4}, {"abcabc", "", 6, 6}, {"abcabc", "", 7, -1},
-        {"abcabc", "a", -5, 0}, {"abcabc", "a", 1e300, -1}, {"abcabc", "b", std::nan(""), 1}, {"", "", 0, 0},
+    struct Find {
+        const char* text;
+        const char* find;
+        double start;
+        double at;
+    } finds[] = {
+        {"abcabc", "c", 0, 2},
+        {"abcabc", "c", 3, 5},
+        {"abcabc", "c", 5.9, 5},
+        {"abcabc", "c", 6, -1},
+        {"abcabc", "x", 0, -1},
+        {"abcabc", "", 4, 4},
+        {"abcabc", "", 6, 6},
+        {"abcabc", "", 7, -1},
+        {"abcabc", "a", -5, 0},
+        {"abcabc", "a", 1e300, -1},
+        {"abcabc", "b", std::nan(""), 1},
+        {"", "", 0, 0},
     };
-    for (const Find& f : finds) EXPECT_EQ(INSTR(DQStr(f.text), DQStr(f.find), f.start), f.at) << f.text << " " << f.start;
+    for (const Find& f : finds)
+        EXPECT_EQ(INSTR(DQStr(f.text), DQStr(f.find), f.start), f.at) << f.text << " " << f.start;
     EXPECT_EQ(INSTR(DQStr("xyz"), DQStr("z")), 2) << "the start may be left out";
     EXPECT_EQ(T(UCASE_Str(DQStr("Mixed 1 \xE9t\xE9"))), "MIXED 1 \xE9T\xE9") << "bytes beyond ASCII stay";
     EXPECT_EQ(T(LCASE_Str(DQStr("MiXeD_Z"))), "mixed_z");
@@ -42,9 +67,14 @@ TEST(StringLibrary, PiecesSearchCaseBlanksAndReplacing) {
     EXPECT_EQ(T(LTRIM_Str(padded)), "left and right \r\n");
     EXPECT_EQ(T(RTRIM_Str(padded)), " \t left and right");
     EXPECT_EQ(T(TRIM_Str(DQStr("   "))), "");
-    struct Replace { const char* text; const char* find; const char* with; const char* out; } replaces[] = {
+    struct Replace {
+        const char* text;
+        const char* find;
+        const char* with;
+        const char* out;
+    } replaces[] = {
         {"a-b-c", "-", "+", "a+b+c"}, {"aaaa", "aa", "b", "bb"}, {"aaa", "aa", "aab", "aaba"},
-        {"abc", "", "x", "abc"}, {"abc", "abc", "", ""}, {"abc", "d", "e", "abc"},
+        {"abc", "", "x", "abc"},      {"abc", "abc", "", ""},    {"abc", "d", "e", "abc"},
     };
     for (const Replace& r : replaces) EXPECT_EQ(T(REPLACE_Str(DQStr(r.text), DQStr(r.find), DQStr(r.with))), r.out);
     // A result longer than a string holds is cut, never overrun.
@@ -58,9 +88,13 @@ TEST(StringLibrary, PiecesSearchCaseBlanksAndReplacing) {
 
 TEST(StringLibrary, SplitstrDimsTheArrayToItsPieces) {
     DQStrArray parts;
-    struct Split { const char* text; const char* sep; std::vector<std::string> pieces; } splits[] = {
+    struct Split {
+        const char* text;
+        const char* sep;
+        std::vector<std::string> pieces;
+    } splits[] = {
         {"a,b,c", ",", {"a", "b", "c"}}, {"a,,b,", ",", {"a", "", "b", ""}}, {"one", ",", {"one"}},
-        {"a::b", "::", {"a", "b"}}, {"abc", "", {"a", "b", "c"}}, {"", ",", {}},
+        {"a::b", "::", {"a", "b"}},      {"abc", "", {"a", "b", "c"}},       {"", ",", {}},
     };
     for (const Split& s : splits) {
         DIM(parts, 50);
@@ -74,12 +108,28 @@ TEST(StringLibrary, SplitstrDimsTheArrayToItsPieces) {
 }
 
 TEST(NumberCommands, TruncIntMinMaxSgnRgb) {
-    struct Row { double got, want; } rows[] = {
-        {TRUNC(-2.7), -2}, {TRUNC(2.7), 2}, {INT(-2.7), -3}, {INT(2.7), 2}, {INT(-3), -3}, {INT(1e300), 1e300},
-        {MIN(3, 4), 3}, {MIN(4, 3), 3}, {MAX(3, 4), 4}, {MAX(-1, -2), -1},
-        {SGN(-0.1), -1}, {SGN(0), 0}, {SGN(7), 1}, {SGN(std::nan("")), 0},
-        {RGB(255, 0, 0), 0x0000FF}, {RGB(0, 0, 255), 0xFF0000}, {RGB(1, 2, 3), 1 + 2 * 256 + 3 * 65536},
-        {RGB(300, -5, 128.9), 255 + 128 * 65536}, {RGB(std::nan(""), 1e300, -1e300), 255 * 256},
+    struct Row {
+        double got, want;
+    } rows[] = {
+        {TRUNC(-2.7), -2},
+        {TRUNC(2.7), 2},
+        {INT(-2.7), -3},
+        {INT(2.7), 2},
+        {INT(-3), -3},
+        {INT(1e300), 1e300},
+        {MIN(3, 4), 3},
+        {MIN(4, 3), 3},
+        {MAX(3, 4), 4},
+        {MAX(-1, -2), -1},
+        {SGN(-0.1), -1},
+        {SGN(0), 0},
+        {SGN(7), 1},
+        {SGN(std::nan("")), 0},
+        {RGB(255, 0, 0), 0x0000FF},
+        {RGB(0, 0, 255), 0xFF0000},
+        {RGB(1, 2, 3), 1 + 2 * 256 + 3 * 65536},
+        {RGB(300, -5, 128.9), 255 + 128 * 65536},
+        {RGB(std::nan(""), 1e300, -1e300), 255 * 256},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
     // Never a negative zero, which would print as "-0".
@@ -133,10 +183,33 @@ TEST(Arrays, CopiesOfAnyElementAndIndexesCutBeforeTheirTest) {
 }
 
 TEST(ArraysDeathTest, EveryIndexOutOfRangeAfterTheCutEnds) {
-    EXPECT_EXIT({ DQIntArray a; DIM(a, 4); a(-1); }, testing::ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT({ DQIntArray a; DIM(a, 4); a(-1.0001); }, testing::ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT({ DQIntArray a; DIM(a, 4); a(4); }, testing::ExitedWithCode(9), "runtime error 9");
-    EXPECT_EXIT({ __DQArray<DQStrArray> a; a(0); }, testing::ExitedWithCode(8), "runtime error 8");
+    EXPECT_EXIT(
+        {
+            DQIntArray a;
+            DIM(a, 4);
+            a(-1);
+        },
+        testing::ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(
+        {
+            DQIntArray a;
+            DIM(a, 4);
+            a(-1.0001);
+        },
+        testing::ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(
+        {
+            DQIntArray a;
+            DIM(a, 4);
+            a(4);
+        },
+        testing::ExitedWithCode(9), "runtime error 9");
+    EXPECT_EXIT(
+        {
+            __DQArray<DQStrArray> a;
+            a(0);
+        },
+        testing::ExitedWithCode(8), "runtime error 8");
 }
 
 // A fatal error's one line names the BASIC file and line when the program named its
