@@ -418,7 +418,12 @@ TEST(Checks, WarningsLeaveTheProgramTranslatableAndJoinsFollowOneRule) {
 }
 
 // Arrays a command fills, given by a name never used before, are arrays of their own.
+// A SUB's DIM sizes the main program's array of that name, also one the main program
+// only hands to a command.
 TEST(Checks, ArraysThatCommandsFillNeedNoDim) {
+    const auto a = tvc::Analyze("t.bas", "Setup\nn = BOUNDS(grid, 0)\nSUB Setup\nDIM grid(3)\nEND SUB\n", nullptr);
+    ASSERT_EQ(a->diag.Items().size(), 0u) << a->diag.Text();
+    EXPECT_TRUE(a->program.procs[0]->locals.empty()) << "grid is the global";
     EXPECT_EQ(Reports("n = SPLITSTR(\"a,b\", \",\", parts$)\nPRINT parts$(1), 0, 0\n"), "");
     EXPECT_EQ(Reports("IF GETFILELIST(\"*\", list$) > 0 THEN PRINT list$(0), 0, 0\n"), "");
 }
