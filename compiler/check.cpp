@@ -584,6 +584,7 @@ private:
     }
 
     std::string Suggest(const std::string& name, bool commands = false) {
+        if (diag_.Full()) return "";  // nothing more is reported: spare the search
         std::map<std::string, std::string> known;
         if (cur_)
             for (auto& [k, v] : locals_) known[k] = v->name;
@@ -617,10 +618,12 @@ private:
                              Suggest(e.text));
             return nullptr;
         }
-        std::string hint = ElsewhereHint(e.text, false);
-        if (hint.empty()) hint = Suggest(e.text);
-        diag_.Warning(e.loc, "'" + e.text + "' is never given a value, so it reads as " +
-                                 (IsStrName(e.text) ? "the empty string" : "0") + hint);
+        if (diag_.WarningCount() < Diagnostics::kMaxWarnings) {
+            std::string hint = ElsewhereHint(e.text, false);
+            if (hint.empty()) hint = Suggest(e.text);
+            diag_.Warning(e.loc, "'" + e.text + "' is never given a value, so it reads as " +
+                                     (IsStrName(e.text) ? "the empty string" : "0") + hint);
+        }
         const Named n{e.loc, e.text, false, nullptr, false, false};
         if (cur_) {
             Var* v = Declare(locals_, cur_->locals, n, false);
