@@ -275,7 +275,7 @@ struct Program {
     bool explicitDecl = false;  // OPTION EXPLICIT
     Settings settings;          // the SETTINGS line
     std::vector<IncludeDecl> includes;
-    std::vector<std::unique_ptr<Record>> types;
+    std::vector<std::unique_ptr<Record>> types;  // Check: every TYPE after the TYPEs its fields hold
     std::vector<std::unique_ptr<Const>> consts;
     std::vector<std::unique_ptr<Proc>> procs;
     Block main;

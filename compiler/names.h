@@ -5,7 +5,8 @@
 // anything else the translation sees takes a prefix instead (__tv_, or __tvs_ for a
 // '$' name), which no BASIC name can have (they start with a letter): C++ keywords and the names of the standard
 // library the translation uses, every macro the runtime's public header brings along,
-// and plain names ending in _Str (which would meet the name of a '$' variable).
+// and plain names ending in _Str (which would meet the name of a '$' variable). A
+// TYPE's C++ type always takes the prefix __tvt_.
 #pragma once
 
 #include <string>
