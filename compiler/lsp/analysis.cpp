@@ -10,12 +10,7 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "command_table_text.h"
 #include "front.h"
-
-namespace tvc {
-extern const char* const kCommandTableText;  // the built-in command table (made by the build)
-}
 
 namespace tvc::lsp {
 
@@ -60,13 +55,17 @@ bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
 }
 
+// The record TYPE of a value, by name ("" for a number or a string).
+std::string RecordName(const Ty& t) { return t.base == Ty::Rec && t.rec ? t.rec->name : ""; }
+
 class Builder {
 public:
     Builder(Analysis& a) : a_(a) {}
 
-    // Symbols of a parsed and checked program; its files are mapped onto the analysis'
-    // by path (a recovered program may lack files whose INCLUDE line was left out).
-    void Symbols(const Program& program) {
+    // Symbols of a parsed (and, when `checked`, checked) program; its files are mapped
+    // onto the analysis' by path (a recovered program may lack files whose INCLUDE line
+    // was left out).
+    void Symbols(const Program& program, bool checked) {
         std::vector<int> fileMap;
         for (const SourceFile& f : program.sources.files) fileMap.push_back(a_.FileIndex(f.path));
         auto place = [&](Loc loc, const std::string& name) {
@@ -77,47 +76,75 @@ public:
             p.length = static_cast<int>(name.size());
             return p;
         };
+        auto isString = [&](const Ty& t, const std::string& name) {
+            return checked ? t.base == Ty::Str : !name.empty() && name.back() == '$';
+        };
+        for (const auto& rec : program.types) {
+            if (rec->name.empty()) continue;
+            Symbol t;
+            t.kind = Symbol::Type;
+            t.name = rec->name;
+            t.at = place(rec->loc, "");
+            if (t.at.file < 0) continue;
+            t.line = t.endLine = rec->loc.line;
+            t.col = t.endCol = rec->loc.col;
+            const int type = Add(std::move(t), types_);
+            for (const auto& f : rec->fields) {
+                Symbol s;
+                s.kind = Symbol::Field;
+                s.name = f->name;
+                s.isString = isString(f->type, f->name);
+                s.isArray = f->isArray;
+                s.typeName = checked ? RecordName(f->type) : f->as.name;
+                s.at = place(f->loc, f->name);
+                s.owner = type;
+                Add(std::move(s), fields_[type]);
+            }
+        }
+        for (const auto& c : program.consts) {
+            Symbol s;
+            s.kind = Symbol::Const;
+            s.name = c->name;
+            s.isString = isString(c->type, c->name);
+            s.at = place(c->loc, c->name);
+            if (s.at.file >= 0) Add(std::move(s), consts_);
+        }
         for (const auto& proc : program.procs) {
             if (proc->name.empty()) continue;
             Symbol s;
             s.kind = Symbol::Sub;
             s.name = proc->name;
-            s.isString = proc->returnsString;
+            s.isString = isString(proc->result, proc->name);
+            s.typeName = checked ? RecordName(proc->result) : proc->as.name;
             s.at = place(proc->loc, "");
             if (s.at.file < 0) continue;
             s.line = s.endLine = proc->loc.line;
             s.col = s.endCol = proc->loc.col;
-            for (const Param& prm : proc->params) s.params.push_back(prm.name + (prm.isArray ? "()" : ""));
+            for (const Param& prm : proc->params)
+                s.params.push_back(prm.name + (prm.isArray ? "()" : "") + (prm.as.Empty() ? "" : " AS " + prm.as.name));
             const int sub = Add(std::move(s), subs_);
             for (const auto& v : proc->locals) {
-                Symbol l;
-                l.kind = v->isParam ? Symbol::Param : Symbol::Local;
-                l.name = v->name;
-                l.isString = v->isStr;
-                l.isArray = v->isArray;
+                Symbol l = VarSymbol(*v, v->isParam ? Symbol::Param : Symbol::Local);
                 l.at = place(v->loc, v->name);
                 l.owner = sub;
                 if (l.at.file >= 0) Add(std::move(l), locals_[sub]);
             }
         }
         for (const auto& v : program.globals) {
-            Symbol g;
-            g.kind = Symbol::Global;
-            g.name = v->name;
-            g.isString = v->isStr;
-            g.isArray = v->isArray;
+            Symbol g = VarSymbol(*v, Symbol::Global);
             g.at = place(v->loc, v->name);
             if (g.at.file >= 0) Add(std::move(g), globals_);
         }
         for (Symbol& s : a_.symbols)
-            if (s.kind != Symbol::Sub) {
+            if (s.kind != Symbol::Sub && s.kind != Symbol::Type) {
                 s.line = s.endLine = s.at.line;
                 s.col = s.at.col;
                 s.endCol = s.at.col + s.at.length;
             }
     }
 
-    // The names of every file, each tied to its SUB, variable, command or included file.
+    // The names of every file, each tied to its SUB, variable, TYPE, field, CONST,
+    // command or included file.
     void Uses() {
         for (int f = 0; f < static_cast<int>(a_.files.size()); ++f) {
             Diagnostics quiet(sources_);
@@ -132,6 +159,16 @@ public:
 private:
     using Scope = std::unordered_map<std::string, int>;
 
+    static Symbol VarSymbol(const Var& v, Symbol::Kind kind) {
+        Symbol s;
+        s.kind = kind;
+        s.name = v.name;
+        s.isString = v.type.base == Ty::Str;
+        s.isArray = v.isArray;
+        s.typeName = RecordName(v.type);
+        return s;
+    }
+
     int Add(Symbol s, Scope& scope) {
         const int index = static_cast<int>(a_.symbols.size());
         scope.emplace(Upper(s.name), index);
@@ -143,49 +180,69 @@ private:
         auto it = scope.find(key);
         return it == scope.end() ? -1 : it->second;
     }
+    int FieldOf(const std::string& record, const std::string& key) const {
+        const int type = Find(types_, Upper(record));
+        auto it = fields_.find(type);
+        return it == fields_.end() ? -1 : Find(it->second, key);
+    }
+
+    // Where a SUB or TYPE block starts (its keyword) and its name.
+    void Opens(int symbol, int file, const Token& keyword, const Token& name) {
+        Symbol& s = a_.symbols[symbol];
+        s.at = PlaceOf(name);
+        s.at.file = file;
+        s.line = s.endLine = keyword.loc.line;
+        s.col = keyword.loc.col;
+        s.endCol = name.loc.col + static_cast<int>(name.text.size());
+    }
 
     void Walk(int file, const std::vector<Token>& toks) {
-        int sub = -1;
+        int sub = -1, type = -1;
         const Scope* subLocals = nullptr;
         bool statementStart = true, skipLine = false;
+        std::string chain;               // the record TYPE of the value just read
+        std::vector<std::string> parens; // the record TYPE of what each open '(' belongs to
         for (size_t i = 0; i < toks.size(); ++i) {
             const Token& t = toks[i];
             const Token& next = toks[std::min(i + 1, toks.size() - 1)];
-            if (t.kind == T::Newline || t.kind == T::End) {
+            const T before = i > 0 ? toks[i - 1].kind : T::Newline;
+            if (t.kind == T::Newline || t.kind == T::End || t.kind == T::Colon) {
                 statementStart = true;
-                skipLine = false;
-                continue;
-            }
-            if (t.kind == T::Colon) {
-                statementStart = true;
+                if (t.kind != T::Colon) skipLine = false;
+                chain.clear();
+                parens.clear();
                 continue;
             }
             if (skipLine) continue;
             const bool start = statementStart;
             statementStart = t.kind == T::Then || t.kind == T::Else;
-            if (start && t.kind == T::Sub && next.kind == T::Name) {
-                sub = Find(subs_, Upper(next.text));
-                subLocals = sub >= 0 ? &locals_[sub] : nullptr;
-                if (sub >= 0 && a_.symbols[sub].at.file == file && a_.symbols[sub].at.line == t.loc.line) {
-                    Symbol& s = a_.symbols[sub];
-                    s.at = PlaceOf(next);
-                    s.line = s.endLine = t.loc.line;
-                    s.col = t.loc.col;
-                    s.endCol = next.loc.col + static_cast<int>(next.text.size());
+            const std::string lastChain = chain;
+            chain.clear();
+            if (start && (t.kind == T::Sub || t.kind == T::Type) && next.kind == T::Name) {
+                const bool isSub = t.kind == T::Sub;
+                int& open = isSub ? sub : type;
+                open = Find(isSub ? subs_ : types_, Upper(next.text));
+                if (open >= 0 && a_.symbols[open].at.file == file && a_.symbols[open].line == t.loc.line) {
+                    Opens(open, file, t, next);
                 } else {
-                    sub = -1;
-                    subLocals = nullptr;
+                    open = -1;
                 }
-                continue;  // the name itself is added below, as a use of the SUB
+                if (isSub) subLocals = sub >= 0 ? &locals_[sub] : nullptr;
+                continue;  // the name itself is added below, as a use
             }
-            if (start && (t.kind == T::EndSub || (t.kind == T::EndKw && next.kind == T::Sub))) {
-                if (sub >= 0) {
-                    Symbol& s = a_.symbols[sub];
+            const bool endSub = t.kind == T::EndSub || (t.kind == T::EndKw && next.kind == T::Sub);
+            const bool endType = t.kind == T::EndType || (t.kind == T::EndKw && next.kind == T::Type);
+            if (start && (endSub || endType)) {
+                int& open = endSub ? sub : type;
+                if (open >= 0) {
+                    Symbol& s = a_.symbols[open];
                     s.endLine = t.loc.line;
-                    s.endCol = (t.kind == T::EndSub ? t.loc.col + 6 : next.loc.col + 3);
+                    s.endCol = t.kind == T::EndKw ? next.loc.col + static_cast<int>(std::string(endSub ? "SUB" : "TYPE").size())
+                                                  : t.loc.col + static_cast<int>(std::string(endSub ? "ENDSUB" : "ENDTYPE").size());
                 }
-                sub = -1;
-                subLocals = nullptr;
+                open = -1;
+                if (endSub) subLocals = nullptr;
+                ++i;  // SUB or TYPE after END
                 continue;
             }
             if (start && (t.kind == T::Settings || t.kind == T::Option)) {
@@ -194,23 +251,51 @@ private:
             }
             if (t.kind == T::Include && next.kind == T::String) {
                 IncludeUse(file, next);
+                ++i;
+                continue;
+            }
+            if (t.kind == T::LParen) {
+                parens.push_back(before == T::Name || before == T::RParen ? lastChain : "");
+                continue;
+            }
+            if (t.kind == T::RParen) {
+                if (!parens.empty()) {
+                    chain = parens.back();
+                    parens.pop_back();
+                }
+                continue;
+            }
+            if (t.kind == T::Dot) {
+                chain = lastChain;
                 continue;
             }
             if (t.kind != T::Name) continue;
-            // A SUB's own name on its first line.
             const std::string key = Upper(t.text);
+            int target = -1;
+            if (before == T::Dot) {
+                target = FieldOf(lastChain, key);  // a field of the record before the dot
+            } else if (before == T::As) {
+                target = Find(types_, key);
+            } else if (before == T::Sub) {
+                target = Find(subs_, key);
+            } else if (before == T::Type) {
+                target = Find(types_, key);
+            } else if (type >= 0 && start) {
+                target = Find(fields_[type], key);  // a field's own line
+            } else {
+                if (subLocals) target = Find(*subLocals, key);
+                if (target < 0) target = Find(globals_, key);
+                if (target < 0) target = Find(consts_, key);
+                if (target < 0) target = Find(subs_, key);
+            }
             Use u;
             u.at = PlaceOf(t);
-            int target = -1;
-            if (i > 0 && toks[i - 1].kind == T::Sub) target = Find(subs_, key);
-            if (target < 0 && subLocals) target = Find(*subLocals, key);
-            if (target < 0) target = Find(globals_, key);
-            if (target < 0) target = Find(subs_, key);
             if (target >= 0) {
                 u.what = Use::OfSymbol;
                 u.symbol = target;
-            } else if (!CommandForms(key).empty()) {
-                u.what = key == "VAL" || key == "STR$" || key == "TRUNC" ? Use::OfBuiltIn : Use::OfCommand;
+                chain = a_.symbols[target].typeName;
+            } else if (before != T::Dot && !CommandForms(key).empty()) {
+                u.what = Use::OfCommand;
                 u.name = key;
             } else {
                 continue;
@@ -249,8 +334,8 @@ private:
 
     Analysis& a_;
     Sources sources_;
-    Scope subs_, globals_;
-    std::unordered_map<int, Scope> locals_;
+    Scope subs_, globals_, types_, consts_;
+    std::unordered_map<int, Scope> locals_, fields_;
 };
 
 }  // namespace
@@ -275,6 +360,13 @@ const Use* Analysis::UseAt(int file, int line, int col) const {
     return &*it;
 }
 
+int Analysis::TypeNamed(const std::string& name) const {
+    const std::string key = Upper(name);
+    for (size_t i = 0; i < symbols.size(); ++i)
+        if (symbols[i].kind == Symbol::Type && Upper(symbols[i].name) == key) return static_cast<int>(i);
+    return -1;
+}
+
 int Analysis::SubAt(int file, int line) const {
     for (size_t i = 0; i < symbols.size(); ++i) {
         const Symbol& s = symbols[i];
@@ -293,16 +385,18 @@ Analysis Analyze(const std::string& path, const TextReader& read) {
     std::string text;
     if (a.files.empty()) a.files.push_back({path, ""});
     if (a.files.size() == 1 && a.files[0].text.empty() && !read(path, text))
-        a.problems.push_back({{0, 1, 1, 0}, "cannot read " + path});
-    for (const auto& [loc, message] : main->diag.Reports()) {
+        a.problems.push_back({{0, 1, 1, 0}, false, "cannot read " + path});
+    for (const Diagnostic& d : main->diag.Items()) {
+        const Loc loc = d.loc;
         Problem p;
+        p.warning = d.severity == Severity::Warning;
         p.at = {loc.file, loc.line, loc.col, 0};
         const std::string line = main->program.sources.LineText(loc.file, loc.line);
         int end = loc.col - 1;
         while (end >= 0 && end < static_cast<int>(line.size()) && IsNameChar(line[end])) ++end;
         p.at.length = std::max(0, end - (loc.col - 1));
         if (p.at.length == 0 && loc.col - 1 < static_cast<int>(line.size())) p.at.length = 1;
-        p.message = message;
+        p.message = d.message;
         a.problems.push_back(std::move(p));
     }
     std::stable_sort(a.problems.begin(), a.problems.end(), [](const Problem& x, const Problem& y) {
@@ -312,24 +406,25 @@ Analysis Analyze(const std::string& path, const TextReader& read) {
     Builder b(a);
     if (parsed) {
         a.namesChecked = true;
-        b.Symbols(main->program);
+        b.Symbols(main->program, true);
     } else {
         std::map<std::string, std::set<int>> blank;
         const Parsed* last = main.get();
         std::unique_ptr<Parsed> round;
         for (int i = 0; i < kRecoveryRounds && last->diag.Count() > 0; ++i) {
-            for (const auto& [loc, message] : last->diag.Reports())
-                if (loc.file >= 0 && loc.file < static_cast<int>(last->program.sources.files.size()))
-                    blank[last->program.sources.files[loc.file].path].insert(loc.line);
+            for (const Diagnostic& d : last->diag.Items())
+                if (d.severity == Severity::Error && d.loc.file >= 0 &&
+                    d.loc.file < static_cast<int>(last->program.sources.files.size()))
+                    blank[last->program.sources.files[d.loc.file].path].insert(d.loc.line);
             round = ParseWith(path, read, blank);
             last = round.get();
         }
         if (round && round->diag.Count() == 0) {
             Check(round->program, CommandTable::BuiltIn(), round->diag);
             a.namesChecked = true;
-            b.Symbols(round->program);
+            b.Symbols(round->program, true);
         } else {
-            b.Symbols(main->program);  // SUBs only: variables are known after the check
+            b.Symbols(main->program, false);  // no variables: they are known after the check
         }
     }
     b.Uses();
@@ -345,12 +440,12 @@ struct Language {
     std::vector<std::string> names, keywords;
 };
 
-std::string ParamText(const cmdtable::ArgText& a) {
+std::string ParamText(const cmdtable::Arg& a) {
+    const cmdtable::KindInfo& k = cmdtable::Info(a.kind);
     std::string s = a.name;
-    if (a.kind == "string" || a.kind == "string-out") s += "$";
-    if (a.kind == "number-array") s += "()";
-    if (a.kind == "string-array") s += "$()";
-    if (a.kind == "number-out" || a.kind == "string-out") s = "out " + s;
+    if (k.isString) s += "$";
+    if (k.isArray) s += "()";
+    if (k.isOut) s = "out " + s;
     return s;
 }
 
@@ -382,37 +477,18 @@ CommandForm MakeForm(const std::string& name, const std::vector<std::pair<std::s
 const Language& TheLanguage() {
     static const Language lang = [] {
         Language l;
-        std::string table = kCommandTableText;
-        size_t at = 0;
-        bool header = false;
-        while (at < table.size()) {
-            size_t end = table.find('\n', at);
-            if (end == std::string::npos) end = table.size();
-            std::string line = table.substr(at, end - at);
-            at = end + 1;
-            if (!cmdtable::ContentLine(line)) continue;
-            if (!header) {
-                header = true;
-                continue;
+        const CommandTable& table = CommandTable::BuiltIn();
+        for (const std::string& name : table.Names()) {
+            for (const cmdtable::Command* c : table.Forms(name)) {
+                std::vector<std::pair<std::string, bool>> params;
+                for (const cmdtable::Arg& arg : c->args) params.emplace_back(ParamText(arg), arg.optional);
+                l.forms[name].push_back(MakeForm(name, params, c->ReturnsString(), c->doc));
             }
-            const std::vector<std::string> cols = cmdtable::Columns(line);
-            if (cols.size() < 4) continue;
-            std::vector<std::pair<std::string, bool>> params;
-            for (const cmdtable::ArgText& arg : cmdtable::Arguments(cols[2])) params.emplace_back(ParamText(arg), arg.optional);
-            l.forms[Upper(cols[0])].push_back(MakeForm(Upper(cols[0]), params, cols[3] == "string",
-                                                       cols.size() > 6 ? cols[6] : ""));
+            l.names.push_back(name);
         }
-        l.forms["VAL"] = {MakeForm("VAL", {{"text$", false}}, false, "The number the text starts with (0 when none).")};
-        l.forms["STR$"] = {MakeForm("STR$", {{"value", false}}, true, "The number written as text.")};
-        l.forms["TRUNC"] = {MakeForm("TRUNC", {{"value", false}}, false, "The number with its fraction cut off toward zero.")};
-        for (const auto& [name, forms] : l.forms) l.names.push_back(name);
-        // Every keyword the lexer knows is the upper-case word its token is named by.
+        std::sort(l.names.begin(), l.names.end());
         std::set<std::string> words = {"REM", "EXPLICIT"};
-        for (int k = 0; k < 256; ++k) {
-            const std::string w = TokenName(static_cast<T>(k));
-            if (!w.empty() && std::all_of(w.begin(), w.end(), [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; }))
-                words.insert(w);
-        }
+        for (const std::string& w : ReservedWords()) words.insert(w);
         l.keywords.assign(words.begin(), words.end());
         return l;
     }();
@@ -439,7 +515,8 @@ CommandForm SubForm(const Symbol& sub) {
 }
 
 std::string Symbol::Signature() const {
-    std::string shape = name + (isArray ? "()" : "");
+    const std::string as = typeName.empty() ? "" : " AS " + typeName;
+    const std::string shape = name + (isArray ? "()" : "") + as;
     switch (kind) {
     case Sub: {
         std::string s = "SUB " + name;
@@ -448,7 +525,7 @@ std::string Symbol::Signature() const {
             for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + params[i];
             s += ")";
         }
-        return s;
+        return s + as;
     }
     case Global: return "GLOBAL " + shape;
     case Local: return "LOCAL " + shape;

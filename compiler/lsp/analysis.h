@@ -25,6 +25,7 @@ struct SourceText {
 
 struct Problem {
     Place at;
+    bool warning = false;
     std::string message;  // exactly as `tolvanec check` words it
 };
 
@@ -33,10 +34,11 @@ struct Symbol {
     std::string name;    // as first written
     bool isString = false;
     bool isArray = false;
+    std::string typeName;  // the TYPE of a record variable, field or SUB result (AS Name)
     Place at;            // the name where it is declared or first given a value
     // A SUB or TYPE from its first keyword to the end of its closing line (else the name).
     int line = 1, col = 1, endLine = 1, endCol = 1;
-    int owner = -1;      // the SUB (index into symbols) of a local or parameter
+    int owner = -1;      // the SUB of a local or parameter, the TYPE of a field (index into symbols)
     std::vector<std::string> params;  // a SUB's parameters as written (name$, a())
     std::string Signature() const;    // "SUB Clamp(v, lo, hi)", "GLOBAL score$", ...
 };
@@ -44,9 +46,9 @@ struct Symbol {
 // One name in the text and what it stands for.
 struct Use {
     Place at;
-    enum What { OfSymbol, OfCommand, OfBuiltIn, OfInclude } what = OfSymbol;
+    enum What { OfSymbol, OfCommand, OfInclude } what = OfSymbol;
     int symbol = -1;       // OfSymbol
-    std::string name;      // OfCommand / OfBuiltIn: the name in upper case
+    std::string name;      // OfCommand: the name in upper case
     int includedFile = -1; // OfInclude: index into files, -1 when it cannot be read
     std::string includedPath;
 };
@@ -63,6 +65,8 @@ struct Analysis {
     const Use* UseAt(int file, int line, int col) const;  // the use covering the place
     // The SUB whose lines hold the place, or -1 (the main program).
     int SubAt(int file, int line) const;
+    // The TYPE of that name (any case), or -1.
+    int TypeNamed(const std::string& name) const;
 };
 
 // Reads a file by path (open documents first, then the disk); false when it cannot.
@@ -81,10 +85,9 @@ struct CommandForm {
     std::string doc;
 };
 
-// Every form of a command by its name (any case); empty when it is no command. The
-// built-in functions of the language (VAL, STR$, TRUNC) are answered too.
+// Every form of a command by its name (any case); empty when it is no command.
 const std::vector<CommandForm>& CommandForms(const std::string& name);
-// Every command's and built-in's name, upper case, sorted.
+// Every command's name, upper case, sorted.
 const std::vector<std::string>& CommandNames();
 // The language's keywords, upper case.
 const std::vector<std::string>& Keywords();

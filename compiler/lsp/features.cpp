@@ -45,18 +45,26 @@ std::string FileName(const Analysis& a, int file) {
 
 // What a symbol is, in words: "global number variable", "local string array of SUB Move".
 std::string Describe(const Analysis& a, const Symbol& s) {
-    const std::string type = s.isString ? "string" : "number";
+    const std::string type = !s.typeName.empty() ? s.typeName + " record" : s.isString ? "string" : "number";
     const std::string where = FileName(a, s.at.file) + ":" + std::to_string(s.at.line);
-    const std::string owner = s.owner >= 0 ? " of SUB " + a.symbols[s.owner].name : "";
+    const std::string owner = s.owner >= 0 ? " of " + std::string(s.kind == Symbol::Field ? "TYPE " : "SUB ") +
+                                                 a.symbols[s.owner].name
+                                           : "";
     const std::string shape = s.isArray ? " array" : " variable";
     switch (s.kind) {
     case Symbol::Sub: return "returns a " + type + "; defined at " + where;
     case Symbol::Global: return "global " + type + shape + ", declared at " + where;
     case Symbol::Local: return "local " + type + shape + owner + ", declared at " + where;
     case Symbol::Param: return type + (s.isArray ? " array" : "") + " parameter" + owner + ", at " + where;
-    case Symbol::Type: return "record type, defined at " + where;
-    case Symbol::Field: return type + " field, declared at " + where;
-    case Symbol::Const: return "constant, defined at " + where;
+    case Symbol::Field: return type + (s.isArray ? " array" : "") + " field" + owner + ", declared at " + where;
+    case Symbol::Const: return type + " constant, defined at " + where;
+    case Symbol::Type: {
+        std::string fields;
+        for (const Symbol& f : a.symbols)
+            if (f.kind == Symbol::Field && f.owner >= 0 && &a.symbols[f.owner] == &s)
+                fields += (fields.empty() ? "" : ", ") + f.name + (f.isArray ? "()" : "");
+        return "record type" + (fields.empty() ? std::string() : " with the fields " + fields) + "; defined at " + where;
+    }
     }
     return where;
 }
@@ -112,6 +120,27 @@ std::string Lower(std::string s) {
 
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && Upper(s.substr(0, prefix.size())) == Upper(prefix);
+}
+
+// The record TYPE of the value `text` ends with (a.b, ships(i), Make(1).pos): the name
+// before the last parentheses and its use.
+std::string RecordBefore(const Analysis& a, int file, int line, std::string text) {
+    int depth = 0;
+    size_t end = text.size();
+    while (end > 0) {
+        const char c = text[end - 1];
+        if (c == ')') ++depth;
+        else if (c == '(' && --depth == 0) {
+            --end;
+            break;
+        }
+        if (depth == 0) break;
+        --end;
+    }
+    while (end > 0 && text[end - 1] == ' ') --end;
+    if (end == 0 || !IsNameChar(text[end - 1])) return "";
+    const Use* u = a.UseAt(file, line + 1, static_cast<int>(end));
+    return u && u->what == Use::OfSymbol ? a.symbols[u->symbol].typeName : "";
 }
 
 json IncludeCompletion(const Analysis& a, int file, const std::string& before) {
@@ -214,7 +243,10 @@ json Diagnostics(const Analysis& a, int file, const std::vector<Problem>& proble
     if (file < 0) return list;
     const LineIndex idx(a.files[file].text);
     for (const Problem& p : problems)
-        list.push_back({{"range", RangeOf(idx, p.at, enc)}, {"severity", 1}, {"source", "tolvanec"}, {"message", p.message}});
+        list.push_back({{"range", RangeOf(idx, p.at, enc)},
+                        {"severity", p.warning ? 2 : 1},
+                        {"source", "tolvanec"},
+                        {"message", p.message}});
     return list;
 }
 
@@ -232,6 +264,14 @@ json Completion(const Spot& at) {
     while (start > 0 && IsNameChar(before[start - 1])) --start;
     const std::string prefix = before.substr(start);
     if (!prefix.empty() && (prefix[0] >= '0' && prefix[0] <= '9')) return {{"isIncomplete", false}, {"items", items}};
+    if (start > 0 && before[start - 1] == '.') {  // a field of the record before the dot
+        const int type = a.TypeNamed(RecordBefore(a, at.file, at.line, before.substr(0, start - 1)));
+        for (const Symbol& s : a.symbols)
+            if (type >= 0 && s.kind == Symbol::Field && s.owner == type && StartsWithNoCase(s.name, prefix))
+                items.push_back({{"label", s.name}, {"kind", kField}, {"detail", s.Signature()},
+                                 {"documentation", Markdown(Describe(a, s))}});
+        return {{"isIncomplete", false}, {"items", items}};
+    }
     auto add = [&](const std::string& label, int kind, const std::string& detail, const std::string& doc,
                    const char* group) {
         if (!StartsWithNoCase(label, prefix)) return;
@@ -272,8 +312,7 @@ json Hover(const Spot& at) {
     if (!u) return nullptr;
     std::string text;
     switch (u->what) {
-    case Use::OfCommand:
-    case Use::OfBuiltIn: text = CommandText(CommandForms(u->name)); break;
+    case Use::OfCommand: text = CommandText(CommandForms(u->name)); break;
     case Use::OfSymbol: {
         const Symbol& s = a.symbols[u->symbol];
         text = Code(s.Signature()) + "\n" + Describe(a, s);

@@ -199,7 +199,7 @@ private:
         return {{"capabilities",
                  {{"positionEncoding", name},
                   {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
-                  {"completionProvider", {{"resolveProvider", false}, {"triggerCharacters", json::array({"\""})}}},
+                  {"completionProvider", {{"resolveProvider", false}, {"triggerCharacters", json::array({".", "\""})}}},
                   {"hoverProvider", true},
                   {"definitionProvider", true},
                   {"documentSymbolProvider", true},

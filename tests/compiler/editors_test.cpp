@@ -134,6 +134,8 @@ TEST(TextMateGrammar, ScopesOfALineAsAnEditorSeesThem) {
           {"STR$", "support.function.builtin"}, {"+", "keyword.operator"}}},
         {"LOADSPRITEX = KEYS + remark", {{"LOADSPRITEX", "variable.other"}, {"KEYS", "variable.other"}, {"remark", "variable.other"}}},
         {"s$ = \"never closed", {{"\"never closed", "string.quoted.double"}}},
+        {"TYPE Ship : DIM fleet(3) AS Ship", {{"TYPE", "keyword.control"}, {"Ship", "entity.name.type"}, {"AS", "keyword.control"}}},
+        {"CONST TOP = one.pos.x + _ ' more", {{"CONST", "keyword.control"}, {"pos", "variable.other"}, {"_", "punctuation.separator.continuation"}, {"' more", "comment.line"}}},
     };
     for (const Case& c : cases) {
         const std::vector<std::string> scopes = g.Scopes(c.line);

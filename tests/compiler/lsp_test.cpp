@@ -83,7 +83,8 @@ std::set<std::tuple<int, int, std::string>> CheckErrors(const std::string& path)
         ln = std::stoi(l.substr(at));
         at = l.find(':', at) + 1;
         col = std::stoi(l.substr(at));
-        at = l.find(": error: ", at) + 9;
+        const size_t kind = l.find(": ", at);  // ": error: " or ": warning: "
+        at = l.find(": ", kind + 2) + 2;
         errors.emplace(ln - 1, col - 1, l.substr(at, l.size() - at - 1));
     }
     pclose(p);
@@ -302,6 +303,79 @@ TEST(LspSignatureHelp, ActiveArgumentInCallsWithAndWithoutParentheses) {
     const json span = two["signatures"][0]["parameters"][1]["label"];
     EXPECT_EQ(std::string("PRINT(text$, x, y)").substr(span[0], span[1].get<int>() - span[0].get<int>()), "x");
     EXPECT_EQ(s.lsp.At("textDocument/signatureHelp", Uri(s.main), 3, 3)["result"], nullptr);  // SUB line, no call yet
+}
+
+// Records and constants: a TYPE and its fields, CONSTs, fields reached through variables,
+// array elements and SUB results.
+const char* const kRecords = R"BAS(CONST SPEED = 3, NAME$ = "ship"
+TYPE Point
+  x
+  y
+END TYPE
+TYPE Ship
+  pos AS Point
+  name$
+  hits(4)
+END TYPE
+DIM fleet(3) AS Ship
+GLOBAL one AS Ship
+one.pos.x = SPEED
+fleet(1).name$ = NAME$
+q = Make(2).pos.y
+SUB Make(n) AS Ship
+  LOCAL s AS Ship
+  s.pos.y = n
+  RETURN s
+END SUB
+)BAS";
+
+TEST(LspRecords, TypesFieldsAndConstantsAreSymbolsToo) {
+    Session s(json{{"textDocument", {{"documentSymbol", {{"hierarchicalDocumentSymbolSupport", true}}}}}});
+    ASSERT_EQ(s.OpenMain(kRecords), json::array());
+    auto hover = [&](int line, int character) {
+        return s.lsp.At("textDocument/hover", Uri(s.main), line, character)["result"]["contents"]["value"].get<std::string>();
+    };
+    auto where = [&](int line, int character) {
+        json r = s.lsp.At("textDocument/definition", Uri(s.main), line, character)["result"];
+        return r.is_null() ? std::string("null")
+                           : std::to_string(r["range"]["start"]["line"].get<int>()) + ":" +
+                                 std::to_string(r["range"]["start"]["character"].get<int>());
+    };
+    EXPECT_NE(hover(12, 1).find("GLOBAL one AS Ship"), std::string::npos) << hover(12, 1);
+    EXPECT_NE(hover(12, 5).find("pos AS Point"), std::string::npos) << hover(12, 5);       // one.pos
+    EXPECT_NE(hover(12, 9).find("field of TYPE Point"), std::string::npos) << hover(12, 9);  // .x
+    EXPECT_NE(hover(12, 13).find("number constant"), std::string::npos) << hover(12, 13);   // SPEED
+    EXPECT_NE(hover(6, 11).find("with the fields x, y"), std::string::npos) << hover(6, 11); // AS Point
+    EXPECT_EQ(where(13, 10), "7:2");   // fleet(1).name$ -> the field
+    EXPECT_EQ(where(14, 16), "3:2");   // Make(2).pos.y -> y of Point
+    EXPECT_EQ(where(15, 16), "5:5");   // AS Ship -> TYPE Ship
+    EXPECT_EQ(where(12, 13), "0:6");   // SPEED -> its CONST
+    // Fields complete after a dot, by the record before it.
+    s.Replace(std::string(kRecords) + "fleet(2).");
+    EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 20, 9)), (std::set<std::string>{"pos", "name$", "hits"}));
+    s.Replace(std::string(kRecords) + "one.pos.");
+    EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 20, 8)), (std::set<std::string>{"x", "y"}));
+    // TYPEs with their fields and CONSTs among the file's symbols.
+    s.Replace(kRecords);
+    json r = s.lsp.Request("textDocument/documentSymbol", {{"textDocument", {{"uri", Uri(s.main)}}}})["result"];
+    std::map<std::string, json> byName;
+    for (const json& sym : r) byName[sym["name"]] = sym;
+    EXPECT_EQ(byName["Ship"]["kind"], 23);
+    EXPECT_EQ(byName["Ship"]["range"]["start"]["line"], 5);
+    EXPECT_EQ(byName["Ship"]["range"]["end"]["line"], 9);
+    EXPECT_EQ(byName["Ship"]["children"].size(), 3u);
+    EXPECT_EQ(byName["SPEED"]["kind"], 14);
+    EXPECT_EQ(byName["NAME$"]["kind"], 14);
+}
+
+TEST(LspDiagnostics, WarningsAreWarnings) {
+    Session s;
+    const std::string text = "SUB Show\n  PRINT never, 0, 0\nEND SUB\n";
+    WriteText(s.main, text);
+    json d = s.OpenMain(text);
+    EXPECT_EQ(Reported(d), CheckErrors(s.main));
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0]["severity"], 2) << d.dump();
 }
 
 // ---- messages that are wrong ------------------------------------------------------------------
