@@ -209,7 +209,10 @@ bool CallAt(const std::string& before, std::string& name, int& argument) {
     // A statement-form call: NAME arg, arg, ... with the cursor past NAME and a space.
     if (statement >= static_cast<int>(toks.size()) || toks[statement].kind != T::Name) return false;
     const Token& first = toks[statement];
-    const size_t nameEnd = static_cast<size_t>(first.loc.col - 1) + first.text.size();
+    // The name's end in `before`, which may hold several lines joined by continuation.
+    size_t lineStart = 0;
+    for (int l = 1; l < first.loc.line; ++l) lineStart = before.find('\n', lineStart) + 1;
+    const size_t nameEnd = lineStart + static_cast<size_t>(first.loc.col - 1) + first.text.size();
     if (before.size() <= nameEnd) return false;
     if (statement + 1 < static_cast<int>(toks.size()) && toks[statement + 1].kind == T::Eq) return false;  // x = ...
     name = first.text;
@@ -344,8 +347,18 @@ json Definition(const Spot& at) {
 json SignatureHelp(const Spot& at) {
     const Analysis& a = *at.analysis;
     const LineIndex idx(a.files[at.file].text);
-    const std::string before(idx.Line(at.line).substr(0, at.byteCol));
-    if (ContextOf(before) != Context::Code) return nullptr;
+    const std::string here(idx.Line(at.line).substr(0, at.byteCol));
+    if (ContextOf(here) != Context::Code) return nullptr;
+    // The statement from its first line: lines before that end in " _" continue into this one.
+    std::string before = here;
+    for (int l = at.line - 1; l >= 0 && l > at.line - 64; --l) {
+        std::string prev(idx.Line(l));
+        if (const size_t q = prev.find('\''); q != std::string::npos && ContextOf(prev.substr(0, q + 1)) == Context::Comment)
+            prev.resize(q);
+        while (!prev.empty() && (prev.back() == ' ' || prev.back() == '\t')) prev.pop_back();
+        if (prev.size() < 2 || prev.back() != '_' || (prev[prev.size() - 2] != ' ' && prev[prev.size() - 2] != '\t')) break;
+        before = std::string(idx.Line(l)) + "\n" + before;
+    }
     std::string name;
     int argument = 0;
     if (!CallAt(before, name, argument)) return nullptr;

@@ -280,7 +280,8 @@ TEST(LspSymbols, SubsWithTheirLocalsAndGlobalsNestedOrFlat) {
 
 TEST(LspSignatureHelp, ActiveArgumentInCallsWithAndWithoutParentheses) {
     Session s;
-    const std::string text = "x = Clamp(1, MID$(\"ab\", 0, \nPRINT \"a\", \nLOADSOUND \"s.wav\", 1, \nSUB Clamp(v, lo, hi)\nEND SUB\n";
+    const std::string text = "x = Clamp(1, MID$(\"ab\", 0, \nPRINT \"a\", \nLOADSOUND \"s.wav\", 1, \nSUB Clamp(v, lo, hi)\nEND SUB\n"
+                             "DRAWLINE 1, 2, _ ' from\n  3, \n";
     s.OpenMain(text);
     struct Case {
         int line, character;
@@ -291,6 +292,7 @@ TEST(LspSignatureHelp, ActiveArgumentInCallsWithAndWithoutParentheses) {
         {0, 27, "MID$(text$, start, count)", 2},   // the inner call
         {1, 11, "PRINT(text$, x, y)", 1},          // the first of two forms
         {2, 22, "LOADSOUND(file$, sound [, copies])", 2},
+        {6, 5, "DRAWLINE(x1, y1, x2, y2, colour)", 3},  // continued from the line before
     };
     for (const Case& c : cases) {
         json r = s.lsp.At("textDocument/signatureHelp", Uri(s.main), c.line, c.character)["result"];
