@@ -6,14 +6,19 @@
 //                                                with --entry, main() goes to a file of its own
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
+//   tolvanec new NAME                            make a folder with a small starting game
+//   tolvanec lsp [--stdio]                       the language server, on standard input/output
+//
+// Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
 //
 // Options of build and run:
-//   --assets DIR    pack DIR's files into the program file (a single-file game)
+//   --assets DIR    pack DIR's files into the program file (a single-file game); without
+//                   it, the folder assets/ beside the program when there is one
 //   --title TEXT  --width N  --height N  --fps N  --fullscreen  --windowed  --debug
 //   --no-mouse      build settings; they win over the program's SETTINGS line
 //   --cxx PATH  --include DIR  --lib FILE  --shoebox PATH  --font FILE
 //                   the C++ compiler, the runtime's headers, library, archive tool and
-//                   built-in font (defaults: those of the build tree tolvanec came from)
+//                   built-in font (defaults: found from tolvanec's own place, see toolchain.h)
 //
 // Exit status: 0 when all went well (run: the program's own status), 1 for errors in
 // the program or a failed build step, 2 for a wrong command line.
@@ -33,7 +38,9 @@
 
 #include "emit.h"
 #include "front.h"
-#include "tolvanec_config.h"
+#include "game_folder.h"
+#include "lsp/server.h"
+#include "toolchain.h"
 
 extern char** environ;
 
@@ -43,10 +50,13 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: tolvanec check FILE.bas\n"
-                 "       tolvanec cpp FILE.bas [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
-                 "       tolvanec build FILE.bas [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
-                 "       tolvanec run FILE.bas [--assets DIR] [settings] [tools] [-- ARGS...]\n"
+                 "usage: tolvanec check [FILE.bas]\n"
+                 "       tolvanec cpp [FILE.bas] [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
+                 "       tolvanec build [FILE.bas] [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
+                 "       tolvanec run [FILE.bas] [--assets DIR] [settings] [tools] [-- ARGS...]\n"
+                 "       tolvanec new NAME\n"
+                 "       tolvanec lsp [--stdio]\n"
+                 "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
                  "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
                  "tools:    --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
     return 2;
@@ -57,6 +67,7 @@ struct Options {
     std::vector<std::string> programArgs;
     tvc::Settings settings;  // from the command line; they win over the program's SETTINGS line
     std::string cxx, include, lib, shoebox, font;
+    tvc::Toolchain toolchain;
 };
 
 // Runs a program and waits; its output goes to `log` when one is named.
@@ -122,6 +133,11 @@ std::string TempFolder() {
 
 // Compiles the C++ into `program` and packs the assets and the built-in font into it.
 bool Build(const Options& o, const std::string& cpp, const std::string& program) {
+    if (std::string missing = tvc::MissingFile({o.include + "/tolvane.h", o.lib, o.shoebox, o.font}, o.toolchain.where);
+        !missing.empty()) {
+        std::fprintf(stderr, "tolvanec: cannot make programs: %s\n", missing.c_str());
+        return false;
+    }
     std::string work = TempFolder();
     if (work.empty()) {
         std::fprintf(stderr, "tolvanec: cannot make a temporary folder\n");
@@ -137,11 +153,11 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
     if (!WriteFile(source, cpp)) return false;
     std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
-                                    "-o",  program,      o.lib};
+                                    "-o", program, o.lib};
     // clang stops at 256 nested brackets by default; the language allows deeper nesting.
     if (fs::path(o.cxx).filename().string().find("clang") != std::string::npos)
         cmd.insert(cmd.begin() + 1, "-fbracket-depth=4096");
-    for (const char* flag : kTvcLinkFlags) cmd.push_back(flag);
+    for (const std::string& flag : o.toolchain.linkFlags) cmd.push_back(flag);
     if (Run(cmd, log) != 0) {
         std::string text;
         tvc::ReadTextFile(log, text);
@@ -200,15 +216,18 @@ std::string CacheFolder(const std::string& source) {
 }
 
 int Main(int argc, char** argv) {
-    if (argc < 3) return Usage();
+    if (argc < 2) return Usage();
     Options o;
     o.command = argv[1];
-    o.cxx = kTvcCxx;
-    if (const char* env = std::getenv("CXX"); env && *env) o.cxx = env;
-    o.include = kTvcInclude;
-    o.lib = kTvcRuntimeLib;
-    o.shoebox = kTvcShoebox;
-    o.font = kTvcFont;
+    o.toolchain = tvc::LocateToolchain();
+    // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
+    if (o.command == "lsp") return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? tvc::lsp::Serve(0, 1) : Usage();
+    if (o.command == "new") return argc == 3 ? tvc::MakeGameFolder(argv[2], o.toolchain.docs) : Usage();
+    o.cxx = o.toolchain.cxx;
+    o.include = o.toolchain.include;
+    o.lib = o.toolchain.lib;
+    o.shoebox = o.toolchain.shoebox;
+    o.font = o.toolchain.font;
     if (o.command != "check" && o.command != "cpp" && o.command != "build" && o.command != "run") return Usage();
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
@@ -268,8 +287,17 @@ int Main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (o.source.empty()) return Usage();
     std::error_code ec;
+    if (o.source.empty()) {
+        std::string why;
+        o.source = tvc::FolderProgram(".", why);
+        if (o.source.empty()) {
+            std::fprintf(stderr, "tolvanec: %s\n", why.c_str());
+            return 2;
+        }
+        o.source = fs::relative(o.source, fs::current_path(ec), ec).string();
+    }
+    if (o.assets.empty() && (o.command == "build" || o.command == "run")) o.assets = tvc::ProgramAssets(o.source);
     if (!o.assets.empty() && !fs::is_directory(o.assets, ec)) {
         std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", o.assets.c_str());
         return 2;
