@@ -115,10 +115,13 @@ Paced PlayPaced(const char* movie, HeardSound& heard) {
     const std::vector<size_t> bursts = heard.Onsets(32767 * 3 / 10, heard.Rate() / 10,
                                                     static_cast<size_t>(heard.FrameAt(begin)),
                                                     static_cast<size_t>(heard.FrameAt(end)));
+    // Each burst's moment of the movie: the first is at its start, the others as far on
+    // as the sound heard since (the device plays every frame, silence included).
     std::vector<double> apart;
-    for (size_t k = 0; k < bursts.size(); ++k) {
-        const double shown = ShownAt(250.0 * static_cast<double>(k));
-        if (!std::isnan(shown)) apart.push_back(std::fabs(shown - heard.HeardAtMs(bursts[k])));
+    for (size_t burst : bursts) {
+        const double quarter = std::round(static_cast<double>(burst - bursts[0]) / heard.Rate() * 4);
+        const double shown = ShownAt(250.0 * quarter);
+        if (!std::isnan(shown)) apart.push_back(std::fabs(shown - heard.HeardAtMs(burst)));
     }
     r.bursts = static_cast<int>(bursts.size());
     if (!apart.empty()) {
