@@ -262,6 +262,9 @@ struct MovieDecoder::State {
         if (!fmt || !packet || !frame) return false;
         fmt->probesize = limits.probeBytes;
         fmt->max_analyze_duration = limits.probeMicroseconds;
+        // The movie's length is not needed: MPEG streams are not read from their end to
+        // find it (in a file that ends in zeros that would read them all).
+        fmt->skip_estimate_duration_from_pts = 1;
         fmt->interrupt_callback.callback = Interrupt;
         fmt->interrupt_callback.opaque = this;
         AVDictionary* options = nullptr;
@@ -434,6 +437,22 @@ struct MovieDecoder::State {
         sound.push_back(std::move(block));
     }
 
+    // The samples the resampler still holds, at the end of the sound.
+    void FlushResampler() {
+        if (!swr) return;
+        const int most = swr_get_out_samples(swr, 0);
+        if (most < 1 || most > kMaxSoundBlockSeconds * soundRate) return;
+        SoundBlock block;
+        block.samples.resize(static_cast<size_t>(most) * soundChannels);
+        uint8_t* out = reinterpret_cast<uint8_t*>(block.samples.data());
+        const int got = swr_convert(swr, &out, most, nullptr, 0);
+        if (got < 1) return;
+        block.samples.resize(static_cast<size_t>(got) * soundChannels);
+        block.ms = soundNextMs;
+        soundNextMs += 1000.0 * got / soundRate;
+        sound.push_back(std::move(block));
+    }
+
     // Hands the packet (null: the end) to its decoder and takes what comes out.
     void Decode(AVCodecContext* c, const AVPacket* p, bool isVideo) {
         if (!c || avcodec_send_packet(c, p) < 0) return;
@@ -530,6 +549,7 @@ bool MovieDecoder::ReadPacket() {
         // pictures and sound they still hold.
         s.Decode(s.video, nullptr, true);
         s.Decode(s.audio, nullptr, false);
+        s.FlushResampler();
         s.ended = true;
         return true;
     }
