@@ -123,7 +123,7 @@ bool AudioOpen(int frequency, int outputChannels, int mixerChannels) {
     // Sound of another rate than the device's (music above all) is converted with a
     // filter that keeps what the device cannot carry from folding back into what it
     // plays (SDL's own converter does not filter when it brings the rate down).
-    SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "best", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "medium", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_MID | MIX_INIT_OGG | MIX_INIT_MP3);
     if (Mix_OpenAudio(frequency, AUDIO_S16SYS, outputChannels, 1024) != 0) {
