@@ -343,9 +343,11 @@ private:
         ++passShown_;
         if (g_shotsEvery > 0 && g_shownTotal % g_shotsEvery == 0) WriteShot();
         if (!started_) {
-            // The first picture lets the sound go, and appears when its time comes.
+            // The first picture lets the sound go, and appears when its time comes: as the
+            // mixer takes the sound's first block (unless the device does not take it).
             Start();
-            for (double left = due - Clock(); left > 0; left = due - Clock()) __WaitStep(std::min(left, 1.0));
+            while (paced_ && (Clock() < due || (queuedFrames_ > 0 && !soundStalled_ && lastTaken_ == 0)))
+                __WaitStep(0.5);
         }
         // A picture that covers the whole window needs nothing cleared behind it.
         pPrsm->PresentNow(!fullScreen_);
