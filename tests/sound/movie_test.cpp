@@ -249,6 +249,19 @@ TEST(MovieRun, KeysSkipAndTheSoundIsHeard) {
     EXPECT_LE(loud, 32);
 }
 
+// A movie shown at its own size (318 x 240 in the 320 x 240 window) is converted without
+// scaling, where the converter writes whole groups of pixels and so runs past the end of
+// a row that is not a whole number of groups. The pictures it writes have room for that:
+// the C library's checked allocator, which notices any byte written past a block, finds
+// nothing.
+TEST(MovieRun, PicturesAtTheirOwnSizeStayInsideTheirBuffers) {
+    const std::string checker = "/usr/lib/x86_64-linux-gnu/libc_malloc_debug.so.0";
+    if (access(checker.c_str(), R_OK) != 0) GTEST_SKIP() << "no checked allocator";
+    const ChildResult r = RunMovie("movie-timed", "own318.mkv", {"LD_PRELOAD=" + checker, "MALLOC_CHECK_=3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("result 0 shown 5 "), std::string::npos) << r.out;
+}
+
 // LOOPMOVIE repeats until a key; under key replay it plays once, and its pictures are
 // written as movie shots (not as frames). Escape during a movie ends the program.
 TEST(MovieRun, LoopRepeatsUntilSkippedAndOnceUnderReplay) {
