@@ -41,7 +41,7 @@ constexpr size_t kScalerSlack = 256;
 // manifests, concatenation lists, session descriptions, numbered image series,
 // subtitles kept beside their index.
 const char* const kRefusedFormats[] = {"hls", "dash", "concat", "imf", "sdp", "rtsp", "rtp", "webm_dash_manifest",
-                                       "image2", "vobsub", "mpegtsraw"};
+                                       "image2", "vobsub"};
 
 struct Picture {
     AVFrame* frame;

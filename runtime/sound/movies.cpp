@@ -22,7 +22,7 @@ namespace {
 // Reading ahead: on until the sound decoded reaches this far past the clock (a file may
 // store its sound well after the pictures it goes with), but with no more than this
 // many pictures, or this much picture memory, waiting.
-constexpr double kSoundAheadMs = 400;
+constexpr double kSoundAheadMs = 600;
 constexpr size_t kMostPicturesAhead = 120;
 constexpr size_t kMostPictureBytesAhead = size_t{128} << 20;
 // Without sound to feed, this many pictures are kept decoded ahead.
