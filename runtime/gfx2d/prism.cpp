@@ -205,11 +205,11 @@ double OpenGLPrism::FlipScreens() {
     return (AccurateTime() - t0) + 1;
 }
 
-void OpenGLPrism::PresentNow() {
+void OpenGLPrism::PresentNow(bool clear) {
     Flush();
     glFlush();
     plat::SwapWindow();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clear) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 int OpenGLPrism::WinMessages() {

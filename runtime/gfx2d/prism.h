@@ -97,9 +97,10 @@ public:
     double FlipScreens();
     // Handles every pending window event.
     int WinMessages();
-    // Presents the back buffer and clears the new one at once: no frame schedule, no
-    // events (for players that keep their own time, such as movies).
-    void PresentNow();
+    // Presents the back buffer and clears the new one at once (unless `clear` is false:
+    // for a next picture that covers every pixel): no frame schedule, no events (for
+    // players that keep their own time, such as movies).
+    void PresentNow(bool clear = true);
     // Unattended runs: presenting does not wait for the frame's slot.
     void SetNoWait(bool noWait) { noWait_ = noWait; }
 

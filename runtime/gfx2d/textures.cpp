@@ -458,6 +458,8 @@ void OpenGLPrism::DrawStreamTexture(const __StreamTexture& t, int x, int y, int 
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, t.texture);
     ForgetBinding();
+    // The texels as they are, not modulated by the colour (cheaper in software).
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     // Texel rows are the picture's rows from the top: t = 0 at the top edge.
     const float u = static_cast<float>(t.width) / t.texWidth, v = static_cast<float>(t.height) / t.texHeight;
     glBegin(GL_QUADS);
@@ -470,6 +472,7 @@ void OpenGLPrism::DrawStreamTexture(const __StreamTexture& t, int x, int y, int 
     glTexCoord2f(0, 0);
     glVertex2i(x, -y);
     glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
 void OpenGLPrism::FreeStreamTexture(__StreamTexture& t) {

@@ -12,7 +12,7 @@ SFXSound* pDXsnd = nullptr;
 SFXSoundBuffer* DXwav = nullptr;
 
 namespace {
-constexpr int kFrequency = 22050;
+constexpr int kFrequency = 44100;
 }  // namespace
 
 SFXSound::~SFXSound() {

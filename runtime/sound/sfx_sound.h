@@ -15,8 +15,10 @@ class SFXSound {
 public:
     SFXSound() = default;
     ~SFXSound();
-    // Opens the sound device: 22050 Hz, 16-bit stereo. False on a machine without
-    // sound; the slots then load and play nothing.
+    // Opens the sound device: 44100 Hz, 16-bit stereo (wave files of other rates are
+    // converted to it as they load, so that music and movie sound need not be brought
+    // down to the sound effects' usual 22050 Hz). False on a machine without sound; the
+    // slots then load and play nothing.
     bool Create();
     bool IsOpen() const { return open_; }
 
