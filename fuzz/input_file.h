@@ -1,4 +1,4 @@
-// For harnesses whose parser reads only from a path: each input is written to one
+// For a harness whose parser reads only from a path: each input is written to one
 // private file, made once under TMPDIR (else /tmp) and rewritten for every run, so
 // the real loader reads it as it would read any file. The file goes at exit.
 #pragma once

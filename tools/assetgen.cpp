@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_io.h"
 #include "gfx2d/bmp_file.h"
 
 namespace fs = std::filesystem;
@@ -245,20 +246,14 @@ Image Background() {
 constexpr int kRate = 22050;
 
 bool WriteWave(const fs::path& p, const std::vector<double>& samples) {
-    std::vector<uint8_t> v;
-    auto u32 = [&](uint32_t x) { for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i))); };
-    auto u16 = [&](uint16_t x) { v.push_back(static_cast<uint8_t>(x)); v.push_back(static_cast<uint8_t>(x >> 8)); };
-    auto tag = [&](const char* t) { v.insert(v.end(), t, t + 4); };
+    ByteWriter w;
     const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
-    tag("RIFF"); u32(36 + bytes); tag("WAVE");
-    tag("fmt "); u32(16); u16(1); u16(1); u32(kRate); u32(kRate * 2); u16(2); u16(16);
-    tag("data"); u32(bytes);
-    for (double s : samples) {
-        int16_t x = static_cast<int16_t>(std::clamp(s, -1.0, 1.0) * 32767);
-        u16(static_cast<uint16_t>(x));
-    }
+    w.Text("RIFF").U32(36 + bytes).Text("WAVE");
+    w.Text("fmt ").U32(16).U16(1).U16(1).U32(kRate).U32(kRate * 2).U16(2).U16(16);  // PCM, mono, 16 bits
+    w.Text("data").U32(bytes);
+    for (double s : samples) w.U16(static_cast<uint16_t>(static_cast<int16_t>(std::clamp(s, -1.0, 1.0) * 32767)));
     std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    out.write(reinterpret_cast<const char*>(w.Data().data()), static_cast<std::streamsize>(w.Size()));
     return static_cast<bool>(out);
 }
 

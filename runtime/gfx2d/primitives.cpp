@@ -1,5 +1,8 @@
 #include "gfx2d/primitives.h"
 
+#include <utility>
+#include <vector>
+
 #include "core/program.h"
 #include "core/numbers.h"
 #include "files/shoebox.h"
@@ -208,12 +211,13 @@ double ENDPOLY() {
 }
 
 double BLENDSCREEN(DQStr file) {
-    if (!pPrsm || !__g_ShoeBox_Data.Resolve(file)) return 0;
+    std::vector<uint8_t> bytes;
+    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
     pPrsm->GrabSurface(0);
-    if (!pPrsm->LoadSurface(1, file.c_str())) __FatalError(3);
+    if (!pPrsm->LoadSurface(1, bytes)) __FatalError(3);
     pPrsm->BlendToSurface(0, 1);
     pPrsm->FreeSurface(1);
-    pPrsm->LoadSurface(0, file.c_str());
+    pPrsm->LoadSurface(0, std::move(bytes));
     pPrsm->PasteSurface(0);
     pPrsm->ResetBlending();
     return 0;

@@ -132,25 +132,25 @@ public:
     bool IsActive() const { return initialised_; }
 
     // ---- textures: sprites and surfaces ---------------------------------------------
-    // Width and height of a bitmap file; 0 and 0 when it cannot be read.
-    static void GetBMPSize(const char* file, int& width, int& height);
-    // Makes a texture of the region (x, y, w, h; w or h 0 = whole bitmap) of a bitmap
-    // file; with `mip` also a mip-mapped copy. Pixels of the key colour become
-    // transparent when useKey is set; `bump` turns the picture into a normal map.
-    // Returns 1, or 0 (and no texture) when the file cannot be read.
-    int MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip, uint32_t key,
-                       bool useKey, bool bump);
+    // Makes a texture of the region (x, y, w, h; w or h 0 = whole picture) of a picture;
+    // with `mip` also a mip-mapped copy. Pixels of the key colour become transparent
+    // when useKey is set; `bump` turns the picture into a normal map. Returns 1, or 0
+    // (and no texture) when the texels cannot be had.
     int MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
                        uint32_t key, bool useKey, bool bump);
     // Makes a texture of a picture in memory (width x height RGBA bytes, top row first),
     // padded to power-of-two size like the sprites; `mip` also a mip-mapped copy. Returns
     // 1, or 0 (and no texture) when the size is out of range.
     int MakeTexture(const uint8_t* rgba, int width, int height, unsigned* tex, unsigned* mip);
-    bool LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump);
+    // Loads a bitmap file's bytes into sprite slot nr (the old sprite goes first); false,
+    // and an empty slot, when the bytes are no bitmap it can read.
+    bool LoadSprite(unsigned nr, std::vector<uint8_t> file, uint32_t key, bool bump);
     void FreeSprite(int nr);
     void GetSpriteSize(short nr, int& width, int& height) const;
     bool GrabSprite(short nr, short x, short y, short w, short h);
-    bool LoadSurface(int s, const char* file);
+    // Loads a bitmap file's bytes as surface s; false, the surface as it was, when they
+    // cannot be read or need more than 64 x 64 tiles.
+    bool LoadSurface(int s, std::vector<uint8_t> file);
     void GrabSurface(int s);
     void FreeSurface(int s);
     // 24-bit screenshot of the back buffer; 0 when the file cannot be made.
@@ -184,7 +184,7 @@ public:
 
     // ---- text ------------------------------------------------------------------------------
     void DrawTextA(short font, const char* text, short x, short y);
-    void LoadFont(unsigned font, const char* file);
+    bool LoadFont(unsigned font, std::vector<uint8_t> file);
     void GetFontSize(short font, int& width, int& height) const;
 
     // ---- primitives, polygons, surfaces --------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "core/program.h"
 #include "core/numbers.h"
@@ -35,8 +37,8 @@ void OpenGLPrism::DrawTextA(short font, const char* text, short x, short y) {
     }
 }
 
-void OpenGLPrism::LoadFont(unsigned font, const char* file) {
-    if (font < static_cast<unsigned>(__kFontCount)) LoadSprite(font + __kFontBase, file, 0, false);
+bool OpenGLPrism::LoadFont(unsigned font, std::vector<uint8_t> file) {
+    return font < static_cast<unsigned>(__kFontCount) && LoadSprite(font + __kFontBase, std::move(file), 0, false);
 }
 
 void OpenGLPrism::GetFontSize(short font, int& width, int& height) const {
@@ -54,8 +56,9 @@ int ClampFont(double nr) { return std::clamp(__TruncInt(nr), 0, __kFontCount - 1
 
 double LOADFONT(DQStr file, double nr) {
     __nCurFont = ClampFont(nr);
-    if (!pPrsm || !__g_ShoeBox_Data.Resolve(file)) return 0;
-    if (!pPrsm->LoadSprite(__nCurFont + __kFontBase, file.c_str(), 0, false)) __FatalError(3);
+    std::vector<uint8_t> bytes;
+    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
+    if (!pPrsm->LoadFont(static_cast<unsigned>(__nCurFont), std::move(bytes))) __FatalError(3);
     return 0;
 }
 

@@ -2,17 +2,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "gfx2d/prism.h"
+#include "gfx2d/texels.h"
 
 namespace {
-
-int PowerOfTwo(int n) {
-    int p = 1;
-    while (p < n && p < (1 << 30)) p <<= 1;
-    return p;
-}
 
 void SetTextureParameters(bool mipmapped) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -28,110 +24,15 @@ void SetUnpackState() {
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
-// A zeroed texel buffer. calloc hands large blocks over as untouched pages, so
-// nothing is written twice; a failed allocation leaves `data` null.
-class TexelBuffer {
-public:
-    explicit TexelBuffer(size_t bytes) : data_(static_cast<uint8_t*>(std::calloc(bytes, 1))) {}
-    ~TexelBuffer() { Release(); }
-    TexelBuffer(const TexelBuffer&) = delete;
-    TexelBuffer& operator=(const TexelBuffer&) = delete;
-    uint8_t* data() const { return data_; }
-    void Release() {
-        std::free(data_);
-        data_ = nullptr;
-    }
-
-private:
-    uint8_t* data_;
-};
-
-// Stores a pixel as a texel: the key colour becomes (0, 0, 0, 0), which the zeroed
-// buffer already holds.
-inline void PutTexel(uint8_t* dst, uint32_t rgb, uint32_t key, bool useKey) {
-    if (useKey && rgb == key) return;
-    dst[0] = rgb & 0xFF;
-    dst[1] = (rgb >> 8) & 0xFF;
-    dst[2] = (rgb >> 16) & 0xFF;
-    dst[3] = 255;
-}
-
-// The next mip level, written over the start of the buffer that holds the level
-// before it (w wide): per channel (4a + 2b + 2c + d) / 9 of the samples a = (2x, 2y),
-// b = (2x + 1, 2y), d = (2x, 2y + 2), c = (2x + 1, 2y + 2), with b only inside the new
-// level's last column, d only above its last row, c only with both. Texel i of the
-// new level reads only texels at i or later of the old one, so going in row order
-// never overwrites a texel still to be read.
-void NextMipLevelInPlace(uint8_t* texels, int w, int nw, int nh) {
-    auto at = [&](int x, int y, int ch) { return static_cast<int>(texels[(static_cast<size_t>(y) * w + x) * 4 + ch]); };
-    for (int y = 0; y < nh; ++y)
-        for (int x = 0; x < nw; ++x) {
-            const bool useB = x < nw - 1, useD = y < nh - 1;
-            int v[4];
-            for (int ch = 0; ch < 4; ++ch) {
-                const int a = at(2 * x, 2 * y, ch);
-                if (useB && useD)
-                    v[ch] = (4 * a + 2 * at(2 * x + 1, 2 * y, ch) + 2 * at(2 * x + 1, 2 * y + 2, ch) +
-                             at(2 * x, 2 * y + 2, ch)) / 9;
-                else if (useB)
-                    v[ch] = (2 * a + at(2 * x + 1, 2 * y, ch)) / 3;
-                else if (useD)
-                    v[ch] = (2 * a + at(2 * x, 2 * y + 2, ch)) / 3;
-                else
-                    v[ch] = a;
-            }
-            uint8_t* out = &texels[(static_cast<size_t>(y) * nw + x) * 4];
-            for (int ch = 0; ch < 4; ++ch) out[ch] = static_cast<uint8_t>(v[ch]);
-        }
-}
-
-// Turns the texels into a normal map from the heights in their blue channel. Every
-// texel sees the heights as they were before: the rows around the one being
-// rewritten are kept aside (neighbours wrap around at the edges).
-void MakeNormalMap(uint8_t* texels, int w, int h) {
-    std::vector<uint8_t> first(w), above(w), here(w), below(w);
-    auto blues = [&](int row, std::vector<uint8_t>& out) {
-        for (int x = 0; x < w; ++x) out[x] = texels[(static_cast<size_t>(row) * w + x) * 4 + 2];
-    };
-    blues(0, first);
-    blues(h - 1, above);
-    here = first;
-    for (int y = 0; y < h; ++y) {
-        if (y + 1 < h)
-            blues(y + 1, below);
-        else
-            below = first;
-        auto height = [&](const std::vector<uint8_t>& row, int x) {
-            x = (x % w + w) % w;
-            return row[x] / 255.0f;
-        };
-        for (int x = 0; x < w; ++x) {
-            float left = height(above, x - 1) + 2 * height(here, x - 1) + height(below, x - 1);
-            float right = height(above, x + 1) + 2 * height(here, x + 1) + height(below, x + 1);
-            float gx = left - right;
-            float gy = (height(below, x - 1) + 2 * height(below, x) + height(below, x + 1)) -
-                       (height(above, x - 1) + 2 * height(above, x) + height(above, x + 1));
-            float s = std::sqrt(gx * gx + gy * gy + 1.0f);
-            float k = 1.0f / s;
-            uint8_t* t = &texels[(static_cast<size_t>(y) * w + x) * 4];
-            t[0] = static_cast<uint8_t>((gx * k + 1) * 0.5f * 255);
-            t[1] = static_cast<uint8_t>((gy * k + 1) * 0.5f * 255);
-            t[2] = static_cast<uint8_t>((k + 1) * 0.5f * 255);
-        }
-        above.swap(here);
-        here.swap(below);
-    }
-}
-
 // Uploads the texels (pw x ph) as the plain texture and, with `mip`, as the
 // mip-mapped copy whose levels are built in the same buffer, each over the one before.
 // The buffer is used up and freed. With a copy between textures the plain texture is
 // taken from the mip-mapped one's first level at the end, so the GL never holds both
 // while the texels are still allocated.
-void UploadTexels(TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump,
+void UploadTexels(__TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump,
                   PFNGLCOPYIMAGESUBDATAPROC copyImage) {
     SetUnpackState();
-    if (bump) MakeNormalMap(texels.data(), pw, ph);
+    if (bump) __MakeNormalMap(texels.data(), pw, ph);
     glGenTextures(1, tex);
     if (mip) glGenTextures(1, mip);
     auto makePlain = [&](const uint8_t* data) {
@@ -148,7 +49,7 @@ void UploadTexels(TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* 
         int lw = pw, lh = ph;
         for (int level = 1; lw > 1 || lh > 1; ++level) {
             int nw = lw > 1 ? lw / 2 : 1, nh = lh > 1 ? lh / 2 : 1;
-            NextMipLevelInPlace(texels.data(), lw, nw, nh);
+            __NextMipLevelInPlace(texels.data(), lw, nw, nh);
             lw = nw;
             lh = nh;
             glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
@@ -162,7 +63,7 @@ void UploadTexels(TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* 
         copyImage(*mip, GL_TEXTURE_2D, 0, 0, 0, 0, *tex, GL_TEXTURE_2D, 0, 0, 0, 0, pw, ph, 1);
         if (glGetError() != GL_NO_ERROR) {
             // The copy was refused: read the first level back instead.
-            TexelBuffer level0(static_cast<size_t>(pw) * ph * 4);
+            __TexelBuffer level0(static_cast<size_t>(pw) * ph * 4);
             if (level0.data()) {
                 glBindTexture(GL_TEXTURE_2D, *mip);
                 glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -175,8 +76,6 @@ void UploadTexels(TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* 
 
 }  // namespace
 
-void OpenGLPrism::GetBMPSize(const char* file, int& width, int& height) { __ReadBMPSize(file, width, height); }
-
 bool OpenGLPrism::TextureRegion(int width, int height, int& w, int& h, int& pw, int& ph) const {
     if (width < 1 || height < 1) return false;
     if (w == 0 || h == 0) {
@@ -186,53 +85,18 @@ bool OpenGLPrism::TextureRegion(int width, int height, int& w, int& h, int& pw, 
     if (w < 1 || h < 1) return false;
     if (w > maxTexture_) w = maxTexture_;
     if (h > maxTexture_) h = maxTexture_;
-    pw = PowerOfTwo(w);
-    ph = PowerOfTwo(h);
+    pw = __PowerOfTwo(w);
+    ph = __PowerOfTwo(h);
     return true;
-}
-
-int OpenGLPrism::MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
-                                uint32_t key, bool useKey, bool bump) {
-    // The file is read a row at a time straight into the texels, so the picture is
-    // never held a second time.
-    __BMPRowReader reader;
-    int pw = 0, ph = 0;
-    if (!tex || !reader.Open(file) || !TextureRegion(reader.Width(), reader.Height(), w, h, pw, ph)) return 0;
-    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
-    std::vector<uint32_t> row(static_cast<size_t>(reader.Width()));
-    if (!texels.data()) return 0;
-    const int height = reader.Height();
-    for (int stored = 0; stored < height; ++stored) {
-        if (!reader.NextRow(row.data())) return 0;
-        const int r = height - 1 - stored - y;  // region row, from the top
-        if (r < 0 || r >= h) continue;
-        uint8_t* dst = texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4;
-        for (int c = 0; c < w; ++c) {
-            const int sx = x + c;
-            if (sx >= 0 && sx < reader.Width()) PutTexel(dst + c * 4, row[sx], key, useKey);
-        }
-    }
-    Flush();
-    UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
-    ForgetBinding();  // the binding changed behind the texture state
-    return 1;
 }
 
 int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
                                 uint32_t key, bool useKey, bool bump) {
     int pw = 0, ph = 0;
-    if (!tex || !TextureRegion(image.width, image.height, w, h, pw, ph)) return 0;
-    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    if (!tex || !TextureRegion(image.Width(), image.Height(), w, h, pw, ph)) return 0;
+    __TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
     if (!texels.data()) return 0;
-    for (int r = 0; r < h; ++r) {
-        int sy = y + r;
-        if (sy < 0 || sy >= image.height) continue;
-        uint8_t* dst = texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4;
-        for (int c = 0; c < w; ++c) {
-            int sx = x + c;
-            if (sx >= 0 && sx < image.width) PutTexel(dst + c * 4, image.Colour(sx, sy), key, useKey);
-        }
-    }
+    __PictureToTexels(image, x, y, w, h, texels.data(), pw, key, useKey);
     Flush();
     UploadTexels(texels, pw, ph, tex, mip, bump, copyImage_);
     ForgetBinding();  // the binding changed behind the texture state
@@ -242,7 +106,7 @@ int OpenGLPrism::MakeBMPTexture(const __BMPImage& image, int x, int y, int w, in
 int OpenGLPrism::MakeTexture(const uint8_t* rgba, int width, int height, unsigned* tex, unsigned* mip) {
     int w = 0, h = 0, pw = 0, ph = 0;
     if (!tex || !rgba || !TextureRegion(width, height, w, h, pw, ph)) return 0;
-    TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    __TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
     if (!texels.data()) return 0;
     for (int r = 0; r < h; ++r)  // texel rows go from the bottom up
         std::memcpy(texels.data() + static_cast<size_t>(h - 1 - r) * pw * 4, rgba + static_cast<size_t>(r) * width * 4,
@@ -253,20 +117,30 @@ int OpenGLPrism::MakeTexture(const uint8_t* rgba, int width, int height, unsigne
     return 1;
 }
 
-bool OpenGLPrism::LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump) {
+bool OpenGLPrism::LoadSprite(unsigned nr, std::vector<uint8_t> file, uint32_t key, bool bump) {
     if (!ValidSprite(static_cast<int>(nr))) return false;
     FreeSprite(static_cast<int>(nr));
-    int width = 0, height = 0;
-    GetBMPSize(file, width, height);
-    if (width == 0 || height == 0) return false;
+    __BMPImage image;
+    if (!image.Open(std::move(file)) || !image.IndicesInPalette()) return false;
+    const int width = image.Width(), height = image.Height();
+    int w = 0, h = 0, pw = 0, ph = 0;
+    if (!TextureRegion(width, height, w, h, pw, ph)) return false;
+    // The picture is copied straight into the texels and dropped before the upload, so
+    // it is never held beside the GL's copies.
+    __TexelBuffer texels(static_cast<size_t>(pw) * ph * 4);
+    if (!texels.data()) return false;
+    __PictureToTexels(image, 0, 0, w, h, texels.data(), pw, key, true);
+    image.Release();
     __SpriteSlot& s = sprites_[nr];
-    if (!MakeBMPTexture(file, 0, 0, 0, 0, &s.texture[0], &s.texture[1], key, true, bump)) return false;
+    Flush();
+    UploadTexels(texels, pw, ph, &s.texture[0], &s.texture[1], bump, copyImage_);
+    ForgetBinding();  // the binding changed behind the texture state
     // A picture larger than the largest texture is cut to it; the recorded sizes are
     // those of the texture made, so drawing shows the part that was kept.
-    s.texWidth = static_cast<short>(PowerOfTwo(std::min(width, maxTexture_)));
-    s.texHeight = static_cast<short>(PowerOfTwo(std::min(height, maxTexture_)));
-    s.width = static_cast<short>(std::min(width, maxTexture_));
-    s.height = static_cast<short>(std::min(height, maxTexture_));
+    s.texWidth = static_cast<short>(pw);
+    s.texHeight = static_cast<short>(ph);
+    s.width = static_cast<short>(w);
+    s.height = static_cast<short>(h);
     return true;
 }
 
@@ -291,9 +165,9 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
     if (!ValidSprite(nr)) return false;
     FreeSprite(nr);
     __SpriteSlot& s = sprites_[nr];
-    int tw = std::max(PowerOfTwo(w), 32), th = std::max(PowerOfTwo(h), 32);
+    int tw = std::max(__PowerOfTwo(w), 32), th = std::max(__PowerOfTwo(h), 32);
     if (tw > maxTexture_ || th > maxTexture_) return false;
-    TexelBuffer texels(static_cast<size_t>(tw) * th * 4);
+    __TexelBuffer texels(static_cast<size_t>(tw) * th * 4);
     if (!texels.data()) return false;
     // The screen's pixels are read back and stored opaque: the frame buffer's alpha,
     // where it has one at all, is no part of the picture. Parts of the rectangle
@@ -330,16 +204,15 @@ bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
     return true;
 }
 
-bool OpenGLPrism::LoadSurface(int sn, const char* file) {
+bool OpenGLPrism::LoadSurface(int sn, std::vector<uint8_t> file) {
     if (!ValidSurface(sn)) return false;
-    int width = 0, height = 0;
-    GetBMPSize(file, width, height);
-    const int cols = (width + 63) / 64, rows = (height + 63) / 64;
+    __BMPImage image;
+    if (!image.Open(std::move(file))) return false;
+    const int cols = (image.Width() + 63) / 64, rows = (image.Height() + 63) / 64;
     // A background is at most 64 x 64 tiles; larger pictures are refused before
     // their pixels are read.
     if (cols < 1 || rows < 1 || cols > __kSurfaceGrid || rows > __kSurfaceGrid) return false;
-    __BMPImage image;
-    if (!__ReadBMP(file, image)) return false;
+    if (!image.IndicesInPalette()) return false;
     FreeSurface(sn);
     __Surface& s = surfaces_[sn];
     for (int j = 0; j < rows; ++j)
@@ -415,8 +288,8 @@ int OpenGLPrism::SaveBMPFile(const char* file) {
 bool OpenGLPrism::MakeStreamTexture(__StreamTexture& t, int width, int height) {
     FreeStreamTexture(t);
     if (width < 1 || height < 1 || width > maxTexture_ || height > maxTexture_) return false;
-    const int pw = PowerOfTwo(width), ph = PowerOfTwo(height);
-    TexelBuffer black(static_cast<size_t>(pw) * ph * 4);
+    const int pw = __PowerOfTwo(width), ph = __PowerOfTwo(height);
+    __TexelBuffer black(static_cast<size_t>(pw) * ph * 4);
     if (!black.data()) return false;
     Flush();
     for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
