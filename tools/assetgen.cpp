@@ -87,7 +87,8 @@ Image Crate(Rgb base, int seed) {
     Image im(64, 64, base);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-            double grain = 0.88 + 0.12 * std::sin(y * 0.9 + std::sin(x * 0.15 + seed) * 2.0) + 0.06 * (Noise(x, y, seed) - 0.5);
+            double grain =
+                0.88 + 0.12 * std::sin(y * 0.9 + std::sin(x * 0.15 + seed) * 2.0) + 0.06 * (Noise(x, y, seed) - 0.5);
             double light = 1.08 - 0.28 * (x + y) / 126.0;  // light from the top left
             im.at(x, y) = Scale(base, grain * light);
         }
@@ -182,9 +183,10 @@ Image Figure(int frame, bool pushing) {
     // Head, face and cap.
     const double hx = 33 + lean, hy = 15;
     im.disc(hx, hy, 9.5, skin);
-    im.disc(hx + 4, hy - 1, 1.3, dark);        // eye
-    im.rect(static_cast<int>(hx) + 8, static_cast<int>(hy), static_cast<int>(hx) + 10, static_cast<int>(hy) + 2, skin);  // nose
-    im.rect(static_cast<int>(hx) + 2, static_cast<int>(hy) + 5, static_cast<int>(hx) + 6, static_cast<int>(hy) + 5, Rgb{160, 70, 60});
+    const int ix = static_cast<int>(hx), iy = static_cast<int>(hy);
+    im.disc(hx + 4, hy - 1, 1.3, dark);                         // eye
+    im.rect(ix + 8, iy, ix + 10, iy + 2, skin);                 // nose
+    im.rect(ix + 2, iy + 5, ix + 6, iy + 5, Rgb{160, 70, 60});  // mouth
     for (int y = 3; y < 11; ++y)
         for (int x = static_cast<int>(hx) - 10; x <= hx + 9; ++x)
             if ((x - hx) * (x - hx) + (y - 11) * (y - 11) * 1.6 <= 100) im.set(x, y, cap);
@@ -207,7 +209,8 @@ Image Background() {
         double b = 0.4 + 0.6 * Noise(k, 3, 3);
         im.blend(x, y, Rgb{255, 255, 235}, b);
         if (b > 0.85) {
-            for (auto [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) im.blend(x + ox, y + oy, Rgb{255, 255, 235}, 0.35);
+            for (auto [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+                im.blend(x + ox, y + oy, Rgb{255, 255, 235}, 0.35);
         }
     }
     // Moon with a soft glow.
@@ -295,7 +298,9 @@ std::vector<double> Bonus() {
             double t = static_cast<double>(i - start) / kRate;
             double env = std::min(1.0, t * 300) * std::exp(-t * 7);
             double f = notes[k];
-            s[i] += 0.22 * env * (std::sin(2 * M_PI * f * t) + 0.35 * std::sin(4 * M_PI * f * t) + 0.12 * std::sin(6 * M_PI * f * t));
+            s[i] +=
+                0.22 * env *
+                (std::sin(2 * M_PI * f * t) + 0.35 * std::sin(4 * M_PI * f * t) + 0.12 * std::sin(6 * M_PI * f * t));
         }
     }
     return s;
@@ -321,7 +326,8 @@ struct Track {
         bytes.insert(bytes.end(), e);
     }
     void note(uint32_t tick, uint32_t length, int channel, int key, int velocity) {
-        notes.push_back({tick, static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)});
+        notes.push_back(
+            {tick, static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)});
         notes.push_back({tick + length, static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0});
     }
     struct Pending {

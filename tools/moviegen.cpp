@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
     const bool busy = argc > 7 && !std::strcmp(argv[7], "busy");
     const Kind* kind = nullptr;
     for (const Kind& k : kKinds)
-        if (out.size() > std::strlen(k.ext) && out.compare(out.size() - std::strlen(k.ext), std::string::npos, k.ext) == 0)
+        if (out.size() > std::strlen(k.ext) &&
+            out.compare(out.size() - std::strlen(k.ext), std::string::npos, k.ext) == 0)
             kind = &k;
     if (!kind) Fail("unknown file kind");
 

@@ -1,5 +1,5 @@
-// Internal (the platform contract): the running program's place on the machine: the temporary folder, the program
-// file, the screen saver and the warning sound.
+// Internal (the platform contract): the running program's place on the machine: the
+// temporary folder, the program file, the screen saver and the warning sound.
 #pragma once
 
 #include <string>
