@@ -1,5 +1,6 @@
 #include "files/shoebox.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,14 +101,23 @@ KWShoeBox::FromArchive KWShoeBox::Unpack(const char* name, std::vector<uint8_t>&
 }
 
 __Found KWShoeBox::Fetch(const char* name, std::vector<uint8_t>& bytes) {
+    return Fetch(name, bytes, __kLargestFileBytes);
+}
+
+__Found KWShoeBox::Fetch(const char* name, std::vector<uint8_t>& bytes, size_t most) {
     DropExtracted();
     bytes.clear();
     if (!name || !*name) return __Found::Nothing;
     {
         KWFileSystem disk;
-        if (disk.OpenRead(name)) return disk.ReadAll(bytes) ? __Found::Bytes : __Found::Unreadable;
+        if (disk.OpenRead(name))
+            return disk.File().ReadAll(bytes, std::min(most, __kLargestFileBytes)) ? __Found::Bytes
+                                                                                    : __Found::Unreadable;
     }
-    return Unpack(name, bytes, nullptr) == FromArchive::Unpacked ? __Found::Bytes : __Found::Nothing;
+    if (Unpack(name, bytes, nullptr) != FromArchive::Unpacked) return __Found::Nothing;
+    if (bytes.size() <= most) return __Found::Bytes;
+    std::vector<uint8_t>().swap(bytes);
+    return __Found::Unreadable;
 }
 
 bool KWShoeBox::Resolve(DQStr& name) {

@@ -30,8 +30,10 @@ public:
     ~KWShoeBox();
 
     // The bytes of the file `name`: the file on disk, else the unpacked archive entry.
-    // A damaged entry counts as not there.
+    // A damaged entry counts as not there; a file or entry of more than `most` bytes
+    // (by default the largest file a loader reads, 2 GiB) is unreadable.
     __Found Fetch(const char* name, std::vector<uint8_t>& bytes);
+    __Found Fetch(const char* name, std::vector<uint8_t>& bytes, size_t most);
     // Resolves `name` in place to a path on disk; true when it now names a readable
     // file. The record keeps one extracted file at a time: every lookup in it, Fetch
     // included, removes the one before.
