@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/system.h"
+
 class __BMPImage;
 
 // The smallest power of two that is at least n; 1 for n <= 1.
@@ -16,7 +18,9 @@ int __PowerOfTwo(int n);
 // nothing is written twice; a failed allocation leaves `data` null.
 class __TexelBuffer {
 public:
-    explicit __TexelBuffer(size_t bytes) : data_(static_cast<uint8_t*>(std::calloc(bytes, 1))) {}
+    explicit __TexelBuffer(size_t bytes) : data_(static_cast<uint8_t*>(std::calloc(bytes, 1))) {
+        plat::AdviseHugePages(data_, bytes);
+    }
     ~__TexelBuffer() { Release(); }
     __TexelBuffer(const __TexelBuffer&) = delete;
     __TexelBuffer& operator=(const __TexelBuffer&) = delete;

@@ -1,5 +1,6 @@
 // Files and folders over the POSIX calls.
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -78,6 +79,8 @@ bool File::ReadAll(std::vector<uint8_t>& out, size_t most) const {
     try {
         // The size is a first guess only: the file may change while it is read. One
         // byte more than it shows whether the file grew.
+        out.reserve(static_cast<size_t>(size) + 1);
+        AdviseHugePages(out.data(), out.capacity());
         out.resize(static_cast<size_t>(size) + 1);
         size_t have = 0;
         for (;;) {
