@@ -274,7 +274,8 @@ int main(int argc, char** argv) {
     const Options opt = ParseOptions(argc - 7, argv + 7);
     const Kind* kind = nullptr;
     for (const Kind& k : kKinds)
-        if (out.size() > std::strlen(k.ext) && out.compare(out.size() - std::strlen(k.ext), std::string::npos, k.ext) == 0)
+        if (out.size() > std::strlen(k.ext) &&
+            out.compare(out.size() - std::strlen(k.ext), std::string::npos, k.ext) == 0)
             kind = &k;
     if (!kind) Fail("unknown file kind");
     const std::string videoName = !opt.video.empty() ? opt.video : kind->video ? kind->video : "";

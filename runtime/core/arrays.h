@@ -163,7 +163,6 @@ public:
         return (i >= 0 && i < count_) ? data_[i] : empty;
     }
     int Count() const { return count_; }
-    int Capacity() const { return capacity_; }
     void Clear() {
         delete[] data_;
         data_ = nullptr;

@@ -1,4 +1,4 @@
-// The running program as every part of the runtime sees it: its build settings, its
+// The running program as every subsystem of the runtime sees it: its build settings, its
 // command line, the error state, the end of the program and the error log.
 //
 // The program ends only through __EndProgram: END, a fatal runtime error, Escape or

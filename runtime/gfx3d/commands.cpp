@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "core/numbers.h"
 #include "files/shoebox.h"
@@ -113,11 +114,11 @@ double X_OBJEND() {
 double X_LOADOBJ(DQStr file, double nr) {
     const int slot = __TruncInt(nr);
     if (!prsm3D || !Prism3D::ValidObject(slot)) return 0;
-    if (!__g_ShoeBox_Data.Resolve(file)) {
-        prsm3D->LoadObj("", slot);  // a missing file leaves the slot empty too
-        return 0;
-    }
-    prsm3D->LoadObj(file.c_str(), slot);
+    // A file found nowhere, or larger than an object file may be, leaves the slot empty
+    // too.
+    std::vector<uint8_t> bytes;
+    __g_ShoeBox_Data.Fetch(file.c_str(), bytes, __kLargestObjectFile);
+    prsm3D->LoadObj(bytes, slot);
     return 0;
 }
 

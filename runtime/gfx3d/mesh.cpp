@@ -67,17 +67,6 @@ bool SameGroups(const MeshObject& m, const POLY_FRAME& a, const POLY_FRAME& b) {
     return true;
 }
 
-// The whole object file in memory, read once through the platform's file handle:
-// false for a missing or unreadable file and for one larger than an object file may be.
-bool ReadObjectFile(const char* path, std::vector<uint8_t>& bytes) {
-    plat::File file;
-    if (!file.OpenRead(path)) return false;
-    const int64_t size = file.Size();
-    if (size < 0 || size > __kLargestObjectFile) return false;
-    bytes.resize(static_cast<size_t>(size));
-    return std::fread(bytes.data(), 1, bytes.size(), file.Stream()) == bytes.size();
-}
-
 }  // namespace
 
 int __NearestNormal(float x, float y, float z) {
@@ -381,14 +370,6 @@ bool MeshObject::Parse(std::span<const uint8_t> bytes) {
 
 bool MeshObject::Save(const char* path) const {
     const std::vector<uint8_t> bytes = Serialise();
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    return plat::WriteWholeFile(path, bytes.data(), bytes.size());
 }
 
-bool MeshObject::Load(const char* path) {
-    Clear();
-    std::vector<uint8_t> bytes;
-    return ReadObjectFile(path, bytes) && Parse(bytes);
-}

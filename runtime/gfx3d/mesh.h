@@ -126,7 +126,6 @@ public:
     std::vector<uint8_t> Serialise() const;
     bool Parse(std::span<const uint8_t> bytes);
     bool Save(const char* path) const;
-    bool Load(const char* path);
 
     // The memory an object of these counts may take once loaded and drawn.
     static size_t MemoryNeeded(const __ObjectCounts& counts);

@@ -508,11 +508,11 @@ void Prism3D::ObjEnd() {
     PrepareSlot(nr);
 }
 
-bool Prism3D::LoadObj(const char* file, int nr) {
+bool Prism3D::LoadObj(std::span<const uint8_t> file, int nr) {
     if (!ValidObject(nr)) return false;
     if (pPrsm) pPrsm->Flush();
     ClearSlot(nr);
-    if (!slots_[nr].mesh.Load(file)) return false;
+    if (!slots_[nr].mesh.Parse(file)) return false;
     PrepareSlot(nr);
     return true;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "gfx3d/mesh.h"
@@ -62,7 +63,9 @@ public:
     void ObjAddVertex(float x, float y, float z, float u, float v, uint32_t colour);
     void ObjNewGroup();
     void ObjEnd();
-    bool LoadObj(const char* file, int nr);
+    // An object file's bytes into slot nr; false, and an empty slot, when they are no
+    // object file it can read.
+    bool LoadObj(std::span<const uint8_t> file, int nr);
     bool SaveObj(const char* file, int nr) const;
     void DrawAnim(int nr, int from, int to, float factor, bool animate);
 

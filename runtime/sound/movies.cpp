@@ -9,7 +9,7 @@
 
 #include "core/wait.h"
 #include "files/shoebox.h"
-#include "gfx2d/bmp_file.h"
+#include "gfx2d/screenshot.h"
 #include "gfx2d/prism.h"
 #include "input/dxinput.h"
 #include "platform/audio.h"
@@ -355,17 +355,7 @@ private:
         if (paced_) report_.worstLagMs = std::max(report_.worstLagMs, std::fabs(Clock() - due));
     }
 
-    void WriteShot() {
-        std::vector<uint8_t> rgb;
-        int w = 0, h = 0;
-        pPrsm->ReadBackBuffer(rgb, w, h);
-        plat::MakeFolder(g_shotsDir.c_str());
-        char name[32];
-        std::snprintf(name, sizeof name, "/movie-%06lld.bmp", g_shownTotal);
-        const std::string path = g_shotsDir + name;
-        if (!__WriteBMP24(path.c_str(), w, h, rgb.data()))
-            std::fprintf(stderr, "Tolvane: cannot write the screenshot %s\n", path.c_str());
-    }
+    void WriteShot() { __SaveScreenshot(g_shotsDir, "movie", g_shownTotal); }
 
     struct Pending {
         double startMs;

@@ -3,6 +3,9 @@
 // its own; the copies share the samples.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "core/dqstr.h"
 
 namespace plat {
@@ -33,9 +36,10 @@ public:
     SFXSoundBuffer(const SFXSoundBuffer&) = delete;
     SFXSoundBuffer& operator=(const SFXSoundBuffer&) = delete;
 
-    // Loads a wave file with 1 ... 4 copies (clamped); the old sound goes first. False
-    // (an empty slot) when the device is closed or the file cannot be read.
-    bool Load(SFXSound* device, const char* path, int copies);
+    // Loads a wave file's bytes with 1 ... 4 copies (clamped); the old sound goes first.
+    // False (an empty slot) when the device is closed or the bytes are no wave file
+    // the slots take.
+    bool Load(SFXSound* device, std::span<const uint8_t> file, int copies);
     // Plays one copy once: a copy that is not playing, else (with several copies) the
     // next one in turn, cut off and restarted; a single busy copy drops the request.
     bool Play(float pan, float volume);

@@ -16,7 +16,7 @@
 
 #include "core/timing.h"
 #include "files/shoebox.h"
-#include "gfx2d/bmp_file.h"
+#include "support/bmp_writer.h"
 #include "platform/audio.h"
 #include "sound/movies.h"
 #include "support/audio.h"
@@ -47,7 +47,7 @@ protected:
         char name[32];
         std::snprintf(name, sizeof name, "movie-%06lld.bmp", __MoviePicturesShown());
         __BMPImage image;
-        EXPECT_TRUE(__ReadBMP((dir_ / name).c_str(), image)) << name;
+        EXPECT_TRUE(ReadBitmap(dir_ / name, image)) << name;
         return image;
     }
     fs::path dir_;
@@ -65,7 +65,7 @@ TEST_F(MovieTest, PictureFillsTheWindowByItsAspectRatio) {
     ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/m320x240.avi").c_str())), 0);
     EXPECT_EQ(__MoviePicturesShown() - before, 30);
     __BMPImage full = LastShot();
-    ASSERT_EQ(full.width, 640);
+    ASSERT_EQ(full.Width(), 640);
     for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {320, 240}})
         EXPECT_TRUE(MovieColour(full.Colour(x, y))) << x << "," << y;
 
