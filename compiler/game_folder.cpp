@@ -134,8 +134,7 @@ int MakeGameFolder(const std::string& path, const std::string& docs) {
     if (dir.filename().empty()) dir = dir.parent_path();  // "name/"
     const std::string name = dir.filename().string();
     if (!GoodName(name)) {
-        std::fprintf(stderr,
-                     "tolvanec: '%s' cannot name a game: use letters, digits, '-', '_' and '.' (not first)\n",
+        std::fprintf(stderr, "tolvanec: '%s' cannot name a game: use letters, digits, '-', '_' and '.' (not first)\n",
                      name.c_str());
         return 2;
     }

@@ -221,7 +221,8 @@ int Main(int argc, char** argv) {
     o.command = argv[1];
     o.toolchain = tvc::LocateToolchain();
     // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
-    if (o.command == "lsp") return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? tvc::lsp::Serve(0, 1) : Usage();
+    if (o.command == "lsp")
+        return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? tvc::lsp::Serve(0, 1) : Usage();
     if (o.command == "new") return argc == 3 ? tvc::MakeGameFolder(argv[2], o.toolchain.docs) : Usage();
     o.cxx = o.toolchain.cxx;
     o.include = o.toolchain.include;

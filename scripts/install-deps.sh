@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   liblzo2-dev libenet-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev

@@ -350,7 +350,8 @@ int main(int argc, char** argv) {
     uint32_t noise = 12345;
     const int64_t pictures = static_cast<int64_t>(seconds * fps + 0.5);
     const int64_t samples = static_cast<int64_t>(seconds * opt.rate + 0.5);
-    const int64_t gapFrom = static_cast<int64_t>(opt.gapFrom * opt.rate), gapTo = static_cast<int64_t>(opt.gapTo * opt.rate);
+    const int64_t gapFrom = static_cast<int64_t>(opt.gapFrom * opt.rate),
+                  gapTo = static_cast<int64_t>(opt.gapTo * opt.rate);
     while (!video.done || !audio.done) {
         // The stream that is behind goes next.
         const bool pickVideo =

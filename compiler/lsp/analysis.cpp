@@ -200,8 +200,8 @@ private:
         int sub = -1, type = -1;
         const Scope* subLocals = nullptr;
         bool statementStart = true, skipLine = false;
-        std::string chain;               // the record TYPE of the value just read
-        std::vector<std::string> parens; // the record TYPE of what each open '(' belongs to
+        std::string chain;                // the record TYPE of the value just read
+        std::vector<std::string> parens;  // the record TYPE of what each open '(' belongs to
         for (size_t i = 0; i < toks.size(); ++i) {
             const Token& t = toks[i];
             const Token& next = toks[std::min(i + 1, toks.size() - 1)];
@@ -237,8 +237,9 @@ private:
                 if (open >= 0) {
                     Symbol& s = a_.symbols[open];
                     s.endLine = t.loc.line;
-                    s.endCol = t.kind == T::EndKw ? next.loc.col + static_cast<int>(std::string(endSub ? "SUB" : "TYPE").size())
-                                                  : t.loc.col + static_cast<int>(std::string(endSub ? "ENDSUB" : "ENDTYPE").size());
+                    s.endCol = t.kind == T::EndKw
+                                   ? next.loc.col + static_cast<int>(std::string(endSub ? "SUB" : "TYPE").size())
+                                   : t.loc.col + static_cast<int>(std::string(endSub ? "ENDSUB" : "ENDTYPE").size());
                 }
                 open = -1;
                 if (endSub) subLocals = nullptr;
@@ -350,10 +351,9 @@ int Analysis::FileIndex(const std::string& path) const {
 }
 
 const Use* Analysis::UseAt(int file, int line, int col) const {
-    auto it = std::upper_bound(uses.begin(), uses.end(), std::make_tuple(file, line, col),
-                               [](const std::tuple<int, int, int>& k, const Use& u) {
-                                   return k < std::tie(u.at.file, u.at.line, u.at.col);
-                               });
+    auto it = std::upper_bound(
+        uses.begin(), uses.end(), std::make_tuple(file, line, col),
+        [](const std::tuple<int, int, int>& k, const Use& u) { return k < std::tie(u.at.file, u.at.line, u.at.col); });
     if (it == uses.begin()) return nullptr;
     --it;
     if (it->at.file != file || it->at.line != line || col > it->at.col + it->at.length) return nullptr;
@@ -518,21 +518,21 @@ std::string Symbol::Signature() const {
     const std::string as = typeName.empty() ? "" : " AS " + typeName;
     const std::string shape = name + (isArray ? "()" : "") + as;
     switch (kind) {
-    case Sub: {
-        std::string s = "SUB " + name;
-        if (!params.empty()) {
-            s += "(";
-            for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + params[i];
-            s += ")";
+        case Sub: {
+            std::string s = "SUB " + name;
+            if (!params.empty()) {
+                s += "(";
+                for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + params[i];
+                s += ")";
+            }
+            return s + as;
         }
-        return s + as;
-    }
-    case Global: return "GLOBAL " + shape;
-    case Local: return "LOCAL " + shape;
-    case Param: return shape;
-    case Type: return "TYPE " + name;
-    case Field: return shape;
-    case Const: return "CONST " + name;
+        case Global: return "GLOBAL " + shape;
+        case Local: return "LOCAL " + shape;
+        case Param: return shape;
+        case Type: return "TYPE " + name;
+        case Field: return shape;
+        case Const: return "CONST " + name;
     }
     return name;
 }

@@ -31,14 +31,14 @@ struct Problem {
 
 struct Symbol {
     enum Kind { Sub, Global, Local, Param, Type, Field, Const } kind = Global;
-    std::string name;    // as first written
+    std::string name;  // as first written
     bool isString = false;
     bool isArray = false;
     std::string typeName;  // the TYPE of a record variable, field or SUB result (AS Name)
-    Place at;            // the name where it is declared or first given a value
+    Place at;              // the name where it is declared or first given a value
     // A SUB or TYPE from its first keyword to the end of its closing line (else the name).
     int line = 1, col = 1, endLine = 1, endCol = 1;
-    int owner = -1;      // the SUB of a local or parameter, the TYPE of a field (index into symbols)
+    int owner = -1;                   // the SUB of a local or parameter, the TYPE of a field (index into symbols)
     std::vector<std::string> params;  // a SUB's parameters as written (name$, a())
     std::string Signature() const;    // "SUB Clamp(v, lo, hi)", "GLOBAL score$", ...
 };
@@ -47,9 +47,9 @@ struct Symbol {
 struct Use {
     Place at;
     enum What { OfSymbol, OfCommand, OfInclude } what = OfSymbol;
-    int symbol = -1;       // OfSymbol
-    std::string name;      // OfCommand: the name in upper case
-    int includedFile = -1; // OfInclude: index into files, -1 when it cannot be read
+    int symbol = -1;        // OfSymbol
+    std::string name;       // OfCommand: the name in upper case
+    int includedFile = -1;  // OfInclude: index into files, -1 when it cannot be read
     std::string includedPath;
 };
 
@@ -57,11 +57,11 @@ struct Analysis {
     std::vector<SourceText> files;  // [0] the program's main file, then included files
     std::vector<Problem> problems;  // in the order of files and lines
     std::vector<Symbol> symbols;
-    std::vector<Use> uses;          // sorted by file, line, column
-    bool namesChecked = false;      // variables are known (the program parsed, or did after
-                                    // leaving out the lines with syntax errors)
+    std::vector<Use> uses;      // sorted by file, line, column
+    bool namesChecked = false;  // variables are known (the program parsed, or did after
+                                // leaving out the lines with syntax errors)
 
-    int FileIndex(const std::string& path) const;  // -1 when not part of the program
+    int FileIndex(const std::string& path) const;         // -1 when not part of the program
     const Use* UseAt(int file, int line, int col) const;  // the use covering the place
     // The SUB whose lines hold the place, or -1 (the main program).
     int SubAt(int file, int line) const;
@@ -78,8 +78,8 @@ Analysis Analyze(const std::string& path, const TextReader& read);
 
 // ---- the language itself ------------------------------------------------------------------
 struct CommandForm {
-    std::string name;                 // MID$
-    std::string signature;            // MID$(text$, start, count)
+    std::string name;                             // MID$
+    std::string signature;                        // MID$(text$, start, count)
     std::vector<std::pair<int, int>> paramSpans;  // each parameter's [begin, end) in signature
     bool returnsString = false;
     std::string doc;

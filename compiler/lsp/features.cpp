@@ -15,10 +15,24 @@ namespace tvc::lsp {
 namespace {
 
 // Kinds of the protocol.
-enum CompletionKind { kMethod = 2, kFunction = 3, kField = 5, kVariable = 6, kKeyword = 14, kFile = 17,
-                      kConstant = 21, kStruct = 22 };
-enum SymbolKind { kSymFunction = 12, kSymVariable = 13, kSymConstant = 14, kSymArray = 18, kSymField = 8,
-                  kSymStruct = 23 };
+enum CompletionKind {
+    kMethod = 2,
+    kFunction = 3,
+    kField = 5,
+    kVariable = 6,
+    kKeyword = 14,
+    kFile = 17,
+    kConstant = 21,
+    kStruct = 22
+};
+enum SymbolKind {
+    kSymFunction = 12,
+    kSymVariable = 13,
+    kSymConstant = 14,
+    kSymArray = 18,
+    kSymField = 8,
+    kSymStruct = 23
+};
 
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
@@ -39,32 +53,33 @@ json Markdown(const std::string& text) { return {{"kind", "markdown"}, {"value",
 std::string Code(const std::string& code) { return "```tolvane\n" + code + "\n```"; }
 
 std::string FileName(const Analysis& a, int file) {
-    return file >= 0 && file < static_cast<int>(a.files.size()) ? std::filesystem::path(a.files[file].path).filename().string()
-                                                                 : "?";
+    return file >= 0 && file < static_cast<int>(a.files.size())
+               ? std::filesystem::path(a.files[file].path).filename().string()
+               : "?";
 }
 
 // What a symbol is, in words: "global number variable", "local string array of SUB Move".
 std::string Describe(const Analysis& a, const Symbol& s) {
     const std::string type = !s.typeName.empty() ? s.typeName + " record" : s.isString ? "string" : "number";
     const std::string where = FileName(a, s.at.file) + ":" + std::to_string(s.at.line);
-    const std::string owner = s.owner >= 0 ? " of " + std::string(s.kind == Symbol::Field ? "TYPE " : "SUB ") +
-                                                 a.symbols[s.owner].name
-                                           : "";
+    const std::string owner =
+        s.owner >= 0 ? " of " + std::string(s.kind == Symbol::Field ? "TYPE " : "SUB ") + a.symbols[s.owner].name : "";
     const std::string shape = s.isArray ? " array" : " variable";
     switch (s.kind) {
-    case Symbol::Sub: return "returns a " + type + "; defined at " + where;
-    case Symbol::Global: return "global " + type + shape + ", declared at " + where;
-    case Symbol::Local: return "local " + type + shape + owner + ", declared at " + where;
-    case Symbol::Param: return type + (s.isArray ? " array" : "") + " parameter" + owner + ", at " + where;
-    case Symbol::Field: return type + (s.isArray ? " array" : "") + " field" + owner + ", declared at " + where;
-    case Symbol::Const: return type + " constant, defined at " + where;
-    case Symbol::Type: {
-        std::string fields;
-        for (const Symbol& f : a.symbols)
-            if (f.kind == Symbol::Field && f.owner >= 0 && &a.symbols[f.owner] == &s)
-                fields += (fields.empty() ? "" : ", ") + f.name + (f.isArray ? "()" : "");
-        return "record type" + (fields.empty() ? std::string() : " with the fields " + fields) + "; defined at " + where;
-    }
+        case Symbol::Sub: return "returns a " + type + "; defined at " + where;
+        case Symbol::Global: return "global " + type + shape + ", declared at " + where;
+        case Symbol::Local: return "local " + type + shape + owner + ", declared at " + where;
+        case Symbol::Param: return type + (s.isArray ? " array" : "") + " parameter" + owner + ", at " + where;
+        case Symbol::Field: return type + (s.isArray ? " array" : "") + " field" + owner + ", declared at " + where;
+        case Symbol::Const: return type + " constant, defined at " + where;
+        case Symbol::Type: {
+            std::string fields;
+            for (const Symbol& f : a.symbols)
+                if (f.kind == Symbol::Field && f.owner >= 0 && &a.symbols[f.owner] == &s)
+                    fields += (fields.empty() ? "" : ", ") + f.name + (f.isArray ? "()" : "");
+            return "record type" + (fields.empty() ? std::string() : " with the fields " + fields) + "; defined at " +
+                   where;
+        }
     }
     return where;
 }
@@ -87,8 +102,10 @@ Context ContextOf(const std::string& before) {
         const char c = before[i];
         if (inString) {
             if (c == '"') {
-                if (i + 1 < before.size() && before[i + 1] == '"') ++i;
-                else inString = false;
+                if (i + 1 < before.size() && before[i + 1] == '"')
+                    ++i;
+                else
+                    inString = false;
             }
             continue;
         }
@@ -102,7 +119,8 @@ Context ContextOf(const std::string& before) {
         } else if (IsNameChar(c)) {
             size_t end = i;
             while (end < before.size() && IsNameChar(before[end])) ++end;
-            if (statementStart && Upper(before.substr(i, end - i)) == "REM" && end < before.size()) return Context::Comment;
+            if (statementStart && Upper(before.substr(i, end - i)) == "REM" && end < before.size())
+                return Context::Comment;
             statementStart = false;
             i = end - 1;
         } else if (c != ' ' && c != '\t') {
@@ -129,7 +147,8 @@ std::string RecordBefore(const Analysis& a, int file, int line, std::string text
     size_t end = text.size();
     while (end > 0) {
         const char c = text[end - 1];
-        if (c == ')') ++depth;
+        if (c == ')')
+            ++depth;
         else if (c == '(' && --depth == 0) {
             --end;
             break;
@@ -259,9 +278,9 @@ json Completion(const Spot& at) {
     const LineIndex idx(a.files[at.file].text);
     const std::string before(idx.Line(at.line).substr(0, at.byteCol));
     switch (ContextOf(before)) {
-    case Context::Comment: return {{"isIncomplete", false}, {"items", items}};
-    case Context::String: return {{"isIncomplete", false}, {"items", IncludeCompletion(a, at.file, before)}};
-    case Context::Code: break;
+        case Context::Comment: return {{"isIncomplete", false}, {"items", items}};
+        case Context::String: return {{"isIncomplete", false}, {"items", IncludeCompletion(a, at.file, before)}};
+        case Context::Code: break;
     }
     size_t start = before.size();
     while (start > 0 && IsNameChar(before[start - 1])) --start;
@@ -271,7 +290,9 @@ json Completion(const Spot& at) {
         const int type = a.TypeNamed(RecordBefore(a, at.file, at.line, before.substr(0, start - 1)));
         for (const Symbol& s : a.symbols)
             if (type >= 0 && s.kind == Symbol::Field && s.owner == type && StartsWithNoCase(s.name, prefix))
-                items.push_back({{"label", s.name}, {"kind", kField}, {"detail", s.Signature()},
+                items.push_back({{"label", s.name},
+                                 {"kind", kField},
+                                 {"detail", s.Signature()},
                                  {"documentation", Markdown(Describe(a, s))}});
         return {{"isIncomplete", false}, {"items", items}};
     }
@@ -294,15 +315,18 @@ json Completion(const Spot& at) {
     for (const Symbol& s : a.symbols) {
         if ((s.kind == Symbol::Local || s.kind == Symbol::Param) && s.owner != sub) continue;
         if (s.kind == Symbol::Field) continue;
-        const int kind = s.kind == Symbol::Sub ? kFunction : s.kind == Symbol::Type ? kStruct
-                         : s.kind == Symbol::Const ? kConstant : kVariable;
+        const int kind = s.kind == Symbol::Sub     ? kFunction
+                         : s.kind == Symbol::Type  ? kStruct
+                         : s.kind == Symbol::Const ? kConstant
+                                                   : kVariable;
         // The line being typed is not a declaration yet.
         if (s.at.file == at.file && s.at.line == at.line + 1 && s.at.col - 1 == static_cast<int>(start)) continue;
         add(s.name, kind, s.Signature(), Describe(a, s), "0");
     }
     for (const std::string& name : CommandNames()) {
         const std::vector<CommandForm>& forms = CommandForms(name);
-        add(name, kFunction, forms[0].signature + (forms.size() > 1 ? "  (+" + std::to_string(forms.size() - 1) + ")" : ""),
+        add(name, kFunction,
+            forms[0].signature + (forms.size() > 1 ? "  (+" + std::to_string(forms.size() - 1) + ")" : ""),
             CommandText(forms), "1");
     }
     for (const std::string& k : Keywords()) add(k, kKeyword, "", "", "2");
@@ -315,15 +339,15 @@ json Hover(const Spot& at) {
     if (!u) return nullptr;
     std::string text;
     switch (u->what) {
-    case Use::OfCommand: text = CommandText(CommandForms(u->name)); break;
-    case Use::OfSymbol: {
-        const Symbol& s = a.symbols[u->symbol];
-        text = Code(s.Signature()) + "\n" + Describe(a, s);
-        break;
-    }
-    case Use::OfInclude:
-        text = u->includedFile >= 0 ? "`" + u->includedPath + "`" : "`" + u->includedPath + "` cannot be read";
-        break;
+        case Use::OfCommand: text = CommandText(CommandForms(u->name)); break;
+        case Use::OfSymbol: {
+            const Symbol& s = a.symbols[u->symbol];
+            text = Code(s.Signature()) + "\n" + Describe(a, s);
+            break;
+        }
+        case Use::OfInclude:
+            text = u->includedFile >= 0 ? "`" + u->includedPath + "`" : "`" + u->includedPath + "` cannot be read";
+            break;
     }
     const LineIndex idx(a.files[at.file].text);
     return {{"contents", Markdown(text)}, {"range", RangeOf(idx, u->at, at.encoding)}};
@@ -353,10 +377,12 @@ json SignatureHelp(const Spot& at) {
     std::string before = here;
     for (int l = at.line - 1; l >= 0 && l > at.line - 64; --l) {
         std::string prev(idx.Line(l));
-        if (const size_t q = prev.find('\''); q != std::string::npos && ContextOf(prev.substr(0, q + 1)) == Context::Comment)
+        if (const size_t q = prev.find('\'');
+            q != std::string::npos && ContextOf(prev.substr(0, q + 1)) == Context::Comment)
             prev.resize(q);
         while (!prev.empty() && (prev.back() == ' ' || prev.back() == '\t')) prev.pop_back();
-        if (prev.size() < 2 || prev.back() != '_' || (prev[prev.size() - 2] != ' ' && prev[prev.size() - 2] != '\t')) break;
+        if (prev.size() < 2 || prev.back() != '_' || (prev[prev.size() - 2] != ' ' && prev[prev.size() - 2] != '\t'))
+            break;
         before = std::string(idx.Line(l)) + "\n" + before;
     }
     std::string name;
@@ -386,11 +412,11 @@ json DocumentSymbols(const Analysis& a, int file, bool hierarchical, Encoding en
     const LineIndex idx(a.files[file].text);
     auto kindOf = [](const Symbol& s) {
         switch (s.kind) {
-        case Symbol::Sub: return kSymFunction;
-        case Symbol::Type: return kSymStruct;
-        case Symbol::Field: return kSymField;
-        case Symbol::Const: return kSymConstant;
-        default: return s.isArray ? kSymArray : kSymVariable;
+            case Symbol::Sub: return kSymFunction;
+            case Symbol::Type: return kSymStruct;
+            case Symbol::Field: return kSymField;
+            case Symbol::Const: return kSymConstant;
+            default: return s.isArray ? kSymArray : kSymVariable;
         }
     };
     auto whole = [&](const Symbol& s) {
@@ -399,13 +425,16 @@ json DocumentSymbols(const Analysis& a, int file, bool hierarchical, Encoding en
     };
     auto make = [&](const Symbol& s) {
         if (!hierarchical) {
-            json info = {{"name", s.name}, {"kind", kindOf(s)},
-                         {"location", {{"uri", uri}, {"range", whole(s)}}}};
+            json info = {{"name", s.name}, {"kind", kindOf(s)}, {"location", {{"uri", uri}, {"range", whole(s)}}}};
             if (s.owner >= 0) info["containerName"] = a.symbols[s.owner].name;
             return info;
         }
-        return json{{"name", s.name}, {"kind", kindOf(s)}, {"detail", s.Signature()}, {"range", whole(s)},
-                    {"selectionRange", RangeOf(idx, s.at, enc)}, {"children", json::array()}};
+        return json{{"name", s.name},
+                    {"kind", kindOf(s)},
+                    {"detail", s.Signature()},
+                    {"range", whole(s)},
+                    {"selectionRange", RangeOf(idx, s.at, enc)},
+                    {"children", json::array()}};
     };
     std::map<int, size_t> placed;  // symbol -> its place in `list` (for children)
     for (size_t i = 0; i < a.symbols.size(); ++i) {

@@ -12,9 +12,9 @@ namespace tvc::lsp {
 
 struct Spot {
     const Analysis* analysis = nullptr;
-    int file = -1;       // the document's index in the analysis
-    int line = 0;        // from 0
-    int byteCol = 0;     // from 0, in bytes, clamped to the line
+    int file = -1;    // the document's index in the analysis
+    int line = 0;     // from 0
+    int byteCol = 0;  // from 0, in bytes, clamped to the line
     Encoding encoding = Encoding::Utf16;
     std::function<std::string(const std::string& path)> uriOf;
 };
@@ -27,7 +27,6 @@ nlohmann::json Completion(const Spot& at);
 nlohmann::json Hover(const Spot& at);
 nlohmann::json Definition(const Spot& at);
 nlohmann::json SignatureHelp(const Spot& at);
-nlohmann::json DocumentSymbols(const Analysis& a, int file, bool hierarchical, Encoding enc,
-                               const std::string& uri);
+nlohmann::json DocumentSymbols(const Analysis& a, int file, bool hierarchical, Encoding enc, const std::string& uri);
 
 }  // namespace tvc::lsp

@@ -40,8 +40,10 @@ bool NestedTooDeeply(const std::string& body) {
     for (size_t i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
@@ -77,7 +79,11 @@ public:
     Server(int in, int out) : io_(in, out) {
         requests_ = {
             {"initialize", [this](const json& p) { return Initialize(p); }},
-            {"shutdown", [this](const json&) { shutdown_ = true; return json(nullptr); }},
+            {"shutdown",
+             [this](const json&) {
+                 shutdown_ = true;
+                 return json(nullptr);
+             }},
             {"textDocument/completion", [this](const json& p) { return AtSpot(p, Completion); }},
             {"textDocument/hover", [this](const json& p) { return AtSpot(p, Hover); }},
             {"textDocument/definition", [this](const json& p) { return AtSpot(p, Definition); }},
@@ -98,9 +104,9 @@ public:
             if (initialized_ && !io_.Waiting()) Publish();
             std::string body;
             switch (io_.Next(body)) {
-            case Transport::Read::Closed: return 1;
-            case Transport::Read::Fault: Error(nullptr, kInvalidRequest, body); break;
-            case Transport::Read::Message: Handle(body); break;
+                case Transport::Read::Closed: return 1;
+                case Transport::Read::Fault: Error(nullptr, kInvalidRequest, body); break;
+                case Transport::Read::Message: Handle(body); break;
             }
             if (exit_) return shutdown_ ? 0 : 1;
         }
@@ -137,15 +143,19 @@ private:
         const json params = msg.contains("params") && !msg["params"].is_null() ? msg["params"] : json::object();
         if (!params.is_object() && !params.is_array())
             return hasId ? Error(id, kInvalidRequest, "'params' must be an object or an array") : void();
-        if (method == "exit") exit_ = true;
-        else if (hasId) Request(id, method, params);
-        else Notification(method, params);
+        if (method == "exit")
+            exit_ = true;
+        else if (hasId)
+            Request(id, method, params);
+        else
+            Notification(method, params);
     }
 
     void Request(const json& id, const std::string& method, const json& params) {
         if (shutdown_) return Error(id, kInvalidRequest, "the server is shutting down");
         if (!initialized_ && method != "initialize") return Error(id, kServerNotInitialized, "initialize comes first");
-        if (initialized_ && method == "initialize") return Error(id, kInvalidRequest, "the server is already initialized");
+        if (initialized_ && method == "initialize")
+            return Error(id, kInvalidRequest, "the server is already initialized");
         auto it = requests_.find(method);
         if (it == requests_.end()) return Error(id, kMethodNotFound, "no method " + method);
         try {
@@ -196,16 +206,17 @@ private:
             hierarchical_ = ds && ds->is_object() && ds->value("hierarchicalDocumentSymbolSupport", false) == true;
         }
         initialized_ = true;
-        return {{"capabilities",
-                 {{"positionEncoding", name},
-                  {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
-                  {"completionProvider", {{"resolveProvider", false}, {"triggerCharacters", json::array({".", "\""})}}},
-                  {"hoverProvider", true},
-                  {"definitionProvider", true},
-                  {"documentSymbolProvider", true},
-                  {"signatureHelpProvider",
-                   {{"triggerCharacters", json::array({"(", ",", " "})}, {"retriggerCharacters", json::array({","})}}}}},
-                {"serverInfo", {{"name", "tolvanec"}}}};
+        return {
+            {"capabilities",
+             {{"positionEncoding", name},
+              {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
+              {"completionProvider", {{"resolveProvider", false}, {"triggerCharacters", json::array({".", "\""})}}},
+              {"hoverProvider", true},
+              {"definitionProvider", true},
+              {"documentSymbolProvider", true},
+              {"signatureHelpProvider",
+               {{"triggerCharacters", json::array({"(", ",", " "})}, {"retriggerCharacters", json::array({","})}}}}},
+            {"serverInfo", {{"name", "tolvanec"}}}};
     }
 
     // ---- documents ----------------------------------------------------------------------------

@@ -27,9 +27,9 @@ size_t SequenceLength(std::string_view s, size_t i) {
 // Units one sequence takes in the encoding.
 int Units(size_t sequence, Encoding enc) {
     switch (enc) {
-    case Encoding::Utf8: return static_cast<int>(sequence);
-    case Encoding::Utf16: return sequence == 4 ? 2 : 1;
-    case Encoding::Utf32: return 1;
+        case Encoding::Utf8: return static_cast<int>(sequence);
+        case Encoding::Utf16: return sequence == 4 ? 2 : 1;
+        case Encoding::Utf32: return 1;
     }
     return 1;
 }
@@ -64,8 +64,8 @@ std::string PathToUri(const std::string& path) {
     static const char* const kHex = "0123456789ABCDEF";
     std::string uri = "file://";
     for (unsigned char c : path) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                           c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
             uri += static_cast<char>(c);
         } else {

@@ -92,13 +92,18 @@ Transport::Read Transport::Next(std::string& body) {
         bool digits = v < line.size();
         for (; v < line.size() && digits; ++v) {
             if (line[v] == ' ' || line[v] == '\t') break;
-            if (line[v] < '0' || line[v] > '9' || n > 1'000'000'000'000LL) digits = false;
-            else n = n * 10 + (line[v] - '0');
+            if (line[v] < '0' || line[v] > '9' || n > 1'000'000'000'000LL)
+                digits = false;
+            else
+                n = n * 10 + (line[v] - '0');
         }
         while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) ++v;
-        if (!digits || v != line.size()) fault = "Content-Length is not a number of bytes";
-        else if (length >= 0 && length != n) fault = "two different Content-Length headers";
-        else length = n;
+        if (!digits || v != line.size())
+            fault = "Content-Length is not a number of bytes";
+        else if (length >= 0 && length != n)
+            fault = "two different Content-Length headers";
+        else
+            length = n;
     }
     if (fault.empty() && length < 0) fault = "the message has no Content-Length header";
     if (!fault.empty()) {

@@ -28,9 +28,9 @@ public:
     bool Send(const std::string& body);
 
 private:
-    bool Fill();           // more bytes into the buffer; false at the end of input
+    bool Fill();  // more bytes into the buffer; false at the end of input
     bool Line(std::string& line, bool& tooLong);
-    bool Skip(size_t n);   // drops n bytes of input
+    bool Skip(size_t n);  // drops n bytes of input
 
     int in_, out_;
     size_t maxBody_;

@@ -14,8 +14,8 @@ namespace tvc::lsp {
 namespace {
 
 constexpr int kMaxRootDepth = 8;
-constexpr size_t kMaxFolderFiles = 256;        // .bas files looked at in one folder
-constexpr size_t kMaxScannedBytes = 1 << 20;   // of each, for its INCLUDE lines
+constexpr size_t kMaxFolderFiles = 256;       // .bas files looked at in one folder
+constexpr size_t kMaxScannedBytes = 1 << 20;  // of each, for its INCLUDE lines
 
 std::string Normal(const std::string& path) { return fs::path(path).lexically_normal().string(); }
 

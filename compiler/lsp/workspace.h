@@ -64,10 +64,10 @@ private:
     void FindRoots();
     Program& Fresh(const std::string& root);
 
-    std::map<std::string, Document> docs_;  // by URI
+    std::map<std::string, Document> docs_;                      // by URI
     std::map<std::string, std::unique_ptr<Program>> programs_;  // by root path
-    std::set<std::string> pending_;  // roots whose problems are to be published
-    std::set<std::string> cleared_;  // paths whose problems must be withdrawn
+    std::set<std::string> pending_;                             // roots whose problems are to be published
+    std::set<std::string> cleared_;                             // paths whose problems must be withdrawn
 };
 
 }  // namespace tvc::lsp

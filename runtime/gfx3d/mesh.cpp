@@ -233,7 +233,8 @@ void MeshObject::RecomputeNormals(bool smooth) {
                 if (Dot(sum[i], sum[i]) > 0) sum[i] = at[key(f.nodes[i])];
         }
         for (size_t i = 0; i < f.nodes.size(); ++i)
-            if (Dot(sum[i], sum[i]) > 0) f.nodes[i].normal = static_cast<uint8_t>(__NearestNormal(sum[i].x, sum[i].y, sum[i].z));
+            if (Dot(sum[i], sum[i]) > 0)
+                f.nodes[i].normal = static_cast<uint8_t>(__NearestNormal(sum[i].x, sum[i].y, sum[i].z));
     }
     bumpReady_ = false;
 }

@@ -739,7 +739,8 @@ bool Prism3D::World2Screen(float x, float y, float z, double& sx, double& sy, do
     glGetIntegerv(GL_VIEWPORT, vp);
     const double in[4] = {x, y, z, 1};
     double eye[4], clip[4];
-    for (int row = 0; row < 4; ++row) eye[row] = mv[row] * in[0] + mv[4 + row] * in[1] + mv[8 + row] * in[2] + mv[12 + row];
+    for (int row = 0; row < 4; ++row)
+        eye[row] = mv[row] * in[0] + mv[4 + row] * in[1] + mv[8 + row] * in[2] + mv[12 + row];
     for (int row = 0; row < 4; ++row)
         clip[row] = pr[row] * eye[0] + pr[4 + row] * eye[1] + pr[8 + row] * eye[2] + pr[12 + row] * eye[3];
     if (clip[3] == 0) return false;

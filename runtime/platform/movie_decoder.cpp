@@ -272,7 +272,8 @@ struct MovieDecoder::State {
         av_dict_set(&options, "format_whitelist", PermittedFormats().c_str(), 0);
         BeginPhase(Phase::Opening);
         // Named as a local file whatever the name looks like.
-        const int opened = avformat_open_input(&fmt, ("file:" + path).c_str(), nullptr, &options);  // frees fmt on failure
+        const int opened =
+            avformat_open_input(&fmt, ("file:" + path).c_str(), nullptr, &options);  // frees fmt on failure
         av_dict_free(&options);
         if (opened < 0) return false;
         const bool found = avformat_find_stream_info(fmt, nullptr) >= 0 && !stopped;
