@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
     const double extra = after - before - held;
     std::printf("GL_MAX_TEXTURE_SIZE %d, %d-bit %d x %d bitmap, sprite %d x %d, texture %.0f MiB\n", largest, bits,
                 side, side, w, h, textureMiB);
-    std::printf("load %.0f ms (%.0f ms of processor time), peak memory %.0f MiB before, %.0f MiB after (+%.0f MiB, %.2f textures; "
-                "%.2f beyond the GL's own copies)\n",
+    std::printf("load %.0f ms (%.0f ms of processor time), peak memory %.0f MiB before, %.0f MiB after "
+                "(+%.0f MiB, %.2f textures; %.2f beyond the GL's own copies)\n",
                 ms, cpu, before, after, after - before, (after - before) / textureMiB, extra / textureMiB);
     const bool ok = w == side && h == side && extra <= 1.05 * textureMiB;
     std::printf("%s\n", ok ? "goal met" : "goal missed");

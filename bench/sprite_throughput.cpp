@@ -114,7 +114,8 @@ int main(int argc, char** argv) {
 
         std::mt19937 rng(c.size);
         std::vector<SDL_Point> pos(c.sprites);
-        for (SDL_Point& p : pos) p = {static_cast<int>(rng() % (DQ_RESX - c.size)), static_cast<int>(rng() % (DQ_RESY - c.size))};
+        for (SDL_Point& p : pos)
+            p = {static_cast<int>(rng() % (DQ_RESX - c.size)), static_cast<int>(rng() % (DQ_RESY - c.size))};
 
         double ours = 0, theirs = 0;
         for (int k = 0; k < rounds; ++k) {

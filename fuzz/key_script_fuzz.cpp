@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "input/key_script.h"
-#include "input_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<__KeyScriptLine> lines;
     std::string error;
-    if (!__ReadKeyScript(fuzz::WriteInput(data, size), lines, error)) {
+    if (!__ParseKeyScript(std::string(reinterpret_cast<const char*>(data), size), "fuzz", lines, error)) {
         if (error.empty()) std::abort();
         return 0;
     }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes every file parser of the runtime and the BASIC compiler's parser with libFuzzer (clang, address and
+# Fuzzes every file parser of the runtime, the BASIC compiler's parser and the language server with libFuzzer (clang, address and
 # undefined-behaviour sanitizers) in build-fuzz/.
 #
 #   bash scripts/fuzz.sh [seconds] [harness...]
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_EACH=${1:-60}
 shift || true
-ALL=(bmp wave archive packed data_file key_script midi_length parser object_file)
+ALL=(bmp wave archive packed data_file key_script midi_length parser object_file lsp movie)
 if [ $# -gt 0 ]; then HARNESSES=("$@"); else HARNESSES=("${ALL[@]}"); fi
 
 bash scripts/install-deps.sh
@@ -52,7 +52,9 @@ for h in "${HARNESSES[@]}"; do
   mkdir -p "$work" "$findings" "$TMPDIR"
   if [ -d "fuzz/corpus/$h" ]; then cp -r "fuzz/corpus/$h/." "$work/"; fi
   # The parser also starts from the game and the examples, which are real programs.
-  if [ "$h" = parser ]; then cp game/*.bas examples/*.bas "$work/"; fi
+  if [ "$h" = parser ] || [ "$h" = lsp ]; then cp game/*.bas examples/*.bas "$work/"; fi
+  # Movies start from the small movies the build makes in every container.
+  if [ "$h" = movie ]; then cp "$BUILD"/fuzz/movie-seeds/* "$work/"; fi
   log="$BUILD/findings/$h.log"
   echo "fuzz: $h for ${SECONDS_EACH}s (log $log)"
   status=0

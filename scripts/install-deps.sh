@@ -4,14 +4,16 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   liblzo2-dev libenet-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang
   console-setup-linux gzip
   zenity
+  nlohmann-json3-dev neovim dpkg-dev file
 )
 
 missing=()

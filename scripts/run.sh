@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what is missing, builds the game (and what it needs), and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+TOLVANE_BUILD_TARGETS="${TOLVANE_BUILD_TARGETS:-stackmoor}" bash scripts/build.sh
 exec build/stackmoor "$@"

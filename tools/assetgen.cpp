@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_io.h"
 #include "gfx2d/bmp_file.h"
 
 namespace fs = std::filesystem;
@@ -86,7 +87,8 @@ Image Crate(Rgb base, int seed) {
     Image im(64, 64, base);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-            double grain = 0.88 + 0.12 * std::sin(y * 0.9 + std::sin(x * 0.15 + seed) * 2.0) + 0.06 * (Noise(x, y, seed) - 0.5);
+            double grain =
+                0.88 + 0.12 * std::sin(y * 0.9 + std::sin(x * 0.15 + seed) * 2.0) + 0.06 * (Noise(x, y, seed) - 0.5);
             double light = 1.08 - 0.28 * (x + y) / 126.0;  // light from the top left
             im.at(x, y) = Scale(base, grain * light);
         }
@@ -181,9 +183,10 @@ Image Figure(int frame, bool pushing) {
     // Head, face and cap.
     const double hx = 33 + lean, hy = 15;
     im.disc(hx, hy, 9.5, skin);
-    im.disc(hx + 4, hy - 1, 1.3, dark);        // eye
-    im.rect(static_cast<int>(hx) + 8, static_cast<int>(hy), static_cast<int>(hx) + 10, static_cast<int>(hy) + 2, skin);  // nose
-    im.rect(static_cast<int>(hx) + 2, static_cast<int>(hy) + 5, static_cast<int>(hx) + 6, static_cast<int>(hy) + 5, Rgb{160, 70, 60});
+    const int ix = static_cast<int>(hx), iy = static_cast<int>(hy);
+    im.disc(hx + 4, hy - 1, 1.3, dark);                         // eye
+    im.rect(ix + 8, iy, ix + 10, iy + 2, skin);                 // nose
+    im.rect(ix + 2, iy + 5, ix + 6, iy + 5, Rgb{160, 70, 60});  // mouth
     for (int y = 3; y < 11; ++y)
         for (int x = static_cast<int>(hx) - 10; x <= hx + 9; ++x)
             if ((x - hx) * (x - hx) + (y - 11) * (y - 11) * 1.6 <= 100) im.set(x, y, cap);
@@ -206,7 +209,8 @@ Image Background() {
         double b = 0.4 + 0.6 * Noise(k, 3, 3);
         im.blend(x, y, Rgb{255, 255, 235}, b);
         if (b > 0.85) {
-            for (auto [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) im.blend(x + ox, y + oy, Rgb{255, 255, 235}, 0.35);
+            for (auto [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+                im.blend(x + ox, y + oy, Rgb{255, 255, 235}, 0.35);
         }
     }
     // Moon with a soft glow.
@@ -245,20 +249,14 @@ Image Background() {
 constexpr int kRate = 22050;
 
 bool WriteWave(const fs::path& p, const std::vector<double>& samples) {
-    std::vector<uint8_t> v;
-    auto u32 = [&](uint32_t x) { for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i))); };
-    auto u16 = [&](uint16_t x) { v.push_back(static_cast<uint8_t>(x)); v.push_back(static_cast<uint8_t>(x >> 8)); };
-    auto tag = [&](const char* t) { v.insert(v.end(), t, t + 4); };
+    ByteWriter w;
     const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
-    tag("RIFF"); u32(36 + bytes); tag("WAVE");
-    tag("fmt "); u32(16); u16(1); u16(1); u32(kRate); u32(kRate * 2); u16(2); u16(16);
-    tag("data"); u32(bytes);
-    for (double s : samples) {
-        int16_t x = static_cast<int16_t>(std::clamp(s, -1.0, 1.0) * 32767);
-        u16(static_cast<uint16_t>(x));
-    }
+    w.Text("RIFF").U32(36 + bytes).Text("WAVE");
+    w.Text("fmt ").U32(16).U16(1).U16(1).U32(kRate).U32(kRate * 2).U16(2).U16(16);  // PCM, mono, 16 bits
+    w.Text("data").U32(bytes);
+    for (double s : samples) w.U16(static_cast<uint16_t>(static_cast<int16_t>(std::clamp(s, -1.0, 1.0) * 32767)));
     std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    out.write(reinterpret_cast<const char*>(w.Data().data()), static_cast<std::streamsize>(w.Size()));
     return static_cast<bool>(out);
 }
 
@@ -300,7 +298,9 @@ std::vector<double> Bonus() {
             double t = static_cast<double>(i - start) / kRate;
             double env = std::min(1.0, t * 300) * std::exp(-t * 7);
             double f = notes[k];
-            s[i] += 0.22 * env * (std::sin(2 * M_PI * f * t) + 0.35 * std::sin(4 * M_PI * f * t) + 0.12 * std::sin(6 * M_PI * f * t));
+            s[i] +=
+                0.22 * env *
+                (std::sin(2 * M_PI * f * t) + 0.35 * std::sin(4 * M_PI * f * t) + 0.12 * std::sin(6 * M_PI * f * t));
         }
     }
     return s;
@@ -326,7 +326,8 @@ struct Track {
         bytes.insert(bytes.end(), e);
     }
     void note(uint32_t tick, uint32_t length, int channel, int key, int velocity) {
-        notes.push_back({tick, static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)});
+        notes.push_back(
+            {tick, static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)});
         notes.push_back({tick + length, static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0});
     }
     struct Pending {

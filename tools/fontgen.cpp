@@ -10,11 +10,10 @@
 #include <map>
 #include <vector>
 
+#include "core/byte_io.h"
 #include "gfx2d/bmp_file.h"
 
 namespace {
-
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
 struct Font {
     int width = 0, height = 0, glyphs = 0, bytesPerGlyph = 0;
@@ -43,7 +42,7 @@ bool Parse(const std::vector<uint8_t>& d, Font& f) {
         if (d[2] & 2) {
             for (int g = 0; g < f.glyphs && pos + 1 < d.size(); ++g) {
                 for (; pos + 1 < d.size(); pos += 2) {
-                    uint16_t v = static_cast<uint16_t>(d[pos] | (d[pos + 1] << 8));
+                    uint16_t v = Le16(&d[pos]);
                     if (v == 0xFFFF) { pos += 2; break; }
                     if (v == 0xFFFE) continue;
                     f.glyphOf.emplace(v, g);

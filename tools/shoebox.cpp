@@ -45,14 +45,9 @@ int Usage() {
 }
 
 // A regular file's bytes (a link is followed; pipes and devices are refused).
-bool ReadFile(const fs::path& p, std::vector<unsigned char>& out) {
+bool ReadFile(const fs::path& p, std::vector<uint8_t>& out) {
     KWFileSystem f;
-    if (!f.OpenRead(p.c_str())) return false;
-    out.clear();
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.Get())) > 0) out.insert(out.end(), buf, buf + n);
-    return !std::ferror(f.Get());
+    return f.OpenRead(p.c_str()) && f.ReadAll(out);
 }
 
 // Every good entry of an archive with its unpacked bytes; each damaged one is reported
@@ -61,17 +56,18 @@ bool ReadArchive(const std::string& path, std::vector<__ArchiveInput>& out, int&
     KWFileSystem f;
     std::vector<__ArchiveEntry> entries;
     damaged = 0;
-    if (!f.OpenRead(path.c_str()) || !__ReadArchiveDirectory(f.Get(), f.Size(), entries)) {
+    if (!f.OpenRead(path.c_str()) || !__ReadArchiveDirectory(__ArchiveSource(f.File()), entries)) {
         std::fprintf(stderr, "shoebox: %s holds no readable archive\n", path.c_str());
         return false;
     }
     for (const __ArchiveEntry& e : entries) {
         __ArchiveInput in{e.name, {}};
         std::string reason;
-        if (__ReadArchiveEntry(f.Get(), f.Size(), e, in.data, &reason)) {
+        if (__ReadArchiveEntry(__ArchiveSource(f.File()), e, in.data, &reason)) {
             out.push_back(std::move(in));
         } else {
-            std::fprintf(stderr, "shoebox: %s: entry %s is damaged: %s\n", path.c_str(), e.name.c_str(), reason.c_str());
+            std::fprintf(stderr, "shoebox: %s: entry %s is damaged: %s\n", path.c_str(), e.name.c_str(),
+                         reason.c_str());
             ++damaged;
         }
     }
@@ -82,7 +78,10 @@ bool ReadArchive(const std::string& path, std::vector<__ArchiveInput>& out, int&
 // an existing file (positions from the end).
 int Write(const std::string& path, const std::vector<__ArchiveInput>& inputs, bool append) {
     FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
-    bool ok = f && __WriteArchive(f, inputs, append);
+    ByteWriter archive;
+    bool ok = f && fseeko(f, 0, SEEK_END) == 0;
+    ok = ok && __WriteArchive(inputs, ftello(f), append, archive) &&
+         std::fwrite(archive.Data().data(), 1, archive.Size(), f) == archive.Size();
     if (f) ok = std::fclose(f) == 0 && ok;
     if (!ok) {
         std::fprintf(stderr, "shoebox: cannot write %s\n", path.c_str());
@@ -153,7 +152,7 @@ int Append(const std::string& program, const std::string& archive) {
 int List(const std::string& archive) {
     KWFileSystem f;
     std::vector<__ArchiveEntry> entries;
-    if (!f.OpenRead(archive.c_str()) || !__ReadArchiveDirectory(f.Get(), f.Size(), entries)) {
+    if (!f.OpenRead(archive.c_str()) || !__ReadArchiveDirectory(__ArchiveSource(f.File()), entries)) {
         std::fprintf(stderr, "shoebox: %s holds no readable archive\n", archive.c_str());
         return 1;
     }

@@ -9,7 +9,7 @@
 // __TOLVANE__::__MainGameSub_ and ends the program; it never returns. How a program
 // ends and its exit status: see core/program.h.
 //
-// The runtime's globals, each declared and documented with the part that owns it:
+// The runtime's globals, each declared and documented with the subsystem that owns it:
 //   build settings DQ_RESX, DQ_RESY, DQ_FULLSCREEN, DQ_FRAMERATE, DQ_DEBUG,
 //     DQ_WANTMOUSE; the command line __g_cmdline; the error state __g_error,
 //     __g_errorline, __g_debugline, __g_debugfile .................... core/program.h

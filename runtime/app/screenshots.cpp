@@ -1,12 +1,10 @@
 #include "app/screenshots.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "app/automation.h"
-#include "gfx2d/bmp_file.h"
 #include "gfx2d/prism.h"
-#include "platform/files.h"
+#include "gfx2d/screenshot.h"
 
 namespace {
 std::vector<uint8_t> g_pixels;
@@ -27,11 +25,5 @@ void __CaptureShotIfDue() {
 void __WriteCapturedShot() {
     if (!g_pending) return;
     g_pending = false;
-    const std::string& dir = __g_automation.shotsDir;
-    plat::MakeFolder(dir.c_str());
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%06lld.bmp", g_frame);
-    std::string path = dir + name;
-    if (!__WriteBMP24(path.c_str(), g_width, g_height, g_pixels.data()))
-        std::fprintf(stderr, "Tolvane: cannot write the screenshot %s\n", path.c_str());
+    __WriteScreenshot(__g_automation.shotsDir, "frame", g_frame, g_width, g_height, g_pixels);
 }

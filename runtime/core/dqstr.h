@@ -145,12 +145,18 @@ DQStr __Compare(const A& a, const B& b, __CmpOp op) {
         return __CompareNumbers(static_cast<double>(a), b.Number(), op);
 }
 
-template <class A, class B> requires __StrExpr<A, B> DQStr operator==(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Eq); }
-template <class A, class B> requires __StrExpr<A, B> DQStr operator!=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Ne); }
-template <class A, class B> requires __StrExpr<A, B> DQStr operator<(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Lt); }
-template <class A, class B> requires __StrExpr<A, B> DQStr operator<=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Le); }
-template <class A, class B> requires __StrExpr<A, B> DQStr operator>(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Gt); }
-template <class A, class B> requires __StrExpr<A, B> DQStr operator>=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Ge); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator==(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Eq); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator!=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Ne); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator<(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Lt); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator<=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Le); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator>(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Gt); }
+template <class A, class B>
+requires __StrExpr<A, B> DQStr operator>=(const A& a, const B& b) { return __Compare(a, b, __CmpOp::Ge); }
 
 // ---- string commands ------------------------------------------------------------------
 double LEN(DQStr s);

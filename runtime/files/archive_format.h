@@ -9,36 +9,68 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/byte_io.h"
+#include "platform/files.h"
+
 struct __ArchiveEntry {
     std::string name;
-    int64_t offset = 0;  // from the file's start, resolved from either form
-    int64_t size = 0;    // packed bytes
+    int64_t offset = 0;        // from the file's start, resolved from either form
+    int64_t size = 0;          // packed bytes
     int32_t storedOffset = 0;  // O as written (for the extracted file's name)
 };
 
-// Reads the directory of the archive in an open file of `fileSize` bytes; false when
-// the file holds no directory (too short, or its position lies outside the file). The
-// walk stops at a length byte of 0 or at the end of the file. The entries are not
-// checked here: one damaged entry must not hide the others, so each is checked when
-// it is read (__ReadArchiveEntry).
-bool __ReadArchiveDirectory(FILE* f, int64_t fileSize, std::vector<__ArchiveEntry>& entries);
+// Where an archive's bytes come from: an open file, read piece by piece, or bytes
+// already in memory. Either must outlive the source.
+class __ArchiveSource {
+public:
+    explicit __ArchiveSource(const plat::File& file) : file_(&file), size_(file.Size()) {}
+    explicit __ArchiveSource(std::span<const uint8_t> bytes)
+        : bytes_(bytes), size_(static_cast<int64_t>(bytes.size())) {}
+    int64_t Size() const { return size_; }
+    // The n bytes at the offset; false when they are not all there.
+    bool Read(int64_t offset, size_t n, std::vector<uint8_t>& out) const;
+
+private:
+    const plat::File* file_ = nullptr;
+    std::span<const uint8_t> bytes_;
+    int64_t size_ = 0;
+};
+
+// Reads the archive's directory; false when it holds none (too short, or the position
+// lies outside it). The walk stops at a length byte of 0 or at the end of the file.
+// The entries are not checked here: one damaged entry must not hide the others, so
+// each is checked when it is read (__ReadArchiveEntry).
+bool __ReadArchiveDirectory(const __ArchiveSource& archive, std::vector<__ArchiveEntry>& entries);
 
 // Reads and unpacks one entry into `out`. False, with the reason in `reason` when it
-// is given, when the entry's bytes lie outside the file or cannot be read, when its
+// is given, when the entry's bytes lie outside the archive or cannot be read, when its
 // stream claims more bytes than its packed size can hold, or when it does not unpack
 // to exactly the length it claims.
-bool __ReadArchiveEntry(FILE* f, int64_t fileSize, const __ArchiveEntry& entry, std::vector<unsigned char>& out,
+bool __ReadArchiveEntry(const __ArchiveSource& archive, const __ArchiveEntry& entry, std::vector<uint8_t>& out,
                         std::string* reason = nullptr);
+
+// The first entry, in directory order, whose name is the end of `name` (the letters
+// A-Z in either case; no separators are translated); null when none is.
+const __ArchiveEntry* __FindArchiveEntry(const std::vector<__ArchiveEntry>& entries, const char* name);
+
+// An archive file's directory as read, and the state of the file it was read from.
+struct __ArchiveDirectory {
+    plat::File::Stamp stamp;
+    bool valid = false;  // the file holds a directory at all
+    std::vector<__ArchiveEntry> entries;
+};
 
 // One entry to write: its name and unpacked bytes.
 struct __ArchiveInput {
     std::string name;
-    std::vector<unsigned char> data;
+    std::vector<uint8_t> data;
 };
-// Appends an archive to the open file (at its end); `fromEnd` writes the negative
-// position form. False when writing fails or a name is empty or longer than 255.
-bool __WriteArchive(FILE* f, const std::vector<__ArchiveInput>& inputs, bool fromEnd);
+// Writes the archive of these entries for a place `base` bytes into a file (0 for an
+// archive of its own, the file's size to append it); `fromEnd` writes the negative
+// position form. False when a name is empty or longer than 255, or the archive would
+// reach beyond what 32-bit positions count.
+bool __WriteArchive(const std::vector<__ArchiveInput>& inputs, int64_t base, bool fromEnd, ByteWriter& out);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/byte_io.h"
+
 namespace {
 
 // The compressor's work area, shared by every Pack.
@@ -45,7 +47,7 @@ void KWCompression::Pack(const unsigned char* data, long length) {
 int KWCompression::UnPack(const unsigned char* packed, int packedSize) {
     Clear();
     if (!packed || packedSize < 4 || !LzoReady()) return 0;
-    const uint32_t n = packed[0] | (packed[1] << 8) | (packed[2] << 16) | (static_cast<uint32_t>(packed[3]) << 24);
+    const uint32_t n = Le32(packed);
     if (n > __MaxUnpackedLength(static_cast<uint64_t>(packedSize))) return 0;
     out_.resize(n);
     lzo_uint produced = n;

@@ -1,13 +1,14 @@
 #include "files/data_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "core/program.h"
 #include "core/numbers.h"
-#include "files/file_handle.h"
 #include "files/shoebox.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -19,8 +20,13 @@ constexpr int kLongestName = 1023;
 
 void Record(double code) { __Error(code); }
 
-// The line number as the commands take it: truncated, low 16 bits, signed.
-short LineArg(double line) { return static_cast<short>(__TruncInt(line) & 0xFFFF); }
+// The line number as the commands take it, truncated toward zero. A number outside
+// 0 ... 255 (a NaN too) becomes -1, which every command refuses, before any narrowing:
+// 65536 must not come back as line 0.
+short LineArg(double line) {
+    const double n = std::trunc(line);
+    return n >= 0 && n <= FAST_FILE::kLines - 1 ? static_cast<short>(n) : -1;
+}
 bool LineInRange(short line) { return static_cast<unsigned short>(line) <= 255; }
 
 // The file a save replaces: the name itself, or what it links to, so that a link
@@ -61,36 +67,48 @@ void FAST_FILE::Save() {
     if (!ok || !plat::Rename(temp.c_str(), target.c_str())) plat::RemoveFile(temp.c_str());
 }
 
-double FAST_FILE::FillBuffer(const char* file) {
-    if (file && name_ == file) return 0;
+bool FAST_FILE::Start(const char* file) {
     Save();
     for (std::string& l : lines_) l.clear();
     last_ = 0;
     modified_ = false;
     name_.clear();
-    if (!file) return 0;
+    if (!file) return false;
     name_.assign(file, std::min<size_t>(std::strlen(file), kLongestName));
+    return true;
+}
 
-    DQStr resolved(name_.c_str());
-    KWFileSystem in;
-    if (!__g_ShoeBox_Data.Resolve(resolved) || !in.OpenRead(resolved.c_str())) {
+void FAST_FILE::SplitLines(std::span<const uint8_t> bytes) {
+    // Lines end with LF (a CR before it is dropped); characters beyond the line length
+    // and lines beyond the last are ignored.
+    const size_t size = bytes.size();
+    size_t at = 0;
+    for (int n = 0; n < kLines && at < size; ++n) {
+        const uint8_t* start = bytes.data() + at;
+        const void* lf = std::memchr(start, '\n', size - at);
+        const size_t length = lf ? static_cast<size_t>(static_cast<const uint8_t*>(lf) - start) : size - at;
+        std::string& line = lines_[n];
+        line.assign(reinterpret_cast<const char*>(start), std::min<size_t>(length, kLineLength));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        last_ = n;
+        at += length + 1;
+    }
+}
+
+double FAST_FILE::FillBuffer(const char* file) {
+    if (file && name_ == file) return 0;
+    if (!Start(file)) return 0;
+    std::vector<uint8_t> bytes;
+    if (__g_ShoeBox_Data.Fetch(name_.c_str(), bytes) != __Found::Bytes) {
         Record(3);
         return 3;
     }
-    FILE* f = in.Get();
-    for (int n = 0; n < kLines; ++n) {
-        int c = std::fgetc(f);
-        if (c == EOF) break;
-        std::string& line = lines_[n];
-        while (c != EOF && c != '\n') {
-            if (line.size() < kLineLength) line += static_cast<char>(c);
-            c = std::fgetc(f);
-        }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        last_ = n;
-        if (c == EOF) break;
-    }
+    SplitLines(bytes);
     return 0;
+}
+
+void FAST_FILE::FillBuffer(const char* file, std::span<const uint8_t> contents) {
+    if (Start(file)) SplitLines(contents);
 }
 
 double FAST_FILE::GetFile(const char* file, short line, DQStr& out) {

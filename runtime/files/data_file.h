@@ -8,12 +8,15 @@
 // in the same folder, which replaces the file only once it is complete and on disk. A
 // save that fails leaves the old file as it was.
 //
-// A line number outside 0 ... 255 (after taking the low 16 bits) reads "NO_DATA" and
-// writes nothing, and records error code 7; a file found nowhere reads "NO_FILE" and
+// A line number outside 0 ... 255 (checked on the truncated number, before any
+// narrowing: 65536 is not line 0) reads "NO_DATA" and writes nothing, and records
+// error code 7; a file found nowhere reads "NO_FILE" and
 // records code 3, but a write to it keeps the line and creates the file on saving.
 // None of this ends the program.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/dqstr.h"
@@ -33,12 +36,17 @@ public:
     // Makes `file` the loaded file (saving a modified one first); null only saves and
     // empties. 0, or 3 when the file cannot be found or read.
     double FillBuffer(const char* file);
+    // Makes `file` the loaded file with these contents in place of its own.
+    void FillBuffer(const char* file, std::span<const uint8_t> contents);
     double GetFile(const char* file, short line, DQStr& out);
     double PutFile(const char* file, short line, const DQStr& value);
 
     int LastLine() const { return last_; }
 
 private:
+    // Saves a modified file and empties the buffer, then names `file` (when not null).
+    bool Start(const char* file);
+    void SplitLines(std::span<const uint8_t> bytes);
     void Save();
     std::string name_;
     std::string lines_[kLines];

@@ -1,5 +1,6 @@
 #include "files/shoebox.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,21 +47,6 @@ std::string ExtractDir() {
     return g_extractDir;
 }
 
-// Compares the entry name with the end of the requested name, ignoring the case of
-// A-Z.
-bool TailMatches(const std::string& entry, const char* name) {
-    size_t n = std::strlen(name);
-    if (entry.size() > n) return false;
-    const char* tail = name + (n - entry.size());
-    for (size_t i = 0; i < entry.size(); ++i) {
-        unsigned char a = static_cast<unsigned char>(entry[i]), b = static_cast<unsigned char>(tail[i]);
-        if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
-
 // The entry name as one file name: folder separators and other unsafe bytes become '_'.
 std::string FlatName(const std::string& name) {
     std::string flat;
@@ -78,11 +64,60 @@ void KWShoeBox::DropExtracted() {
 void KWShoeBox::Clear() {
     DropExtracted();
     archive_ = "";
+    directory_.reset();
 }
 
 void KWShoeBox::SetArchive(const char* path) {
     Clear();
     archive_ = path;
+}
+
+KWShoeBox::KWShoeBox() = default;
+
+KWShoeBox::~KWShoeBox() { Clear(); }
+
+KWShoeBox::FromArchive KWShoeBox::Unpack(const char* name, std::vector<uint8_t>& bytes, std::string* extractName) {
+    bytes.clear();
+    if (archive_.Length() == 0) return FromArchive::NoArchive;
+    KWFileSystem file;
+    plat::File::Stamp stamp;
+    if (!file.OpenRead(archive_.c_str()) || !file.File().GetStamp(stamp)) return FromArchive::NoArchive;
+    const __ArchiveSource archive(file.File());
+    if (!directory_ || !(directory_->stamp == stamp)) {
+        if (!directory_) directory_ = std::make_unique<__ArchiveDirectory>();
+        directory_->valid = __ReadArchiveDirectory(archive, directory_->entries);
+        directory_->stamp = stamp;
+    }
+    const __ArchiveEntry* found = directory_->valid ? __FindArchiveEntry(directory_->entries, name) : nullptr;
+    if (!found) return FromArchive::NotThere;
+    if (extractName) {
+        char prefix[48];
+        std::snprintf(prefix, sizeof prefix, "~sbx%X%x", static_cast<uint32_t>(found->storedOffset),
+                      static_cast<uint32_t>(found->size));
+        *extractName = prefix + FlatName(found->name);
+    }
+    // Only the entry asked for is checked: a damaged neighbour does not matter here.
+    return __ReadArchiveEntry(archive, *found, bytes) ? FromArchive::Unpacked : FromArchive::Damaged;
+}
+
+__Found KWShoeBox::Fetch(const char* name, std::vector<uint8_t>& bytes) {
+    return Fetch(name, bytes, __kLargestFileBytes);
+}
+
+__Found KWShoeBox::Fetch(const char* name, std::vector<uint8_t>& bytes, size_t most) {
+    DropExtracted();
+    bytes.clear();
+    if (!name || !*name) return __Found::Nothing;
+    {
+        KWFileSystem disk;
+        if (disk.OpenRead(name))
+            return disk.File().ReadAll(bytes, std::min(most, __kLargestFileBytes)) ? __Found::Bytes
+                                                                                    : __Found::Unreadable;
+    }
+    if (Unpack(name, bytes, nullptr) != FromArchive::Unpacked) return __Found::Nothing;
+    if (bytes.size() <= most) return __Found::Bytes;
+    std::vector<uint8_t>().swap(bytes);
+    return __Found::Unreadable;
 }
 
 bool KWShoeBox::Resolve(DQStr& name) {
@@ -92,35 +127,17 @@ bool KWShoeBox::Resolve(DQStr& name) {
         KWFileSystem disk;
         if (disk.OpenRead(name.c_str())) return true;  // a file on disk always wins
     }
-    if (archive_.Length() == 0) return false;
-    KWFileSystem archive;
-    if (!archive.OpenRead(archive_.c_str())) return false;
-    std::vector<__ArchiveEntry> entries;
-    if (!__ReadArchiveDirectory(archive.Get(), archive.Size(), entries)) {
-        name = "";
-        return false;
+    std::vector<uint8_t> data;
+    std::string extractName;
+    switch (Unpack(name.c_str(), data, &extractName)) {
+        case FromArchive::NoArchive: return false;
+        case FromArchive::NotThere: name = ""; return false;
+        case FromArchive::Damaged: return false;
+        case FromArchive::Unpacked: break;
     }
-    const __ArchiveEntry* found = nullptr;
-    for (const __ArchiveEntry& e : entries)
-        if (TailMatches(e.name, name.c_str())) {
-            found = &e;
-            break;
-        }
-    if (!found) {
-        name = "";
-        return false;
-    }
-    // Only the entry asked for is checked: a damaged neighbour does not matter here.
-    std::vector<unsigned char> data;
-    if (!__ReadArchiveEntry(archive.Get(), archive.Size(), *found, data)) return false;
-    archive.Close();
-
     const std::string& dir = ExtractDir();
     if (dir.empty()) return false;
-    char prefix[48];
-    std::snprintf(prefix, sizeof prefix, "~sbx%X%x", static_cast<uint32_t>(found->storedOffset),
-                  static_cast<uint32_t>(found->size));
-    std::string path = dir + prefix + FlatName(found->name);
+    const std::string path = dir + extractName;
     if (path.size() > kLongestPath) return false;
     plat::RemoveFile(path.c_str());
     plat::File out;

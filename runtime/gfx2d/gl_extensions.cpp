@@ -12,8 +12,6 @@ PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
 PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
 PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
 PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
-PFNGLMAPBUFFERARBPROC glMapBufferARB = nullptr;
-PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB = nullptr;
 
 void Load() {
     const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
@@ -26,8 +24,6 @@ void Load() {
     glBindBufferARB = reinterpret_cast<PFNGLBINDBUFFERARBPROC>(get("glBindBufferARB"));
     glBufferDataARB = reinterpret_cast<PFNGLBUFFERDATAARBPROC>(get("glBufferDataARB"));
     glDeleteBuffersARB = reinterpret_cast<PFNGLDELETEBUFFERSARBPROC>(get("glDeleteBuffersARB"));
-    glMapBufferARB = reinterpret_cast<PFNGLMAPBUFFERARBPROC>(get("glMapBufferARB"));
-    glUnmapBufferARB = reinterpret_cast<PFNGLUNMAPBUFFERARBPROC>(get("glUnmapBufferARB"));
 }
 
 }  // namespace __glext

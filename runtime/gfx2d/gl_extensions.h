@@ -13,8 +13,6 @@ extern PFNGLGENBUFFERSARBPROC glGenBuffersARB;
 extern PFNGLBINDBUFFERARBPROC glBindBufferARB;
 extern PFNGLBUFFERDATAARBPROC glBufferDataARB;
 extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
-extern PFNGLMAPBUFFERARBPROC glMapBufferARB;
-extern PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB;
 // Loads them all from the current context; leaves them null without the extension.
 void Load();
 }  // namespace __glext

@@ -1,18 +1,21 @@
 // The loading commands: names go through the archive lookup first.
-#include "core/program.h"
+#include <utility>
+#include <vector>
+
 #include "core/numbers.h"
+#include "core/program.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx2d/sprites.h"
 
 namespace {
-double LoadSpriteCommand(DQStr& file, double nr, bool bump) {
+double LoadSpriteCommand(const DQStr& file, double nr, bool bump) {
     if (!pPrsm) return 0;
     int slot = __TruncInt(nr);
     if (!OpenGLPrism::ValidSprite(slot)) return 0;
-    if (!__g_ShoeBox_Data.Resolve(file)) return 0;
-    pPrsm->FreeSprite(slot);
-    pPrsm->LoadSprite(static_cast<unsigned>(slot), file.c_str(), __kSpriteKey, bump);
+    std::vector<uint8_t> bytes;
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
+    pPrsm->LoadSprite(static_cast<unsigned>(slot), std::move(bytes), __kSpriteKey, bump);
     return 0;
 }
 }  // namespace
@@ -21,8 +24,9 @@ double LOADSPRITE(DQStr file, double nr) { return LoadSpriteCommand(file, nr, fa
 double LOADBUMPTEXTURE(DQStr file, double nr) { return LoadSpriteCommand(file, nr, true); }
 
 double LOADBMP(DQStr file) {
-    if (!pPrsm || !__g_ShoeBox_Data.Resolve(file)) return 0;
-    if (!pPrsm->LoadSurface(0, file.c_str())) __FatalError(3);
+    std::vector<uint8_t> bytes;
+    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
+    if (!pPrsm->LoadSurface(0, std::move(bytes))) __FatalError(3);
     pPrsm->PasteSurface(0);
     return 0;
 }

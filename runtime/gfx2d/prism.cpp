@@ -1,28 +1,15 @@
 #include "gfx2d/prism.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "core/program.h"
-#include "gfx2d/gl_extensions.h"
-#include "platform/system.h"
 #include "platform/window.h"
 
 OpenGLPrism* pPrsm = nullptr;
 
-namespace {
-// The frame wait sleeps until this long before the deadline, then polls the clock.
-constexpr double kPollMarginMs = 1.5;
-// Longest single sleep, so window events keep flowing during long frame periods.
-constexpr double kLongestSleepMs = 8.0;
-}  // namespace
-
-OpenGLPrism::OpenGLPrism() {
-    FreeAll();
-    SetupAccurateTimer();
-    nextFrameTime_ = AccurateTime();
-}
+OpenGLPrism::OpenGLPrism() : textures_(__MakeGLTextureStore()), drawing_(__MakeGLDrawing(*textures_)) { FreeAll(); }
 
 OpenGLPrism::~OpenGLPrism() {
     FreeAll();
@@ -32,210 +19,74 @@ OpenGLPrism::~OpenGLPrism() {
 
 int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
     SetMaxFPS(fps);
-    if (bits == 0) bits = plat::DesktopBitsPerPixel();
-    screenWidth_ = width;
-    screenHeight_ = height;
-    colourBits_ = bits;
-    fullscreen_ = false;
+    display_.Set(width, height, bits);
     if (!plat::CreateGLContext()) return 0;
     ReportRendererKind();
-    GLint maxTexture = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
-    // Sprite sizes are kept in 16 bits: textures stay within 16384 texels a side.
-    maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
-    nextFrameTime_ = AccurateTime();
-    __glext::Load();
-    copyImage_ = nullptr;
-    const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    if (ext && std::strstr(ext, "GL_ARB_copy_image"))
-        copyImage_ = reinterpret_cast<PFNGLCOPYIMAGESUBDATAPROC>(plat::GLProcAddress("glCopyImageSubData"));
-    batch_.Init();
-    glColor4f(1, 1, 1, 1);
+    textures_->Init();
+    pacer_.Restart();
+    drawing_->Init();
     Make2DViewport(0, 0, 0, 0);
     initialised_ = true;
     return 1;
 }
 
 void OpenGLPrism::ReportRendererKind() {
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    const char* r = renderer ? renderer : "";
-    const bool software = std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast") ||
-                std::strstr(r, "Software") || std::strstr(r, "software");
+    const std::string r = drawing_->RendererName();
+    const bool software = r.find("llvmpipe") != std::string::npos || r.find("softpipe") != std::string::npos ||
+                          r.find("swrast") != std::string::npos || r.find("Software") != std::string::npos ||
+                          r.find("software") != std::string::npos;
     if (software) {
         __AppendErrorLog("OpenGL Software Emulation");
-        std::fprintf(stderr, "Tolvane: OpenGL renders in software (%s); please update the graphics driver\n", r);
+        std::fprintf(stderr, "Tolvane: OpenGL renders in software (%s); please update the graphics driver\n",
+                     r.c_str());
     } else {
         __AppendErrorLog("OpenGL Hardware Support");
     }
 }
 
+// ---- display mode and projections ------------------------------------------------------
+
 int OpenGLPrism::DoFullscreen() {
-    int desktop = plat::DesktopBitsPerPixel();
-    int bits = (colourBits_ != 0 && colourBits_ != desktop) ? colourBits_ : 0;
-    if (!plat::SetFullscreenMode(screenWidth_, screenHeight_, bits)) {
-        if (bits == 0 || !plat::SetFullscreenMode(screenWidth_, screenHeight_, 0)) {
-            plat::Beep();
-            __AppendErrorLog("No Fullscreen Mode available");
-            DoWindowed();
-            return 0;
-        }
-        colourBits_ = desktop;
+    if (!display_.EnterFullscreen()) {
+        DoWindowed();
+        return 0;
     }
-    if (!fullscreen_) plat::ShowCursor(false);
-    plat::ShowWindow();
-    plat::RaiseWindow();
-    ChangeSize(screenWidth_, screenHeight_);
-    fullscreen_ = true;
+    ChangeSize(display_.Width(), display_.Height());
     return 1;
 }
 
 int OpenGLPrism::DoWindowed() {
-    bool was = fullscreen_;
-    if (was) {
-        plat::LeaveFullscreenMode();
-        plat::SleepMs(500);
-    }
-    plat::SetWindowSize(screenWidth_, screenHeight_);
-    plat::ShowWindow();
-    if (was) plat::ShowCursor(true);
+    display_.EnterWindow();
     ResizeAuto();
-    fullscreen_ = false;
     return 1;
 }
 
 int OpenGLPrism::HideWindow() {
-    bool was = fullscreen_;
-    if (was) plat::LeaveFullscreenMode();
-    plat::HideWindow();
-    if (was) plat::ShowCursor(true);
-    fullscreen_ = false;
+    display_.Hide();
     return 1;
 }
 
 void OpenGLPrism::Make2DViewport(short x, short y, short w, short h) {
-    Flush();
-    if (w < 1 || h < 1) {
-        w = static_cast<short>(screenWidth_);
-        h = static_cast<short>(screenHeight_);
-    }
-    viewX_ = x;
-    viewY_ = y;
-    viewW_ = w;
-    viewH_ = h;
-    glViewport(x, screenHeight_ - h - y, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, w, -h, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
-    glCullFace(GL_BACK);
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, __kAlphaTestRef);
-    glColor4f(1, 1, 1, 1);
-    glClearColor(0, 0, 0, 1);
-    glShadeModel(GL_FLAT);
-    for (GLenum cap : {GL_DITHER, GL_FOG, GL_POINT_SMOOTH, GL_LINE_SMOOTH, GL_POLYGON_SMOOTH, GL_STENCIL_TEST,
-                       GL_POLYGON_OFFSET_POINT, GL_COLOR_MATERIAL, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
-                       GL_NORMALIZE, GL_LIGHTING})
-        glDisable(cap);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
-    glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
-    ForgetBinding();  // texturing is on again whatever was bound
+    drawing_->Viewport2D(x, y, w, h, display_.Width(), display_.Height());
 }
 
 void OpenGLPrism::Make3DViewport(double nearZ, double farZ, double fovDegrees) {
-    Flush();
-    glViewport(viewX_, screenHeight_ - viewH_ - viewY_, viewW_, viewH_);
-    double aspect = static_cast<double>(screenWidth_) / (screenHeight_ == 0 ? 1 : screenHeight_);
-    double top = nearZ * std::tan(fovDegrees * M_PI / 360.0);
-    double right = top * aspect;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-right, right, -top, top, nearZ, farZ);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    // No texture: switched off in GL too, so untextured objects draw in their colours.
-    ForgetBinding();
-    SetTexture3D(__kNoSprite, __kNoSprite, 0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, __kAlphaTestRef);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DITHER);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+    drawing_->Viewport3D(nearZ, farZ, fovDegrees, display_.Width(), display_.Height());
 }
 
 void OpenGLPrism::ChangeSize(int width, int height) {
-    screenWidth_ = width;
-    screenHeight_ = height;
+    display_.SetSize(width, height);
     Make2DViewport(0, 0, 0, 0);
 }
 
+// ---- the frame ---------------------------------------------------------------------------
+
 double OpenGLPrism::FlipScreens() {
-    Flush();
-    glFlush();
-    plat::SwapWindow();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    double t0 = AccurateTime();
-    WinMessages();
-    if (!noWait_) {
-        // Sleep until shortly before the deadline, then poll; the deadline stays absolute.
-        for (double now = AccurateTime(); now <= nextFrameTime_; now = AccurateTime()) {
-            double left = nextFrameTime_ - now;
-            if (left > kPollMarginMs) plat::SleepMs(std::min(left - kPollMarginMs, kLongestSleepMs));
-            WinMessages();
-        }
-    }
-    nextFrameTime_ += framePeriod_;
-    if (framePeriod_ > 0) {
-        double now = AccurateTime();
-        if (nextFrameTime_ < now) nextFrameTime_ += std::ceil((now - nextFrameTime_) / framePeriod_) * framePeriod_;
-        while (nextFrameTime_ < now) nextFrameTime_ += framePeriod_;
-    }
-    return (AccurateTime() - t0) + 1;
+    drawing_->Present(true);
+    return pacer_.WaitForSlot();
 }
-
-void OpenGLPrism::PresentNow() {
-    Flush();
-    glFlush();
-    plat::SwapWindow();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
-int OpenGLPrism::WinMessages() {
-    plat::PumpEvents();
-    return 1;
-}
-
-// The platform clock always reads the high-resolution counter, so there is no
-// source to choose.
-void OpenGLPrism::SetupAccurateTimer() {}
 
 double OpenGLPrism::AccurateTime() const { return plat::ClockMs(); }
-
-void OpenGLPrism::SetMaxFPS(int fps) { framePeriod_ = fps > 0 ? 1000.0 / fps : 2.0; }
-
-void OpenGLPrism::ClearScreen() {
-    Flush();
-    glClear(GL_COLOR_BUFFER_BIT);
-}
-
-void OpenGLPrism::ResetBlending() {
-    Flush();
-    glDisable(GL_BLEND);
-    glColor4f(1, 1, 1, 1);
-    currentAlpha_ = 1.0f;
-}
 
 void OpenGLPrism::StartFrame() {
     ResetBlending();
@@ -243,16 +94,166 @@ void OpenGLPrism::StartFrame() {
     // crop or shift the background.
     Make2DViewport(0, 0, 0, 0);
     PasteSurface(0);
-    mipmapped_ = 0;  // the next binding takes the plain textures
+    drawing_->UsePlainTextures();
     mipmapFlag_ = 0;
 }
 
 void OpenGLPrism::ReadBackBuffer(std::vector<uint8_t>& rgb, int& width, int& height) {
-    Flush();
-    width = screenWidth_;
-    height = screenHeight_;
-    rgb.resize(static_cast<size_t>(width) * height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    width = ScreenWidth();
+    height = ScreenHeight();
+    drawing_->ReadBackBuffer(width, height, rgb);
+}
+
+int OpenGLPrism::SaveBMPFile(const char* file) {
+    // Sides that are not a multiple of 4 grow by their remainder (640 x 480 stays).
+    const int w = ScreenWidth() + ScreenWidth() % 4, h = ScreenHeight() + ScreenHeight() % 4;
+    std::vector<uint8_t> rgb;
+    drawing_->ReadBackBuffer(w, h, rgb);
+    return __WriteBMP24(file, w, h, rgb.data()) ? 1 : 0;
+}
+
+void OpenGLPrism::FreeAll() {
+    if (!initialised_) {
+        textures_->Forget();
+        return;
+    }
+    for (int i = 0; i < __kSpriteSlots; ++i)
+        if (textures_->Sprite(i).texWidth != -1 || textures_->Sprite(i).texture[0]) FreeSprite(i);
+    for (int s = 0; s < __kSurfaces; ++s) FreeSurface(s);
+}
+
+// ---- textures ----------------------------------------------------------------------------
+// The store binds textures as it works: the queued sprites go first, and the drawing
+// binds again afterwards.
+
+bool OpenGLPrism::LoadSprite(unsigned nr, std::vector<uint8_t> file, uint32_t key, bool bump) {
+    if (!ValidSprite(static_cast<int>(nr))) return false;
+    __BMPImage picture;
+    picture.Open(std::move(file));  // a file it cannot read leaves an empty picture: an empty slot
+    drawing_->Flush();
+    const bool loaded = textures_->LoadSprite(static_cast<int>(nr), std::move(picture), key, bump);
+    drawing_->ForgetBinding();
+    return loaded;
+}
+
+void OpenGLPrism::FreeSprite(int nr) {
+    if (!ValidSprite(nr)) return;
+    drawing_->Flush();
+    textures_->FreeSprite(nr);
+    drawing_->ForgetBinding(nr);
+}
+
+void OpenGLPrism::GetSpriteSize(short nr, int& width, int& height) const {
+    width = height = 0;
+    if (!ValidSprite(nr)) return;
+    width = textures_->Sprite(nr).width;
+    height = textures_->Sprite(nr).height;
+}
+
+bool OpenGLPrism::GrabSprite(short nr, short x, short y, short w, short h) {
+    if (!ValidSprite(nr)) return false;
+    drawing_->Flush();
+    const bool grabbed = textures_->GrabSprite(nr, x, y, w, h, ScreenWidth(), ScreenHeight());
+    drawing_->ForgetBinding();
+    return grabbed;
+}
+
+bool OpenGLPrism::LoadSurface(int s, std::vector<uint8_t> file) {
+    if (!ValidSurface(s)) return false;
+    __BMPImage picture;
+    if (!picture.Open(std::move(file))) return false;
+    drawing_->Flush();
+    const bool loaded = textures_->LoadSurface(s, picture);
+    drawing_->ForgetBinding();
+    return loaded;
+}
+
+void OpenGLPrism::GrabSurface(int s) {
+    if (!ValidSurface(s)) return;
+    drawing_->Flush();
+    textures_->GrabSurface(s, ScreenWidth(), ScreenHeight());
+    drawing_->ForgetBinding();
+}
+
+void OpenGLPrism::FreeSurface(int s) {
+    if (!ValidSurface(s)) return;
+    drawing_->Flush();
+    textures_->FreeSurface(s);
+    drawing_->ForgetBinding();
+}
+
+bool OpenGLPrism::MakeStreamTexture(__StreamTexture& t, int width, int height) {
+    drawing_->Flush();
+    const bool made = textures_->MakeStreamTexture(t, width, height);
+    drawing_->ForgetBinding();
+    return made;
+}
+
+void OpenGLPrism::UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba) {
+    if (!t.texture || !rgba) return;
+    drawing_->Flush();
+    textures_->UpdateStreamTexture(t, rgba);
+    drawing_->ForgetBinding();
+}
+
+void OpenGLPrism::FreeStreamTexture(__StreamTexture& t) {
+    if (t.texture) {
+        drawing_->Flush();
+        textures_->FreeStreamTexture(t);
+        drawing_->ForgetBinding();
+    }
+    t = __StreamTexture{};
+}
+
+// ---- sprites, fonts, surfaces --------------------------------------------------------------
+
+bool OpenGLPrism::SpriteCollision(int nr1, int nr2, short x1, short y1, short x2, short y2) {
+    if (!ValidSprite(nr1) || !ValidSprite(nr2)) return false;
+    const __SpriteSlot* s[2] = {&textures_->Sprite(nr1), &textures_->Sprite(nr2)};
+    const int left = std::max<int>(x1, x2), right = std::min<int>(x1 + s[0]->width, x2 + s[1]->width);
+    const int top = std::max<int>(y1, y2), bottom = std::min<int>(y1 + s[0]->height, y2 + s[1]->height);
+    if (left >= right || top >= bottom) return false;
+    for (int nr : {nr1, nr2}) {
+        if (textures_->Sprite(nr).hasMask) continue;
+        drawing_->Flush();
+        if (textures_->ReadAlphaMask(nr)) drawing_->ForgetBinding();
+    }
+    auto alpha = [](const __SpriteSlot* sp, int col, int rowFromTop) -> int {
+        int row = sp->height - 1 - rowFromTop;
+        if (col < 0 || row < 0 || col >= sp->texWidth || row >= sp->texHeight) return 0;
+        return sp->alphaMask[static_cast<size_t>(row) * sp->texWidth + col];
+    };
+    for (int c = left; c < right; ++c)
+        for (int r = top; r < bottom; ++r)
+            if (alpha(s[0], c - x1, r - y1) != 0 && alpha(s[1], c - x2, r - y2) == 255) return true;
+    return false;
+}
+
+bool OpenGLPrism::LoadFont(unsigned font, std::vector<uint8_t> file) {
+    return font < static_cast<unsigned>(__kFontCount) && LoadSprite(font + __kFontBase, std::move(file), 0, false);
+}
+
+void OpenGLPrism::GetFontSize(short font, int& width, int& height) const {
+    width = height = 0;
+    if (font < 0 || font >= __kFontCount) return;
+    width = textures_->Sprite(font + __kFontBase).width;
+    height = textures_->Sprite(font + __kFontBase).height;
+}
+
+void OpenGLPrism::BlendToSurface(int from, int to) {
+    drawing_->BeginCrossFade();
+    float k = 0;
+    do {
+        drawing_->Tint(k);
+        PasteSurface(static_cast<unsigned>(to));
+        drawing_->Tint(1 - k);
+        PasteSurface(static_cast<unsigned>(from));
+        FlipScreens();
+        k += 0.02f;
+    } while (k < 1.0f);
+    drawing_->Tint(1);
+    PasteSurface(static_cast<unsigned>(to));
+    FlipScreens();
+    drawing_->EndCrossFade();
+    ResetBlending();
 }

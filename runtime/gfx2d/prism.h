@@ -1,81 +1,36 @@
 // Internal: the renderer, for the runtime's own drawing code. Programs use the commands
 // of tolvane.h.
 //
-// The renderer owns the OpenGL context of the program window, the display mode, the 2D
-// projection, the frame-rate limiter, the sprite and surface textures, and every piece
-// of GL state the drawing commands depend on; code outside it changes GL state only
-// through its operations.
+// OpenGLPrism is the face of the renderer: one object, reached through pPrsm, whose
+// operations the commands call. Behind it four parts do the work, each on its own:
+//   __FramePacer   (frame_pacer.h)    the frame schedule and the wait for a frame's slot
+//   __DisplayMode  (display_mode.h)   the window's size, depth and full-screen mode
+//   __TextureStore (texture_store.h)  sprites, surfaces and movie pictures as textures
+//   __Drawing      (drawing.h)        projections, the frame, blending, every 2D drawing
+// Only the texture store and the drawing talk to the graphics library; the face tells
+// the drawing when the store has changed the texture bindings. Code outside the
+// renderer changes graphics state only through these operations.
 //
 // 2D coordinates are whole pixels from the top-left corner of the current viewport,
-// x to the right and y downwards; drawing code passes the GL vertex (px, -py).
+// x to the right and y downwards.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "gfx2d/bmp_file.h"
-#include "gfx2d/sprite_batch.h"
-
-constexpr int __kSpriteSlots = 4095;   // 0 ... 4094; fonts take 4079 ... 4094
-constexpr int __kFontBase = 4079;
-constexpr int __kFontCount = 16;
-constexpr int __kSurfaces = 15;        // surface 0 is the frame background
-constexpr int __kSurfaceGrid = 64;     // tiles per surface row and column
-constexpr uint32_t __kSpriteKey = 0x8000FF;
-// Values of the texture state besides sprite numbers: no sprite (texturing off), and
-// a binding that GL changed behind the recorded state, which no request matches, so
-// the next SetTexture3D binds again.
-constexpr int __kNoSprite = -1;
-constexpr int __kBindingLost = -2;
-// Fragments whose alpha is not above this never reach the screen (the key colour's
-// texels have alpha 0, every other texel alpha 1).
-constexpr float __kAlphaTestRef = 0.5f;
-
-struct __SpriteSlot {
-    short texWidth = -1, texHeight = -1;  // powers of two; -1: empty slot
-    short width = 0, height = 0;          // the picture inside the texture
-    std::vector<uint8_t> alphaMask;       // read back on the first pixel collision
-    bool hasMask = false;
-    unsigned texture[2] = {0, 0};         // plain, mip-mapped
-};
-
-struct __SurfaceTile {
-    unsigned texture = 0;
-    short width = 0, height = 0;
-};
-
-struct __Surface {
-    __SurfaceTile tiles[__kSurfaceGrid][__kSurfaceGrid];  // [column][row]
-    uint8_t columns = 0, rows = 0;
-};
-
-// Drawing parameters of DrawSpriteFX.
-struct OPENGL_SPRITEFX {
-    float angle = 0;      // degrees
-    short width = 0;      // drawn size; below 1: the image size
-    short height = 0;
-    uint32_t colour = 0;  // tint R + 256 G + 65536 B; 0: none
-};
-
-// A picture whose pixels are replaced every time it is shown (the pictures of a movie):
-// one texture, padded to power-of-two size.
-struct __StreamTexture {
-    unsigned texture = 0;
-    int width = 0, height = 0;        // the picture
-    int texWidth = 0, texHeight = 0;  // the texture
-};
+#include "gfx2d/display_mode.h"
+#include "gfx2d/drawing.h"
+#include "gfx2d/frame_pacer.h"
+#include "gfx2d/texture_store.h"
 
 class OpenGLPrism {
 public:
     OpenGLPrism();
     virtual ~OpenGLPrism();
 
-    // Creates the GL context for the program window. Width or height 0 takes the
-    // window's; bits 0 the desktop's colour depth. Returns 1, or 0 when the driver
-    // offers no OpenGL context.
+    // Creates the GL context for the program window. Bits 0 takes the desktop's colour
+    // depth. Returns 1, or 0 when the driver offers no OpenGL context.
     int Init(int width, int height, int bits, uint16_t fps);
     // Full screen at the stored size; 0 (and a window) when no such mode exists.
     int DoFullscreen();
@@ -95,32 +50,29 @@ public:
     // the schedule. Late frames are dropped from the schedule, never made up. Returns
     // the milliseconds spent plus 1.
     double FlipScreens();
-    // Handles every pending window event.
-    int WinMessages();
-    // Presents the back buffer and clears the new one at once: no frame schedule, no
-    // events (for players that keep their own time, such as movies).
-    void PresentNow();
+    // Presents the back buffer and clears the new one at once (unless `clear` is false:
+    // for a next picture that covers every pixel): no frame schedule, no events (for
+    // players that keep their own time, such as movies).
+    void PresentNow(bool clear = true) { drawing_->Present(clear); }
     // Unattended runs: presenting does not wait for the frame's slot.
-    void SetNoWait(bool noWait) { noWait_ = noWait; }
-
-    void SetupAccurateTimer();
+    void SetNoWait(bool noWait) { pacer_.SetNoWait(noWait); }
     double AccurateTime() const;
     // Frame period 1000 / fps ms; 2 ms for fps <= 0.
-    void SetMaxFPS(int fps);
+    void SetMaxFPS(int fps) { pacer_.SetMaxFPS(fps); }
 
     // ---- frame state ---------------------------------------------------------------------
     // Clears the colour buffer of the frame being drawn.
-    void ClearScreen();
+    void ClearScreen() { drawing_->Clear(); }
     // Blending off, GL colour white opaque, current alpha 1.
-    void ResetBlending();
+    void ResetBlending() { drawing_->ResetBlending(); }
     // The drawing state every frame starts with: blending reset, the whole screen as
     // viewport, the background surface drawn, plain (not mip-mapped) textures.
     void StartFrame();
     // GL's texture binding was changed by code that is not the renderer's: the next
     // drawing binds its texture again.
-    void ForgetBinding() { boundTexture_ = boundTexture2_ = __kBindingLost; }
+    void ForgetBinding() { drawing_->ForgetBinding(); }
     // The blending factor of sprite drawing (ALPHAMODE), 1 after every frame start.
-    float CurrentAlpha() const { return currentAlpha_; }
+    float CurrentAlpha() const { return drawing_->CurrentAlpha(); }
     // The mipmapping flag that 3D texture choices are made with; 0 again at every frame
     // start.
     void SetMipmapping(int flag) { mipmapFlag_ = flag; }
@@ -132,35 +84,26 @@ public:
     bool IsActive() const { return initialised_; }
 
     // ---- textures: sprites and surfaces ---------------------------------------------
-    // Width and height of a bitmap file; 0 and 0 when it cannot be read.
-    static void GetBMPSize(const char* file, int& width, int& height);
-    // Makes a texture of the region (x, y, w, h; w or h 0 = whole bitmap) of a bitmap
-    // file; with `mip` also a mip-mapped copy. Pixels of the key colour become
-    // transparent when useKey is set; `bump` turns the picture into a normal map.
-    // Returns 1, or 0 (and no texture) when the file cannot be read.
-    int MakeBMPTexture(const char* file, int x, int y, int w, int h, unsigned* tex, unsigned* mip, uint32_t key,
-                       bool useKey, bool bump);
-    int MakeBMPTexture(const __BMPImage& image, int x, int y, int w, int h, unsigned* tex, unsigned* mip,
-                       uint32_t key, bool useKey, bool bump);
-    // Makes a texture of a picture in memory (width x height RGBA bytes, top row first),
-    // padded to power-of-two size like the sprites; `mip` also a mip-mapped copy. Returns
-    // 1, or 0 (and no texture) when the size is out of range.
-    int MakeTexture(const uint8_t* rgba, int width, int height, unsigned* tex, unsigned* mip);
-    bool LoadSprite(unsigned nr, const char* file, uint32_t key, bool bump);
+    // Loads a bitmap file's bytes into sprite slot nr (the old sprite goes first);
+    // pixels of the key colour become transparent, `bump` turns the picture into a
+    // normal map. False, and an empty slot, when the bytes are no bitmap it can read.
+    bool LoadSprite(unsigned nr, std::vector<uint8_t> file, uint32_t key, bool bump);
     void FreeSprite(int nr);
     void GetSpriteSize(short nr, int& width, int& height) const;
     bool GrabSprite(short nr, short x, short y, short w, short h);
-    bool LoadSurface(int s, const char* file);
+    // Loads a bitmap file's bytes as background surface s; false, the surface as it
+    // was, when they cannot be read or need more than 64 x 64 tiles.
+    bool LoadSurface(int s, std::vector<uint8_t> file);
     void GrabSurface(int s);
     void FreeSurface(int s);
     // 24-bit screenshot of the back buffer; 0 when the file cannot be made.
     int SaveBMPFile(const char* file);
-    const __SpriteSlot* Sprite(int nr) const { return ValidSprite(nr) ? &sprites_[nr] : nullptr; }
-    const __Surface* Surface(int s) const { return ValidSurface(s) ? &surfaces_[s] : nullptr; }
-    static bool ValidSprite(int nr) { return nr >= 0 && nr < __kSpriteSlots; }
+    const __SpriteSlot* Sprite(int nr) const { return ValidSprite(nr) ? &textures_->Sprite(nr) : nullptr; }
+    const __Surface* Surface(int s) const { return ValidSurface(s) ? &textures_->Surface(s) : nullptr; }
+    static bool ValidSprite(int nr) { return __TextureStore::ValidSprite(nr); }
     // A slot that holds a picture: loaded or grabbed, not empty or failed.
-    bool Loaded(int nr) const { return ValidSprite(nr) && sprites_[nr].texture[0] != 0; }
-    static bool ValidSurface(int s) { return s >= 0 && s < __kSurfaces; }
+    bool Loaded(int nr) const { return ValidSprite(nr) && textures_->Sprite(nr).texture[0] != 0; }
+    static bool ValidSurface(int s) { return __TextureStore::ValidSurface(s); }
 
     // ---- pictures replaced every time they are shown -------------------------------------
     // Makes the texture for width x height pictures (a texture `t` held before is freed
@@ -170,82 +113,66 @@ public:
     void UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba);
     // Draws the picture opaque into the rectangle (x, y, w, h) of the current viewport;
     // at its own size every pixel is copied as it is.
-    void DrawStreamTexture(const __StreamTexture& t, int x, int y, int w, int h);
+    void DrawStreamTexture(const __StreamTexture& t, int x, int y, int w, int h) {
+        drawing_->DrawStreamTexture(t, x, y, w, h);
+    }
     void FreeStreamTexture(__StreamTexture& t);
 
     // ---- sprite drawing ----------------------------------------------------------------
-    void SetTexture3D(int sprite, int second, int mip);
-    void DrawSprite(short nr, short x, short y);
-    void StretchSprite(short nr, short x, short y, short w, short h);
-    void RotoSprite(short nr, short x, short y, short angle);
-    void DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx);
-    void DoAlpha(float f);
+    void SetTexture3D(int sprite, int second, int mip) { drawing_->SetTexture3D(sprite, second, mip); }
+    void DrawSprite(short nr, short x, short y) { drawing_->DrawSprite(nr, x, y); }
+    void StretchSprite(short nr, short x, short y, short w, short h) { drawing_->StretchSprite(nr, x, y, w, h); }
+    void RotoSprite(short nr, short x, short y, short angle) { drawing_->RotoSprite(nr, x, y, angle); }
+    void DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx) { drawing_->DrawSpriteFX(nr, x, y, fx); }
+    void DoAlpha(float f) { drawing_->DoAlpha(f); }
+    // True when opaque pixels of the two sprites overlap.
     bool SpriteCollision(int nr1, int nr2, short x1, short y1, short x2, short y2);
 
     // ---- text ------------------------------------------------------------------------------
-    void DrawTextA(short font, const char* text, short x, short y);
-    void LoadFont(unsigned font, const char* file);
+    void DrawTextA(short font, const char* text, short x, short y) { drawing_->DrawText(font, text, x, y); }
+    // Loads a bitmap file's bytes as font 0 ... 15 (black transparent); false as
+    // LoadSprite.
+    bool LoadFont(unsigned font, std::vector<uint8_t> file);
     void GetFontSize(short font, int& width, int& height) const;
 
     // ---- primitives, polygons, surfaces --------------------------------------------------------
-    void DrawPixel(short x, short y, uint32_t colour);
-    void DrawLine(short x1, short y1, short x2, short y2, uint32_t colour);
-    void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour);
-    void StartPoly(int nr);
-    void PolyPoint(short x, short y, float s, float t, uint32_t colour);
-    void EndPoly();
-    void PasteSurface(unsigned s);
+    void DrawPixel(short x, short y, uint32_t colour) { drawing_->DrawPixel(x, y, colour); }
+    void DrawLine(short x1, short y1, short x2, short y2, uint32_t colour) {
+        drawing_->DrawLine(x1, y1, x2, y2, colour);
+    }
+    void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) {
+        drawing_->DrawRect(x1, y1, x2, y2, colour);
+    }
+    void StartPoly(int nr) { drawing_->StartPoly(nr); }
+    void PolyPoint(short x, short y, float s, float t, uint32_t colour) { drawing_->PolyPoint(x, y, s, t, colour); }
+    void EndPoly() { drawing_->EndPoly(); }
+    void PasteSurface(unsigned s) { drawing_->PasteSurface(static_cast<int>(s)); }
+    // Cross-fades from surface `from` to surface `to` over 50 presented frames.
     void BlendToSurface(int from, int to);
 
     // Sends the sprites queued so far to GL. Every operation that changes GL state or
     // reads the frame buffer calls it first; code outside the renderer that uses GL
     // directly must call it too.
-    void Flush() { batch_.Flush(); }
+    void Flush() { drawing_->Flush(); }
 
-    int ScreenWidth() const { return screenWidth_; }
-    int ScreenHeight() const { return screenHeight_; }
-    short ViewX() const { return viewX_; }
-    short ViewY() const { return viewY_; }
-    short ViewWidth() const { return viewW_; }
-    short ViewHeight() const { return viewH_; }
-    double FramePeriod() const { return framePeriod_; }
-    double NextFrameTime() const { return nextFrameTime_; }
+    int ScreenWidth() const { return display_.Width(); }
+    int ScreenHeight() const { return display_.Height(); }
+    short ViewX() const { return drawing_->ViewX(); }
+    short ViewY() const { return drawing_->ViewY(); }
+    short ViewWidth() const { return drawing_->ViewWidth(); }
+    short ViewHeight() const { return drawing_->ViewHeight(); }
+    double FramePeriod() const { return pacer_.FramePeriod(); }
+    double NextFrameTime() const { return pacer_.NextFrameTime(); }
 
 private:
-    float currentAlpha_ = 1.0f;          // blending factor of sprite drawing
-    int boundTexture_ = __kNoSprite;   // sprite bound on texture unit 0
-    int boundTexture2_ = __kNoSprite;  // sprite bound on texture unit 1
-    int mipmapped_ = 0;                // the binding takes the mip-mapped textures
-    int mipmapFlag_ = 0;               // the 3D commands' mipmapping choice
-    bool noWait_ = false;
-
-    // Region of a width x height picture that a texture holds (w or h 0: all of it,
-    // cut to the largest texture size) and the texture's power-of-two size.
-    bool TextureRegion(int width, int height, int& w, int& h, int& pw, int& ph) const;
     void ReportRendererKind();
-    void BindSprite(int nr);
-    void QueueQuad(int nr, int x0, int y0, int x1, int y1);
-    void PrimitiveBegin(uint32_t colour);
-    void PrimitiveEnd();
 
-    __SpriteSlot sprites_[__kSpriteSlots];
-    __Surface surfaces_[__kSurfaces];
-    __SpriteBatch batch_;
-    int maxTexture_ = 1024;
-    PFNGLCOPYIMAGESUBDATAPROC copyImage_ = nullptr;  // copies between textures, where offered
-    int savedTexture_[3] = {__kNoSprite, __kNoSprite, 0};
-    struct PolyPointRecord {
-        float x, y, s, t, r, g, b, a;
-    };
-    std::vector<PolyPointRecord> polyPoints_;
-    int polyTexture_ = __kNoSprite;
-
-    int screenWidth_ = 0, screenHeight_ = 0, colourBits_ = 0;
-    bool fullscreen_ = false;
-    short viewX_ = 0, viewY_ = 0, viewW_ = 0, viewH_ = 0;
+    __DisplayMode display_;
+    __FramePacer pacer_;
+    std::unique_ptr<__TextureStore> textures_;
+    std::unique_ptr<__Drawing> drawing_;
+    int mipmapFlag_ = 0;  // the 3D commands' mipmapping choice
     bool initialised_ = false;
-    double nextFrameTime_ = 0;
-    double framePeriod_ = 1000.0 / 60.0;
 };
 
 // The renderer of the program window; null before start-up and after the end.

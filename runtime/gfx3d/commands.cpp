@@ -1,13 +1,22 @@
 // The X_ commands: arguments truncated or narrowed, then the 3D engine.
 #include "gfx3d/commands.h"
 
+#include <algorithm>
+#include <limits>
+#include <vector>
+
 #include "core/numbers.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx3d/prism3d.h"
 
 namespace {
-float F(double v) { return static_cast<float>(v); }
+// Coordinates, angles and factors in single precision; beyond its range they stop at
+// its largest value (a NaN stays one).
+float F(double v) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(v, -kLargest, kLargest));
+}
 int Light(double v) { return ((__TruncInt(v) % __kLights) + __kLights) % __kLights; }
 uint32_t Colour(double v) { return static_cast<uint32_t>(__TruncInt64(v)) & 0xFFFFFF; }
 }  // namespace
@@ -105,11 +114,11 @@ double X_OBJEND() {
 double X_LOADOBJ(DQStr file, double nr) {
     const int slot = __TruncInt(nr);
     if (!prsm3D || !Prism3D::ValidObject(slot)) return 0;
-    if (!__g_ShoeBox_Data.Resolve(file)) {
-        prsm3D->LoadObj("", slot);  // a missing file leaves the slot empty too
-        return 0;
-    }
-    prsm3D->LoadObj(file.c_str(), slot);
+    // A file found nowhere, or larger than an object file may be, leaves the slot empty
+    // too.
+    std::vector<uint8_t> bytes;
+    __g_ShoeBox_Data.Fetch(file.c_str(), bytes, __kLargestObjectFile);
+    prsm3D->LoadObj(bytes, slot);
     return 0;
 }
 
@@ -121,8 +130,9 @@ double X_SAVEOBJ(DQStr file, double nr) {
 double X_DRAWOBJ(double nr, double frame) {
     if (!prsm3D) return 0;
     const __ObjectSlot* s = prsm3D->Slot(__TruncInt(nr));
+    // Frames below 0 are frame 0 (the drawing clamps them); nothing beyond the last.
     const int f = __TruncInt(frame);
-    if (s && f >= 0 && f < s->mesh.FrameCount()) prsm3D->DrawAnim(__TruncInt(nr), f, f, 0, false);
+    if (s && f < s->mesh.FrameCount()) prsm3D->DrawAnim(__TruncInt(nr), f, f, 0, false);
     return 0;
 }
 

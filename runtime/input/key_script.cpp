@@ -12,6 +12,15 @@ bool __ReadKeyScript(const std::string& path, std::vector<__KeyScriptLine>& line
         error = "cannot read " + path;
         return false;
     }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return __ParseKeyScript(text.str(), path, lines, error);
+}
+
+bool __ParseKeyScript(const std::string& script, const std::string& path, std::vector<__KeyScriptLine>& lines,
+                      std::string& error) {
+    lines.clear();
+    std::istringstream in(script);
     std::string text;
     long long lineNo = 0, lastFrame = 0;
     while (std::getline(in, text)) {

@@ -15,6 +15,9 @@ struct __KeyScriptLine {
 
 // Reads a script; on failure returns false with a message naming the line.
 bool __ReadKeyScript(const std::string& path, std::vector<__KeyScriptLine>& lines, std::string& error);
+// The same for a script's text; `path` names it in the messages.
+bool __ParseKeyScript(const std::string& script, const std::string& path, std::vector<__KeyScriptLine>& lines,
+                      std::string& error);
 
 // Writes the held keys of a real run, one line whenever they change.
 class __KeyRecorder {

@@ -9,7 +9,6 @@
 namespace {
 // The search always runs with this heuristic weight.
 constexpr float kWeight = 0.7f;
-constexpr unsigned kClosedTableBits = 16;
 }  // namespace
 
 double FINDPATH(DQIntArray& map, DQIntArray& path, double weight, double startX, double startY, double goalX,
@@ -28,9 +27,6 @@ double FINDPATH(DQIntArray& map, DQIntArray& path, double weight, double startX,
     d.startY = __TruncInt(startY);
     d.goalX = __TruncInt(goalX);
     d.goalY = __TruncInt(goalY);
-    d.diagonalCost = true;
-    d.diagonalsAllowed = false;
-    d.closedTableBits = kClosedTableBits;
     d.weight = kWeight;
     d.width = width;
     d.height = height;

@@ -64,7 +64,8 @@ public:
     bool isOpen(const Node* node) const { return open_[pool_->indexOf(node)] != 0; }
     // Asks the memory early for the records of the cells above and below.
     void prefetchRows(size_t cell) const {
-        __PrefetchAround(records_.data() + cell, static_cast<ptrdiff_t>(width_) * static_cast<ptrdiff_t>(sizeof(Record)));
+        __PrefetchAround(records_.data() + cell,
+                         static_cast<ptrdiff_t>(width_) * static_cast<ptrdiff_t>(sizeof(Record)));
     }
 
     // Cells the records cover (the largest grid so far).

@@ -53,12 +53,10 @@ float LargestCost(const double* map, size_t n) {
 
 }  // namespace
 
-Planner::Planner()
-    : store_(TakeStorage()), pool_(store_->pool), open_(store_->open) {}
+Planner::Planner() : store_(TakeStorage()), pool_(store_->pool), open_(store_->open) {}
 
 Planner::~Planner() {
     cleanup();
-    std::vector<float>().swap(store_->cost);
     if (!g_spare && store_->open.cellCapacity() <= kLargestKeptGrid) g_spare = std::move(store_);
 }
 
@@ -71,94 +69,28 @@ bool Planner::createMap(const Description& d) {
     if (!d.map || cells > __kMaxPathCells) return false;
 
     cleanup();
-    unloadMap();
+    loaded_ = false;
     const unsigned n = static_cast<unsigned>(cells);
     try {
-        pool_.allocate(d.nodePoolSize ? d.nodePoolSize : n);
+        pool_.allocate(n);
         open_.start(n, d.width, pool_);
     } catch (const std::bad_alloc&) {
         return false;
     }
     most_ = LargestCost(d.map, n);
     goal_ = nullptr;
-    closedCount_ = 0;
-
     desc_ = d;
-    if (desc_.weight < 0) desc_.weight = 0;
-    if (desc_.weight > 1) desc_.weight = 1;
-    slices_ = 0;
-    runningTime_ = 0;
-    done_ = true;
+    desc_.weight = desc_.weight < 0 ? 0 : (desc_.weight > 1 ? 1 : desc_.weight);
     loaded_ = true;
     return true;
 }
 
-void Planner::unloadMap() {
-    if (!loaded_) return;
-    loaded_ = false;
-    store_->cost.clear();
-    slices_ = 0;
-    goal_ = nullptr;
-    desc_ = Description{};
-}
-
-const float* Planner::getMap() const {
-    if (!loaded_) return nullptr;
-    std::vector<float>& cost = store_->cost;
-    const size_t cells = static_cast<size_t>(desc_.width) * desc_.height;
-    if (cost.size() != cells) {
-        try {
-            cost.resize(cells);
-        } catch (const std::bad_alloc&) {
-            cost.clear();
-            return nullptr;
-        }
-        for (size_t i = 0; i < cells; ++i) cost[i] = CostAt(i);
-    }
-    return cost.data();
-}
-
-void Planner::initialize() {
-    done_ = false;
-    slices_ = 0;
-    goal_ = nullptr;
-}
+void Planner::initialize() { goal_ = nullptr; }
 
 void Planner::cleanup() {
     pool_.reclaimAll();
     open_.clear();
-    closedCount_ = 0;
     goal_ = nullptr;
-    done_ = true;
-}
-
-float Planner::getPathCost() const { return goal_ ? goal_->g : -1; }
-
-int Planner::getPathSize() const {
-    int n = 0;
-    for (const Node* p = goal_; p; p = p->parent) ++n;
-    return n;
-}
-
-bool Planner::fillPath(int* grid, int value) const {
-    if (!grid) return false;
-    for (const Node* p = goal_; p; p = p->parent) grid[p->y * desc_.width + p->x] = value;
-    return true;
-}
-
-bool Planner::fillOpen(int* grid, int value) const {
-    if (!grid) return false;
-    open_.forEach([&](const Node* n) { grid[n->y * desc_.width + n->x] = value; });
-    return true;
-}
-
-bool Planner::fillClosed(int* grid, int value) const {
-    if (!grid) return false;
-    if (!loaded_) return true;
-    const size_t cells = static_cast<size_t>(desc_.width) * desc_.height;
-    for (size_t i = 0; i < cells; ++i)
-        if (const Node* node = open_.nodeAt(i); node && !open_.isOpen(node)) grid[i] = value;
-    return true;
 }
 
 AStarPlanner::~AStarPlanner() = default;
@@ -177,18 +109,8 @@ void AStarPlanner::initialize() {
 }
 
 bool AStarPlanner::run() {
-    ++slices_;
-    if (!loaded_) {
-        done_ = true;
-        return true;
-    }
+    if (!loaded_) return true;
     AbortRequested();  // the first look only refreshes what the test looks at
-    return desc_.diagonalsAllowed ? Search<true>() : Search<false>();
-}
-
-template <bool kDiagonals>
-bool AStarPlanner::Search() {
-    const float diagonal = desc_.diagonalCost ? 1.4142135f : 1.0f;
     const float w = desc_.weight;
     const float most = most_;
     const double* map = desc_.map;
@@ -196,7 +118,6 @@ bool AStarPlanner::Search() {
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * static_cast<ptrdiff_t>(sizeof(double));
     const int goalX = desc_.goalX, goalY = desc_.goalY;
     int counter = 0;
-    unsigned closed = closedCount_;  // kept here while searching, stored on the way out
 
     // A passable neighbour of the node being expanded, entered at the cost step.
     auto relax = [&](Node* node, size_t cell, int nx, int ny, float step) __attribute__((always_inline)) {
@@ -208,14 +129,13 @@ bool AStarPlanner::Search() {
         if (Node* seen = open_.nodeAt(cell)) {
             // Closed or open: either way only a cheaper way in changes it.
             if (!(gNew < seen->g)) return;
-            if (!open_.isOpen(seen)) --closed;  // opened again
             seen->parent = node;
             seen->g = gNew;
             seen->f = key();
-            open_.insert(seen, cell);  // an open node leaves its old place
+            open_.insert(seen, cell);  // an open node leaves its old place, a closed one opens again
         } else {
             Node* fresh = pool_.fetch();
-            if (!fresh) return;  // a pool smaller than the grid: the cell stays unvisited
+            if (!fresh) return;
             fresh->parent = node;
             fresh->x = nx;
             fresh->y = ny;
@@ -228,63 +148,37 @@ bool AStarPlanner::Search() {
             open_.prefetchRows(cell);
         }
     };
-    // A wall is a value of 0 or less (or NaN) as a 32-bit float: the same cells whose
-    // normalised cost is -1.
-    auto visit = [&](Node* node, size_t cell, int nx, int ny, float factor) __attribute__((always_inline)) {
-        const float v = static_cast<float>(map[cell]);
-        if (v > 0) relax(node, cell, nx, ny, (v / most) * factor);
-    };
 
     size_t at;  // the expanded node's cell
     while (Node* node = open_.popFront(at)) {
         const int x = node->x, y = node->y;
         if (x == goalX && y == goalY) {
-            closedCount_ = closed + 1;
             goal_ = node;
-            done_ = true;
             return true;
         }
         if (counter > kAbortInterval) {
             counter = 0;
-            if (AbortRequested()) {
-                closedCount_ = closed + 1;
-                done_ = false;
-                return false;
-            }
+            if (AbortRequested()) return false;
         } else {
             ++counter;
         }
-        // The neighbours in their fixed order: the row above from the left, the right
-        // and the left one, the row below from the left; diagonal ones only when allowed.
+        // The neighbours in their fixed order: the one above, the right and the left
+        // one, the one below. Their values and costs first, all at once (a neighbour
+        // outside the grid reads the node's own cell and is skipped); a wall is a value
+        // of 0 or less (or NaN) as a 32-bit float.
         const bool up = y > 0, down = y + 1 < height, left = x > 0, right = x + 1 < width;
         const size_t row = static_cast<size_t>(width);
-        if constexpr (kDiagonals) {
-            if (up && left) visit(node, at - row - 1, x - 1, y - 1, diagonal);
-            if (up) visit(node, at - row, x, y - 1, 1.0f);
-            if (up && right) visit(node, at - row + 1, x + 1, y - 1, diagonal);
-            if (right) visit(node, at + 1, x + 1, y, 1.0f);
-            if (left) visit(node, at - 1, x - 1, y, 1.0f);
-            if (down && left) visit(node, at + row - 1, x - 1, y + 1, diagonal);
-            if (down) visit(node, at + row, x, y + 1, 1.0f);
-            if (down && right) visit(node, at + row + 1, x + 1, y + 1, diagonal);
-        } else {
-            // The four values and costs first, all at once (a neighbour outside the grid
-            // reads the node's own cell and is skipped), then the neighbours in order.
-            const size_t above = up ? at - row : at, after = right ? at + 1 : at;
-            const size_t before = left ? at - 1 : at, below = down ? at + row : at;
-            const float vAbove = static_cast<float>(map[above]), vAfter = static_cast<float>(map[after]);
-            const float vBefore = static_cast<float>(map[before]), vBelow = static_cast<float>(map[below]);
-            const float cAbove = vAbove / most, cAfter = vAfter / most;
-            const float cBefore = vBefore / most, cBelow = vBelow / most;
-            if (up && vAbove > 0) relax(node, above, x, y - 1, cAbove);
-            if (right && vAfter > 0) relax(node, after, x + 1, y, cAfter);
-            if (left && vBefore > 0) relax(node, before, x - 1, y, cBefore);
-            if (down && vBelow > 0) relax(node, below, x, y + 1, cBelow);
-        }
-        ++closed;
+        const size_t above = up ? at - row : at, after = right ? at + 1 : at;
+        const size_t before = left ? at - 1 : at, below = down ? at + row : at;
+        const float vAbove = static_cast<float>(map[above]), vAfter = static_cast<float>(map[after]);
+        const float vBefore = static_cast<float>(map[before]), vBelow = static_cast<float>(map[below]);
+        const float cAbove = vAbove / most, cAfter = vAfter / most;
+        const float cBefore = vBefore / most, cBelow = vBelow / most;
+        if (up && vAbove > 0) relax(node, above, x, y - 1, cAbove);
+        if (right && vAfter > 0) relax(node, after, x + 1, y, cAfter);
+        if (left && vBefore > 0) relax(node, before, x - 1, y, cBefore);
+        if (down && vBelow > 0) relax(node, below, x, y + 1, cBelow);
     }
-    closedCount_ = closed;
-    done_ = true;
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/window.h"
+
 namespace plat {
 
 struct Sound {
@@ -41,10 +43,12 @@ struct PcmStream {
     int frequency = 0;                  // of the source
     int frameBytes = 0;                 // one source frame
     int deviceFrameBytes = 0;
-    // Source frames queued, and device frames handed to the mixer, since the queue last
-    // ran dry or was cleared; their difference in time is what is still queued.
+    // Source frames queued since the stream opened or was cleared, and of them those the
+    // mixer has taken (counted in source frames), and the last block it took.
     int64_t queued = 0;
-    int64_t played = 0;
+    double taken = 0;
+    double lastBlock = 0;
+    double lastBlockAtMs = 0;
     bool paused = false;
     bool flushed = true;  // nothing queued since the converter last gave out everything
 };
@@ -65,21 +69,33 @@ void SDLCALL MixPcm(void* arg, Uint8* out, int len) {
         // Running dry: the converter gives out what it still holds back for resampling.
         // It lets go of the last samples only with something behind them, so one silent
         // frame goes in first.
-        static const Uint8 silence[8] = {};
-        if (SDL_AudioStreamPut(p->stream, silence, p->frameBytes) == 0) ++p->queued;
+        if (p->frequency != g_frequency) {
+            static const Uint8 silence[8] = {};
+            if (SDL_AudioStreamPut(p->stream, silence, p->frameBytes) == 0) ++p->queued;
+        }
         SDL_AudioStreamFlush(p->stream);
         p->flushed = true;
     }
     Uint8 buf[4096];
     const int step = static_cast<int>(sizeof buf) / p->deviceFrameBytes * p->deviceFrameBytes;
-    for (int done = 0; done < len;) {
+    int done = 0;
+    while (done < len) {
         const int got = SDL_AudioStreamGet(p->stream, buf, std::min(step, len - done));
         if (got <= 0) break;
         SDL_MixAudioFormat(out + done, buf, g_format, static_cast<Uint32>(got), SDL_MIX_MAXVOLUME);
         done += got;
-        p->played += got / p->deviceFrameBytes;
     }
-    if (p->flushed && SDL_AudioStreamAvailable(p->stream) == 0) p->queued = p->played = 0;
+    const double block = static_cast<double>(done / p->deviceFrameBytes) * p->frequency / g_frequency;
+    if (p->flushed && SDL_AudioStreamAvailable(p->stream) == 0) {
+        // Everything queued has been taken (the counts are kept exact, free of the
+        // converter's rounding).
+        p->lastBlock = std::max(0.0, static_cast<double>(p->queued) - p->taken);
+        p->taken = static_cast<double>(p->queued);
+    } else {
+        p->lastBlock = block;
+        p->taken = std::min(p->taken + block, static_cast<double>(p->queued));
+    }
+    if (done > 0) p->lastBlockAtMs = ClockMs();
 }
 
 // A standard MIDI file, or one wrapped in RIFF.
@@ -104,6 +120,10 @@ std::string MusicSoundFont() {
 
 bool AudioOpen(int frequency, int outputChannels, int mixerChannels) {
     if (g_open) return true;
+    // Sound of another rate than the device's (music above all) is converted with a
+    // filter that keeps what the device cannot carry from folding back into what it
+    // plays (SDL's own converter does not filter when it brings the rate down).
+    SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "medium", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_MID | MIX_INIT_OGG | MIX_INIT_MP3);
     if (Mix_OpenAudio(frequency, AUDIO_S16SYS, outputChannels, 1024) != 0) {
@@ -117,6 +137,9 @@ bool AudioOpen(int frequency, int outputChannels, int mixerChannels) {
     g_open = true;
     return true;
 }
+
+int AudioDeviceRate() { return g_open ? g_frequency : 0; }
+int AudioDeviceChannels() { return g_open ? g_outputChannels : 0; }
 
 void AudioClose() {
     if (!g_open) return;
@@ -190,7 +213,7 @@ void AudioStopChannel(int channel) {
     if (g_open && channel >= 0 && channel < g_channels) Mix_HaltChannel(channel);
 }
 
-bool MusicPlay(const std::string& path) {
+bool MusicPlay(const std::string& path, bool loop) {
     MusicStop();
     if (!g_open) return false;
     g_music = Mix_LoadMUS(path.c_str());
@@ -201,12 +224,24 @@ bool MusicPlay(const std::string& path) {
         MusicStop();
         return false;
     }
-    if (Mix_PlayMusic(g_music, 1) != 0) {
+#if SDL_MIXER_VERSION_ATLEAST(2, 6, 0)
+    // A file without a single sample: looping it would keep the mixer turning on nothing.
+    if (Mix_GetMusicType(g_music) != MUS_MID) {
+        const double seconds = Mix_MusicDuration(g_music);
+        if (seconds >= 0 && seconds * g_frequency < 1) {
+            MusicStop();
+            return false;
+        }
+    }
+#endif
+    if (Mix_PlayMusic(g_music, loop ? -1 : 1) != 0) {
         MusicStop();
         return false;
     }
     return true;
 }
+
+bool MusicIsMidi() { return g_open && g_music && Mix_GetMusicType(g_music) == MUS_MID; }
 
 bool MusicPlaying() { return g_open && g_music && Mix_PlayingMusic(); }
 
@@ -228,7 +263,7 @@ void MusicStop() {
     g_music = nullptr;
 }
 
-bool PcmOpen(int frequency, int channels, PcmFormat format) {
+bool PcmOpen(int frequency, int channels, PcmFormat format, bool paused) {
     PcmClose();
     if (!g_open || frequency < kPcmMinFrequency || frequency > kPcmMaxFrequency || (channels != 1 && channels != 2))
         return false;
@@ -246,6 +281,7 @@ bool PcmOpen(int frequency, int channels, PcmFormat format) {
     g_pcm->frequency = frequency;
     g_pcm->frameBytes = SDL_AUDIO_BITSIZE(source) / 8 * channels;
     g_pcm->deviceFrameBytes = SDL_AUDIO_BITSIZE(g_format) / 8 * g_outputChannels;
+    g_pcm->paused = paused;
     Mix_SetPostMix(MixPcm, g_pcm);
     return true;
 }
@@ -279,16 +315,26 @@ bool PcmQueue(const void* samples, size_t bytes) {
 double PcmQueuedMs() {
     if (!g_pcm) return 0;
     std::lock_guard<std::mutex> hold(g_pcm->lock);
-    const double ms = 1000.0 * (static_cast<double>(g_pcm->queued) / g_pcm->frequency -
-                                static_cast<double>(g_pcm->played) / g_frequency);
+    const double ms = 1000.0 * (static_cast<double>(g_pcm->queued) - g_pcm->taken) / g_pcm->frequency;
     return ms > 0 ? ms : 0;
+}
+
+bool PcmGetPosition(PcmPosition& position) {
+    if (!g_pcm) return false;
+    std::lock_guard<std::mutex> hold(g_pcm->lock);
+    position.queued = g_pcm->queued;
+    position.taken = static_cast<int64_t>(g_pcm->taken + 0.5);
+    position.lastBlock = static_cast<int64_t>(g_pcm->lastBlock + 0.5);
+    position.lastBlockAtMs = g_pcm->lastBlockAtMs;
+    return true;
 }
 
 void PcmClear() {
     if (!g_pcm) return;
     std::lock_guard<std::mutex> hold(g_pcm->lock);
     SDL_AudioStreamClear(g_pcm->stream);
-    g_pcm->queued = g_pcm->played = 0;
+    g_pcm->queued = 0;
+    g_pcm->taken = g_pcm->lastBlock = 0;
     g_pcm->flushed = true;
 }
 

@@ -14,6 +14,9 @@ namespace plat {
 // there is no sound device; every other call then does nothing.
 bool AudioOpen(int frequency, int outputChannels, int mixerChannels);
 void AudioClose();
+// The rate (frames a second) and channels the device plays; 0 while it is closed.
+int AudioDeviceRate();
+int AudioDeviceChannels();
 
 struct Sound;  // samples converted once to the device's format, shared by all plays
 
@@ -27,14 +30,17 @@ bool AudioPlay(int channel, Sound* sound, float pan, float volume);
 bool AudioChannelPlaying(int channel);
 void AudioStopChannel(int channel);
 
-// The music stream: plays the file once from its start; false when it cannot be
-// opened or played.
-bool MusicPlay(const std::string& path);
+// The music stream: plays the file from its start, once or (`loop`) again and again
+// without a break, the mixer going on from the last sample to the first; false when it
+// cannot be opened or played, or holds no sound at all.
+bool MusicPlay(const std::string& path, bool loop);
+// True when the file just played is MIDI (the synthesizer plays it).
+bool MusicIsMidi();
 bool MusicPlaying();
 // Length in seconds of the loaded music as the mixer's decoder knows it; negative when
 // it cannot tell (MIDI among others).
 double MusicDuration();
-// Plays the loaded music again from its start.
+// Plays the loaded music again from its start, once.
 void MusicRestart();
 void MusicStop();
 // The soundfont MIDI plays with: SDL_SOUNDFONTS when set, else the first of the usual
@@ -54,7 +60,7 @@ enum class PcmFormat {
 // (1000 ... 384000) frames a second with 1 or 2 channels; a stream already open is
 // closed first. False when the device is closed or the format cannot be converted to
 // the device's.
-bool PcmOpen(int frequency, int channels, PcmFormat format);
+bool PcmOpen(int frequency, int channels, PcmFormat format, bool paused = false);
 // Closes the stream; its queued sound is dropped. AudioClose closes it too.
 void PcmClose();
 // Queues whole frames (any number of them) behind those already queued, converted to
@@ -66,9 +72,21 @@ bool PcmQueue(const void* samples, size_t bytes);
 // or no stream is open. The device plays what the mixer took within about one mixer
 // buffer (1024 frames).
 double PcmQueuedMs();
+// Where the stream stands, counted in source frames since it was opened (PcmClear
+// starts the counts again): how many were queued, how many the mixer has taken, and the
+// last block it took: its frames and the platform clock (ClockMs) when it took them.
+// A block taken at time T plays from T on, one frame after the other.
+struct PcmPosition {
+    int64_t queued = 0;
+    int64_t taken = 0;
+    int64_t lastBlock = 0;
+    double lastBlockAtMs = 0;
+};
+bool PcmGetPosition(PcmPosition& position);
 // Drops the queued sound.
 void PcmClear();
-// A paused stream keeps its queue and adds nothing to the output until resumed.
+// A paused stream keeps its queue and adds nothing to the output until resumed. A
+// stream opens paused when `PcmOpen` is told so.
 void PcmPause(bool paused);
 
 }  // namespace plat

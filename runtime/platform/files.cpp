@@ -1,25 +1,26 @@
 // Files and folders over the POSIX calls.
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace plat {
 
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), stream_(std::exchange(other.stream_, nullptr)) {}
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = std::exchange(other.fd_, -1);
-        stream_ = std::exchange(other.stream_, nullptr);
     }
     return *this;
 }
@@ -39,13 +40,7 @@ bool File::OpenRead(const char* path) {
         close(fd);
         return false;
     }
-    std::FILE* f = fdopen(fd, "rb");
-    if (!f) {
-        close(fd);
-        return false;
-    }
     fd_ = fd;
-    stream_ = f;
     return true;
 }
 
@@ -63,6 +58,60 @@ int64_t File::Size() const {
     return st.st_size;
 }
 
+bool File::ReadAt(int64_t offset, void* dst, size_t n) const {
+    if (fd_ < 0 || offset < 0) return false;
+    char* p = static_cast<char*>(dst);
+    while (n > 0) {
+        const ssize_t got = pread(fd_, p, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        offset += got;
+        n -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool File::ReadAll(std::vector<uint8_t>& out, size_t most) const {
+    out.clear();
+    const int64_t size = Size();
+    if (size < 0 || static_cast<uint64_t>(size) > most) return false;
+    try {
+        // The size is a first guess only: the file may change while it is read. One
+        // byte more than it shows whether the file grew.
+        out.reserve(static_cast<size_t>(size) + 1);
+        AdviseHugePages(out.data(), out.capacity());
+        out.resize(static_cast<size_t>(size) + 1);
+        size_t have = 0;
+        for (;;) {
+            const ssize_t got = pread(fd_, out.data() + have, out.size() - have, static_cast<off_t>(have));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 || (got > 0 && have + static_cast<size_t>(got) > most)) {
+                std::vector<uint8_t>().swap(out);
+                return false;
+            }
+            if (got == 0) break;
+            have += static_cast<size_t>(got);
+            if (have == out.size()) out.resize(std::min(most + 1, have * 2));
+        }
+        out.resize(have);
+    } catch (const std::bad_alloc&) {
+        std::vector<uint8_t>().swap(out);
+        return false;
+    }
+    return true;
+}
+
+bool File::GetStamp(Stamp& stamp) const {
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return false;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
 int File::WriteAll(const void* data, size_t size) { return plat::WriteAll(fd_, data, size); }
 
 bool File::SetPermissions(unsigned permissions) {
@@ -72,10 +121,7 @@ bool File::SetPermissions(unsigned permissions) {
 bool File::Sync() { return fd_ >= 0 && fsync(fd_) == 0; }
 
 bool File::Close() {
-    bool ok = true;
-    if (stream_) ok = std::fclose(stream_) == 0;
-    else if (fd_ >= 0) ok = close(fd_) == 0;
-    stream_ = nullptr;
+    const bool ok = fd_ < 0 || close(fd_) == 0;
     fd_ = -1;
     return ok;
 }
@@ -90,6 +136,14 @@ int WriteAll(int descriptor, const void* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return 0;
+}
+
+bool WriteWholeFile(const char* path, const void* data, size_t size) {
+    if (!path || !*path) return false;
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, data, size) == 0;
+    return close(fd) == 0 && written;
 }
 
 FileType TypeOf(const char* path) {

@@ -1,12 +1,12 @@
-// Internal (the platform contract): files and folders: a file handle that reads regular files only and writes new
-// files only, what a path names, and the folder operations the file commands,
-// archives, data files and screenshots need. Paths are the system's own, with '/'
-// separators; a '\\' is an ordinary character of a name.
+// Internal (the platform contract): files and folders: a file handle that reads
+// regular files only and writes new files only, whole files read and written at once,
+// what a path names, and the folder operations the file commands, archives, data files
+// and screenshots need. Paths are the system's own, with '/' separators; a '\\' is an
+// ordinary character of a name.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,9 +22,9 @@ public:
     File& operator=(const File&) = delete;
     ~File() { Close(); }
 
-    // Opens a regular file for reading through Stream(); false (nothing held) for a
-    // missing file, a folder, a pipe, a socket or a device. Never waits: a name that
-    // is replaced by a pipe while it is being opened is refused as well.
+    // Opens a regular file for reading; false (nothing held) for a missing file, a
+    // folder, a pipe, a socket or a device. Never waits: a name that is replaced by a
+    // pipe while it is being opened is refused as well.
     bool OpenRead(const char* path);
 
     enum class Created { Yes, NameTaken, Failed };
@@ -34,11 +34,24 @@ public:
     Created CreateNew(const char* path, unsigned permissions);
 
     bool IsOpen() const { return fd_ >= 0; }
-    // The buffered stream of a file opened for reading; null otherwise. The handle
-    // keeps owning it.
-    std::FILE* Stream() const { return stream_; }
     // Size in bytes, -1 without a file.
     int64_t Size() const;
+    // Reads exactly n bytes from the offset on; false when fewer are there or reading
+    // fails. The file's position is not used.
+    bool ReadAt(int64_t offset, void* dst, size_t n) const;
+    // The whole file, from its start to its end as it is when reading ends; false (and
+    // nothing) when reading fails or the file holds more than `most` bytes.
+    bool ReadAll(std::vector<uint8_t>& out, size_t most) const;
+
+    // What tells one state of a file from another: which file it is, its size and
+    // when it was last written.
+    struct Stamp {
+        uint64_t device = 0, inode = 0;
+        int64_t size = -1, modifiedNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    // The held file's stamp; false without a file.
+    bool GetStamp(Stamp& stamp) const;
 
     // Writes all `size` bytes, going on after partial writes and interruptions; 0 when
     // done, else the system's error number (ENOSPC when nothing more could be written).
@@ -53,11 +66,14 @@ public:
 
 private:
     int fd_ = -1;
-    std::FILE* stream_ = nullptr;  // owns fd_ when set
 };
 
 // As File::WriteAll, for code that holds a descriptor of its own (the tools).
 int WriteAll(int descriptor, const void* data, size_t size);
+
+// Writes a whole file: made when missing (rw-rw-rw- less the file-creation mask),
+// emptied first when there, a link followed. False when it cannot be made or written.
+bool WriteWholeFile(const char* path, const void* data, size_t size);
 
 // ---- what a path names (links followed) ------------------------------------------
 enum class FileType {

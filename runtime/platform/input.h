@@ -1,5 +1,6 @@
-// Internal (the platform contract): keyboard, mouse and joysticks beyond the event queue of window.h: the runtime's
-// key numbering, the characters keys type, the relative mouse and the joysticks.
+// Internal (the platform contract): keyboard, mouse and joysticks beyond the event
+// queue of window.h: the runtime's key numbering, the characters keys type, the
+// relative mouse and the joysticks.
 #pragma once
 
 #include <cstdint>

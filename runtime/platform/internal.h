@@ -1,5 +1,5 @@
-// Internal (the platform contract): what the platform's own sources share among themselves; nothing outside
-// runtime/platform includes this.
+// Internal (the platform contract): what the platform's own sources share among
+// themselves; nothing outside runtime/platform includes this.
 #pragma once
 
 #include <cstdint>

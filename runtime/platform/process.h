@@ -1,4 +1,5 @@
-// Internal (the platform contract): processes: this one, and the programs it starts from a command line or by name.
+// Internal (the platform contract): processes: this one, and the programs it starts
+// from a command line or by name.
 #pragma once
 
 #include <string>

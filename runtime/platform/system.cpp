@@ -1,7 +1,9 @@
-// The temporary folder, the program file, the screen saver and the warning sound.
+// The temporary folder, the program file, the screen saver, the warning sound and
+// memory advice.
 #include "platform/system.h"
 
 #include <SDL.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -33,6 +35,19 @@ void SuppressScreenSaver() {
 void Beep() {
     std::fputc('\a', stderr);
     std::fflush(stderr);
+}
+
+void AdviseHugePages(void* block, size_t size) {
+#ifdef MADV_HUGEPAGE
+    if (!block || size < (size_t{4} << 20)) return;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(page - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
 }
 
 }  // namespace plat

@@ -1,7 +1,8 @@
-// Internal (the platform contract): the running program's place on the machine: the temporary folder, the program
-// file, the screen saver and the warning sound.
+// Internal (the platform contract): the running program's place on the machine: the
+// temporary folder, the program file, the screen saver and the warning sound.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace plat {
@@ -15,5 +16,9 @@ std::string ProgramPath();
 void SuppressScreenSaver();
 // A short warning sound or, where there is none, the terminal bell.
 void Beep();
+// Asks for a large block of memory, not yet touched, to be kept in huge pages where the
+// system offers them: filling hundreds of megabytes then takes hundreds of page faults,
+// not hundreds of thousands. Small blocks are left alone.
+void AdviseHugePages(void* block, size_t size);
 
 }  // namespace plat

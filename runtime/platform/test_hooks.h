@@ -1,6 +1,6 @@
-// Internal (the platform contract): synthetic input for tests and tools that drive a program: events placed on the
-// queue as if the user had made them, and virtual joysticks. The runtime itself never
-// calls these.
+// Internal (the platform contract): synthetic input for tests and tools that drive a
+// program: events placed on the queue as if the user had made them, and virtual
+// joysticks. The runtime itself never calls these.
 #pragma once
 
 namespace plat {

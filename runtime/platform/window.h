@@ -1,6 +1,6 @@
-// Internal (the platform contract): the program window and the services behind it: starting and ending the video
-// services, the one program window with its OpenGL context, display modes, the
-// cursor, the event queue and the clock.
+// Internal (the platform contract): the program window and the services behind it:
+// starting and ending the video services, the one program window with its OpenGL
+// context, display modes, the cursor, the event queue and the clock.
 //
 // The platform headers -- this one, input.h, audio.h, files.h, process.h and
 // system.h -- are where the runtime reaches the machine beyond standard C++ and the

@@ -4,59 +4,31 @@
 #include <cstring>
 #include <vector>
 
+#include "core/byte_io.h"
+
 namespace {
 
 constexpr double kUnknown = -1;
 constexpr uint32_t kDefaultTempo = 500000;  // microseconds per quarter note (120 bpm)
 
-// A bounded view of bytes; every read checks what is left and fails instead of
-// reading past the end.
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos = 0;
+// The 4-byte tag next in the bytes; false (the bytes read all the same) when it is
+// another.
+bool Tag(ByteReader& r, const char* tag) {
+    const uint8_t* p = r.Bytes(4);
+    return p && std::memcmp(p, tag, 4) == 0;
+}
 
-    size_t Left() const { return size - pos; }
-    bool Skip(size_t n) {
-        if (n > Left()) return false;
-        pos += n;
-        return true;
+// A variable-length quantity: at most four bytes of seven bits each.
+bool VarLen(ByteReader& r, uint32_t& v) {
+    v = 0;
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t b = r.U8();
+        if (!r.Ok()) return false;
+        v = (v << 7) | (b & 0x7F);
+        if (!(b & 0x80)) return true;
     }
-    bool U8(uint8_t& v) {
-        if (Left() < 1) return false;
-        v = data[pos++];
-        return true;
-    }
-    bool BigEndian(int bytes, uint32_t& v) {
-        if (Left() < static_cast<size_t>(bytes)) return false;
-        v = 0;
-        for (int i = 0; i < bytes; ++i) v = (v << 8) | data[pos++];
-        return true;
-    }
-    bool Little32(uint32_t& v) {
-        if (Left() < 4) return false;
-        v = 0;
-        for (int i = 3; i >= 0; --i) v = (v << 8) | data[pos + i];
-        pos += 4;
-        return true;
-    }
-    bool Tag(const char* tag) {
-        if (Left() < 4 || std::memcmp(data + pos, tag, 4) != 0) return false;
-        pos += 4;
-        return true;
-    }
-    // A variable-length quantity: at most four bytes of seven bits each.
-    bool VarLen(uint32_t& v) {
-        v = 0;
-        for (int i = 0; i < 4; ++i) {
-            uint8_t b;
-            if (!U8(b)) return false;
-            v = (v << 7) | (b & 0x7F);
-            if (!(b & 0x80)) return true;
-        }
-        return false;
-    }
-};
+    return false;
+}
 
 struct TempoChange {
     uint64_t tick;
@@ -71,37 +43,36 @@ int ChannelDataBytes(uint8_t status) {
 
 // Walks one track's events, collecting its tempo changes; `end` becomes the tick of its
 // end-of-track event, or of its last event when the chunk ends without one.
-bool ReadTrack(Reader r, std::vector<TempoChange>& tempos, uint64_t& end) {
+bool ReadTrack(ByteReader r, std::vector<TempoChange>& tempos, uint64_t& end) {
     uint64_t tick = 0;
     // Status of the last channel message, 0 before the first. Files in the wild carry it
     // across meta and system exclusive events, so those leave it as it is.
     uint8_t running = 0;
     while (r.Left() > 0) {
         uint32_t delta;
-        uint8_t status;
-        if (!r.VarLen(delta) || !r.U8(status)) return false;
+        if (!VarLen(r, delta) || r.Left() == 0) return false;
         tick += delta;
+        uint8_t status = *r.Here();
         if (status < 0x80) {  // running status: this byte is already the first data byte
             if (!running) return false;
             status = running;
-            --r.pos;
+        } else {
+            r.Skip(1);
         }
         if (status < 0xF0) {
             running = status;
-            for (int i = ChannelDataBytes(status); i > 0; --i) {
-                uint8_t b;
-                if (!r.U8(b) || b >= 0x80) return false;
-            }
+            for (int i = ChannelDataBytes(status); i > 0; --i)
+                if (r.U8() >= 0x80 || !r.Ok()) return false;
         } else if (status == 0xF0 || status == 0xF7) {  // system exclusive
             uint32_t length;
-            if (!r.VarLen(length) || !r.Skip(length)) return false;
+            if (!VarLen(r, length) || !r.Skip(length)) return false;
         } else if (status == 0xFF) {  // meta event
-            uint8_t type;
+            const uint8_t type = r.U8();
             uint32_t length;
-            if (!r.U8(type) || !r.VarLen(length) || length > r.Left()) return false;
+            if (!r.Ok() || !VarLen(r, length) || length > r.Left()) return false;
             if (type == 0x51) {  // tempo: microseconds per quarter note in three bytes
-                uint32_t tempo;
-                if (length != 3 || !r.BigEndian(3, tempo)) return false;
+                const uint32_t tempo = r.BigEndian(3);
+                if (length != 3 || !r.Ok()) return false;
                 tempos.push_back({tick, tempo});
             } else if (type == 0x2F) {  // end of track
                 end = tick;
@@ -118,15 +89,14 @@ bool ReadTrack(Reader r, std::vector<TempoChange>& tempos, uint64_t& end) {
 }
 
 // The standard MIDI bytes inside a RIFF "RMID" file (its "data" chunk), or false.
-bool UnwrapRiff(Reader& r) {
-    if (!r.Tag("RIFF") || !r.Skip(4) || !r.Tag("RMID")) return false;
+bool UnwrapRiff(ByteReader& r) {
+    if (!Tag(r, "RIFF") || !r.Skip(4) || !Tag(r, "RMID")) return false;
     while (r.Left() >= 8) {
-        const bool isData = r.Tag("data");
-        uint32_t length;
-        if (!isData) r.Skip(4);
-        if (!r.Little32(length) || length > r.Left()) return false;
+        const bool isData = Tag(r, "data");
+        const uint32_t length = r.U32();
+        if (length > r.Left()) return false;
         if (isData) {
-            r = Reader{r.data + r.pos, length};
+            r = ByteReader(r.Here(), length);
             return true;
         }
         r.Skip(length);
@@ -139,15 +109,15 @@ bool UnwrapRiff(Reader& r) {
 
 double __MidiLengthSeconds(const uint8_t* data, size_t size) {
     if (!data) return kUnknown;
-    Reader r{data, size};
+    ByteReader r(data, size);
     if (size >= 4 && std::memcmp(data, "RIFF", 4) == 0 && !UnwrapRiff(r)) return kUnknown;
 
-    uint32_t headerLength, format, tracks, division;
-    if (!r.Tag("MThd") || !r.BigEndian(4, headerLength) || headerLength < 6 || headerLength > r.Left())
-        return kUnknown;
-    r.BigEndian(2, format);
-    r.BigEndian(2, tracks);
-    r.BigEndian(2, division);
+    if (!Tag(r, "MThd")) return kUnknown;
+    const uint32_t headerLength = r.BigEndian(4);
+    if (!r.Ok() || headerLength < 6 || headerLength > r.Left()) return kUnknown;
+    const uint32_t format = r.BigEndian(2);
+    const uint32_t tracks = r.BigEndian(2);
+    const uint32_t division = r.BigEndian(2);
     r.Skip(headerLength - 6);
     if (format > 2 || tracks == 0 || division == 0) return kUnknown;
 
@@ -169,13 +139,12 @@ double __MidiLengthSeconds(const uint8_t* data, size_t size) {
     uint64_t end = 0;
     uint32_t found = 0;
     while (found < tracks && r.Left() > 0) {
-        const bool isTrack = r.Tag("MTrk");
-        uint32_t length;
-        if (!isTrack && !r.Skip(4)) return kUnknown;  // a chunk of another kind is passed over
-        if (!r.BigEndian(4, length) || length > r.Left()) return kUnknown;
+        const bool isTrack = Tag(r, "MTrk");  // a chunk of another kind is passed over
+        const uint32_t length = r.BigEndian(4);
+        if (!r.Ok() || length > r.Left()) return kUnknown;
         if (isTrack) {
             uint64_t trackEnd = 0;
-            if (!ReadTrack(Reader{r.data + r.pos, length}, tempos, trackEnd)) return kUnknown;
+            if (!ReadTrack(ByteReader(r.Here(), length), tempos, trackEnd)) return kUnknown;
             end = std::max(end, trackEnd);
             ++found;
         }

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <vector>
 
 #include "core/wait.h"
 #include "files/shoebox.h"
-#include "gfx2d/bmp_file.h"
+#include "gfx2d/screenshot.h"
 #include "gfx2d/prism.h"
 #include "input/dxinput.h"
 #include "platform/audio.h"
@@ -17,18 +19,30 @@
 
 namespace {
 
-// Pictures decoded ahead of the one shown, at most.
-constexpr size_t kPicturesAhead = 6;
-// Sound queued ahead of the clock: reading goes on until this much is queued (while
-// fewer pictures than the most wait), and stops at the larger amount whatever waits.
-constexpr double kSoundAheadMs = 250;
-constexpr double kSoundMostMs = 2000;
-// Gaps in the sound longer than this are filled with silence, up to the longest.
-constexpr double kSoundGapMs = 20;
-constexpr double kLongestSoundGapMs = 10000;
-// Sound queued that the mixer has not taken for this long (beyond the block it plays)
-// means a device that does not play; the movie then goes on by the wall clock, silent.
+// Reading ahead: on until the sound decoded reaches this far past the clock (a file may
+// store its sound well after the pictures it goes with), but with no more than this
+// many pictures, or this much picture memory, waiting.
+constexpr double kSoundAheadMs = 600;
+constexpr size_t kMostPicturesAhead = 120;
+constexpr size_t kMostPictureBytesAhead = size_t{128} << 20;
+// Without sound to feed, this many pictures are kept decoded ahead.
+constexpr size_t kPicturesAheadSilent = 3;
+// Reading gives way to the pictures, the sound and the events after this long.
+constexpr double kReadSliceMs = 8;
+// Sound that starts this close to the end of the sound queued goes on from there.
+constexpr double kSoundJoinMs = 5;
+// When the sound queued runs this low with nothing decoded to follow it (the movie is
+// silent there, for however long), silence keeps it going this far ahead of the clock.
+constexpr double kSoundLowMs = 60;
+constexpr double kSilenceAheadMs = 120;
+// Sound queued that the mixer has not taken for this long means a device that does
+// not play; the movie then goes on by the wall clock, silent.
 constexpr double kStalledMs = 500;
+// A first picture due this soon after the sound starts is made ready before the sound
+// starts, and shown when its time comes.
+constexpr double kFirstPictureWaitMs = 200;
+// The clock counts whole sound frames: it reaches the end within this.
+constexpr double kEndSlackMs = 0.1;
 // The longest sleep of the playing loop, so keys are seen at once.
 constexpr double kLongestStepMs = 5;
 
@@ -37,6 +51,7 @@ long long g_shotsEvery = 0;
 bool g_unpaced = false;
 long long g_shownTotal = 0;
 __MovieReport g_report;
+void (*g_pictureHook)(double, double) = nullptr;
 
 // The playing of one movie; whatever it opened is closed when it goes.
 class MoviePlayer {
@@ -45,11 +60,18 @@ public:
         if (soundOn_) plat::PcmClose();
         if (pPrsm) {
             pPrsm->FreeStreamTexture(texture_);
-            if (viewportSaved_) pPrsm->Make2DViewport(viewX_, viewY_, viewW_, viewH_);
+            if (viewportSaved_) {
+                pPrsm->ClearScreen();
+                pPrsm->Make2DViewport(viewX_, viewY_, viewW_, viewH_);
+            }
         }
     }
 
-    bool Open(const char* path) { return decoder_.Open(path); }
+    bool Open(const char* path) {
+        path_ = path;
+        decoder_ = NewDecoder();
+        return decoder_->Open(path_);
+    }
 
     void Play(bool repeat) {
         report_ = __MovieReport{};
@@ -57,64 +79,81 @@ public:
         paced_ = !g_unpaced;
         skippable_ = !(pDXin && pDXin->Replaying());
         repeat_ = repeat && skippable_;
-        if (decoder_.HasSound() && paced_)
-            soundOn_ = plat::PcmOpen(decoder_.SoundRate(), decoder_.SoundChannels(), plat::PcmFormat::Int16);
+        rate_ = decoder_->SoundRate();
+        channels_ = decoder_->SoundChannels();
+        // The sound waits, paused, for the first picture.
+        if (decoder_->HasSound() && paced_)
+            soundOn_ = plat::PcmOpen(rate_, channels_, plat::PcmFormat::Int16, true);
         report_.sound = soundOn_;
 
         // A key or button still held from before does not skip the movie.
         if (skippable_)
             while (pDXin->AnyKey() || pDXin->AnyMouse()) __WaitStep(kLongestStepMs);
+        watchKeys_ = skippable_;
 
-        wallBase_ = blockAt_ = plat::ClockMs();
         report_.passes = 1;
-        for (;;) {
+        while (!skipped_) {
             ReadAhead();
+            FeedSound();
+            if (repeat_ && decoder_->Ended() && !upcoming_) OpenUpcoming();
+            if (skipped_) break;
             double waitMs = kLongestStepMs;
-            if (decoder_.PicturesWaiting() > 0) {
-                const double due = passStart_ + decoder_.NextPictureMs();
+            if (decoder_->PicturesWaiting() > 0 && (started_ || !NeedRead())) {
+                const double due = passStart_ + decoder_->NextPictureMs();
+                // A first picture that comes well after the sound: the sound starts now.
+                if (!started_ && due > kFirstPictureWaitMs) Start();
                 const double now = Clock();
-                if (!paced_ || now >= due) {
+                if (!paced_ || !started_ || now >= due) {
                     ShowOrDrop(due, now);
                     waitMs = 0;
                 } else {
                     waitMs = std::min(due - now, kLongestStepMs);
                 }
-            } else if (decoder_.Ended()) {
+            } else if (decoder_->Ended() && decoder_->PicturesWaiting() == 0) {
+                if (!started_) break;  // nothing to show at all
                 // The pass is over once its pictures are shown and, paced, their time
                 // and the sound have run out.
-                FeedSound();
-                const double end = std::max(passStart_ + passLengthMs_, soundEndMs_);
+                const double end = passStart_ + decoder_->DecodedEndMs();
                 if (repeat_ && passShown_ > 0) {
-                    if (!decoder_.Rewind()) break;
+                    // Again from the start, with the file opened afresh (while this pass
+                    // played), going on from the end of this pass.
+                    if (!upcoming_ || !upcoming_->IsOpen()) break;
+                    decoder_ = std::move(upcoming_);
                     passStart_ = end;
-                    passLengthMs_ = 0;
                     passShown_ = 0;
                     ++report_.passes;
                     continue;
                 }
                 const double now = Clock();
-                if (!paced_ || now >= end) break;
+                if (!paced_ || now >= end - kEndSlackMs) break;
                 waitMs = std::min(end - now, kLongestStepMs);
+            } else {
+                waitMs = 0;  // reading on
             }
-            if (skippable_ && (pDXin->AnyKey() || pDXin->AnyMouse())) break;
-            __WaitStep(waitMs);
+            if (watchKeys_ && (pDXin->AnyKey() || pDXin->AnyMouse())) break;
+            __WaitStep(NeedRead() ? 0 : waitMs);
+        }
+        if (started_) {
+            report_.playMs = plat::ClockMs() - startedAt_;
+            report_.lengthMs = passStart_ + decoder_->DecodedEndMs();
         }
     }
 
     const __MovieReport& Report() const { return report_; }
 
 private:
-    // The picture's place: scaled to fit the window with its aspect ratio kept, centred.
+    // The picture's place: scaled to fit the window with its aspect ratio kept (the
+    // shown size: wide pixels widen it, a turned picture stands on its side), centred.
     bool Fit() {
         const int cw = pPrsm->ScreenWidth(), ch = pPrsm->ScreenHeight();
-        const int sw = decoder_.Width(), sh = decoder_.Height();
+        const int sw = decoder_->DisplayWidth(), sh = decoder_->DisplayHeight();
         if (cw < 1 || ch < 1 || sw < 1 || sh < 1) return false;
         const double scale = std::min(static_cast<double>(cw) / sw, static_cast<double>(ch) / sh);
         width_ = std::clamp(static_cast<int>(sw * scale), 1, cw);
         height_ = std::clamp(static_cast<int>(sh * scale), 1, ch);
         x_ = (cw - width_) / 2;
         y_ = (ch - height_) / 2;
-        rgba_.resize(static_cast<size_t>(width_) * height_ * 4);
+        fullScreen_ = width_ == cw && height_ == ch;
         if (!pPrsm->MakeStreamTexture(texture_, width_, height_)) return false;
         viewX_ = pPrsm->ViewX();
         viewY_ = pPrsm->ViewY();
@@ -122,128 +161,228 @@ private:
         viewH_ = pPrsm->ViewHeight();
         viewportSaved_ = true;
         pPrsm->Make2DViewport(0, 0, 0, 0);
+        // Drawn once beforehand, so that the renderer has its way of drawing the picture
+        // ready (a software renderer builds it on first use) before the clock runs.
+        pPrsm->DrawStreamTexture(texture_, x_, y_, width_, height_);
         pPrsm->ClearScreen();
         return true;
     }
 
-    // The movie's clock in milliseconds from its start. While the mixer takes the sound,
-    // it is the sound heard: the mixer takes it a block at a time, and a block taken at
-    // time T plays from T on, so the clock moves through the last block with the wall
-    // clock. Otherwise (no sound, the sound ended or ran dry, a device that stopped
-    // taking it) the wall clock goes on from where the sound left it.
+    std::unique_ptr<plat::MovieDecoder> NewDecoder() {
+        auto d = std::make_unique<plat::MovieDecoder>();
+        d->SetReadHook([this] { return WhileReading(); });
+        d->SetSoundRate(plat::AudioDeviceRate());
+        return d;
+    }
+
+    // The next pass of a repeating movie, opened once this one has been read to its end.
+    // A file that no longer opens, or whose sound is no longer the same, ends the
+    // movie after this pass.
+    void OpenUpcoming() {
+        upcoming_ = NewDecoder();
+        if (upcoming_->Open(path_) && upcoming_->HasSound() == decoder_->HasSound() &&
+            (!decoder_->HasSound() ||
+             (upcoming_->SoundRate() == rate_ && upcoming_->SoundChannels() == channels_)))
+            return;
+        upcoming_->Close();
+    }
+
+    // The clock starts: the sound is let go.
+    void Start() {
+        if (started_) return;
+        started_ = true;
+        if (soundOn_) plat::PcmPause(false);
+        startedAt_ = wallBase_ = progressAt_ = plat::ClockMs();
+    }
+
+    // The movie's clock in milliseconds from its start; it never goes back. While the
+    // mixer takes the sound it is the sound heard: the mixer takes a block at a time,
+    // and a block taken at time T plays from T on, so the clock moves through the last
+    // block with the wall clock (and waits at its end for the next). Without sound, or
+    // with a device that stopped taking it, it is the wall clock.
     double Clock() {
+        if (!started_) return 0;
         const double now = plat::ClockMs();
-        if (soundOn_ && !soundStalled_) {
-            const double taken = soundEndMs_ - plat::PcmQueuedMs();
-            if (taken > takenMs_ + 0.01) {
-                blockFromMs_ = takenMs_;
-                blockMs_ = taken - takenMs_;
-                blockAt_ = now;
-                takenMs_ = taken;
-            }
-            const double since = now - blockAt_;
-            if (since <= blockMs_) {
-                const double heard = blockFromMs_ + since;
-                wallBase_ = now - heard;
-                return heard;
-            }
-            // Sound still queued but nothing taken for long: the device does not play.
-            if (takenMs_ < soundEndMs_ && since > blockMs_ + kStalledMs) soundStalled_ = true;
-            if (takenMs_ < soundEndMs_ && !soundStalled_) {
-                wallBase_ = now - takenMs_;
-                return takenMs_;  // waiting for the mixer's next block
+        double t = now - wallBase_;
+        plat::PcmPosition p;
+        if (soundOn_ && !soundStalled_ && plat::PcmGetPosition(p)) {
+            const double within = std::clamp((now - p.lastBlockAtMs) * rate_ / 1000, 0.0,
+                                             static_cast<double>(p.lastBlock));
+            t = (static_cast<double>(p.taken - p.lastBlock) + within) * 1000 / rate_;
+            if (p.taken != lastTaken_) {
+                lastTaken_ = p.taken;
+                progressAt_ = now;
+            } else if (p.queued > p.taken && now - progressAt_ > kStalledMs) {
+                soundStalled_ = true;
+                pending_.clear();
+                t = clock_;
+                wallBase_ = now - t;
             }
         }
-        return now - wallBase_;
+        clock_ = std::max(clock_, t);
+        return clock_;
     }
 
-    // Decodes until enough pictures and sound wait, or the file has ended.
+    // More to read: pictures to show, and sound to keep the queue fed, within bounds.
+    bool NeedRead() {
+        if (decoder_->Ended()) return false;
+        const size_t waiting = decoder_->PicturesWaiting();
+        if (waiting == 0) return true;
+        if (!paced_ || waiting >= kMostPicturesAhead || decoder_->PictureBytesWaiting() >= kMostPictureBytesAhead)
+            return false;
+        if (soundOn_ && !soundStalled_) return soundKnownEndMs_ - Clock() < kSoundAheadMs;
+        return waiting < kPicturesAheadSilent;
+    }
+
+    // Reads and decodes for a while, as long as more is needed.
     void ReadAhead() {
-        while (!decoder_.Ended()) {
-            const size_t waiting = decoder_.PicturesWaiting();
-            const double queued = soundOn_ && !soundStalled_ ? plat::PcmQueuedMs() : 0;
-            if (waiting >= kPicturesAhead || (waiting > 0 && (!soundOn_ || queued >= kSoundAheadMs)) ||
-                queued >= kSoundMostMs)
-                break;
-            decoder_.ReadPacket();
-            FeedSound();
+        const double until = plat::ClockMs() + kReadSliceMs;
+        while (!skipped_ && NeedRead()) {
+            decoder_->ReadPacket();
+            TakeDecodedSound();
+            if (plat::ClockMs() >= until) break;
         }
     }
 
-    // Queues the decoded sound at its place on the movie's clock.
+    // While the libraries read: the window's events are answered, and a key or button
+    // skips the movie (stopping the reading at once).
+    // A read that takes long (a file that runs on in zeros is read until its budget is
+    // spent) does not hold the movie up: the pictures that come due meanwhile are shown
+    // and the sound is kept fed. Nothing is read or opened from here.
+    bool WhileReading() {
+        __WaitStep(0);
+        if (watchKeys_ && (pDXin->AnyKey() || pDXin->AnyMouse())) skipped_ = true;
+        if (!skipped_ && started_ && paced_ && !serving_) {
+            serving_ = true;
+            FeedSound();
+            if (decoder_->PicturesWaiting() > 0) {
+                const double due = passStart_ + decoder_->NextPictureMs(), now = Clock();
+                if (now >= due) ShowOrDrop(due, now);
+            }
+            serving_ = false;
+        }
+        return !skipped_;
+    }
+
+    void TakeDecodedSound() {
+        double ms = 0;
+        while (decoder_->TakeSound(block_, ms)) {
+            if (!soundOn_ || soundStalled_ || block_.empty()) continue;
+            const double start = passStart_ + ms;
+            soundKnownEndMs_ = std::max(soundKnownEndMs_, start + FramesMs(block_.size() / channels_));
+            pending_.push_back({start, std::move(block_)});
+            block_.clear();
+        }
+    }
+
+    double FramesMs(size_t frames) const { return 1000.0 * static_cast<double>(frames) / rate_; }
+    double QueuedEndMs() const { return FramesMs(static_cast<size_t>(queuedFrames_)); }
+
+    void Queue(const int16_t* samples, size_t frames) {
+        if (frames && plat::PcmQueue(samples, frames * channels_ * sizeof(int16_t)))
+            queuedFrames_ += static_cast<int64_t>(frames);
+    }
+
+    // Silence from the end of the sound queued up to the movie time `ms`.
+    void QueueSilenceTo(double ms) {
+        int64_t frames = static_cast<int64_t>(std::ceil(ms * rate_ / 1000)) - queuedFrames_;
+        if (silence_.empty()) silence_.assign(4096 * 2, 0);
+        while (frames > 0) {
+            const size_t n = static_cast<size_t>(std::min<int64_t>(frames, 4096));
+            const int64_t before = queuedFrames_;
+            Queue(silence_.data(), n);
+            if (queuedFrames_ == before) return;
+            frames -= static_cast<int64_t>(n);
+        }
+    }
+
+    // Queues the decoded sound at its place on the movie's clock: silence fills the
+    // gaps before it, and what overlaps the sound already queued is left out.
     void FeedSound() {
-        double startMs = 0;
-        while (decoder_.TakeSound(sound_, startMs)) {
-            if (!soundOn_ || soundStalled_) continue;
-            const double now = plat::ClockMs();
-            if (takenMs_ >= soundEndMs_ && now - blockAt_ > blockMs_) {
-                // The queue ran dry and its last block has played: the wait for the
-                // mixer to take the new sound starts now.
-                blockAt_ = now;
-                blockMs_ = 0;
+        if (!soundOn_ || soundStalled_) return;
+        const double clock = Clock();
+        while (!pending_.empty()) {
+            Pending& b = pending_.front();
+            if (b.startMs > QueuedEndMs() + kSoundJoinMs) {
+                QueueSilenceTo(std::min(b.startMs, std::max(clock, QueuedEndMs()) + kSoundAheadMs));
+                if (b.startMs > QueuedEndMs() + kSoundJoinMs) break;  // the rest of the gap later
             }
-            const double rate = decoder_.SoundRate();
-            const int channels = decoder_.SoundChannels();
-            const double gap = passStart_ + startMs - soundEndMs_;
-            if (gap > kSoundGapMs && gap < kLongestSoundGapMs) {
-                const size_t frames = static_cast<size_t>(gap * rate / 1000);
-                silence_.assign(frames * channels, 0);
-                if (plat::PcmQueue(silence_.data(), silence_.size() * 2)) soundEndMs_ += frames * 1000.0 / rate;
-            }
-            const size_t frames = sound_.size() / channels;
-            if (plat::PcmQueue(sound_.data(), frames * channels * 2)) soundEndMs_ += frames * 1000.0 / rate;
+            size_t frames = b.samples.size() / channels_;
+            size_t skip = 0;
+            if (b.startMs < QueuedEndMs() - kSoundJoinMs)
+                skip = std::min(frames, static_cast<size_t>((QueuedEndMs() - b.startMs) * rate_ / 1000));
+            Queue(b.samples.data() + skip * channels_, frames - skip);
+            pending_.pop_front();
+        }
+        // Nothing decoded to follow and the queue running low: the movie is silent
+        // here (or its sound has ended before its pictures). Silence keeps the sound,
+        // and with it the clock, going, up to the end of the movie once that is known.
+        if (pending_.empty() && started_ && QueuedEndMs() - clock < kSoundLowMs) {
+            double to = clock + kSilenceAheadMs;
+            if (decoder_->Ended()) to = std::min(to, passStart_ + decoder_->DecodedEndMs());
+            QueueSilenceTo(to);
         }
     }
 
     // Shows the first waiting picture, due at `due`, or drops it when the next one is
     // due as well (paced, to keep up with the sound).
     void ShowOrDrop(double due, double now) {
-        const double duration = std::max(decoder_.PictureDurationMs(), 0.0);
-        passLengthMs_ = std::max(passLengthMs_, due - passStart_ + duration);
-        if (paced_ && decoder_.PicturesWaiting() > 1 && now >= due + duration) {
-            decoder_.DropPicture();
+        const double duration = std::max(decoder_->PictureDurationMs(), 0.0);
+        if (paced_ && started_ && decoder_->PicturesWaiting() > 1 && now >= due + duration) {
+            decoder_->DropPicture();
             ++report_.dropped;
+            if (g_pictureHook) g_pictureHook(due, NAN);
             return;
         }
-        if (!decoder_.TakePicture(rgba_.data(), width_, height_)) return;
-        pPrsm->UpdateStreamTexture(texture_, rgba_.data());
+        const uint8_t* rgba = decoder_->TakePicture(width_, height_);
+        if (!rgba) return;
+        pPrsm->UpdateStreamTexture(texture_, rgba);
         pPrsm->DrawStreamTexture(texture_, x_, y_, width_, height_);
         ++g_shownTotal;
         ++report_.shown;
         ++passShown_;
         if (g_shotsEvery > 0 && g_shownTotal % g_shotsEvery == 0) WriteShot();
-        pPrsm->PresentNow();
+        if (!started_) {
+            // The first picture lets the sound go, and appears when its time comes: as the
+            // mixer takes the sound's first block (unless the device does not take it).
+            Start();
+            while (paced_ && (Clock() < due || (queuedFrames_ > 0 && !soundStalled_ && lastTaken_ == 0)))
+                __WaitStep(0.5);
+        }
+        // A picture that covers the whole window needs nothing cleared behind it.
+        pPrsm->PresentNow(!fullScreen_);
+        if (g_pictureHook) g_pictureHook(due, plat::ClockMs());
         if (paced_) report_.worstLagMs = std::max(report_.worstLagMs, std::fabs(Clock() - due));
     }
 
-    void WriteShot() {
-        std::vector<uint8_t> rgb;
-        int w = 0, h = 0;
-        pPrsm->ReadBackBuffer(rgb, w, h);
-        plat::MakeFolder(g_shotsDir.c_str());
-        char name[32];
-        std::snprintf(name, sizeof name, "/movie-%06lld.bmp", g_shownTotal);
-        const std::string path = g_shotsDir + name;
-        if (!__WriteBMP24(path.c_str(), w, h, rgb.data()))
-            std::fprintf(stderr, "Tolvane: cannot write the screenshot %s\n", path.c_str());
-    }
+    void WriteShot() { __SaveScreenshot(g_shotsDir, "movie", g_shownTotal); }
 
-    plat::MovieDecoder decoder_;
+    struct Pending {
+        double startMs;
+        std::vector<int16_t> samples;
+    };
+
+    std::string path_;
+    std::unique_ptr<plat::MovieDecoder> decoder_, upcoming_;
     __StreamTexture texture_;
-    std::vector<uint8_t> rgba_;
-    std::vector<int16_t> sound_, silence_;
+    std::vector<int16_t> block_, silence_;
+    std::deque<Pending> pending_;
     int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
+    bool fullScreen_ = false;
     short viewX_ = 0, viewY_ = 0, viewW_ = 0, viewH_ = 0;
     bool viewportSaved_ = false;
-    bool paced_ = true, skippable_ = true, repeat_ = false, soundOn_ = false, soundStalled_ = false;
-    double wallBase_ = 0;      // platform clock at the movie's time 0 while the sound does not lead
-    double takenMs_ = 0;       // movie time at the end of the sound the mixer has taken
-    double blockFromMs_ = 0;   // movie time at the start of the block it took last,
-    double blockMs_ = 0;       // its length,
-    double blockAt_ = 0;       // and the platform clock when that was seen
-    double soundEndMs_ = 0;    // movie time at the end of the sound queued so far
-    double passStart_ = 0;     // movie time at which the current pass began
-    double passLengthMs_ = 0;  // of the current pass, by its pictures so far
+    bool paced_ = true, skippable_ = true, repeat_ = false, watchKeys_ = false, skipped_ = false;
+    bool serving_ = false;  // showing and feeding from within a read
+    bool soundOn_ = false, soundStalled_ = false, started_ = false;
+    int rate_ = 0, channels_ = 1;
+    int64_t queuedFrames_ = 0;     // sound frames queued, from movie time 0 on without a break
+    int64_t lastTaken_ = 0;        // frames the mixer had taken when last looked at,
+    double progressAt_ = 0;        // and the platform clock when that count last grew
+    double soundKnownEndMs_ = 0;   // movie time at the end of the sound decoded so far
+    double clock_ = 0;             // the clock's last reading
+    double wallBase_ = 0;          // platform clock at movie time 0 while the wall clock leads
+    double startedAt_ = 0;
+    double passStart_ = 0;         // movie time at which the current pass began
     long long passShown_ = 0;
     __MovieReport report_;
 };
@@ -269,6 +408,8 @@ void __SetMovieShots(const std::string& dir, long long every) {
 }
 
 void __SetMovieUnpaced(bool unpaced) { g_unpaced = unpaced; }
+
+void __SetMoviePictureHook(void (*hook)(double movieMs, double shownAtMs)) { g_pictureHook = hook; }
 
 __MovieReport __LastMovieReport() { return g_report; }
 

@@ -11,23 +11,25 @@
 
 namespace {
 
-// Larger MIDI files are not measured; their end is taken from the mixer.
+// Larger MIDI files are not measured; the mixer repeats them.
 constexpr long kMaxMidiBytes = 16L << 20;
 
 bool g_active = false;   // a piece was started and not stopped
-double g_lengthMs = -1;  // the piece's length; not positive when unknown
+double g_lengthMs = -1;  // a MIDI piece's length; not positive when the mixer repeats the piece
 double g_startMs = 0;    // platform clock when the piece last started from its beginning
 long g_starts = 0;       // starts of the current piece, its first play included
 
-// The whole file when it is a MIDI file (plain or RIFF-wrapped) of a sensible size.
+// The whole file when it is a MIDI file (plain, or wrapped in RIFF as "RMID") of a
+// sensible size.
 bool ReadMidiFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path, "rb");
     if (!f) return false;
-    char head[4] = {};
+    char head[12] = {};
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    const bool midi = (got >= 4 && !std::memcmp(head, "MThd", 4)) ||
+                      (got == 12 && !std::memcmp(head, "RIFF", 4) && !std::memcmp(head + 8, "RMID", 4));
     long size = -1;
-    if (std::fread(head, 1, 4, f) == 4 && (!std::memcmp(head, "MThd", 4) || !std::memcmp(head, "RIFF", 4)) &&
-        std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
+    if (midi && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     bool ok = size > 0 && size <= kMaxMidiBytes && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
         bytes.resize(static_cast<size_t>(size));
@@ -35,18 +37,6 @@ bool ReadMidiFile(const char* path, std::vector<uint8_t>& bytes) {
     }
     std::fclose(f);
     return ok;
-}
-
-// The piece's length in milliseconds: for MIDI from the file's own tempo map (the
-// synthesizer lets the last notes ring for seconds after it), else as the decoder
-// reports it; not positive when neither can tell.
-double PieceLengthMs(const char* path) {
-    std::vector<uint8_t> bytes;
-    if (ReadMidiFile(path, bytes)) {
-        double seconds = __MidiLengthSeconds(bytes.data(), bytes.size());
-        if (seconds > 0) return seconds * 1000;
-    }
-    return plat::MusicDuration() * 1000;
 }
 
 }  // namespace
@@ -62,20 +52,30 @@ double STOPMUSIC() {
 double PLAYMUSIC(DQStr file) {
     STOPMUSIC();
     if (file.Length() == 0 || !__g_ShoeBox_Media.Resolve(file)) return 3;
-    if (!plat::MusicPlay(file.c_str())) return 3;
+    // A file that is found but cannot be played (damaged, empty, of a kind the mixer
+    // does not know) plays nothing; the command still succeeds.
+    std::vector<uint8_t> midi;
+    if (ReadMidiFile(file.c_str(), midi)) {
+        // MIDI starts again at the end of the piece's own time (the synthesizer lets the
+        // last notes ring for seconds after it). A file whose events cannot be walked to
+        // their end is damaged, and is not played.
+        const double seconds = __MidiLengthSeconds(midi.data(), midi.size());
+        if (!(seconds > 0) || !plat::MusicPlay(file.c_str(), false)) return 0;
+        g_lengthMs = seconds * 1000;
+    } else {
+        // Everything else the mixer repeats itself, from its last sample straight on to
+        // its first.
+        if (!plat::MusicPlay(file.c_str(), true)) return 0;
+        g_lengthMs = -1;
+    }
     g_startMs = plat::ClockMs();
-    g_lengthMs = PieceLengthMs(file.c_str());
     g_active = true;
     g_starts = 1;
     return 0;
 }
 
 void __MusicRepeatCheck(double nowMs) {
-    if (!g_active) return;
-    // A piece of known length starts again once that much time has passed since its
-    // start; one of unknown length when the mixer has stopped playing it.
-    const bool ended = !plat::MusicPlaying() || (g_lengthMs > 0 && nowMs - g_startMs >= g_lengthMs);
-    if (!ended) return;
+    if (!g_active || !(g_lengthMs > 0) || nowMs - g_startMs < g_lengthMs) return;
     plat::MusicRestart();
     g_startMs = nowMs;
     ++g_starts;

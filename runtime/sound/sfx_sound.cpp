@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/numbers.h"
 #include "files/shoebox.h"
@@ -12,7 +13,7 @@ SFXSound* pDXsnd = nullptr;
 SFXSoundBuffer* DXwav = nullptr;
 
 namespace {
-constexpr int kFrequency = 22050;
+constexpr int kFrequency = 44100;
 }  // namespace
 
 SFXSound::~SFXSound() {
@@ -44,15 +45,15 @@ bool SFXSoundBuffer::CopyPlaying(int copy) const {
     return copy >= 0 && copy < copies_ && plat::AudioChannelPlaying(Channel(copy));
 }
 
-bool SFXSoundBuffer::Load(SFXSound* device, const char* path, int copies) {
+bool SFXSoundBuffer::Load(SFXSound* device, std::span<const uint8_t> file, int copies) {
     Stop();
     plat::AudioFreeSound(sound_);
     sound_ = nullptr;
     copies_ = current_ = 0;
     device_ = device;
-    if (!device || !device->IsOpen() || !path) return false;
+    if (!device || !device->IsOpen()) return false;
     __WaveSound wave;
-    if (!__ReadWave(path, wave)) return false;
+    if (!__ReadWave(file, wave)) return false;
     sound_ = plat::AudioMakeSound(wave.samples.data(), wave.samples.size(), wave.frequency, wave.channels, wave.bits);
     if (!sound_) {
         device_ = nullptr;
@@ -97,8 +98,9 @@ SFXSoundBuffer* Slot(double nr) {
 
 double LOADSOUND(DQStr file, double nr, double copies) {
     SFXSoundBuffer* slot = Slot(nr);
-    if (!slot || !__g_ShoeBox_Data.Resolve(file)) return 0;
-    slot->Load(pDXsnd, file.c_str(), __TruncInt(copies));
+    std::vector<uint8_t> bytes;
+    if (!slot || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
+    slot->Load(pDXsnd, bytes, __TruncInt(copies));
     return 0;
 }
 

@@ -3,6 +3,9 @@
 // its own; the copies share the samples.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "core/dqstr.h"
 
 namespace plat {
@@ -15,8 +18,10 @@ class SFXSound {
 public:
     SFXSound() = default;
     ~SFXSound();
-    // Opens the sound device: 22050 Hz, 16-bit stereo. False on a machine without
-    // sound; the slots then load and play nothing.
+    // Opens the sound device: 44100 Hz, 16-bit stereo (wave files of other rates are
+    // converted to it as they load, so that music and movie sound need not be brought
+    // down to the sound effects' usual 22050 Hz). False on a machine without sound; the
+    // slots then load and play nothing.
     bool Create();
     bool IsOpen() const { return open_; }
 
@@ -31,9 +36,10 @@ public:
     SFXSoundBuffer(const SFXSoundBuffer&) = delete;
     SFXSoundBuffer& operator=(const SFXSoundBuffer&) = delete;
 
-    // Loads a wave file with 1 ... 4 copies (clamped); the old sound goes first. False
-    // (an empty slot) when the device is closed or the file cannot be read.
-    bool Load(SFXSound* device, const char* path, int copies);
+    // Loads a wave file's bytes with 1 ... 4 copies (clamped); the old sound goes first.
+    // False (an empty slot) when the device is closed or the bytes are no wave file
+    // the slots take.
+    bool Load(SFXSound* device, std::span<const uint8_t> file, int copies);
     // Plays one copy once: a copy that is not playing, else (with several copies) the
     // next one in turn, cut off and restarted; a single busy copy drops the request.
     bool Play(float pan, float volume);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct __WaveSound {
@@ -17,4 +18,5 @@ struct __WaveSound {
     std::vector<uint8_t> samples;
 };
 
-bool __ReadWave(const char* path, __WaveSound& out);
+// The sound of a wave file's bytes; false when they are not a wave file of that kind.
+bool __ReadWave(std::span<const uint8_t> file, __WaveSound& out);

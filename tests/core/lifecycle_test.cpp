@@ -1,7 +1,7 @@
 #include <set>
 
 #include "files/filesystem.h"
-#include "gfx2d/bmp_file.h"
+#include "support/bmp_writer.h"
 #include "core/program.h"
 #include "support/harness.h"
 
@@ -55,8 +55,8 @@ TEST(Automation, FrameCapScreenshotsAndSeed) {
     for (auto& e : std::filesystem::directory_iterator(shots.path)) names.insert(e.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"frame-000003.bmp", "frame-000006.bmp"}));
     __BMPImage img;
-    ASSERT_TRUE(__ReadBMP((shots / "frame-000003.bmp").c_str(), img));
-    EXPECT_EQ(std::pair(img.width, img.height), std::pair(320, 240));
+    ASSERT_TRUE(ReadBitmap(shots / "frame-000003.bmp", img));
+    EXPECT_EQ(std::pair(img.Width(), img.Height()), std::pair(320, 240));
     // Frame 3 drew the column at x 20 ... 29; frame 1's column is gone.
     EXPECT_EQ(std::pair(img.Colour(25, 100), img.Colour(5, 100)), std::pair(0x0000FFu, 0u));
     ChildResult a = RunScenario("rnd", {"TOLVANE_SEED=4242"});

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -60,17 +61,21 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 bool AppendArchive(const std::string& path, const Entries& entries, bool fromEnd) {
     std::vector<__ArchiveInput> in;
     for (auto& [n, t] : entries) in.push_back({n, std::vector<unsigned char>(t.begin(), t.end())});
-    FILE* f = std::fopen(path.c_str(), "ab");
-    bool ok = f && __WriteArchive(f, in, fromEnd);
-    if (f) std::fclose(f);
-    return ok;
+    std::error_code ec;
+    const auto size = fs::exists(path) ? fs::file_size(path, ec) : 0;
+    ByteWriter archive;
+    if (ec || !__WriteArchive(in, static_cast<int64_t>(size), fromEnd, archive)) return false;
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(archive.Data().data()), static_cast<std::streamsize>(archive.Size()));
+    return fs::file_size(path) == size + archive.Size();
 }
 
 std::vector<__ArchiveEntry> Directory(const std::string& path) {
     std::vector<__ArchiveEntry> d;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    EXPECT_TRUE(__ReadArchiveDirectory(f, static_cast<int64_t>(fs::file_size(path)), d));
-    std::fclose(f);
+    const std::string bytes = ReadText(path);
+    EXPECT_TRUE(__ReadArchiveDirectory(__ArchiveSource(std::span(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                                 bytes.size())),
+                                       d));
     return d;
 }
 
@@ -143,6 +148,65 @@ TEST_F(ShoeBoxTest, OneExtractedFilePerRecordInAPrivateFolder) {
     EXPECT_TRUE(fs::exists(kept));
     media.Clear();
     EXPECT_FALSE(fs::exists(kept));
+}
+
+// Loaders take a file's bytes: from disk when it is there (a folder is not), else the
+// unpacked entry, and no file is extracted. A file too large to read whole is found
+// but unreadable.
+TEST_F(ShoeBoxTest, FetchGivesTheBytesFromDiskOrTheArchive) {
+    const std::string arc = Archive("a.sbx", {{"art/tile.bmp", "TILE"}, {"data.txt", "ARCHIVE"}}, true, "program");
+    box_.SetArchive(arc.c_str());
+    auto fetch = [&](const char* name) {
+        std::vector<uint8_t> bytes;
+        const __Found found = box_.Fetch(name, bytes);
+        if (found != __Found::Bytes) return std::string(found == __Found::Nothing ? "NOTHING" : "UNREADABLE");
+        return std::string(bytes.begin(), bytes.end());
+    };
+    EXPECT_EQ(fetch("C:/game/Art/Tile.bmp"), "TILE");
+    EXPECT_EQ(fetch("data.txt"), "ARCHIVE");
+    fs::create_directory(dir_.path / "data.txt");
+    EXPECT_EQ(fetch("data.txt"), "ARCHIVE");
+    fs::remove(dir_.path / "data.txt");
+    WriteText(dir_ / "data.txt", "DISK");
+    EXPECT_EQ(fetch("data.txt"), "DISK");
+    EXPECT_EQ(fetch("none.txt"), "NOTHING");
+    EXPECT_EQ(fetch(""), "NOTHING");
+    // A lookup of either kind removes the file the one before extracted.
+    const std::string extracted = Resolve("art/tile.bmp");
+    ASSERT_TRUE(fs::exists(extracted));
+    EXPECT_EQ(fetch("art/tile.bmp"), "TILE");
+    EXPECT_FALSE(fs::exists(extracted));
+    EXPECT_STREQ(box_.Extracted(), "");
+    // Larger than any file a loader reads (the file holds no data: nothing is read).
+    fs::resize_file(WriteText(dir_ / "huge.bin", ""), (uintmax_t{1} << 31) + 1);
+    EXPECT_EQ(fetch("huge.bin"), "UNREADABLE");
+}
+
+// The directory is read once and kept while the archive file stays the same: a
+// directory damaged behind the record's back (size and time of writing kept) is not
+// seen, a rewritten archive is.
+TEST_F(ShoeBoxTest, TheDirectoryIsReadOnceWhileTheArchiveStaysTheSame) {
+    const std::string arc = Archive("a.sbx", {{"one.txt", "1"}}, false);
+    box_.SetArchive(arc.c_str());
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(box_.Fetch("one.txt", bytes), __Found::Bytes);
+    const auto written = fs::last_write_time(arc);
+    std::string b = ReadText(arc);
+    const size_t name = b.rfind("one.txt");
+    ASSERT_NE(name, std::string::npos);
+    b.replace(name, 3, "two");
+    WriteText(arc, b);
+    fs::last_write_time(arc, written);
+    EXPECT_EQ(box_.Fetch("one.txt", bytes), __Found::Bytes);
+    EXPECT_EQ(box_.Fetch("two.txt", bytes), __Found::Nothing);
+    fs::last_write_time(arc, written + std::chrono::seconds(1));
+    EXPECT_EQ(box_.Fetch("one.txt", bytes), __Found::Nothing);
+    EXPECT_EQ(box_.Fetch("two.txt", bytes), __Found::Bytes);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "1");
+    // Another archive file under the same name.
+    fs::remove(arc);
+    Archive("a.sbx", {{"three.txt", "3"}}, false);
+    EXPECT_EQ(box_.Fetch("three.txt", bytes), __Found::Bytes);
 }
 
 TEST_F(ShoeBoxTest, DamagedArchivesAndEntries) {

@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-#include "gfx2d/bmp_file.h"
+#include "support/bmp_writer.h"
 #include "support/harness.h"
 
 namespace fs = std::filesystem;
@@ -130,8 +130,8 @@ TEST(GameRuns, AScreenshotShowsBackgroundBlocksFigureAndScore) {
     std::vector<Frame> f = Trace("--seed 7 --frames 600 --shots " + shots.path.string() + ":600");
     ASSERT_EQ(f.size(), 600u);
     __BMPImage img;
-    ASSERT_TRUE(__ReadBMP((shots / "frame-000600.bmp").c_str(), img));
-    ASSERT_EQ(img.width, 640);
+    ASSERT_TRUE(ReadBitmap(shots / "frame-000600.bmp", img));
+    ASSERT_EQ(img.Width(), 640);
     // Background: a dark blue sky at the top, the turf at the bottom.
     EXPECT_GT(Blue(img.Colour(10, 100)), Red(img.Colour(10, 100)));
     EXPECT_GT(Green(img.Colour(10, 450)), Blue(img.Colour(10, 450)));
@@ -163,7 +163,7 @@ TEST(GameRuns, SingleFileGameRunsWithoutItsFolders) {
                                                        "TOLVANE_SHOTS=" + (dir / "shots") + ":700"});
     EXPECT_EQ(r.status, 0);
     __BMPImage img;
-    ASSERT_TRUE(__ReadBMP((dir / "shots/frame-000700.bmp").c_str(), img));
+    ASSERT_TRUE(ReadBitmap(dir / "shots/frame-000700.bmp", img));
     EXPECT_GT(Blue(img.Colour(10, 100)), Red(img.Colour(10, 100)));
     EXPECT_GT(Count(img, 64, 32, 120, 48, [](uint32_t c) { return c == 0xFFFFFF; }), 10);
     std::set<std::string> left;

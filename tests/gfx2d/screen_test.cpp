@@ -1,6 +1,5 @@
 #include <cmath>
 
-#include "gfx2d/bmp_file.h"
 #include "platform/input.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
@@ -122,7 +121,7 @@ TEST_F(BitmapTest, MalformedFilesLoadNothing) {
         LOADSPRITE(DQStr(p.c_str()), 9);
         EXPECT_FALSE(pPrsm->Loaded(9)) << "file " << i;
         __BMPImage img;
-        EXPECT_FALSE(__ReadBMP(p.c_str(), img)) << "file " << i;
+        EXPECT_FALSE(ReadBitmap(p, img) && img.IndicesInPalette()) << "file " << i;
     }
 }
 
@@ -178,8 +177,9 @@ TEST_F(BitmapTest, Backgrounds) {
 }
 
 TEST_F(BitmapTest, BackgroundBeyondTheTileGridEndsWithCodeThree) {
-    std::string p = WriteBitmap(Path("wide.bmp"), {.width = 4100, .height = 2, .pixel = Solid(kRed)});
-    EXPECT_FALSE(pPrsm->LoadSurface(2, p.c_str()));
+    const std::string bytes = BitmapBytes({.width = 4100, .height = 2, .pixel = Solid(kRed)});
+    const std::string p = WriteText(Path("wide.bmp"), bytes);
+    EXPECT_FALSE(pPrsm->LoadSurface(2, std::vector<uint8_t>(bytes.begin(), bytes.end())));
     EXPECT_EXIT(LOADBMP(DQStr(p.c_str())), testing::ExitedWithCode(3), "runtime error 3");
     LOADBMP(DQStr(Path("missing.bmp").c_str()));  // found nowhere: nothing happens
 }
@@ -189,8 +189,8 @@ TEST_F(BitmapTest, SaveBmpWritesTheBackBuffer) {
     FILLRECT(630, 470, 640, 480, kGreen);
     SAVEBMP(DQStr(Path("shot.bmp").c_str()));
     __BMPImage img;
-    ASSERT_TRUE(__ReadBMP(Path("shot.bmp").c_str(), img));
-    EXPECT_EQ(std::tuple(img.width, img.height, img.bits), std::tuple(DQ_RESX, DQ_RESY, 24));
+    ASSERT_TRUE(ReadBitmap(Path("shot.bmp"), img));
+    EXPECT_EQ(std::tuple(img.Width(), img.Height(), img.Bits()), std::tuple(DQ_RESX, DQ_RESY, 24));
     EXPECT_EQ((Colours{img.Colour(0, 0), img.Colour(639, 479), img.Colour(320, 240)}), (Colours{kRed, kGreen, 0}));
     EXPECT_EQ(pPrsm->SaveBMPFile("/nonexistent-folder/x.bmp"), 0);
 }

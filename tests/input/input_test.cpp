@@ -1,5 +1,5 @@
 #include "app/automation.h"
-#include "gfx2d/bmp_file.h"
+#include "support/bmp_writer.h"
 #include "gfx2d/text.h"
 #include "input/commands.h"
 #include "input/dxinput.h"
@@ -135,7 +135,7 @@ TEST_F(InputTest, InputEditsTextAndNumbers) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06lld.bmp", g_base + k);
         __BMPImage img;
-        if (!__ReadBMP((shots / name).c_str(), img)) return -1;
+        if (!ReadBitmap(shots / name, img)) return -1;
         int n = 0;
         for (int y = 100; y < 120; ++y)
             for (int x = 100; x < 200; ++x) n += img.Colour(x, y) != 0;

@@ -7,7 +7,7 @@
 #include "pathfinding/findpath.h"
 #include "pathfinding/node_storage.h"
 #include "pathfinding/open_list.h"
-#include "pathfinding/planner.h"
+#include "pathfinding/reference_search.h"
 #include "support/harness.h"
 
 namespace {
@@ -36,9 +36,9 @@ std::string Contents(FixedDeque<char>& d) {
     return out;
 }
 
-// Inserts and removes at the front, the back and in between, also around the end of
-// the buffer (the reference search below drives them through many more); nothing
-// beyond the size or the capacity.
+// The reference search's containers. The deque inserts and removes at the front, the
+// back and in between, also around the end of the buffer (the reference search drives
+// them through many more); nothing beyond the size or the capacity.
 TEST(FixedDeque, InsertAndRemoveAnywhereAroundTheEnd) {
     FixedDeque<char> d(4), none(0);
     for (char c : {'a', 'b'}) d.pushBack(c);
@@ -63,35 +63,31 @@ TEST(NodeHashTable, BucketsCollisionsAndRemovalWhileWalking) {
     NodeHashTable t;
     for (auto [bits, used] : {std::pair{17u, 16u}, {30, 24}, {16, 16}}) EXPECT_EQ(t.create(bits), used) << bits;
     ASSERT_EQ(t.hash(259, 5), t.hash(3, 5));  // one chain
-    Node a{.x = 3, .y = 5}, b{.x = 259, .y = 5}, c{.x = 1, .y = 1};
-    for (Node* n : {&a, &b, &c, static_cast<Node*>(nullptr)}) t.add(n);
+    RefNode a{.x = 3, .y = 5}, b{.x = 259, .y = 5}, c{.x = 1, .y = 1};
+    for (RefNode* n : {&a, &b, &c, static_cast<RefNode*>(nullptr)}) t.add(n);
     EXPECT_EQ(t.size(), 3u);
     NodeHashIterator it(&t);
-    EXPECT_EQ((std::vector{it.find(3, 5), it.find(259, 5), it.find(515, 5)}), (std::vector<Node*>{&a, &b, nullptr}));
+    EXPECT_EQ((std::vector{it.find(3, 5), it.find(259, 5), it.find(515, 5)}), (std::vector<RefNode*>{&a, &b, nullptr}));
     EXPECT_EQ(it.remove(), nullptr);  // after a failed find: nothing changes
     EXPECT_EQ(t.size(), 3u);
     EXPECT_EQ(it.find(3, 5), &a);
     EXPECT_EQ(it.remove(), &a);
     EXPECT_EQ(std::pair(t.size(), it.find(259, 5)), std::pair(2u, &b));
     t.create(4);  // 16 buckets: many shared chains
-    NodeFactory pool;
-    pool.allocate(20);
+    RefNode nodes[20];
     for (int i = 0; i < 20; ++i) {
-        Node* n = pool.fetch();
-        *n = Node{.x = i, .y = i * 3};
-        t.add(n);
+        nodes[i] = RefNode{.x = i, .y = i * 3};
+        t.add(&nodes[i]);
     }
     int seen = 0, removed = 0;
-    for (Node* n = it.begin(); n; n = it.next()) ++seen;
+    for (RefNode* n = it.begin(); n; n = it.next()) ++seen;
     EXPECT_EQ(seen, 20);
-    for (Node* n = it.begin(); n;)  // every node with an even x removed while walking
+    for (RefNode* n = it.begin(); n;)  // every node with an even x removed while walking
         n = n->x % 2 ? it.next() : (++removed, it.removeValid(), it.current());
     EXPECT_EQ(std::pair(removed, t.size()), std::pair(10, 10u));
-    for (Node* n = it.begin(); n; n = it.next()) EXPECT_EQ(n->x % 2, 1);
-    t.releaseAll(pool);
-    EXPECT_EQ(t.size(), 0u);
-    EXPECT_EQ(pool.used(), 10u);  // the ten removed ones were never handed back
+    for (RefNode* n = it.begin(); n; n = it.next()) EXPECT_EQ(n->x % 2, 1);
     t.empty();
+    EXPECT_EQ(t.size(), 0u);
     EXPECT_EQ(it.begin(), nullptr);
 }
 
@@ -123,71 +119,6 @@ TEST(OpenList, SmallestKeyFirstAndEqualKeysInInsertionOrder) {
     EXPECT_EQ(open.nodeAt(1), nullptr);
 }
 
-using Cells = std::vector<std::pair<int, int>>;
-
-// The grid search written out step by step, without any speed-up: the open list a
-// FixedDeque kept sorted by bisection (largest f in front), its membership test a
-// linear scan from the back, the closed set a NodeHashTable. FINDPATH must give the
-// very same cells in the very same order; none when there is no path or start == goal.
-Cells ReferencePath(const std::vector<double>& map, int width, int height, int sx, int sy, int gx, int gy) {
-    if (sx < 0 || sx >= width || sy < 0 || sy >= height || gx < 0 || gx >= width || gy < 0 || gy >= height ||
-        (sx == gx && sy == gy))
-        return {};
-    const unsigned cells = static_cast<unsigned>(width * height);
-    std::vector<float> cost(cells);
-    float most = -1;
-    for (unsigned i = 0; i < cells; ++i) {
-        cost[i] = map[i] <= 0 ? -1 : static_cast<float>(map[i]);
-        most = std::max(most, cost[i]);
-    }
-    for (float& c : cost)
-        if (c > 0) c /= most;
-    NodeFactory pool;
-    pool.allocate(cells);
-    FixedDeque<Node*> open(cells);
-    NodeHashTable closed;
-    closed.create(16);
-    NodeHashIterator it(&closed);
-    auto insertSorted = [&](Node* n) {
-        unsigned lo = 0, hi = open.size();
-        while (lo < hi) {
-            unsigned mid = (lo + hi) / 2;
-            if (open[mid]->f > n->f) lo = mid + 1; else hi = mid;
-        }
-        open.insert(lo, n);
-    };
-    Node* node = pool.fetch();
-    *node = Node{.x = sx, .y = sy};
-    open.pushBack(node);
-    Node* goal = nullptr;
-    const int dx[4] = {0, 1, -1, 0}, dy[4] = {-1, 0, 0, 1};
-    while (!goal && !open.isEmpty()) {
-        node = open.back();
-        open.popBack();
-        if (node->x == gx && node->y == gy) goal = node;
-        for (int k = 0; k < 4 && !goal; ++k) {
-            const int nx = node->x + dx[k], ny = node->y + dy[k];
-            if (nx < 0 || nx >= width || ny < 0 || ny >= height || cost[ny * width + nx] == -1) continue;
-            const float g2 = node->g + cost[ny * width + nx] * 1.0f;
-            const float f2 = (static_cast<float>(std::abs(gx - nx) + std::abs(gy - ny)) - g2) * 0.7f + g2;
-            Node* seen = it.find(nx, ny);  // closed, else open, else new
-            int at = -1;
-            for (int i = static_cast<int>(open.size()) - 1; !seen && i >= 0; --i)
-                if (open[i]->x == nx && open[i]->y == ny) seen = open[at = i];
-            if (seen && g2 >= seen->g) continue;
-            if (at >= 0) open.remove(at);
-            else if (seen) it.remove();
-            else seen = pool.fetch();
-            *seen = Node{.parent = node, .x = nx, .y = ny, .f = f2, .g = g2};
-            insertSorted(seen);
-        }
-        closed.add(node);
-    }
-    Cells result;
-    for (Node* p = goal; p; p = p->parent) result.insert(result.begin(), {p->x, p->y});
-    return result;
-}
-
 // A map from rows of text: '#' a wall, a digit its cost, '.' cost 1; or from values.
 struct Map {
     int w = 0, h = 0;
@@ -210,35 +141,6 @@ Cells Search(const Map& m, int sx, int sy, int gx, int gy) {
     Cells out(static_cast<size_t>(FINDPATH(map, path, 0.5, sx, sy, gx, gy)));
     for (size_t i = 0; i < out.size(); ++i) out[i] = {static_cast<int>(path(i, 0)), static_cast<int>(path(i, 1))};
     return out;
-}
-
-TEST(Planner, RunsAndReportsWhatTheSearchLeftBehind) {
-    const std::vector<double> map(16, 1.0), ones(9, 1.0);
-    AStarPlanner p;
-    ASSERT_TRUE(p.createMap({.goalX = 3, .goalY = 3, .closedTableBits = 16, .weight = 1, .width = 4, .height = 4,
-                             .map = map.data()}));
-    p.initialize();
-    ASSERT_TRUE(p.run());
-    EXPECT_EQ(p.getPathSize(), 7);
-    EXPECT_FLOAT_EQ(p.getPathCost(), 6);
-    std::vector<int> grid(16, 0);
-    EXPECT_TRUE(p.fillPath(grid.data(), 1));
-    EXPECT_TRUE(p.fillClosed(grid.data(), 2));  // the path's cells are closed too
-    EXPECT_TRUE(p.fillOpen(grid.data(), 3));
-    EXPECT_EQ(std::count(grid.begin(), grid.end(), 1), 0);
-    EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 2)), p.getClosedSize());
-    EXPECT_EQ(static_cast<int>(std::count(grid.begin(), grid.end(), 3)), p.getOpenSize());
-    EXPECT_FALSE(p.fillPath(nullptr, 1));
-    p.cleanup();
-    EXPECT_EQ(p.getOpenSize() + p.getClosedSize(), 0);
-    EXPECT_EQ(p.getPathCost(), -1);
-    // With diagonals the corner of a 3 x 3 map is two diagonal steps away.
-    ASSERT_TRUE(p.createMap({.goalX = 2, .goalY = 2, .diagonalCost = true, .diagonalsAllowed = true,
-                             .closedTableBits = 16, .weight = 1, .width = 3, .height = 3, .map = ones.data()}));
-    p.initialize();
-    ASSERT_TRUE(p.run());
-    EXPECT_EQ(p.getPathSize(), 3);
-    EXPECT_FLOAT_EQ(p.getPathCost(), 2 * 1.4142135f);
 }
 
 // Of equal steps the first inserted wins; a dear cell still wins with weight 0.7;

@@ -1,6 +1,6 @@
 // The PCM stream as the mixer plays it, read back from the file SDL's disk audio
-// driver writes (16-bit stereo at 22050 Hz). Alone in its process, so that it opens
-// the device itself, on that driver.
+// driver writes (16-bit stereo at the device's 44100 Hz). Alone in its process, so that
+// it opens the device itself, on that driver.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -44,12 +45,12 @@ std::vector<std::pair<double, double>> Stretches(const std::string& path) {
     int16_t frame[2], previous = 0;
     long first = 0, last = -1000, crossings = 0;
     auto end = [&] {
-        const double seconds = (last - first) / 22050.0;
+        const double seconds = (last - first) / 44100.0;
         if (crossings > 1) out.emplace_back(seconds, (crossings - 1) / 2.0 / seconds);
     };
     for (long i = 0; in.read(reinterpret_cast<char*>(frame), sizeof frame); ++i, previous = frame[0]) {
         if ((previous < 0) == (frame[0] < 0)) continue;
-        if (i - last > 220) {  // more than 10 ms since the last crossing
+        if (i - last > 441) {  // more than 10 ms since the last crossing
             end();
             first = i;
             crossings = 0;
@@ -66,22 +67,40 @@ TEST(PcmStream, PlaysThroughTheMixerBesideSampleSounds) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", mix.c_str(), 1);
     EXPECT_FALSE(plat::PcmOpen(44100, 1, plat::PcmFormat::Int16));  // no device yet
-    ASSERT_TRUE(plat::AudioOpen(22050, 2, 8));
+    ASSERT_TRUE(plat::AudioOpen(44100, 2, 8));
+    EXPECT_EQ(plat::AudioDeviceRate(), 44100);
 
-    // 16-bit mono at 44100 Hz. Paused, the queue stays; cleared, it is empty.
-    ASSERT_TRUE(plat::PcmOpen(44100, 1, plat::PcmFormat::Int16));
-    plat::PcmPause(true);
+    // 16-bit mono at 44100 Hz, opened paused: the queue stays; cleared, it is empty.
+    ASSERT_TRUE(plat::PcmOpen(44100, 1, plat::PcmFormat::Int16, true));
     std::vector<int16_t> low = Tone<int16_t>(44100, 1, 440, 0.3, 32767);
     ASSERT_TRUE(plat::PcmQueue(low.data(), low.size() * 2));
     EXPECT_NEAR(plat::PcmQueuedMs(), 300, 0.1);
     Sleep(100);
     EXPECT_NEAR(plat::PcmQueuedMs(), 300, 0.1);
+    plat::PcmPosition p;
+    ASSERT_TRUE(plat::PcmGetPosition(p));
+    EXPECT_EQ(std::pair(p.queued, p.taken), std::pair(int64_t{13230}, int64_t{0}));
     plat::PcmClear();
     EXPECT_EQ(plat::PcmQueuedMs(), 0);
     plat::PcmPause(false);
     EXPECT_FALSE(plat::PcmQueue(low.data(), 3));  // not a whole frame
     for (int part = 0; part < 3; ++part) ASSERT_TRUE(plat::PcmQueue(&low[part * low.size() / 3], low.size() / 3 * 2));
     const auto start = std::chrono::steady_clock::now();
+    // The mixer takes it a block at a time, as it plays: the count of frames taken grows
+    // and never passes the count queued; each block is stamped with the clock.
+    int64_t taken = 0;
+    double blockAt = 0;
+    while (plat::PcmGetPosition(p) && p.taken < p.queued) {
+        EXPECT_GE(p.taken, taken);
+        EXPECT_GE(p.lastBlockAtMs, blockAt);
+        EXPECT_LE(p.lastBlock, p.taken);
+        taken = p.taken;
+        blockAt = p.lastBlockAtMs;
+        Sleep(5);
+    }
+    EXPECT_EQ(p.queued, 13230);
+    EXPECT_GT(p.lastBlock, 0);
+    EXPECT_LE(blockAt, plat::ClockMs());
     ASSERT_TRUE(Drained());
     EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));  // taken as it plays
     Sleep(150);

@@ -3,6 +3,10 @@
 // files of every kind. The movies and music files are made at build time by moviegen.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +16,7 @@
 
 #include "core/timing.h"
 #include "files/shoebox.h"
-#include "gfx2d/bmp_file.h"
+#include "support/bmp_writer.h"
 #include "platform/audio.h"
 #include "sound/movies.h"
 #include "support/audio.h"
@@ -43,7 +47,7 @@ protected:
         char name[32];
         std::snprintf(name, sizeof name, "movie-%06lld.bmp", __MoviePicturesShown());
         __BMPImage image;
-        EXPECT_TRUE(__ReadBMP((dir_ / name).c_str(), image)) << name;
+        EXPECT_TRUE(ReadBitmap(dir_ / name, image)) << name;
         return image;
     }
     fs::path dir_;
@@ -61,7 +65,7 @@ TEST_F(MovieTest, PictureFillsTheWindowByItsAspectRatio) {
     ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/m320x240.avi").c_str())), 0);
     EXPECT_EQ(__MoviePicturesShown() - before, 30);
     __BMPImage full = LastShot();
-    ASSERT_EQ(full.width, 640);
+    ASSERT_EQ(full.Width(), 640);
     for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {320, 240}})
         EXPECT_TRUE(MovieColour(full.Colour(x, y))) << x << "," << y;
 
@@ -78,12 +82,85 @@ TEST_F(MovieTest, PictureFillsTheWindowByItsAspectRatio) {
     EXPECT_EQ(r.shown, 25);
     EXPECT_FALSE(r.sound);  // unpaced: the sound is not played
 
-    // No sound at all: timed by its own clock, paced.
+    // No sound at all: timed by its own clock, paced (a busy machine may drop some).
     __SetMovieUnpaced(false);
     const double t0 = __ClockMs();
     ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/silent.mpg").c_str())), 0);
     EXPECT_GT(__ClockMs() - t0, 900);
-    EXPECT_EQ(__LastMovieReport().shown, 25);
+    r = __LastMovieReport();
+    EXPECT_EQ(r.shown + r.dropped, 25);
+    EXPECT_NEAR(r.lengthMs, 1000, 1);
+}
+
+// The shown size: anamorphic pixels (720 x 576 at 64:45, a 16:9 picture) widen it, and a
+// movie to be shown turned a quarter clockwise stands on its side, its top-left corner
+// (marked blue) at the top right.
+TEST_F(MovieTest, PixelAspectAndRotationShapeThePicture) {
+    ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/wide.vob").c_str())), 0);
+    __BMPImage wide = LastShot();
+    for (int x : {2, 320, 637}) {
+        EXPECT_EQ(wide.Colour(x, 58), 0u) << x;
+        EXPECT_TRUE(MovieColour(wide.Colour(x, 62))) << x;
+        EXPECT_TRUE(MovieColour(wide.Colour(x, 417))) << x;
+        EXPECT_EQ(wide.Colour(x, 421), 0u) << x;
+    }
+
+    // 160 x 90 turned: 90 x 160, scaled by 3 to 270 x 480 from column 185.
+    ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/turned.mp4").c_str())), 0);
+    __BMPImage turned = LastShot();
+    for (int y : {2, 240, 477}) {
+        EXPECT_EQ(turned.Colour(183, y), 0u) << y;
+        EXPECT_TRUE(MovieColour(turned.Colour(188, y))) << y;
+        EXPECT_EQ(turned.Colour(456, y), 0u) << y;
+    }
+    auto blue = [](uint32_t c) { return (c & 0xFF) < 40 && ((c >> 8) & 0xFF) < 40 && (c >> 16) > 200; };
+    EXPECT_TRUE(blue(turned.Colour(445, 12)));
+    EXPECT_FALSE(blue(turned.Colour(195, 12)));
+    EXPECT_FALSE(blue(turned.Colour(445, 467)));
+}
+
+// A movie coded with the BT.709 matrix (tagged so) shows its own colours: red 252 stays
+// 252, where the BT.601 matrix would make it 229.
+TEST_F(MovieTest, ColoursFollowTheTaggedMatrix) {
+    ASSERT_EQ(PLAYMOVIE(DQStr((kMedia + "/bt709.mkv").c_str())), 0);
+    const uint32_t c = LastShot().Colour(100, 400);
+    EXPECT_NEAR(static_cast<int>(c & 0xFF), 252, 4);
+    EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 40, 4);
+    EXPECT_NEAR(static_cast<int>(c >> 16), 40, 4);
+}
+
+// A movie file opens nothing but itself: playlists (naming a movie beside them, or one
+// on a server here, which must see no connection), concatenation lists and session
+// descriptions are refused.
+TEST_F(MovieTest, PlaylistsAndListsOfOtherFilesAreRefused) {
+    const int server = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(server, 4), 0);
+    socklen_t len = sizeof a;
+    getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/part.ts";
+    const std::string local = kMedia + "/m320x240.avi";
+    const std::string hls = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n";
+    const std::vector<std::pair<std::string, std::string>> lists = {
+        {"local.m3u8", hls + local + "\n#EXT-X-ENDLIST\n"},
+        {"remote.m3u8", hls + url + "\n#EXT-X-ENDLIST\n"},
+        {"list.ffconcat", "ffconcat version 1.0\nfile '" + local + "'\n"},
+        {"session.sdp", "v=0\no=- 0 0 IN IP4 127.0.0.1\ns=movie\nc=IN IP4 127.0.0.1\nt=0 0\n"
+                        "m=video " + std::to_string(ntohs(a.sin_port)) + " RTP/AVP 96\na=rtpmap:96 MP4V-ES/90000\n"},
+    };
+    const long long before = __MoviePicturesShown();
+    for (const auto& [name, text] : lists) {
+        const double t0 = __ClockMs();
+        EXPECT_EQ(PLAYMOVIE(DQStr(WriteText(dir_ / name, text).c_str())), 3) << name;
+        EXPECT_LT(__ClockMs() - t0, 3000) << name;
+    }
+    EXPECT_EQ(__MoviePicturesShown(), before);
+    pollfd p{server, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 100), 0);  // nobody knocked
+    close(server);
 }
 
 TEST_F(MovieTest, NamesFoundNowhereAndFilesThatAreNoMovie) {
@@ -172,16 +249,32 @@ TEST(MovieRun, KeysSkipAndTheSoundIsHeard) {
     EXPECT_LE(loud, 32);
 }
 
+// A movie shown at its own size (318 x 240 in the 320 x 240 window) is converted without
+// scaling, where the converter writes whole groups of pixels and so runs past the end of
+// a row that is not a whole number of groups. The pictures it writes have room for that:
+// the C library's checked allocator, which notices any byte written past a block, finds
+// nothing.
+TEST(MovieRun, PicturesAtTheirOwnSizeStayInsideTheirBuffers) {
+    const std::string checker = "/usr/lib/x86_64-linux-gnu/libc_malloc_debug.so.0";
+    if (access(checker.c_str(), R_OK) != 0) GTEST_SKIP() << "no checked allocator";
+    const ChildResult r = RunMovie("movie-timed", "own318.mkv", {"LD_PRELOAD=" + checker, "MALLOC_CHECK_=3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("result 0 shown 5 "), std::string::npos) << r.out;
+}
+
 // LOOPMOVIE repeats until a key; under key replay it plays once, and its pictures are
 // written as movie shots (not as frames). Escape during a movie ends the program.
 TEST(MovieRun, LoopRepeatsUntilSkippedAndOnceUnderReplay) {
-    ChildResult r = RunMovie("movie-loop", "clip.ogv", {"MOVIE_KEY=31", "MOVIE_AT=2500"});
+    // The key comes 3.3 s on: in the fourth pass of a one-second movie, or the third when
+    // a busy machine plays the sound slower.
+    ChildResult r = RunMovie("movie-loop", "clip.ogv", {"MOVIE_KEY=31", "MOVIE_AT=3300"});
     ASSERT_EQ(r.status, 0) << r.err;
     int passes = 0, shown = 0;
     ASSERT_EQ(std::sscanf(r.out.c_str(), "loop 0 passes %d shown %d", &passes, &shown), 2) << r.out;
-    EXPECT_EQ(passes, 3);
-    EXPECT_GE(shown, 24);
-    EXPECT_LE(shown, 26);
+    EXPECT_GE(passes, 3);
+    EXPECT_LE(passes, 4);
+    EXPECT_GT(shown, (passes - 1) * 8);  // a busy machine may drop a few
+    EXPECT_LE(shown, passes * 10);
 
     const std::string shots = TempPath("shots"), script = TempPath("keys.txt");
     std::ofstream(script) << "# no keys\n";
@@ -198,40 +291,6 @@ TEST(MovieRun, LoopRepeatsUntilSkippedAndOnceUnderReplay) {
     r = RunMovie("movie-loop", "clip.ogv", {"MOVIE_KEY=1", "MOVIE_AT=300"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");  // ended inside the movie
-}
-
-// PLAYMUSIC plays WAV, MP3, Ogg Vorbis and FLAC (MIDI has its own test), each half-second
-// piece repeated without a break for as long as the frames go on.
-TEST(MusicKinds, EveryKindPlaysAndRepeats) {
-    const std::string mix = TempPath("kinds.raw");
-    WaveSpec w;
-    w.seconds = 0.5;
-    w.frequency = 44100;
-    const std::string files = WriteText(TempPath("tone.wav"), WaveBytes(w)) + ";" + kMedia + "/tone.mp3;" + kMedia +
-                              "/tone.ogg;" + kMedia + "/tone.flac";
-    ChildResult r = RunScenario("snd-music-kinds",
-                                {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix, "SND_FILES=" + files});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "play 0\nplay 0\nplay 0\nplay 0\n");
-    // Stretches of sound (gaps of up to 100 ms inside one, where a piece restarts).
-    Mix l = ReadMix(mix);
-    fs::remove(mix);
-    std::vector<int> lengths;
-    int first = -1, last = -100;
-    for (int i = 0; i < static_cast<int>(l.left.size()); ++i) {
-        if (l.left[i] < 1000) continue;
-        if (i - last > 3) {
-            if (first >= 0) lengths.push_back(last - first + 1);
-            first = i;
-        }
-        last = i;
-    }
-    if (first >= 0) lengths.push_back(last - first + 1);
-    ASSERT_EQ(lengths.size(), 4u);
-    for (int n : lengths) {
-        EXPECT_GE(n, 27);  // one and a half seconds of three pieces
-        EXPECT_LE(n, 36);
-    }
 }
 
 }  // namespace

@@ -34,9 +34,13 @@ inline std::string WaveBytes(const WaveSpec& w) {
     return v + "data" + U32(w.dataLength ? w.dataLength : static_cast<uint32_t>(data.size())) + data;
 }
 
-// What the mixer really plays, written by SDL's disk audio driver (16-bit stereo at
-// 22050 Hz): loudness (root mean square) per window of `ms` milliseconds, left and
-// right apart; `out` is for the caller.
+// The rate the runtime's sound device plays at, and so the rate of what SDL's disk
+// audio driver writes (16-bit stereo).
+constexpr int kMixRate = 44100;
+
+// What the mixer really plays, written by SDL's disk audio driver: loudness (root mean
+// square) per window of `ms` milliseconds, left and right apart; `out` is for the
+// caller.
 struct Mix {
     std::vector<double> left, right;
     std::string out;
@@ -46,7 +50,7 @@ inline Mix ReadMix(const std::string& path, int ms = 50) {
     const std::string raw = ReadText(path);
     const int16_t* s = reinterpret_cast<const int16_t*>(raw.data());
     Mix m;
-    const size_t window = 22050 * ms / 1000;
+    const size_t window = kMixRate * ms / 1000;
     for (size_t f = 0; f + window <= raw.size() / 4; f += window) {
         double l = 0, r = 0;
         for (size_t i = f; i < f + window; ++i) {
@@ -57,6 +61,15 @@ inline Mix ReadMix(const std::string& path, int ms = 50) {
         m.right.push_back(std::sqrt(r / window));
     }
     return m;
+}
+
+// The left channel of what the mixer played, sample by sample.
+inline std::vector<int16_t> ReadMixLeft(const std::string& path) {
+    const std::string raw = ReadText(path);
+    std::vector<int16_t> left(raw.size() / 4);
+    for (size_t i = 0; i < left.size(); ++i)
+        left[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[4 * i]) | static_cast<uint8_t>(raw[4 * i + 1]) << 8);
+    return left;
 }
 
 // Windows whose loudness passes the threshold.

@@ -1,6 +1,7 @@
-// Test bitmaps: 8, 24 or 32 bits, bottom-up or top-down, from a colour function of
-// (column, row from the top), with an information header of 40 bytes or a larger one
-// (the palette follows whatever size is written).
+// Test bitmaps: written as 8, 24 or 32 bits, bottom-up or top-down, from a colour
+// function of (column, row from the top), with an information header of 40 bytes or a
+// larger one (the palette follows whatever size is written); and bitmap files read
+// back, as the runtime reads them.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx2d/bmp_file.h"
 #include "support/harness.h"
 
 struct TestBitmap {
@@ -58,3 +60,9 @@ inline std::string BitmapBytes(const TestBitmap& b) {
 }
 
 inline std::string WriteBitmap(const std::string& path, const TestBitmap& b) { return WriteText(path, BitmapBytes(b)); }
+
+// Reads a bitmap file (a screenshot, say); false when it cannot be read or is no bitmap.
+inline bool ReadBitmap(const std::string& path, __BMPImage& image) {
+    const std::string bytes = ReadText(path);
+    return image.Open(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}

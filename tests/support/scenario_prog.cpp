@@ -164,6 +164,20 @@ const std::map<std::string, void (*)()> kScenarios = {
          std::printf("pressed %g %d\n", r, static_cast<int>(__ClockMs() - t0));
          press.join();
      }},
+    // Plays MOVIE_FILE (LOOPMOVIE when MOVIE_LOOP is set; MOVIE_KEY pressed MOVIE_AT ms
+    // after the start when set) and prints the platform clock before and after, and the
+    // movie time and platform clock of every picture shown.
+    {"movie-timed", [] {
+         __SetMoviePictureHook([](double movieMs, double shownAtMs) { std::printf("pic %.3f %.3f\n", movieMs, shownAtMs); });
+         if (std::getenv("MOVIE_KEY"))
+             std::thread(PressLater, std::atoi(std::getenv("MOVIE_KEY")), std::atoi(std::getenv("MOVIE_AT"))).detach();
+         std::printf("begin %.3f\n", __ClockMs());
+         const double r = std::getenv("MOVIE_LOOP") ? LOOPMOVIE(Env("MOVIE_FILE")) : PLAYMOVIE(Env("MOVIE_FILE"));
+         const double end = __ClockMs();
+         const __MovieReport m = __LastMovieReport();
+         std::printf("end %.3f result %g shown %lld dropped %lld passes %lld length %.3f\n", end, r, m.shown, m.dropped,
+                     m.passes, m.lengthMs);
+     }},
     {"movie-loop", [] {
          std::thread(PressLater, std::atoi(std::getenv("MOVIE_KEY")), std::atoi(std::getenv("MOVIE_AT"))).detach();
          double r = LOOPMOVIE(Env("MOVIE_FILE"));

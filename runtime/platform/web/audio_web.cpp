@@ -17,7 +17,7 @@ void tolvane_audio_free_sound(int id);
 int tolvane_audio_play(int channel, int id, double left, double right);
 int tolvane_audio_playing(int channel);
 void tolvane_audio_stop(int channel);
-int tolvane_music_play(const uint8_t* bytes, int size, int midi);
+int tolvane_music_play(const uint8_t* bytes, int size, int midi, int loop);
 int tolvane_music_playing();
 double tolvane_music_duration();
 void tolvane_music_restart();
@@ -35,6 +35,7 @@ namespace {
 bool g_open = false;
 int g_channels = 0;
 bool g_music = false;
+bool g_musicMidi = false;  // the music just played is MIDI
 
 // Largest music file the page reads into memory.
 constexpr long kMaxMusicBytes = 64L << 20;
@@ -129,15 +130,17 @@ void AudioStopChannel(int channel) {
     if (g_open && channel >= 0 && channel < g_channels) tolvane_audio_stop(channel);
 }
 
-bool MusicPlay(const std::string& path) {
+bool MusicPlay(const std::string& path, bool loop) {
     MusicStop();
     if (!g_open) return false;
     std::vector<uint8_t> bytes;
     if (!ReadWhole(path, bytes)) return false;
-    const bool midi = StandardMidi(bytes);
-    g_music = tolvane_music_play(bytes.data(), static_cast<int>(bytes.size()), midi ? 1 : 0) != 0;
+    g_musicMidi = StandardMidi(bytes);
+    g_music = tolvane_music_play(bytes.data(), static_cast<int>(bytes.size()), g_musicMidi ? 1 : 0, loop ? 1 : 0) != 0;
     return g_music;
 }
+
+bool MusicIsMidi() { return g_music && g_musicMidi; }
 
 bool MusicPlaying() { return g_open && g_music && tolvane_music_playing() != 0; }
 

@@ -37,4 +37,7 @@ void SuppressScreenSaver() {}
 
 void Beep() { tolvane_beep(); }
 
+// The program's memory is one WebAssembly block: there are no pages to advise on.
+void AdviseHugePages(void*, size_t) {}
+
 }  // namespace plat

@@ -105,6 +105,7 @@ mergeInto(LibraryManager.library, {
     startBuffer: function(music) {
       const src = TolvaneAudio.ctx.createBufferSource();
       src.buffer = music.buffer;
+      src.loop = !!music.loop;  // the last sample runs straight on to the first
       src.connect(TolvaneAudio.buses.music.gain);
       src.onended = () => { if (music.source === src) music.playing = false; };
       music.source = src;
@@ -252,7 +253,7 @@ mergeInto(LibraryManager.library, {
   // Starts a piece; for decoded formats the answer waits for the browser's decoder, a
   // MIDI piece counts as playing from now on while the synthesizer gets ready.
   tolvane_music_play__deps: ['$TolvaneAudio', '$Asyncify'],
-  tolvane_music_play: function(bytes, size, midi) {
+  tolvane_music_play: function(bytes, size, midi, loop) {
     return Asyncify.handleAsync(async () => {
       const A = TolvaneAudio;
       A.stopMusic();
@@ -272,7 +273,7 @@ mergeInto(LibraryManager.library, {
       } catch (e) {
         return 0;
       }
-      const music = {kind: 'buffer', buffer: buffer, playing: false, duration: buffer.duration};
+      const music = {kind: 'buffer', buffer: buffer, playing: false, duration: buffer.duration, loop: !!loop};
       A.music = music;
       A.startBuffer(music);
       return 1;

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The toolchain as people install it. `cmake --install` into a fresh prefix, which is
+# then moved elsewhere (the build tree's paths must not be in the binaries); from an
+# unrelated folder, with the installed tolvanec only: hello.bas built and run, an
+# installed example run, a new game made and run. Then `cpack -G DEB`: the package's
+# control fields, and its files unpacked (dpkg-deb -x, no system-wide install) building
+# and running hello.bas again.
+#   install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+src=$(cd "$2" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy TOLVANE_NO_WAIT=1 XDG_CACHE_HOME="$work/cache"
+fail() { echo "install test: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+mv "$work/prefix" "$work/moved"
+p="$work/moved"
+for f in bin/tolvanec bin/shoebox lib/libtolvane.a include/tolvane/tolvane.h include/tolvane/core/dqstr.h \
+         share/tolvane/Smalfont.bmp share/tolvane/editors/tolvane.tmLanguage.json share/doc/tolvane/language.md \
+         share/doc/tolvane/examples/sprites.bas share/doc/tolvane/examples/assets/Gfx/Back.bmp \
+         share/nvim/site/syntax/tolvane.vim share/vim/vimfiles/ftdetect/tolvane.vim; do
+  [ -e "$p/$f" ] || fail "$f is not installed"
+done
+# Only the public header and what it includes; no internal header.
+while IFS= read -r h; do
+  head -1 "$h" | grep -q '^// Internal' && fail "internal header installed: $h"
+done < <(find "$p/include" -name '*.h')
+[ "$(find "$p/include" -name '*.h' | wc -l)" -lt 40 ] || fail "too many headers installed"
+# No path of the build or source tree in the programs (their debugging notes aside).
+for exe in tolvanec shoebox; do
+  strip -o "$work/$exe.stripped" "$p/bin/$exe"
+  if grep -aq -e "$build" -e "$src" "$work/$exe.stripped"; then fail "$exe names the build tree"; fi
+done
+
+# From an unrelated folder, with the installed tolvanec only.
+mkdir "$work/elsewhere"
+cd "$work/elsewhere"
+cat > hello.bas <<'BAS'
+SETTINGS TITLE "Hello", WIDTH 640, HEIGHT 480
+x = 0
+WHILE 1
+    x = MOD(x + 2, 640)
+    FILLRECT x, 200, x + 32, 232, 0x1A99E6
+    PRINT "Hello - Escape ends", 8, 8
+    SHOWSCREEN
+WEND
+BAS
+"$p/bin/tolvanec" build hello.bas -o hello
+TOLVANE_FRAMES=5 ./hello || fail "hello did not run"
+# An installed example that uses the game's pictures and sounds beside the examples.
+TOLVANE_FRAMES=30 "$p/bin/tolvanec" run "$p/share/doc/tolvane/examples/sprites.bas" || fail "sprites.bas did not run"
+# A new game, played headless; a screenshot of it.
+"$p/bin/tolvanec" new starter >/dev/null
+grep -q "$p/share/doc/tolvane/language.md" starter/README.md || fail "the new game's README does not name the installed docs"
+(cd starter && TOLVANE_FRAMES=20 TOLVANE_SHOTS="$work/shots:20" "$p/bin/tolvanec" run) || fail "the new game did not run"
+[ -s "$work/shots/frame-000020.bmp" ] || fail "no screenshot of the new game"
+
+# The Debian package.
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >/dev/null 2>&1 || fail "cpack failed"
+deb=$(ls "$work"/pkg/tolvane_*.deb)
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = tolvane ] || fail "Package: $(field Package)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+depends=$(field Depends)
+for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 libenet7 libavformat libopengl0 libc6 libstdc++6; do
+  grep -q -- "$need" <<<"$depends" || fail "Depends lacks $need: $depends"
+done
+grep -q -- "-dev" <<<"$depends" && fail "Depends names a development package: $depends"
+dpkg-deb -c "$deb" > "$work/contents"
+grep -q '\./usr/bin/tolvanec$' "$work/contents" || fail "the package has no /usr/bin/tolvanec"
+dpkg-deb -x "$deb" "$work/root"
+mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
+"$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
+TOLVANE_FRAMES=5 ./hello || fail "hello from the packaged tolvanec did not run"
+echo "install test: installed tree and Debian package work"
