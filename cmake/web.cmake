@@ -27,7 +27,7 @@ endif()
 # give the browser its turn inside frame presentation and waits.
 set(TOLVANE_WEB_LINK_FLAGS
   -sASYNCIFY "-sASYNCIFY_IMPORTS=[\"tolvane_music_play\"]"
-  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2 -sLEGACY_GL_EMULATION
+  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2
   -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME=1 -sMODULARIZE -sEXPORT_NAME=TolvaneProgram
   -sENVIRONMENT=web -sFORCE_FILESYSTEM -sMINIFY_HTML=0 -lidbfs.js
   "-sEXPORTED_RUNTIME_METHODS=[\"FS\",\"ENV\",\"IDBFS\",\"addRunDependency\",\"removeRunDependency\"]")

@@ -13,6 +13,8 @@ file(GLOB TOLVANE_WEB_SOURCES CONFIGURE_DEPENDS
   runtime/input/*.cpp runtime/pathfinding/*.cpp
   runtime/platform/files.cpp runtime/platform/web/*.cpp
   runtime/gfx2d/web/*.cpp runtime/net/web/*.cpp runtime/gfx3d/web/*.cpp)
+# The browser draws with its own renderer (gfx2d/web), not the desktop's fixed pipeline.
+list(FILTER TOLVANE_WEB_SOURCES EXCLUDE REGEX "runtime/gfx2d/(gl_[a-z_]+|sprite_batch)\\.cpp$")
 
 # The LZO header the compression code includes, over miniLZO.
 set(TOLVANE_WEB_LZO_INCLUDE ${CMAKE_BINARY_DIR}/lzo-include)

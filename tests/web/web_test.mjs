@@ -9,6 +9,8 @@
 //   sound      the probe's effect and MIDI music reach the Web Audio graph's output
 //   storage    the probe's data file survives a reload of the page
 //   example    `tolvanec run --web` makes and serves a BASIC example, which runs
+//   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
+//              picture, and pixel collisions read the sprites' texels back alike
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -16,7 +18,7 @@ import {createRequire} from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 
-import {compareWithBmp, writePng} from './frames.mjs';
+import {compareWithBmp, readBmp, writePng} from './frames.mjs';
 
 const args = process.argv.slice(2);
 const testCase = args[0];
@@ -114,8 +116,44 @@ const cases = {
     const same = compareWithBmp(frame, path.join(shots, 'frame-000600.bmp'), path.join(OUT, 'difference.png'));
     log(`pixels equal to the native frame 600: ${(100 * same.equal).toFixed(2)} % ` +
         `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
-    const least = Number(process.env.TOLVANE_WEB_MATCH || 0.985);
-    check(same.equal >= least, `at least ${(100 * least).toFixed(0)} % of the pixels equal the native frame`);
+    check(same.equal >= 0.99, 'at least 99 % of the pixels equal the native frame');
+    server.close();
+  },
+
+  async drawing(b) {
+    // The native program's third frame.
+    const shots = path.join(OUT, 'native');
+    const program = path.join(OUT, 'drawing');
+    const built = spawnSync(path.join(BUILD, 'compiler/tolvanec'),
+        ['build', path.join(SOURCE, 'tests/web/drawing.bas'), '--assets', path.join(BUILD, 'assets'), '-o', program],
+        {stdio: ['ignore', 'ignore', 'inherit']});
+    check(built.status === 0, 'the native program builds');
+    const native = spawnSync(program, [], {
+      env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_FRAMES: '3',
+            TOLVANE_SHOTS: shots + ':3'}, stdio: ['ignore', 'ignore', 'inherit']});
+    check(native.status === 0, 'the native program ran 3 frames');
+    const server = await serve(path.join(BUILD, 'web-drawing'));
+    const context = await b.newContext({viewport: {width: 640, height: 480}});
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
+    await ended(page);
+    const frame = await canvasPixels(page);
+    check(frame.width === 320 && frame.height === 240, 'the canvas is 320 x 240');
+    writePng(path.join(OUT, 'web-frame-000003.png'), frame);
+    const reference = path.join(shots, 'frame-000003.bmp');
+    const same = compareWithBmp(frame, reference, path.join(OUT, 'difference.png'));
+    log(`pixels equal to the native frame: ${(100 * same.equal).toFixed(2)} % ` +
+        `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
+    // Filtered texels (stretched, zoomed and turned sprites, textured polygons) and
+    // blended colours round differently in the two GL implementations, by a step or two.
+    check(same.close >= 0.99, 'at least 99 % of the pixels within 8 per channel of the native frame');
+    // The collision boxes: the same answers, and both kinds among them.
+    const ref = readBmp(reference);
+    const box = (f, x) => Array.from(f.data.slice((232 * f.width + x) * 4, (232 * f.width + x) * 4 + 3)).join(',');
+    const answers = [12, 28, 44, 60].map(x => [box(ref, x), box(frame, x)]);
+    log('collision boxes (native, browser):', JSON.stringify(answers));
+    check(answers.every(([n, w]) => n === w), 'every pixel collision gives the native answer');
+    check(answers.some(([n]) => n === '0,255,0') && answers.some(([n]) => n === '0,0,255'),
+          'contacts and misses are both among them');
     server.close();
   },
 
@@ -124,15 +162,19 @@ const cases = {
     const context = await b.newContext({viewport: {width: 640, height: 480}});
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
     await page.waitForFunction(() => document.title === 'Web probe', null, {timeout: 60000});
-    // The square's left edge on its middle row.
-    const squareX = async () => {
-      const f = await canvasPixels(page);
-      for (let x = 0; x < f.width; ++x) {
-        const i = (110 * f.width + x) * 4;
-        if (f.data[i] < 40 && f.data[i + 1] > 200 && f.data[i + 2] < 40) return x;
-      }
+    // The square's left edge on its middle row (only that row is read: on a loaded
+    // machine the whole canvas takes long to come back).
+    const squareX = async () => page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      const copy = document.createElement('canvas');
+      copy.width = c.width;
+      copy.height = c.height;
+      copy.getContext('2d').drawImage(c, 0, 0);
+      const row = copy.getContext('2d').getImageData(0, 110, c.width, 1).data;
+      for (let x = 0; x < c.width; ++x)
+        if (row[4 * x] < 40 && row[4 * x + 1] > 200 && row[4 * x + 2] < 40) return x;
       return -1;
-    };
+    });
     await page.waitForTimeout(500);
     const before = await squareX();
     check(before === 100, `the square starts at x 100 (${before})`);

@@ -19,8 +19,17 @@ add_custom_command(OUTPUT ${PROBE_WEB}/index.html
   COMMENT "Making the browser tests' page")
 add_custom_target(probe_web ALL DEPENDS ${PROBE_WEB}/index.html)
 
+set(DRAWING_WEB ${CMAKE_BINARY_DIR}/web-drawing)
+add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/drawing.bas --assets ${STACKMOOR_ASSETS} -o ${DRAWING_WEB}
+  DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/drawing.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser drawing test's page")
+add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
+
 foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys" "WebSoundIsHeard sound"
-        "WebDataFileSurvivesReload storage" "WebExampleBuildsAndServes example")
+        "WebDataFileSurvivesReload storage" "WebExampleBuildsAndServes example"
+        "WebDrawingMatchesNative drawing")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)

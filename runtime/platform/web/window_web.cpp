@@ -33,13 +33,6 @@ EM_JS(void, tolvane_canvas_style, (int visible, int cursor), {
     c.style.visibility = visible ? "" : "hidden";
     c.style.cursor = cursor ? "" : "none";
 });
-// Starts what the page's GL library sets up on a new context (the fixed-function
-// emulation the 2D drawing uses for now hooks in here).
-EM_JS(void, tolvane_context_created, (), {
-    Module["useWebGL"] = true;
-    if (typeof Browser !== "undefined" && Browser.moduleContextCreatedCallbacks)
-        Browser.moduleContextCreatedCallbacks.forEach(callback => callback());
-});
 EM_JS(void, tolvane_canvas_resized, (), {
     if (Module["onCanvasResized"]) Module["onCanvasResized"]();
 });
@@ -248,7 +241,6 @@ bool CreateGLContext() {
         return false;
     }
     emscripten_webgl_make_context_current(g_context);
-    tolvane_context_created();
     int w = 0, h = 0;
     emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
     if (!MakeBackBuffer(w, h)) {
