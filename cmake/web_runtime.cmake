@@ -25,3 +25,13 @@ file(WRITE ${TOLVANE_WEB_LZO_INCLUDE}/lzo/lzo1x.h
 set_source_files_properties(${TOLVANE_LZO_SOURCE}/minilzo.c PROPERTIES COMPILE_OPTIONS "-w")
 add_library(tolvane STATIC ${TOLVANE_WEB_SOURCES} ${TOLVANE_LZO_SOURCE}/minilzo.c)
 target_include_directories(tolvane PUBLIC runtime PRIVATE ${TOLVANE_WEB_LZO_INCLUDE} ${TOLVANE_LZO_SOURCE})
+
+# Compiled in two large batches (a unity build): em++ spends most of its time on the
+# headers every source includes, so two translation units, one a core, take about half
+# as long as one for each source.
+list(LENGTH TOLVANE_WEB_SOURCES TOLVANE_WEB_SOURCE_COUNT)
+math(EXPR TOLVANE_WEB_BATCH "(${TOLVANE_WEB_SOURCE_COUNT} + 1) / 2")
+option(TOLVANE_WEB_UNITY "Compile the browser runtime in two batches" ON)
+set_target_properties(tolvane PROPERTIES UNITY_BUILD ${TOLVANE_WEB_UNITY} UNITY_BUILD_BATCH_SIZE ${TOLVANE_WEB_BATCH})
+# Sources whose file-local helpers share a name with another's are compiled alone.
+set_source_files_properties(runtime/gfx2d/sprites.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
