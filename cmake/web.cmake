@@ -78,19 +78,25 @@ foreach(flag IN LISTS TOLVANE_WEB_LINK_FLAGS)
   string(REPLACE "\"" "\\\"" flag "${flag}")
   string(APPEND WEB_FLAGS_C "\"${flag}\", ")
 endforeach()
+# Into tolvanec goes only the link's flags; the build tree's own paths go into
+# tolvanec-web.txt beside its tolvanec (never installed), as for the native toolchain.
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/compiler/tolvanec_web_config.h CONTENT
-"// Made by the build: where tolvanec finds what it makes pages for the browser with.
+"// Made by the build: how tolvanec links a program for the browser.
 #pragma once
-inline constexpr const char* kWebEmxx = \"${WEB_EMXX}\";
-inline constexpr const char* kWebInclude = \"${CMAKE_SOURCE_DIR}/runtime\";
-inline constexpr const char* kWebLib = \"${TOLVANE_WEB_LIB}\";
-inline constexpr const char* kWebJsLibrary = \"${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js\";
-inline constexpr const char* kWebPage = \"${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html\";
-inline constexpr const char* kWebSynth = \"${TOLVANE_WEB_SYNTH}\";
-inline constexpr const char* kWebShoebox = \"$<TARGET_FILE:shoebox>\";
-inline constexpr const char* kWebFont = \"${CMAKE_BINARY_DIR}/Smalfont.bmp\";
-inline constexpr const char* kWebNodePath = \"${TOLVANE_NODE_PATH}\";
+inline constexpr const char* kWebKitFile = \"tolvanec-web.txt\";
 inline constexpr const char* kWebLinkFlags[] = {${WEB_FLAGS_C}};
+")
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/compiler/tolvanec-web.txt CONTENT
+"# Made by the build: the files of this build tree that its tolvanec makes pages with.
+emxx=${WEB_EMXX}
+include=${CMAKE_SOURCE_DIR}/runtime
+lib=${TOLVANE_WEB_LIB}
+jslibrary=${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+page=${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html
+synth=${TOLVANE_WEB_SYNTH}
+shoebox=$<TARGET_FILE:shoebox>
+font=${CMAKE_BINARY_DIR}/Smalfont.bmp
+nodepath=${TOLVANE_NODE_PATH}
 ")
 target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_build.cpp ${CMAKE_SOURCE_DIR}/compiler/web_serve.cpp)
 

@@ -41,12 +41,46 @@ int Usage() {
     return 2;
 }
 
+// What pages are made with: in a build tree with the browser part, the files named by
+// tolvanec-web.txt beside tolvanec; elsewhere nothing (emxx empty).
+struct WebKit {
+    std::string emxx, include, lib, jsLibrary, page, synth, shoebox, font, nodePath = "/usr/share/nodejs";
+};
+
+const WebKit& Kit() {
+    static const WebKit kit = [] {
+        WebKit k;
+        char buf[4096];
+        const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        if (n <= 0) return k;
+        buf[n] = 0;
+        std::ifstream in(fs::path(buf).parent_path() / kWebKitFile);
+        for (std::string line; std::getline(in, line);) {
+            const size_t eq = line.find('=');
+            if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+            const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+            if (key == "emxx") k.emxx = value;
+            else if (key == "include") k.include = value;
+            else if (key == "lib") k.lib = value;
+            else if (key == "jslibrary") k.jsLibrary = value;
+            else if (key == "page") k.page = value;
+            else if (key == "synth") k.synth = value;
+            else if (key == "shoebox") k.shoebox = value;
+            else if (key == "font") k.font = value;
+            else if (key == "nodepath") k.nodePath = value;
+        }
+        return k;
+    }();
+    return kit;
+}
+
 struct WebOptions {
     std::string command, source, output, assets;
     std::vector<std::string> settings;  // passed on to `tolvanec cpp`
     std::string title;
     int port = 0;
-    std::string emxx = kWebEmxx, include = kWebInclude, lib = kWebLib, shoebox = kWebShoebox, font = kWebFont;
+    std::string emxx = Kit().emxx, include = Kit().include, lib = Kit().lib, shoebox = Kit().shoebox,
+                font = Kit().font;
 };
 
 std::string ReadAll(const std::string& path) {
@@ -75,7 +109,7 @@ int Run(const std::vector<std::string>& argv, const std::string& log = "") {
         if (v.rfind("NODE_PATH=", 0) == 0) nodePath = true;
         env.push_back(v);
     }
-    if (!nodePath) env.push_back(std::string("NODE_PATH=") + kWebNodePath);
+    if (!nodePath) env.push_back("NODE_PATH=" + Kit().nodePath);
     std::vector<char*> envp, args;
     for (std::string& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -148,9 +182,9 @@ std::string BuildKey(const WebOptions& o, const std::string& cpp) {
     std::ostringstream key;
     key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font;
     std::error_code ec;
-    for (const std::string& f : {o.lib, o.font, o.shoebox, std::string(kWebJsLibrary), std::string(kWebPage)})
+    for (const std::string& f : {o.lib, o.font, o.shoebox, Kit().jsLibrary, Kit().page})
         key << '|' << fs::last_write_time(f, ec).time_since_epoch().count();
-    for (const std::string& folder : {o.assets, std::string(kWebSynth)}) {
+    for (const std::string& folder : {o.assets, Kit().synth}) {
         if (folder.empty()) continue;
         key << '|' << fs::absolute(folder, ec).string();
         for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
@@ -165,9 +199,9 @@ std::string BuildKey(const WebOptions& o, const std::string& cpp) {
 
 // Makes the page folder from the translated program.
 bool BuildPage(const WebOptions& o, const std::string& work, const std::string& cppPath, const std::string& out) {
-    if (!*kWebEmxx && o.emxx.empty()) {
-        std::fprintf(stderr, "tolvanec: this tolvanec was built without em++; install it with "
-                             "scripts/install-deps.sh and build again\n");
+    if (o.emxx.empty() || Kit().jsLibrary.empty()) {
+        std::fprintf(stderr, "tolvanec: this tolvanec makes no pages for the browser: that needs a build tree "
+                             "with em++ and the packages of scripts/install-web-deps.sh\n");
         return false;
     }
     std::error_code ec;
@@ -179,7 +213,7 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
     const std::string name = PageName(o.source);
     const std::string log = work + "/emxx.log";
     std::vector<std::string> cmd = {o.emxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, cppPath,
-                                    o.lib, "-o", out + "/" + name + ".js", "--js-library", kWebJsLibrary};
+                                    o.lib, "-o", out + "/" + name + ".js", "--js-library", Kit().jsLibrary};
     for (const char* flag : kWebLinkFlags) cmd.push_back(flag);
     if (Run(cmd, log) != 0) {
         std::fprintf(stderr,
@@ -196,7 +230,7 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
         std::fprintf(stderr, "tolvanec: packing the assets failed:\n%s", ReadAll(work + "/pack.log").c_str());
         return false;
     }
-    for (const auto& entry : fs::directory_iterator(kWebSynth, ec)) {
+    for (const auto& entry : fs::directory_iterator(Kit().synth, ec)) {
         fs::copy_file(entry.path(), fs::path(out) / "synth" / entry.path().filename(),
                       fs::copy_options::overwrite_existing, ec);
         if (ec) {
@@ -204,9 +238,9 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
             return false;
         }
     }
-    const std::string page = ReadAll(kWebPage);
+    const std::string page = ReadAll(Kit().page);
     if (page.empty()) {
-        std::fprintf(stderr, "tolvanec: cannot read the page template %s\n", kWebPage);
+        std::fprintf(stderr, "tolvanec: cannot read the page template %s\n", Kit().page.c_str());
         return false;
     }
     const std::string title = o.title.empty() ? name : o.title;
