@@ -105,6 +105,12 @@ public:
         glEnableVertexAttribArray(2);
         glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(Vertex, r)));
         glActiveTexture(GL_TEXTURE0);
+        glGenSamplers(1, &nearest_);
+        glSamplerParameteri(nearest_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glSamplerParameteri(nearest_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        samplerBound_ = false;
         SetColour(1, 1, 1, 1);
     }
 
@@ -535,20 +541,17 @@ private:
         }
         if (sent_.mode != mode) glUniform1i(modeAt_, sent_.mode = mode);
         if (sent_.alphaTest != (alphaTest_ ? 1 : 0)) glUniform1i(alphaTestAt_, sent_.alphaTest = alphaTest_ ? 1 : 0);
-        if (exact && mode != kColour) {
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        }
+        // A sampler object on the unit overrides the texture's own filtering.
+        const bool nearest = exact && mode != kColour;
+        if (nearest != samplerBound_) glBindSampler(0, (samplerBound_ = nearest) ? nearest_ : 0);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(n * sizeof(Vertex)), v, GL_STREAM_DRAW);
         glDrawArrays(shape, 0, static_cast<GLsizei>(n));
-        if (exact && mode != kColour) {
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        }
     }
 
     const __TextureStore& textures_;
     unsigned program_ = 0, vertexArray_ = 0, buffer_ = 0;
+    unsigned nearest_ = 0;       // a sampler with nearest filtering, for texels at their own size
+    bool samplerBound_ = false;  // it is bound on the texture unit
     GLint projectionAt_ = -1, modeAt_ = -1, alphaTestAt_ = -1;
     Sent sent_;
     float projection_[16] = {};
