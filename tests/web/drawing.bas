@@ -2,7 +2,7 @@
 ' the desktop's: a background surface grabbed from the screen, sprites with their key
 ' colour left out (drawn, stretched, zoomed, turned), text, points, lines, rectangles,
 ' plain and textured polygons, additive and multiplicative blending, a sprite grabbed
-' from the screen, and pixel collisions shown as boxes: green for a contact, blue for
+' from the screen, a viewport, and pixel collisions shown as boxes: green for a contact, blue for
 ' none. Row 228 holds the boxes, at x 8, 24, 40 and 56.
 SETTINGS TITLE "Web drawing", WIDTH 320, HEIGHT 240
 LOADBMP "Gfx/Back.bmp"
@@ -53,6 +53,13 @@ WHILE 1
     ALPHAMODE 0
     GRABSPRITE 10, 4, 4, 40, 40
     SPRITE 10, 270, 170
+    ' A viewport: drawing moved into it and cut at its edges; a rectangle in the key
+    ' colour is drawn all the same; a sprite stretched to a negative width is not.
+    VIEWPORT 200, 170, 60, 50
+    SPRITE 2, -10, -10
+    FILLRECT 0, 40, 100, 45, 0x8000FF
+    VIEWPORT 0, 0, 0, 0
+    STRETCHSPRITE 1, 150, 200, -30, 20
     ' The worker's figure touches itself moved by a few pixels; its corners are
     ' transparent, so boxes that overlap only there find no contact.
     Box 8, SPRCOLL(2, 0, 0, 2, 6, 4)
