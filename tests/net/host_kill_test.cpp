@@ -35,9 +35,10 @@ TEST(NetHostKilled, EveryStreamArrivesOnceAndInOrder) {
 
     for (Member& to : ms)
         for (Member& from : ms)
-            if (to.id != from.id)
+            if (to.id != from.id) {
                 EXPECT_EQ(to.p->Until("check " + to.id + " " + from.id + " " + std::to_string(kCount), "ok", 60), "ok")
                     << from.id << " to " << to.id;
+            }
     std::printf("every stream complete %.1f s after the host was killed\n", Seconds(killed));
     for (Member& m : ms) {
         EXPECT_EQ(m.p->Until("players", rest), rest);

@@ -55,9 +55,10 @@ TEST(NetLoss, ThreePrograms20PercentLossForAMinute) {
     ASSERT_GE(sent, 2000);
     for (Member& to : ms)
         for (Member& from : ms)
-            if (to.id != from.id)
+            if (to.id != from.id) {
                 EXPECT_EQ(to.p->Until("check " + to.id + " " + from.id + " " + std::to_string(sent), "ok", 60), "ok")
                     << from.id << " to " << to.id;
+            }
     for (Member& m : ms) {
         EXPECT_EQ((*m.p)("players"), all);
         EXPECT_EQ((*m.p)("refused"), "0");
