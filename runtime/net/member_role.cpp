@@ -62,7 +62,10 @@ Hello MemberRole::ReturningHello() const {
 }
 
 void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
-    if (peer != link_) return;
+    if (peer != link_) {  // a program whose hello waits here went away
+        std::erase_if(stashed_, [&](const Stashed& st) { return st.peer == peer; });
+        return;
+    }
     link_ = nullptr;
     switch (phase_) {
     case Phase::Connecting:

@@ -91,7 +91,7 @@ void Session::OnConnect(Transport::Peer* peer) {
 void Session::OnDisconnect(Transport::Peer* peer, uint32_t code) {
     if (leaving_) return;
     if (halfOpen_.erase(peer)) return;
-    if (member_ && member_->Owns(peer)) member_->OnDisconnect(peer, code);
+    if (member_) member_->OnDisconnect(peer, code);
     else if (host_) host_->OnDisconnect(peer, code);
 }
 
