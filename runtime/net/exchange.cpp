@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace net {
 
@@ -88,7 +89,18 @@ bool Exchange::PutMessage(const std::vector<uint32_t>& players, std::string_view
     return PutLocked(players, text);
 }
 
-bool Exchange::Deliver(const std::vector<uint32_t>& players, std::string_view text) { return PutMessage(players, text); }
+bool Exchange::Deliver(const std::vector<uint32_t>& players, std::string_view text) {
+    if (!PutMessage(players, text)) return false;
+    if (waiting_.load() > 0) arrived_.notify_all();
+    return true;
+}
+
+void Exchange::AwaitMessage(uint32_t player, int us) {
+    std::unique_lock lock(m_);
+    ++waiting_;
+    arrived_.wait_for(lock, std::chrono::microseconds(us), [&] { return inbox_.count(player) > 0; });
+    --waiting_;
+}
 
 void Exchange::KeepOnly(const std::vector<uint32_t>& players) {
     std::lock_guard lock(m_);

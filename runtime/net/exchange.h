@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -67,6 +68,8 @@ public:
     bool ViewIfNewer(uint64_t& version, View& out);
     // The oldest message waiting for the player; false when there is none.
     bool TakeMessage(uint32_t player, std::string& text);
+    // Waits at most `us` microseconds for a message for the player.
+    void AwaitMessage(uint32_t player, int us);
     // Puts a message straight into the inbox (from a player of this program to another
     // of its players); false when the inbox is full.
     bool PutMessage(const std::vector<uint32_t>& players, std::string_view text);
@@ -100,6 +103,8 @@ private:
     void Wake();
 
     mutable std::mutex m_;
+    std::condition_variable arrived_;
+    std::atomic<int> waiting_{0};
     std::vector<Command> commands_;
     std::atomic<size_t> pending_{0};
     std::atomic<size_t> outgoing_{0};

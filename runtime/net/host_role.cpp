@@ -38,6 +38,7 @@ void HostRole::TakeOver(MemberRole::Handover h) {
     const double until = NowMs() + kGraceMs;
     for (const PeerEntry& p : s_.table.Peers())
         if (p.id != s_.me) lost_[p.id] = until;
+    strangersUntil_ = until;
     // Programs that join later find the session at its port, if that is free here.
     if (s_.io.Port() != s_.cfg.port) s_.io.OpenDoor(s_.cfg.port);
     s_.SetStatus(Status::Hosting);
@@ -58,7 +59,7 @@ size_t HostRole::FromAddress(uint32_t ip) const {
 }
 
 void HostRole::Refuse(Transport::Peer* peer, Refusal why) {
-    s_.io.Send(peer, EncodeRefuse({why, 0}));
+    s_.io.Send(peer, EncodeRefuse({why, why == Refusal::NotHost ? s_.me : 0}));
     s_.io.DisconnectLater(peer);
 }
 
@@ -105,10 +106,19 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
         s_.TableChanged();
         return;
     }
-    // A returning program proves who it is.
+    // A returning program that means another host is not this one's; one this program
+    // knows proves who it is.
+    if (h.host && h.host != s_.me) return Refuse(peer, Refusal::NotHost);
     const PeerEntry* known = s_.table.FindPeer(h.peer);
-    if (!known || known->id == s_.me || DigestOf(h.secret) != known->digest) return Refuse(peer, Refusal::NotYou);
-    PeerEntry entry = *known;
+    if (known && (known->id == s_.me || DigestOf(h.secret) != known->digest)) return Refuse(peer, Refusal::NotYou);
+    if (!known) {
+        // One that joined the old host when its news could no longer reach this program:
+        // taken in for a while after a take-over, under the id it got, when no other has
+        // that id and it is one the old host could have given.
+        if (NowMs() >= strangersUntil_ || h.peer >= s_.table.NextPeer()) return Refuse(peer, Refusal::NotYou);
+    }
+    if (!known && s_.table.Peers().size() >= kMaxPeers) return Refuse(peer, Refusal::Full);
+    PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, DigestOf(h.secret)};
     entry.ipv4 = from.ip;
     entry.port = from.port;
     s_.table.PutPeer(entry);

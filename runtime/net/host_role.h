@@ -71,6 +71,9 @@ private:
     std::unordered_map<uint32_t, Transport::Peer*> links_;
     std::unordered_map<Transport::Peer*, uint32_t> peerOf_;
     std::unordered_map<uint32_t, double> lost_;  // peers whose link broke: until when their seat waits
+    // After a take-over, until when programs this one never heard of may come back (their
+    // news may have died with the old host).
+    double strangersUntil_ = 0;
     // What goes to each peer at the end of the round.
     struct ToPeer {
         RecordWriter deliver{Type::Deliver};

@@ -3,9 +3,9 @@
 #include <enet/enet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "core/timing.h"
 #include "core/wait.h"
@@ -25,6 +25,8 @@ constexpr double kJoinWaitMs = 4000;    // a join waits this long for the host's
 constexpr double kSearchWaitMs = 1600;  // and this much longer when it searches first
 constexpr double kCreateWaitMs = 10000; // a create waits this long for the host's answer
 constexpr double kFlushMs = 200;        // what was sent may take this long to go out at the end
+constexpr int kAgainUs = 100;           // NETGETMSG$ for the same player this soon after an empty answer
+constexpr int kAwaitUs = 200;           // waits at most this long for a message
 
 }  // namespace
 
@@ -200,9 +202,19 @@ bool KWNetwork::ReceiveMsg(uint32_t player, char* buffer, size_t size) {
     if (!IsSetup()) return false;
     std::string m;
     if (!exchange_->TakeMessage(player, m)) {
-        // Nothing yet: a program that asks again at once lets the network thread run.
-        std::this_thread::yield();
-        return true;
+        // A program that asks again at once for the same player waits for its message:
+        // it waits a moment for one to come instead of keeping the processor from the
+        // network thread that brings it.
+        const auto now = std::chrono::steady_clock::now();
+        const bool again = player == emptyPlayer_ && now - emptyAt_ < std::chrono::microseconds(kAgainUs);
+        emptyPlayer_ = player;
+        emptyAt_ = now;
+        if (!again) return true;
+        exchange_->AwaitMessage(player, kAwaitUs);
+        if (!exchange_->TakeMessage(player, m)) {
+            emptyAt_ = std::chrono::steady_clock::now();
+            return true;
+        }
     }
     size_t n = m.size() < size ? m.size() : 0;
     std::memcpy(buffer, m.data(), n);

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstddef>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -80,7 +81,10 @@ public:
     // program's players, `to` is 0 or a player of the session, and there is room for it.
     bool SendMsg(uint32_t from, uint32_t to, const char* text, size_t length);
     // The oldest waiting message for one of this program's players, zero-ended in the
-    // buffer; a message that does not fit with its terminator comes back empty.
+    // buffer; a message that does not fit with its terminator comes back empty. Asked
+    // again at once for the same player after finding nothing, it waits up to 0.2 ms for
+    // a message (a program that polls in a loop then leaves the processor to the
+    // network thread).
     bool ReceiveMsg(uint32_t player, char* buffer, size_t size);
     // The player's name, or the empty string when there is no such player.
     void GetPlayerName(uint32_t id, char* buffer, size_t size) const;
@@ -118,6 +122,9 @@ private:
     std::unique_ptr<net::View> view_;
     uint64_t viewVersion_ = 0;
     std::vector<uint32_t> hidden_;
+    // The last NETGETMSG$ that found nothing.
+    uint32_t emptyPlayer_ = 0;
+    std::chrono::steady_clock::time_point emptyAt_{};
 };
 
 // The network session object; null before start-up and after the end.

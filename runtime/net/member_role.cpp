@@ -12,6 +12,10 @@ namespace {
 // A host that was heard from this recently is alive: a program that says otherwise is
 // sent to it.
 constexpr uint32_t kHostAliveMs = 500;
+// A host that fell silent is tried again this long, alongside the next host in line.
+constexpr double kRetryHostMs = 5000;
+// A peer that did not know yet that the host left is asked again this much later.
+constexpr double kAskAgainMs = 100;
 constexpr size_t kBatchBytes = 32 * 1024;
 }  // namespace
 
@@ -36,6 +40,10 @@ void MemberRole::Connect(const Address& to, double now) {
 // ---- the connection ------------------------------------------------------------------------
 
 void MemberRole::OnConnect(Transport::Peer* peer) {
+    if (peer == retry_) {
+        s_.io.Send(peer, EncodeHello(ReturningHello(retryHost_)));
+        return;
+    }
     if (peer != link_) return;
     hostAddress_ = s_.io.AddressOf(peer);
     if (phase_ == Phase::Connecting) {
@@ -44,15 +52,17 @@ void MemberRole::OnConnect(Transport::Peer* peer) {
         h.name = s_.cfg.name;
         s_.io.Send(peer, EncodeHello(h));
     } else {
-        s_.io.Send(peer, EncodeHello(ReturningHello()));
+        // Electing, the old host is meant; otherwise whoever hosts now.
+        s_.io.Send(peer, EncodeHello(ReturningHello(phase_ == Phase::Electing ? lostHost_ : 0)));
     }
 }
 
-Hello MemberRole::ReturningHello() const {
+Hello MemberRole::ReturningHello(uint32_t host) const {
     Hello h;
     h.app = s_.cfg.app;
     h.name = s_.cfg.name;
     h.peer = s_.me;
+    h.host = host;
     h.secret = s_.secret;
     h.nextPeer = s_.table.NextPeer();
     h.nextPlayer = s_.table.NextPlayer();
@@ -62,6 +72,10 @@ Hello MemberRole::ReturningHello() const {
 }
 
 void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
+    if (peer && peer == retry_) {
+        DropRetry();
+        return;
+    }
     if (peer != link_) {  // a program whose hello waits here went away
         std::erase_if(stashed_, [&](const Stashed& st) { return st.peer == peer; });
         return;
@@ -76,7 +90,7 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         break;
     case Phase::Reconnecting:
         unreachable_.insert(hostId_);
-        NextCandidate();
+        if (!retry_) NextCandidate();
         break;
     case Phase::Electing:
         s_.BecomeHost();  // the old host does not answer: this program takes over
@@ -88,6 +102,21 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
 }
 
 void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size) {
+    if (peer && peer == retry_) {
+        // The old host answers: it was only the link that failed.
+        if (type == Type::Welcome) {
+            if (auto w = DecodeWelcome(data, size); w && w->host == retryHost_) {
+                s_.io.Reset(link_);
+                link_ = retry_;
+                retry_ = nullptr;
+                hostId_ = retryHost_;
+                OnWelcome(*w);
+            }
+        } else if (type == Type::Refuse) {
+            DropRetry();
+        }
+        return;
+    }
     if (peer != link_) return;
     if (type == Type::Welcome) {
         if (auto w = DecodeWelcome(data, size); w && phase_ != Phase::Joined) OnWelcome(*w);
@@ -216,6 +245,8 @@ void MemberRole::OnWelcome(const Welcome& w) {
         }
     }
     phase_ = Phase::Joined;
+    s_.io.Reset(retry_);  // back in the session: no other attempt goes on
+    retry_ = nullptr;
     unreachable_.clear();
     preferred_ = 0;
     electTried_ = false;
@@ -257,14 +288,29 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
         s_.BecomeHost();
         return;
     }
+    // The peer still follows the host that just left: it will hear of it at once. The
+    // same peer is asked again in a moment.
+    if (hostLeft_ && r.host == lostHost_) {
+        preferred_ = hostId_;
+        askAgainAt_ = NowMs() + kAskAgainMs;
+        return;
+    }
     // Another follows a host this program could not reach, or thinks it is gone: try
-    // that one (once more).
+    // that one (once more), unless it is being tried already.
     unreachable_.insert(hostId_);
+    if (r.host && r.host == retryHost_ && retry_) return;
     if (r.host && r.host != s_.me && s_.table.FindPeer(r.host)) {
         unreachable_.erase(r.host);
         preferred_ = r.host;
     }
     NextCandidate();
+}
+
+void MemberRole::DropRetry() {
+    s_.io.Reset(retry_);
+    retry_ = nullptr;
+    // Nothing else being tried: the next in line.
+    if (phase_ == Phase::Reconnecting && !link_) NextCandidate();
 }
 
 // ---- the host is lost ----------------------------------------------------------------------
@@ -284,6 +330,14 @@ void MemberRole::HostGone(bool left) {
     electTried_ = false;
     giveUpAt_ = NowMs() + kGiveUpMs;
     phase_ = Phase::Reconnecting;
+    // A host that fell silent may be alive, with only this link broken: it is tried
+    // again while the next in line is asked.
+    const PeerEntry* old = left ? nullptr : s_.table.FindPeer(gone);
+    if (old) {
+        retry_ = s_.io.Connect(Address{old->ipv4, old->port});
+        retryHost_ = gone;
+        retryUntil_ = NowMs() + kRetryHostMs;
+    }
     NextCandidate();
 }
 
@@ -314,6 +368,8 @@ void MemberRole::NextCandidate() {
         electTried_ = true;
         phase_ = Phase::Electing;
         hostId_ = lostHost_;
+        s_.io.Reset(retry_);  // the old host is this attempt now
+        retry_ = nullptr;
         link_ = s_.io.Connect(Address{old->ipv4, old->port});
         deadline_ = now + kElectMs;
         if (!link_) s_.BecomeHost();
@@ -331,7 +387,8 @@ void MemberRole::NextCandidate() {
 
 void MemberRole::Lost() {
     s_.io.Reset(link_);
-    link_ = nullptr;
+    s_.io.Reset(retry_);
+    link_ = retry_ = nullptr;
     Unstash(0);
     for (const auto& c : creates_) s_.Answer(c.first, 0);
     creates_.clear();
@@ -374,7 +431,11 @@ void MemberRole::Tick(double now) {
         }
         return;
     }
-    if ((phase_ == Phase::Reconnecting || phase_ == Phase::Electing) && now >= deadline_) {
+    if (retry_ && now >= retryUntil_) {
+        DropRetry();
+        if (phase_ != Phase::Reconnecting && phase_ != Phase::Electing) return;
+    }
+    if ((phase_ == Phase::Reconnecting || phase_ == Phase::Electing) && link_ && now >= deadline_) {
         s_.io.Reset(link_);
         link_ = nullptr;
         if (phase_ == Phase::Electing) {
@@ -382,6 +443,10 @@ void MemberRole::Tick(double now) {
             return;
         }
         unreachable_.insert(hostId_);
+        if (!retry_) NextCandidate();
+        return;
+    }
+    if (phase_ == Phase::Reconnecting && !link_ && !retry_ && now >= askAgainAt_) {
         NextCandidate();
         return;
     }
@@ -415,7 +480,8 @@ MemberRole::Handover MemberRole::TakeHandover() {
     h.destroys.assign(destroys_.begin(), destroys_.end());
     h.lostHost = lostHost_ ? lostHost_ : hostId_;
     s_.io.Reset(link_);
-    link_ = nullptr;
+    s_.io.Reset(retry_);
+    link_ = retry_ = nullptr;
     return h;
 }
 

@@ -32,7 +32,7 @@ public:
     // Starts the join: searches first when the configuration has no address.
     void Start(double now);
     // Whether the connection is this program's own to the host or to a peer it tries.
-    bool Owns(Transport::Peer* peer) const { return peer && peer == link_; }
+    bool Owns(Transport::Peer* peer) const { return peer && (peer == link_ || peer == retry_); }
     void OnConnect(Transport::Peer* peer);
     void OnDisconnect(Transport::Peer* peer, uint32_t code);
     void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size);
@@ -76,9 +76,10 @@ private:
     void ToHost(const Bytes& packet);
     void ResendAll();
     void ResendFrom(uint32_t receiver, uint32_t seq);
+    void DropRetry();
     void Fix(PeerEntry& p) const;
     void Unstash(uint32_t host);
-    Hello ReturningHello() const;
+    Hello ReturningHello(uint32_t host) const;
 
     Session& s_;
     Phase phase_ = Phase::Connecting;
@@ -90,8 +91,13 @@ private:
     // While the host is lost.
     uint32_t lostHost_ = 0;
     bool hostLeft_ = false;
+    // Meanwhile, the old host tried once more (only the link to it may have failed).
+    Transport::Peer* retry_ = nullptr;
+    uint32_t retryHost_ = 0;
+    double retryUntil_ = 0;
     std::set<uint32_t> unreachable_;
     uint32_t preferred_ = 0;    // the peer another named as host
+    double askAgainAt_ = 0;
     double giveUpAt_ = 0;
     bool electTried_ = false;
     // Hellos of returning programs that came while this program is not the host.

@@ -45,6 +45,8 @@ void NetThread::Run() {
         if (r.traffic) look = kLookRounds;
         if (r.events) continue;
         if (look > 0) {
+            // The first rounds without giving way: an answer often comes within
+            // microseconds; then giving way, so that the program itself can run.
             --look;
             sched_yield();
             continue;

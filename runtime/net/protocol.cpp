@@ -141,7 +141,7 @@ Bytes EncodeHello(const Hello& h) {
     ByteWriter w = Start(Type::Hello);
     Array(w, h.app);
     Text16(w, h.name, kMaxSessionName);
-    w.U32(h.peer);
+    w.U32(h.peer).U32(h.host);
     Array(w, h.secret);
     w.U32(h.nextPeer).U32(h.nextPlayer);
     w.U16(static_cast<uint16_t>(std::min(h.players.size(), kMaxPlayers)));
@@ -155,6 +155,7 @@ std::optional<Hello> DecodeHello(const uint8_t* data, size_t size) {
     h.app = f.Array<16>();
     h.name = std::string(f.Text16(kMaxSessionName));
     h.peer = f.IdOrZero();
+    h.host = f.IdOrZero();
     h.secret = f.Array<16>();
     h.nextPeer = f.Id();
     h.nextPlayer = f.Id();
@@ -163,8 +164,8 @@ std::optional<Hello> DecodeHello(const uint8_t* data, size_t size) {
         h.players.push_back(ReadPlayer(f, false));
         h.players.back().owner = h.peer;
     }
-    // A new program owns nothing yet; no player is listed twice.
-    if (f.Ok() && ((h.peer == 0 && n) || HasDuplicateIds(h.players))) f.Fail();
+    // A new program owns nothing yet and means no host; no player is listed twice.
+    if (f.Ok() && ((h.peer == 0 && (n || h.host)) || HasDuplicateIds(h.players))) f.Fail();
     return Result(f, std::move(h));
 }
 

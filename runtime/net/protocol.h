@@ -13,11 +13,13 @@
 // them: the whole of them in Welcome, then each change as it happens.
 //
 //   Hello         joiner -> host   application id[16], session name u16, peer u32,
-//                                  secret[16], next peer id u32, next player id u32,
+//                                  host u32, secret[16], next peer id u32,
+//                                  next player id u32,
 //                                  players u16 x (id u32, token u32, name u8)
-//                  A new program sends peer 0, a zero secret, counters 1 and no players.
-//                  A program that lost its host sends its own id and secret, the counters
-//                  it knows and the players it owns, to the next host.
+//                  A new program sends peer 0, host 0, a zero secret, counters 1 and no
+//                  players. A program that lost its host sends its own id and secret,
+//                  the counters it knows and the players it owns, to the next host; with
+//                  `host` the one peer it means (the old host, tried once more), else 0.
 //   Refuse        host -> joiner   reason u8, host u32 (NotHost: the host this program
 //                                  follows; else 0)
 //   Welcome       host -> joiner   you u32, secret[16], host u32, next peer id u32,
@@ -136,6 +138,7 @@ struct Hello {
     AppId app{};
     std::string name;
     uint32_t peer = 0;  // 0: a new program
+    uint32_t host = 0;  // the host it means to reach; 0: whoever hosts
     Secret secret{};
     uint32_t nextPeer = 1, nextPlayer = 1;
     std::vector<PlayerEntry> players;  // owner is `peer`

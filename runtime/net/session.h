@@ -38,9 +38,9 @@ struct SessionConfig {
 // Times, in milliseconds.
 constexpr double kHelloMs = 1000;        // a connection must say hello within this
 constexpr uint32_t kSilentMs = 3000;     // a connection that brings nothing this long is lost
-constexpr double kGraceMs = 10000;       // the host keeps a silent program's seat this long
+constexpr double kGraceMs = 15000;       // the host keeps a silent program's seat this long
 constexpr double kStashMs = 4000;        // a peer holds a returning program's hello this long
-constexpr double kCandidateMs = 8000;    // a returning program waits this long for a peer
+constexpr double kCandidateMs = 5000;    // a returning program waits this long for a peer
 constexpr double kElectMs = 4000;        // the oldest peer left tries the old host this long
 constexpr double kGiveUpMs = 30000;      // a program that reaches nobody this long has lost the session
 constexpr double kKeepAliveMs = 250;

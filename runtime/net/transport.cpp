@@ -106,6 +106,7 @@ Transport::Peer* Transport::Connect(const Address& to) {
 void Transport::Tune(Peer* peer) {
     enet_peer_timeout(peer, kTimeoutLimit, kTimeoutMinMs, kTimeoutMaxMs);
     enet_peer_ping_interval(peer, kPingMs);
+
     if (std::vector<uint32_t>* since = SinceOf(peer)) (*since)[static_cast<size_t>(peer - peer->host->peers)] = enet_time_get();
 }
 
@@ -198,6 +199,11 @@ bool Transport::ServiceHost(ENetHost* h, bool door, Handler& handler) {
         switch (ev.type) {
         case ENET_EVENT_TYPE_CONNECT:
             Tune(ev.peer);
+            // ENet narrows what may be in flight when datagrams get lost; then the
+            // keep-alives and their acknowledgements wait behind packets that are sent
+            // again, and a live connection looks silent. The window stays open.
+            enet_peer_throttle_configure(ev.peer, ENET_PEER_PACKET_THROTTLE_INTERVAL,
+                                         ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
             handler.OnConnect(ev.peer);
             break;
         case ENET_EVENT_TYPE_DISCONNECT:

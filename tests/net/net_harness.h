@@ -169,8 +169,9 @@ inline sockaddr_in Loopback(int port, uint32_t host = INADDR_LOOPBACK) {
 
 // A UDP relay: programs that join at 127.0.0.1:Port() reach the host at its port through
 // it. For every program it uses a socket of its own towards the host, so the host sees
-// each at an address of its own. Datagrams are dropped, duplicated and delayed (and so
-// reordered) as set, in both directions.
+// each at an address of its own, and others reach the program there too (as through a
+// router that maps one outside address to each program behind it). Datagrams are
+// dropped, duplicated, changed and delayed (and so reordered) as set, every way.
 class Relay {
 public:
     struct Faults {
@@ -182,9 +183,8 @@ public:
     };
 
     explicit Relay(int hostPort) : hostPort_(hostPort) {
-        front_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a = Loopback(0);
-        bind(front_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        front_ = Bound();
+        sockaddr_in a{};
         socklen_t len = sizeof a;
         getsockname(front_, reinterpret_cast<sockaddr*>(&a), &len);
         port_ = ntohs(a.sin_port);
@@ -194,17 +194,24 @@ public:
         stop_ = true;
         thread_.join();
         close(front_);
-        for (auto& [key, fd] : back_) close(fd);
+        for (auto& [fd, route] : routes_) close(fd);
     }
     int Port() const { return port_; }
     void Set(Faults f) {
         std::lock_guard lock(m_);
         faults_ = std::move(f);
     }
-    long Passed() const { return passed_; }
     long Corrupted() const { return corrupted_; }
 
 private:
+    // Where what arrives at a socket of the relay goes.
+    // A program's outside socket (to: the program), or a side socket (to: the outside
+    // party; via: the program's outside socket that party reached).
+    struct Route {
+        bool outward;
+        sockaddr_in to;
+        int via = -1;
+    };
     struct Due {
         double at;
         int fd;
@@ -214,12 +221,19 @@ private:
     };
     static double Now() { return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count(); }
     static uint64_t Key(const sockaddr_in& a) { return (uint64_t(a.sin_addr.s_addr) << 16) | a.sin_port; }
+    static int Bound() {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a = Loopback(0);
+        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        return fd;
+    }
 
-    void Pass(int fd, const sockaddr_in& to, std::string data, bool toHost) {
+    enum class Way { ToHost, FromHost, Other };
+    void Pass(int fd, const sockaddr_in& to, std::string data, Way way) {
         std::lock_guard lock(m_);
         std::uniform_real_distribution<double> u(0, 1);
-        if (toHost && faults_.dropToHost && faults_.dropToHost(data)) return;
-        if (!toHost && faults_.dropToProgram && faults_.dropToProgram(data)) return;
+        if (way == Way::ToHost && faults_.dropToHost && faults_.dropToHost(data)) return;
+        if (way == Way::FromHost && faults_.dropToProgram && faults_.dropToProgram(data)) return;
         if (u(rng_) < faults_.drop) return;
         if (u(rng_) < faults_.corrupt && !data.empty()) {
             data[rng_() % data.size()] ^= static_cast<char>(1 + rng_() % 255);
@@ -234,59 +248,74 @@ private:
 
     void Run() {
         char buf[65536];
+        const sockaddr_in host = Loopback(hostPort_);
         while (!stop_) {
             std::vector<pollfd> fds{{front_, POLLIN, 0}};
-            std::vector<sockaddr_in> owners{sockaddr_in{}};
-            for (auto& [key, fd] : back_) {
-                fds.push_back({fd, POLLIN, 0});
-                owners.push_back(client_[key]);
-            }
+            for (auto& [fd, route] : routes_) fds.push_back({fd, POLLIN, 0});
             int wait = 5;
             {
                 std::lock_guard lock(m_);
                 if (!due_.empty()) wait = std::max(0, std::min(5, static_cast<int>(due_.top().at - Now())));
             }
             poll(fds.data(), fds.size(), wait);
-            for (size_t i = 0; i < fds.size(); ++i) {
-                if (!(fds[i].revents & POLLIN)) continue;
+            for (const pollfd& p : fds) {
+                if (!(p.revents & POLLIN)) continue;
                 sockaddr_in from{};
                 socklen_t len = sizeof from;
-                ssize_t n = recvfrom(fds[i].fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+                ssize_t n = recvfrom(p.fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
                 if (n < 0) continue;
                 std::string data(buf, static_cast<size_t>(n));
-                if (i == 0) {  // a program -> the host, from the program's own socket
+                if (p.fd == front_) {
+                    // A program sends through its outside socket: to the host, or to a
+                    // party that reached it through a side socket.
                     uint64_t key = Key(from);
-                    if (!back_.count(key)) {
-                        int fd = socket(AF_INET, SOCK_DGRAM, 0);
-                        sockaddr_in a = Loopback(0);
-                        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-                        back_[key] = fd;
-                        client_[key] = from;
+                    if (!outside_.count(key)) {
+                        int fd = Bound();
+                        outside_[key] = fd;
+                        routes_[fd] = {true, from, -1};
                     }
-                    Pass(back_[key], Loopback(hostPort_), std::move(data), true);
-                } else {  // the host -> that program
-                    Pass(front_, owners[i], std::move(data), false);
+                    Pass(outside_[key], host, std::move(data), Way::ToHost);
+                    continue;
+                }
+                Route& r = routes_[p.fd];
+                if (r.outward) {
+                    // To a program's outside socket: from the host, through the front; from
+                    // anyone else, through a side socket of that party's own.
+                    if (Key(from) == Key(host)) {
+                        Pass(front_, r.to, std::move(data), Way::FromHost);
+                        continue;
+                    }
+                    uint64_t k = (Key(from) << 20) ^ uint64_t(p.fd);
+                    if (!side_.count(k)) {
+                        int fd = Bound();
+                        side_[k] = fd;
+                        routes_[fd] = {false, from, p.fd};
+                    }
+                    Pass(side_[k], r.to, std::move(data), Way::Other);
+                } else {
+                    // A program answers that party: out through its outside socket.
+                    Pass(r.via, r.to, std::move(data), Way::Other);
                 }
             }
             std::lock_guard lock(m_);
             while (!due_.empty() && due_.top().at <= Now()) {
                 const Due& d = due_.top();
                 sendto(d.fd, d.data.data(), d.data.size(), 0, reinterpret_cast<const sockaddr*>(&d.to), sizeof d.to);
-                ++passed_;
                 due_.pop();
             }
         }
     }
 
     int hostPort_, port_ = 0, front_ = -1;
-    std::map<uint64_t, int> back_;
-    std::map<uint64_t, sockaddr_in> client_;
+    std::map<uint64_t, int> outside_;  // program address -> its outside socket
+    std::map<uint64_t, int> side_;     // (party, outside socket) -> side socket
+    std::map<int, Route> routes_;
     std::mutex m_;
     Faults faults_;
     std::mt19937 rng_{12345};
     std::priority_queue<Due> due_;
     std::atomic<bool> stop_{false};
-    std::atomic<long> passed_{0}, corrupted_{0};
+    std::atomic<long> corrupted_{0};
     std::thread thread_;
 };
 
