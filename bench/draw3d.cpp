@@ -135,12 +135,15 @@ int main(int argc, char** argv) {
     mesh.Save(file.c_str());
     X_LOADOBJ(DQStr(file.c_str()), 1);
     std::remove(file.c_str());
-    const POLY_FRAME& f0 = prsm3D->Slot(1)->mesh.frames[0];
-    const int count = static_cast<int>(f0.triangles.size());
+    const MeshObject& loaded = prsm3D->Slot(1)->mesh;
+    const POLY_FRAME& f0 = loaded.frames[0];
+    const int count = static_cast<int>(f0.TriangleVertices());
 
     std::vector<PlainVertex> plain;
-    for (const __Vertex3D& v : f0.triangles)
+    for (uint32_t i : *f0.triangles) {
+        const __Vertex3D v = loaded.Decode(f0, i);
         plain.push_back({{v.x, v.y, v.z}, {v.nx, v.ny, v.nz}, {v.u, v.v}, v.colour | 0xFF000000u});
+    }
     unsigned buffer = 0;
     __glext::glGenBuffersARB(1, &buffer);
     __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);

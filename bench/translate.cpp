@@ -26,19 +26,17 @@ void TranslateStackmoor(benchmark::State& state) {
             state.SkipWithError("cannot read game/stackmoor.bas");
             return;
         }
-        tvc::Program program;
-        tvc::Diagnostics diag(program.sources);
-        tvc::Parse(program, source, text, tvc::ReadTextFile, diag);
-        if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
-        if (diag.Count() != 0) {
-            state.SkipWithError(diag.Text().c_str());
+        const auto a = tvc::Analyze(source, text, tvc::ReadTextFile);
+        if (a->diag.Count() != 0) {
+            state.SkipWithError(a->diag.Text().c_str());
             return;
         }
-        tvc::BuildSettings defaults;
-        std::string cpp = tvc::EmitCpp(program, tvc::ResolveSettings(program.settings, defaults), &entry);
+        tvc::Settings settings = tvc::Settings::Defaults("stackmoor");
+        settings.Apply(a->program.settings);
+        const std::string cpp = tvc::EmitCpp(a->program, settings, &entry);
         benchmark::DoNotOptimize(cpp.data());
         lines = bytes = 0;
-        for (const tvc::SourceFile& f : program.sources.files) {
+        for (const tvc::SourceFile& f : a->program.sources.files) {
             bytes += f.text.size();
             for (char c : f.text) lines += c == '\n';
         }

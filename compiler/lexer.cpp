@@ -1,12 +1,10 @@
-// Error reports and the lexer.
-#include <algorithm>
+// The lexer, and the reading of whole source files.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <tuple>
 
 #include "front.h"
 
@@ -19,48 +17,6 @@ std::string Upper(const std::string& s) {
     return u;
 }
 
-std::string Sources::LineText(int file, int line) const {
-    if (file < 0 || file >= static_cast<int>(files.size())) return "";
-    const std::string& t = files[file].text;
-    size_t at = 0;
-    for (int l = 1; l < line; ++l) {
-        at = t.find('\n', at);
-        if (at == std::string::npos) return "";
-        ++at;
-    }
-    size_t end = t.find('\n', at);
-    std::string s = t.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    if (!s.empty() && s.back() == '\r') s.pop_back();
-    return s;
-}
-
-void Diagnostics::Error(Loc loc, const std::string& message) {
-    if (Full()) return;
-    std::string name = loc.file >= 0 && loc.file < static_cast<int>(sources_.files.size())
-                           ? sources_.files[loc.file].name
-                           : "?";
-    std::string line = sources_.LineText(loc.file, loc.line);
-    std::string caret;
-    for (int i = 0; i + 1 < loc.col && i < static_cast<int>(line.size()); ++i) caret += line[i] == '\t' ? '\t' : ' ';
-    // Control bytes other than tabs would garble the terminal.
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '?';
- messages_.emplace_back(loc, name + ":" + std::to_string(loc.line) + ":" + std::to_string(loc.col) + ": error: " +
-                        message + "\n    " + line + "\n    " + caret + "^\n");
-}
-
-std::string Diagnostics::Text() const {
-    // In the order of the files and lines, whatever order the passes found them in.
-    std::vector<std::pair<Loc, std::string>> sorted = messages_;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.first.file, a.first.line, a.first.col) < std::tie(b.first.file, b.first.line, b.first.col);
-    });
-    std::string all;
-    for (const auto& m : sorted) all += m.second;
-    if (Full()) all += "(stopped after " + std::to_string(kMaxErrors) + " errors)\n";
-    return all;
-}
-
 namespace {
 
 struct Keyword {
@@ -68,45 +24,63 @@ struct Keyword {
     T kind;
 };
 const Keyword kKeywords[] = {
-    {"AND", T::And},       {"OR", T::Or},           {"NOT", T::Not},         {"XOR", T::Xor},
-    {"MOD", T::Mod},       {"IF", T::If},           {"THEN", T::Then},       {"ELSE", T::Else},
-    {"ELSEIF", T::ElseIf}, {"ENDIF", T::EndIf},     {"END", T::EndKw},       {"FOR", T::For},
-    {"TO", T::To},         {"STEP", T::Step},       {"NEXT", T::Next},       {"WHILE", T::While},
-    {"WEND", T::Wend},     {"REPEAT", T::Repeat},   {"UNTIL", T::Until},     {"BREAK", T::Break},
-    {"CONTINUE", T::Continue}, {"SELECT", T::Select}, {"CASE", T::Case},     {"SUB", T::Sub},
-    {"ENDSUB", T::EndSub}, {"ENDSELECT", T::EndSelect}, {"RETURN", T::Return}, {"LOCAL", T::Local},
-    {"GLOBAL", T::Global}, {"DIM", T::Dim},         {"INCLUDE", T::Include}, {"OPTION", T::Option},
-    {"SETTINGS", T::Settings}, {"IS", T::Is},
+    {"AND", T::And},       {"AS", T::As},           {"BREAK", T::Break},
+    {"CASE", T::Case},     {"CONST", T::Const},     {"CONTINUE", T::Continue},
+    {"DIM", T::Dim},       {"ELSE", T::Else},       {"ELSEIF", T::ElseIf},
+    {"END", T::EndKw},     {"ENDIF", T::EndIf},     {"ENDSELECT", T::EndSelect},
+    {"ENDSUB", T::EndSub}, {"ENDTYPE", T::EndType}, {"FOR", T::For},
+    {"GLOBAL", T::Global}, {"IF", T::If},           {"INCLUDE", T::Include},
+    {"IS", T::Is},         {"LOCAL", T::Local},     {"MOD", T::Mod},
+    {"NEXT", T::Next},     {"NOT", T::Not},         {"OPTION", T::Option},
+    {"OR", T::Or},         {"REM", T::End},         {"REPEAT", T::Repeat},
+    {"RETURN", T::Return}, {"SELECT", T::Select},   {"SETTINGS", T::Settings},
+    {"STEP", T::Step},     {"SUB", T::Sub},         {"THEN", T::Then},
+    {"TO", T::To},         {"TYPE", T::Type},       {"UNTIL", T::Until},
+    {"WEND", T::Wend},     {"WHILE", T::While},     {"XOR", T::Xor},
 };
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 
 }  // namespace
 
+T KeywordKind(const std::string& upper) {
+    for (const Keyword& k : kKeywords)
+        if (upper == k.text) return k.kind == T::End ? T::Name : k.kind;  // REM is no token
+    return T::Name;
+}
+
+std::vector<std::string> ReservedWords() {
+    std::vector<std::string> words;
+    for (const Keyword& k : kKeywords) words.push_back(k.text);
+    return words;
+}
+
 const char* TokenName(T kind) {
     switch (kind) {
-    case T::End: return "the end of the file";
-    case T::Newline: return "the end of the line";
-    case T::Colon: return "':'";
-    case T::Comma: return "','";
-    case T::LParen: return "'('";
-    case T::RParen: return "')'";
-    case T::Number: return "a number";
-    case T::String: return "a string";
-    case T::Name: return "a name";
-    case T::Plus: return "'+'";
-    case T::Minus: return "'-'";
-    case T::Star: return "'*'";
-    case T::Slash: return "'/'";
-    case T::Caret: return "'^'";
-    case T::Eq: return "'='";
-    case T::Ne: return "'<>'";
-    case T::Lt: return "'<'";
-    case T::Le: return "'<='";
-    case T::Gt: return "'>'";
-    case T::Ge: return "'>='";
-    default: break;
+        case T::End: return "the end of the file";
+        case T::Newline: return "the end of the line";
+        case T::Colon: return "':'";
+        case T::Comma: return "','";
+        case T::LParen: return "'('";
+        case T::RParen: return "')'";
+        case T::Dot: return "'.'";
+        case T::Number: return "a number";
+        case T::String: return "a string";
+        case T::Name: return "a name";
+        case T::Plus: return "'+'";
+        case T::Minus: return "'-'";
+        case T::Star: return "'*'";
+        case T::Slash: return "'/'";
+        case T::Caret: return "'^'";
+        case T::Eq: return "'='";
+        case T::Ne: return "'<>'";
+        case T::Lt: return "'<'";
+        case T::Le: return "'<='";
+        case T::Gt: return "'>'";
+        case T::Ge: return "'>='";
+        default: break;
     }
     for (const Keyword& k : kKeywords)
         if (k.kind == kind) return k.text;
@@ -124,6 +98,9 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
         t.loc = loc(at);
         out.push_back(std::move(t));
     };
+    auto skipComment = [&] {
+        while (i < src.size() && src[i] != '\n') ++i;
+    };
     const size_t n = src.size();
     while (i < n) {
         const char c = src[i];
@@ -139,23 +116,38 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
             continue;
         }
         if (c == '\'') {  // comment to the end of the line
-            while (i < n && src[i] != '\n') ++i;
+            skipComment();
             continue;
         }
         const size_t start = i;
+        if (c == '_') {  // a line continuation: '_' ends the line (a comment may follow)
+            size_t k = i + 1;
+            while (k < n && (src[k] == ' ' || src[k] == '\t' || src[k] == '\r')) ++k;
+            if (k < n && src[k] == '\'') {
+                i = k;
+                skipComment();
+                k = i;
+            }
+            if (k >= n || src[k] == '\n') {
+                i = k < n ? k + 1 : k;
+                ++line;
+                lineStart = i;
+                continue;
+            }
+            diag.Error(loc(i), "'_' continues a statement on the next line and must end its line");
+            ++i;
+            continue;
+        }
         if (IsLetter(c)) {
             while (i < n && (IsLetter(src[i]) || IsDigit(src[i]) || src[i] == '_')) ++i;
             if (i < n && src[i] == '$') ++i;
             std::string word = src.substr(start, i - start);
-            std::string up = Upper(word);
+            const std::string up = Upper(word);
             if (up == "REM") {
-                while (i < n && src[i] != '\n') ++i;
+                skipComment();
                 continue;
             }
-            T kind = T::Name;
-            for (const Keyword& k : kKeywords)
-                if (up == k.text) kind = k.kind;
-            push(kind, start);
+            push(KeywordKind(up), start);
             out.back().text = word;
             continue;
         }
@@ -163,11 +155,10 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
             double value = 0;
             if (c == '0' && i + 1 < n && (src[i + 1] == 'x' || src[i + 1] == 'X')) {
                 i += 2;
-                size_t digits = i;
-                while (i < n && std::strchr("0123456789abcdefABCDEF", src[i]) && src[i]) {
-                    char d = src[i];
-                    int v = IsDigit(d) ? d - '0' : (d | 0x20) - 'a' + 10;
-                    value = value * 16 + v;
+                const size_t digits = i;
+                while (i < n && IsHexDigit(src[i])) {
+                    const char d = src[i];
+                    value = value * 16 + (IsDigit(d) ? d - '0' : (d | 0x20) - 'a' + 10);
                     ++i;
                 }
                 if (i == digits) diag.Error(loc(start), "'0x' needs hexadecimal digits after it");
@@ -208,11 +199,10 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                     ++i;
                     break;
                 }
-                if (src[i] == '\0') {
+                if (src[i] == '\0')
                     diag.Error(loc(i), "a string cannot hold a zero byte");
-                } else {
+                else
                     value += src[i];
-                }
                 ++i;
             }
             if (!closed) diag.Error(loc(start), "this string has no closing '\"' on its line");
@@ -224,29 +214,35 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
         size_t len = 1;
         auto next = [&](char x) { return i + 1 < n && src[i + 1] == x; };
         switch (c) {
-        case ':': kind = T::Colon; break;
-        case ',': kind = T::Comma; break;
-        case '(': kind = T::LParen; break;
-        case ')': kind = T::RParen; break;
-        case '+': kind = T::Plus; break;
-        case '-': kind = T::Minus; break;
-        case '*': kind = T::Star; break;
-        case '/': kind = T::Slash; break;
-        case '^': kind = T::Caret; break;
-        case '=': kind = T::Eq; break;
-        case '<':
-            if (next('>')) kind = T::Ne, len = 2;
-            else if (next('=')) kind = T::Le, len = 2;
-            else kind = T::Lt;
-            break;
-        case '>':
-            if (next('=')) kind = T::Ge, len = 2;
-            else kind = T::Gt;
-            break;
-        default: break;
+            case ':': kind = T::Colon; break;
+            case ',': kind = T::Comma; break;
+            case '(': kind = T::LParen; break;
+            case ')': kind = T::RParen; break;
+            case '.': kind = T::Dot; break;
+            case '+': kind = T::Plus; break;
+            case '-': kind = T::Minus; break;
+            case '*': kind = T::Star; break;
+            case '/': kind = T::Slash; break;
+            case '^': kind = T::Caret; break;
+            case '=': kind = T::Eq; break;
+            case '<':
+                if (next('>'))
+                    kind = T::Ne, len = 2;
+                else if (next('='))
+                    kind = T::Le, len = 2;
+                else
+                    kind = T::Lt;
+                break;
+            case '>':
+                if (next('='))
+                    kind = T::Ge, len = 2;
+                else
+                    kind = T::Gt;
+                break;
+            default: break;
         }
         if (kind == T::End) {
-            unsigned char b = static_cast<unsigned char>(c);
+            const unsigned char b = static_cast<unsigned char>(c);
             diag.Error(loc(i), b >= 32 && b < 127 ? std::string("unexpected character '") + c + "'"
                                                   : "unexpected byte " + std::to_string(b));
             ++i;

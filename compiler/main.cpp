@@ -19,14 +19,16 @@
 // the program or a failed build step, 2 for a wrong command line.
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "emit.h"
@@ -53,18 +55,9 @@ int Usage() {
 struct Options {
     std::string command, source, output, entry, assets;
     std::vector<std::string> programArgs;
-    tvc::BuildSettings overrides;
-    std::vector<std::pair<std::string, std::string>> settings;  // option, value, in order
+    tvc::Settings settings;  // from the command line; they win over the program's SETTINGS line
     std::string cxx, include, lib, shoebox, font;
 };
-
-bool WholeNumber(const std::string& s, int lo, int hi, int& out) {
-    char* end = nullptr;
-    long v = std::strtol(s.c_str(), &end, 10);
-    if (s.empty() || *end || v < lo || v > hi) return false;
-    out = static_cast<int>(v);
-    return true;
-}
 
 // Runs a program and waits; its output goes to `log` when one is named.
 int Run(const std::vector<std::string>& argv, const std::string& log = "") {
@@ -90,36 +83,25 @@ int Run(const std::vector<std::string>& argv, const std::string& log = "") {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-// Reads, checks and translates the program; errors are printed. False when it has any.
+// Reads, checks and translates the program; errors and warnings are printed. False
+// when it has errors.
 bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
     std::string text;
     if (!tvc::ReadTextFile(o.source, text)) {
         std::fprintf(stderr, "tolvanec: cannot read %s\n", o.source.c_str());
         return false;
     }
-    tvc::Program program;
-    tvc::Diagnostics diag(program.sources);
-    tvc::Parse(program, o.source, text, tvc::ReadTextFile, diag);
-    if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
+    const std::unique_ptr<tvc::Analysis> a = tvc::Analyze(o.source, text, tvc::ReadTextFile);
+    const tvc::Diagnostics& diag = a->diag;
+    if (!diag.Items().empty()) std::fputs(diag.Text().c_str(), stderr);
     if (diag.Count() > 0) {
-        std::fputs(diag.Text().c_str(), stderr);
         std::fprintf(stderr, "%d error%s\n", diag.Count(), diag.Count() == 1 ? "" : "s");
         return false;
     }
-    tvc::BuildSettings defaults;
-    defaults.title = fs::path(o.source).stem().string();
-    tvc::BuildSettings st = tvc::ResolveSettings(program.settings, defaults);
-    for (const auto& [opt, value] : o.settings) {
-        if (opt == "--title") st.title = value;
-        else if (opt == "--width") WholeNumber(value, 1, 16384, st.width);
-        else if (opt == "--height") WholeNumber(value, 1, 16384, st.height);
-        else if (opt == "--fps") WholeNumber(value, 0, 1000, st.fps);
-        else if (opt == "--fullscreen") st.fullscreen = 1;
-        else if (opt == "--windowed") st.fullscreen = 0;
-        else if (opt == "--debug") st.debug = 1;
-        else if (opt == "--no-mouse") st.mouse = 0;
-    }
-    cpp = tvc::EmitCpp(program, st, entry);
+    tvc::Settings settings = tvc::Settings::Defaults(fs::path(o.source).stem().string());
+    settings.Apply(a->program.settings);
+    settings.Apply(o.settings);
+    cpp = tvc::EmitCpp(a->program, settings, entry);
     return true;
 }
 
@@ -155,7 +137,10 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
     if (!WriteFile(source, cpp)) return false;
     std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
-                                    "-o", program, o.lib};
+                                    "-o",  program,      o.lib};
+    // clang stops at 256 nested brackets by default; the language allows deeper nesting.
+    if (fs::path(o.cxx).filename().string().find("clang") != std::string::npos)
+        cmd.insert(cmd.begin() + 1, "-fbracket-depth=4096");
     for (const char* flag : kTvcLinkFlags) cmd.push_back(flag);
     if (Run(cmd, log) != 0) {
         std::string text;
@@ -201,9 +186,12 @@ std::string BuildKey(const Options& o, const std::string& cpp) {
 
 std::string CacheFolder(const std::string& source) {
     std::string base;
-    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x) base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.cache";
-    else base = "/tmp";
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = std::string(h) + "/.cache";
+    else
+        base = "/tmp";
     std::error_code ec;
     std::string abs = fs::absolute(source, ec).lexically_normal().string();
     char id[32];
@@ -252,17 +240,25 @@ int Main(int argc, char** argv) {
             if (!value(o.font)) return Usage();
         } else if (a == "--title") {
             if (!value(v)) return Usage();
-            o.settings.emplace_back(a, v);
-        } else if (a == "--width" || a == "--height" || a == "--fps") {
-            int n;
-            if (!value(v) || !WholeNumber(v, a == "--fps" ? 0 : 1, a == "--fps" ? 1000 : 16384, n)) {
-                std::fprintf(stderr, "tolvanec: %s needs a whole number (%s)\n", a.c_str(),
-                             a == "--fps" ? "0 to 1000" : "1 to 16384");
+            o.settings.title = v;
+        } else if (const tvc::NumberSetting* setting = tvc::SettingByOption(a); setting) {
+            // --width, --height, --fps: a whole number in range, tested before it becomes an int
+            char* end = nullptr;
+            const double number = value(v) ? std::strtod(v.c_str(), &end) : 0;
+            const std::optional<int> n =
+                end && end != v.c_str() && *end == 0 ? tvc::SettingValue(*setting, number) : std::nullopt;
+            if (!n) {
+                std::fprintf(stderr, "tolvanec: %s needs a whole number from %d to %d\n", a.c_str(), setting->lo,
+                             setting->hi);
                 return 2;
             }
-            o.settings.emplace_back(a, v);
-        } else if (a == "--fullscreen" || a == "--windowed" || a == "--debug" || a == "--no-mouse") {
-            o.settings.emplace_back(a, "");
+            o.settings.*setting->field = *n;
+        } else if (a == "--fullscreen" || a == "--windowed") {
+            o.settings.fullscreen = a == "--fullscreen";
+        } else if (a == "--debug") {
+            o.settings.debug = 1;
+        } else if (a == "--no-mouse") {
+            o.settings.mouse = 0;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "tolvanec: unknown option %s\n", a.c_str());
             return Usage();

@@ -1,35 +1,59 @@
 // The parser: tokens into the syntax tree, one file at a time; INCLUDE reads and parses
-// another file in place. Blocks report where they were opened when they are never closed.
+// another file in place. Blocks report where they were opened when they are never
+// closed. Nesting is bounded (kMaxNesting): deeper input gets a located error, never a
+// deeper recursion.
 #include <filesystem>
 #include <set>
 
+#include "depth_guard.h"
 #include "front.h"
 
 namespace tvc {
 
 namespace {
 
-// Nesting deeper than this (parentheses, blocks) is refused rather than recursed into.
-constexpr int kMaxDepth = 200;
 constexpr int kMaxIncludeDepth = 32;
 
-enum class Closer { None, EndOfFile, Sub, EndSub, EndIf, Else, ElseIf, Next, Wend, Until, Case, EndSelect };
+// ---- the binary operators, weakest first --------------------------------------------------
+struct BinaryOp {
+    T op;
+    int prec;
+};
+constexpr BinaryOp kBinaryOps[] = {
+    {T::Or, 1}, {T::Xor, 1},  {T::And, 2},   {T::Eq, 4},   {T::Ne, 4},    {T::Lt, 4},  {T::Le, 4},    {T::Gt, 4},
+    {T::Ge, 4}, {T::Plus, 5}, {T::Minus, 5}, {T::Star, 6}, {T::Slash, 6}, {T::Mod, 6}, {T::Caret, 8},
+};
+// Prefix operators: NOT takes comparisons and what binds tighter; a sign takes a power.
+constexpr int kNotOperand = 3;
+constexpr int kSignOperand = 8;
+
+int Precedence(T kind) {
+    for (const BinaryOp& b : kBinaryOps)
+        if (b.op == kind) return b.prec;
+    return 0;
+}
+bool RightAssociative(T kind) { return kind == T::Caret; }
+
+enum class Closer { None, EndOfFile, Sub, EndSub, EndIf, Else, ElseIf, Next, Wend, Until, Case, EndSelect, EndType };
 
 const char* CloserText(Closer c) {
     switch (c) {
-    case Closer::EndSub: return "END SUB";
-    case Closer::EndIf: return "END IF";
-    case Closer::Else: return "ELSE";
-    case Closer::ElseIf: return "ELSEIF";
-    case Closer::Next: return "NEXT";
-    case Closer::Wend: return "WEND";
-    case Closer::Until: return "UNTIL";
-    case Closer::Case: return "CASE";
-    case Closer::EndSelect: return "END SELECT";
-    case Closer::Sub: return "SUB";
-    default: return "the end of the file";
+        case Closer::EndSub: return "END SUB";
+        case Closer::EndIf: return "END IF";
+        case Closer::Else: return "ELSE";
+        case Closer::ElseIf: return "ELSEIF";
+        case Closer::Next: return "NEXT";
+        case Closer::Wend: return "WEND";
+        case Closer::Until: return "UNTIL";
+        case Closer::Case: return "CASE";
+        case Closer::EndSelect: return "END SELECT";
+        case Closer::EndType: return "END TYPE";
+        case Closer::Sub: return "SUB";
+        default: return "the end of the file";
     }
 }
+
+bool IsReservedWord(T kind) { return kind >= T::And; }
 
 struct Shared {
     Program& program;
@@ -49,34 +73,21 @@ public:
             SkipSeparators();
             if (s_.diag.Full()) return;
             const Token& t = Cur();
-            if (t.kind == T::End) return;
-            if (t.kind == T::Sub) {
-                ParseSub();
-                continue;
-            }
-            if (t.kind == T::Include) {
-                ParseInclude();
-                continue;
-            }
-            if (t.kind == T::Option) {
-                Advance();
-                if (Cur().kind == T::Name && Upper(Cur().text) == "EXPLICIT") {
-                    Advance();
-                    s_.program.explicitDecl = true;
-                } else {
-                    Error(Cur().loc, "OPTION knows only EXPLICIT");
-                    SkipLine();
+            switch (t.kind) {
+                case T::End: return;
+                case T::Sub:
+                    if (Peek().kind == T::Eq) break;  // "sub = 1": reported as a statement
+                    ParseSub();
                     continue;
-                }
-                EndStatement();
-                continue;
+                case T::Include: ParseInclude(); continue;
+                case T::Option: ParseOption(); continue;
+                case T::Settings: ParseSettings(); continue;
+                case T::Type: ParseType(); continue;
+                case T::Const: ParseConst(); continue;
+                default: break;
             }
-            if (t.kind == T::Settings) {
-                ParseSettings();
-                continue;
-            }
-            Closer c = CloserAt();
-            if (c != Closer::None) {
+            const Closer c = CloserAt();
+            if (c != Closer::None && c != Closer::Sub) {
                 Error(t.loc, std::string(CloserText(c)) + " without a block to close");
                 SkipLine();
                 continue;
@@ -104,12 +115,24 @@ private:
     }
     static std::string Describe(const Token& t) {
         if (t.kind == T::Name) return "'" + t.text + "'";
-        if (t.kind == T::Number) return "a number";
         return TokenName(t.kind);
     }
-    void Error(Loc loc, const std::string& message) { s_.diag.Error(loc, message); }
+    // Reports an error, except on a line where nesting went too deep: the levels that
+    // unwind from there would only report what follows from it.
+    void Error(Loc loc, const std::string& message) {
+        if (loc.file == tooDeep_.file && loc.line == tooDeep_.line) return;
+        s_.diag.Error(loc, message);
+    }
+    void TooDeep(Loc loc, bool chain = false) {
+        Error(loc, chain ? "this expression is too long (more than " + std::to_string(kMaxNesting) +
+                               " operators in a row): split it into several statements"
+                         : "this is nested too deeply (more than " + std::to_string(kMaxNesting) +
+                               " levels of blocks, parentheses and operators): split it");
+        tooDeep_ = loc;
+        SkipLine();
+    }
     bool AtStatementEnd() const {
-        T k = Cur().kind;
+        const T k = Cur().kind;
         return k == T::Newline || k == T::Colon || k == T::End || (singleLineIf_ > 0 && k == T::Else);
     }
     void SkipLine() {
@@ -127,30 +150,34 @@ private:
 
     Closer CloserAt() const {
         switch (Cur().kind) {
-        case T::End: return Closer::EndOfFile;
-        case T::Sub: return Closer::Sub;
-        case T::EndSub: return Closer::EndSub;
-        case T::EndIf: return Closer::EndIf;
-        case T::EndSelect: return Closer::EndSelect;
-        case T::Else: return Closer::Else;
-        case T::ElseIf: return Closer::ElseIf;
-        case T::Next: return Closer::Next;
-        case T::Wend: return Closer::Wend;
-        case T::Until: return Closer::Until;
-        case T::Case: return Closer::Case;
-        case T::EndKw:
-            switch (Peek().kind) {
-            case T::If: return Closer::EndIf;
-            case T::Sub: return Closer::EndSub;
-            case T::Select: return Closer::EndSelect;
+            case T::End: return Closer::EndOfFile;
+            case T::Sub: return Peek().kind == T::Eq ? Closer::None : Closer::Sub;
+            case T::EndSub: return Closer::EndSub;
+            case T::EndIf: return Closer::EndIf;
+            case T::EndSelect: return Closer::EndSelect;
+            case T::EndType: return Closer::EndType;
+            case T::Else: return Closer::Else;
+            case T::ElseIf: return Closer::ElseIf;
+            case T::Next: return Closer::Next;
+            case T::Wend: return Closer::Wend;
+            case T::Until: return Closer::Until;
+            case T::Case: return Closer::Case;
+            case T::EndKw:
+                switch (Peek().kind) {
+                    case T::If: return Closer::EndIf;
+                    case T::Sub: return Closer::EndSub;
+                    case T::Select: return Closer::EndSelect;
+                    case T::Type: return Closer::EndType;
+                    default: return Closer::None;
+                }
             default: return Closer::None;
-            }
-        default: return Closer::None;
         }
     }
     // Consumes a closer's keyword(s).
     void TakeCloser(Closer c) {
-        if (Cur().kind == T::EndKw && (c == Closer::EndIf || c == Closer::EndSub || c == Closer::EndSelect)) Advance();
+        if (Cur().kind == T::EndKw &&
+            (c == Closer::EndIf || c == Closer::EndSub || c == Closer::EndSelect || c == Closer::EndType))
+            Advance();
         Advance();
     }
 
@@ -160,7 +187,7 @@ private:
         for (;;) {
             SkipSeparators();
             if (s_.diag.Full()) return Closer::EndOfFile;
-            Closer c = CloserAt();
+            const Closer c = CloserAt();
             if (c == Closer::EndOfFile || c == Closer::Sub) return c;
             for (Closer a : accepted)
                 if (a == c) return c;
@@ -169,9 +196,13 @@ private:
                 SkipLine();
                 continue;
             }
-            if (Cur().kind == T::Include || Cur().kind == T::Option || Cur().kind == T::Settings) {
-                Error(Cur().loc, std::string(TokenName(Cur().kind)) + " belongs at the top of a file, outside blocks");
-                SkipLine();
+            const T k = Cur().kind;
+            if (k == T::Include || k == T::Option || k == T::Settings || k == T::Type || k == T::Const) {
+                Error(Cur().loc, std::string(TokenName(k)) + " belongs at the top of a file, outside blocks and SUBs");
+                if (k == T::Type)
+                    SkipType();
+                else
+                    SkipLine();
                 continue;
             }
             Statement(out, false);
@@ -179,16 +210,29 @@ private:
     }
 
     // ---- top-level items ----------------------------------------------------------------
+    // "AS Name" when it follows; empty otherwise.
+    TypeName ParseAs() {
+        TypeName t;
+        if (!Accept(T::As)) return t;
+        if (Cur().kind != T::Name) {
+            Error(Cur().loc, "expected the name of a TYPE after AS, found " + Describe(Cur()));
+            return t;
+        }
+        t.loc = Cur().loc;
+        t.name = Cur().text;
+        Advance();
+        return t;
+    }
+
     void ParseSub() {
         auto proc = std::make_unique<Proc>();
         proc->loc = Cur().loc;
         Advance();
         if (Cur().kind != T::Name) {
-            Error(Cur().loc, "expected the procedure's name after SUB, found " + Describe(Cur()));
+            Error(Cur().loc, "expected the SUB's name after SUB, found " + Describe(Cur()));
             SkipLine();
         } else {
             proc->name = Cur().text;
-            proc->returnsString = proc->name.back() == '$';
             Advance();
             if (Accept(T::LParen) && !Accept(T::RParen)) {
                 do {
@@ -204,44 +248,51 @@ private:
                         p.isArray = true;
                         Expect(T::RParen, "')' after an array parameter's '('");
                     }
+                    p.as = ParseAs();
                     proc->params.push_back(std::move(p));
                 } while (Accept(T::Comma));
                 Expect(T::RParen, "',' or ')' in the parameter list");
             }
+            proc->as = ParseAs();
             EndStatement();
         }
         inProc_ = true;
-        Closer c = ParseBlock(proc->body, {Closer::EndSub});
+        const Closer c = ParseBlock(proc->body, {Closer::EndSub});
         inProc_ = false;
         if (c == Closer::EndSub) {
             TakeCloser(c);
             EndStatement();
         } else {
-            Error(proc->loc, "SUB " + proc->name + " is never closed with END SUB");
+            Error(proc->loc, proc->name.empty() ? std::string("this SUB is never closed with END SUB")
+                                                : "SUB " + proc->name + " is never closed with END SUB");
         }
         s_.program.procs.push_back(std::move(proc));
     }
 
     void ParseInclude() {
-        Loc at = Cur().loc;
+        const Loc at = Cur().loc;
         Advance();
         if (Cur().kind != T::String) {
             Error(Cur().loc, "INCLUDE needs a file name in quotes");
             SkipLine();
             return;
         }
-        std::string name = Cur().text;
+        IncludeDecl decl;
+        decl.loc = at;
+        decl.name = Cur().text;
         Advance();
         EndStatement();
+        const size_t declIndex = s_.program.includes.size();
+        s_.program.includes.push_back(decl);
         if (includeDepth_ >= kMaxIncludeDepth) {
             Error(at, "files include each other too deeply");
             return;
         }
         namespace fs = std::filesystem;
+        const std::string& name = decl.name;
         const SourceFile& self = s_.program.sources.files[at.file];
-        fs::path path = fs::path(name).is_absolute() ? fs::path(name) : fs::path(self.path).parent_path() / name;
-        std::string key = path.lexically_normal().string();
-        if (!s_.included.insert(key).second) return;  // every file is read once
+        const fs::path path = fs::path(name).is_absolute() ? fs::path(name) : fs::path(self.path).parent_path() / name;
+        if (!s_.included.insert(path.lexically_normal().string()).second) return;  // every file is read once
         std::string text;
         if (!s_.read(path.string(), text)) {
             Error(at, "cannot read the included file " + path.string());
@@ -253,26 +304,39 @@ private:
                         : name;
         file.path = path.string();
         file.text = std::move(text);
-        int index = static_cast<int>(s_.program.sources.files.size());
+        const int index = static_cast<int>(s_.program.sources.files.size());
         s_.program.sources.files.push_back(std::move(file));
+        s_.program.includes[declIndex].file = index;
         Parser inner(s_, Lex(s_.program.sources.files[index].text, index, s_.diag), includeDepth_ + 1);
         inner.File();
     }
 
+    void ParseOption() {
+        Advance();
+        if (Cur().kind == T::Name && Upper(Cur().text) == "EXPLICIT") {
+            Advance();
+            s_.program.explicitDecl = true;
+            EndStatement();
+            return;
+        }
+        Error(Cur().loc, "OPTION knows only EXPLICIT");
+        SkipLine();
+    }
+
     void ParseSettings() {
-        Loc at = Cur().loc;
+        const Loc at = Cur().loc;
         Advance();
         if (s_.sawSettings) Error(at, "a program has one SETTINGS line");
         s_.sawSettings = true;
         Settings& st = s_.program.settings;
         do {
             if (Cur().kind != T::Name) {
-                Error(Cur().loc, "expected TITLE, WIDTH, HEIGHT, FULLSCREEN, FPS, DEBUG or MOUSE, found " + Describe(Cur()));
+                Error(Cur().loc, "expected " + SettingKeys() + ", found " + Describe(Cur()));
                 SkipLine();
                 return;
             }
-            std::string key = Upper(Cur().text);
-            Loc keyLoc = Cur().loc;
+            const std::string key = Upper(Cur().text);
+            const Loc keyLoc = Cur().loc;
             Advance();
             if (key == "TITLE") {
                 if (Cur().kind != T::String) {
@@ -284,117 +348,203 @@ private:
                 Advance();
                 continue;
             }
-            struct Field {
-                const char* name;
-                std::optional<int>* slot;
-                int lo, hi;
-            };
-            const Field fields[] = {{"WIDTH", &st.width, 1, 16384},   {"HEIGHT", &st.height, 1, 16384},
-                                    {"FULLSCREEN", &st.fullscreen, 0, 1}, {"FPS", &st.fps, 0, 1000},
-                                    {"DEBUG", &st.debug, 0, 1},      {"MOUSE", &st.mouse, 0, 1}};
-            const Field* f = nullptr;
-            for (const Field& x : fields)
-                if (key == x.name) f = &x;
-            if (!f) {
-                Error(keyLoc, "SETTINGS has no '" + key + "': use TITLE, WIDTH, HEIGHT, FULLSCREEN, FPS, DEBUG or MOUSE");
+            const NumberSetting* setting = SettingByKey(key);
+            if (!setting) {
+                Error(keyLoc, "SETTINGS has no '" + key + "': use " + SettingKeys());
                 SkipLine();
                 return;
             }
-            if (Cur().kind != T::Number || Cur().number != static_cast<int>(Cur().number) || Cur().number < f->lo ||
-                Cur().number > f->hi) {
-                Error(Cur().loc, std::string(f->name) + " needs a whole number from " + std::to_string(f->lo) + " to " +
-                                     std::to_string(f->hi));
+            const std::optional<int> value =
+                Cur().kind == T::Number ? SettingValue(*setting, Cur().number) : std::nullopt;
+            if (!value) {
+                Error(Cur().loc, std::string(setting->key) + " needs a whole number from " +
+                                     std::to_string(setting->lo) + " to " + std::to_string(setting->hi));
                 SkipLine();
                 return;
             }
-            *f->slot = static_cast<int>(Cur().number);
+            st.*setting->field = *value;
             Advance();
         } while (Accept(T::Comma));
         EndStatement();
     }
 
-    // ---- statements ---------------------------------------------------------------------
-    std::unique_ptr<Stmt> NewStmt(Stmt::Kind kind, Loc loc) {
-        auto s = std::make_unique<Stmt>();
-        s->kind = kind;
-        s->loc = loc;
-        return s;
+    // CONST name = value [, name = value]
+    void ParseConst() {
+        Advance();
+        do {
+            if (Cur().kind != T::Name) {
+                Error(Cur().loc, "expected the CONST's name, found " + Describe(Cur()));
+                SkipLine();
+                return;
+            }
+            auto c = std::make_unique<Const>();
+            c->loc = Cur().loc;
+            c->name = Cur().text;
+            Advance();
+            if (!Expect(T::Eq, "'=' and the CONST's value")) {
+                SkipLine();
+                return;
+            }
+            c->value = Expression();
+            s_.program.consts.push_back(std::move(c));
+        } while (Accept(T::Comma));
+        EndStatement();
     }
 
+    // TYPE name, its fields one a line, END TYPE.
+    void ParseType() {
+        auto rec = std::make_unique<Record>();
+        rec->loc = Cur().loc;
+        Advance();
+        if (Cur().kind != T::Name) {
+            Error(Cur().loc, "expected the TYPE's name after TYPE, found " + Describe(Cur()));
+            SkipLine();
+        } else {
+            rec->name = Cur().text;
+            Advance();
+            EndStatement();
+        }
+        for (;;) {
+            SkipSeparators();
+            if (s_.diag.Full()) return;
+            const Closer c = CloserAt();
+            if (c == Closer::EndType) {
+                TakeCloser(c);
+                EndStatement();
+                break;
+            }
+            if (c == Closer::EndOfFile || c == Closer::Sub || Cur().kind == T::Type) {
+                Error(rec->loc, rec->name.empty() ? std::string("this TYPE is never closed with END TYPE")
+                                                  : "TYPE " + rec->name + " is never closed with END TYPE");
+                break;
+            }
+            if (Cur().kind != T::Name) {
+                Error(Cur().loc, "a TYPE holds fields, one a line: name, name$, name(size) or name AS Type; found " +
+                                     Describe(Cur()));
+                SkipLine();
+                continue;
+            }
+            auto f = std::make_unique<FieldDecl>();
+            f->loc = Cur().loc;
+            f->name = Cur().text;
+            Advance();
+            if (Accept(T::LParen)) {
+                f->isArray = true;
+                if (Cur().kind == T::RParen)
+                    Error(Cur().loc, "an array field needs its sizes: hits(4)");
+                else
+                    do f->sizeExprs.push_back(Expression());
+                    while (Accept(T::Comma));
+                Expect(T::RParen, "',' or ')' after a size");
+                if (f->sizeExprs.size() > 8) Error(f->loc, "an array has at most eight dimensions");
+            }
+            f->as = ParseAs();
+            EndStatement();
+            rec->fields.push_back(std::move(f));
+        }
+        s_.program.types.push_back(std::move(rec));
+    }
+    // A TYPE where none belongs: skipped to its END TYPE.
+    void SkipType() {
+        while (Cur().kind != T::End && CloserAt() != Closer::EndType) Advance();
+        if (CloserAt() == Closer::EndType) TakeCloser(Closer::EndType);
+        SkipLine();
+    }
+
+    // ---- statements ---------------------------------------------------------------------
     // One statement (and, for blocks, everything up to the closer) into `out`.
     void Statement(Block& out, bool singleLine) {
-        if (++depth_ > kMaxDepth) {
-            Error(Cur().loc, "blocks are nested too deeply");
-            SkipLine();
-            --depth_;
+        DepthGuard guard(depth_, kMaxNesting);
+        if (!guard) {
+            TooDeep(Cur().loc);
             return;
         }
         const Token& t = Cur();
-        Loc loc = t.loc;
-        std::unique_ptr<Stmt> s;
+        const Loc loc = t.loc;
+        StmtP s;
         auto needOwnLine = [&]() {
             Error(loc, std::string(TokenName(t.kind)) + " starts a block and needs a line of its own");
             SkipLine();
         };
-        switch (t.kind) {
-        case T::If: s = ParseIf(singleLine); break;
-        case T::For:
-            if (singleLine) needOwnLine(); else s = ParseFor();
-            break;
-        case T::While:
-            if (singleLine) needOwnLine(); else s = ParseWhile();
-            break;
-        case T::Repeat:
-            if (singleLine) needOwnLine(); else s = ParseRepeat();
-            break;
-        case T::Select:
-            if (singleLine) needOwnLine(); else s = ParseSelect();
-            break;
-        case T::Break:
-        case T::Continue:
-            if (loops_ == 0) Error(loc, std::string(TokenName(t.kind)) + " belongs inside FOR, WHILE or REPEAT");
-            s = NewStmt(t.kind == T::Break ? Stmt::Break : Stmt::Continue, loc);
-            Advance();
-            EndStatement();
-            break;
-        case T::Return:
-            s = NewStmt(Stmt::Return, loc);
-            Advance();
-            if (!AtStatementEnd()) s->value = Expression();
-            EndStatement();
-            break;
-        case T::Dim:
-            s = ParseDim();
-            break;
-        case T::Local:
-        case T::Global:
-            s = ParseDecls();
-            break;
-        case T::Name:
-            s = ParseNameStatement();
-            break;
-        case T::EndKw: {  // END on its own: the END command
-            s = NewStmt(Stmt::Call, loc);
-            auto e = std::make_unique<Expr>();
-            e->kind = Expr::Call;
-            e->loc = loc;
-            e->text = "END";
-            s->value = std::move(e);
-            Advance();
-            EndStatement();
-            break;
-        }
-        default:
-            Error(loc, "expected a statement, found " + Describe(t));
+        if (IsReservedWord(t.kind) && Peek().kind == T::Eq) {
+            Error(loc, std::string(TokenName(t.kind)) + " is a reserved word and cannot name a variable");
             SkipLine();
-            break;
+            return;
+        }
+        switch (t.kind) {
+            case T::If: s = ParseIf(singleLine); break;
+            case T::For:
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseFor();
+                break;
+            case T::While:
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseWhile();
+                break;
+            case T::Repeat:
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseRepeat();
+                break;
+            case T::Select:
+                if (singleLine)
+                    needOwnLine();
+                else
+                    s = ParseSelect();
+                break;
+            case T::Break:
+            case T::Continue:
+                if (loops_ == 0) Error(loc, std::string(TokenName(t.kind)) + " belongs inside FOR, WHILE or REPEAT");
+                s = std::make_unique<JumpStmt>(t.kind == T::Break ? Stmt::Break : Stmt::Continue, loc);
+                Advance();
+                EndStatement();
+                break;
+            case T::Return: {
+                auto r = std::make_unique<ReturnStmt>(loc);
+                Advance();
+                if (!AtStatementEnd()) r->value = Expression();
+                EndStatement();
+                s = std::move(r);
+                break;
+            }
+            case T::Dim: s = ParseDim(); break;
+            case T::Local:
+            case T::Global: s = ParseDecls(); break;
+            case T::Name: s = ParseNameStatement(); break;
+            case T::EndKw: {  // END on its own: the END command
+                auto c = std::make_unique<CallStmt>(loc);
+                c->call = std::make_unique<Expr>();
+                c->call->kind = Expr::Call;
+                c->call->loc = loc;
+                c->call->text = "END";
+                Advance();
+                EndStatement();
+                s = std::move(c);
+                break;
+            }
+            case T::Include:
+            case T::Option:
+            case T::Settings:
+            case T::Type:
+            case T::Const:
+                Error(loc, std::string(TokenName(t.kind)) + " belongs at the top of a file, outside blocks and SUBs");
+                SkipLine();
+                break;
+            default:
+                Error(loc, "expected a statement, found " + Describe(t));
+                SkipLine();
+                break;
         }
         if (s) out.push_back(std::move(s));
-        --depth_;
     }
 
-    std::unique_ptr<Stmt> ParseIf(bool singleLine) {
-        auto s = NewStmt(Stmt::If, Cur().loc);
+    StmtP ParseIf(bool singleLine) {
+        auto s = std::make_unique<IfStmt>(Cur().loc);
         Advance();
         ExprP cond = Expression();
         if (!Expect(T::Then, "THEN after the IF condition")) {
@@ -409,17 +559,17 @@ private:
             ++singleLineIf_;
             Block then;
             SingleLineStatements(then);
-            s->branches.emplace_back(std::move(cond), std::move(then));
+            s->branches.push_back({std::move(cond), std::move(then)});
             if (Accept(T::Else)) {
                 s->hasElse = true;
-                SingleLineStatements(s->body);
+                SingleLineStatements(s->elseBody);
             }
             --singleLineIf_;
             return s;
         }
         Block block;
         Closer c = ParseBlock(block, {Closer::EndIf, Closer::Else, Closer::ElseIf});
-        s->branches.emplace_back(std::move(cond), std::move(block));
+        s->branches.push_back({std::move(cond), std::move(block)});
         while (c == Closer::ElseIf) {
             Advance();
             ExprP elseCond = Expression();
@@ -427,13 +577,13 @@ private:
             EndStatement();
             Block b;
             c = ParseBlock(b, {Closer::EndIf, Closer::Else, Closer::ElseIf});
-            s->branches.emplace_back(std::move(elseCond), std::move(b));
+            s->branches.push_back({std::move(elseCond), std::move(b)});
         }
         if (c == Closer::Else) {
             Advance();
             s->hasElse = true;
             EndStatement();
-            c = ParseBlock(s->body, {Closer::EndIf});
+            c = ParseBlock(s->elseBody, {Closer::EndIf});
         }
         if (c == Closer::EndIf) {
             TakeCloser(c);
@@ -458,16 +608,16 @@ private:
         }
     }
 
-    std::unique_ptr<Stmt> ParseFor() {
-        auto s = NewStmt(Stmt::For, Cur().loc);
+    StmtP ParseFor() {
+        auto s = std::make_unique<ForStmt>(Cur().loc);
         Advance();
         if (Cur().kind != T::Name) {
             Error(Cur().loc, "expected the loop variable after FOR, found " + Describe(Cur()));
             SkipLine();
         } else {
-            s->target = NameExpr();
+            s->var = NameExpr();
             if (Expect(T::Eq, "'=' after the loop variable")) {
-                s->value = Expression();
+                s->start = Expression();
                 if (Expect(T::To, "TO in the FOR line")) {
                     s->limit = Expression();
                     if (Accept(T::Step)) s->step = Expression();
@@ -476,7 +626,7 @@ private:
             EndStatement();
         }
         ++loops_;
-        Closer c = ParseBlock(s->body, {Closer::Next});
+        const Closer c = ParseBlock(s->body, {Closer::Next});
         --loops_;
         if (c != Closer::Next) {
             Error(s->loc, "this FOR is never closed with NEXT");
@@ -484,21 +634,22 @@ private:
         }
         Advance();
         if (Cur().kind == T::Name) {
-            if (s->target && Upper(Cur().text) != Upper(s->target->text))
-                Error(Cur().loc, "NEXT " + Cur().text + " closes the FOR of " + s->target->text);
+            if (s->var && Upper(Cur().text) != Upper(s->var->text))
+                Error(Cur().loc, "NEXT " + Cur().text + " closes the FOR of " + s->var->text);
             Advance();
         }
         EndStatement();
+        if (!s->limit) return nullptr;  // the FOR line was reported
         return s;
     }
 
-    std::unique_ptr<Stmt> ParseWhile() {
-        auto s = NewStmt(Stmt::While, Cur().loc);
+    StmtP ParseWhile() {
+        auto s = std::make_unique<WhileStmt>(Cur().loc);
         Advance();
-        s->value = Expression();
+        s->cond = Expression();
         EndStatement();
         ++loops_;
-        Closer c = ParseBlock(s->body, {Closer::Wend});
+        const Closer c = ParseBlock(s->body, {Closer::Wend});
         --loops_;
         if (c != Closer::Wend) {
             Error(s->loc, "this WHILE is never closed with WEND");
@@ -509,28 +660,28 @@ private:
         return s;
     }
 
-    std::unique_ptr<Stmt> ParseRepeat() {
-        auto s = NewStmt(Stmt::Repeat, Cur().loc);
+    StmtP ParseRepeat() {
+        auto s = std::make_unique<RepeatStmt>(Cur().loc);
         Advance();
         EndStatement();
         ++loops_;
-        Closer c = ParseBlock(s->body, {Closer::Until});
+        const Closer c = ParseBlock(s->body, {Closer::Until});
         --loops_;
         if (c != Closer::Until) {
             Error(s->loc, "this REPEAT is never closed with UNTIL");
-            return s;
+            return nullptr;
         }
         Advance();
-        s->value = Expression();
+        s->cond = Expression();
         EndStatement();
         return s;
     }
 
-    std::unique_ptr<Stmt> ParseSelect() {
-        auto s = NewStmt(Stmt::Select, Cur().loc);
+    StmtP ParseSelect() {
+        auto s = std::make_unique<SelectStmt>(Cur().loc);
         Advance();
         Expect(T::Case, "CASE after SELECT");
-        s->value = Expression();
+        s->subject = Expression();
         EndStatement();
         SkipSeparators();
         Closer c = CloserAt();
@@ -569,29 +720,42 @@ private:
         return s;
     }
 
-    std::unique_ptr<Stmt> ParseDim() {
-        auto s = NewStmt(Stmt::Dim, Cur().loc);
+    // DIM a(10, 5), names$(4), fleet(10) AS Ship, s AS Ship, s.hits(8)
+    StmtP ParseDim() {
+        auto s = std::make_unique<DimStmt>(Cur().loc);
         Advance();
         do {
-            if (Cur().kind != T::Name || Peek().kind != T::LParen) {
-                Error(Cur().loc, "DIM needs an array name and its sizes: DIM a(10, 5)");
+            const Loc at = Cur().loc;
+            if (Cur().kind != T::Name || (Peek().kind != T::LParen && Peek().kind != T::Dot && Peek().kind != T::As)) {
+                Error(at, "DIM needs an array and its sizes, DIM a(10, 5), or a record, DIM s AS Ship");
                 SkipLine();
                 return s;
             }
-            ExprP e = Primary();
-            if (e->args.empty()) Error(e->loc, "DIM needs at least one size");
-            if (e->args.size() > 8) Error(e->loc, "an array has at most eight dimensions");
-            s->dims.push_back(std::move(e));
+            DimItem item;
+            item.loc = at;
+            item.target = Peek().kind == T::As ? NameExpr() : Postfix(Primary());
+            const Expr& t = *item.target;
+            if (t.kind == Expr::Field && !t.parens) {
+                Error(t.loc, "DIM sizes an array field: DIM " + t.text + "(size)");
+            } else if (t.kind == Expr::Call || t.kind == Expr::Field) {
+                if (t.args.empty()) Error(t.loc, "DIM needs at least one size");
+                if (t.args.size() > 8) Error(t.loc, "an array has at most eight dimensions");
+            }
+            item.as = ParseAs();
+            if (t.kind == Expr::Field && !item.as.Empty())
+                Error(item.as.loc, "a field's type is given in its TYPE, not by DIM");
+            s->items.push_back(std::move(item));
         } while (Accept(T::Comma));
         EndStatement();
         return s;
     }
 
-    std::unique_ptr<Stmt> ParseDecls() {
-        bool global = Cur().kind == T::Global;
-        auto s = NewStmt(global ? Stmt::Global : Stmt::Local, Cur().loc);
+    StmtP ParseDecls() {
+        const bool global = Cur().kind == T::Global;
+        auto s = std::make_unique<DeclStmt>(global ? Stmt::Global : Stmt::Local, Cur().loc);
         if (global && inProc_) Error(Cur().loc, "GLOBAL belongs outside SUBs");
-        if (!global && !inProc_) Error(Cur().loc, "LOCAL belongs inside a SUB; the main program's variables are global");
+        if (!global && !inProc_)
+            Error(Cur().loc, "LOCAL belongs inside a SUB; the main program's variables are global");
         Advance();
         do {
             if (Cur().kind != T::Name) {
@@ -606,7 +770,11 @@ private:
             if (Accept(T::LParen)) {
                 d.isArray = true;
                 Expect(T::RParen, "')': size arrays with DIM");
-            } else if (Accept(T::Eq)) {
+            }
+            d.as = ParseAs();
+            if (Accept(T::Eq)) {
+                if (d.isArray || !d.as.Empty())
+                    Error(d.loc, "only a number or string variable takes a first value here");
                 d.init = Expression();
             }
             s->decls.push_back(std::move(d));
@@ -615,24 +783,36 @@ private:
         return s;
     }
 
+    StmtP Assignment(Loc loc, ExprP target) {
+        auto s = std::make_unique<AssignStmt>(loc);
+        s->target = std::move(target);
+        Expect(T::Eq, "'='");
+        s->value = Expression();
+        EndStatement();
+        return s;
+    }
+
     // A statement that starts with a name: an assignment or a call.
-    std::unique_ptr<Stmt> ParseNameStatement() {
-        Loc loc = Cur().loc;
-        if (Peek().kind == T::Eq) {
-            auto s = NewStmt(Stmt::Assign, loc);
-            s->target = NameExpr();
-            Advance();
-            s->value = Expression();
-            EndStatement();
-            return s;
+    StmtP ParseNameStatement() {
+        const Loc loc = Cur().loc;
+        const T next = Peek().kind;
+        if (Upper(Cur().text) == "EXIT" &&
+            (next == T::For || next == T::While || next == T::Repeat || next == T::Sub || next == T::Select)) {
+            Error(loc, next == T::Sub ? "EXIT SUB is not a statement: RETURN leaves a SUB"
+                                      : std::string("EXIT ") + TokenName(next) +
+                                            " is not a statement: BREAK leaves the innermost loop");
+            SkipLine();
+            return nullptr;
         }
-        if (Peek().kind == T::LParen) {
+        if (next == T::Eq) return Assignment(loc, NameExpr());
+        if (next == T::Dot) return Assignment(loc, Postfix(Primary()));
+        if (next == T::LParen) {
             // Where does the parenthesis close? "a(i) = 1" assigns, "F(1, 2)" is a call
             // with its arguments in parentheses, "F (1 + 2) * 3, 4" a call without.
             size_t close = 0;
             int d = 0;
             for (size_t k = pos_ + 1; k < toks_.size(); ++k) {
-                T kind = toks_[k].kind;
+                const T kind = toks_[k].kind;
                 if (kind == T::Newline || kind == T::End) break;
                 if (kind == T::LParen) ++d;
                 if (kind == T::RParen && --d == 0) {
@@ -641,25 +821,18 @@ private:
                 }
             }
             if (close) {
-                T after = toks_[close + 1 < toks_.size() ? close + 1 : close].kind;
-                if (after == T::Eq) {
-                    auto s = NewStmt(Stmt::Assign, loc);
-                    s->target = Primary();
-                    Advance();
-                    s->value = Expression();
-                    EndStatement();
-                    return s;
-                }
+                const T after = toks_[close + 1 < toks_.size() ? close + 1 : close].kind;
+                if (after == T::Eq || after == T::Dot) return Assignment(loc, Postfix(Primary()));
                 if (after == T::Newline || after == T::Colon || after == T::End ||
                     (singleLineIf_ > 0 && after == T::Else)) {
-                    auto s = NewStmt(Stmt::Call, loc);
-                    s->value = Primary();
+                    auto s = std::make_unique<CallStmt>(loc);
+                    s->call = Primary();
                     EndStatement();
                     return s;
                 }
             }
         }
-        auto s = NewStmt(Stmt::Call, loc);
+        auto s = std::make_unique<CallStmt>(loc);
         auto call = std::make_unique<Expr>();
         call->kind = Expr::Call;
         call->loc = loc;
@@ -669,12 +842,23 @@ private:
             do call->args.push_back(Expression());
             while (Accept(T::Comma));
         }
-        s->value = std::move(call);
+        Height(*call);
+        s->call = std::move(call);
         EndStatement();
         return s;
     }
 
     // ---- expressions --------------------------------------------------------------------
+    static void Height(Expr& e) {
+        int h = e.object ? e.object->height : 0;
+        for (const ExprP& a : e.args) h = std::max(h, a->height);
+        e.height = h + 1;
+    }
+    ExprP Dummy() {
+        auto e = std::make_unique<Expr>();
+        e->loc = Cur().loc;
+        return e;
+    }
     ExprP NameExpr() {
         auto e = std::make_unique<Expr>();
         e->kind = Expr::Name;
@@ -684,179 +868,132 @@ private:
         return e;
     }
 
-    ExprP Binary(T op, Loc loc, ExprP a, ExprP b) {
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Binary;
-        e->loc = loc;
-        e->op = op;
-        e->args.push_back(std::move(a));
-        e->args.push_back(std::move(b));
-        return e;
+    ExprP Expression() { return Binary(1); }
+
+    // Operators of at least precedence `minPrec`, by precedence climbing: a chain of
+    // operators of one level is a loop, not a recursion.
+    ExprP Binary(int minPrec) {
+        DepthGuard guard(depth_, kMaxNesting);
+        if (!guard) {
+            TooDeep(Cur().loc);
+            return Dummy();
+        }
+        ExprP lhs = Operand();
+        for (;;) {
+            const T op = Cur().kind;
+            const int prec = Precedence(op);
+            if (prec == 0 || prec < minPrec) return lhs;
+            const Loc loc = Cur().loc;
+            Advance();
+            ExprP rhs = Binary(RightAssociative(op) ? prec : prec + 1);
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Binary;
+            e->loc = loc;
+            e->op = op;
+            e->args.push_back(std::move(lhs));
+            e->args.push_back(std::move(rhs));
+            Height(*e);
+            if (e->height > kMaxNesting) {
+                TooDeep(loc, true);
+                return Dummy();
+            }
+            lhs = std::move(e);
+        }
     }
-    ExprP Unary(T op, Loc loc, ExprP a) {
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Unary;
-        e->loc = loc;
-        e->op = op;
-        e->args.push_back(std::move(a));
+
+    // A value with its prefix operators.
+    ExprP Operand() {
+        const T k = Cur().kind;
+        if (k == T::Not || k == T::Minus || k == T::Plus) {
+            const Loc loc = Cur().loc;
+            Advance();
+            ExprP inner = Binary(k == T::Not ? kNotOperand : kSignOperand);
+            if (k == T::Plus) return inner;
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Unary;
+            e->loc = loc;
+            e->op = k;
+            e->args.push_back(std::move(inner));
+            Height(*e);
+            return e;
+        }
+        return Postfix(Primary());
+    }
+
+    // Fields taken from a value: s.x, fleet(i).hits(2), s.pos.x
+    ExprP Postfix(ExprP e) {
+        while (Cur().kind == T::Dot) {
+            Advance();
+            if (Cur().kind != T::Name) {
+                Error(Cur().loc, "expected a field name after '.', found " + Describe(Cur()));
+                return e;
+            }
+            auto f = std::make_unique<Expr>();
+            f->kind = Expr::Field;
+            f->loc = Cur().loc;
+            f->text = Cur().text;
+            Advance();
+            f->object = std::move(e);
+            if (Accept(T::LParen)) {
+                f->parens = true;
+                Arguments(*f);
+            }
+            Height(*f);
+            if (f->height > kMaxNesting) {
+                TooDeep(f->loc);
+                return Dummy();
+            }
+            e = std::move(f);
+        }
         return e;
     }
 
-    ExprP Expression() {
-        if (++depth_ > kMaxDepth) {
-            Error(Cur().loc, "this expression is nested too deeply");
-            --depth_;
-            SkipLine();
-            return Dummy();
-        }
-        ExprP e = OrExpr();
-        --depth_;
-        return e;
+    // Arguments after '(' up to and with ')'.
+    void Arguments(Expr& e) {
+        if (Accept(T::RParen)) return;
+        do e.args.push_back(Expression());
+        while (Accept(T::Comma));
+        Expect(T::RParen, "',' or ')' after an argument");
     }
-    ExprP Dummy() {
-        auto e = std::make_unique<Expr>();
-        e->loc = Cur().loc;
-        return e;
-    }
-    ExprP OrExpr() {
-        ExprP e = AndExpr();
-        while (Cur().kind == T::Or || Cur().kind == T::Xor) {
-            T op = Cur().kind;
-            Loc loc = Cur().loc;
-            Advance();
-            e = Binary(op, loc, std::move(e), AndExpr());
-        }
-        return e;
-    }
-    ExprP AndExpr() {
-        ExprP e = NotExpr();
-        while (Cur().kind == T::And) {
-            Loc loc = Cur().loc;
-            Advance();
-            e = Binary(T::And, loc, std::move(e), NotExpr());
-        }
-        return e;
-    }
-    ExprP NotExpr() {
-        if (Cur().kind == T::Not) {
-            Loc loc = Cur().loc;
-            Advance();
-            if (++depth_ > kMaxDepth) {
-                Error(loc, "this expression is nested too deeply");
-                SkipLine();
-                --depth_;
-                return Dummy();
-            }
-            ExprP e = Unary(T::Not, loc, NotExpr());
-            --depth_;
-            return e;
-        }
-        return Comparison();
-    }
-    ExprP Comparison() {
-        ExprP e = Sum();
-        for (;;) {
-            T k = Cur().kind;
-            if (k != T::Eq && k != T::Ne && k != T::Lt && k != T::Le && k != T::Gt && k != T::Ge) return e;
-            Loc loc = Cur().loc;
-            Advance();
-            e = Binary(k, loc, std::move(e), Sum());
-        }
-    }
-    ExprP Sum() {
-        ExprP e = Product();
-        while (Cur().kind == T::Plus || Cur().kind == T::Minus) {
-            T op = Cur().kind;
-            Loc loc = Cur().loc;
-            Advance();
-            e = Binary(op, loc, std::move(e), Product());
-        }
-        return e;
-    }
-    ExprP Product() {
-        ExprP e = Signed();
-        while (Cur().kind == T::Star || Cur().kind == T::Slash || Cur().kind == T::Mod) {
-            T op = Cur().kind;
-            Loc loc = Cur().loc;
-            Advance();
-            e = Binary(op, loc, std::move(e), Signed());
-        }
-        return e;
-    }
-    ExprP Signed() {
-        if (Cur().kind == T::Minus || Cur().kind == T::Plus) {
-            T op = Cur().kind;
-            Loc loc = Cur().loc;
-            Advance();
-            if (++depth_ > kMaxDepth) {
-                Error(loc, "this expression is nested too deeply");
-                SkipLine();
-                --depth_;
-                return Dummy();
-            }
-            ExprP inner = Signed();
-            --depth_;
-            return op == T::Minus ? Unary(T::Minus, loc, std::move(inner)) : std::move(inner);
-        }
-        return Power();
-    }
-    ExprP Power() {
-        ExprP e = Primary();
-        if (Cur().kind == T::Caret) {
-            Loc loc = Cur().loc;
-            Advance();
-            if (++depth_ > kMaxDepth) {
-                Error(loc, "this expression is nested too deeply");
-                SkipLine();
-                --depth_;
-                return e;
-            }
-            e = Binary(T::Caret, loc, std::move(e), Signed());
-            --depth_;
-        }
-        return e;
-    }
+
     ExprP Primary() {
         const Token& t = Cur();
         auto e = std::make_unique<Expr>();
         e->loc = t.loc;
         switch (t.kind) {
-        case T::Number:
-            e->kind = Expr::Number;
-            e->number = t.number;
-            Advance();
-            return e;
-        case T::String:
-            e->kind = Expr::String;
-            e->text = t.text;
-            Advance();
-            return e;
-        case T::Mod:  // MOD(a, b), the command, where a value starts
-            if (Peek().kind != T::LParen) break;
-            [[fallthrough]];
-        case T::Name:
-            e->text = t.text;
-            Advance();
-            if (Cur().kind != T::LParen) {
-                e->kind = Expr::Name;
+            case T::Number:
+                e->kind = Expr::Number;
+                e->number = t.number;
+                Advance();
                 return e;
+            case T::String:
+                e->kind = Expr::String;
+                e->text = t.text;
+                Advance();
+                return e;
+            case T::Mod:  // MOD(a, b), the command, where a value starts
+                if (Peek().kind != T::LParen) break;
+                [[fallthrough]];
+            case T::Name:
+                e->text = t.text;
+                Advance();
+                if (Cur().kind != T::LParen) {
+                    e->kind = Expr::Name;
+                    return e;
+                }
+                e->kind = Expr::Call;
+                e->parens = true;
+                Advance();
+                Arguments(*e);
+                Height(*e);
+                return e;
+            case T::LParen: {
+                Advance();
+                ExprP inner = Expression();
+                Expect(T::RParen, "')'");
+                return inner;
             }
-            e->kind = Expr::Call;
-            e->parens = true;
-            Advance();
-            if (!Accept(T::RParen)) {
-                do e->args.push_back(Expression());
-                while (Accept(T::Comma));
-                Expect(T::RParen, "',' or ')' after an argument");
-            }
-            return e;
-        case T::LParen: {
-            Advance();
-            ExprP inner = Expression();
-            Expect(T::RParen, "')'");
-            return inner;
-        }
-        default: break;
+            default: break;
         }
         Error(t.loc, "expected a value, found " + Describe(t));
         if (t.kind != T::Newline && t.kind != T::End && t.kind != T::Colon) Advance();
@@ -871,6 +1008,7 @@ private:
     int loops_ = 0;
     int singleLineIf_ = 0;
     bool inProc_ = false;
+    Loc tooDeep_{-1, 0, 0};
 };
 
 }  // namespace
@@ -886,6 +1024,14 @@ void Parse(Program& program, const std::string& mainName, const std::string& mai
     shared.included.insert(std::filesystem::path(mainName).lexically_normal().string());
     Parser parser(shared, Lex(program.sources.files[0].text, 0, diag), 0);
     parser.File();
+}
+
+std::unique_ptr<Analysis> Analyze(const std::string& mainName, const std::string& mainText, const FileReader& read,
+                                  const CommandTable& commands) {
+    auto a = std::make_unique<Analysis>();
+    Parse(a->program, mainName, mainText, read, a->diag);
+    if (a->diag.Count() == 0) Check(a->program, commands, a->diag);
+    return a;
 }
 
 }  // namespace tvc

@@ -42,7 +42,8 @@ WHILE 1
     angle = angle + 1
     X_MAKE3D 1, 2000, 45
     X_CAMERA 0, 180, 380, 0, -20, 0
-    X_AMBIENT_LT 0, 0x282828
+    ' Light 0 would add white light from the viewer as well: the ambient light is light 2.
+    X_AMBIENT_LT 2, 0x282828
     X_SPOT_LT 1, 0xF0F0F0, 220 * COS(angle * 2), 200, 220 * SIN(angle * 2), 0, 0, 0, 360
     X_SETTEXTURE -1, -1
     X_DRAWOBJ 2, 0

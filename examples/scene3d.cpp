@@ -52,7 +52,7 @@ double __MainGameSub_() {
         angle += 1;
         X_MAKE3D(1, 2000, 45);
         X_CAMERA(0, 120, 260, 0, 0, 0);
-        X_AMBIENT_LT(0, 0x383838);
+        X_AMBIENT_LT(2, 0x383838);  // light 0 would add white light from the viewer as well
         X_SPOT_LT(1, 0xE0E0E0, 260 * COS(angle * 2), 60, 260 * SIN(angle * 2), 0, 0, 0, 360);
         X_MIPMAPPING(1);
         X_SETTEXTURE(0, -1);

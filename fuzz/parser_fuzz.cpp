@@ -9,18 +9,14 @@
 #include "front.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    tvc::Program program;
-    tvc::Diagnostics diag(program.sources);
-    tvc::Parse(program, "fuzz.bas", text, [](const std::string&, std::string&) { return false; }, diag);
-    if (diag.Count() == 0) tvc::Check(program, tvc::CommandTable::BuiltIn(), diag);
-    if (diag.Count() > 0) {
-        if (diag.Text().empty()) std::abort();
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const auto a = tvc::Analyze("fuzz.bas", text, [](const std::string&, std::string&) { return false; });
+    if (a->diag.Count() > 0) {
+        if (a->diag.Text().empty()) std::abort();
         return 0;
     }
-    tvc::BuildSettings settings;
-    if (tvc::EmitCpp(program, tvc::ResolveSettings(program.settings, settings)).find("__MainGameSub_") ==
-        std::string::npos)
-        std::abort();
+    tvc::Settings settings = tvc::Settings::Defaults("fuzz");
+    settings.Apply(a->program.settings);
+    if (tvc::EmitCpp(a->program, settings).find("__MainGameSub_") == std::string::npos) std::abort();
     return 0;
 }

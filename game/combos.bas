@@ -14,7 +14,7 @@ SUB CheckCombos()
             END IF
         NEXT
     NEXT
-    IF bonus <> 0 THEN PLAYSOUND 2, 0, 1
+    IF bonus <> 0 THEN PLAYSOUND SOUND_BONUS, 0, 1
     WHILE 1
         full = 1
         FOR x = 0 TO 9
@@ -22,7 +22,7 @@ SUB CheckCombos()
         NEXT
         IF full = 0 THEN BREAK
         FOR x = 0 TO 9
-            BlockToCrate x, 6, 4, 0
+            BlockToCrate x, 6, CRATE_VANISHING, 0
             hit(x, 6) = 0
         NEXT
         score = score + 10
@@ -62,7 +62,7 @@ SUB CheckForCombo(x0, y0)
             IF hit(x, y) < 0 THEN
                 hit(x, y) = ABS(hit(x, y))
                 IF count > 3 THEN
-                    BlockToCrate x, y, 4, 0
+                    BlockToCrate x, y, CRATE_VANISHING, 0
                     hit(x, y) = 0
                 END IF
             END IF

@@ -3,30 +3,30 @@
 ' One frame of crate n. Returns 1 when it came to rest above row 1 (the level is
 ' lost), else 0.
 SUB CrateStep(n)
-    IF ctype(n) = 1 THEN
+    IF ctype(n) = CRATE_CARRIED THEN
         cx(n) = cx(n) + cmove(n)
-        IF cx(n) = cfallx(n) THEN ctype(n) = 2
+        IF cx(n) = cfallx(n) THEN ctype(n) = CRATE_FALLING
     END IF
-    IF ctype(n) = 2 THEN
+    IF ctype(n) = CRATE_FALLING THEN
         IF hit(cx(n) / 64, (cy(n) + 66) / 64) = 0 THEN
             cy(n) = cy(n) + 2
         ELSE
             IF cy(n) < 64 THEN RETURN 1
             CreateCrate n
-            PLAYSOUND 0, 0, 1
+            PLAYSOUND SOUND_DROP, 0, 1
         END IF
     END IF
-    IF ctype(n) = 3 THEN
+    IF ctype(n) = CRATE_SLIDING THEN
         IF cx(n) MOD 64 = 0 THEN
-            ctype(n) = 2
+            ctype(n) = CRATE_FALLING
             cmove(n) = 0
         ELSE
             cx(n) = cx(n) + 2 * cmove(n)
         END IF
     END IF
-    IF ctype(n) = 4 THEN
+    IF ctype(n) = CRATE_VANISHING THEN
         cmove(n) = cmove(n) + 2
-        IF cmove(n) > 100 THEN ctype(n) = 0
+        IF cmove(n) > 100 THEN ctype(n) = CRATE_FREE
     END IF
 END SUB
 
@@ -35,7 +35,7 @@ SUB FallDown()
     FOR c = 0 TO 9
         FOR r = 6 TO 1 STEP -1
             IF hit(c, r) = 0 AND hit(c, r - 1) > 0 THEN
-                BlockToCrate c, r - 1, 2, 0
+                BlockToCrate c, r - 1, CRATE_FALLING, 0
                 hit(c, r - 1) = 0
             END IF
         NEXT
@@ -49,9 +49,9 @@ SUB MakeNewCrate(delta)
     row = TRUNC((ply_y + 66) / 64)
     remembered = MaxCrate
     IF delta < 0 THEN direction = -1 ELSE direction = 1
-    s = BlockToCrate(column, row, 3, direction)
+    s = BlockToCrate(column, row, CRATE_SLIDING, direction)
     IF PushCrate(s, delta) = 0 THEN
-        ctype(s) = 0
+        ctype(s) = CRATE_FREE
         MaxCrate = remembered
     ELSE
         hit(column, row) = 0

@@ -16,13 +16,13 @@ SUB ShowAll()
     ELSE
         SPRITE 32 + 16 * ply_dir, ply_x, ply_y
     END IF
-    FOR i = 0 TO MaxCrate
-        IF ctype(i) = 4 THEN
-            ALPHAMODE cmove(i) / 100
-            ZOOMSPRITE 10, cx(i), cy(i), 0.02 * cmove(i), 0.02 * cmove(i)
+    FOR slot = 0 TO MaxCrate
+        IF ctype(slot) = CRATE_VANISHING THEN
+            ALPHAMODE cmove(slot) / 100
+            ZOOMSPRITE 10, cx(slot), cy(slot), 0.02 * cmove(slot), 0.02 * cmove(slot)
             ALPHAMODE 0
-        ELSEIF ctype(i) > 0 THEN
-            SPRITE ccolr(i), cx(i), cy(i)
+        ELSEIF ctype(slot) <> CRATE_FREE THEN
+            SPRITE ccolr(slot), cx(slot), cy(slot)
         END IF
     NEXT
 END SUB

@@ -3,7 +3,7 @@
 ' The lowest free slot of 0 ... MaxCrate, else a new slot above MaxCrate.
 SUB AllocateSlot()
     FOR n = 0 TO MaxCrate
-        IF ctype(n) = 0 THEN RETURN n
+        IF ctype(n) = CRATE_FREE THEN RETURN n
     NEXT
     MaxCrate = MaxCrate + 1
     RETURN MaxCrate
@@ -17,7 +17,7 @@ SUB NewLevel()
         NEXT
     NEXT
     FOR c = 0 TO 19
-        hit(c, 7) = -100
+        hit(c, 7) = GROUND
     NEXT
     MaxCrate = -1
     AddCrane
@@ -26,7 +26,7 @@ END SUB
 ' A crane enters from the left with a crate of a random colour for a random column.
 SUB AddCrane()
     s = AllocateSlot()
-    ctype(s) = 1
+    ctype(s) = CRATE_CARRIED
     cmove(s) = 1
     cfallx(s) = RND(7) * 64 + 64
     cx(s) = -28
@@ -49,6 +49,6 @@ END SUB
 ' A crate that came to rest becomes a block of the field.
 SUB CreateCrate(slot)
     hit(cx(slot) / 64, (cy(slot) + 2) / 64) = ccolr(slot)
-    ctype(slot) = 0
+    ctype(slot) = CRATE_FREE
     CheckCombos
 END SUB

@@ -1,5 +1,5 @@
-' The frame loop, the figure and the end of a level. Keys: 203 left, 205 right,
-' 200 up (jump).
+' The frame loop, the figure and the end of a level. Keys: KEY_LEFT, KEY_RIGHT, KEY_UP
+' (jump).
 
 ' What the figure meets at (x, y) on the side it faces: a cell of hit, -1 beyond the
 ' field's sides.
@@ -37,17 +37,17 @@ SUB MainGame()
 
         ply_ani = 0
         dx = 0
-        IF KEY(203) THEN
+        IF KEY(KEY_LEFT) THEN
             dx = -2
             ply_dir = -1
         END IF
-        IF KEY(205) THEN
+        IF KEY(KEY_RIGHT) THEN
             dx = 2
             ply_dir = 1
         END IF
         ply_walk = dx
 
-        IF KEY(200) AND ply_jump > 0 THEN
+        IF KEY(KEY_UP) AND ply_jump > 0 THEN
             ply_jump = ply_jump + 3
             ply_y = ply_y - 8 * COS(ply_jump)
             IF ply_jump > 90 THEN ply_jump = 0
@@ -59,34 +59,34 @@ SUB MainGame()
         IF ply_jump = 0 AND GetHit(ply_x, ply_y + 2) = 0 AND GetHit(ply_x - 60 * ply_dir, ply_y + 2) = 0 THEN
             ply_y = ply_y + 2
             ply_fall = 1
-        ELSEIF KEY(200) AND ply_jump = 0 THEN
+        ELSEIF KEY(KEY_UP) AND ply_jump = 0 THEN
             ply_jump = 1
         END IF
 
-        h = GetHit(ply_x + dx, ply_y)
+        ahead = GetHit(ply_x + dx, ply_y)
         IF dx <> 0 THEN
-            IF h = 0 THEN
+            IF ahead = 0 THEN
                 ply_x = ply_x + dx
             ELSE
                 MakeNewCrate dx
-                PLAYSOUND 1, 0, 1
+                PLAYSOUND SOUND_MOVE, 0, 1
             END IF
         END IF
         IF ply_x <= 0 THEN ply_x = 0
 
         FOR n = 0 TO MaxCrate
-            IF ctype(n) <> 0 THEN
-                BOXCOLL col, ply_x + 16, ply_y, 32, 32, cx(n), cy(n) + 32, 64, 32
-                IF col <> 0 THEN
+            IF ctype(n) <> CRATE_FREE THEN
+                BOXCOLL touching, ply_x + 16, ply_y, 32, 32, cx(n), cy(n) + 32, 64, 32
+                IF touching <> 0 THEN
                     IF ply_jump = 0 AND ply_fall = 0 THEN
                         GameOver
                         RETURN
                     END IF
-                    ctype(n) = 4
+                    ctype(n) = CRATE_VANISHING
                     cmove(n) = 0
                 END IF
-                BOXCOLL col, ply_x - 8, ply_y, 80, 64, cx(n), cy(n), 64, 64
-                IF col <> 0 AND dx <> 0 THEN
+                BOXCOLL touching, ply_x - 8, ply_y, 80, 64, cx(n), cy(n), 64, 64
+                IF touching <> 0 AND dx <> 0 THEN
                     ply_ani = 1
                     IF PushCrate(n, dx) = 0 THEN ply_x = ply_x - dx
                 END IF

@@ -7,7 +7,7 @@
 //
 // Playfield: cells of 64 x 64 pixels, columns 0 ... 9, rows 0 ... 6, row 7 the ground.
 // hit(column, row): 0 empty, 1 ... 3 a block of that colour (also its sprite number),
-// -100 the ground. A crate object (carried, falling, sliding or vanishing) lives in
+// GROUND (-100) the ground. A crate object (carried, falling, sliding or vanishing) lives in
 // one slot of the crate table: ctype, cmove, ccolr, cx, cy, cfallx.
 #pragma once
 
@@ -15,15 +15,21 @@
 
 namespace __TOLVANE__ {
 
-// Crate states (the values of ctype).
-constexpr double kFree = 0, kCarried = 1, kFalling = 2, kSliding = 3, kVanishing = 4;
+// The program's CONSTs: the states of a crate's slot (the values of ctype), the ground's
+// value in hit, the size of the crate table, the arrow keys' scan codes, the sound slots.
+extern const double CRATE_FREE, CRATE_CARRIED, CRATE_FALLING, CRATE_SLIDING, CRATE_VANISHING;
+extern const double GROUND, MAX_CRATE_MEM;
+extern const double KEY_LEFT, KEY_RIGHT, KEY_UP;
+extern const double SOUND_DROP, SOUND_MOVE, SOUND_BONUS;
 
 extern DQIntArray hit;
 extern DQIntArray ctype, cmove, ccolr, cx, cy, cfallx;
 
-extern double MAX_CRATE_MEM, MaxCrate;
+extern double MaxCrate;
 extern double ply_x, ply_y, ply_dir, ply_jump, ply_fall, dx, ply_walk, ply_ani;
-extern double h, col, score, anidelay, pingpong, i, found;
+// ahead: what the figure meets where it walks (a cell of hit, -1 beyond the sides);
+// touching: BOXCOLL's answer for the figure and a crate.
+extern double ahead, touching, score, anidelay, pingpong, found;
 
 // Program and assets.
 double __MainGameSub_();

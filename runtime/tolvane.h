@@ -3,7 +3,8 @@
 // reference (docs/commands.md) lists them all with their arguments.
 //
 // Sections:
-//   1. Strings, numbers, arrays, math, random numbers, timers, the program's end
+//   1. Strings and the string library, numbers, arrays, math, random numbers, timers,
+//      the program's end, the depth of SUB calls
 //   2. Files: archives, keyed data files, the file system
 //   3. 2D graphics: the screen and frames, sprites, text, primitives
 //   4. Sound: sound effects, music and movies
@@ -19,10 +20,12 @@
 
 // ---- 1. Strings, numbers, arrays, math, random numbers, timers, the end ----------------
 #include "core/arrays.h"
+#include "core/call_depth.h"
 #include "core/dqstr.h"
 #include "core/math.h"
 #include "core/program.h"
 #include "core/random.h"
+#include "core/strings.h"
 #include "core/timing.h"
 
 // ---- 2. Files ----------------------------------------------------------------------------

@@ -10,6 +10,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang
   console-setup-linux gzip
   zenity
 )

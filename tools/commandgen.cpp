@@ -15,75 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "command_table_text.h"
+#include "command_table.h"
 
 namespace {
 
-struct Arg {
-    std::string name;
-    std::string kind;
-    bool optional = false;
-};
-
-struct Command {
-    int line = 0;
-    std::string basic, cpp, result, subsystem, header, doc;
-    std::vector<Arg> args;
-};
-
-const char* const kColumns[] = {"basic", "cpp", "args", "result", "subsystem", "header", "doc"};
-const char* const kSubsystems[] = {"core", "files", "gfx2d", "sound", "input", "net", "pathfinding", "gfx3d"};
-
-// The C++ parameter type of each argument kind.
-const char* cppType(const std::string& kind) {
-    if (kind == "number") return "double";
-    if (kind == "string") return "DQStr";
-    if (kind == "number-out") return "double&";
-    if (kind == "string-out") return "DQStr&";
-    if (kind == "number-array") return "DQIntArray&";
-    if (kind == "string-array") return "DQStrArray&";
-    return nullptr;
-}
-
-bool isUpperName(const std::string& s) {
-    if (s.empty() || s[0] < 'A' || s[0] > 'Z') return false;
-    for (char c : s)
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
-    return true;
-}
-
-bool isArgName(const std::string& s) {
-    if (s.empty()) return false;
-    for (char c : s)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
-    return true;
-}
+using cmdtable::Command;
 
 struct Table {
     std::string path;
     std::vector<Command> commands;
     std::vector<std::string> errors;
-
-    void fail(int line, const std::string& message) {
-        errors.push_back(path + ":" + std::to_string(line) + ": " + message);
-    }
 };
-
-void parseArgs(Table& t, Command& c, const std::string& field) {
-    bool sawOptional = false;
-    for (const cmdtable::ArgText& item : cmdtable::Arguments(field)) {
-        if (!item.wellFormed) {
-            t.fail(c.line, "argument '" + item.name + "' is not NAME:KIND");
-            continue;
-        }
-        Arg a{item.name, item.kind, item.optional};
-        if (!isArgName(a.name)) t.fail(c.line, "argument name '" + a.name + "' must be lower case letters and digits");
-        if (!cppType(a.kind)) t.fail(c.line, "unknown argument kind '" + a.kind + "'");
-        if (sawOptional && !a.optional) t.fail(c.line, "argument '" + a.name + "' follows an optional one but is not optional");
-        sawOptional = sawOptional || a.optional;
-        c.args.push_back(a);
-    }
-}
 
 Table readTable(const std::string& path) {
     Table t;
@@ -93,87 +35,16 @@ Table readTable(const std::string& path) {
         t.errors.push_back(path + ": cannot be read");
         return t;
     }
-    std::string text;
-    bool haveHeader = false;
-    int lineNo = 0;
-    std::set<std::string> seenSignatures;
-    while (std::getline(in, text)) {
-        ++lineNo;
-        if (!cmdtable::ContentLine(text)) continue;
-        std::vector<std::string> f = cmdtable::Columns(text);
-        if (!haveHeader) {
-            haveHeader = true;
-            bool ok = f.size() == std::size(kColumns);
-            for (size_t i = 0; ok && i < f.size(); ++i) ok = f[i] == kColumns[i];
-            if (!ok) t.fail(lineNo, "the header line must name the columns basic, cpp, args, result, subsystem, header, doc");
-            continue;
-        }
-        if (f.size() != std::size(kColumns)) {
-            t.fail(lineNo, "expected " + std::to_string(std::size(kColumns)) + " tab-separated columns, found " +
-                               std::to_string(f.size()));
-            continue;
-        }
-        Command c;
-        c.line = lineNo;
-        c.basic = f[0];
-        c.cpp = f[1];
-        c.result = f[3];
-        c.subsystem = f[4];
-        c.header = f[5];
-        c.doc = f[6];
-        parseArgs(t, c, f[2]);
-
-        bool isString = !c.basic.empty() && c.basic.back() == '$';
-        std::string stem = isString ? c.basic.substr(0, c.basic.size() - 1) : c.basic;
-        if (!isUpperName(stem) || stem.find("__") != std::string::npos)
-            t.fail(lineNo, "BASIC name '" + c.basic + "' must be upper case letters, digits and '_', optionally ending in '$'");
-        else if (c.cpp != (isString ? stem + "_Str" : stem))
-            t.fail(lineNo, "C++ name of " + c.basic + " must be " + (isString ? stem + "_Str" : stem) + ", not '" + c.cpp + "'");
-        if (c.result != "number" && c.result != "string")
-            t.fail(lineNo, "result must be number or string, not '" + c.result + "'");
-        else if (isString != (c.result == "string"))
-            t.fail(lineNo, c.basic + (isString ? " ends in '$' and must give a string" : " has no '$' and must give a number"));
-        bool known = false;
-        for (const char* s : kSubsystems) known = known || c.subsystem == s;
-        if (!known) t.fail(lineNo, "unknown subsystem '" + c.subsystem + "'");
-        if (c.header.empty() || c.header.find("..") != std::string::npos || c.header.find('"') != std::string::npos ||
-            c.header.size() < 3 || c.header.compare(c.header.size() - 2, 2, ".h") != 0)
-            t.fail(lineNo, "header '" + c.header + "' must be a .h path under runtime/");
-        if (c.doc.empty()) t.fail(lineNo, "the doc column is empty");
-
-        std::string signature = c.cpp + "(";
-        for (const Arg& a : c.args) signature += a.kind + ",";
-        if (!seenSignatures.insert(signature).second) t.fail(lineNo, c.basic + " is listed twice with the same arguments");
-        t.commands.push_back(c);
-    }
-    if (!haveHeader) t.errors.push_back(path + ": no header line");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    cmdtable::Table read = cmdtable::Read(text, path);
+    t.commands = std::move(read.commands);
+    t.errors = std::move(read.errors);
     return t;
 }
 
-std::string resultType(const Command& c) { return c.result == "string" ? "DQStr" : "double"; }
+const char* cppType(cmdtable::ArgKind kind) { return cmdtable::Info(kind).cppType; }
 
-std::string basicForm(const Command& c) {
-    std::string s = c.basic + "(";
-    bool first = true;
-    int open = 0;
-    for (const Arg& a : c.args) {
-        std::string name = a.name;
-        if (a.kind == "string" || a.kind == "string-out") name += "$";
-        if (a.kind == "number-array") name += "()";
-        if (a.kind == "string-array") name += "$()";
-        if (a.kind == "number-out" || a.kind == "string-out") name = "out " + name;
-        if (a.optional) {
-            s += first ? "[" : " [, ";
-            ++open;
-        } else if (!first) {
-            s += ", ";
-        }
-        s += name;
-        first = false;
-    }
-    s += std::string(open, ']') + ")";
-    return s;
-}
+std::string resultType(const Command& c) { return c.ReturnsString() ? "DQStr" : "double"; }
 
 // Escapes a string for a C++ string literal.
 std::string literal(const std::string& s) {
@@ -187,7 +58,9 @@ std::string literal(const std::string& s) {
 
 std::string generateCpp(const Table& t) {
     std::ostringstream o;
-    o << "// Made by commandgen from " << "commands.tsv" << "; do not edit.\n"
+    o << "// Made by commandgen from "
+      << "commands.tsv"
+      << "; do not edit.\n"
       << "// Every line of the command table is checked here against the runtime's declaration:\n"
       << "// the exact signature (which also picks the right overload), that each optional\n"
       << "// argument may really be left out, and that each required one may not.\n";
@@ -204,12 +77,12 @@ std::string generateCpp(const Table& t) {
         std::string params;
         for (size_t i = 0; i < c.args.size(); ++i) params += (i ? ", " : "") + std::string(cppType(c.args[i].kind));
         std::string sig = resultType(c) + "(" + params + ")";
-        std::string where = t.path + ":" + std::to_string(c.line) + ": " + basicForm(c) + " -> " + c.result;
+        std::string where = t.path + ":" + std::to_string(c.line) + ": " + c.BasicForm() + " -> " + c.result;
         o << "// " << where << "\n";
-        o << "template <class D> concept sig" << n << " = requires { static_cast<typename dep<" << sig << ", D>::type*>(&::"
-          << c.cpp << "); };\n";
-        o << "static_assert(sig" << n << "<void>, " << literal(where + ": no declaration of " + c.cpp + " has the type " + sig)
-          << ");\n";
+        o << "template <class D> concept sig" << n << " = requires { static_cast<typename dep<" << sig
+          << ", D>::type*>(&::" << c.cpp << "); };\n";
+        o << "static_assert(sig" << n << "<void>, "
+          << literal(where + ": no declaration of " + c.cpp + " has the type " + sig) << ");\n";
         size_t required = 0;
         while (required < c.args.size() && !c.args[required].optional) ++required;
         // Calls with the first `count` arguments: the argument types are a template pack,
@@ -254,14 +127,14 @@ std::string generateMarkdown(const Table& t) {
       << "edit the table, not this file. In the forms below `name$` is a string, a plain name a\n"
       << "number, `name()` a number array and `name$()` a string array; `out` marks a variable the\n"
       << "command writes into, and `[...]` an argument that may be left out.\n";
-    for (const char* subsystem : kSubsystems) {
+    for (const std::string& subsystem : cmdtable::Subsystems()) {
         bool any = false;
         for (const Command& c : t.commands) any = any || c.subsystem == subsystem;
         if (!any) continue;
         o << "\n## " << subsystem << "\n\n| command | result | what it does |\n|---|---|---|\n";
         for (const Command& c : t.commands)
             if (c.subsystem == subsystem)
-                o << "| `" << escapeCell(basicForm(c)) << "` | " << c.result << " | " << escapeCell(c.doc) << " |\n";
+                o << "| `" << escapeCell(c.BasicForm()) << "` | " << c.result << " | " << escapeCell(c.doc) << " |\n";
     }
     return o.str();
 }
@@ -288,7 +161,8 @@ bool reportErrors(const Table& t) {
 // command, so that a program reaches them all through it.
 bool publicHeaderIncludesAll(const std::string& tablePath, const Table& t) {
     const size_t slash = tablePath.find_last_of('/');
-    const std::string path = (slash == std::string::npos ? std::string() : tablePath.substr(0, slash + 1)) + "tolvane.h";
+    const std::string path =
+        (slash == std::string::npos ? std::string() : tablePath.substr(0, slash + 1)) + "tolvane.h";
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bool ok = in.is_open();

@@ -43,3 +43,17 @@ double SQR(double v) {
 }
 
 double ABS(double v) { return v < 0 ? -v : v; }
+
+double TRUNC(double v) { return std::trunc(v) + 0.0; }
+double INT(double v) { return std::floor(v) + 0.0; }
+double MIN(double a, double b) { return b < a ? b : a; }
+double MAX(double a, double b) { return b > a ? b : a; }
+double SGN(double v) { return v > 0 ? 1 : v < 0 ? -1 : 0; }
+
+double RGB(double red, double green, double blue) {
+    auto part = [](double v) {
+        const int32_t n = __TruncInt(v);
+        return n < 0 ? 0 : n > 255 ? 255 : n;
+    };
+    return part(red) + 256.0 * part(green) + 65536.0 * part(blue);
+}

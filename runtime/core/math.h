@@ -19,3 +19,17 @@ double POW(double b, double e);
 double MOD(double a, double b);
 double SQR(double v);
 double ABS(double v);
+
+// The number cut toward zero to a whole number: TRUNC(-2.7) is -2 (never -0).
+double TRUNC(double v);
+// The largest whole number not above v: INT(-2.7) is -3 (never -0).
+double INT(double v);
+// The smaller and the larger of two numbers (the first one when they are equal).
+double MIN(double a, double b);
+double MAX(double a, double b);
+// -1 for a negative number, 1 for a positive one, 0 for 0 (and a NaN).
+double SGN(double v);
+// The colour of red, green and blue parts 0 ... 255 (each truncated, and held within
+// that range): red + 256 * green + 65536 * blue, the colour number every drawing
+// command takes (0xBBGGRR written in hexadecimal).
+double RGB(double red, double green, double blue);

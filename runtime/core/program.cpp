@@ -22,6 +22,8 @@ double __g_debugfile = 0;
 
 namespace {
 int g_fatalCode = 0;
+const char* const* g_sourceFiles = nullptr;
+int g_sourceFileCount = 0;
 void (*g_endRoutine)() = nullptr;
 void (*g_hideForDialog)() = nullptr;
 void (*g_restoreAfterDialog)() = nullptr;
@@ -54,12 +56,22 @@ double __Error(double code) {
     return code;
 }
 
-void __FatalError(double code) {
+void __FatalError(double code, const char* reason) {
     __Error(code);
     g_fatalCode = __TruncInt(code);
-    std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", g_fatalCode, ErrorName(g_fatalCode),
-                 __g_errorline);
+    const char* what = reason ? reason : ErrorName(g_fatalCode);
+    const double file = __g_debugfile;
+    if (file >= 0 && file < g_sourceFileCount)
+        std::fprintf(stderr, "Tolvane: runtime error %d (%s) at %s:%g\n", g_fatalCode, what,
+                     g_sourceFiles[static_cast<int>(file)], __g_errorline);
+    else
+        std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", g_fatalCode, what, __g_errorline);
     __EndProgram();
+}
+
+void __SetSourceFiles(const char* const* names, int count) {
+    g_sourceFiles = names;
+    g_sourceFileCount = names && count > 0 ? count : 0;
 }
 
 int __FatalCode() { return g_fatalCode; }

@@ -7,8 +7,11 @@
 // __EndProgram just ends the process with the exit status below.
 //
 // Exit status: 0 for a normal end; the error code (3, 7, 8 or 9) after a fatal runtime
-// error (__FatalError and the array errors), which is also named on standard error
-// with the BASIC line; 1 when the program could not start at all.
+// error (__FatalError and the array errors), which is also named on standard error in
+// one line with the place in the BASIC program:
+//     Tolvane: runtime error 9 (array index out of range) at grid.bas:3
+// ("in line 3" for a program that named no source files); 1 when the program could
+// not start at all.
 // Codes that the data-file commands record without ending the program leave the
 // status at 0; they show only in the end report of debug builds.
 #pragma once
@@ -39,12 +42,17 @@ extern double __g_debugfile;  // BASIC file last reported by __dLn
 
 // Records a runtime error code and the current BASIC line; returns the code.
 double __Error(double code);
-// Records the error and ends the program with the code as its exit status.
-[[noreturn]] void __FatalError(double code);
+// Records the error and ends the program with the code as its exit status, after
+// the line on standard error; `reason` replaces the code's usual description.
+[[noreturn]] void __FatalError(double code, const char* reason = nullptr);
 // The code of the fatal error that is ending the program; 0 for every other end.
 int __FatalCode();
-// Line tracking of compiled programs.
+// Line tracking of compiled programs: __dLn(file, line) before every statement, the
+// file an index into the names a compiled program's entry point gives
+// __SetSourceFiles (the main file first, then the files it includes). The names are
+// kept, not copied.
 void __dLn(double file, double line);
+void __SetSourceFiles(const char* const* names, int count);
 
 // ---- the end --------------------------------------------------------------------------
 // BASIC END: a normal end.

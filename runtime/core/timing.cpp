@@ -14,8 +14,9 @@ void __StampFrameTime() {
 }
 
 double GETTIMER() {
-    double t = __ClockMs() - __g_LastTime;
-    return t <= 0 ? 1 : t;
+    // A result below one millisecond (two SHOWSCREENs in quick succession) counts as 1.
+    const double t = __ClockMs() - __g_LastTime;
+    return t >= 1 ? t : 1;
 }
 
 double GETTIMERALL() { return __ClockMs() - __g_FirstTime; }

@@ -10,7 +10,7 @@ double __ClockMs();
 // SHOWSCREEN's time stamp: the last stamp becomes the one before, the clock the last.
 void __StampFrameTime();
 
-// Milliseconds since the SHOWSCREEN before the latest one; at least 1.
+// Milliseconds since the SHOWSCREEN before the latest one; at least 1 (never less).
 double GETTIMER();
 // Milliseconds since program start.
 double GETTIMERALL();

@@ -1,6 +1,7 @@
 #include "files/data_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,8 +20,13 @@ constexpr int kLongestName = 1023;
 
 void Record(double code) { __Error(code); }
 
-// The line number as the commands take it: truncated, low 16 bits, signed.
-short LineArg(double line) { return static_cast<short>(__TruncInt(line) & 0xFFFF); }
+// The line number as the commands take it, truncated toward zero. A number outside
+// 0 ... 255 (a NaN too) becomes -1, which every command refuses, before any narrowing:
+// 65536 must not come back as line 0.
+short LineArg(double line) {
+    const double n = std::trunc(line);
+    return n >= 0 && n <= FAST_FILE::kLines - 1 ? static_cast<short>(n) : -1;
+}
 bool LineInRange(short line) { return static_cast<unsigned short>(line) <= 255; }
 
 // The file a save replaces: the name itself, or what it links to, so that a link

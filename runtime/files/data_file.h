@@ -8,8 +8,9 @@
 // in the same folder, which replaces the file only once it is complete and on disk. A
 // save that fails leaves the old file as it was.
 //
-// A line number outside 0 ... 255 (after taking the low 16 bits) reads "NO_DATA" and
-// writes nothing, and records error code 7; a file found nowhere reads "NO_FILE" and
+// A line number outside 0 ... 255 (checked on the truncated number, before any
+// narrowing: 65536 is not line 0) reads "NO_DATA" and writes nothing, and records
+// error code 7; a file found nowhere reads "NO_FILE" and
 // records code 3, but a write to it keeps the line and creates the file on saving.
 // None of this ends the program.
 #pragma once

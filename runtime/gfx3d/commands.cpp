@@ -1,13 +1,21 @@
 // The X_ commands: arguments truncated or narrowed, then the 3D engine.
 #include "gfx3d/commands.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "core/numbers.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx3d/prism3d.h"
 
 namespace {
-float F(double v) { return static_cast<float>(v); }
+// Coordinates, angles and factors in single precision; beyond its range they stop at
+// its largest value (a NaN stays one).
+float F(double v) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(v, -kLargest, kLargest));
+}
 int Light(double v) { return ((__TruncInt(v) % __kLights) + __kLights) % __kLights; }
 uint32_t Colour(double v) { return static_cast<uint32_t>(__TruncInt64(v)) & 0xFFFFFF; }
 }  // namespace
@@ -121,8 +129,9 @@ double X_SAVEOBJ(DQStr file, double nr) {
 double X_DRAWOBJ(double nr, double frame) {
     if (!prsm3D) return 0;
     const __ObjectSlot* s = prsm3D->Slot(__TruncInt(nr));
+    // Frames below 0 are frame 0 (the drawing clamps them); nothing beyond the last.
     const int f = __TruncInt(frame);
-    if (s && f >= 0 && f < s->mesh.FrameCount()) prsm3D->DrawAnim(__TruncInt(nr), f, f, 0, false);
+    if (s && f < s->mesh.FrameCount()) prsm3D->DrawAnim(__TruncInt(nr), f, f, 0, false);
     return 0;
 }
 

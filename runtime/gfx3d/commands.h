@@ -46,9 +46,13 @@ double X_OBJSTART(double nr);
 double X_OBJADDVERTEX(double x, double y, double z, double tx, double ty, double colour);
 double X_OBJNEWGROUP();
 double X_OBJEND();
-// A file that cannot be read or is no valid object file leaves the slot empty.
+// A file that cannot be read, is no valid object file or would make an object larger
+// than the runtime allows (some 512 MiB with its drawing) leaves the slot empty. Bytes
+// after the object's last frame are not read.
 double X_LOADOBJ(DQStr file, double nr);
+// An empty slot gives a file of no frames, which loads as an empty object.
 double X_SAVEOBJ(DQStr file, double nr);
+// Frames below 0 draw frame 0; frames beyond the last draw nothing.
 double X_DRAWOBJ(double nr, double frame);
 // Blends frame `from` towards `to` by the factor; with the animate flag the factor
 // walks through the frames between them.
@@ -57,6 +61,7 @@ double X_DRAWANIM(double nr, double from, double to, double factor, double anima
 double X_COLLISION(double nr, double frame, double radius, double x, double y, double z);
 // The sprite as a quad facing the camera, centred on the point, its size times scale.
 double X_SPRITE(double nr, double x, double y, double z, double scale);
-// Screen position and depth (0 near ... 1 far) of a point; nothing is written when it
-// cannot be projected.
+// Screen position of a point where it is drawn, in the pixels 2D drawing uses (from the
+// top-left corner of the current viewport, y downwards), and its depth (0 near ... 1
+// far); nothing is written when it cannot be projected.
 double X_WORLD2SCREEN(double x, double y, double z, double& sx, double& sy, double& depth);

@@ -4,20 +4,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <limits>
 #include <map>
 
+#include "core/byte_io.h"
 #include "gfx3d/normal_table.h"
+#include "platform/files.h"
 
 namespace {
 
-// Object files larger than this are refused unread: nothing the commands make comes
-// near it, and a drawable object may need some forty times its file size in memory.
-constexpr long kLargestObjectFile = 64L << 20;
 // Bytes of a frame without its nodes, and of one node.
 constexpr size_t kFrameHeaderBytes = 4 + 6 * 4;
 constexpr size_t kNodeBytes = 5;
+
+// What a loaded object takes beyond its nodes, per node, at most: three triangle
+// indices (a strip or a fan has nearly one triangle a node); for the first frame its
+// display list (the GL keeps position, normal, colour and two texture coordinates of
+// every vertex, and indices: some 60 bytes with Mesa); for the largest frame, once it
+// is drawn blended, its vertices as streamed (position, normal, texture coordinate,
+// colour) in memory and in the two vertex buffers they are handed to in turn.
+constexpr size_t kTriangleBytesPerNode = 3 * sizeof(uint32_t);
+constexpr size_t kDisplayListBytesPerNode = 80;
+constexpr size_t kStreamBytesPerNode = 3 * 36;
+// A frame's own bookkeeping, its shared triangle list's included.
+constexpr size_t kFrameBytes = sizeof(POLY_FRAME) + 64;
 
 struct Vec {
     float x = 0, y = 0, z = 0;
@@ -28,12 +37,10 @@ Vec operator*(Vec a, float k) { return {a.x * k, a.y * k, a.z * k}; }
 float Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec Cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 Vec TableNormal(int i) { return {__kVertexNormals[i][0], __kVertexNormals[i][1], __kVertexNormals[i][2]}; }
-
-uint8_t Quantize(float value, float scale, float offset) {
-    const float q = value / scale + offset;
-    if (!(q < 255)) return 255;   // 255 and more, and NaN, are stored as 255
-    if (!(q > 0)) return 0;       // markers' positions may lie below the frame's range
-    return static_cast<uint8_t>(std::floor(q + 0.5f));
+Vec PositionOf(const POLY_FRAME& f, size_t i) {
+    float p[3];
+    f.Position(i, p);
+    return {p[0], p[1], p[2]};
 }
 
 // Any unit vector perpendicular to n (n of unit length).
@@ -43,69 +50,33 @@ Vec Perpendicular(Vec n) {
     return len > 0 ? t * (1 / len) : Vec{1, 0, 0};
 }
 
-// Little-endian reading with every read checked against the bytes left.
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    size_t Left() const { return size_ - pos_; }
-    bool U32(uint32_t& v) {
-        if (Left() < 4) return false;
-        v = 0;
-        for (int i = 3; i >= 0; --i) v = (v << 8) | data_[pos_ + i];
-        pos_ += 4;
-        return true;
-    }
-    bool I32(int32_t& v) {
-        uint32_t u;
-        if (!U32(u)) return false;
-        std::memcpy(&v, &u, 4);
-        return true;
-    }
-    bool F32(float& v) {
-        uint32_t u;
-        if (!U32(u)) return false;
-        std::memcpy(&v, &u, 4);
-        return true;
-    }
-    bool F64(double& v) {
-        uint32_t lo, hi;
-        if (!U32(lo) || !U32(hi)) return false;
-        uint64_t u = (static_cast<uint64_t>(hi) << 32) | lo;
-        std::memcpy(&v, &u, 8);
-        return true;
-    }
-    const uint8_t* Bytes(size_t n) {
-        if (Left() < n) return nullptr;
-        const uint8_t* p = data_ + pos_;
-        pos_ += n;
-        return p;
-    }
+// What a node is to the triangle walk: 0 a vertex, else the group its marker starts.
+uint32_t GroupOf(const MeshObject& m, const __Node& n) {
+    const uint32_t c = n.palette < m.palette.size() ? m.palette[n.palette] : 0;
+    if (!__IsMarker(c)) return 0;
+    return c == __kFirstMarker ? __kGroupTriangles : c;
+}
 
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
+// Two frames whose nodes start the same groups at the same places make the same
+// triangles.
+bool SameGroups(const MeshObject& m, const POLY_FRAME& a, const POLY_FRAME& b) {
+    if (a.nodes.size() != b.nodes.size()) return false;
+    for (size_t i = 0; i < a.nodes.size(); ++i)
+        if (a.nodes[i].palette != b.nodes[i].palette && GroupOf(m, a.nodes[i]) != GroupOf(m, b.nodes[i]))
+            return false;
+    return true;
+}
 
-class Writer {
-public:
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-    void F32(float v) {
-        uint32_t u;
-        std::memcpy(&u, &v, 4);
-        U32(u);
-    }
-    void F64(double v) {
-        uint64_t u;
-        std::memcpy(&u, &v, 8);
-        U32(static_cast<uint32_t>(u));
-        U32(static_cast<uint32_t>(u >> 32));
-    }
-    std::vector<uint8_t> out;
-};
+// The whole object file in memory, read once through the platform's file handle:
+// false for a missing or unreadable file and for one larger than an object file may be.
+bool ReadObjectFile(const char* path, std::vector<uint8_t>& bytes) {
+    plat::File file;
+    if (!file.OpenRead(path)) return false;
+    const int64_t size = file.Size();
+    if (size < 0 || size > __kLargestObjectFile) return false;
+    bytes.resize(static_cast<size_t>(size));
+    return std::fread(bytes.data(), 1, bytes.size(), file.Stream()) == bytes.size();
+}
 
 }  // namespace
 
@@ -130,11 +101,23 @@ int __NearestNormal(float x, float y, float z) {
     return index;
 }
 
+uint8_t __Quantize(float value, float scale, float offset) {
+    const float q = value / scale + offset;
+    if (!(q < 255)) return 255;  // 255 and more, and NaN
+    const double whole = std::floor(q + 0.5f);
+    if (!std::isfinite(whole)) return 0;
+    // The low eight bits of the whole number, also of a negative one (-2 gives 254).
+    double low = std::fmod(whole, 256.0);
+    if (low < 0) low += 256;
+    return static_cast<uint8_t>(static_cast<int>(low));
+}
+
 void MeshObject::Clear() {
     frames.clear();
     palette.clear();
     u.clear();
     v.clear();
+    bumpReady_ = false;
 }
 
 void MeshObject::Compress(const std::vector<std::vector<__Vertex3D>>& source) {
@@ -172,28 +155,30 @@ void MeshObject::Compress(const std::vector<std::vector<__Vertex3D>>& source) {
                 v.push_back(r.v);
             }
             n.normal = static_cast<uint8_t>(__NearestNormal(r.nx, r.ny, r.nz));
-            n.x = Quantize(r.x, f.scale[0], f.offset[0]);
-            n.y = Quantize(r.y, f.scale[1], f.offset[1]);
-            n.z = Quantize(r.z, f.scale[2], f.offset[2]);
+            n.x = __Quantize(r.x, f.scale[0], f.offset[0]);
+            n.y = __Quantize(r.y, f.scale[1], f.offset[1]);
+            n.z = __Quantize(r.z, f.scale[2], f.offset[2]);
             f.nodes.push_back(n);
         }
         frames.push_back(std::move(f));
     }
 }
 
-__Vertex3D MeshObject::Decode(const POLY_FRAME& f, int i) const {
+__Vertex3D MeshObject::Decode(const POLY_FRAME& f, size_t i) const {
     __Vertex3D r;
-    const __Node& n = f.nodes[static_cast<size_t>(i)];
-    r.x = (n.x - f.offset[0]) * f.scale[0];
-    r.y = (n.y - f.offset[1]) * f.scale[1];
-    r.z = (n.z - f.offset[2]) * f.scale[2];
+    const __Node& n = f.nodes[i];
+    float p[3];
+    f.Position(i, p);
+    r.x = p[0];
+    r.y = p[1];
+    r.z = p[2];
     const int k = n.normal < __kNormalCount ? n.normal : 0;
     r.nx = __kVertexNormals[k][0];
     r.ny = __kVertexNormals[k][1];
     r.nz = __kVertexNormals[k][2];
-    if (static_cast<size_t>(i) < u.size() && static_cast<size_t>(i) < v.size()) {
-        r.u = u[static_cast<size_t>(i)];
-        r.v = -v[static_cast<size_t>(i)];
+    if (i < u.size() && i < v.size()) {
+        r.u = u[i];
+        r.v = -v[i];
     }
     const int t = n.tangent < __kNormalCount ? n.tangent : 0, b = n.binormal < __kNormalCount ? n.binormal : 0;
     r.tx = __kVertexNormals[t][0];
@@ -206,15 +191,15 @@ __Vertex3D MeshObject::Decode(const POLY_FRAME& f, int i) const {
     return r;
 }
 
-std::vector<int> MeshObject::TriangleNodes(const POLY_FRAME& f) const {
-    std::vector<int> out;
+std::vector<uint32_t> MeshObject::TriangleNodes(const POLY_FRAME& f) const {
+    std::vector<uint32_t> out;
     uint32_t type = __kGroupStrip;  // nodes before the first marker form a strip
-    int count = 0, first = -1, a = -1, b = -1;
-    for (int i = 0; i < static_cast<int>(f.nodes.size()); ++i) {
-        const uint8_t p = f.nodes[static_cast<size_t>(i)].palette;
-        const uint32_t c = p < palette.size() ? palette[p] : 0;
-        if (__IsMarker(c)) {
-            type = c == __kFirstMarker ? __kGroupTriangles : c;
+    size_t count = 0;
+    uint32_t first = 0, a = 0, b = 0;
+    for (uint32_t i = 0; i < f.nodes.size(); ++i) {
+        const uint32_t group = GroupOf(*this, f.nodes[i]);
+        if (group) {
+            type = group;
             count = 0;
             continue;
         }
@@ -242,13 +227,13 @@ std::vector<int> MeshObject::TriangleNodes(const POLY_FRAME& f) const {
 
 void MeshObject::RecomputeNormals(bool smooth) {
     for (POLY_FRAME& f : frames) {
-        const std::vector<int> tri = TriangleNodes(f);
+        const std::vector<uint32_t> tri = TriangleNodes(f);
         std::vector<Vec> sum(f.nodes.size());
         for (size_t t = 0; t + 2 < tri.size(); t += 3) {
-            const __Vertex3D p0 = Decode(f, tri[t]), p1 = Decode(f, tri[t + 1]), p2 = Decode(f, tri[t + 2]);
+            const Vec p0 = PositionOf(f, tri[t]), p1 = PositionOf(f, tri[t + 1]), p2 = PositionOf(f, tri[t + 2]);
             // Not normalised: larger faces weigh more.
-            const Vec n = Cross(Vec{p1.x - p0.x, p1.y - p0.y, p1.z - p0.z}, Vec{p2.x - p0.x, p2.y - p0.y, p2.z - p0.z});
-            for (int k = 0; k < 3; ++k) sum[static_cast<size_t>(tri[t + k])] = sum[static_cast<size_t>(tri[t + k])] + n;
+            const Vec n = Cross(p1 - p0, p2 - p0);
+            for (int k = 0; k < 3; ++k) sum[tri[t + k]] = sum[tri[t + k]] + n;
         }
         if (smooth) {
             // Nodes at one quantized position share the sum of all their faces.
@@ -261,17 +246,31 @@ void MeshObject::RecomputeNormals(bool smooth) {
         for (size_t i = 0; i < f.nodes.size(); ++i)
             if (Dot(sum[i], sum[i]) > 0) f.nodes[i].normal = static_cast<uint8_t>(__NearestNormal(sum[i].x, sum[i].y, sum[i].z));
     }
+    bumpReady_ = false;
 }
 
 void MeshObject::Prepare() {
+    const POLY_FRAME* previous = nullptr;
     for (POLY_FRAME& f : frames) {
-        f.radius = 0;
-        for (int i = 0; i < static_cast<int>(f.nodes.size()); ++i) {
-            const __Vertex3D r = Decode(f, i);
-            if (!__IsMarker(r.colour)) f.radius = std::max(f.radius, std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z));
+        float largest = 0;  // squared
+        for (size_t i = 0; i < f.nodes.size(); ++i) {
+            if (GroupOf(*this, f.nodes[i])) continue;
+            const Vec p = PositionOf(f, i);
+            largest = std::max(largest, Dot(p, p));
         }
-        // Bump lighting needs each vertex's surface directions of growing u and v.
-        const std::vector<int> tri = TriangleNodes(f);
+        f.radius = std::sqrt(largest);
+        if (previous && SameGroups(*this, *previous, f)) f.triangles = previous->triangles;
+        else f.triangles = std::make_shared<const std::vector<uint32_t>>(TriangleNodes(f));
+        previous = &f;
+    }
+    bumpReady_ = false;
+}
+
+void MeshObject::PrepareBump() {
+    if (bumpReady_) return;
+    for (POLY_FRAME& f : frames) {
+        std::vector<uint32_t> made;
+        const std::vector<uint32_t>& tri = f.triangles ? *f.triangles : (made = TriangleNodes(f));
         std::vector<Vec> tan(f.nodes.size()), bin(f.nodes.size());
         for (size_t t = 0; t + 2 < tri.size(); t += 3) {
             const __Vertex3D p0 = Decode(f, tri[t]), p1 = Decode(f, tri[t + 1]), p2 = Decode(f, tri[t + 2]);
@@ -281,8 +280,8 @@ void MeshObject::Prepare() {
             if (!(std::fabs(det) > 1e-12f)) continue;
             const Vec tv = (e1 * dv2 - e2 * dv1) * (1 / det), bv = (e2 * du1 - e1 * du2) * (1 / det);
             for (int k = 0; k < 3; ++k) {
-                tan[static_cast<size_t>(tri[t + k])] = tan[static_cast<size_t>(tri[t + k])] + tv;
-                bin[static_cast<size_t>(tri[t + k])] = bin[static_cast<size_t>(tri[t + k])] + bv;
+                tan[tri[t + k]] = tan[tri[t + k]] + tv;
+                bin[tri[t + k]] = bin[tri[t + k]] + bv;
             }
         }
         for (size_t i = 0; i < f.nodes.size(); ++i) {
@@ -294,79 +293,88 @@ void MeshObject::Prepare() {
             f.nodes[i].tangent = static_cast<uint8_t>(__NearestNormal(t.x, t.y, t.z));
             f.nodes[i].binormal = static_cast<uint8_t>(__NearestNormal(b.x, b.y, b.z));
         }
-        f.triangles.clear();
-        f.triangles.reserve(tri.size());
-        for (int i : tri) f.triangles.push_back(Decode(f, i));
     }
+    bumpReady_ = true;
+}
+
+size_t MeshObject::MemoryNeeded(const __ObjectCounts& c) {
+    return c.palette * sizeof(uint32_t) + c.uv * 2 * sizeof(float) + c.frames * kFrameBytes +
+           c.nodes * (sizeof(__Node) + kTriangleBytesPerNode) + c.firstFrameNodes * kDisplayListBytesPerNode +
+           c.largestFrameNodes * kStreamBytesPerNode;
 }
 
 std::vector<uint8_t> MeshObject::Serialise() const {
-    Writer w;
-    w.U32(__kObjectMagic);
-    w.F64(__kObjectVersion);
+    ByteWriter w;
     const size_t uv = std::min(u.size(), v.size());
-    w.I32(static_cast<int32_t>(frames.size()));
-    w.I32(static_cast<int32_t>(palette.size()));
-    w.I32(static_cast<int32_t>(uv));
+    w.U32(__kObjectMagic).F64(__kObjectVersion);
+    w.I32(static_cast<int32_t>(frames.size())).I32(static_cast<int32_t>(palette.size())).I32(static_cast<int32_t>(uv));
     for (uint32_t c : palette) w.U32(c);
-    for (size_t i = 0; i < uv; ++i) {
-        w.F32(u[i]);
-        w.F32(v[i]);
-    }
+    for (size_t i = 0; i < uv; ++i) w.F32(u[i]).F32(v[i]);
     for (const POLY_FRAME& f : frames) {
         w.I32(static_cast<int32_t>(f.nodes.size()));
         for (float o : f.offset) w.F32(o);
         for (float s : f.scale) w.F32(s);
-        for (const __Node& n : f.nodes)
-            w.out.insert(w.out.end(), {n.x, n.y, n.z, n.normal, n.palette});
+        for (const __Node& n : f.nodes) w.U8(n.x).U8(n.y).U8(n.z).U8(n.normal).U8(n.palette);
     }
-    return std::move(w.out);
+    return w.Take();
 }
 
-bool MeshObject::Parse(const uint8_t* data, size_t size) {
+bool MeshObject::Parse(std::span<const uint8_t> bytes) {
     Clear();
-    Reader r(data, size);
-    uint32_t magic = 0;
-    double version = 0;
-    int32_t frameCount = 0, paletteCount = 0, uvCount = 0;
-    if (!r.U32(magic) || magic != __kObjectMagic || !r.F64(version) || version != __kObjectVersion) return false;
-    if (!r.I32(frameCount) || !r.I32(paletteCount) || !r.I32(uvCount)) return false;
-    if (frameCount < 0 || paletteCount < 0 || uvCount < 0) return false;
-    // Every count must fit the bytes that follow before anything is made for it.
-    if (static_cast<size_t>(paletteCount) > r.Left() / 4) return false;
-    MeshObject m;
-    m.palette.resize(static_cast<size_t>(paletteCount));
-    for (uint32_t& c : m.palette) r.U32(c);
-    if (static_cast<size_t>(uvCount) > r.Left() / 8) return false;
-    m.u.resize(static_cast<size_t>(uvCount));
-    m.v.resize(static_cast<size_t>(uvCount));
-    for (int32_t i = 0; i < uvCount; ++i) {
-        r.F32(m.u[static_cast<size_t>(i)]);
-        r.F32(m.v[static_cast<size_t>(i)]);
+    ByteReader r(bytes);
+    if (r.U32() != __kObjectMagic || r.F64() != __kObjectVersion) return false;
+    const int32_t frameCount = r.I32(), paletteCount = r.I32(), uvCount = r.I32();
+    if (!r.Ok() || frameCount < 0 || paletteCount < 0 || uvCount < 0) return false;
+
+    // The counts first: each must fit the bytes that follow, and the object they make
+    // must fit the memory budget, before anything is made for it.
+    __ObjectCounts counts;
+    counts.palette = static_cast<size_t>(paletteCount);
+    counts.uv = static_cast<size_t>(uvCount);
+    counts.frames = static_cast<size_t>(frameCount);
+    ByteReader paletteBytes(r.Bytes(counts.palette * 4), counts.palette * 4);
+    ByteReader uvBytes(r.Bytes(counts.uv * 8), counts.uv * 8);
+    if (!r.Ok() || counts.frames > r.Left() / kFrameHeaderBytes) return false;
+    const size_t framesAt = r.Pos();
+    for (size_t k = 0; k < counts.frames; ++k) {
+        const int32_t nodeCount = r.I32();
+        r.Skip(kFrameHeaderBytes - 4);
+        if (!r.Ok() || nodeCount < 0 || static_cast<size_t>(nodeCount) > r.Left() / kNodeBytes) return false;
+        const size_t n = static_cast<size_t>(nodeCount);
+        r.Skip(n * kNodeBytes);
+        counts.nodes += n;
+        if (k == 0) counts.firstFrameNodes = n;
+        counts.largestFrameNodes = std::max(counts.largestFrameNodes, n);
     }
-    if (static_cast<size_t>(frameCount) > r.Left() / kFrameHeaderBytes) return false;
-    m.frames.resize(static_cast<size_t>(frameCount));
+    if (MemoryNeeded(counts) > __kObjectMemoryBudget) return false;
+
+    MeshObject m;
+    m.palette.resize(counts.palette);
+    for (uint32_t& c : m.palette) c = paletteBytes.U32();
+    m.u.resize(counts.uv);
+    m.v.resize(counts.uv);
+    for (size_t i = 0; i < counts.uv; ++i) {
+        m.u[i] = uvBytes.F32();
+        m.v[i] = uvBytes.F32();
+    }
+    ByteReader fr(bytes.subspan(framesAt));
+    m.frames.resize(counts.frames);
     for (POLY_FRAME& f : m.frames) {
-        int32_t nodeCount = 0;
-        if (!r.I32(nodeCount) || nodeCount < 0) return false;
-        for (float& o : f.offset)
-            if (!r.F32(o)) return false;
-        for (float& s : f.scale)
-            if (!r.F32(s)) return false;
-        if (static_cast<size_t>(nodeCount) > r.Left() / kNodeBytes) return false;
-        const uint8_t* p = r.Bytes(static_cast<size_t>(nodeCount) * kNodeBytes);
-        f.nodes.resize(static_cast<size_t>(nodeCount));
-        for (__Node& n : f.nodes) {
-            n.x = p[0];
-            n.y = p[1];
-            n.z = p[2];
-            n.normal = p[3];
-            n.palette = p[4];
+        const size_t n = static_cast<size_t>(fr.I32());
+        for (float& o : f.offset) o = fr.F32();
+        for (float& s : f.scale) s = fr.F32();
+        const uint8_t* p = fr.Bytes(n * kNodeBytes);
+        f.nodes.resize(n);
+        for (__Node& node : f.nodes) {
+            node.x = p[0];
+            node.y = p[1];
+            node.z = p[2];
+            node.normal = p[3];
+            node.palette = p[4];
             p += kNodeBytes;
-            if (n.normal >= __kNormalCount || n.palette >= m.palette.size()) return false;
+            if (node.normal >= __kNormalCount || node.palette >= m.palette.size()) return false;
         }
     }
-    if (r.Left() != 0) return false;  // the counts must account for every byte
     *this = std::move(m);
     return true;
 }
@@ -381,16 +389,6 @@ bool MeshObject::Save(const char* path) const {
 
 bool MeshObject::Load(const char* path) {
     Clear();
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
     std::vector<uint8_t> bytes;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    bool ok = size >= 0 && size <= kLargestObjectFile && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    }
-    std::fclose(f);
-    return ok && Parse(bytes.data(), bytes.size());
+    return ReadObjectFile(path, bytes) && Parse(bytes);
 }

@@ -15,11 +15,13 @@
 //   i32 texture-coordinate count, palette count x u32, count x (f32 u, f32 v),
 //   then per frame: i32 node count, 3 x f32 offset, 3 x f32 scale,
 //   node count x (u8 x, u8 y, u8 z, u8 normal index, u8 palette index).
+// A reader takes these fields and stops: bytes after the last frame are not read.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <span>
 #include <vector>
 
 constexpr uint32_t __kGroupTriangles = 0xFFFFFFFFu;
@@ -32,7 +34,15 @@ inline bool __IsMarker(uint32_t c) { return c >= __kFirstMarker; }
 constexpr uint32_t __kObjectMagic = 0x00C6B317u;
 constexpr double __kObjectVersion = 1.02;
 
-// A vertex as it is built and as prepared triangles hold it: 18 four-byte values.
+// Object files larger than this are refused unread.
+constexpr int64_t __kLargestObjectFile = int64_t{64} << 20;
+// The most memory one loaded object may take, drawing included (its display list, and
+// the vertices and buffers of blended frames): a file whose counts ask for more is
+// refused before anything is made for it. Reached by a single frame of some 2.6
+// million nodes (a 13 MB file); animations of many smaller frames stay far below it.
+constexpr size_t __kObjectMemoryBudget = size_t{512} << 20;
+
+// A vertex as it is built and as it is decoded from a node: 18 four-byte values.
 struct __Vertex3D {
     float x = 0, y = 0, z = 0;
     float nx = 0, ny = 0, nz = 0;
@@ -47,7 +57,7 @@ static_assert(sizeof(__Vertex3D) == 18 * 4);
 struct __Node {
     uint8_t x = 0, y = 0, z = 0;
     uint8_t normal = 0;                 // into the normal table
-    uint8_t tangent = 0, binormal = 0;  // for bump lighting; not saved
+    uint8_t tangent = 0, binormal = 0;  // for bump lighting (PrepareBump); not saved
     uint8_t palette = 0;
 };
 
@@ -55,8 +65,28 @@ struct POLY_FRAME {
     std::vector<__Node> nodes;
     float offset[3] = {0, 0, 0};
     float scale[3] = {1, 1, 1};
-    std::vector<__Vertex3D> triangles;  // three records per triangle
-    float radius = 0;                   // largest distance of a vertex from the origin
+    float radius = 0;  // largest distance of a vertex from the origin
+    // The node numbers of the frame's triangles, three per triangle (Prepare). Frames
+    // whose groups lie alike share one list.
+    std::shared_ptr<const std::vector<uint32_t>> triangles;
+
+    // Three per triangle.
+    size_t TriangleVertices() const { return triangles ? triangles->size() : 0; }
+    // Position of node i.
+    void Position(size_t i, float p[3]) const {
+        const __Node& n = nodes[i];
+        p[0] = (n.x - offset[0]) * scale[0];
+        p[1] = (n.y - offset[1]) * scale[1];
+        p[2] = (n.z - offset[2]) * scale[2];
+    }
+};
+
+// The counts of an object file, read before the object is made.
+struct __ObjectCounts {
+    size_t palette = 0, uv = 0, frames = 0;
+    size_t nodes = 0;              // of all frames
+    size_t firstFrameNodes = 0;    // the display list's
+    size_t largestFrameNodes = 0;  // the most a blended draw streams
 };
 
 class MeshObject {
@@ -77,22 +107,38 @@ public:
     // New normals from the compressed geometry: each node the average of the faces it
     // belongs to, or, with `smooth`, of the faces of every node at its position.
     void RecomputeNormals(bool smooth);
-    // Bounding radii, bump-lighting directions and the triangle lists of every frame.
+    // Bounding radii and the triangle lists of every frame.
     void Prepare();
+    // The surface directions of growing u and v at every node, which only bump
+    // lighting needs: made on its first use, kept until the object changes.
+    void PrepareBump();
+    bool BumpReady() const { return bumpReady_; }
 
-    // Node i of a frame decoded: position, table normal, texture coordinate, colour.
-    __Vertex3D Decode(const POLY_FRAME& f, int i) const;
+    // Node i of a frame decoded: position, table normal, texture coordinate, bump
+    // directions, colour.
+    __Vertex3D Decode(const POLY_FRAME& f, size_t i) const;
     // The nodes of the frame's triangles, three per triangle, walked group by group.
-    std::vector<int> TriangleNodes(const POLY_FRAME& f) const;
+    std::vector<uint32_t> TriangleNodes(const POLY_FRAME& f) const;
 
-    // The object file. Parse checks every count against the bytes present and every
-    // index against its table before it keeps anything; on failure the object is empty.
+    // The object file. Parse checks every count against the bytes present, every index
+    // against its table and the memory the object would take against the budget
+    // before it keeps anything; on failure the object is empty.
     std::vector<uint8_t> Serialise() const;
-    bool Parse(const uint8_t* data, size_t size);
+    bool Parse(std::span<const uint8_t> bytes);
     bool Save(const char* path) const;
     bool Load(const char* path);
+
+    // The memory an object of these counts may take once loaded and drawn.
+    static size_t MemoryNeeded(const __ObjectCounts& counts);
+
+private:
+    bool bumpReady_ = false;
 };
 
 // Index of the table normal nearest to the direction (normalised first when it has a
 // length): the first of the nearest by squared distance.
 int __NearestNormal(float x, float y, float z);
+// A coordinate in a frame's byte grid: value / scale + offset rounded to the nearest
+// whole number, 255 for 255 and more (and NaN); below 0 the byte wraps round as the
+// rounded number's low eight bits.
+uint8_t __Quantize(float value, float scale, float offset);

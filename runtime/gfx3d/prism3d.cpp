@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 #include "core/program.h"
 #include "gfx2d/gl_extensions.h"
 #include "gfx2d/prism.h"
+#include "gfx3d/normal_table.h"
 
 Prism3D* prsm3D = nullptr;
 signed char __g_cullMode = 0;
@@ -131,6 +134,20 @@ void Colour3(uint32_t colour, float rgba[4]) {
     rgba[3] = 0;
 }
 
+// The colour 2D drawing expects: white, dimmed by the renderer's blending factor. A
+// draw that sends colours per vertex leaves GL's current colour at its last vertex's.
+void RestoreColour() {
+    const float a = pPrsm ? pPrsm->CurrentAlpha() : 1.0f;
+    glColor4f(a, a, a, 1);
+}
+
+// 0 ... 1 to a colour byte; NaN gives 0.
+uint32_t ColourByte(float v) {
+    if (!(v > 0)) return 0;
+    if (!(v < 1)) return 255;
+    return static_cast<uint32_t>(v * 255 + 0.5f);
+}
+
 bool HasBuffers() {
     return __glext::glGenBuffersARB && __glext::glBindBufferARB && __glext::glBufferDataARB &&
            __glext::glDeleteBuffersARB;
@@ -164,10 +181,8 @@ void Prism3D::Make3D(double nearZ, double farZ, double fov) {
         if (lightMask_ & (1 << i)) glDisable(GL_LIGHT0 + i);
     glDisable(GL_LIGHTING);
     lightMask_ = 0;
-    // Light 0 starts as dark as the others, so an ambient light adds no diffuse light.
-    const float black[4] = {0, 0, 0, 1};
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, black);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+    // The lights keep their colours: light 0, for one, shines white from the viewer
+    // until X_SPOT_LT gives it another colour.
 }
 
 void Prism3D::Make2D() {
@@ -347,7 +362,7 @@ void Prism3D::DebugLight(const float pos[3], const float dir[3], bool withLine) 
         glEnd();
         glLineWidth(1);
     }
-    glColor4f(1, 1, 1, 1);
+    RestoreColour();
     glEnable(GL_LIGHTING);
 }
 
@@ -380,7 +395,7 @@ void Prism3D::DrawAxes(float x, float y, float z) {
     }
     glEnd();
     glPopMatrix();
-    glColor4f(1, 1, 1, 1);
+    RestoreColour();
     if (lit) glEnable(GL_LIGHTING);
 }
 
@@ -409,12 +424,12 @@ void Prism3D::PrepareSlot(int nr) {
         const POLY_FRAME& f = m.frames[0];
         glNewList(s.list, GL_COMPILE);
         bool open = false;
-        for (int i = 0; i < static_cast<int>(f.nodes.size()); ++i) {
-            const __Vertex3D r = m.Decode(f, i);
-            if (__IsMarker(r.colour)) {
+        for (size_t i = 0; i < f.nodes.size(); ++i) {
+            const __Node& node = f.nodes[i];
+            const uint32_t c = node.palette < m.palette.size() ? m.palette[node.palette] : 0;
+            if (__IsMarker(c)) {
                 if (open) glEnd();
-                glBegin(r.colour == __kGroupStrip ? GL_TRIANGLE_STRIP : r.colour == __kGroupFan ? GL_TRIANGLE_FAN
-                                                                                                : GL_TRIANGLES);
+                glBegin(c == __kGroupStrip ? GL_TRIANGLE_STRIP : c == __kGroupFan ? GL_TRIANGLE_FAN : GL_TRIANGLES);
                 open = true;
                 continue;
             }
@@ -422,10 +437,13 @@ void Prism3D::PrepareSlot(int nr) {
                 glBegin(GL_TRIANGLE_STRIP);  // vertices before the first marker form a strip
                 open = true;
             }
-            TexCoord(r.u, r.v);
-            glColor4ub(r.colour & 0xFF, (r.colour >> 8) & 0xFF, (r.colour >> 16) & 0xFF, 255);
-            glNormal3f(r.nx, r.ny, r.nz);
-            glVertex3f(r.x, r.y, r.z);
+            if (i < m.u.size() && i < m.v.size()) TexCoord(m.u[i], -m.v[i]);
+            else TexCoord(0, 0);
+            glColor4ub(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 255);
+            glNormal3fv(__kVertexNormals[node.normal < __kNormalCount ? node.normal : 0]);
+            float p[3];
+            f.Position(i, p);
+            glVertex3fv(p);
         }
         if (open) glEnd();
         glEndList();
@@ -500,7 +518,8 @@ bool Prism3D::LoadObj(const char* file, int nr) {
 }
 
 bool Prism3D::SaveObj(const char* file, int nr) const {
-    if (!ValidObject(nr) || slots_[nr].mesh.frames.empty()) return false;
+    // An empty slot is saved too: a file of no frames, which loads as an empty object.
+    if (!ValidObject(nr)) return false;
     return slots_[nr].mesh.Save(file);
 }
 
@@ -514,8 +533,11 @@ void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
     int first = to, second = from;
     float w = factor;
     if (animate) {
-        const float f = (to - from) * factor + from;
-        const int b = std::clamp(static_cast<int>(std::isfinite(f) ? std::trunc(f) : 0), 0, n - 1);
+        // The place between the frames, kept among the object's frames: a factor beyond
+        // 0 ... 1 walks on to the first or the last frame and stays there.
+        float f = (to - from) * factor + from;
+        f = std::isnan(f) ? static_cast<float>(from) : std::clamp(f, 0.0f, static_cast<float>(n - 1));
+        const int b = static_cast<int>(f);  // f lies in 0 ... n - 1
         if (from < to) {
             first = b;
             second = std::min(b + 1, n - 1);
@@ -528,15 +550,16 @@ void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
     }
     const POLY_FRAME* a = &s.mesh.frames[static_cast<size_t>(first)];
     const POLY_FRAME* b = &s.mesh.frames[static_cast<size_t>(second)];
-    // A weight of 0 or 1, the same frame twice, or frames of different triangle lists:
+    // A weight of 0 or 1, the same frame twice, or frames of different node counts:
     // one frame unblended.
     if (w == 1 || a == b) b = nullptr;
     else if (w == 0) a = b, b = nullptr;
-    else if (a->triangles.size() != b->triangles.size()) {
+    else if (a->nodes.size() != b->nodes.size()) {
         if (w < 0.5f) a = b;
         b = nullptr;
     }
     const bool bump = bumpOn_ && bump_ >= 0 && texture_ >= 0 && __glext::glActiveTextureARB;
+    if (bump) s.mesh.PrepareBump();
 
     pPrsm->Flush();
     ApplyTexture();
@@ -548,6 +571,7 @@ void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
     else DrawStreamed(s, *a, b, w, bump);
     glDisable(GL_NORMALIZE);
     glPopMatrix();
+    RestoreColour();
 }
 
 void Prism3D::SetupBumpCombiner(bool on) {
@@ -570,31 +594,34 @@ void Prism3D::SetupBumpCombiner(bool on) {
 }
 
 void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump) {
-    const size_t n = first.triangles.size();
-    if (n == 0) return;
+    const std::vector<uint32_t>* triangles = first.triangles.get();
+    if (!triangles || triangles->empty()) return;
+    // Every node of the frame once (markers too, which no triangle names); the
+    // triangles pick them by number.
+    const MeshObject& m = s.mesh;
+    const size_t n = first.nodes.size();
     stream_.resize(n);
-    const __Vertex3D* a = first.triangles.data();
-    const __Vertex3D* b = second ? second->triangles.data() : nullptr;
+    const size_t uv = std::min(m.u.size(), m.v.size());
     for (size_t i = 0; i < n; ++i) {
         StreamVertex& o = stream_[i];
-        if (b) {
-            o.p[0] = (a[i].x - b[i].x) * w + b[i].x;
-            o.p[1] = (a[i].y - b[i].y) * w + b[i].y;
-            o.p[2] = (a[i].z - b[i].z) * w + b[i].z;
-            o.n[0] = (a[i].nx - b[i].nx) * w + b[i].nx;
-            o.n[1] = (a[i].ny - b[i].ny) * w + b[i].ny;
-            o.n[2] = (a[i].nz - b[i].nz) * w + b[i].nz;
+        const __Node& node = first.nodes[i];
+        first.Position(i, o.p);
+        const float* normal = __kVertexNormals[node.normal < __kNormalCount ? node.normal : 0];
+        if (second) {
+            float q[3];
+            second->Position(i, q);
+            const uint8_t k = second->nodes[i].normal;
+            const float* nb = __kVertexNormals[k < __kNormalCount ? k : 0];
+            for (int c = 0; c < 3; ++c) {
+                o.p[c] = (o.p[c] - q[c]) * w + q[c];
+                o.n[c] = (normal[c] - nb[c]) * w + nb[c];
+            }
         } else {
-            o.p[0] = a[i].x;
-            o.p[1] = a[i].y;
-            o.p[2] = a[i].z;
-            o.n[0] = a[i].nx;
-            o.n[1] = a[i].ny;
-            o.n[2] = a[i].nz;
+            for (int c = 0; c < 3; ++c) o.n[c] = normal[c];
         }
-        o.uv[0] = a[i].u;
-        o.uv[1] = a[i].v;
-        o.colour = a[i].colour | 0xFF000000u;
+        o.uv[0] = i < uv ? m.u[i] : 0;
+        o.uv[1] = i < uv ? -m.v[i] : 0;
+        o.colour = (node.palette < m.palette.size() ? m.palette[node.palette] : 0) | 0xFF000000u;
     }
     if (bump) {
         // The bump light's direction in each vertex's surface frame (tangent, binormal,
@@ -603,21 +630,25 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         Apply(AffineInverse(ObjectMatrix()), bumpPos_, 1, lp);
         for (size_t i = 0; i < n; ++i) {
             StreamVertex& o = stream_[i];
+            const __Node& node = first.nodes[i];
+            const float* t = __kVertexNormals[node.tangent < __kNormalCount ? node.tangent : 0];
+            const float* bn = __kVertexNormals[node.binormal < __kNormalCount ? node.binormal : 0];
             float l[3] = {lp[0] - o.p[0], lp[1] - o.p[1], lp[2] - o.p[2]};
             const float len = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
             if (len > 0)
                 for (float& c : l) c /= len;
-            const float local[3] = {l[0] * a[i].tx + l[1] * a[i].ty + l[2] * a[i].tz,
-                                    l[0] * a[i].bx + l[1] * a[i].by + l[2] * a[i].bz,
+            const float local[3] = {l[0] * t[0] + l[1] * t[1] + l[2] * t[2], l[0] * bn[0] + l[1] * bn[1] + l[2] * bn[2],
                                     l[0] * o.n[0] + l[1] * o.n[1] + l[2] * o.n[2]};
             uint32_t c = 0xFF000000u;
-            for (int k = 0; k < 3; ++k)
-                c |= static_cast<uint32_t>(std::clamp(local[k] * 0.5f + 0.5f, 0.0f, 1.0f) * 255 + 0.5f) << (8 * k);
+            for (int k = 0; k < 3; ++k) c |= ColourByte(local[k] * 0.5f + 0.5f) << (8 * k);
             o.colour = c;
         }
     }
 
-    const char* base = reinterpret_cast<const char*>(stream_.data());
+    // Where the arrays start: in memory, or, from a bound buffer, as offsets into it
+    // (GL's pointer arguments then carry numbers, not addresses).
+    uintptr_t base = reinterpret_cast<uintptr_t>(stream_.data());
+    auto at = [&base](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
     const bool buffered = s.buffers[0] && s.buffers[1];
     if (buffered) {
         // The two buffers are filled in turn, so the GL may still draw from the one
@@ -627,20 +658,20 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, s.buffers[k]);
         __glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(n * sizeof(StreamVertex)),
                                  stream_.data(), GL_STREAM_DRAW_ARB);
-        base = nullptr;
+        base = 0;
     }
     const GLsizei stride = sizeof(StreamVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, base + offsetof(StreamVertex, p));
-    glNormalPointer(GL_FLOAT, stride, base + offsetof(StreamVertex, n));
-    glColorPointer(4, GL_UNSIGNED_BYTE, stride, base + offsetof(StreamVertex, colour));
+    glVertexPointer(3, GL_FLOAT, stride, at(offsetof(StreamVertex, p)));
+    glNormalPointer(GL_FLOAT, stride, at(offsetof(StreamVertex, n)));
+    glColorPointer(4, GL_UNSIGNED_BYTE, stride, at(offsetof(StreamVertex, colour)));
     const int units = __glext::glClientActiveTextureARB ? 2 : 1;
     for (int u = 0; u < units; ++u) {
         if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, stride, base + offsetof(StreamVertex, uv));
+        glTexCoordPointer(2, GL_FLOAT, stride, at(offsetof(StreamVertex, uv)));
     }
     GLboolean lit = GL_FALSE;
     if (bump) {
@@ -648,7 +679,7 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         glDisable(GL_LIGHTING);
         SetupBumpCombiner(true);
     }
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(n));
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles->size()), GL_UNSIGNED_INT, triangles->data());
     if (bump) {
         SetupBumpCombiner(false);
         if (lit) glEnable(GL_LIGHTING);
@@ -661,7 +692,6 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     if (buffered) __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    glColor4f(1, 1, 1, 1);  // the colour array leaves the current colour undefined
 }
 
 // ---- collision, projection, billboards -------------------------------------------------------
@@ -671,7 +701,7 @@ bool Prism3D::Collision(int nr, int frame, float radius, float x, float y, float
     const MeshObject& m = slots_[nr].mesh;
     if (frame < 0 || frame >= m.FrameCount()) return false;
     const POLY_FRAME& f = m.frames[static_cast<size_t>(frame)];
-    if (f.triangles.size() < 3) return false;
+    if (f.TriangleVertices() < 3) return false;
     const __Mat4 model = Multiply(camera_, ObjectMatrix());
     const float point[3] = {x, y, z}, origin[3] = {0, 0, 0};
     float c[4], o[4];
@@ -684,11 +714,12 @@ bool Prism3D::Collision(int nr, int frame, float radius, float x, float y, float
     if (!(std::sqrt(Dot(d, d)) - radius < reach)) return false;
     const float r2 = radius * radius;
     if (radius < 0) return false;
-    for (size_t t = 0; t + 2 < f.triangles.size(); t += 3) {
+    const std::vector<uint32_t>& triangles = *f.triangles;
+    for (size_t t = 0; t + 2 < triangles.size(); t += 3) {
         V3 p[3];
         for (int k = 0; k < 3; ++k) {
-            const __Vertex3D& v = f.triangles[t + k];
-            const float in[3] = {v.x, v.y, v.z};
+            float in[3];
+            f.Position(triangles[t + k], in);
             float out[4];
             Apply(model, in, 1, out);
             p[k] = {out[0], out[1], out[2]};
@@ -713,8 +744,9 @@ bool Prism3D::World2Screen(float x, float y, float z, double& sx, double& sy, do
         clip[row] = pr[row] * eye[0] + pr[4 + row] * eye[1] + pr[8 + row] * eye[2] + pr[12 + row] * eye[3];
     if (clip[3] == 0) return false;
     const double nx = clip[0] / clip[3], ny = clip[1] / clip[3], nz = clip[2] / clip[3];
-    sx = vp[0] + vp[2] * (nx + 1) / 2;
-    sy = vp[3] - ((ny + 1) * vp[3] / 2 + vp[1]);
+    // In the 2D drawing's pixels: from the viewport's top-left corner, y downwards.
+    sx = vp[2] * (nx + 1) / 2;
+    sy = vp[3] * (1 - ny) / 2;
     depth = (nz + 1) / 2;
     return true;
 }
@@ -752,6 +784,7 @@ void Prism3D::Billboard(int sprite, float x, float y, float z, float scale) {
     glVertex3f(e[0] - hw, e[1] + hh, e[2]);
     glEnd();
     glPopMatrix();
+    RestoreColour();
     if (lit) glEnable(GL_LIGHTING);
     ApplyCull(remembered);
 }

@@ -67,8 +67,8 @@ public:
     void DrawAnim(int nr, int from, int to, float factor, bool animate);
 
     bool Collision(int nr, int frame, float radius, float x, float y, float z) const;
-    // Screen x, y and depth of a world point; false (and nothing written) when the
-    // projected w is 0.
+    // Screen x, y (pixels from the viewport's top-left corner, y downwards) and depth
+    // of a world point; false (and nothing written) when the projected w is 0.
     bool World2Screen(float x, float y, float z, double& sx, double& sy, double& depth) const;
     // The sprite as a camera-facing quad of its size times `scale`, centred on the point.
     void Billboard(int sprite, float x, float y, float z, float scale);
@@ -78,8 +78,9 @@ private:
     void PrepareSlot(int nr);
     void ApplyCull(int mode);
     void ApplyTexture();
-    // Draws the frame pair blended with weight w (first x w + second x (1 - w)); a
-    // null second draws the first as it is.
+    // Draws the frame pair blended node by node with weight w (first x w + second x
+    // (1 - w)), the first frame's triangles, colours and texture coordinates; a null
+    // second draws the first as it is.
     void DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump);
     void SetupBumpCombiner(bool on);
     void DebugLight(const float pos[3], const float dir[3], bool withLine);
@@ -100,7 +101,7 @@ private:
     int building_ = -1;                 // object under construction, -1: none
     std::vector<__Vertex3D> vertices_;  // its one frame so far
 
-    struct StreamVertex {
+    struct StreamVertex {  // one node of a frame being drawn
         float p[3], n[3], uv[2];
         uint32_t colour;
     };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -151,10 +152,11 @@ TEST_F(DataFileTest, NewAndMissingFilesAndTheLineRange) {
     v = 7;
     GETFILE(P("nowhere2.dat"), 0, v);
     EXPECT_EQ(v, 0);
-    // Lines 0 ... 255; numbers wrap at 65536, other ones record code 7.
+    // Lines 0 ... 255 (truncated toward zero); every other number records code 7 and
+    // neither reads nor writes: 65536 is not line 0 again.
     PUTFILE(P("w.dat"), 0, CQStr("zero"));
     PUTFILE(P("w.dat"), 255, CQStr("last"));
-    for (double bad : {256.0, -1.0, 65535.0}) {
+    for (double bad : {256.0, -1.0, 65535.0, 65536.0, 65791.0, -65536.0, 4294967296.0, 1e300, std::nan("")}) {
         __g_error = 0;
         EXPECT_EQ(Text("w.dat", bad), "NO_DATA");
         EXPECT_EQ(__g_error, 7);
@@ -162,7 +164,7 @@ TEST_F(DataFileTest, NewAndMissingFilesAndTheLineRange) {
         PUTFILE(P("w.dat"), bad, CQStr("x"));
         EXPECT_EQ(__g_error, 7);
     }
-    for (auto [line, text] : {std::pair{65536.0, "zero"}, {65791, "last"}, {0.9, "zero"}})
+    for (auto [line, text] : {std::pair{0.9, "zero"}, {-0.5, "zero"}, {255.7, "last"}})
         EXPECT_EQ(Text("w.dat", line), text) << line;
 }
 

@@ -30,7 +30,6 @@ class Rules : public testing::Test {
 protected:
     void SetUp() override {
         DIM(hit, 20, 20);
-        MAX_CRATE_MEM = 256;
         for (DQIntArray* a : {&ctype, &cmove, &ccolr, &cx, &cy, &cfallx}) DIM(*a, MAX_CRATE_MEM);
         score = 0;
         NewLevel();
@@ -45,7 +44,7 @@ protected:
     int StepUntilRest(double s) {
         for (int k = 1; k <= 2000; ++k) {
             if (CrateStep(s) != 0) return -k;
-            if (ctype(s) == kFree) return k;
+            if (ctype(s) == CRATE_FREE) return k;
         }
         return 0;
     }
@@ -62,7 +61,7 @@ TEST_F(Rules, LevelSetupAndTheCrane) {
     for (int c = 0; c < 20; ++c)
         for (int r = 0; r < 20; ++r) EXPECT_EQ(hit(c, r), r == 7 ? -100 : 0) << c << "," << r;
     EXPECT_EQ(MaxCrate, 0);
-    EXPECT_EQ((std::vector{ctype(0), cmove(0), cx(0), cy(0)}), (std::vector<double>{kCarried, 1, -28, -32}));
+    EXPECT_EQ((std::vector{ctype(0), cmove(0), cx(0), cy(0)}), (std::vector<double>{CRATE_CARRIED, 1, -28, -32}));
     EXPECT_EQ(score, 77);  // the score carries over
     // Drop columns and colours come from the random sequence.
     std::set<double> columns, colours;
@@ -77,9 +76,9 @@ TEST_F(Rules, LevelSetupAndTheCrane) {
     // Slots are reused lowest first.
     for (int k = 0; k < 3; ++k) AddCrane();
     EXPECT_EQ(MaxCrate, 3);
-    ctype(1) = kFree;
+    ctype(1) = CRATE_FREE;
     AddCrane();
-    EXPECT_EQ(std::pair(ctype(1), MaxCrate), std::pair(kCarried, 3.0));
+    EXPECT_EQ(std::pair(ctype(1), MaxCrate), std::pair(CRATE_CARRIED, 3.0));
     AddCrane();
     EXPECT_EQ(MaxCrate, 4);
     // Carried crates are released at their column.
@@ -88,28 +87,28 @@ TEST_F(Rules, LevelSetupAndTheCrane) {
         AddCrane();
         cfallx(0) = column;
         int frames = 0;
-        for (; ctype(0) == kCarried; ++frames) CrateStep(0);
+        for (; ctype(0) == CRATE_CARRIED; ++frames) CrateStep(0);
         EXPECT_EQ(frames, steps) << column;
     }
 }
 
 TEST_F(Rules, FallingCratesLandOnTheGroundAndOnPilesAndGapsFall) {
-    EXPECT_EQ(StepUntilRest(Crate(kFalling, 3, 128, -32)), 207 + 1);  // 207 steps down, then it rests
+    EXPECT_EQ(StepUntilRest(Crate(CRATE_FALLING, 3, 128, -32)), 207 + 1);  // 207 steps down, then it rests
     EXPECT_EQ(hit(2, 6), 3);
     for (int r = 3; r <= 6; ++r) hit(5, r) = 1 + r % 2;  // no colour group
-    EXPECT_GT(StepUntilRest(Crate(kFalling, 2, 320, -32)), 0);
+    EXPECT_GT(StepUntilRest(Crate(CRATE_FALLING, 2, 320, -32)), 0);
     EXPECT_EQ(hit(5, 2), 2);  // came to rest at y 126
     Stack(7, 2, 1);
-    double s = Crate(kFalling, 0, 448, -32);
+    double s = Crate(CRATE_FALLING, 0, 448, -32);
     EXPECT_LT(StepUntilRest(s), 0);  // at rest at y 62: the level is lost
     EXPECT_EQ(cy(s), 62);
     // A crate at rest writes the cell two pixels below its top.
     SetUp();
     for (auto [y, row, colour] : {std::tuple{382, 6, 2}, {318, 5, 1}}) {
-        s = Crate(kFalling, colour, 192, y);
+        s = Crate(CRATE_FALLING, colour, 192, y);
         CreateCrate(s);
         EXPECT_EQ(hit(3, row), colour);
-        EXPECT_EQ(ctype(s), kFree);
+        EXPECT_EQ(ctype(s), CRATE_FREE);
     }
     // A stack above a gap turns into falling crates; each comes to rest one row lower.
     SetUp();
@@ -117,7 +116,7 @@ TEST_F(Rules, FallingCratesLandOnTheGroundAndOnPilesAndGapsFall) {
     hit(4, 3) = 2;
     hit(4, 5) = 0;
     FallDown();
-    EXPECT_EQ(std::pair(Count(kFalling), MaxCrate), std::pair(3, 2.0));
+    EXPECT_EQ(std::pair(Count(CRATE_FALLING), MaxCrate), std::pair(3, 2.0));
     for (int r = 0; r <= 6; ++r) EXPECT_EQ(hit(4, r), r == 6 ? 1 : 0);
     for (int k = 0; k < 100; ++k)
         for (double n = 0; n <= MaxCrate; ++n) CrateStep(n);
@@ -138,7 +137,7 @@ TEST_F(Rules, PushesAndProbes) {
         EXPECT_EQ(hit(r.column, 6), 1) << r.column;
         EXPECT_EQ(MaxCrate, -1) << r.column;
     }
-    EXPECT_EQ(ctype(0), kFree);
+    EXPECT_EQ(ctype(0), CRATE_FREE);
     SetUp();
     hit(4, 6) = 2;
     ply_x = 4 * 64 - 66;
@@ -146,11 +145,11 @@ TEST_F(Rules, PushesAndProbes) {
     MakeNewCrate(2);
     EXPECT_EQ(hit(4, 6), 0);
     ASSERT_EQ(MaxCrate, 0);
-    EXPECT_EQ(std::pair(ctype(0), cx(0)), std::pair(kSliding, 258.0));
+    EXPECT_EQ(std::pair(ctype(0), cx(0)), std::pair(CRATE_SLIDING, 258.0));
     for (int k = 0; k < 31; ++k) CrateStep(0);
-    EXPECT_EQ(std::pair(ctype(0), cx(0)), std::pair(kSliding, 320.0));
+    EXPECT_EQ(std::pair(ctype(0), cx(0)), std::pair(CRATE_SLIDING, 320.0));
     CrateStep(0);
-    EXPECT_EQ(std::pair(ctype(0), cmove(0)), std::pair(kFalling, 0.0));
+    EXPECT_EQ(std::pair(ctype(0), cmove(0)), std::pair(CRATE_FALLING, 0.0));
     CrateStep(0);  // on the ground already: at rest at once
     EXPECT_EQ(hit(5, 6), 2);
     AddCrane();  // a carried crate at y -32 cannot be pushed
@@ -175,11 +174,11 @@ TEST_F(Rules, PushesAndProbes) {
 TEST_F(Rules, CombosAndRowClears) {
     // Four in a column score 16 and vanish for fifty-one steps.
     Stack(4, 4, 1);
-    CreateCrate(Crate(kFalling, 1, 256, 190));  // the crate at rest in row 3 completes the column
+    CreateCrate(Crate(CRATE_FALLING, 1, 256, 190));  // the crate at rest in row 3 completes the column
     EXPECT_EQ(score, 16);
     for (int r = 3; r <= 6; ++r) EXPECT_EQ(hit(4, r), 0);
-    EXPECT_EQ(Count(kVanishing), 4);
-    EXPECT_EQ(StepUntilRest(BlockToCrate(1, 1, kVanishing, 0)), 51);
+    EXPECT_EQ(Count(CRATE_VANISHING), 4);
+    EXPECT_EQ(StepUntilRest(BlockToCrate(1, 1, CRATE_VANISHING, 0)), 51);
     // The search's count of touching blocks of one colour: four in a row 4, a square 5
     // (one counted twice); column 0 is never looked at, so colour 3 there adds nothing
     // and stays.
@@ -211,7 +210,7 @@ TEST_F(Rules, CombosAndRowClears) {
     EXPECT_EQ(score, 10);
     for (int c = 0; c < 10; ++c) EXPECT_EQ(hit(c, 6), 0);
     EXPECT_EQ(hit(3, 5), 0);
-    EXPECT_EQ(std::pair(Count(kFalling), Count(kVanishing)), std::pair(1, 10));
+    EXPECT_EQ(std::pair(Count(CRATE_FALLING), Count(CRATE_VANISHING)), std::pair(1, 10));
 }
 
 // MainGame itself: the frame hook plays the part of the player.
@@ -247,7 +246,7 @@ protected:
 TEST_F(Loop, GameOverAndBursts) {
     g_crateY.clear();
     g_script = [](int f) {
-        if (f == 150) Crate(kFalling, 1, 320, 250);  // the figure stands on the ground at x 320
+        if (f == 150) Crate(CRATE_FALLING, 1, 320, 250);  // the figure stands on the ground at x 320
         if (f >= 150) g_crateY.push_back(cy(0));
     };
     MainGame();
@@ -260,15 +259,15 @@ TEST_F(Loop, GameOverAndBursts) {
     EXPECT_EQ(ply_y, 380);
     SetUp();
     g_script = [](int f) {
-        if (f == 130) pDXin->OnKey(200, true);  // Up held from the ground
-        if (f == 134) cfallx(Crate(kCarried, 2, 320, 230)) = 9999;  // a crate hanging still above the figure
+        if (f == 130) pDXin->OnKey(static_cast<int>(KEY_UP), true);  // Up held from the ground
+        if (f == 134) cfallx(Crate(CRATE_CARRIED, 2, 320, 230)) = 9999;  // a crate hanging still above the figure
         for (double n = 0; n <= MaxCrate; ++n)
-            if (cx(n) == 320 && ctype(n) == kVanishing) g_burst = true;
+            if (cx(n) == 320 && ctype(n) == CRATE_VANISHING) g_burst = true;
         if (g_burst || f > 400) {
             // End the level: a crate at rest above row 1.
-            pDXin->OnKey(200, false);
+            pDXin->OnKey(static_cast<int>(KEY_UP), false);
             for (int r = 1; r <= 6; ++r) hit(8, r) = 1;
-            cy(BlockToCrate(8, 0, kFalling, 0)) = 0;
+            cy(BlockToCrate(8, 0, CRATE_FALLING, 0)) = 0;
         }
     };
     MainGame();

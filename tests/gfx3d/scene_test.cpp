@@ -62,15 +62,15 @@ TEST_F(Scene3DTest, ObjectsDrawWhereTheCameraLooksWithCullingLightTextureAndBill
     // A point light in front of the face brightens it above the ambient level.
     Clear();
     glClear(GL_DEPTH_BUFFER_BIT);
-    X_AMBIENT_LT(0, 0);
+    X_AMBIENT_LT(2, 0);
     X_DRAWOBJ(1, 0);
     const uint32_t dim = ReadPixel(320, 240) & 0xFF;
     X_SPOT_LT(9, kWhite, 0, 0, 5, 0, 0, 0, 360);  // light 9 is light 1
-    EXPECT_EQ(prsm3D->LightMask(), 3);
+    EXPECT_EQ(prsm3D->LightMask(), 6);
     X_DRAWOBJ(1, 0);
     EXPECT_GT(ReadPixel(320, 240) & 0xFF, dim + 100);
     X_SPOT_LT(1, kWhite, 0, 0, 5, 0, 0, 0, 0);
-    EXPECT_EQ(prsm3D->LightMask(), 1);
+    EXPECT_EQ(prsm3D->LightMask(), 4);
     X_MAKE3D(1, 100, 45);  // all lights off
     EXPECT_EQ(prsm3D->LightMask(), 0);
     X_CAMERA(0, 0, 10, 0, 0, 0);
@@ -112,7 +112,9 @@ TEST_F(Scene3DTest, AxesAndBumpLighting) {
     Square(1, kWhite);
     X_SETTEXTURE(0, 1);
     X_SPOT_LT(-1, kWhite, 0, 0, 50, 0, 0, 0, 360);
+    EXPECT_FALSE(prsm3D->Slot(1)->mesh.BumpReady());  // made on the first bump-lit draw
     X_DRAWOBJ(1, 0);
+    EXPECT_TRUE(prsm3D->Slot(1)->mesh.BumpReady());
     EXPECT_GT(ReadPixel(320, 240) & 0xFF, 230u);
     glClear(GL_DEPTH_BUFFER_BIT);
     X_SPOT_LT(-1, kWhite, 500, 0, 1, 0, 0, 0, 360);
@@ -153,11 +155,133 @@ TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
         EXPECT_EQ(ReadPixel(c.x, 240), kRed) << c.from << " " << c.to << " " << c.factor;
         EXPECT_EQ(ReadPixel(c.x + 70, 240), 0u) << c.from << " " << c.to << " " << c.factor;
     }
-    // X_DRAWOBJ draws nothing for frames it does not have.
+    // X_DRAWOBJ draws nothing for frames beyond the last; frames below 0 are frame 0.
     Clear();
     X_DRAWOBJ(4, 2);
-    X_DRAWOBJ(4, -1);
+    X_DRAWOBJ(4, 1e300);
     EXPECT_TRUE(Covered(640, 480) == kNothing);
+    for (double frame : {-1.0, -0.5, -1e300}) {
+        Clear();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        X_DRAWOBJ(4, frame);
+        EXPECT_EQ(ReadPixel(left, 240), kRed) << frame;
+        EXPECT_EQ(ReadPixel(right, 240), 0u) << frame;
+    }
+
+    // Factors far beyond 0 ... 1 walk on to the last or the first frame and stop there;
+    // a factor that is no number stays at the first frame given.
+    struct Far {
+        double from, to, factor;
+        int x;
+    } far[] = {{0, 1, 1e20, right},  {0, 1, -1e20, left}, {1, 0, 1e20, left},
+               {1, 0, -1e300, right}, {0, 1, 1e300, right}, {1, 0, std::nan(""), right}};
+    for (const Far& c : far) {
+        Clear();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        X_DRAWANIM(4, c.from, c.to, c.factor, 1);
+        EXPECT_EQ(ReadPixel(c.x, 240), kRed) << c.from << " " << c.to << " " << c.factor;
+        EXPECT_EQ(ReadPixel(640 - c.x, 240), 0u) << c.from << " " << c.to << " " << c.factor;
+    }
+}
+
+TEST_F(Scene3DTest, LightZeroShinesWhiteFromTheViewerBesideItsAmbientLight) {
+    // As the GL starts it: light 0 white, shining along the view.
+    const float white[4] = {1, 1, 1, 1};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    Square(1, 200 + 150 * 256 + 100 * 65536);
+    // Ambient 50 / 255 and the GL's own 0.2, plus the full diffuse light of a face
+    // turned to the viewer: each channel times 1.396, red capped at 255.
+    X_AMBIENT_LT(0, 50 * 0x010101);
+    X_DRAWOBJ(1, 0);
+    const uint32_t lit = ReadPixel(320, 240);
+    EXPECT_NEAR(lit & 0xFF, 255, 2);
+    EXPECT_NEAR((lit >> 8) & 0xFF, 209, 2);
+    EXPECT_NEAR(lit >> 16, 140, 2);
+    // Another light number gives the ambient light alone: each channel times 0.396.
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    X_AMBIENT_LT(3, 50 * 0x010101);
+    X_DRAWOBJ(1, 0);
+    const uint32_t ambient = ReadPixel(320, 240);
+    EXPECT_NEAR(ambient & 0xFF, 79, 2);
+    EXPECT_NEAR((ambient >> 8) & 0xFF, 59, 2);
+    EXPECT_NEAR(ambient >> 16, 40, 2);
+}
+
+TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
+    // A white sprite drawn in the 3D projection covers the world square (0 ... 8,
+    // -8 ... 0) at depth 0: right of and below the middle of the screen.
+    SolidSprite(0, 8, 8, kWhite);
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    Square(1, kRed);
+    std::vector<std::vector<__Vertex3D>> frames(2);  // two frames: drawn streamed
+    for (int f = 0; f < 2; ++f)
+        for (int i = -1; i < 4; ++i) {
+            __Vertex3D v;
+            v.x = i % 2 ? -4.f : -3.f;
+            v.y = i < 2 ? -1.f : 1.f;
+            v.colour = i < 0 ? __kGroupStrip : kBlue;
+            frames[f].push_back(v);
+        }
+    MeshObject m;
+    m.Compress(frames);
+    ASSERT_TRUE(m.Save(Path("two.obj").c_str()));
+    X_LOADOBJ(DQStr(Path("two.obj").c_str()), 2);
+    X_MOVEMENT(-4, 0, 0);
+    for (int streamed = 0; streamed < 2; ++streamed) {
+        Clear();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        if (streamed) X_DRAWANIM(2, 0, 1, 0.5, 1);
+        else X_DRAWOBJ(1, 0);
+        SPRITE(0, 0, 0);
+        EXPECT_EQ(ReadPixel(320 + 60, 240 + 60), kWhite) << (streamed ? "blended frames" : "display list");
+        // The additive blending factor of 0.5 dims the sprite, also after an object.
+        Clear();
+        ALPHAMODE(0.5);
+        if (streamed) X_DRAWANIM(2, 0, 1, 0.5, 1);
+        else X_DRAWOBJ(1, 0);
+        SPRITE(0, 0, 0);
+        const uint32_t dimmed = ReadPixel(320 + 60, 240 + 60);
+        EXPECT_NEAR(dimmed & 0xFF, 128, 2) << (streamed ? "blended frames" : "display list");
+        EXPECT_EQ(dimmed & 0xFF, dimmed >> 16);
+        ALPHAMODE(0);
+    }
+}
+
+TEST_F(Scene3DTest, ProjectionInASubViewportCountsPixelsAs2DDrawingDoes) {
+    VIEWPORT(50, 60, 400, 300);
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    double sx = -1, sy = -1, depth = -1;
+    X_WORLD2SCREEN(0, 0, 0, sx, sy, depth);
+    EXPECT_DOUBLE_EQ(sx, 200);  // the middle of the viewport
+    EXPECT_DOUBLE_EQ(sy, 150);
+    // A small square around (1, 1, 0): its middle on the window lies at the viewport's
+    // corner plus the projected point.
+    X_MOVEMENT(1, 1, 0);
+    X_SCALING(0.2, 0.2, 0.2);
+    Square(1, kRed);
+    X_DRAWOBJ(1, 0);
+    X_MOVEMENT(0, 0, 0);
+    X_WORLD2SCREEN(1, 1, 0, sx, sy, depth);
+    const double unit = 150 / (10 * std::tan(22.5 * M_PI / 180));
+    EXPECT_NEAR(sx, 200 + unit, 1e-3);
+    EXPECT_NEAR(sy, 150 - unit, 1e-3);
+    const Box box = Covered(640, 480);
+    EXPECT_NEAR((box[0] + box[2] + 1) / 2.0, 50 + sx, 1);
+    EXPECT_NEAR((box[1] + box[3] + 1) / 2.0, 60 + sy, 1);
+    // 2D drawing in the same viewport at the projected point lands in the square's middle.
+    X_MAKE2D();
+    VIEWPORT(50, 60, 400, 300);
+    FILLRECT(sx - 1, sy - 1, sx + 2, sy + 2, kGreen);
+    EXPECT_EQ(ReadPixel(static_cast<int>(50 + sx), static_cast<int>(60 + sy)), kGreen);
+    EXPECT_EQ(ReadPixel(static_cast<int>(50 + sx) + 4, static_cast<int>(60 + sy)), kRed);
+    EXPECT_EQ(ReadPixel(static_cast<int>(50 + sx), static_cast<int>(60 + sy) - 4), kRed);
 }
 
 TEST_F(Scene3DTest, CollisionAndProjection) {

@@ -1,0 +1,3 @@
+SUB Half(v)
+    RETURN TRUNC(v / 2)
+END SUB
