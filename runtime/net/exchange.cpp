@@ -1,5 +1,6 @@
 #include "net/exchange.h"
 
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -91,11 +92,16 @@ bool Exchange::PutMessage(const std::vector<uint32_t>& players, std::string_view
 
 bool Exchange::Deliver(const std::vector<uint32_t>& players, std::string_view text) {
     if (!PutMessage(players, text)) return false;
+    ++delivered_;
     if (waiting_.load() > 0) arrived_.notify_all();
     return true;
 }
 
 void Exchange::AwaitMessage(uint32_t player, int us) {
+    // A message usually comes within microseconds: looked for a few times first,
+    // giving way to other threads meanwhile, then waited for.
+    const uint64_t before = delivered_.load();
+    for (int i = 0; i < 32 && delivered_.load() == before; ++i) sched_yield();
     std::unique_lock lock(m_);
     ++waiting_;
     arrived_.wait_for(lock, std::chrono::microseconds(us), [&] { return inbox_.count(player) > 0; });

@@ -105,6 +105,7 @@ private:
     mutable std::mutex m_;
     std::condition_variable arrived_;
     std::atomic<int> waiting_{0};
+    std::atomic<uint64_t> delivered_{0};
     std::vector<Command> commands_;
     std::atomic<size_t> pending_{0};
     std::atomic<size_t> outgoing_{0};

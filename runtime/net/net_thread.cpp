@@ -9,7 +9,7 @@
 namespace net {
 
 namespace {
-constexpr int kLookRounds = 64;
+constexpr int kLookRounds = 16;
 }  // namespace
 
 NetThread::NetThread(Exchange& ex, const SessionConfig& cfg) : ex_(ex), session_(ex, cfg) {}

@@ -178,7 +178,7 @@ void Transport::Wait(int ms, int wakeFd) {
     poll(fds, n, ms < 0 ? 0 : ms);
 }
 
-bool Transport::ServiceHost(ENetHost* h, bool door, Handler& handler) {
+bool Transport::ServiceHost(ENetHost* h, Handler& handler) {
     bool any = false;
     ENetEvent ev;
     t_servicing = this;
@@ -218,7 +218,6 @@ bool Transport::ServiceHost(ENetHost* h, bool door, Handler& handler) {
             break;
         }
         t_servicing = this;
-        (void)door;
     }
     t_servicing = nullptr;
     return any;
@@ -226,8 +225,8 @@ bool Transport::ServiceHost(ENetHost* h, bool door, Handler& handler) {
 
 bool Transport::Service(Handler& handler) {
     bool any = false;
-    if (session_) any |= ServiceHost(session_, false, handler);
-    if (door_) any |= ServiceHost(door_, true, handler);
+    if (session_) any |= ServiceHost(session_, handler);
+    if (door_) any |= ServiceHost(door_, handler);
     return any;
 }
 

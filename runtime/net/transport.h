@@ -110,7 +110,7 @@ public:
 
 private:
     void Watch(_ENetHost* h, std::vector<double>& seen, double nowMs, std::vector<Pending>& out);
-    bool ServiceHost(_ENetHost* h, bool door, Handler& handler);
+    bool ServiceHost(_ENetHost* h, Handler& handler);
 
     _ENetHost* session_ = nullptr;
     _ENetHost* door_ = nullptr;
