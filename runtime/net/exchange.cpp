@@ -92,16 +92,25 @@ bool Exchange::PutMessage(const std::vector<uint32_t>& players, std::string_view
 
 bool Exchange::Deliver(const std::vector<uint32_t>& players, std::string_view text) {
     if (!PutMessage(players, text)) return false;
+    lastDelivery_ = std::chrono::steady_clock::now().time_since_epoch().count();
     ++delivered_;
     if (waiting_.load() > 0) arrived_.notify_all();
     return true;
 }
 
 void Exchange::AwaitMessage(uint32_t player, int us) {
-    // A message usually comes within microseconds: looked for a few times first,
-    // giving way to other threads meanwhile, then waited for.
+    // In a lively exchange (a message came a moment ago) the next one usually comes
+    // within tens of microseconds: the program looks for it, giving way to other
+    // threads, for a while before it sleeps. Without recent messages it sleeps at once.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
     const uint64_t before = delivered_.load();
-    for (int i = 0; i < 32 && delivered_.load() == before; ++i) sched_yield();
+    const int64_t now = start.time_since_epoch().count();
+    if (now - lastDelivery_.load() < std::chrono::nanoseconds(kLivelyNs).count()) {
+        const Clock::time_point until = start + std::chrono::microseconds(std::min(us, kAwaitLookUs));
+        while (delivered_.load() == before && Clock::now() < until) sched_yield();
+        if (delivered_.load() != before) return;
+    }
     std::unique_lock lock(m_);
     ++waiting_;
     arrived_.wait_for(lock, std::chrono::microseconds(us), [&] { return inbox_.count(player) > 0; });

@@ -53,6 +53,11 @@ constexpr size_t kMaxInboxMessages = 262144;
 constexpr size_t kMaxInboxBytes = 32u << 20;
 constexpr size_t kMaxOutgoingBytes = 64u << 20;
 
+// How long a program waiting for a message looks for it before it sleeps, and how
+// recent the last message must be for it to look at all.
+constexpr int kAwaitLookUs = 500;
+constexpr int64_t kLivelyNs = 2'000'000;
+
 class Exchange {
 public:
     Exchange();
@@ -106,6 +111,7 @@ private:
     std::condition_variable arrived_;
     std::atomic<int> waiting_{0};
     std::atomic<uint64_t> delivered_{0};
+    std::atomic<int64_t> lastDelivery_{0};  // when the last message came (steady clock ticks)
     std::vector<Command> commands_;
     std::atomic<size_t> pending_{0};
     std::atomic<size_t> outgoing_{0};

@@ -26,7 +26,7 @@ constexpr double kSearchWaitMs = 1600;  // and this much longer when it searches
 constexpr double kCreateWaitMs = 10000; // a create waits this long for the host's answer
 constexpr double kFlushMs = 200;        // what was sent may take this long to go out at the end
 constexpr int kAgainUs = 100;           // NETGETMSG$ for the same player this soon after an empty answer
-constexpr int kAwaitUs = 200;           // waits at most this long for a message
+constexpr int kAwaitUs = 500;           // waits at most this long for a message
 
 }  // namespace
 

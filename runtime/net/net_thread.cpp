@@ -4,12 +4,14 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 
 namespace net {
 
 namespace {
-constexpr int kLookRounds = 16;
+// How long the thread keeps looking for datagrams and requests after messages.
+constexpr int kThreadLookUs = 500;
 }  // namespace
 
 NetThread::NetThread(Exchange& ex, const SessionConfig& cfg) : ex_(ex), session_(ex, cfg) {}
@@ -35,19 +37,24 @@ void NetThread::Stop(double flushMs) {
 
 void NetThread::Run() {
     pthread_setname_np(pthread_self(), "tolvane-net");
-    int look = 0;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastTraffic{};
     while (!stop_) {
-        // After a round with work the next one follows at once. After messages, for a
-        // little while the thread keeps looking (giving way to other threads) before it
+        // After a round with work the next one follows at once. For a little while after
+        // messages the thread keeps looking (giving way to other threads) before it
         // sleeps, so that an answer that comes right away is passed on right away. Then
         // it sleeps until a datagram or a request comes, or something is due.
         const Session::Round r = session_.Step();
-        if (r.traffic) look = kLookRounds;
-        if (r.events) continue;
-        if (look > 0) {
-            // The first rounds without giving way: an answer often comes within
-            // microseconds; then giving way, so that the program itself can run.
-            --look;
+        if (r.events) {
+            if (r.traffic) {
+                // The program may be waiting for what was just handed over: it runs
+                // first when it shares the processor with this thread.
+                lastTraffic = Clock::now();
+                sched_yield();
+            }
+            continue;
+        }
+        if (Clock::now() - lastTraffic < std::chrono::microseconds(kThreadLookUs)) {
             sched_yield();
             continue;
         }
