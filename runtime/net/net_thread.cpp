@@ -45,15 +45,8 @@ void NetThread::Run() {
         // sleeps, so that an answer that comes right away is passed on right away. Then
         // it sleeps until a datagram or a request comes, or something is due.
         const Session::Round r = session_.Step();
-        if (r.events) {
-            if (r.traffic) {
-                // The program may be waiting for what was just handed over: it runs
-                // first when it shares the processor with this thread.
-                lastTraffic = Clock::now();
-                sched_yield();
-            }
-            continue;
-        }
+        if (r.traffic) lastTraffic = Clock::now();
+        if (r.events) continue;
         if (Clock::now() - lastTraffic < std::chrono::microseconds(kThreadLookUs)) {
             sched_yield();
             continue;
