@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_EACH=${1:-60}
 shift || true
-ALL=(bmp wave archive packed data_file key_script midi_length parser object_file lsp movie)
+ALL=(bmp wave archive packed data_file key_script midi_length parser object_file lsp movie net)
 if [ $# -gt 0 ]; then HARNESSES=("$@"); else HARNESSES=("${ALL[@]}"); fi
 
 bash scripts/install-deps.sh

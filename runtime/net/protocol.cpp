@@ -3,222 +3,424 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_io.h"
+
 namespace net {
 
 namespace {
 
-class Writer {
-public:
-    explicit Writer(Type t) { U8(kMagic).U8(kVersion).U8(uint8_t(t)); }
-    Writer() = default;
-    Writer& U8(uint8_t v) { out_.push_back(char(v)); return *this; }
-    Writer& U16(uint16_t v) { return U8(uint8_t(v)).U8(uint8_t(v >> 8)); }
-    Writer& U32(uint32_t v) { return U16(uint16_t(v)).U16(uint16_t(v >> 16)); }
-    Writer& Bytes(const void* p, size_t n) { out_.append(static_cast<const char*>(p), n); return *this; }
-    // A text with its length in front, cut to `max` bytes.
-    Writer& Text8(std::string_view s, size_t max) {
-        s = s.substr(0, max);
-        return U8(uint8_t(s.size())).Bytes(s.data(), s.size());
-    }
-    Writer& Text16(std::string_view s, size_t max) {
-        s = s.substr(0, max);
-        return U16(uint16_t(s.size())).Bytes(s.data(), s.size());
-    }
-    std::string Take() { return std::move(out_); }
-
-private:
-    std::string out_;
-};
-
-// Reads fields from a buffer; any read past its end makes the whole reading fail.
-class Reader {
-public:
-    Reader(const uint8_t* p, size_t n, bool ok = true) : p_(p), n_(n), ok_(ok) {}
-    bool Ok() const { return ok_; }
-    bool AtEnd() const { return ok_ && at_ == n_; }
-    size_t Left() const { return ok_ ? n_ - at_ : 0; }
-    uint8_t U8() { return Need(1) ? p_[at_++] : 0; }
-    uint16_t U16() {
-        uint16_t lo = U8();
-        return uint16_t(lo | (U8() << 8));
-    }
-    uint32_t U32() {
-        uint32_t lo = U16();
-        return lo | (uint32_t(U16()) << 16);
-    }
-    std::string Bytes(size_t n) {
-        if (!Need(n)) return {};
-        std::string s(reinterpret_cast<const char*>(p_ + at_), n);
-        at_ += n;
-        return s;
-    }
-    std::string Text8(size_t max) {
-        size_t n = U8();
-        if (n > max) ok_ = false;
-        return Bytes(n);
-    }
-    std::string Text16(size_t max) {
-        size_t n = U16();
-        if (n > max) ok_ = false;
-        return Bytes(n);
-    }
-    const uint8_t* Here() const { return p_ + at_; }
-
-private:
-    bool Need(size_t k) {
-        if (!ok_ || n_ - at_ < k) ok_ = false;
-        return ok_;
-    }
-    const uint8_t* p_;
-    size_t n_, at_ = 0;
-    bool ok_ = true;
-};
-
-// A reader past the header of a packet of type t, or a failed one.
-Reader Body(const uint8_t* data, size_t size, Type t) {
-    if (PacketType(data, size) != t) return Reader(nullptr, 0, false);
-    return Reader(data + 3, size - 3);
-}
-
-template <class T> std::optional<T> Done(const Reader& r, T v) {
-    if (!r.AtEnd()) return std::nullopt;
-    return v;
-}
-
 constexpr char kSearchMagic[4] = {'T', 'L', 'V', 'N'};
+
+ByteWriter Start(Type t) {
+    ByteWriter w;
+    w.U8(kMagic).U8(kVersion).U8(static_cast<uint8_t>(t));
+    return w;
+}
+
+// A text with its length in front, cut to `max` bytes (at most 255 or 65535).
+void Text8(ByteWriter& w, std::string_view s, size_t max) {
+    s = s.substr(0, std::min<size_t>(max, 255));
+    w.U8(static_cast<uint8_t>(s.size())).Text(s);
+}
+void Text16(ByteWriter& w, std::string_view s, size_t max) {
+    s = s.substr(0, std::min<size_t>(max, 65535));
+    w.U16(static_cast<uint16_t>(s.size())).Text(s);
+}
+
+template <size_t N> void Array(ByteWriter& w, const std::array<uint8_t, N>& a) { w.Bytes(a.data(), N); }
+
+// Reads a packet's fields. Besides running out of bytes, a field out of range fails the
+// reading for good.
+class Fields {
+public:
+    Fields(const uint8_t* data, size_t size, Type t) {
+        if (PacketType(data, size) == t) r_ = ByteReader(data + 3, size - 3);
+        else r_.Fail();
+    }
+    Fields(const uint8_t* data, size_t size) : r_(data, size) {}
+
+    bool Ok() const { return r_.Ok(); }
+    bool Done() const { return r_.AtEnd(); }
+    void Fail() { r_.Fail(); }
+    uint8_t U8() { return r_.U8(); }
+    uint16_t U16() { return r_.U16(); }
+    uint32_t U32() { return r_.U32(); }
+    // An id of a peer or a player, or a sequence number: 1 ... kMaxId.
+    uint32_t Id() { return Check(r_.U32(), 1); }
+    // An id or 0 (a message to every other player; no host known).
+    uint32_t IdOrZero() { return Check(r_.U32(), 0); }
+    std::string_view Text(size_t n, size_t max) {
+        if (n > max) r_.Fail();
+        const uint8_t* p = r_.Bytes(n);
+        return p ? std::string_view(reinterpret_cast<const char*>(p), n) : std::string_view();
+    }
+    std::string_view Text8(size_t max) { return Text(r_.U8(), max); }
+    std::string_view Text16(size_t max) { return Text(r_.U16(), max); }
+    template <size_t N> std::array<uint8_t, N> Array() {
+        std::array<uint8_t, N> a{};
+        if (const uint8_t* p = r_.Bytes(N)) std::memcpy(a.data(), p, N);
+        return a;
+    }
+    // A count of list entries, at most `max`.
+    size_t Count16(size_t max) {
+        size_t n = r_.U16();
+        if (n > max) r_.Fail();
+        return n;
+    }
+    size_t Left() const { return r_.Left(); }
+
+private:
+    uint32_t Check(uint32_t v, uint32_t lowest) {
+        if (v < lowest || v > kMaxId) r_.Fail();
+        return v;
+    }
+    ByteReader r_;
+};
+
+template <class T> std::optional<T> Result(const Fields& f, T&& v) {
+    if (!f.Done()) return std::nullopt;
+    return std::forward<T>(v);
+}
+
+template <class T> bool HasDuplicateIds(const std::vector<T>& list) {
+    std::vector<uint32_t> ids;
+    ids.reserve(list.size());
+    for (const T& e : list) ids.push_back(e.id);
+    std::sort(ids.begin(), ids.end());
+    return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+}
+
+bool Listed(const std::vector<PeerEntry>& peers, uint32_t id) {
+    return std::any_of(peers.begin(), peers.end(), [&](const PeerEntry& p) { return p.id == id; });
+}
+
+void WritePlayer(ByteWriter& w, const PlayerEntry& p, bool withOwner) {
+    w.U32(p.id);
+    if (withOwner) w.U32(p.owner);
+    w.U32(p.token);
+    Text8(w, p.name, kMaxPlayerName);
+}
+
+PlayerEntry ReadPlayer(Fields& f, bool withOwner) {
+    PlayerEntry p;
+    p.id = f.Id();
+    if (withOwner) p.owner = f.Id();
+    p.token = f.Id();
+    p.name = std::string(f.Text8(kMaxPlayerName));
+    return p;
+}
+
+void WritePeer(ByteWriter& w, const PeerEntry& p) {
+    w.U32(p.id).U32(p.ipv4).U16(p.port);
+    Array(w, p.digest);
+}
+
+PeerEntry ReadPeer(Fields& f) {
+    PeerEntry p;
+    p.id = f.Id();
+    p.ipv4 = f.U32();
+    p.port = f.U16();
+    p.digest = f.Array<32>();
+    return p;
+}
+
+bool IsSeqListType(Type t) { return t == Type::Skip || t == Type::Ack || t == Type::Resume; }
 
 }  // namespace
 
 std::optional<Type> PacketType(const uint8_t* data, size_t size) {
     if (!data || size < 3 || data[0] != kMagic || data[1] != kVersion) return std::nullopt;
-    if (data[2] < uint8_t(Type::Hello) || data[2] > uint8_t(Type::Message)) return std::nullopt;
-    return Type(data[2]);
+    if (data[2] < static_cast<uint8_t>(Type::Hello) || data[2] > static_cast<uint8_t>(Type::KeepAlive))
+        return std::nullopt;
+    return static_cast<Type>(data[2]);
 }
 
-std::string EncodeHello(const Hello& h) {
-    return Writer(Type::Hello).Bytes(h.app.data(), 16).U32(h.rejoinPeer).Text16(h.name, kMaxSessionName).Take();
-}
+// ---- joining -------------------------------------------------------------------------------
 
-std::optional<Hello> DecodeHello(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Hello);
-    Hello h;
-    std::string app = r.Bytes(16);
-    if (r.Ok()) std::memcpy(h.app.data(), app.data(), 16);
-    h.rejoinPeer = r.U32();
-    h.name = r.Text16(kMaxSessionName);
-    return Done(r, h);
-}
-
-std::string EncodeRefuse(Refusal why) { return Writer(Type::Refuse).U8(uint8_t(why)).Take(); }
-
-std::optional<Refusal> DecodeRefuse(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Refuse);
-    uint8_t why = r.U8();
-    if (why < uint8_t(Refusal::WrongApplication) || why > uint8_t(Refusal::Full)) return std::nullopt;
-    return Done(r, Refusal(why));
-}
-
-std::string EncodeState(const State& s) {
-    Writer w(Type::State);
-    w.U32(s.you).U32(s.host).U32(s.nextPlayer).U32(s.nextPeer);
-    w.U16(uint16_t(s.peers.size()));
-    for (const PeerEntry& p : s.peers) w.U32(p.id).U32(p.ipv4).U16(p.port);
-    w.U16(uint16_t(s.players.size()));
-    for (const PlayerEntry& p : s.players) w.U32(p.id).U32(p.owner).Text8(p.name, kMaxPlayerName);
+Bytes EncodeHello(const Hello& h) {
+    ByteWriter w = Start(Type::Hello);
+    Array(w, h.app);
+    Text16(w, h.name, kMaxSessionName);
+    w.U32(h.peer).U32(h.host);
+    Array(w, h.secret);
+    w.U32(h.nextPeer).U32(h.nextPlayer);
+    w.U16(static_cast<uint16_t>(std::min(h.players.size(), kMaxPlayers)));
+    for (size_t i = 0; i < h.players.size() && i < kMaxPlayers; ++i) WritePlayer(w, h.players[i], false);
     return w.Take();
 }
 
-std::optional<State> DecodeState(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::State);
-    State s;
-    s.you = r.U32();
-    s.host = r.U32();
-    s.nextPlayer = r.U32();
-    s.nextPeer = r.U32();
-    size_t peers = r.U16();
-    if (peers > kMaxPeers) return std::nullopt;
-    for (size_t i = 0; i < peers && r.Ok(); ++i) {
-        PeerEntry p;
-        p.id = r.U32();
-        p.ipv4 = r.U32();
-        p.port = r.U16();
-        s.peers.push_back(p);
+std::optional<Hello> DecodeHello(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Hello);
+    Hello h;
+    h.app = f.Array<16>();
+    h.name = std::string(f.Text16(kMaxSessionName));
+    h.peer = f.IdOrZero();
+    h.host = f.IdOrZero();
+    h.secret = f.Array<16>();
+    h.nextPeer = f.Id();
+    h.nextPlayer = f.Id();
+    size_t n = f.Count16(kMaxPlayers);
+    for (size_t i = 0; i < n && f.Ok(); ++i) {
+        h.players.push_back(ReadPlayer(f, false));
+        h.players.back().owner = h.peer;
     }
-    size_t players = r.U16();
-    if (players > kMaxPlayers) return std::nullopt;
-    for (size_t i = 0; i < players && r.Ok(); ++i) {
-        PlayerEntry p;
-        p.id = r.U32();
-        p.owner = r.U32();
-        p.name = r.Text8(kMaxPlayerName);
-        if (p.id == 0) return std::nullopt;
-        s.players.push_back(std::move(p));
-    }
-    return Done(r, std::move(s));
+    // A new program owns nothing yet and means no host; no player is listed twice.
+    if (f.Ok() && ((h.peer == 0 && (n || h.host)) || HasDuplicateIds(h.players))) f.Fail();
+    return Result(f, std::move(h));
 }
 
-std::string EncodeCreate(uint32_t token, std::string_view name) {
-    return Writer(Type::Create).U32(token).Text8(name, kMaxPlayerName).Take();
+Bytes EncodeRefuse(const RefuseInfo& r) {
+    return Start(Type::Refuse).U8(static_cast<uint8_t>(r.reason)).U32(r.host).Take();
+}
+
+std::optional<RefuseInfo> DecodeRefuse(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Refuse);
+    RefuseInfo r;
+    uint8_t why = f.U8();
+    if (why < static_cast<uint8_t>(Refusal::WrongApplication) || why > static_cast<uint8_t>(Refusal::NotHost)) f.Fail();
+    r.reason = static_cast<Refusal>(why);
+    r.host = f.IdOrZero();
+    return Result(f, std::move(r));
+}
+
+Bytes EncodeWelcome(const Welcome& s) {
+    ByteWriter w = Start(Type::Welcome);
+    w.U32(s.you);
+    Array(w, s.secret);
+    w.U32(s.host).U32(s.nextPeer).U32(s.nextPlayer);
+    w.U16(static_cast<uint16_t>(std::min(s.peers.size(), kMaxPeers)));
+    for (size_t i = 0; i < s.peers.size() && i < kMaxPeers; ++i) WritePeer(w, s.peers[i]);
+    w.U16(static_cast<uint16_t>(std::min(s.players.size(), kMaxPlayers)));
+    for (size_t i = 0; i < s.players.size() && i < kMaxPlayers; ++i) WritePlayer(w, s.players[i], true);
+    return w.Take();
+}
+
+std::optional<Welcome> DecodeWelcome(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Welcome);
+    Welcome s;
+    s.you = f.Id();
+    s.secret = f.Array<16>();
+    s.host = f.Id();
+    s.nextPeer = f.Id();
+    s.nextPlayer = f.Id();
+    size_t peers = f.Count16(kMaxPeers);
+    for (size_t i = 0; i < peers && f.Ok(); ++i) s.peers.push_back(ReadPeer(f));
+    size_t players = f.Count16(kMaxPlayers);
+    for (size_t i = 0; i < players && f.Ok(); ++i) s.players.push_back(ReadPlayer(f, true));
+    if (!f.Ok()) return std::nullopt;
+    // One consistent session: no id twice, this program and the host listed and not the
+    // same, every owner listed, the counters above every id given.
+    bool sound = s.you != s.host && Listed(s.peers, s.you) && Listed(s.peers, s.host) && !HasDuplicateIds(s.peers) &&
+                 !HasDuplicateIds(s.players);
+    for (const PeerEntry& p : s.peers) sound = sound && p.id < s.nextPeer;
+    for (const PlayerEntry& p : s.players) sound = sound && p.id < s.nextPlayer && Listed(s.peers, p.owner);
+    if (!sound) f.Fail();
+    return Result(f, std::move(s));
+}
+
+// ---- the session's tables --------------------------------------------------------------------
+
+Bytes EncodePeerJoined(const PeerEntry& p) {
+    ByteWriter w = Start(Type::PeerJoined);
+    WritePeer(w, p);
+    return w.Take();
+}
+
+std::optional<PeerEntry> DecodePeerJoined(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::PeerJoined);
+    PeerEntry p = ReadPeer(f);
+    return Result(f, std::move(p));
+}
+
+namespace {
+Bytes EncodeId(Type t, uint32_t id) { return Start(t).U32(id).Take(); }
+std::optional<uint32_t> DecodeId(Type t, const uint8_t* data, size_t size) {
+    Fields f(data, size, t);
+    uint32_t id = f.Id();
+    return Result(f, std::move(id));
+}
+}  // namespace
+
+Bytes EncodePeerLeft(uint32_t id) { return EncodeId(Type::PeerLeft, id); }
+std::optional<uint32_t> DecodePeerLeft(const uint8_t* data, size_t size) { return DecodeId(Type::PeerLeft, data, size); }
+
+Bytes EncodePlayerAdded(const PlayerEntry& p) {
+    ByteWriter w = Start(Type::PlayerAdded);
+    WritePlayer(w, p, true);
+    return w.Take();
+}
+
+std::optional<PlayerEntry> DecodePlayerAdded(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::PlayerAdded);
+    PlayerEntry p = ReadPlayer(f, true);
+    return Result(f, std::move(p));
+}
+
+Bytes EncodePlayerRemoved(uint32_t id) { return EncodeId(Type::PlayerRemoved, id); }
+std::optional<uint32_t> DecodePlayerRemoved(const uint8_t* data, size_t size) {
+    return DecodeId(Type::PlayerRemoved, data, size);
+}
+
+// ---- players ---------------------------------------------------------------------------------
+
+Bytes EncodeCreate(uint32_t token, std::string_view name) {
+    ByteWriter w = Start(Type::Create);
+    w.U32(token);
+    Text8(w, name, kMaxPlayerName);
+    return w.Take();
 }
 
 std::optional<std::pair<uint32_t, std::string>> DecodeCreate(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Create);
-    uint32_t token = r.U32();
-    std::string name = r.Text8(kMaxPlayerName);
-    return Done(r, std::pair{token, std::move(name)});
+    Fields f(data, size, Type::Create);
+    uint32_t token = f.Id();
+    std::string name(f.Text8(kMaxPlayerName));
+    return Result(f, std::pair{token, std::move(name)});
 }
 
-std::string EncodeCreated(uint32_t token, uint32_t id) { return Writer(Type::Created).U32(token).U32(id).Take(); }
+Bytes EncodeCreated(const Created& c) { return Start(Type::Created).U32(c.token).U32(c.id).Take(); }
 
-std::optional<std::pair<uint32_t, uint32_t>> DecodeCreated(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Created);
-    uint32_t token = r.U32();
-    uint32_t id = r.U32();
-    return Done(r, std::pair{token, id});
+std::optional<Created> DecodeCreated(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Created);
+    Created c;
+    c.token = f.Id();
+    c.id = f.Id();
+    return Result(f, std::move(c));
 }
 
-std::string EncodeDestroy(uint32_t id) { return Writer(Type::Destroy).U32(id).Take(); }
+Bytes EncodeNoPlayer(uint32_t token) { return EncodeId(Type::NoPlayer, token); }
+std::optional<uint32_t> DecodeNoPlayer(const uint8_t* data, size_t size) { return DecodeId(Type::NoPlayer, data, size); }
+Bytes EncodeCancel(uint32_t token) { return EncodeId(Type::Cancel, token); }
+std::optional<uint32_t> DecodeCancel(const uint8_t* data, size_t size) { return DecodeId(Type::Cancel, data, size); }
+Bytes EncodeDestroy(uint32_t id) { return EncodeId(Type::Destroy, id); }
+std::optional<uint32_t> DecodeDestroy(const uint8_t* data, size_t size) { return DecodeId(Type::Destroy, data, size); }
 
-std::optional<uint32_t> DecodeDestroy(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Destroy);
-    uint32_t id = r.U32();
-    return Done(r, id);
+// ---- messages --------------------------------------------------------------------------------
+
+RecordWriter::RecordWriter(Type t) : type_(t) {
+    ByteWriter w = Start(t);
+    w.U16(0);  // the count, filled in by Take
+    out_ = w.Take();
 }
 
-std::string EncodeMessage(uint32_t from, uint32_t to, std::string_view text) {
-    return Writer(Type::Message).U32(from).U32(to).Bytes(text.data(), std::min(text.size(), kMaxText)).Take();
+void RecordWriter::Add(const Outgoing& m) {
+    ByteWriter w;
+    w.U32(m.from).U32(m.to);
+    size_t n = std::min(m.receivers.size(), kMaxPeers);
+    w.U8(static_cast<uint8_t>(n));
+    for (size_t i = 0; i < n; ++i) w.U32(m.receivers[i].first).U32(m.receivers[i].second);
+    Text16(w, m.text, kMaxText);
+    out_.insert(out_.end(), w.Data().begin(), w.Data().end());
+    ++count_;
 }
 
-std::optional<Message> DecodeMessage(const uint8_t* data, size_t size) {
-    Reader r = Body(data, size, Type::Message);
-    Message m;
-    m.from = r.U32();
-    m.to = r.U32();
-    if (!r.Ok() || r.Left() > kMaxText) return std::nullopt;
-    m.text = std::string_view(reinterpret_cast<const char*>(r.Here()), r.Left());
-    return m;
+void RecordWriter::Add(const Incoming& m) {
+    ByteWriter w;
+    w.U32(m.sender).U32(m.seq).U32(m.from).U32(m.to);
+    Text16(w, m.text, kMaxText);
+    out_.insert(out_.end(), w.Data().begin(), w.Data().end());
+    ++count_;
 }
 
-std::string EncodeSearch(const Search& s) {
-    return Writer()
-        .Bytes(kSearchMagic, 4)
-        .U8(kVersion)
-        .U8(s.answer ? 2 : 1)
-        .Bytes(s.app.data(), 16)
-        .Text16(s.name, kMaxSessionName)
-        .Take();
+Bytes RecordWriter::Take() {
+    out_[3] = static_cast<uint8_t>(count_);
+    out_[4] = static_cast<uint8_t>(count_ >> 8);
+    Bytes done = std::move(out_);
+    *this = RecordWriter(type_);
+    return done;
+}
+
+std::optional<std::vector<Outgoing>> DecodeSend(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Send);
+    std::vector<Outgoing> list;
+    size_t n = f.Count16(kMaxRecords);
+    for (size_t i = 0; i < n && f.Ok(); ++i) {
+        Outgoing m;
+        m.from = f.Id();
+        m.to = f.IdOrZero();
+        size_t k = f.U8();
+        if (k == 0 || k > kMaxPeers) f.Fail();
+        for (size_t j = 0; j < k && f.Ok(); ++j) {
+            uint32_t peer = f.Id();
+            uint32_t seq = f.Id();
+            for (const auto& r : m.receivers)
+                if (r.first == peer) f.Fail();
+            m.receivers.emplace_back(peer, seq);
+        }
+        m.text = f.Text16(kMaxText);
+        list.push_back(std::move(m));
+    }
+    return Result(f, std::move(list));
+}
+
+std::optional<std::vector<Incoming>> DecodeDeliver(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Deliver);
+    std::vector<Incoming> list;
+    size_t n = f.Count16(kMaxRecords);
+    for (size_t i = 0; i < n && f.Ok(); ++i) {
+        Incoming m;
+        m.sender = f.Id();
+        m.seq = f.Id();
+        m.from = f.Id();
+        m.to = f.IdOrZero();
+        m.text = f.Text16(kMaxText);
+        list.push_back(m);
+    }
+    return Result(f, std::move(list));
+}
+
+Bytes EncodeSeqList(Type t, const SeqList& list) {
+    ByteWriter w = Start(t);
+    size_t n = std::min(list.size(), kMaxRecords);
+    w.U16(static_cast<uint16_t>(n));
+    for (size_t i = 0; i < n; ++i) w.U32(list[i].first).U32(list[i].second);
+    return w.Take();
+}
+
+std::optional<SeqList> DecodeSeqList(Type t, const uint8_t* data, size_t size) {
+    if (!IsSeqListType(t)) return std::nullopt;
+    Fields f(data, size, t);
+    SeqList list;
+    size_t n = f.Count16(kMaxRecords);
+    for (size_t i = 0; i < n && f.Ok(); ++i) {
+        uint32_t peer = f.Id();
+        uint32_t seq = f.Id();
+        list.emplace_back(peer, seq);
+    }
+    return Result(f, std::move(list));
+}
+
+Bytes EncodeEmpty(Type t) { return Start(t).Take(); }
+
+bool DecodeEmpty(Type t, const uint8_t* data, size_t size) {
+    if (t != Type::Leave && t != Type::KeepAlive) return false;
+    return Fields(data, size, t).Done();
+}
+
+// ---- search ----------------------------------------------------------------------------------
+
+Bytes EncodeSearch(const Search& s) {
+    ByteWriter w;
+    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(s.answer ? 2 : 1);
+    Array(w, s.app);
+    Text16(w, s.name, kMaxSessionName);
+    return w.Take();
+}
+
+bool IsSearchDatagram(const uint8_t* data, size_t size) {
+    return data && size >= 4 && std::memcmp(data, kSearchMagic, 4) == 0;
 }
 
 std::optional<Search> DecodeSearch(const uint8_t* data, size_t size) {
-    if (!data || size < 6 || std::memcmp(data, kSearchMagic, 4) != 0 || data[4] != kVersion) return std::nullopt;
-    if (data[5] != 1 && data[5] != 2) return std::nullopt;
-    Reader r(data + 6, size - 6);
+    Fields f(data, size);
     Search s;
-    s.answer = data[5] == 2;
-    std::string app = r.Bytes(16);
-    if (r.Ok()) std::memcpy(s.app.data(), app.data(), 16);
-    s.name = r.Text16(kMaxSessionName);
-    return Done(r, std::move(s));
+    auto magic = f.Array<4>();
+    if (std::memcmp(magic.data(), kSearchMagic, 4) != 0 || f.U8() != kVersion) f.Fail();
+    uint8_t kind = f.U8();
+    if (kind != 1 && kind != 2) f.Fail();
+    s.answer = kind == 2;
+    s.app = f.Array<16>();
+    s.name = std::string(f.Text16(kMaxSessionName));
+    return Result(f, std::move(s));
 }
 
 }  // namespace net

@@ -2,18 +2,64 @@
 //
 // Every packet carried over a session connection starts with the magic byte 'T', the
 // protocol version and the packet type; all numbers are little-endian. A packet is
-// decoded only when it has exactly the length its fields say; anything else is dropped
-// by the receiver.
+// decoded only when it has exactly the length its fields say and every field is in
+// range; anything else is dropped by the receiver. Texts are a length (u8 or u16) and
+// that many bytes. Ids of peers and players and sequence numbers are never 0 and never
+// above kMaxId; a list never holds an id twice.
 //
-//   Hello    joiner -> host   application id[16], rejoin peer u32, name u16+bytes
-//   Refuse   host -> joiner   reason u8
-//   State    host -> peer     you u32, host u32, next player id u32, next peer id u32,
-//                             peers u16 x (id u32, ipv4 u32, port u16),
-//                             players u16 x (id u32, owner u32, name u8+bytes)
-//   Create   peer -> host     token u32, name u8+bytes
-//   Created  host -> peer     token u32, player id u32
-//   Destroy  peer -> host     player id u32
-//   Message  both ways        from u32, to u32, text (the rest of the packet)
+// The session. The host gives every program (peer) an id in joining order, so the
+// lowest id is the oldest peer, and every player an id; neither is ever given twice in
+// a session. Every peer holds the session's tables (peers, players) as the host sent
+// them: the whole of them in Welcome, then each change as it happens.
+//
+//   Hello         joiner -> host   application id[16], session name u16, peer u32,
+//                                  host u32, secret[16], next peer id u32,
+//                                  next player id u32,
+//                                  players u16 x (id u32, token u32, name u8)
+//                  A new program sends peer 0, host 0, a zero secret, counters 1 and no
+//                  players. A program that lost its host sends its own id and secret,
+//                  the counters it knows and the players it owns, to the next host; with
+//                  `host` the one peer it means (the old host, tried once more), else 0.
+//   Refuse        host -> joiner   reason u8, host u32 (NotHost: the host this program
+//                                  follows; else 0)
+//   Welcome       host -> joiner   you u32, secret[16], host u32, next peer id u32,
+//                                  next player id u32,
+//                                  peers u16 x (id u32, ipv4 u32, port u16, digest[32]),
+//                                  players u16 x (id u32, owner u32, token u32, name u8)
+//                  `you` and `host` are listed peers, every owner is a listed peer, the
+//                  counters are above every listed id. ipv4 is 0 for the host itself and
+//                  as the host saw the peer otherwise (network byte order); digest is the
+//                  SHA-256 of the peer's secret.
+//   PeerJoined    host -> peers    id u32, ipv4 u32, port u16, digest[32]  (also a
+//                                  returning peer's new address)
+//   PeerLeft      host -> peers    id u32                (its players leave with it)
+//   PlayerAdded   host -> peers    id u32, owner u32, token u32, name u8
+//   PlayerRemoved host -> peers    id u32
+//   Create        peer -> host     token u32, name u8     (token: the creator's own count)
+//   Created       host -> peer     token u32, id u32
+//   NoPlayer      host -> peer     token u32              (the session is full)
+//   Cancel        peer -> host     token u32              (a create given up: undo it)
+//   Destroy       peer -> host     player id u32
+//   Send          peer -> host     u16 x (from u32, to u32 (0: every other player),
+//                                  u8 x (receiving peer u32, sequence u32), text u16)
+//   Deliver       host -> peer     u16 x (sending peer u32, sequence u32, from u32,
+//                                  to u32, text u16)
+//   Skip          host -> peer     u16 x (sending peer u32, sequence u32)   (refused by
+//                                  the host: the receiver moves past it)
+//   Ack           both ways        u16 x (peer u32, sequence u32)
+//   Resume        both ways        u16 x (peer u32, sequence u32)
+//   Leave         both ways        (empty)               (the program leaves the session)
+//   KeepAlive     both ways        (empty)
+//
+// Messages. Every peer numbers what it sends to each other peer 1, 2, 3 ...; the
+// receiving peer takes a message only when its number is the next one from that sender,
+// and says so (Ack: "everything from that peer up to this number"). The sender keeps
+// every message until its receiver has acknowledged it. Ack and Resume go from a
+// receiver to the host with the sending peer in `peer`, and from the host to the sender
+// with the receiving peer in `peer`. Resume ("send again from this number") comes from a
+// receiver that took up again after a gap or a full inbox, or that reached a new host;
+// after a host change every peer also sends the new host everything still unacknowledged.
+// So a message arrives once and in order per sender, through any number of host changes.
 //
 // Session search, outside the connections: a plain datagram "TLVN", version, kind
 // (1 asks, 2 answers), application id[16], name u16+bytes. A host answers a search for
@@ -31,64 +77,163 @@
 namespace net {
 
 using AppId = std::array<uint8_t, 16>;
+using Secret = std::array<uint8_t, 16>;
+using Digest = std::array<uint8_t, 32>;
+using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kMagic = 'T';
-constexpr uint8_t kVersion = 1;
+constexpr uint8_t kVersion = 2;
 constexpr size_t kMaxSessionName = 1023;
 constexpr size_t kMaxPlayerName = 255;
 constexpr size_t kMaxPlayers = 256;
 constexpr size_t kMaxPeers = 64;
-constexpr size_t kMaxText = 65536;
+constexpr size_t kMaxText = 65535;
+constexpr size_t kMaxRecords = 65535;
+constexpr uint32_t kMaxId = 0x7FFFFFFF;  // ids are shown as positive decimal numbers
 
-enum class Type : uint8_t { Hello = 1, Refuse, State, Create, Created, Destroy, Message };
-enum class Refusal : uint8_t { WrongApplication = 1, WrongName, Full };
+enum class Type : uint8_t {
+    Hello = 1,
+    Refuse,
+    Welcome,
+    PeerJoined,
+    PeerLeft,
+    PlayerAdded,
+    PlayerRemoved,
+    Create,
+    Created,
+    NoPlayer,
+    Cancel,
+    Destroy,
+    Send,
+    Deliver,
+    Skip,
+    Ack,
+    Resume,
+    Leave,
+    KeepAlive,
+};
+enum class Refusal : uint8_t {
+    WrongApplication = 1,
+    WrongName,
+    Full,        // no seat left, or too many programs from that address
+    NotYou,      // a returning program that could not prove who it is
+    NotHost,     // this program is not the session's host (see `host`)
+};
 
 struct PeerEntry {
-    uint32_t id = 0;    // given by the host in joining order: the lowest is the oldest
+    uint32_t id = 0;    // in joining order: the lowest is the oldest
     uint32_t ipv4 = 0;  // as the host saw it (network byte order); 0 for the host itself
     uint16_t port = 0;
+    Digest digest{};    // SHA-256 of the peer's secret
 };
 
 struct PlayerEntry {
     uint32_t id = 0;
     uint32_t owner = 0;  // peer id
+    uint32_t token = 0;  // the owner's create token
     std::string name;
 };
 
 struct Hello {
     AppId app{};
-    uint32_t rejoinPeer = 0;  // 0: a new peer
     std::string name;
+    uint32_t peer = 0;  // 0: a new program
+    uint32_t host = 0;  // the host it means to reach; 0: whoever hosts
+    Secret secret{};
+    uint32_t nextPeer = 1, nextPlayer = 1;
+    std::vector<PlayerEntry> players;  // owner is `peer`
 };
 
-struct State {
-    uint32_t you = 0, host = 0, nextPlayer = 1, nextPeer = 1;
+struct RefuseInfo {
+    Refusal reason{};
+    uint32_t host = 0;
+};
+
+struct Welcome {
+    uint32_t you = 0;
+    Secret secret{};
+    uint32_t host = 0;
+    uint32_t nextPeer = 1, nextPlayer = 1;
     std::vector<PeerEntry> peers;
     std::vector<PlayerEntry> players;
 };
 
-struct Message {
+struct Created {
+    uint32_t token = 0, id = 0;
+};
+
+// One message from a player to a player (to 0: every other player), as a program sends
+// it to the host with the numbers it gave each receiving peer.
+struct Outgoing {
+    uint32_t from = 0, to = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> receivers;  // (peer, sequence)
+    std::string_view text;                                  // points into the decoded bytes
+};
+
+// One message as the host hands it on.
+struct Incoming {
+    uint32_t sender = 0, seq = 0;  // the sending peer and its number for this receiver
     uint32_t from = 0, to = 0;
     std::string_view text;  // points into the decoded bytes
 };
 
-std::string EncodeHello(const Hello& h);
-std::string EncodeRefuse(Refusal r);
-std::string EncodeState(const State& s);
-std::string EncodeCreate(uint32_t token, std::string_view name);
-std::string EncodeCreated(uint32_t token, uint32_t id);
-std::string EncodeDestroy(uint32_t id);
-std::string EncodeMessage(uint32_t from, uint32_t to, std::string_view text);
+// (peer, sequence) pairs: Skip, Ack and Resume.
+using SeqList = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// The sequence numbers after and before s (0 is never one), and whether a comes before b.
+inline uint32_t NextSeq(uint32_t s) { return s + 1 ? s + 1 : 1; }
+inline uint32_t PrevSeq(uint32_t s) { return s - 1 ? s - 1 : 0xFFFFFFFFu; }
+inline bool SeqBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
+
+Bytes EncodeHello(const Hello& h);
+Bytes EncodeRefuse(const RefuseInfo& r);
+Bytes EncodeWelcome(const Welcome& w);
+Bytes EncodePeerJoined(const PeerEntry& p);
+Bytes EncodePeerLeft(uint32_t id);
+Bytes EncodePlayerAdded(const PlayerEntry& p);
+Bytes EncodePlayerRemoved(uint32_t id);
+Bytes EncodeCreate(uint32_t token, std::string_view name);
+Bytes EncodeCreated(const Created& c);
+Bytes EncodeNoPlayer(uint32_t token);
+Bytes EncodeCancel(uint32_t token);
+Bytes EncodeDestroy(uint32_t id);
+Bytes EncodeSeqList(Type t, const SeqList& list);  // Skip, Ack, Resume
+Bytes EncodeEmpty(Type t);                         // Leave, KeepAlive
+
+// Send and Deliver packets are built a record at a time.
+class RecordWriter {
+public:
+    explicit RecordWriter(Type t);
+    void Add(const Outgoing& m);  // Send
+    void Add(const Incoming& m);  // Deliver
+    size_t Count() const { return count_; }
+    size_t Size() const { return out_.size(); }
+    Bytes Take();  // the packet; the writer starts over
+
+private:
+    Type type_;
+    Bytes out_;
+    size_t count_ = 0;
+};
 
 // The type of a packet whose header is this protocol's, or nothing.
 std::optional<Type> PacketType(const uint8_t* data, size_t size);
 std::optional<Hello> DecodeHello(const uint8_t* data, size_t size);
-std::optional<Refusal> DecodeRefuse(const uint8_t* data, size_t size);
-std::optional<State> DecodeState(const uint8_t* data, size_t size);
+std::optional<RefuseInfo> DecodeRefuse(const uint8_t* data, size_t size);
+std::optional<Welcome> DecodeWelcome(const uint8_t* data, size_t size);
+std::optional<PeerEntry> DecodePeerJoined(const uint8_t* data, size_t size);
+std::optional<uint32_t> DecodePeerLeft(const uint8_t* data, size_t size);
+std::optional<PlayerEntry> DecodePlayerAdded(const uint8_t* data, size_t size);
+std::optional<uint32_t> DecodePlayerRemoved(const uint8_t* data, size_t size);
 std::optional<std::pair<uint32_t, std::string>> DecodeCreate(const uint8_t* data, size_t size);
-std::optional<std::pair<uint32_t, uint32_t>> DecodeCreated(const uint8_t* data, size_t size);
+std::optional<Created> DecodeCreated(const uint8_t* data, size_t size);
+std::optional<uint32_t> DecodeNoPlayer(const uint8_t* data, size_t size);
+std::optional<uint32_t> DecodeCancel(const uint8_t* data, size_t size);
 std::optional<uint32_t> DecodeDestroy(const uint8_t* data, size_t size);
-std::optional<Message> DecodeMessage(const uint8_t* data, size_t size);
+std::optional<std::vector<Outgoing>> DecodeSend(const uint8_t* data, size_t size);
+std::optional<std::vector<Incoming>> DecodeDeliver(const uint8_t* data, size_t size);
+std::optional<SeqList> DecodeSeqList(Type t, const uint8_t* data, size_t size);  // Skip, Ack, Resume
+bool DecodeEmpty(Type t, const uint8_t* data, size_t size);                      // Leave, KeepAlive
 
 // Session search datagrams.
 struct Search {
@@ -96,7 +241,9 @@ struct Search {
     AppId app{};
     std::string name;
 };
-std::string EncodeSearch(const Search& s);
+Bytes EncodeSearch(const Search& s);
 std::optional<Search> DecodeSearch(const uint8_t* data, size_t size);
+// Whether a datagram is a search datagram at all (of any version).
+bool IsSearchDatagram(const uint8_t* data, size_t size);
 
 }  // namespace net

@@ -7,7 +7,7 @@
 
 #include "support/harness.h"
 
-// A wave file of a 440 Hz tone with a chosen head and chunks.
+// A wave file of a 440 Hz tone (or of a steady level) with a chosen head and chunks.
 struct WaveSpec {
     int channels = 1, frequency = 22050, bits = 16;
     int blockAlign = -1;         // -1: channels x bits / 8
@@ -15,6 +15,7 @@ struct WaveSpec {
     bool fact = false, list = false;
     double seconds = 0.2, amplitude = 0.3;
     uint32_t dataLength = 0;  // nonzero: claimed data length
+    bool steady = false;      // every sample at `amplitude`: copies add up whenever they start
 };
 
 inline std::string WaveBytes(const WaveSpec& w) {
@@ -22,7 +23,8 @@ inline std::string WaveBytes(const WaveSpec& w) {
     const int frames = static_cast<int>(w.seconds * w.frequency);
     std::string data;
     for (int i = 0; i < frames * w.channels; ++i) {
-        const double s = w.amplitude * std::sin(2 * M_PI * 440 * (i / w.channels) / w.frequency);
+        const double s =
+            w.steady ? w.amplitude : w.amplitude * std::sin(2 * M_PI * 440 * (i / w.channels) / w.frequency);
         const int16_t x = static_cast<int16_t>(s * 32767);
         w.bits == 16 ? data.append({char(x), char(x >> 8)}) : data.append(1, char(uint8_t(128 + s * 127)));
     }

@@ -85,6 +85,8 @@ const std::map<std::string, void (*)()> kScenarios = {
     {"snd-copies", [] {
          LOADSOUND(Sound(), 200, 3);  // slot 127
          Frames(15);
+         PLAYSOUND(127, 0, 1);  // one copy alone first
+         Frames(45);
          for (int i = 0; i < 3; ++i) { PLAYSOUND(127, 0, 1); Frames(1); }
          Frames(30);
      }},

@@ -1,13 +1,12 @@
-// Network sessions in the browser, which offers no UDP: the network object exists but
-// never starts, and every command answers as on a machine without a network: no
-// session is hosted or joined, no player made, no message sent or waiting.
+// Network sessions in the browser, which offers no UDP: there is no network object (the
+// start-up leaves pKWNet null), and every command answers as on a machine without a
+// network: no session is hosted or joined, no player made, no message sent or waiting.
 #include "net/commands.h"
 #include "net/kwnetwork.h"
 
 KWNetwork* pKWNet = nullptr;
 
-KWNetwork::KWNetwork(uint16_t) {}
-KWNetwork::~KWNetwork() {}
+// Named by the end of each frame, which calls it only on a network object.
 void KWNetwork::Service() {}
 
 double NETHOSTGAME(double, DQStr, DQStr, DQStr) { return 0; }

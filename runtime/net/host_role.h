@@ -1,0 +1,86 @@
+// Internal: the hosting program: it admits programs, gives ids, keeps the session's
+// tables and sends every change of them to every peer, and hands messages, their
+// acknowledgements and requests to send again from peer to peer.
+//
+// Admission. A connection must say hello within a second; only a few may be waiting to
+// from one address, and a limited number in all. A new program gets the next peer id and
+// a secret; a returning one (after a host change, or after its own link broke) must show
+// the secret it got, and brings the players it owns. A program whose link breaks keeps
+// its seat and its players for a while; one that leaves goes at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "net/member_role.h"
+#include "net/protocol.h"
+#include "net/transport.h"
+
+namespace net {
+
+class Session;
+
+class HostRole {
+public:
+    explicit HostRole(Session& s);
+
+    // A new session: this program is its first peer.
+    void Start();
+    // This program takes over a session whose host was lost.
+    void TakeOver(MemberRole::Handover h);
+
+    bool Owns(Transport::Peer* peer) const { return peerOf_.count(peer) > 0; }
+    void OnHello(Transport::Peer* peer, const Hello& h);
+    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size);
+    void OnDisconnect(Transport::Peer* peer, uint32_t code);
+    void OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size);
+    void Tick(double now);
+
+    // A message from a player of peer `sender` (this program's own too).
+    void Route(uint32_t sender, const Outgoing& m);
+    // This program's requests.
+    void Create(uint32_t token, const std::string& name);
+    void Cancel(uint32_t token);
+    void Destroy(uint32_t id);
+    // This program, as a receiver, acknowledges or asks again.
+    void SendAcks(const SeqList& list);
+    void SendResumes(const SeqList& list);
+    void FlushBatches();
+
+    void Leave();
+    bool Settled() const;
+    void Disconnect();
+
+private:
+    uint32_t CreateFor(uint32_t owner, uint32_t token, const std::string& name);
+    void CancelFor(uint32_t owner, uint32_t token);
+    void DestroyFor(uint32_t owner, uint32_t id);
+    void RemovePeer(uint32_t id);
+    void Link(Transport::Peer* peer, uint32_t id);
+    void Refuse(Transport::Peer* peer, Refusal why);
+    void Welcome(Transport::Peer* peer, uint32_t id, const Secret& secret);
+    void Broadcast(const Bytes& packet, uint32_t except = 0);
+    void SendTo(uint32_t peer, const Bytes& packet);
+    void ResendFrom(uint32_t receiver, uint32_t seq);
+    bool Linked(uint32_t peer) const { return links_.count(peer) > 0; }
+    size_t FromAddress(uint32_t ip) const;
+
+    Session& s_;
+    std::unordered_map<uint32_t, Transport::Peer*> links_;
+    std::unordered_map<Transport::Peer*, uint32_t> peerOf_;
+    std::unordered_map<uint32_t, double> lost_;  // peers whose link broke: until when their seat waits
+    // After a take-over, until when programs this one never heard of may come back (their
+    // news may have died with the old host).
+    double strangersUntil_ = 0;
+    // What goes to each peer at the end of the round.
+    struct ToPeer {
+        RecordWriter deliver{Type::Deliver};
+        SeqList skips, acks, resumes;
+    };
+    std::unordered_map<uint32_t, ToPeer> out_;
+    double nextKeepAlive_ = 0;
+};
+
+}  // namespace net

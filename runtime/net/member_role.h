@@ -1,0 +1,119 @@
+// Internal: a program that joins a session, or has joined it: its connection to the host,
+// its requests that wait for the host's answer, and what it does when the host is lost.
+//
+// Host lost: the program keeps the session's tables and tries the peers from the oldest
+// on, showing each its id and secret, until one welcomes it as the new host's member.
+// A peer that is not the host says whom it follows, and the program tries that one; a
+// peer that has itself just lost the host holds the request until it knows who takes
+// over. When this program is the oldest peer left it tries the old host once more for a
+// while (perhaps only its own link broke) and takes over when the old host does not
+// answer or another peer comes to it first. Everything unanswered or unacknowledged is
+// sent to the new host again.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "net/protocol.h"
+#include "net/search.h"
+#include "net/transport.h"
+
+namespace net {
+
+class Session;
+
+class MemberRole {
+public:
+    explicit MemberRole(Session& s);
+
+    // Starts the join: searches first when the configuration has no address.
+    void Start(double now);
+    // Whether the connection is this program's own to the host or to a peer it tries.
+    bool Owns(Transport::Peer* peer) const { return peer && (peer == link_ || peer == retry_); }
+    void OnConnect(Transport::Peer* peer);
+    void OnDisconnect(Transport::Peer* peer, uint32_t code);
+    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size);
+    void OnDatagram(const Address& from, const uint8_t* data, size_t size);
+    // A program that lost its host came to this one.
+    void OnStrangerHello(Transport::Peer* peer, const Hello& h);
+    void Tick(double now);
+
+    // The commands' requests.
+    void Send(const Outgoing& m);
+    void Create(uint32_t token, const std::string& name);
+    void Cancel(uint32_t token);
+    void Destroy(uint32_t id);
+    void SendAcks(const SeqList& list);
+    void SendResumes(const SeqList& list);
+    void FlushBatch();
+
+    // Leaving: says so to the host; then whether that went out; then the end.
+    void Leave();
+    bool Settled() const;
+    void Disconnect();
+
+    // What the host role takes over when this program becomes the host.
+    struct Handover {
+        std::vector<std::pair<Transport::Peer*, Hello>> hellos;
+        std::unordered_map<uint32_t, std::string> creates;
+        std::vector<uint32_t> cancels, destroys;
+        uint32_t lostHost = 0;
+    };
+    Handover TakeHandover();
+
+private:
+    enum class Phase { Searching, Connecting, Joined, Reconnecting, Electing, Done };
+
+    void Connect(const Address& to, double now);
+    void OnWelcome(const Welcome& w);
+    void OnRefuse(const RefuseInfo& r);
+    void HostGone(bool left);
+    void NextCandidate();
+    void Lost();
+    void ToHost(const Bytes& packet);
+    void ResendAll();
+    void ResendFrom(uint32_t receiver, uint32_t seq);
+    void DropRetry();
+    void Fix(PeerEntry& p) const;
+    void Unstash(uint32_t host);
+    Hello ReturningHello(uint32_t host) const;
+
+    Session& s_;
+    Phase phase_ = Phase::Connecting;
+    SearchState search_;
+    Transport::Peer* link_ = nullptr;
+    double deadline_ = 0;
+    uint32_t hostId_ = 0;       // the host this program follows (or tries)
+    Address hostAddress_;       // where it reached the host
+    // While the host is lost.
+    uint32_t lostHost_ = 0;
+    bool hostLeft_ = false;
+    // Meanwhile, the old host tried once more (only the link to it may have failed).
+    Transport::Peer* retry_ = nullptr;
+    uint32_t retryHost_ = 0;
+    double retryUntil_ = 0;
+    std::set<uint32_t> unreachable_;
+    uint32_t preferred_ = 0;    // the peer another named as host
+    double askAgainAt_ = 0;
+    double giveUpAt_ = 0;
+    bool electTried_ = false;
+    // Hellos of returning programs that came while this program is not the host.
+    struct Stashed {
+        Transport::Peer* peer;
+        Hello hello;
+        double until;
+    };
+    std::vector<Stashed> stashed_;
+    // Requests waiting for the host's answer.
+    std::unordered_map<uint32_t, std::string> creates_;  // token -> name
+    std::set<uint32_t> cancelled_;                       // tokens given up
+    std::set<uint32_t> destroys_;                        // players destroyed, not yet gone
+    RecordWriter batch_{Type::Send};
+    SeqList acks_, resumes_;
+    double nextKeepAlive_ = 0;
+};
+
+}  // namespace net

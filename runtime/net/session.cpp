@@ -1,0 +1,321 @@
+#include "net/session.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+#include "net/host_role.h"
+#include "net/member_role.h"
+
+namespace net {
+
+bool ThisMachine(uint32_t ip) { return ip == htonl(INADDR_LOOPBACK); }
+
+double NowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+Session::Session(Exchange& exchange, SessionConfig config) : ex(exchange), cfg(std::move(config)) {}
+
+Session::~Session() = default;
+
+bool Session::Open() {
+    if (!io.Open(cfg.host ? cfg.port : 0)) return false;
+    if (cfg.host) {
+        host_ = std::make_unique<HostRole>(*this);
+        host_->Start();
+    } else {
+        member_ = std::make_unique<MemberRole>(*this);
+        member_->Start(NowMs());
+    }
+    Publish();
+    return true;
+}
+
+void Session::SetStatus(Status s, Refusal why) {
+    status_ = s;
+    refusal_ = why;
+    if (s == Status::Lost) {
+        table.Clear();
+        ex.Release(outbox.Clear());
+        inbound.Clear();
+        PurgeInbox();
+    }
+    viewDirty_ = true;
+}
+
+void Session::Publish() {
+    View v;
+    v.status = status_;
+    v.refusal = refusal_;
+    v.me = me;
+    v.players = table.Players();
+    ex.SetView(std::move(v));
+    viewDirty_ = false;
+}
+
+void Session::Answer(uint32_t token, uint32_t id) {
+    if (viewDirty_) Publish();  // the new player is listed before its id is handed out
+    ex.SetCreated(token, id);
+}
+
+void Session::BecomeHost() {
+    MemberRole::Handover h = member_->TakeHandover();
+    // The member role goes at the end of the round: it may be on the stack now.
+    retired_ = std::move(member_);
+    host_ = std::make_unique<HostRole>(*this);
+    host_->TakeOver(std::move(h));
+}
+
+// ---- what arrives ----------------------------------------------------------------------------
+
+void Session::OnConnect(Transport::Peer* peer) {
+    if (leaving_) return;
+    if (member_ && member_->Owns(peer)) {
+        member_->OnConnect(peer);
+        return;
+    }
+    // Another program connects: it has a second to say hello, and only a few may wait
+    // to from one address.
+    const uint32_t ip = io.AddressOf(peer).ip;
+    size_t same = 0;
+    for (const auto& [p, s] : halfOpen_) same += s.ip == ip;
+    if ((same >= kHalfOpenPerAddress && !ThisMachine(ip)) || halfOpen_.size() >= kMaxHalfOpen) {
+        io.Disconnect(peer, 0);
+        return;
+    }
+    halfOpen_[peer] = {NowMs() + kHelloMs, ip};
+}
+
+void Session::OnDisconnect(Transport::Peer* peer, uint32_t code) {
+    if (leaving_) return;
+    if (halfOpen_.erase(peer)) return;
+    if (member_) member_->OnDisconnect(peer, code);
+    else if (host_) host_->OnDisconnect(peer, code);
+}
+
+void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) {
+    if (leaving_) return;
+    auto type = PacketType(data, size);
+    if (!type) return;
+    if (*type == Type::Send || *type == Type::Deliver) traffic_ = true;
+    if (halfOpen_.count(peer)) {
+        // Only a hello counts from a connection that has not said one.
+        if (*type != Type::Hello) return;
+        auto h = DecodeHello(data, size);
+        if (!h) return;
+        if (host_) host_->OnHello(peer, *h);
+        else if (member_) member_->OnStrangerHello(peer, *h);
+        return;
+    }
+    if (member_ && member_->Owns(peer)) member_->OnPacket(peer, *type, data, size);
+    else if (host_) host_->OnPacket(peer, *type, data, size);
+}
+
+void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
+    if (leaving_) return;
+    if (host_) host_->OnDatagram(door, from, data, size);
+    else if (member_ && !door) member_->OnDatagram(from, data, size);
+}
+
+// ---- messages ----------------------------------------------------------------------------------
+
+std::vector<uint32_t> Session::MyPlayers() const {
+    std::vector<uint32_t> mine;
+    for (const PlayerEntry& p : table.Players())
+        if (p.owner == me) mine.push_back(p.id);
+    return mine;
+}
+
+std::vector<uint32_t> Session::Receivers(uint32_t from, uint32_t to) const {
+    std::vector<uint32_t> peers;
+    if (to) {
+        const PlayerEntry* p = table.FindPlayer(to);
+        if (p && p->owner != me) peers.push_back(p->owner);
+        return peers;
+    }
+    for (const PlayerEntry& p : table.Players())
+        if (p.id != from && p.owner != me && std::find(peers.begin(), peers.end(), p.owner) == peers.end())
+            peers.push_back(p.owner);
+    return peers;
+}
+
+void Session::Receive(const Incoming& m) {
+    switch (inbound.Check(m.sender, m.seq)) {
+    case Inbound::Verdict::Old:
+        inbound.Reack(m.sender, NowMs());  // its sender missed the acknowledgement
+        return;
+    case Inbound::Verdict::Gap:
+        if (inbound.WantResume(m.sender, NowMs(), kResumeRepeatMs)) resumes_.emplace_back(m.sender, inbound.Expected(m.sender));
+        return;
+    case Inbound::Verdict::Take:
+        break;
+    }
+    std::vector<uint32_t> to;
+    if (m.to) {
+        if (table.Owns(me, m.to)) to.push_back(m.to);
+    } else {
+        for (uint32_t p : MyPlayers())
+            if (p != m.from) to.push_back(p);
+    }
+    if (!ex.Deliver(to, m.text)) {
+        inbound.Stall(m.sender);  // taken again when the program has read its inbox
+        return;
+    }
+    inbound.Took(m.sender);
+}
+
+void Session::Skip(uint32_t sender, uint32_t seq) {
+    switch (inbound.Check(sender, seq)) {
+    case Inbound::Verdict::Take:
+        inbound.Took(sender);
+        break;
+    case Inbound::Verdict::Old:
+        inbound.Reack(sender, NowMs());
+        break;
+    case Inbound::Verdict::Gap:
+        if (inbound.WantResume(sender, NowMs(), kResumeRepeatMs)) resumes_.emplace_back(sender, inbound.Expected(sender));
+        break;
+    }
+}
+
+void Session::Forget(uint32_t peer) {
+    ex.Release(outbox.DropReceiver(peer));
+    inbound.Drop(peer);
+}
+
+void Session::PurgeInbox() { ex.KeepOnly(MyPlayers()); }
+
+// ---- the commands' requests --------------------------------------------------------------------
+
+void Session::OnCommand(Command& c) {
+    switch (c.kind) {
+    case Command::Send: {
+        const size_t cost = SendCost(c.text);
+        std::vector<uint32_t> receivers = Receivers(c.a, c.b);
+        if (receivers.empty() || (!host_ && !member_) || status_ == Status::Lost) {
+            ex.Release(cost);  // nobody (any more) to send it to
+            return;
+        }
+        const Outbox::Entry& e = outbox.Add(c.a, c.b, std::move(c.text), receivers);
+        Outgoing m{e.from, e.to, e.pending, e.text};
+        if (host_) host_->Route(me, m);
+        else member_->Send(m);
+        return;
+    }
+    case Command::Create:
+        if (host_) host_->Create(c.a, c.text);
+        else if (member_ && status_ == Status::Joined) member_->Create(c.a, c.text);
+        else Answer(c.a, 0);
+        return;
+    case Command::Cancel:
+        if (host_) host_->Cancel(c.a);
+        else if (member_) member_->Cancel(c.a);
+        return;
+    case Command::Destroy:
+        if (host_) host_->Destroy(c.a);
+        else if (member_) member_->Destroy(c.a);
+        return;
+    }
+}
+
+// ---- the round ---------------------------------------------------------------------------------
+
+Session::Round Session::Step() {
+    Round r;
+    traffic_ = false;
+    r.events = io.Service(*this);
+    ex.TakeCommands(commands_);
+    if (!commands_.empty()) r.events = traffic_ = true;
+    for (Command& c : commands_) OnCommand(c);
+    Timers(NowMs());
+    if (host_) host_->FlushBatches();
+    else if (member_) member_->FlushBatch();
+    io.Flush();
+    if (viewDirty_) Publish();
+    retired_.reset();
+    r.traffic = traffic_;
+    return r;
+}
+
+void Session::Timers(double now) {
+    if (now - lastStrangerWatch_ >= 20) {
+        lastStrangerWatch_ = now;
+        WatchStrangers(now);
+    }
+    if (host_) host_->Tick(now);
+    else if (member_) member_->Tick(now);
+    SendAcks(now);
+}
+
+// Connections that do not say hello in time go, and so do connections ENet is still
+// making for longer than that; and no address holds more than its share of them.
+void Session::WatchStrangers(double now) {
+    for (auto it = halfOpen_.begin(); it != halfOpen_.end();) {
+        if (now >= it->second.deadline) {
+            io.Disconnect(it->first, 0);
+            it = halfOpen_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    std::vector<Transport::Pending> pending = io.PendingIncoming(now);
+    std::sort(pending.begin(), pending.end(), [](const auto& a, const auto& b) { return a.ageMs > b.ageMs; });
+    std::unordered_map<uint32_t, size_t> perAddress;
+    for (const auto& [p, s] : halfOpen_) ++perAddress[s.ip];
+    size_t total = halfOpen_.size();
+    for (const Transport::Pending& p : pending) {
+        size_t& n = perAddress[p.ip];
+        if (p.ageMs >= kHelloMs || (n >= kHalfOpenPerAddress && !ThisMachine(p.ip)) || total >= kMaxHalfOpen) {
+            io.Reset(p.peer);
+            continue;
+        }
+        ++n;
+        ++total;
+    }
+}
+
+void Session::SendAcks(double now) {
+    SeqList acks = inbound.DueAcks(now, kAckDelayMs, kAckBatch);
+    if (inbound.AnyStalled() && ex.InboxHasRoom()) {
+        SeqList again = inbound.Release();
+        resumes_.insert(resumes_.end(), again.begin(), again.end());
+    }
+    if (host_) {
+        if (!acks.empty()) host_->SendAcks(acks);
+        if (!resumes_.empty()) host_->SendResumes(resumes_);
+    } else if (member_) {
+        if (!acks.empty()) member_->SendAcks(acks);
+        if (!resumes_.empty()) member_->SendResumes(resumes_);
+    }
+    resumes_.clear();
+}
+
+int Session::IdleMs() const {
+    // Acknowledgements owed, or ENet waiting for its own: soon; else when the next
+    // keep-alive is due.
+    if (inbound.AnyStalled() || inbound.Owes() || io.Unsettled()) return static_cast<int>(kAckDelayMs);
+    return 50;
+}
+
+void Session::Leave(double ms) {
+    Step();  // what the commands queued last
+    if (host_) host_->Leave();
+    else if (member_) member_->Leave();
+    io.Flush();
+    leaving_ = true;
+    const double until = NowMs() + ms;
+    auto settled = [&] { return host_ ? host_->Settled() : !member_ || member_->Settled(); };
+    while (!settled() && NowMs() < until) {
+        io.Wait(2, -1);
+        io.Service(*this);
+        io.Flush();
+    }
+    if (host_) host_->Disconnect();
+    else if (member_) member_->Disconnect();
+    io.Flush();
+    io.Close();
+}
+
+}  // namespace net

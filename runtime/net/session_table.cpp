@@ -1,0 +1,82 @@
+#include "net/session_table.h"
+
+#include <algorithm>
+
+namespace net {
+
+namespace {
+uint32_t After(uint32_t id) { return id < kMaxId ? id + 1 : kMaxId; }
+}  // namespace
+
+const PeerEntry* SessionTable::FindPeer(uint32_t id) const {
+    for (const PeerEntry& p : peers_)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+const PlayerEntry* SessionTable::FindPlayer(uint32_t id) const {
+    for (const PlayerEntry& p : players_)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+bool SessionTable::Owns(uint32_t peer, uint32_t player) const {
+    const PlayerEntry* p = FindPlayer(player);
+    return p && p->owner == peer;
+}
+
+bool SessionTable::HasPlayers(uint32_t peer) const {
+    return std::any_of(players_.begin(), players_.end(), [&](const PlayerEntry& p) { return p.owner == peer; });
+}
+
+void SessionTable::Reset(const Welcome& w) {
+    peers_ = w.peers;
+    players_ = w.players;
+    RaiseCounters(w.nextPeer, w.nextPlayer);
+}
+
+void SessionTable::Clear() {
+    peers_.clear();
+    players_.clear();
+    nextPeer_ = nextPlayer_ = 1;
+}
+
+void SessionTable::PutPeer(const PeerEntry& p) {
+    RaiseCounters(After(p.id), 1);
+    for (PeerEntry& e : peers_)
+        if (e.id == p.id) {
+            e = p;
+            return;
+        }
+    // Kept in id order, which is joining order.
+    auto at = std::lower_bound(peers_.begin(), peers_.end(), p.id,
+                               [](const PeerEntry& e, uint32_t id) { return e.id < id; });
+    peers_.insert(at, p);
+}
+
+bool SessionTable::RemovePeer(uint32_t id) {
+    std::erase_if(players_, [&](const PlayerEntry& p) { return p.owner == id; });
+    return std::erase_if(peers_, [&](const PeerEntry& p) { return p.id == id; }) > 0;
+}
+
+bool SessionTable::AddPlayer(const PlayerEntry& p) {
+    RaiseCounters(1, After(p.id));
+    if (FindPlayer(p.id) || !FindPeer(p.owner) || players_.size() >= kMaxPlayers) return false;
+    players_.push_back(p);
+    return true;
+}
+
+bool SessionTable::RemovePlayer(uint32_t id) {
+    return std::erase_if(players_, [&](const PlayerEntry& p) { return p.id == id; }) > 0;
+}
+
+void SessionTable::RaiseCounters(uint32_t nextPeer, uint32_t nextPlayer) {
+    nextPeer_ = std::max(nextPeer_, std::min(nextPeer, kMaxId));
+    nextPlayer_ = std::max(nextPlayer_, std::min(nextPlayer, kMaxId));
+}
+
+uint32_t SessionTable::TakePeerId() { return nextPeer_ < kMaxId ? nextPeer_++ : 0; }
+
+uint32_t SessionTable::TakePlayerId() { return nextPlayer_ < kMaxId ? nextPlayer_++ : 0; }
+
+}  // namespace net

@@ -1,0 +1,48 @@
+// Internal: a session's tables as one program holds them: the peers (programs) in joining
+// order with their addresses and secret digests, and the players in the order they were
+// made. The host changes them; every other peer applies what the host sends.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "net/protocol.h"
+
+namespace net {
+
+class SessionTable {
+public:
+    const std::vector<PeerEntry>& Peers() const { return peers_; }
+    const std::vector<PlayerEntry>& Players() const { return players_; }
+    // The ids the host gives next: above every id this program has seen in the session.
+    uint32_t NextPeer() const { return nextPeer_; }
+    uint32_t NextPlayer() const { return nextPlayer_; }
+
+    const PeerEntry* FindPeer(uint32_t id) const;
+    const PlayerEntry* FindPlayer(uint32_t id) const;
+    bool Owns(uint32_t peer, uint32_t player) const;
+    bool HasPlayers(uint32_t peer) const;
+
+    // The whole tables, as a Welcome brings them.
+    void Reset(const Welcome& w);
+    void Clear();
+    // Adds a peer, or updates its address and digest.
+    void PutPeer(const PeerEntry& p);
+    // Removes a peer and its players; false when it was not listed.
+    bool RemovePeer(uint32_t id);
+    // Adds a player unless its id is listed already or its owner is not; false then.
+    bool AddPlayer(const PlayerEntry& p);
+    bool RemovePlayer(uint32_t id);
+    // Raises the counters to at least these.
+    void RaiseCounters(uint32_t nextPeer, uint32_t nextPlayer);
+    // Hands out the next id (the host); 0 when none is left.
+    uint32_t TakePeerId();
+    uint32_t TakePlayerId();
+
+private:
+    std::vector<PeerEntry> peers_;
+    std::vector<PlayerEntry> players_;
+    uint32_t nextPeer_ = 1, nextPlayer_ = 1;
+};
+
+}  // namespace net

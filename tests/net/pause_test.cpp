@@ -1,0 +1,50 @@
+// A program that waits or computes for a long time stays in its session: its network
+// thread keeps the connection alive, and everything sent to it meanwhile waits for it.
+#include "net/net_harness.h"
+
+namespace {
+
+using namespace nettest;
+
+// The host waits 10 s in KEYWAIT while a joined program computes 10 s without a frame;
+// the third keeps sending to both and to itself through the host. Nobody leaves, nobody
+// takes over, and every message arrives once, in order.
+TEST(NetPause, WaitingAndComputingProgramsStayInTheSession) {
+    const int port = FreeUdpPort();
+    Peer a(port), b(port), c(port);
+    ASSERT_EQ(a("host 0 arena"), "1");
+    ASSERT_EQ(b("join 0 arena 127.0.0.1"), "1");
+    ASSERT_EQ(c("join 0 arena 127.0.0.1"), "1");
+    const std::string ann = a("create Ann"), bob = b("create Bob"), cy = c("create Cy");
+    const std::string all = ann + ":Ann " + bob + ":Bob " + cy + ":Cy";
+    for (Peer* p : {&a, &b, &c}) ASSERT_EQ(p->Until("players", all), all);
+
+    a.Start("keywait 10");
+    c.Start("busy 10");
+    auto paused = Clock::now();
+    b("collect " + bob);
+    b("stream " + bob + " " + ann + " 400");
+    b("stream " + bob + " " + cy + " 400");
+    // Meanwhile the session stands as it was, seen from the program that runs.
+    while (Seconds(paused) < 9) {
+        EXPECT_EQ(b("players"), all);
+        Sleep(0.5);
+    }
+    EXPECT_EQ(a.Answer(30), "1");
+    EXPECT_EQ(c.Answer(30), "1");
+    EXPECT_GE(Seconds(paused), 9.5);
+
+    a("collect " + ann);
+    c("collect " + cy);
+    EXPECT_EQ(a.Until("check " + ann + " " + bob + " 400", "ok", 30), "ok");
+    EXPECT_EQ(c.Until("check " + cy + " " + bob + " 400", "ok", 30), "ok");
+    // The same session: nothing was refused, the same players, the same host.
+    EXPECT_EQ(b("refused"), "0");
+    for (Peer* p : {&a, &b, &c}) EXPECT_EQ(p->Until("players", all), all);
+    c("send " + cy + " " + bob + " back");
+    a("stream " + ann + " " + bob + " 5");
+    EXPECT_EQ(b.Until("check " + bob + " " + ann + " 5", "ok"), "ok");
+    EXPECT_EQ(b.Until("check " + bob + " " + cy + " 0", "ok"), "ok");
+}
+
+}  // namespace
