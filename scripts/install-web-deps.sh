@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what programs in the browser need: Debian's em++ (emscripten, with node-acorn),
-# Debian's chromium for the tests (headless, software WebGL), and the npm packages of
+# Debian's chromium for the tests (headless, software WebGL), npm, and the npm packages of
 # tools/web (the SoundFont synthesizer, the LZO sources, the browser driver of the
 # tests) exactly as tools/web/package-lock.json fixes them. Nothing is downloaded when
 # everything is there. No npm package's install script runs, and no tool fetches a
@@ -9,6 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(emscripten node-acorn chromium)
+# Debian's Node comes without npm; a Node that brings its own npm needs no package.
+if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(npm); fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
