@@ -1,11 +1,12 @@
 ' The browser tests' picture of every kind of 2D drawing, compared pixel by pixel with
-' the desktop's: a background surface grabbed from the screen, sprites with their key
-' colour left out (drawn, stretched, zoomed, turned), text, points, lines, rectangles,
-' plain and textured polygons, additive and multiplicative blending, a sprite grabbed
-' from the screen, a viewport, and pixel collisions shown as boxes: green for a contact, blue for
-' none. Row 228 holds the boxes, at x 8, 24, 40 and 56.
+' the desktop's: a background faded in from black (what the fade leaves behind counts)
+' and grabbed from the screen, sprites with their key colour left out (drawn,
+' stretched, zoomed, turned), text, points, lines, rectangles, plain and textured
+' polygons, additive and multiplicative blending, a sprite grabbed from the screen, a
+' viewport, and pixel collisions shown as boxes: green for a contact, blue for none.
+' Row 228 holds the boxes, at x 8, 24, 40 and 56.
 SETTINGS TITLE "Web drawing", WIDTH 320, HEIGHT 240
-LOADBMP "Gfx/Back.bmp"
+BLENDSCREEN "Gfx/Back.bmp"
 LOADSPRITE "Gfx/Gem.bmp", 1
 LOADSPRITE "Gfx/R_0.bmp", 2
 LOADSPRITE "Gfx/Block1.bmp", 3

@@ -8,6 +8,8 @@
 //   keys       keys typed into the page move the probe's square
 //   sound      the probe's effect and MIDI music reach the Web Audio graph's output
 //   storage    the probe's data file survives a reload of the page
+//   absent     3D, movies, networking and other programs answer in the browser as the
+//              documentation says: their failure values
 //   example    `tolvanec run --web` makes and serves a BASIC example, which runs
 //   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
 //              picture, and pixel collisions read the sprites' texels back alike
@@ -66,15 +68,26 @@ async function browser() {
   });
 }
 
+// A page whose program cannot start (a WebAssembly that does not load, a missing
+// function) ends the test at once rather than at a time-out.
+const aborted = new WeakMap();
 async function open(context, url) {
   const page = await context.newPage();
-  page.on('console', m => { if (m.type() === 'error') log('console:', m.text()); });
+  let abort;
+  aborted.set(page, new Promise((_, reject) => { abort = reject; }));
+  aborted.get(page).catch(() => {});
+  page.on('console', m => {
+    if (m.type() !== 'error') return;
+    log('console:', m.text());
+    if (m.text().startsWith('Aborted(')) abort(new Error('the program could not run: ' + m.text()));
+  });
   page.on('pageerror', e => { if (e.message) log('page error:', e.message); });
   await page.goto(url);
   return page;
 }
 
-const ended = page => page.waitForFunction(() => document.title.endsWith(' \u2014 ended'), null, {timeout: 240000});
+const waitFor = (page, fn, timeout) => Promise.race([page.waitForFunction(fn, null, {timeout}), aborted.get(page)]);
+const ended = page => waitFor(page, () => document.title.endsWith(' \u2014 ended'), 240000);
 
 // The canvas as RGBA rows, top row first.
 async function canvasPixels(page) {
@@ -105,7 +118,7 @@ const cases = {
     const context = await b.newContext({viewport: {width: 800, height: 600}});
     const started = Date.now();
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
-        '?TOLVANE_SEED=11&TOLVANE_FRAMES=600&TOLVANE_INPUT=keys.txt&TOLVANE_NO_WAIT=1');
+        '?TOLVANE_SEED=11&TOLVANE_FRAMES=600&TOLVANE_INPUT=keys.txt&TOLVANE_NO_WAIT=1&TOLVANE_SHOTS=shots:300');
     await ended(page);
     log(`600 frames in ${((Date.now() - started) / 1000).toFixed(1)} s (page load included)`);
     check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the program ended normally at the frame cap');
@@ -117,6 +130,19 @@ const cases = {
     log(`pixels equal to the native frame 600: ${(100 * same.equal).toFixed(2)} % ` +
         `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
     check(same.equal >= 0.99, 'at least 99 % of the pixels equal the native frame');
+    // The page's own screenshots (TOLVANE_SHOTS), offered as downloads at the end.
+    const shot = await page.evaluate(() => {
+      const FS = window.tolvane.FS;
+      return {names: FS.readdir('/tolvane-shots').filter(n => n[0] !== '.').sort(),
+              links: Array.from(document.querySelectorAll('#files a')).map(a => a.download),
+              bytes: Array.from(FS.readFile('/tolvane-shots/frame-000600.bmp'))};
+    });
+    check(JSON.stringify(shot.names) === '["frame-000300.bmp","frame-000600.bmp"]',
+          `every 300th frame is a screenshot (${shot.names})`);
+    check(JSON.stringify(shot.links) === JSON.stringify(shot.names), 'the page offers them as downloads');
+    const nativeShot = fs.readFileSync(path.join(shots, 'frame-000600.bmp'));
+    fs.writeFileSync(path.join(OUT, 'web-shot-000600.bmp'), Buffer.from(shot.bytes));
+    check(Buffer.from(shot.bytes).equals(nativeShot), 'the page\'s screenshot of frame 600 is the native one, byte for byte');
     server.close();
   },
 
@@ -160,8 +186,8 @@ const cases = {
   async keys(b) {
     const server = await serve(path.join(BUILD, 'web-probe'));
     const context = await b.newContext({viewport: {width: 640, height: 480}});
-    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
-    await page.waitForFunction(() => document.title === 'Web probe', null, {timeout: 60000});
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_RECORD=held.txt`);
+    await waitFor(page, () => document.title === 'Web probe', 60000);
     // The square's left edge on its middle row (only that row is read: on a loaded
     // machine the whole canvas takes long to come back).
     const squareX = async () => page.evaluate(() => {
@@ -202,6 +228,14 @@ const cases = {
     await page.keyboard.up('Escape');
     await ended(page);
     check(true, 'Escape ends the program');
+    // The keys were recorded (TOLVANE_RECORD) as a key script: Right, then Left, then
+    // Escape held, each from a frame on, and nothing held in between.
+    const script = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/held.txt', {encoding: 'utf8'}));
+    const held = script.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/).slice(1).join(' '));
+    log('recorded:', JSON.stringify(script.split('\n').filter(l => l && !l.startsWith('#'))));
+    check(JSON.stringify(held.filter(k => k)) === '["205","203","1"]', 'the recorded key script holds Right, Left, Escape in turn');
+    check(await page.evaluate(() => document.querySelector('#files a').download) === 'held.txt',
+          'the page offers the key script as a download');
     server.close();
   },
 
@@ -209,7 +243,7 @@ const cases = {
     const server = await serve(path.join(BUILD, 'web-probe'));
     const context = await b.newContext();
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
-    await page.waitForFunction(() => window.tolvane && window.tolvane.tolvaneAudio, null, {timeout: 60000});
+    await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio, 60000);
     // The loudest moment of each bus over a while: the effect plays every half second,
     // the music once the synthesizer has its soundfont.
     const heard = {effects: 0, music: 0};
@@ -248,6 +282,26 @@ const cases = {
     server.close();
   },
 
+  async absent(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext();
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
+    await ended(page);
+    check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the probe ran 3 frames and ended');
+    const lines = await page.evaluate(
+        () => window.tolvane.FS.readFile('/tolvane/probe/absent.dat', {encoding: 'utf8'}).split(/\r?\n/));
+    const expected = [
+      ['X_MAKE3D', '0'], ['X_LOADOBJ', '0'], ['X_DRAWOBJ', '0'], ['X_COLLISION (no contact)', '0'],
+      ['X_WORLD2SCREEN\'s results (unchanged)', '-7,-8,-9'], ['X_MAKE2D', '0'],
+      ['PLAYMOVIE of a file found', '3'], ['LOOPMOVIE of a file found nowhere', '3'],
+      ['NETHOSTGAME', '0'], ['NETJOINGAME', '0'], ['NETCREATEPLAYER$', '0'], ['NETSENDMSG', '0'],
+      ['NETGETMSG$ (in brackets: empty)', '[]'], ['NETNUMPLAYERS', '0'], ['NETPLAYERNAME$', 'NO_DATA'],
+      ['SHELLCMD', '0'], ['SHELLCMD\'s exit code', '0'], ['FILEREQUEST$', 'NO_FILE'],
+    ];
+    expected.forEach(([what, value], i) => check(lines[i] === value, `${what}: ${value} (${lines[i]})`));
+    server.close();
+  },
+
   async example(b) {
     const cache = path.join(OUT, 'cache');
     const tolvanec = spawn(path.join(BUILD, 'compiler/tolvanec'),
@@ -263,6 +317,20 @@ const cases = {
     });
     log('tolvanec serves at', address);
     try {
+      // Only the page's own folder is served.
+      const status = target => new Promise((resolve, reject) => {
+        const {hostname, port} = new URL(address);
+        http.get({hostname, port, path: target}, res => {
+          res.resume();
+          resolve(res.statusCode);
+        }).on('error', reject);
+      });
+      for (const target of ['/../../../../etc/passwd', '/%2e%2e/%2e%2e/%2e%2e/etc/passwd', '/..%2f..%2f..%2fetc%2fpasswd',
+                            '/%00index.html', '/no-such-file.js']) {
+        const code = await status(target);
+        check(code === 400 || code === 404, `${target} is refused (${code})`);
+      }
+      check(await status('/index.html?x=1') === 200, 'the page itself is served');
       const context = await b.newContext();
       const page = await open(context, address + '?TOLVANE_FRAMES=30&TOLVANE_NO_WAIT=1');
       await ended(page);

@@ -4,6 +4,14 @@
 if(NOT TOLVANE_WEB)
   return()
 endif()
+# Whatever commands a program uses, it links for the browser.
+find_program(TOLVANE_LLVM_NM NAMES llvm-nm llvm-nm-14)
+if(TOLVANE_LLVM_NM)
+  add_test(NAME WebRuntimeDefinesEveryPlatformFunction
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/platform_complete.sh ${TOLVANE_LLVM_NM} ${TOLVANE_WEB_LIB})
+  set_tests_properties(WebRuntimeDefinesEveryPlatformFunction PROPERTIES LABELS web)
+endif()
+
 find_program(TOLVANE_NODE node)
 find_program(TOLVANE_CHROMIUM chromium)
 if(NOT TOLVANE_NODE OR NOT TOLVANE_CHROMIUM)
@@ -28,7 +36,8 @@ add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
 add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
 foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys" "WebSoundIsHeard sound"
-        "WebDataFileSurvivesReload storage" "WebExampleBuildsAndServes example"
+        "WebDataFileSurvivesReload storage"
+        "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
         "WebDrawingMatchesNative drawing")
   separate_arguments(pair)
   list(GET pair 0 name)

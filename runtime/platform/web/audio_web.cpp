@@ -12,6 +12,7 @@
 extern "C" {
 int tolvane_audio_open(int mixerChannels);
 void tolvane_audio_close();
+int tolvane_audio_rate();
 int tolvane_audio_make_sound(const uint8_t* pcm, int bytes, int frequency, int channels, int bits);
 void tolvane_audio_free_sound(int id);
 int tolvane_audio_play(int channel, int id, double left, double right);
@@ -88,6 +89,10 @@ bool AudioOpen(int, int, int mixerChannels) {
     return true;
 }
 
+// Web Audio mixes in the browser's own rate, always in stereo.
+int AudioDeviceRate() { return g_open ? tolvane_audio_rate() : 0; }
+int AudioDeviceChannels() { return g_open ? 2 : 0; }
+
 void AudioClose() {
     if (!g_open) return;
     MusicStop();
@@ -159,6 +164,11 @@ bool PcmOpen(int, int, PcmFormat) { return false; }
 void PcmClose() {}
 bool PcmQueue(const void*, size_t) { return false; }
 double PcmQueuedMs() { return 0; }
+// No stream is ever open, so there is no position to give.
+bool PcmGetPosition(PcmPosition& position) {
+    position = PcmPosition{};
+    return false;
+}
 void PcmClear() {}
 void PcmPause(bool) {}
 

@@ -169,6 +169,12 @@ mergeInto(LibraryManager.library, {
     }
   },
 
+  // The rate the browser plays at (frames a second); 0 before the sound is opened.
+  tolvane_audio_rate__deps: ['$TolvaneAudio'],
+  tolvane_audio_rate: function() {
+    return TolvaneAudio.ctx ? TolvaneAudio.ctx.sampleRate | 0 : 0;
+  },
+
   tolvane_audio_close__deps: ['$TolvaneAudio'],
   tolvane_audio_close: function() {
     for (let c = 0; c < TolvaneAudio.channels.length; ++c) TolvaneAudio.stopChannel(c);
