@@ -6,6 +6,9 @@
 //   stackmoor  Stackmoor (seed 11, the screenshot key script, unpaced) reaches frame 600
 //              and ends; its canvas is compared with the native program's frame 600
 //   keys       keys typed into the page move the probe's square
+//   worker     keys typed into Stackmoor's page move the worker: the keys the page
+//              recorded, replayed by the native program, walk the worker, and the native
+//              program's last frame is the page's
 //   sound      the probe's effect and MIDI music reach the Web Audio graph's output
 //   storage    the probe's data file survives a reload of the page
 //   absent     3D, movies, networking and other programs answer in the browser as the
@@ -236,6 +239,56 @@ const cases = {
     check(JSON.stringify(held.filter(k => k)) === '["205","203","1"]', 'the recorded key script holds Right, Left, Escape in turn');
     check(await page.evaluate(() => document.querySelector('#files a').download) === 'held.txt',
           'the page offers the key script as a download');
+    server.close();
+  },
+
+  async worker(b) {
+    const root = path.join(BUILD, 'web-stackmoor');
+    const server = await serve(root);
+    const context = await b.newContext({viewport: {width: 640, height: 480}});
+    const FRAMES = 240;
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
+        `?TOLVANE_SEED=11&TOLVANE_FRAMES=${FRAMES}&TOLVANE_RECORD=typed.txt`);
+    await waitFor(page, () => document.getElementById('canvas').width === 640, 60000);
+    await page.click('#canvas');
+    // Right held for a while, then Left for a moment, as a player types them.
+    await page.keyboard.down('ArrowRight');
+    await page.waitForTimeout(800);
+    await page.keyboard.up('ArrowRight');
+    await page.waitForTimeout(200);
+    await page.keyboard.down('ArrowLeft');
+    await page.waitForTimeout(300);
+    await page.keyboard.up('ArrowLeft');
+    await ended(page);
+    check(await page.evaluate(() => window.tolvane.exitCode) === 0, `the game ran ${FRAMES} frames and ended`);
+    const typed = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/typed.txt', {encoding: 'utf8'}));
+    fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
+    const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
+    log('typed:', JSON.stringify(held.map(l => l.join(' '))));
+    const rightFrom = held.find(l => l.includes('205'));
+    check(rightFrom !== undefined, 'the page saw Right held');
+    const frame = await canvasPixels(page);
+    writePng(path.join(OUT, `web-frame-${String(FRAMES).padStart(6, '0')}.png`), frame);
+
+    // The same run natively, with the keys the page saw.
+    const shots = path.join(OUT, 'native');
+    const native = spawnSync(path.join(BUILD, 'stackmoor-trace'),
+        ['--seed', '11', '--frames', String(FRAMES), '--input', path.join(OUT, 'typed.txt'),
+         '--shots', `${shots}:${FRAMES}`],
+        {env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy'},
+         stdio: ['ignore', 'pipe', 'inherit'], encoding: 'utf8'});
+    check(native.status === 0, 'the native program replayed the typed keys');
+    // <frame> <score> <MaxCrate> <ply_x> ...: where the worker stood when Right came, and
+    // the farthest right it got.
+    const trace = native.stdout.trim().split('\n').map(l => l.split(' '));
+    const from = Number(rightFrom[0]);
+    const x0 = Number(trace[from - 1][3]);
+    const farthest = Math.max(...trace.slice(from).map(t => Number(t[3])));
+    check(farthest > x0, `Right walks the worker right (x ${x0} -> ${farthest})`);
+    const same = compareWithBmp(frame, path.join(shots, `frame-${String(FRAMES).padStart(6, '0')}.bmp`),
+                                path.join(OUT, 'difference.png'));
+    log(`pixels equal to the native frame ${FRAMES}: ${(100 * same.equal).toFixed(2)} %`);
+    check(same.equal >= 0.99, 'the page\'s last frame is the native program\'s with the same keys');
     server.close();
   },
 

@@ -35,7 +35,8 @@ add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
   COMMENT "Making the browser drawing test's page")
 add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
-foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys" "WebSoundIsHeard sound"
+foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
+        "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound"
         "WebDataFileSurvivesReload storage"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
         "WebDrawingMatchesNative drawing")
