@@ -9,6 +9,9 @@
 //   worker     keys typed into Stackmoor's page move the worker: the keys the page
 //              recorded, replayed by the native program, walk the worker, and the native
 //              program's last frame is the page's
+//   page       where the browser wants a click before sound, the page asks for one and
+//              the game starts with it; the canvas is centred and scaled; without WebGL 2
+//              the page says so
 //   sound      the probe's effect and MIDI music reach the Web Audio graph's output
 //   storage    the probe's data file survives a reload of the page
 //   absent     3D, movies, networking and other programs answer in the browser as the
@@ -289,6 +292,66 @@ const cases = {
                                 path.join(OUT, 'difference.png'));
     log(`pixels equal to the native frame ${FRAMES}: ${(100 * same.equal).toFixed(2)} %`);
     check(same.equal >= 0.99, 'the page\'s last frame is the native program\'s with the same keys');
+    server.close();
+  },
+
+  async page(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const address = `http://127.0.0.1:${server.address().port}/index.html`;
+    // A browser that starts sound only after a click, as most do for a page not visited
+    // before (headless chromium lets every page play, so the rule is put in by hand):
+    // the page asks for a click, and the game starts with it, its sound running.
+    {
+      const context = await b.newContext({viewport: {width: 1000, height: 500}});
+      await context.addInitScript(() => {
+        const Real = window.AudioContext;
+        window.AudioContext = class extends Real {
+          constructor(...args) {
+            super(...args);
+            this.clicked = false;
+            super.suspend();
+          }
+          get state() { return this.clicked ? super.state : 'suspended'; }
+          resume() {
+            if (!navigator.userActivation.isActive) return new Promise(() => {});
+            this.clicked = true;
+            return super.resume();
+          }
+        };
+      });
+      const page = await open(context, address);
+      await waitFor(page, () => getComputedStyle(document.getElementById('start')).display !== 'none', 30000);
+      await page.waitForTimeout(1000);
+      check(await page.evaluate(() => !window.tolvane), 'the game waits for the start click');
+      await page.click('#start-button');
+      await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio &&
+                                document.getElementById('canvas').width === 320, 60000);
+      check(await page.evaluate(() => window.tolvane.tolvaneAudio.ctx.state) === 'running',
+            'after the click the game runs, and so does its sound');
+      // Centred and scaled with its aspect kept: 320 x 240 in a 1000 x 500 window.
+      const box = await page.evaluate(() => {
+        const r = document.getElementById('canvas').getBoundingClientRect();
+        return [r.left, r.top, r.width, r.height].map(Math.round);
+      });
+      check(JSON.stringify(box) === '[167,0,666,500]', `the canvas is centred and scaled (${box})`);
+      await context.close();
+    }
+    // A browser without WebGL 2: the page says so and starts nothing.
+    {
+      const context = await b.newContext();
+      await context.addInitScript(() => {
+        const getContext = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
+          return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest);
+        };
+      });
+      const page = await open(context, address);
+      await waitFor(page, () => document.title.endsWith('no WebGL 2'), 30000);
+      const text = await page.evaluate(() => document.getElementById('nogl').innerText);
+      check(/needs WebGL 2/.test(text), `the page says the game needs WebGL 2 ("${text.split('\n')[0]}")`);
+      check(await page.evaluate(() => !window.tolvane), 'and does not start it');
+      await context.close();
+    }
     server.close();
   },
 

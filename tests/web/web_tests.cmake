@@ -36,7 +36,7 @@ add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
 add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
 foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
-        "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound"
+        "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
         "WebDrawingMatchesNative drawing")
