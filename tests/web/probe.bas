@@ -1,4 +1,5 @@
-' The browser tests' program: a green square that Left and Right move, the bonus sound
+' The browser tests' program: a green square that Left and Right move, a mark that
+' follows the mouse, the bonus sound
 ' every half second over the MIDI music, a data file that counts the visits, and a data
 ' file with what the commands the browser leaves out answer.
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
@@ -43,5 +44,12 @@ WHILE 1
     IF MOD(f, 30) = 1 THEN PLAYSOUND 0, 0, 1
     FILLRECT x, 100, x + 20, 120, 0x00FF00
     PRINT "visits " + visits, 8, 8
+    ' The mouse: a grey mark where it is, magenta while the left button is down.
+    MOUSESTATE mx, my, b1, b2
+    IF b1 THEN
+        FILLRECT mx, my, mx + 4, my + 4, 0xFF00FF
+    ELSE
+        FILLRECT mx, my, mx + 4, my + 4, 0x808080
+    END IF
     SHOWSCREEN
 WEND

@@ -5,7 +5,8 @@
 //
 //   stackmoor  Stackmoor (seed 11, the screenshot key script, unpaced) reaches frame 600
 //              and ends; its canvas is compared with the native program's frame 600
-//   keys       keys typed into the page move the probe's square
+//   keys       keys typed into the page move the probe's square, the mouse its mark, and
+//              the keys are recorded
 //   worker     keys typed into Stackmoor's page move the worker: the keys the page
 //              recorded, replayed by the native program, walk the worker, and the native
 //              program's last frame is the page's
@@ -227,6 +228,49 @@ const cases = {
     check(right > before + 10, `Right held moves the square right (${before} -> ${right})`);
     const left = await hold('ArrowLeft', x => x >= 0 && x < right - 10);
     check(left >= 0 && left < right - 10, `Left held moves it back left (${right} -> ${left})`);
+    // The mouse: its mark moves by the mouse's movement in canvas pixels (the canvas is
+    // shown at twice its size), and turns magenta while the left button is down.
+    const mark = async () => page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      const copy = document.createElement('canvas');
+      copy.width = c.width;
+      copy.height = c.height;
+      copy.getContext('2d').drawImage(c, 0, 0);
+      const d = copy.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      for (let i = 0; i < d.length; i += 4) {
+        const grey = d[i] === 128 && d[i + 1] === 128 && d[i + 2] === 128;
+        const magenta = d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 255;
+        if (grey || magenta) return {x: (i / 4) % c.width, y: Math.floor(i / 4 / c.width), down: magenta};
+      }
+      return null;
+    });
+    const markUntil = async ok => {
+      let m = await mark();
+      for (let t = 0; t < 100 && !ok(m); ++t) {
+        await page.waitForTimeout(100);
+        m = await mark();
+      }
+      return m;
+    };
+    await page.mouse.move(200, 200, {steps: 2});
+    await page.waitForTimeout(500);
+    const m0 = await mark();
+    check(m0 !== null && !m0.down, `the mouse's mark is on the canvas (${JSON.stringify(m0)})`);
+    await page.mouse.move(280, 260, {steps: 4});
+    // Until the mark has come to rest: the program takes the movement over a few frames.
+    let m1 = await markUntil(m => m && m.x !== m0.x && m.y !== m0.y);
+    for (let t = 0, last = null; t < 50 && JSON.stringify(last) !== JSON.stringify(m1); ++t) {
+      last = m1;
+      await page.waitForTimeout(300);
+      m1 = await mark();
+    }
+    check(m1 && m1.x - m0.x === 40 && m1.y - m0.y === 30,
+          `moving the mouse by 80, 60 on the page moves it by 40, 30 canvas pixels (${JSON.stringify(m1)})`);
+    await page.mouse.down();
+    const m2 = await markUntil(m => m && m.down);
+    await page.mouse.up();
+    check(m2 && m2.down, 'the left button is seen down');
+    check((await markUntil(m => m && !m.down)).down === false, 'and up again');
     // Held for a few frames, as a hand does: a press and release within one frame is
     // never seen held.
     await page.keyboard.down('Escape');

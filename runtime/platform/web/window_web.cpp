@@ -128,10 +128,15 @@ void CanvasScale(double& sx, double& sy) {
 
 EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
     if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
+        // Movement on the page in canvas pixels; what is left under a whole pixel is
+        // carried to the next event, so many small moves add up to the whole way.
+        static double restX = 0, restY = 0;
         double sx, sy;
         CanvasScale(sx, sy);
-        const int dx = static_cast<int>(std::lround(e->movementX * sx));
-        const int dy = static_cast<int>(std::lround(e->movementY * sy));
+        const double fx = e->movementX * sx + restX, fy = e->movementY * sy + restY;
+        const int dx = static_cast<int>(std::lround(fx)), dy = static_cast<int>(std::lround(fy));
+        restX = fx - dx;
+        restY = fy - dy;
         if (dx || dy) Queue({Event::Motion, dx, dy});
         return EM_FALSE;
     }
