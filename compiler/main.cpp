@@ -6,6 +6,7 @@
 //                                                with --entry, main() goes to a file of its own
 //   tolvanec build FILE.bas [-o PROGRAM]         make a program (default: FILE without .bas)
 //   tolvanec run FILE.bas [-- ARGS...]           build into the cache folder and start it
+//   tolvanec build|run --web FILE.bas ...        the same for the browser (web_build.h)
 //   tolvanec new NAME                            make a folder with a small starting game
 //   tolvanec lsp [--stdio]                       the language server, on standard input/output
 //
@@ -41,6 +42,7 @@
 #include "game_folder.h"
 #include "lsp/server.h"
 #include "toolchain.h"
+#include "web_build.h"
 
 extern char** environ;
 
@@ -342,4 +344,4 @@ int Main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return Main(argc, argv); }
+int main(int argc, char** argv) { return tvc::WantsWeb(argc, argv) ? tvc::WebMain(argc, argv) : Main(argc, argv); }

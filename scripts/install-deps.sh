@@ -13,7 +13,7 @@ PACKAGES=(
   clang
   console-setup-linux gzip
   zenity
-  nlohmann-json3-dev neovim dpkg-dev file
+  nlohmann-json3-dev neovim dpkg-dev file git
 )
 
 missing=()
@@ -23,7 +23,11 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# Programs in the browser: em++, chromium and the npm packages, by a script of their own.
+web() { bash "$(dirname "$0")/install-web-deps.sh"; }
+
 if [ ${#missing[@]} -eq 0 ]; then
+  web
   exit 0
 fi
 
@@ -47,3 +51,4 @@ if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/n
   exit 1
 fi
 echo "install-deps: done"
+web

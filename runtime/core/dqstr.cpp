@@ -3,7 +3,9 @@
 
 #include "core/numbers.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -168,8 +170,17 @@ double __TextToNumber(const char* text) {
     std::string number(start, q);
     if (number[0] == '.') number.insert(number.begin(), '0');
     double v = 0;
+#if defined(__EMSCRIPTEN__)
+    // The browser build's C++ library reads no floating-point numbers with from_chars;
+    // its C library reads them in the C locale only, correctly rounded, which is the same.
+    errno = 0;
+    v = std::strtod(number.c_str(), nullptr);
+    const bool outOfRange = errno == ERANGE && (v == 0 || std::isinf(v));
+#else
     auto res = std::from_chars(number.data(), number.data() + number.size(), v, std::chars_format::general);
-    if (res.ec == std::errc::result_out_of_range) {
+    const bool outOfRange = res.ec == std::errc::result_out_of_range;
+#endif
+    if (outOfRange) {
         // Too large gives infinity, too small gives 0, as the C library does.
         const char* e = std::strpbrk(number.c_str(), "eE");
         v = (e && e[1] == '-') ? 0.0 : HUGE_VAL;

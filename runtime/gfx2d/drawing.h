@@ -3,7 +3,8 @@
 // drawing (sprites, text, primitives, polygons, background surfaces, movie pictures).
 // It reads the textures from a texture store and holds all the drawing state the
 // commands depend on. The interface is the same for every graphics library; an
-// implementation draws with one (__MakeGLDrawing: OpenGL with the fixed pipeline).
+// implementation draws with one (__MakeGLDrawing: OpenGL with the fixed pipeline;
+// __MakeGLESDrawing: OpenGL ES 3.0).
 //
 // Coordinates are whole pixels from the top-left corner of the current viewport, x to
 // the right and y downwards. Colours are R + 256 G + 65536 B; the key colour 0x8000FF
@@ -126,3 +127,5 @@ protected:
 };
 
 std::unique_ptr<__Drawing> __MakeGLDrawing(const __TextureStore& textures);
+// OpenGL ES 3.0 with shaders and vertex buffers (WebGL 2, in the browser build).
+std::unique_ptr<__Drawing> __MakeGLESDrawing(const __TextureStore& textures);

@@ -9,7 +9,12 @@
 
 OpenGLPrism* pPrsm = nullptr;
 
+// The browser draws with OpenGL ES 3.0 (WebGL 2), the desktop with OpenGL's fixed pipeline.
+#ifdef __EMSCRIPTEN__
+OpenGLPrism::OpenGLPrism() : textures_(__MakeGLESTextureStore()), drawing_(__MakeGLESDrawing(*textures_)) { FreeAll(); }
+#else
 OpenGLPrism::OpenGLPrism() : textures_(__MakeGLTextureStore()), drawing_(__MakeGLDrawing(*textures_)) { FreeAll(); }
+#endif
 
 OpenGLPrism::~OpenGLPrism() {
     FreeAll();

@@ -118,3 +118,5 @@ protected:
 };
 
 std::unique_ptr<__TextureStore> __MakeGLTextureStore();
+// OpenGL ES 3.0 (WebGL 2, in the browser build).
+std::unique_ptr<__TextureStore> __MakeGLESTextureStore();

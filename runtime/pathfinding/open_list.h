@@ -119,7 +119,7 @@ private:
 
 // The bits of f as an unsigned number in the order of the values; -0 counts as +0.
 inline uint32_t OpenList::OrderedBits(float f) {
-    const uint32_t b = std::bit_cast<uint32_t>(f + 0.0f);
+    const uint32_t b = __builtin_bit_cast(uint32_t, f + 0.0f);
     return (b & 0x80000000u) ? ~b : (b | 0x80000000u);
 }
 

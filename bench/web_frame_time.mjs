@@ -1,0 +1,100 @@
+// Frame time of Stackmoor in the browser against the native program on the same
+// machine, both unpaced (TOLVANE_NO_WAIT), with seed 11 and the screenshot key script;
+// and the download size of the page. Run by hand after a build with the browser part:
+//
+//   node bench/web_frame_time.mjs [BUILD]        (BUILD defaults to build/)
+//
+// Each side runs 100 and 600 frames; the time per frame is the difference over the 500
+// frames between, so start-up and page loading drop out. The browser is Debian's
+// chromium, headless, with software WebGL (SwiftShader), as in the tests; the native
+// program draws with Mesa's software GL (SDL_VIDEODRIVER=offscreen).
+import {spawnSync} from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import {createRequire} from 'node:module';
+import path from 'node:path';
+import {fileURLToPath} from 'node:url';
+
+const SOURCE = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
+const BUILD = path.resolve(process.argv[2] || path.join(SOURCE, 'build'));
+const PAGE = path.join(BUILD, 'web-stackmoor');
+const KEYS = path.join(SOURCE, 'tools/screenshot-keys.txt');
+const {chromium} = createRequire(path.join(SOURCE, 'tools/web/node_modules/x.js'))('playwright-core');
+const FEW = 100, MANY = 600;
+
+function nativeSeconds(frames) {
+  const started = process.hrtime.bigint();
+  const run = spawnSync(path.join(BUILD, 'stackmoor'), [], {
+    cwd: BUILD, stdio: 'ignore',
+    env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_SEED: '11',
+          TOLVANE_FRAMES: String(frames), TOLVANE_INPUT: KEYS, TOLVANE_NO_WAIT: '1'}});
+  if (run.status !== 0) throw new Error(`the native program ended with ${run.status}`);
+  return Number(process.hrtime.bigint() - started) / 1e9;
+}
+
+function serve(root) {
+  const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+  const server = http.createServer((req, res) => {
+    const file = path.resolve(root, decodeURIComponent(new URL(req.url, 'http://x').pathname).slice(1) || 'index.html');
+    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'});
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+async function browserSeconds(browser, port, frames) {
+  const context = await browser.newContext({viewport: {width: 800, height: 600}});
+  const page = await context.newPage();
+  const started = Date.now();
+  await page.goto(`http://127.0.0.1:${port}/index.html?TOLVANE_SEED=11&TOLVANE_FRAMES=${frames}` +
+                  '&TOLVANE_INPUT=keys.txt&TOLVANE_NO_WAIT=1');
+  await page.waitForFunction(() => document.title.endsWith(' \u2014 ended'), null, {timeout: 600000});
+  const seconds = (Date.now() - started) / 1000;
+  await context.close();
+  return seconds;
+}
+
+function folderBytes(folder) {
+  let total = 0;
+  for (const entry of fs.readdirSync(folder, {withFileTypes: true})) {
+    const p = path.join(folder, entry.name);
+    total += entry.isDirectory() ? folderBytes(p) : fs.statSync(p).size;
+  }
+  return total;
+}
+
+const ms = (few, many) => (1000 * (many - few) / (MANY - FEW)).toFixed(2);
+
+const nFew = nativeSeconds(FEW), nMany = nativeSeconds(MANY);
+console.log(`native:  ${FEW} frames ${nFew.toFixed(2)} s, ${MANY} frames ${nMany.toFixed(2)} s: ` +
+            `${ms(nFew, nMany)} ms a frame`);
+
+fs.copyFileSync(KEYS, path.join(PAGE, 'keys.txt'));
+const server = await serve(PAGE);
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium', headless: true,
+  args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-first-run',
+         '--autoplay-policy=no-user-gesture-required'],
+});
+try {
+  const port = server.address().port;
+  await browserSeconds(browser, port, 10);  // the browser's caches warmed
+  const bFew = await browserSeconds(browser, port, FEW), bMany = await browserSeconds(browser, port, MANY);
+  console.log(`browser: ${FEW} frames ${bFew.toFixed(2)} s, ${MANY} frames ${bMany.toFixed(2)} s: ` +
+              `${ms(bFew, bMany)} ms a frame (page loading included in both)`);
+} finally {
+  await browser.close();
+  server.close();
+}
+
+const files = fs.readdirSync(PAGE).filter(f => f !== 'keys.txt');
+const sizes = files.map(f => [f, fs.statSync(path.join(PAGE, f)).isDirectory() ? folderBytes(path.join(PAGE, f))
+                                                                                 : fs.statSync(path.join(PAGE, f)).size]);
+const total = sizes.reduce((sum, [, n]) => sum + n, 0);
+console.log('download: ' + sizes.map(([f, n]) => `${f} ${(n / 1024).toFixed(0)} KiB`).join(', ') +
+            `; total ${(total / 1048576).toFixed(2)} MiB`);

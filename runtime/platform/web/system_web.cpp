@@ -1,0 +1,43 @@
+// The program's place in the browser: the temporary folder and the program file in the
+// page's file system, no screen saver to keep away, and a short tone for the warning.
+#include <emscripten.h>
+
+#include <cstdlib>
+
+#include "platform/system.h"
+
+// clang-format off
+EM_JS(int, tolvane_program_path, (char* buffer, int size), {
+    const path = Module["programPath"] || "";
+    stringToUTF8(path, buffer, size);
+    return lengthBytesUTF8(path);
+});
+EM_JS(void, tolvane_beep, (), {
+    if (Module["tolvaneBeep"]) Module["tolvaneBeep"]();
+});
+// clang-format on
+
+namespace plat {
+
+std::string TempDir() {
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = (t && *t) ? t : "/tmp";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// The page puts the program's archive into its file system and names it here.
+std::string ProgramPath() {
+    char buf[1024];
+    const int n = tolvane_program_path(buf, sizeof buf);
+    return n > 0 && n < static_cast<int>(sizeof buf) ? std::string(buf) : std::string();
+}
+
+void SuppressScreenSaver() {}
+
+void Beep() { tolvane_beep(); }
+
+// The program's memory is one WebAssembly block: there are no pages to advise on.
+void AdviseHugePages(void*, size_t) {}
+
+}  // namespace plat

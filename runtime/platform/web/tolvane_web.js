@@ -1,0 +1,321 @@
+// Sound for Tolvane programs in the browser, through Web Audio. The graph:
+//   sample sounds: source -> channel gains (left, right) -> merger -> effects bus
+//   music: decoded source, or the SoundFont synthesizer's worklet -> music bus
+//   effects bus, music bus -> master -> speakers
+// Each bus has an analyser, so the page (and its tests) can tell what is heard.
+// The MIDI synthesizer (FluidSynth built for the web, through js-synthesizer) and its
+// soundfont are fetched the first time a MIDI piece plays.
+
+mergeInto(LibraryManager.library, {
+  $TolvaneAudio: {
+    ctx: null,
+    master: null,
+    buses: null,
+    sounds: [null],
+    channels: [],
+    music: null,     // {kind: 'buffer'|'midi', playing, duration, ...}
+    synth: null,     // the synthesizer, once loaded (a promise)
+
+    bus: function(name) {
+      const ctx = TolvaneAudio.ctx;
+      const gain = ctx.createGain();
+      const analyser = ctx.createAnalyser();
+      analyser.fftSize = 2048;
+      gain.connect(TolvaneAudio.master);
+      gain.connect(analyser);
+      return {gain: gain, analyser: analyser, name: name};
+    },
+
+    // Root mean square of what a bus ('effects', 'music' or 'master') plays right now.
+    level: function(name) {
+      const b = TolvaneAudio.buses && TolvaneAudio.buses[name];
+      if (!b) return 0;
+      const data = new Float32Array(b.analyser.fftSize);
+      b.analyser.getFloatTimeDomainData(data);
+      let sum = 0;
+      for (let i = 0; i < data.length; ++i) sum += data[i] * data[i];
+      return Math.sqrt(sum / data.length);
+    },
+
+    stopChannel: function(c) {
+      const ch = TolvaneAudio.channels[c];
+      if (!ch || !ch.source) return;
+      ch.source.onended = null;
+      try { ch.source.stop(); } catch (e) {}
+      ch.source.disconnect();
+      ch.source = null;
+      ch.sound = 0;
+    },
+
+    loadScript: function(url) {
+      return new Promise((resolve, reject) => {
+        const s = document.createElement('script');
+        s.src = url;
+        s.onload = resolve;
+        s.onerror = () => reject(new Error('cannot load ' + url));
+        document.head.appendChild(s);
+      });
+    },
+
+    fetchBytes: async function(url) {
+      const response = await fetch(url);
+      if (!response.ok) throw new Error(url + ': ' + response.status);
+      let body = response.body;
+      if (url.endsWith('.gz')) body = body.pipeThrough(new DecompressionStream('gzip'));
+      return await new Response(body).arrayBuffer();
+    },
+
+    // The synthesizer with the soundfont loaded, playing into the music bus.
+    loadSynth: function() {
+      if (TolvaneAudio.synth) return TolvaneAudio.synth;
+      const base = Module['synthPath'] || 'synth/';
+      TolvaneAudio.synth = (async () => {
+        const ctx = TolvaneAudio.ctx;
+        if (typeof JSSynth === 'undefined') await TolvaneAudio.loadScript(base + 'js-synthesizer.min.js');
+        await ctx.audioWorklet.addModule(base + 'libfluidsynth.js');
+        await ctx.audioWorklet.addModule(base + 'js-synthesizer.worklet.min.js');
+        const synth = new JSSynth.AudioWorkletNodeSynthesizer();
+        synth.init(ctx.sampleRate);
+        const node = synth.createAudioNode(ctx);
+        node.connect(TolvaneAudio.buses.music.gain);
+        const font = await TolvaneAudio.fetchBytes(base + (Module['soundFont'] || 'soundfont.sf2.gz'));
+        await synth.loadSFont(font);
+        return synth;
+      })();
+      TolvaneAudio.synth.catch(e => console.error('Tolvane: MIDI synthesizer: ' + e.message));
+      return TolvaneAudio.synth;
+    },
+
+    startMidi: async function(music) {
+      const synth = await TolvaneAudio.loadSynth();
+      if (TolvaneAudio.music !== music) return;
+      await synth.stopPlayer();
+      await synth.resetPlayer();
+      await synth.addSMFDataToPlayer(music.midi);
+      if (TolvaneAudio.music !== music) return;
+      await synth.playPlayer();
+      music.playing = true;
+      music.starting = false;
+      const round = ++music.round;
+      synth.waitForPlayerStopped().then(() => {
+        if (TolvaneAudio.music === music && music.round === round && !music.starting) music.playing = false;
+      });
+    },
+
+    startBuffer: function(music) {
+      const src = TolvaneAudio.ctx.createBufferSource();
+      src.buffer = music.buffer;
+      src.loop = !!music.loop;  // the last sample runs straight on to the first
+      src.connect(TolvaneAudio.buses.music.gain);
+      src.onended = () => { if (music.source === src) music.playing = false; };
+      music.source = src;
+      music.playing = true;
+      src.start();
+    },
+
+    stopMusic: function() {
+      const music = TolvaneAudio.music;
+      TolvaneAudio.music = null;
+      if (!music) return;
+      if (music.source) {
+        music.source.onended = null;
+        try { music.source.stop(); } catch (e) {}
+        music.source.disconnect();
+      }
+      if (music.kind === 'midi' && TolvaneAudio.synth) {
+        TolvaneAudio.synth.then(s => { if (!TolvaneAudio.music) { s.stopPlayer(); s.midiAllSoundsOff(); } })
+          .catch(() => {});
+      }
+    },
+
+    beep: function() {
+      const ctx = TolvaneAudio.ctx;
+      if (!ctx) return;
+      const osc = ctx.createOscillator(), gain = ctx.createGain();
+      osc.frequency.value = 880;
+      gain.gain.value = 0.2;
+      osc.connect(gain);
+      gain.connect(TolvaneAudio.master);
+      osc.start();
+      osc.stop(ctx.currentTime + 0.12);
+    },
+  },
+
+  tolvane_audio_open__deps: ['$TolvaneAudio'],
+  tolvane_audio_open: function(mixerChannels) {
+    try {
+      const A = TolvaneAudio;
+      if (!A.ctx) {
+        const Ctx = window.AudioContext || window.webkitAudioContext;
+        if (!Ctx) return 0;
+        A.ctx = Module['audioContext'] || new Ctx();
+        A.master = A.ctx.createGain();
+        A.master.connect(A.ctx.destination);
+        const masterAnalyser = A.ctx.createAnalyser();
+        masterAnalyser.fftSize = 2048;
+        A.master.connect(masterAnalyser);
+        A.buses = {master: {gain: A.master, analyser: masterAnalyser}};
+        A.buses.effects = A.bus('effects');
+        A.buses.music = A.bus('music');
+        Module['tolvaneAudio'] = A;
+        Module['tolvaneBeep'] = A.beep;
+      }
+      A.channels = [];
+      for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, sound: 0});
+      return 1;
+    } catch (e) {
+      console.error('Tolvane: no sound: ' + e.message);
+      return 0;
+    }
+  },
+
+  // The rate the browser plays at (frames a second); 0 before the sound is opened.
+  tolvane_audio_rate__deps: ['$TolvaneAudio'],
+  tolvane_audio_rate: function() {
+    return TolvaneAudio.ctx ? TolvaneAudio.ctx.sampleRate | 0 : 0;
+  },
+
+  tolvane_audio_close__deps: ['$TolvaneAudio'],
+  tolvane_audio_close: function() {
+    for (let c = 0; c < TolvaneAudio.channels.length; ++c) TolvaneAudio.stopChannel(c);
+    TolvaneAudio.stopMusic();
+  },
+
+  tolvane_audio_make_sound__deps: ['$TolvaneAudio'],
+  tolvane_audio_make_sound: function(pcm, bytes, frequency, channels, bits) {
+    const A = TolvaneAudio;
+    const frameBytes = channels * bits / 8;
+    const frames = Math.floor(bytes / frameBytes);
+    let buffer;
+    try {
+      // Web Audio takes at least one frame at 3000 ... 768000 frames a second.
+      buffer = A.ctx.createBuffer(2, Math.max(frames, 1), frequency);
+    } catch (e) {
+      return 0;
+    }
+    const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+    for (let i = 0; i < frames; ++i) {
+      for (let c = 0; c < 2; ++c) {
+        const k = c < channels ? c : 0;
+        let v;
+        if (bits === 8) {
+          v = (HEAPU8[pcm + i * frameBytes + k] - 128) / 128;
+        } else {
+          const at = pcm + i * frameBytes + k * 2;
+          v = ((HEAPU8[at] | (HEAPU8[at + 1] << 8)) << 16 >> 16) / 32768;
+        }
+        (c === 0 ? left : right)[i] = v;
+      }
+    }
+    A.sounds.push(buffer);
+    return A.sounds.length - 1;
+  },
+
+  tolvane_audio_free_sound__deps: ['$TolvaneAudio'],
+  tolvane_audio_free_sound: function(id) {
+    const A = TolvaneAudio;
+    for (let c = 0; c < A.channels.length; ++c)
+      if (A.channels[c].sound === id) A.stopChannel(c);
+    A.sounds[id] = null;
+  },
+
+  tolvane_audio_play__deps: ['$TolvaneAudio'],
+  tolvane_audio_play: function(channel, id, left, right) {
+    const A = TolvaneAudio, ch = A.channels[channel], buffer = A.sounds[id];
+    if (!ch || !buffer) return 0;
+    A.stopChannel(channel);
+    const ctx = A.ctx;
+    const src = ctx.createBufferSource();
+    src.buffer = buffer;
+    const split = ctx.createChannelSplitter(2), merge = ctx.createChannelMerger(2);
+    const gl = ctx.createGain(), gr = ctx.createGain();
+    gl.gain.value = left;
+    gr.gain.value = right;
+    src.connect(split);
+    split.connect(gl, 0);
+    split.connect(gr, 1);
+    gl.connect(merge, 0, 0);
+    gr.connect(merge, 0, 1);
+    merge.connect(A.buses.effects.gain);
+    src.onended = () => {
+      merge.disconnect();
+      if (ch.source === src) { ch.source = null; ch.sound = 0; }
+    };
+    ch.source = src;
+    ch.sound = id;
+    src.start();
+    return 1;
+  },
+
+  tolvane_audio_playing__deps: ['$TolvaneAudio'],
+  tolvane_audio_playing: function(channel) {
+    const ch = TolvaneAudio.channels[channel];
+    return ch && ch.source ? 1 : 0;
+  },
+
+  tolvane_audio_stop__deps: ['$TolvaneAudio'],
+  tolvane_audio_stop: function(channel) { TolvaneAudio.stopChannel(channel); },
+
+  // Starts a piece; for decoded formats the answer waits for the browser's decoder, a
+  // MIDI piece counts as playing from now on while the synthesizer gets ready.
+  tolvane_music_play__deps: ['$TolvaneAudio', '$Asyncify'],
+  tolvane_music_play: function(bytes, size, midi, loop) {
+    return Asyncify.handleAsync(async () => {
+      const A = TolvaneAudio;
+      A.stopMusic();
+      const data = HEAPU8.slice(bytes, bytes + size);
+      if (midi) {
+        const music = {kind: 'midi', midi: data.buffer, playing: true, starting: true, round: 0, duration: -1};
+        A.music = music;
+        A.startMidi(music).catch(e => {
+          console.error('Tolvane: MIDI music: ' + e.message);
+          if (A.music === music) music.playing = false;
+        });
+        return 1;
+      }
+      let buffer;
+      try {
+        buffer = await A.ctx.decodeAudioData(data.buffer);
+      } catch (e) {
+        return 0;
+      }
+      const music = {kind: 'buffer', buffer: buffer, playing: false, duration: buffer.duration, loop: !!loop};
+      A.music = music;
+      A.startBuffer(music);
+      return 1;
+    });
+  },
+
+  tolvane_music_playing__deps: ['$TolvaneAudio'],
+  tolvane_music_playing: function() {
+    const m = TolvaneAudio.music;
+    return m && m.playing ? 1 : 0;
+  },
+
+  tolvane_music_duration__deps: ['$TolvaneAudio'],
+  tolvane_music_duration: function() {
+    const m = TolvaneAudio.music;
+    return m ? m.duration : -1;
+  },
+
+  tolvane_music_restart__deps: ['$TolvaneAudio'],
+  tolvane_music_restart: function() {
+    const A = TolvaneAudio, m = A.music;
+    if (!m) return;
+    if (m.kind === 'midi') {
+      m.playing = true;
+      m.starting = true;
+      A.startMidi(m).catch(() => { if (A.music === m) m.playing = false; });
+    } else {
+      if (m.source) {
+        m.source.onended = null;
+        try { m.source.stop(); } catch (e) {}
+        m.source.disconnect();
+      }
+      A.startBuffer(m);
+    }
+  },
+
+  tolvane_music_stop__deps: ['$TolvaneAudio'],
+  tolvane_music_stop: function() { TolvaneAudio.stopMusic(); },
+});

@@ -1,0 +1,26 @@
+// Internal (the platform contract, in the browser): what the browser platform's own
+// sources share among themselves; nothing outside runtime/platform/web includes this.
+#pragma once
+
+namespace plat::web {
+
+// The runtime scan code of a key, given by the name the browser gives its position
+// (KeyboardEvent.code: "KeyA", "ArrowLeft" ...); 0 for a key without one.
+int ScanCodeFromKeyName(const char* code);
+// The character a key types on a US keyboard without Shift, 0 when none.
+int UsLayoutCharacter(int scanCode);
+
+// Gives the browser its turn (events, drawing the canvas) and comes back as soon as
+// it has had it; much quicker than a sleep of 0 ms, which the browser stretches.
+void YieldToBrowser();
+
+// Places an event on the queue PumpEvents empties, as if the user had made it (the
+// test hooks): a key (scan code, down), a mouse movement (dx, dy), a button (button,
+// down), a close request.
+enum class SyntheticEvent { Key, Motion, Button, Close };
+void QueueEvent(SyntheticEvent kind, int a, int b);
+
+// The selector of the program's canvas.
+inline constexpr const char* kCanvas = "#canvas";
+
+}  // namespace plat::web

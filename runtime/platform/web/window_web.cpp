@@ -1,0 +1,359 @@
+// The program window in the browser: the page's canvas with a WebGL 2 context, the
+// browser's key, mouse and focus events, and the clock. The program runs as one long
+// call that gives the browser its turn whenever it presents a frame or waits
+// (Asyncify), so BASIC's own endless loops work as they do on the desktop.
+#include <GLES3/gl3.h>
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+#include "platform/input.h"
+#include "platform/internal.h"
+#include "platform/web/web_internal.h"
+#include "platform/window.h"
+
+// clang-format off
+EM_ASYNC_JS(void, tolvane_yield_to_browser, (), {
+    await new Promise(resolve => {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = () => resolve();
+        channel.port2.postMessage(0);
+    });
+});
+EM_JS(void, tolvane_set_title, (const char* title), {
+    document.title = UTF8ToString(title);
+});
+EM_JS(void, tolvane_canvas_style, (int visible, int cursor), {
+    const c = Module["canvas"];
+    if (!c) return;
+    c.style.visibility = visible ? "" : "hidden";
+    c.style.cursor = cursor ? "" : "none";
+});
+EM_JS(void, tolvane_canvas_resized, (), {
+    if (Module["onCanvasResized"]) Module["onCanvasResized"]();
+});
+// clang-format on
+
+namespace plat {
+namespace {
+
+struct Event {
+    enum Kind { Key, Motion, Button, Close, FocusLost } kind;
+    int a = 0, b = 0;
+};
+
+std::deque<Event> g_queue;
+EventSink* g_sink = nullptr;
+bool g_started = false;
+bool g_window = false;
+bool g_visible = false;
+bool g_cursor = true;
+bool g_fullscreen = false;
+EMSCRIPTEN_WEBGL_CONTEXT_HANDLE g_context = 0;
+
+// The back buffer: the program draws into a framebuffer of its own, and presenting
+// copies it to the canvas. So the canvas shows whole frames only, and keeps the last
+// one when the program ends, as a desktop window does.
+struct BackBuffer {
+    GLuint frame = 0, colour = 0, depth = 0;
+    int width = 0, height = 0;
+};
+BackBuffer g_back;
+
+void FreeBackBuffer() {
+    if (g_back.frame) glDeleteFramebuffers(1, &g_back.frame);
+    if (g_back.colour) glDeleteRenderbuffers(1, &g_back.colour);
+    if (g_back.depth) glDeleteRenderbuffers(1, &g_back.depth);
+    g_back = BackBuffer{};
+}
+
+bool MakeBackBuffer(int width, int height) {
+    FreeBackBuffer();
+    glGenFramebuffers(1, &g_back.frame);
+    glGenRenderbuffers(1, &g_back.colour);
+    glGenRenderbuffers(1, &g_back.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, g_back.colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, g_back.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_back.frame);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g_back.colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g_back.depth);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        FreeBackBuffer();
+        return false;
+    }
+    g_back.width = width;
+    g_back.height = height;
+    return true;
+}
+
+constexpr size_t kMostQueued = 4096;  // a page left alone does not gather events without end
+
+void Queue(Event e) {
+    if (g_queue.size() < kMostQueued) g_queue.push_back(e);
+}
+
+EM_BOOL OnKeyEvent(int type, const EmscriptenKeyboardEvent* e, void*) {
+    const bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
+    const int code = web::ScanCodeFromKeyName(e->code);
+    const bool shortcut = e->ctrlKey || e->metaKey || e->altKey;
+    if (down && !shortcut) {
+        // What the key types on this keyboard, as the browser says: one plain character.
+        internal::NoteKeyDown(code, e->shiftKey != 0);
+        internal::NoteText(e->key);
+    }
+    if (code && !(down && e->repeat)) Queue({Event::Key, code, down ? 1 : 0});
+    // The page keeps the keys the browser itself needs: its shortcuts, reload (F5),
+    // full screen (F11) and the developer tools (F12).
+    if (!code || shortcut || code == 63 || code == 87 || code == 88) return EM_FALSE;
+    return EM_TRUE;
+}
+
+// Movement in canvas pixels: the page shows the canvas scaled.
+void CanvasScale(double& sx, double& sy) {
+    int w = 0, h = 0;
+    double cssW = 0, cssH = 0;
+    emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
+    emscripten_get_element_css_size(web::kCanvas, &cssW, &cssH);
+    sx = cssW > 0 ? w / cssW : 1;
+    sy = cssH > 0 ? h / cssH : 1;
+}
+
+EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
+    if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
+        // Movement on the page in canvas pixels; what is left under a whole pixel is
+        // carried to the next event, so many small moves add up to the whole way.
+        static double restX = 0, restY = 0;
+        double sx, sy;
+        CanvasScale(sx, sy);
+        const double fx = e->movementX * sx + restX, fy = e->movementY * sy + restY;
+        const int dx = static_cast<int>(std::lround(fx)), dy = static_cast<int>(std::lround(fy));
+        restX = fx - dx;
+        restY = fy - dy;
+        if (dx || dy) Queue({Event::Motion, dx, dy});
+        return EM_FALSE;
+    }
+    // The browser numbers the middle button 1 and the right one 2.
+    const int button = e->button == 0 ? 0 : e->button == 2 ? 1 : e->button == 1 ? 2 : -1;
+    if (button >= 0) Queue({Event::Button, button, type == EMSCRIPTEN_EVENT_MOUSEDOWN ? 1 : 0});
+    return EM_TRUE;
+}
+
+EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
+    Queue({Event::FocusLost});
+    return EM_FALSE;
+}
+
+void Listen(bool on) {
+    const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+    emscripten_set_keydown_callback(win, nullptr, EM_TRUE, on ? OnKeyEvent : nullptr);
+    emscripten_set_keyup_callback(win, nullptr, EM_TRUE, on ? OnKeyEvent : nullptr);
+    emscripten_set_mousemove_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
+    emscripten_set_mousedown_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
+    emscripten_set_mouseup_callback(win, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
+    emscripten_set_blur_callback(win, nullptr, EM_TRUE, on ? OnBlur : nullptr);
+}
+
+}  // namespace
+
+namespace web {
+void YieldToBrowser() { tolvane_yield_to_browser(); }
+}  // namespace web
+
+bool Startup() {
+    g_started = true;
+    return true;
+}
+
+void Shutdown() {
+    DestroyGLContext();
+    DestroyProgramWindow();
+    g_started = false;
+}
+
+bool CreateProgramWindow(const char* name, int, int, int width, int height) {
+    (void)name;
+    if (!g_started) return false;
+    if (g_window) return true;
+    if (emscripten_set_canvas_element_size(web::kCanvas, width < 1 ? 1 : width, height < 1 ? 1 : height) !=
+        EMSCRIPTEN_RESULT_SUCCESS) {
+        std::fprintf(stderr, "Tolvane: the page has no canvas for the program\n");
+        return false;
+    }
+    tolvane_canvas_resized();
+    Listen(true);
+    g_window = true;
+    return true;
+}
+
+void SetWindowTitle(const char* title) { tolvane_set_title(title ? title : ""); }
+
+void ShowWindow() {
+    g_visible = true;
+    if (g_window) tolvane_canvas_style(1, g_cursor);
+}
+
+void HideWindow() {
+    g_visible = false;
+    if (g_window) tolvane_canvas_style(0, g_cursor);
+}
+
+void RaiseWindow() {}
+
+void SetWindowSize(int width, int height) {
+    if (!g_window || width < 1 || height < 1) return;
+    int w = 0, h = 0;
+    emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
+    if (w == width && h == height) return;
+    emscripten_set_canvas_element_size(web::kCanvas, width, height);
+    tolvane_canvas_resized();
+    if (g_context) MakeBackBuffer(width, height);
+}
+
+// The canvas stays on the page with its last picture after the program ended.
+void DestroyProgramWindow() {
+    if (g_window) Listen(false);
+    g_window = false;
+    g_queue.clear();
+}
+
+bool CreateGLContext() {
+    if (!g_window) return false;
+    if (g_context) return true;
+    EmscriptenWebGLContextAttributes a;
+    emscripten_webgl_init_context_attributes(&a);
+    a.majorVersion = 2;
+    a.minorVersion = 0;
+    a.alpha = EM_FALSE;  // the page never shows through the game
+    a.depth = EM_TRUE;
+    a.stencil = EM_FALSE;
+    a.antialias = EM_FALSE;
+    a.premultipliedAlpha = EM_FALSE;
+    // The picture stays as drawn between frames, so the canvas can be read back and
+    // keeps the last frame once the program has ended.
+    a.preserveDrawingBuffer = EM_TRUE;
+    g_context = emscripten_webgl_create_context(web::kCanvas, &a);
+    if (g_context <= 0) {
+        g_context = 0;
+        std::fprintf(stderr, "Tolvane: this browser offers no WebGL 2\n");
+        return false;
+    }
+    emscripten_webgl_make_context_current(g_context);
+    int w = 0, h = 0;
+    emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
+    if (!MakeBackBuffer(w, h)) {
+        std::fprintf(stderr, "Tolvane: cannot make the frame buffer of the canvas\n");
+        return false;
+    }
+    return true;
+}
+
+// The context lives as long as the page, so the last picture stays on the canvas.
+void DestroyGLContext() {}
+
+void MakeGLContextCurrent() {
+    if (g_context) emscripten_webgl_make_context_current(g_context);
+}
+
+void* GLProcAddress(const char* name) { return g_context ? emscripten_webgl_get_proc_address(name) : nullptr; }
+
+// The frame goes to the screen when the browser has its turn; until then the
+// drawing buffer holds it whole.
+void SwapWindow() {
+    if (!g_context || !g_back.frame) return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_back.frame);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, g_back.width, g_back.height, 0, 0, g_back.width, g_back.height, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_back.frame);
+    web::YieldToBrowser();
+}
+
+int DesktopBitsPerPixel() { return 32; }
+
+// The browser has no display modes: full screen shows the canvas over the whole screen,
+// scaled by the page, at the next key press or click (browsers allow it only then).
+bool SetFullscreenMode(int width, int height, int) {
+    if (!g_window) return false;
+    int w = 0, h = 0;
+    emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
+    if (w != width || h != height) return false;
+    EmscriptenFullscreenStrategy s{};
+    s.scaleMode = EMSCRIPTEN_FULLSCREEN_SCALE_ASPECT;
+    s.canvasResolutionScaleMode = EMSCRIPTEN_FULLSCREEN_CANVAS_SCALE_NONE;
+    s.filteringMode = EMSCRIPTEN_FULLSCREEN_FILTERING_DEFAULT;
+    const EMSCRIPTEN_RESULT r = emscripten_request_fullscreen_strategy(web::kCanvas, EM_TRUE, &s);
+    g_fullscreen = r == EMSCRIPTEN_RESULT_SUCCESS || r == EMSCRIPTEN_RESULT_DEFERRED;
+    return g_fullscreen;
+}
+
+void LeaveFullscreenMode() {
+    if (g_fullscreen) emscripten_exit_fullscreen();
+    g_fullscreen = false;
+}
+
+void ShowCursor(bool visible) {
+    g_cursor = visible;
+    if (g_window) tolvane_canvas_style(g_visible ? 1 : 0, visible);
+}
+
+namespace internal {
+bool VideoStarted() { return g_started; }
+uint32_t ProgramWindowId() { return g_window ? 1 : 0; }
+}  // namespace internal
+
+void SetEventSink(EventSink* sink) { g_sink = sink; }
+
+void PumpEvents() {
+    if (!g_started) return;
+    while (!g_queue.empty()) {
+        const Event e = g_queue.front();
+        g_queue.pop_front();
+        switch (e.kind) {
+            case Event::Close:
+                if (g_sink) g_sink->OnCloseRequest(); else std::exit(0);
+                break;
+            case Event::Key:
+                if (g_sink) g_sink->OnKey(e.a, e.b != 0);
+                break;
+            case Event::Motion:
+                if (g_sink) g_sink->OnMouseMotion(e.a, e.b);
+                break;
+            case Event::Button:
+                if (g_sink) g_sink->OnMouseButton(e.a, e.b != 0);
+                break;
+            case Event::FocusLost:
+                if (g_sink) g_sink->OnFocusLost();
+                break;
+        }
+    }
+}
+
+namespace web {
+void QueueEvent(SyntheticEvent kind, int a, int b) {
+    if (!g_started) return;
+    switch (kind) {
+        case SyntheticEvent::Key: Queue({Event::Key, a, b}); break;
+        case SyntheticEvent::Motion: Queue({Event::Motion, a, b}); break;
+        case SyntheticEvent::Button: Queue({Event::Button, a, b}); break;
+        case SyntheticEvent::Close: Queue({Event::Close}); break;
+    }
+}
+}  // namespace web
+
+double ClockMs() { return emscripten_get_now(); }
+
+void SleepMs(double ms) {
+    if (!(ms > 0)) return;
+    if (ms < 1) web::YieldToBrowser();
+    else emscripten_sleep(static_cast<unsigned>(ms));
+}
+
+}  // namespace plat

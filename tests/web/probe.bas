@@ -1,0 +1,55 @@
+' The browser tests' program: a green square that Left and Right move, a mark that
+' follows the mouse, the bonus sound
+' every half second over the MIDI music, a data file that counts the visits, and a data
+' file with what the commands the browser leaves out answer.
+SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
+' 3D, movies, networking and other programs: each answer on a line of absent.dat.
+sx = -7
+sy = -8
+depth = -9
+code = -5
+PUTFILE "absent.dat", 0, X_MAKE3D(1, 100, 45)
+PUTFILE "absent.dat", 1, X_LOADOBJ("Gfx/Back.bmp", 1)
+PUTFILE "absent.dat", 2, X_DRAWOBJ(1, 0)
+PUTFILE "absent.dat", 3, X_COLLISION(1, 0, 10, 0, 0, 0)
+X_WORLD2SCREEN 0, 0, 0, sx, sy, depth
+PUTFILE "absent.dat", 4, "" + sx + "," + sy + "," + depth
+PUTFILE "absent.dat", 5, X_MAKE2D()
+PUTFILE "absent.dat", 6, PLAYMOVIE("Gfx/Back.bmp")
+PUTFILE "absent.dat", 7, LOOPMOVIE("nowhere.mpg")
+PUTFILE "absent.dat", 8, NETHOSTGAME(0, "Web", "", "")
+PUTFILE "absent.dat", 9, NETJOINGAME(0, "Web", "127.0.0.1", "")
+PUTFILE "absent.dat", 10, NETCREATEPLAYER$("Me")
+PUTFILE "absent.dat", 11, NETSENDMSG("1", "0", "hello")
+PUTFILE "absent.dat", 12, "[" + NETGETMSG$("1") + "]"
+PUTFILE "absent.dat", 13, NETNUMPLAYERS()
+PUTFILE "absent.dat", 14, NETPLAYERNAME$("1")
+PUTFILE "absent.dat", 15, SHELLCMD("true", 1, 0, code)
+PUTFILE "absent.dat", 16, code
+PUTFILE "absent.dat", 17, FILEREQUEST$(1, "*.dat")
+LOADSOUND "Sfx/Bonus.wav", 0
+PLAYMUSIC "Sfx/music.mid"
+GETFILE "visits.dat", 0, visits
+visits = visits + 1
+PUTFILE "visits.dat", 0, visits
+x = 100
+f = 0
+WHILE 1
+    f = f + 1
+    IF KEY(203) THEN x = x - 2
+    IF KEY(205) THEN x = x + 2
+    ' The square stays on the canvas, however long a key is held.
+    IF x < 0 THEN x = 0
+    IF x > 280 THEN x = 280
+    IF MOD(f, 30) = 1 THEN PLAYSOUND 0, 0, 1
+    FILLRECT x, 100, x + 20, 120, 0x00FF00
+    PRINT "visits " + visits, 8, 8
+    ' The mouse: a grey mark where it is, magenta while the left button is down.
+    MOUSESTATE mx, my, b1, b2
+    IF b1 THEN
+        FILLRECT mx, my, mx + 4, my + 4, 0xFF00FF
+    ELSE
+        FILLRECT mx, my, mx + 4, my + 4, 0x808080
+    END IF
+    SHOWSCREEN
+WEND

@@ -1,0 +1,523 @@
+// Tolvane programs in a real browser: Debian's chromium, headless, with software WebGL
+// (SwiftShader), the pages served from 127.0.0.1. One case per run:
+//
+//   node web_test.mjs CASE --modules DIR --build DIR --source DIR
+//
+//   stackmoor  Stackmoor (seed 11, the screenshot key script, unpaced) reaches frame 600
+//              and ends; its canvas is compared with the native program's frame 600
+//   keys       keys typed into the page move the probe's square, the mouse its mark, and
+//              the keys are recorded
+//   worker     keys typed into Stackmoor's page move the worker: the keys the page
+//              recorded, replayed by the native program, walk the worker, and the native
+//              program's last frame is the page's
+//   page       where the browser wants a click before sound, the page asks for one and
+//              the game starts with it; the canvas is centred and scaled; without WebGL 2
+//              the page says so
+//   sound      the probe's effect and MIDI music reach the Web Audio graph's output
+//   storage    the probe's data file survives a reload of the page
+//   absent     3D, movies, networking and other programs answer in the browser as the
+//              documentation says: their failure values
+//   example    `tolvanec run --web` makes and serves a BASIC example, which runs
+//   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
+//              picture, and pixel collisions read the sprites' texels back alike
+import {spawn, spawnSync} from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import {createRequire} from 'node:module';
+import os from 'node:os';
+import path from 'node:path';
+
+import {compareWithBmp, readBmp, writePng} from './frames.mjs';
+
+const args = process.argv.slice(2);
+const testCase = args[0];
+const opt = name => {
+  const i = args.indexOf('--' + name);
+  return i >= 0 ? args[i + 1] : undefined;
+};
+const MODULES = opt('modules'), BUILD = opt('build'), SOURCE = opt('source');
+const {chromium} = createRequire(path.join(MODULES, 'x.js'))('playwright-core');
+const OUT = path.join(BUILD, 'web-test', testCase);
+fs.rmSync(OUT, {recursive: true, force: true});
+fs.mkdirSync(OUT, {recursive: true});
+
+const log = (...a) => console.log(`[${testCase}]`, ...a);
+function check(ok, what) {
+  if (!ok) throw new Error('FAILED: ' + what);
+  log('ok:', what);
+}
+
+// ---- a static server on 127.0.0.1 ------------------------------------------------------
+const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.txt': 'text/plain'};
+function serve(root) {
+  const server = http.createServer((req, res) => {
+    const rel = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
+    const file = path.resolve(root, rel);
+    if (!file.startsWith(path.resolve(root) + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream'});
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// ---- the browser ----------------------------------------------------------------------------
+async function browser() {
+  return chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
+           '--disable-quic', '--autoplay-policy=no-user-gesture-required'],
+  });
+}
+
+// A page whose program cannot start (a WebAssembly that does not load, a missing
+// function) ends the test at once rather than at a time-out.
+const aborted = new WeakMap();
+async function open(context, url) {
+  const page = await context.newPage();
+  let abort;
+  aborted.set(page, new Promise((_, reject) => { abort = reject; }));
+  aborted.get(page).catch(() => {});
+  page.on('console', m => {
+    if (m.type() !== 'error') return;
+    log('console:', m.text());
+    if (m.text().startsWith('Aborted(')) abort(new Error('the program could not run: ' + m.text()));
+  });
+  page.on('pageerror', e => { if (e.message) log('page error:', e.message); });
+  await page.goto(url);
+  return page;
+}
+
+const waitFor = (page, fn, timeout) => Promise.race([page.waitForFunction(fn, null, {timeout}), aborted.get(page)]);
+const ended = page => waitFor(page, () => document.title.endsWith(' \u2014 ended'), 240000);
+
+// The canvas as RGBA rows, top row first.
+async function canvasPixels(page) {
+  return page.evaluate(() => {
+    const c = document.getElementById('canvas');
+    const copy = document.createElement('canvas');
+    copy.width = c.width;
+    copy.height = c.height;
+    const g = copy.getContext('2d');
+    g.drawImage(c, 0, 0);
+    return {width: c.width, height: c.height, data: Array.from(g.getImageData(0, 0, c.width, c.height).data)};
+  });
+}
+
+// ---- the cases ---------------------------------------------------------------------------------
+const cases = {
+  async stackmoor(b) {
+    const root = path.join(BUILD, 'web-stackmoor');
+    fs.copyFileSync(path.join(SOURCE, 'tools/screenshot-keys.txt'), path.join(root, 'keys.txt'));
+    // The native program's frame 600, the same run.
+    const shots = path.join(OUT, 'native');
+    const native = spawnSync(path.join(BUILD, 'stackmoor-trace'),
+        ['--seed', '11', '--frames', '600', '--input', path.join(SOURCE, 'tools/screenshot-keys.txt'),
+         '--shots', shots + ':600'], {env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy'},
+                                       stdio: ['ignore', 'ignore', 'inherit']});
+    check(native.status === 0, 'the native program ran 600 frames');
+    const server = await serve(root);
+    const context = await b.newContext({viewport: {width: 800, height: 600}});
+    const started = Date.now();
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
+        '?TOLVANE_SEED=11&TOLVANE_FRAMES=600&TOLVANE_INPUT=keys.txt&TOLVANE_NO_WAIT=1&TOLVANE_SHOTS=shots:300');
+    await ended(page);
+    log(`600 frames in ${((Date.now() - started) / 1000).toFixed(1)} s (page load included)`);
+    check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the program ended normally at the frame cap');
+    const frame = await canvasPixels(page);
+    check(frame.width === 640 && frame.height === 480, 'the canvas is 640 x 480');
+    writePng(path.join(OUT, 'web-frame-000600.png'), frame);
+    await page.screenshot({path: path.join(OUT, 'page.png')});
+    const same = compareWithBmp(frame, path.join(shots, 'frame-000600.bmp'), path.join(OUT, 'difference.png'));
+    log(`pixels equal to the native frame 600: ${(100 * same.equal).toFixed(2)} % ` +
+        `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
+    check(same.equal >= 0.99, 'at least 99 % of the pixels equal the native frame');
+    // The page's own screenshots (TOLVANE_SHOTS), offered as downloads at the end.
+    const shot = await page.evaluate(() => {
+      const FS = window.tolvane.FS;
+      return {names: FS.readdir('/tolvane-shots').filter(n => n[0] !== '.').sort(),
+              links: Array.from(document.querySelectorAll('#files a')).map(a => a.download),
+              bytes: Array.from(FS.readFile('/tolvane-shots/frame-000600.bmp'))};
+    });
+    check(JSON.stringify(shot.names) === '["frame-000300.bmp","frame-000600.bmp"]',
+          `every 300th frame is a screenshot (${shot.names})`);
+    check(JSON.stringify(shot.links) === JSON.stringify(shot.names), 'the page offers them as downloads');
+    const nativeShot = fs.readFileSync(path.join(shots, 'frame-000600.bmp'));
+    fs.writeFileSync(path.join(OUT, 'web-shot-000600.bmp'), Buffer.from(shot.bytes));
+    check(Buffer.from(shot.bytes).equals(nativeShot), 'the page\'s screenshot of frame 600 is the native one, byte for byte');
+    server.close();
+  },
+
+  async drawing(b) {
+    // The native program's third frame.
+    const shots = path.join(OUT, 'native');
+    const program = path.join(OUT, 'drawing');
+    const built = spawnSync(path.join(BUILD, 'compiler/tolvanec'),
+        ['build', path.join(SOURCE, 'tests/web/drawing.bas'), '--assets', path.join(BUILD, 'assets'), '-o', program],
+        {stdio: ['ignore', 'ignore', 'inherit']});
+    check(built.status === 0, 'the native program builds');
+    const native = spawnSync(program, [], {
+      env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_FRAMES: '3',
+            TOLVANE_SHOTS: shots + ':3'}, stdio: ['ignore', 'ignore', 'inherit']});
+    check(native.status === 0, 'the native program ran 3 frames');
+    const server = await serve(path.join(BUILD, 'web-drawing'));
+    const context = await b.newContext({viewport: {width: 640, height: 480}});
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
+    await ended(page);
+    const frame = await canvasPixels(page);
+    check(frame.width === 320 && frame.height === 240, 'the canvas is 320 x 240');
+    writePng(path.join(OUT, 'web-frame-000003.png'), frame);
+    const reference = path.join(shots, 'frame-000003.bmp');
+    const same = compareWithBmp(frame, reference, path.join(OUT, 'difference.png'));
+    log(`pixels equal to the native frame: ${(100 * same.equal).toFixed(2)} % ` +
+        `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
+    // Filtered texels (stretched, zoomed and turned sprites, textured polygons) and
+    // blended colours round differently in the two GL implementations, by a step or two.
+    check(same.close >= 0.99, 'at least 99 % of the pixels within 8 per channel of the native frame');
+    // The collision boxes: the same answers, and both kinds among them.
+    const ref = readBmp(reference);
+    const box = (f, x) => Array.from(f.data.slice((232 * f.width + x) * 4, (232 * f.width + x) * 4 + 3)).join(',');
+    const answers = [12, 28, 44, 60].map(x => [box(ref, x), box(frame, x)]);
+    log('collision boxes (native, browser):', JSON.stringify(answers));
+    check(answers.every(([n, w]) => n === w), 'every pixel collision gives the native answer');
+    check(answers.some(([n]) => n === '0,255,0') && answers.some(([n]) => n === '0,0,255'),
+          'contacts and misses are both among them');
+    server.close();
+  },
+
+  async keys(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext({viewport: {width: 640, height: 480}});
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_RECORD=held.txt`);
+    await waitFor(page, () => document.title === 'Web probe', 60000);
+    // The square's left edge on its middle row (only that row is read: on a loaded
+    // machine the whole canvas takes long to come back).
+    const squareX = async () => page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      const copy = document.createElement('canvas');
+      copy.width = c.width;
+      copy.height = c.height;
+      copy.getContext('2d').drawImage(c, 0, 0);
+      const row = copy.getContext('2d').getImageData(0, 110, c.width, 1).data;
+      for (let x = 0; x < c.width; ++x)
+        if (row[4 * x] < 40 && row[4 * x + 1] > 200 && row[4 * x + 2] < 40) return x;
+      return -1;
+    });
+    await page.waitForTimeout(500);
+    const before = await squareX();
+    check(before === 100, `the square starts at x 100 (${before})`);
+    await page.click('#canvas');
+    // A key is held until the program has seen it: on a loaded machine a frame can take
+    // longer than a quick press.
+    const hold = async (key, moved) => {
+      await page.keyboard.down(key);
+      let x = await squareX();
+      for (let t = 0; t < 100 && !moved(x); ++t) {
+        await page.waitForTimeout(100);
+        x = await squareX();
+      }
+      await page.keyboard.up(key);
+      return x;
+    };
+    const right = await hold('ArrowRight', x => x > before + 10);
+    check(right > before + 10, `Right held moves the square right (${before} -> ${right})`);
+    const left = await hold('ArrowLeft', x => x >= 0 && x < right - 10);
+    check(left >= 0 && left < right - 10, `Left held moves it back left (${right} -> ${left})`);
+    // The mouse: its mark moves by the mouse's movement in canvas pixels (the canvas is
+    // shown at twice its size), and turns magenta while the left button is down.
+    const mark = async () => page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      const copy = document.createElement('canvas');
+      copy.width = c.width;
+      copy.height = c.height;
+      copy.getContext('2d').drawImage(c, 0, 0);
+      const d = copy.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      for (let i = 0; i < d.length; i += 4) {
+        const grey = d[i] === 128 && d[i + 1] === 128 && d[i + 2] === 128;
+        const magenta = d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 255;
+        if (grey || magenta) return {x: (i / 4) % c.width, y: Math.floor(i / 4 / c.width), down: magenta};
+      }
+      return null;
+    });
+    const markUntil = async ok => {
+      let m = await mark();
+      for (let t = 0; t < 100 && !ok(m); ++t) {
+        await page.waitForTimeout(100);
+        m = await mark();
+      }
+      return m;
+    };
+    await page.mouse.move(200, 200, {steps: 2});
+    await page.waitForTimeout(500);
+    const m0 = await mark();
+    check(m0 !== null && !m0.down, `the mouse's mark is on the canvas (${JSON.stringify(m0)})`);
+    await page.mouse.move(280, 260, {steps: 4});
+    // Until the mark has come to rest: the program takes the movement over a few frames.
+    let m1 = await markUntil(m => m && m.x !== m0.x && m.y !== m0.y);
+    for (let t = 0, last = null; t < 50 && JSON.stringify(last) !== JSON.stringify(m1); ++t) {
+      last = m1;
+      await page.waitForTimeout(300);
+      m1 = await mark();
+    }
+    check(m1 && m1.x - m0.x === 40 && m1.y - m0.y === 30,
+          `moving the mouse by 80, 60 on the page moves it by 40, 30 canvas pixels (${JSON.stringify(m1)})`);
+    await page.mouse.down();
+    const m2 = await markUntil(m => m && m.down);
+    await page.mouse.up();
+    check(m2 && m2.down, 'the left button is seen down');
+    check((await markUntil(m => m && !m.down)).down === false, 'and up again');
+    // Held for a few frames, as a hand does: a press and release within one frame is
+    // never seen held.
+    await page.keyboard.down('Escape');
+    await page.waitForTimeout(300);
+    await page.keyboard.up('Escape');
+    await ended(page);
+    check(true, 'Escape ends the program');
+    // The keys were recorded (TOLVANE_RECORD) as a key script: Right, then Left, then
+    // Escape held, each from a frame on, and nothing held in between.
+    const script = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/held.txt', {encoding: 'utf8'}));
+    const held = script.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/).slice(1).join(' '));
+    log('recorded:', JSON.stringify(script.split('\n').filter(l => l && !l.startsWith('#'))));
+    check(JSON.stringify(held.filter(k => k)) === '["205","203","1"]', 'the recorded key script holds Right, Left, Escape in turn');
+    check(await page.evaluate(() => document.querySelector('#files a').download) === 'held.txt',
+          'the page offers the key script as a download');
+    server.close();
+  },
+
+  async worker(b) {
+    const root = path.join(BUILD, 'web-stackmoor');
+    const server = await serve(root);
+    const context = await b.newContext({viewport: {width: 640, height: 480}});
+    const FRAMES = 240;
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
+        `?TOLVANE_SEED=11&TOLVANE_FRAMES=${FRAMES}&TOLVANE_RECORD=typed.txt`);
+    await waitFor(page, () => document.getElementById('canvas').width === 640, 60000);
+    await page.click('#canvas');
+    // Right held for a while, then Left for a moment, as a player types them.
+    await page.keyboard.down('ArrowRight');
+    await page.waitForTimeout(800);
+    await page.keyboard.up('ArrowRight');
+    await page.waitForTimeout(200);
+    await page.keyboard.down('ArrowLeft');
+    await page.waitForTimeout(300);
+    await page.keyboard.up('ArrowLeft');
+    await ended(page);
+    check(await page.evaluate(() => window.tolvane.exitCode) === 0, `the game ran ${FRAMES} frames and ended`);
+    const typed = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/typed.txt', {encoding: 'utf8'}));
+    fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
+    const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
+    log('typed:', JSON.stringify(held.map(l => l.join(' '))));
+    const rightFrom = held.find(l => l.includes('205'));
+    check(rightFrom !== undefined, 'the page saw Right held');
+    const frame = await canvasPixels(page);
+    writePng(path.join(OUT, `web-frame-${String(FRAMES).padStart(6, '0')}.png`), frame);
+
+    // The same run natively, with the keys the page saw.
+    const shots = path.join(OUT, 'native');
+    const native = spawnSync(path.join(BUILD, 'stackmoor-trace'),
+        ['--seed', '11', '--frames', String(FRAMES), '--input', path.join(OUT, 'typed.txt'),
+         '--shots', `${shots}:${FRAMES}`],
+        {env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy'},
+         stdio: ['ignore', 'pipe', 'inherit'], encoding: 'utf8'});
+    check(native.status === 0, 'the native program replayed the typed keys');
+    // <frame> <score> <MaxCrate> <ply_x> ...: where the worker stood when Right came, and
+    // the farthest right it got.
+    const trace = native.stdout.trim().split('\n').map(l => l.split(' '));
+    const from = Number(rightFrom[0]);
+    const x0 = Number(trace[from - 1][3]);
+    const farthest = Math.max(...trace.slice(from).map(t => Number(t[3])));
+    check(farthest > x0, `Right walks the worker right (x ${x0} -> ${farthest})`);
+    const same = compareWithBmp(frame, path.join(shots, `frame-${String(FRAMES).padStart(6, '0')}.bmp`),
+                                path.join(OUT, 'difference.png'));
+    log(`pixels equal to the native frame ${FRAMES}: ${(100 * same.equal).toFixed(2)} %`);
+    check(same.equal >= 0.99, 'the page\'s last frame is the native program\'s with the same keys');
+    server.close();
+  },
+
+  async page(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const address = `http://127.0.0.1:${server.address().port}/index.html`;
+    // A browser that starts sound only after a click, as most do for a page not visited
+    // before (headless chromium lets every page play, so the rule is put in by hand):
+    // the page asks for a click, and the game starts with it, its sound running.
+    {
+      const context = await b.newContext({viewport: {width: 1000, height: 500}});
+      await context.addInitScript(() => {
+        const Real = window.AudioContext;
+        window.AudioContext = class extends Real {
+          constructor(...args) {
+            super(...args);
+            this.clicked = false;
+            super.suspend();
+          }
+          get state() { return this.clicked ? super.state : 'suspended'; }
+          resume() {
+            if (!navigator.userActivation.isActive) return new Promise(() => {});
+            this.clicked = true;
+            return super.resume();
+          }
+        };
+      });
+      const page = await open(context, address);
+      await waitFor(page, () => getComputedStyle(document.getElementById('start')).display !== 'none', 30000);
+      await page.waitForTimeout(1000);
+      check(await page.evaluate(() => !window.tolvane), 'the game waits for the start click');
+      await page.click('#start-button');
+      await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio &&
+                                document.getElementById('canvas').width === 320, 60000);
+      check(await page.evaluate(() => window.tolvane.tolvaneAudio.ctx.state) === 'running',
+            'after the click the game runs, and so does its sound');
+      // Centred and scaled with its aspect kept: 320 x 240 in a 1000 x 500 window.
+      const box = await page.evaluate(() => {
+        const r = document.getElementById('canvas').getBoundingClientRect();
+        return [r.left, r.top, r.width, r.height].map(Math.round);
+      });
+      check(JSON.stringify(box) === '[167,0,666,500]', `the canvas is centred and scaled (${box})`);
+      await context.close();
+    }
+    // A browser without WebGL 2: the page says so and starts nothing.
+    {
+      const context = await b.newContext();
+      await context.addInitScript(() => {
+        const getContext = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
+          return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest);
+        };
+      });
+      const page = await open(context, address);
+      await waitFor(page, () => document.title.endsWith('no WebGL 2'), 30000);
+      const text = await page.evaluate(() => document.getElementById('nogl').innerText);
+      check(/needs WebGL 2/.test(text), `the page says the game needs WebGL 2 ("${text.split('\n')[0]}")`);
+      check(await page.evaluate(() => !window.tolvane), 'and does not start it');
+      await context.close();
+    }
+    server.close();
+  },
+
+  async sound(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext();
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
+    await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio, 60000);
+    // The loudest moment of each bus over a while: the effect plays every half second,
+    // the music once the synthesizer has its soundfont.
+    const heard = {effects: 0, music: 0};
+    for (let t = 0; t < 300 && (heard.effects < 0.01 || heard.music < 0.01); ++t) {
+      const now = await page.evaluate(() => ({effects: window.tolvane.tolvaneAudio.level('effects'),
+                                               music: window.tolvane.tolvaneAudio.level('music')}));
+      heard.effects = Math.max(heard.effects, now.effects);
+      heard.music = Math.max(heard.music, now.music);
+      await page.waitForTimeout(100);
+    }
+    log(`loudest (RMS): effects ${heard.effects.toFixed(4)}, music ${heard.music.toFixed(4)}`);
+    check(heard.effects >= 0.01, 'the sound effect is heard');
+    check(heard.music >= 0.01, 'the MIDI music is heard');
+    server.close();
+  },
+
+  async storage(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext();
+    const url = `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=10`;
+    const visits = async page => page.evaluate(
+        () => window.tolvane.FS.readFile('/tolvane/probe/visits.dat', {encoding: 'utf8'}).split(/\r?\n/)[0]);
+    const page = await open(context, url);
+    await ended(page);
+    let n = await visits(page);
+    check(n === '1', `the first visit writes 1 (${n})`);
+    await page.reload();
+    await ended(page);
+    n = await visits(page);
+    check(n === '2', `after a reload the program read 1 back and wrote 2 (${n})`);
+    await page.close();
+    const again = await open(context, url);
+    await ended(again);
+    n = await visits(again);
+    check(n === '3', `a new visit of the page finds it too (${n})`);
+    server.close();
+  },
+
+  async absent(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext();
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
+    await ended(page);
+    check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the probe ran 3 frames and ended');
+    const lines = await page.evaluate(
+        () => window.tolvane.FS.readFile('/tolvane/probe/absent.dat', {encoding: 'utf8'}).split(/\r?\n/));
+    const expected = [
+      ['X_MAKE3D', '0'], ['X_LOADOBJ', '0'], ['X_DRAWOBJ', '0'], ['X_COLLISION (no contact)', '0'],
+      ['X_WORLD2SCREEN\'s results (unchanged)', '-7,-8,-9'], ['X_MAKE2D', '0'],
+      ['PLAYMOVIE of a file found', '3'], ['LOOPMOVIE of a file found nowhere', '3'],
+      ['NETHOSTGAME', '0'], ['NETJOINGAME', '0'], ['NETCREATEPLAYER$', '0'], ['NETSENDMSG', '0'],
+      ['NETGETMSG$ (in brackets: empty)', '[]'], ['NETNUMPLAYERS', '0'], ['NETPLAYERNAME$', 'NO_DATA'],
+      ['SHELLCMD', '0'], ['SHELLCMD\'s exit code', '0'], ['FILEREQUEST$', 'NO_FILE'],
+    ];
+    expected.forEach(([what, value], i) => check(lines[i] === value, `${what}: ${value} (${lines[i]})`));
+    server.close();
+  },
+
+  async example(b) {
+    const cache = path.join(OUT, 'cache');
+    const tolvanec = spawn(path.join(BUILD, 'compiler/tolvanec'),
+        ['run', '--web', path.join(SOURCE, 'examples/pathfind.bas')], {env: {...process.env, XDG_CACHE_HOME: cache}, stdio: ['ignore', 'pipe', 'inherit']});
+    const address = await new Promise((resolve, reject) => {
+      let text = '';
+      tolvanec.stdout.on('data', d => {
+        text += d;
+        const m = text.match(/http:\/\/127\.0\.0\.1:\d+\//);
+        if (m) resolve(m[0]);
+      });
+      tolvanec.on('exit', code => reject(new Error('tolvanec ended with ' + code + ': ' + text)));
+    });
+    log('tolvanec serves at', address);
+    try {
+      // Only the page's own folder is served.
+      const status = target => new Promise((resolve, reject) => {
+        const {hostname, port} = new URL(address);
+        http.get({hostname, port, path: target}, res => {
+          res.resume();
+          resolve(res.statusCode);
+        }).on('error', reject);
+      });
+      for (const target of ['/../../../../etc/passwd', '/%2e%2e/%2e%2e/%2e%2e/etc/passwd', '/..%2f..%2f..%2fetc%2fpasswd',
+                            '/%00index.html', '/no-such-file.js']) {
+        const code = await status(target);
+        check(code === 400 || code === 404, `${target} is refused (${code})`);
+      }
+      check(await status('/index.html?x=1') === 200, 'the page itself is served');
+      const context = await b.newContext();
+      const page = await open(context, address + '?TOLVANE_FRAMES=30&TOLVANE_NO_WAIT=1');
+      await ended(page);
+      check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the example ran 30 frames and ended');
+      const frame = await canvasPixels(page);
+      writePng(path.join(OUT, 'pathfind.png'), frame);
+      check(frame.data.some((v, i) => i % 4 !== 3 && v > 0), 'it drew something');
+    } finally {
+      tolvanec.kill();
+    }
+  },
+};
+
+const run = cases[testCase];
+if (!run) {
+  console.error('unknown case ' + testCase);
+  process.exit(2);
+}
+const b = await browser();
+try {
+  await run(b);
+  log('passed');
+} catch (e) {
+  console.error(`[${testCase}]`, e.message);
+  process.exitCode = 1;
+} finally {
+  await b.close();
+  // Servers and the child tolvanec go with the process.
+  process.exit(process.exitCode || 0);
+}

@@ -1,0 +1,50 @@
+# Tolvane programs in the browser, tested in Debian's headless chromium with software
+# WebGL, served from 127.0.0.1 (tests/web/web_test.mjs). The pages are made once by the
+# build: Stackmoor's (cmake/web.cmake) and the probe's below.
+if(NOT TOLVANE_WEB)
+  return()
+endif()
+# Whatever commands a program uses, it links for the browser.
+find_program(TOLVANE_LLVM_NM NAMES llvm-nm llvm-nm-14)
+if(TOLVANE_LLVM_NM)
+  add_test(NAME WebRuntimeDefinesEveryPlatformFunction
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/platform_complete.sh ${TOLVANE_LLVM_NM} ${TOLVANE_WEB_LIB})
+  set_tests_properties(WebRuntimeDefinesEveryPlatformFunction PROPERTIES LABELS web)
+endif()
+
+find_program(TOLVANE_NODE node)
+find_program(TOLVANE_CHROMIUM chromium)
+if(NOT TOLVANE_NODE OR NOT TOLVANE_CHROMIUM)
+  message(STATUS "Browser tests off: they need node and chromium (bash scripts/install-web-deps.sh)")
+  return()
+endif()
+
+set(PROBE_WEB ${CMAKE_BINARY_DIR}/web-probe)
+add_custom_command(OUTPUT ${PROBE_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/probe.bas --assets ${STACKMOOR_ASSETS} -o ${PROBE_WEB}
+  DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/probe.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser tests' page")
+add_custom_target(probe_web ALL DEPENDS ${PROBE_WEB}/index.html)
+
+set(DRAWING_WEB ${CMAKE_BINARY_DIR}/web-drawing)
+add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/drawing.bas --assets ${STACKMOOR_ASSETS} -o ${DRAWING_WEB}
+  DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/drawing.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser drawing test's page")
+add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
+
+foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
+        "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
+        "WebDataFileSurvivesReload storage"
+        "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
+        "WebDrawingMatchesNative drawing")
+  separate_arguments(pair)
+  list(GET pair 0 name)
+  list(GET pair 1 case)
+  add_test(NAME ${name}
+    COMMAND ${TOLVANE_NODE} ${CMAKE_CURRENT_LIST_DIR}/web_test.mjs ${case} --modules ${TOLVANE_WEB_MODULES}
+      --build ${CMAKE_BINARY_DIR} --source ${CMAKE_SOURCE_DIR})
+  set_tests_properties(${name} PROPERTIES LABELS web TIMEOUT 600)
+endforeach()
