@@ -23,16 +23,9 @@
 //
 // Exit status: 0 when all went well (run: the program's own status), 1 for errors in
 // the program or a failed build step, 2 for a wrong command line.
-#include <fcntl.h>
-#include <spawn.h>
-#include <unistd.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -41,10 +34,9 @@
 #include "front.h"
 #include "game_folder.h"
 #include "lsp/server.h"
+#include "tool_run.h"
 #include "toolchain.h"
 #include "web_build.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -72,30 +64,6 @@ struct Options {
     tvc::Toolchain toolchain;
 };
 
-// Runs a program and waits; its output goes to `log` when one is named.
-int Run(const std::vector<std::string>& argv, const std::string& log = "") {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (!log.empty()) {
-        posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    }
-    pid_t pid;
-    int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) {
-        std::fprintf(stderr, "tolvanec: cannot start %s: %s\n", argv[0].c_str(), std::strerror(rc));
-        return 127;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-}
-
 // Reads, checks and translates the program; errors and warnings are printed. False
 // when it has errors.
 bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
@@ -118,21 +86,6 @@ bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr)
     return true;
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    out.close();
-    if (!out) std::fprintf(stderr, "tolvanec: cannot write %s\n", path.c_str());
-    return static_cast<bool>(out);
-}
-
-std::string TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvanec-XXXXXX";
-    if (!mkdtemp(tmpl.data())) return "";
-    return tmpl;
-}
-
 // Compiles the C++ into `program` and packs the assets and the built-in font into it.
 bool Build(const Options& o, const std::string& cpp, const std::string& program) {
     if (std::string missing = tvc::MissingFile({o.include + "/tolvane.h", o.lib, o.shoebox, o.font}, o.toolchain.where);
@@ -140,7 +93,7 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
         std::fprintf(stderr, "tolvanec: cannot make programs: %s\n", missing.c_str());
         return false;
     }
-    std::string work = TempFolder();
+    std::string work = tvc::MakeTempFolder("tolvanec");
     if (work.empty()) {
         std::fprintf(stderr, "tolvanec: cannot make a temporary folder\n");
         return false;
@@ -153,14 +106,14 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
         }
     } cleanup{work};
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
-    if (!WriteFile(source, cpp)) return false;
+    if (!tvc::WriteTextFile(source, cpp)) return false;
     std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
                                     "-o", program, o.lib};
     // clang stops at 256 nested brackets by default; the language allows deeper nesting.
     if (fs::path(o.cxx).filename().string().find("clang") != std::string::npos)
         cmd.insert(cmd.begin() + 1, "-fbracket-depth=4096");
     for (const std::string& flag : o.toolchain.linkFlags) cmd.push_back(flag);
-    if (Run(cmd, log) != 0) {
+    if (tvc::RunTool(cmd, log) != 0) {
         std::string text;
         tvc::ReadTextFile(log, text);
         std::fprintf(stderr,
@@ -173,8 +126,8 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     std::error_code ec;
     if (!o.assets.empty()) pack.push_back(o.assets);
     if (o.assets.empty() || !fs::exists(fs::path(o.assets) / "Smalfont.bmp", ec)) pack.push_back(o.font);
-    if (Run(pack, work + "/pack.log") != 0 ||
-        Run({o.shoebox, "append", program, work + "/assets.sbx"}, work + "/pack.log") != 0) {
+    if (tvc::RunTool(pack, work + "/pack.log") != 0 ||
+        tvc::RunTool({o.shoebox, "append", program, work + "/assets.sbx"}, work + "/pack.log") != 0) {
         std::string text;
         tvc::ReadTextFile(work + "/pack.log", text);
         std::fprintf(stderr, "tolvanec: packing the assets failed:\n%s", text.c_str());
@@ -200,21 +153,6 @@ std::string BuildKey(const Options& o, const std::string& cpp) {
         }
     }
     return key.str();
-}
-
-std::string CacheFolder(const std::string& source) {
-    std::string base;
-    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x)
-        base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h)
-        base = std::string(h) + "/.cache";
-    else
-        base = "/tmp";
-    std::error_code ec;
-    std::string abs = fs::absolute(source, ec).lexically_normal().string();
-    char id[32];
-    std::snprintf(id, sizeof id, "%016zx", std::hash<std::string>{}(abs));
-    return base + "/tolvanec/" + fs::path(source).stem().string() + "-" + id;
 }
 
 int Main(int argc, char** argv) {
@@ -310,12 +248,12 @@ int Main(int argc, char** argv) {
     if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
     if (o.command == "check") return 0;
     if (o.command == "cpp") {
-        if (!o.entry.empty() && !WriteFile(o.entry, entry)) return 1;
+        if (!o.entry.empty() && !tvc::WriteTextFile(o.entry, entry)) return 1;
         if (o.output.empty()) {
             std::fputs(cpp.c_str(), stdout);
             return 0;
         }
-        return WriteFile(o.output, cpp) ? 0 : 1;
+        return tvc::WriteTextFile(o.output, cpp) ? 0 : 1;
     }
     if (o.command == "build") {
         std::string program = o.output;
@@ -326,7 +264,7 @@ int Main(int argc, char** argv) {
         return Build(o, cpp, program) ? 0 : 1;
     }
     // run: rebuild only when something it was made from changed.
-    std::string folder = CacheFolder(o.source);
+    std::string folder = tvc::CacheFolder(o.source, "");
     fs::create_directories(folder, ec);
     std::string program = folder + "/" + fs::path(o.source).stem().string();
     std::string key = BuildKey(o, cpp), oldKey;
@@ -334,12 +272,12 @@ int Main(int argc, char** argv) {
     if (oldKey != key || !fs::exists(program, ec)) {
         fs::remove(folder + "/build-key", ec);
         if (!Build(o, cpp, program)) return 1;
-        WriteFile(folder + "/build-key", key);
+        tvc::WriteTextFile(folder + "/build-key", key);
     }
     std::vector<std::string> args = {program};
     args.insert(args.end(), o.programArgs.begin(), o.programArgs.end());
     std::fflush(stdout);
-    return Run(args);
+    return tvc::RunTool(args);
 }
 
 }  // namespace

@@ -8,9 +8,6 @@
 //   synth/          the MIDI synthesizer and the soundfont, fetched when MIDI plays
 #include "web_build.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -23,6 +20,9 @@
 #include <sstream>
 #include <vector>
 
+#include "front.h"
+#include "tool_run.h"
+#include "toolchain.h"
 #include "tolvanec_web_config.h"
 
 extern char** environ;
@@ -50,11 +50,9 @@ struct WebKit {
 const WebKit& Kit() {
     static const WebKit kit = [] {
         WebKit k;
-        char buf[4096];
-        const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-        if (n <= 0) return k;
-        buf[n] = 0;
-        std::ifstream in(fs::path(buf).parent_path() / kWebKitFile);
+        const std::string self = SelfPath();
+        if (self.empty()) return k;
+        std::ifstream in(fs::path(self).parent_path() / kWebKitFile);
         for (std::string line; std::getline(in, line);) {
             const size_t eq = line.find('=');
             if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
@@ -84,18 +82,9 @@ struct WebOptions {
 };
 
 std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    out.close();
-    if (!out) std::fprintf(stderr, "tolvanec: cannot write %s\n", path.c_str());
-    return static_cast<bool>(out);
+    std::string text;
+    ReadTextFile(path, text);
+    return text;
 }
 
 // Runs a program and waits; its output goes to `log` when one is named. em++ finds
@@ -110,42 +99,7 @@ int Run(const std::vector<std::string>& argv, const std::string& log = "") {
         env.push_back(v);
     }
     if (!nodePath) env.push_back("NODE_PATH=" + Kit().nodePath);
-    std::vector<char*> envp, args;
-    for (std::string& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (!log.empty()) {
-        posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    }
-    pid_t pid;
-    const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) {
-        std::fprintf(stderr, "tolvanec: cannot start %s: %s\n", argv[0].c_str(), std::strerror(rc));
-        return 127;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-std::string SelfPath() {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "tolvanec";
-    buf[n] = 0;
-    return buf;
-}
-
-std::string TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvanec-web-XXXXXX";
-    return mkdtemp(tmpl.data()) ? tmpl : std::string();
+    return RunTool(argv, log, &env);
 }
 
 // The program's name in the folder: letters, digits, '-' and '_' of the file's stem.
@@ -244,19 +198,7 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
         return false;
     }
     const std::string title = o.title.empty() ? name : o.title;
-    return WriteAll(out + "/index.html", Replace(Replace(page, "@NAME@", name), "@TITLE@", HtmlText(title)));
-}
-
-std::string CacheFolder(const std::string& source) {
-    std::string base;
-    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x) base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.cache";
-    else base = "/tmp";
-    std::error_code ec;
-    const std::string abs = fs::absolute(source, ec).lexically_normal().string();
-    char id[32];
-    std::snprintf(id, sizeof id, "%016zx", std::hash<std::string>{}(abs));
-    return base + "/tolvanec/" + fs::path(source).stem().string() + "-" + id + "-web";
+    return WriteTextFile(out + "/index.html", Replace(Replace(page, "@NAME@", name), "@TITLE@", HtmlText(title)));
 }
 
 }  // namespace
@@ -329,7 +271,7 @@ int WebMain(int argc, char** argv) {
         return 2;
     }
 
-    const std::string work = TempFolder();
+    const std::string work = MakeTempFolder("tolvanec-web");
     if (work.empty()) {
         std::fprintf(stderr, "tolvanec: cannot make a temporary folder\n");
         return 1;
@@ -357,13 +299,13 @@ int WebMain(int argc, char** argv) {
         return BuildPage(o, work, cppPath, out) ? 0 : 1;
     }
     // run: rebuild only when something the page is made from changed, then serve it.
-    const std::string folder = CacheFolder(o.source);
+    const std::string folder = CacheFolder(o.source, "-web");
     fs::create_directories(folder, ec);
     const std::string key = BuildKey(o, ReadAll(cppPath));
     if (ReadAll(folder + "/build-key") != key || !fs::exists(folder + "/index.html", ec)) {
         fs::remove(folder + "/build-key", ec);
         if (!BuildPage(o, work, cppPath, folder)) return 1;
-        WriteAll(folder + "/build-key", key);
+        WriteTextFile(folder + "/build-key", key);
     }
     return ServeFolder(folder, o.port);
 }

@@ -1,0 +1,29 @@
+// Internal: running the outside tools a build needs (the C++ compiler, em++, the
+// archive tool), and the files and folders handed to them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tvc {
+
+// Runs a program, found on PATH when argv[0] names no folder, and waits for it. Its
+// output and errors go to `log` when one is named. The environment is tolvanec's own,
+// or `environment` ("NAME=value" entries) when one is given. The program's exit status;
+// 127 when it could not start, 128 + the signal when one ended it.
+int RunTool(const std::vector<std::string>& argv, const std::string& log = "",
+            const std::vector<std::string>* environment = nullptr);
+
+// Writes `text` as the whole file; says so on standard error when it cannot.
+bool WriteTextFile(const std::string& path, const std::string& text);
+
+// A new, empty folder of this process under $TMPDIR (else /tmp), named `prefix`-XXXXXX;
+// "" when none could be made.
+std::string MakeTempFolder(const std::string& prefix);
+
+// Where `run` keeps what it made of a program between runs, one folder a source
+// file: $XDG_CACHE_HOME (else ~/.cache, else /tmp)/tolvanec/NAME-HASH`suffix`, the hash
+// taken of the file's absolute path.
+std::string CacheFolder(const std::string& source, const std::string& suffix);
+
+}  // namespace tvc
