@@ -178,4 +178,23 @@ std::string ProgramAssets(const std::string& program) {
     return fs::is_directory(assets, ec) ? assets.string() : "";
 }
 
+bool ChooseProgramAndAssets(std::string& source, std::string& assets, bool defaultAssets) {
+    std::error_code ec;
+    if (source.empty()) {
+        std::string why;
+        source = FolderProgram(".", why);
+        if (source.empty()) {
+            std::fprintf(stderr, "tolvanec: %s\n", why.c_str());
+            return false;
+        }
+        source = fs::relative(source, fs::current_path(ec), ec).string();
+    }
+    if (assets.empty() && defaultAssets) assets = ProgramAssets(source);
+    if (!assets.empty() && !fs::is_directory(assets, ec)) {
+        std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", assets.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace tvc

@@ -23,4 +23,10 @@ std::string FolderProgram(const std::string& dir, std::string& why);
 // The assets folder beside a program (its folder's assets/), or "" when there is none.
 std::string ProgramAssets(const std::string& program);
 
+// The program and assets a `build` or `run` command works on: without a source, the
+// program of the current folder; without assets (when `defaultAssets`), the folder
+// beside the program. False, with the reason printed, when no program is found or the
+// assets are no folder.
+bool ChooseProgramAndAssets(std::string& source, std::string& assets, bool defaultAssets);
+
 }  // namespace tvc

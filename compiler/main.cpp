@@ -228,21 +228,7 @@ int Main(int argc, char** argv) {
             return Usage();
         }
     }
-    std::error_code ec;
-    if (o.source.empty()) {
-        std::string why;
-        o.source = tvc::FolderProgram(".", why);
-        if (o.source.empty()) {
-            std::fprintf(stderr, "tolvanec: %s\n", why.c_str());
-            return 2;
-        }
-        o.source = fs::relative(o.source, fs::current_path(ec), ec).string();
-    }
-    if (o.assets.empty() && (o.command == "build" || o.command == "run")) o.assets = tvc::ProgramAssets(o.source);
-    if (!o.assets.empty() && !fs::is_directory(o.assets, ec)) {
-        std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", o.assets.c_str());
-        return 2;
-    }
+    if (!tvc::ChooseProgramAndAssets(o.source, o.assets, o.command == "build" || o.command == "run")) return 2;
 
     std::string cpp, entry;
     if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
@@ -264,6 +250,7 @@ int Main(int argc, char** argv) {
         return Build(o, cpp, program) ? 0 : 1;
     }
     // run: rebuild only when something it was made from changed.
+    std::error_code ec;
     std::string folder = tvc::CacheFolder(o.source, "");
     fs::create_directories(folder, ec);
     std::string program = folder + "/" + fs::path(o.source).stem().string();

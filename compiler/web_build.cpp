@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "front.h"
+#include "game_folder.h"
 #include "tool_run.h"
 #include "toolchain.h"
 #include "tolvanec_web_config.h"
@@ -34,8 +35,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: tolvanec build --web FILE.bas [-o FOLDER] [--assets DIR] [settings] [tools]\n"
-                 "       tolvanec run --web FILE.bas [--assets DIR] [--port N] [settings] [tools]\n"
+                 "usage: tolvanec build --web [FILE.bas] [-o FOLDER] [--assets DIR] [settings] [tools]\n"
+                 "       tolvanec run --web [FILE.bas] [--assets DIR] [--port N] [settings] [tools]\n"
                  "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
                  "tools:    --emxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
     return 2;
@@ -264,12 +265,8 @@ int WebMain(int argc, char** argv) {
             return Usage();
         }
     }
-    if (o.source.empty()) return Usage();
+    if (!ChooseProgramAndAssets(o.source, o.assets, true)) return 2;
     std::error_code ec;
-    if (!o.assets.empty() && !fs::is_directory(o.assets, ec)) {
-        std::fprintf(stderr, "tolvanec: --assets %s is not a folder\n", o.assets.c_str());
-        return 2;
-    }
 
     const std::string work = MakeTempFolder("tolvanec-web");
     if (work.empty()) {

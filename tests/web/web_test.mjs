@@ -17,7 +17,8 @@
 //   storage    the probe's data file survives a reload of the page
 //   absent     3D, movies, networking and other programs answer in the browser as the
 //              documentation says: their failure values
-//   example    `tolvanec run --web` makes and serves a BASIC example, which runs
+//   example    `tolvanec build --web` works in a game folder as `build` does, and
+//              `tolvanec run --web` makes and serves a BASIC example, which runs
 //   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
 //              picture, and pixel collisions read the sprites' texels back alike
 import {spawn, spawnSync} from 'node:child_process';
@@ -463,6 +464,24 @@ const cases = {
   },
 
   async example(b) {
+    // In a game folder made by `tolvanec new`, `build --web` alone finds the program and
+    // its assets, as `build` does.
+    const game = path.join(OUT, 'mygame');
+    const tolvanecPath = path.join(BUILD, 'compiler/tolvanec');
+    check(spawnSync(tolvanecPath, ['new', game], {stdio: ['ignore', 'ignore', 'inherit']}).status === 0,
+          'tolvanec new makes a game folder');
+    check(spawnSync(tolvanecPath, ['build', '--web'], {cwd: game, stdio: ['ignore', 'ignore', 'inherit']}).status === 0,
+          'build --web in it needs no file name');
+    const archive = fs.readFileSync(path.join(game, 'mygame-web/mygame.sbx')).toString('latin1');
+    check(archive.includes('ball.bmp') && archive.includes('beep.wav'), 'the page\'s archive holds the folder\'s assets');
+    {
+      const server = await serve(path.join(game, 'mygame-web'));
+      const page = await open(await b.newContext(), `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=10`);
+      await ended(page);
+      check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the new game runs in the browser');
+      server.close();
+    }
+
     const cache = path.join(OUT, 'cache');
     const tolvanec = spawn(path.join(BUILD, 'compiler/tolvanec'),
         ['run', '--web', path.join(SOURCE, 'examples/pathfind.bas')], {env: {...process.env, XDG_CACHE_HOME: cache}, stdio: ['ignore', 'pipe', 'inherit']});
