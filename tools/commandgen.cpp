@@ -3,7 +3,9 @@
 //     declaration at compile time (the build compiles it, so a wrong line stops the build),
 //   - commands.md, the command reference, one table per subsystem.
 //
-//   commandgen TABLE OUT.cpp OUT.md          write both files
+//   commandgen TABLE OUT.cpp OUT.md [NOTES.md]
+//                                            write both files; the reference ends with
+//                                            the hand-written notes, when given
 //   commandgen --check TABLE COMMITTED.md GENERATED.md
 //                                            exit 1 with a message when the committed
 //                                            reference differs from what TABLE gives
@@ -120,13 +122,15 @@ std::string escapeCell(const std::string& s) {
     return out;
 }
 
-std::string generateMarkdown(const Table& t) {
+std::string generateMarkdown(const Table& t, const std::string& notes) {
     std::ostringstream o;
     o << "# Tolvane BASIC commands\n\n"
       << "Every command of the runtime, made from `runtime/commands.tsv` by `tools/commandgen`;\n"
       << "edit the table, not this file. In the forms below `name$` is a string, a plain name a\n"
       << "number, `name()` a number array and `name$()` a string array; `out` marks a variable the\n"
-      << "command writes into, and `[...]` an argument that may be left out.\n";
+      << "command writes into, and `[...]` an argument that may be left out. A description that\n"
+      << "starts with \"Extension:\" marks a command this runtime adds to the classic command set.\n"
+      << "How some commands behave in more detail is told under \"Notes\" at the end.\n";
     for (const std::string& subsystem : cmdtable::Subsystems()) {
         bool any = false;
         for (const Command& c : t.commands) any = any || c.subsystem == subsystem;
@@ -136,6 +140,7 @@ std::string generateMarkdown(const Table& t) {
             if (c.subsystem == subsystem)
                 o << "| `" << escapeCell(c.BasicForm()) << "` | " << c.result << " | " << escapeCell(c.doc) << " |\n";
     }
+    if (!notes.empty()) o << "\n" << notes;
     return o.str();
 }
 
@@ -174,13 +179,27 @@ bool publicHeaderIncludesAll(const std::string& tablePath, const Table& t) {
     return ok && missing.empty();
 }
 
+// The hand-written notes that end the reference; empty when no file is named.
+bool readNotes(int argc, char** argv, int index, std::string& notes) {
+    notes.clear();
+    if (argc <= index) return true;
+    std::ifstream in(argv[index], std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "commandgen: cannot read %s\n", argv[index]);
+        return false;
+    }
+    notes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
 int main(int argc, char** argv) {
-    if (argc == 5 && std::string(argv[1]) == "--check") {
+    std::string notes;
+    if ((argc == 5 || argc == 6) && std::string(argv[1]) == "--check") {
         Table t = readTable(argv[2]);
-        if (!reportErrors(t)) return 1;
+        if (!reportErrors(t) || !readNotes(argc, argv, 5, notes)) return 1;
         std::ifstream in(argv[3], std::ios::binary);
         std::string committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.is_open() || committed != generateMarkdown(t)) {
+        if (!in.is_open() || committed != generateMarkdown(t, notes)) {
             std::fprintf(stderr,
                          "%s is not the reference that %s gives.\n"
                          "Refresh it: build, then copy %s over it and commit both.\n",
@@ -190,14 +209,14 @@ int main(int argc, char** argv) {
         std::printf("%s matches %s (%zu commands)\n", argv[3], argv[2], t.commands.size());
         return 0;
     }
-    if (argc != 4) {
+    if (argc != 4 && argc != 5) {
         std::fprintf(stderr,
-                     "usage: commandgen TABLE OUT.cpp OUT.md\n"
-                     "       commandgen --check TABLE COMMITTED.md GENERATED.md\n");
+                     "usage: commandgen TABLE OUT.cpp OUT.md [NOTES.md]\n"
+                     "       commandgen --check TABLE COMMITTED.md GENERATED.md [NOTES.md]\n");
         return 2;
     }
     Table t = readTable(argv[1]);
-    if (!reportErrors(t) || !publicHeaderIncludesAll(argv[1], t)) return 1;
-    if (!writeFile(argv[2], generateCpp(t)) || !writeFile(argv[3], generateMarkdown(t))) return 1;
+    if (!reportErrors(t) || !publicHeaderIncludesAll(argv[1], t) || !readNotes(argc, argv, 4, notes)) return 1;
+    if (!writeFile(argv[2], generateCpp(t)) || !writeFile(argv[3], generateMarkdown(t, notes))) return 1;
     return 0;
 }
