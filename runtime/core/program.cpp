@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <unordered_set>
 
 #include "core/numbers.h"
 #include "platform/system.h"
@@ -37,6 +39,17 @@ const char* ErrorName(int code) {
         default: return "runtime error";
     }
 }
+
+// Where the BASIC program is: "at grid.bas:3", or "in line 3" for a program that named
+// no source files.
+std::string Place(double line) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", line);
+    const double file = __g_debugfile;
+    if (file >= 0 && file < g_sourceFileCount)
+        return std::string("at ") + g_sourceFiles[static_cast<int>(file)] + ":" + text;
+    return std::string("in line ") + text;
+}
 }  // namespace
 
 void __SetCommandLine(int argc, char** argv) {
@@ -60,12 +73,7 @@ void __FatalError(double code, const char* reason) {
     __Error(code);
     g_fatalCode = __TruncInt(code);
     const char* what = reason ? reason : ErrorName(g_fatalCode);
-    const double file = __g_debugfile;
-    if (file >= 0 && file < g_sourceFileCount)
-        std::fprintf(stderr, "Tolvane: runtime error %d (%s) at %s:%g\n", g_fatalCode, what,
-                     g_sourceFiles[static_cast<int>(file)], __g_errorline);
-    else
-        std::fprintf(stderr, "Tolvane: runtime error %d (%s) in line %g\n", g_fatalCode, what, __g_errorline);
+    std::fprintf(stderr, "Tolvane: runtime error %d (%s) %s\n", g_fatalCode, what, Place(__g_errorline).c_str());
     __EndProgram();
 }
 
@@ -116,4 +124,19 @@ void __AppendErrorLog(const char* text) {
     std::fputs(text ? text : "null", f);
     std::fputs("\r\n", f);
     std::fclose(f);
+}
+
+void __Warn(const std::string& text) {
+    constexpr size_t kMostTexts = 1000;
+    static std::unordered_set<std::string> told;
+    if (told.size() > kMostTexts || !told.insert(text).second) return;
+    const std::string line =
+        told.size() > kMostTexts ? std::string("further warnings are left out") : text + " " + Place(__g_debugline);
+    std::fprintf(stderr, "Tolvane: %s\n", line.c_str());
+    std::fflush(stderr);
+    __AppendErrorLog(line.c_str());
+}
+
+void __WarnLoad(const char* command, const DQStr& file, const std::string& what) {
+    __Warn(std::string(command) + " \"" + file.c_str() + "\": " + what);
 }

@@ -13,7 +13,8 @@
 // ("in line 3" for a program that named no source files); 1 when the program could
 // not start at all.
 // Codes that the data-file commands record without ending the program leave the
-// status at 0; they show only in the end report of debug builds.
+// status at 0; they show in the end report of debug builds, and a refused line number
+// as a warning (__Warn below).
 #pragma once
 
 #include <string>
@@ -73,3 +74,16 @@ std::string __ErrorLogPath();
 // Appends text and CR LF; the file is opened and closed for every line. A null text is
 // written as "null"; a log that cannot be opened loses the line.
 void __AppendErrorLog(const char* text);
+
+// ---- warnings -----------------------------------------------------------------------------
+// A command that could not do its work and goes on without ending the program (a picture
+// or sound that is not there, a slot number out of range, a refused data-file line) says
+// why: "Tolvane: " + text + the place in the BASIC program on standard error, and text
+// with the place in the error log. Each text is told once, so a command repeated every
+// frame does not flood either; after 1,000 different texts one last line says that
+// further ones are left out.
+void __Warn(const std::string& text);
+// The warning of a loading command: `COMMAND "file": what`, with the texts they share.
+void __WarnLoad(const char* command, const DQStr& file, const std::string& what);
+inline const std::string __kNotFound = "found neither on disk nor in the archive";
+inline const std::string __kNotAPicture = "not a BMP picture that can be read";

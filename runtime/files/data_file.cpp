@@ -29,6 +29,16 @@ short LineArg(double line) {
 }
 bool LineInRange(short line) { return static_cast<unsigned short>(line) <= 255; }
 
+// LineArg of a command's line number; a refused one is also told in the error log and on
+// standard error, since the error code it records shows nowhere else.
+short CheckedLine(const char* command, const DQStr& file, double line, const char* outcome) {
+    const short n = LineArg(line);
+    if (n < 0)
+        __Warn(std::string(command) + " \"" + file.c_str() + "\", " + DQStr(line).c_str() + ": line outside 0 ... 255, " +
+               outcome + " (error code 7)");
+    return n;
+}
+
 // The file a save replaces: the name itself, or what it links to, so that a link
 // stays a link.
 std::string SaveTarget(const std::string& name) {
@@ -142,22 +152,22 @@ double FAST_FILE::PutFile(const char* file, short line, const DQStr& value) {
 
 double GETFILE(DQStr file, double line, double& value) {
     DQStr text;
-    __g_FastFile.GetFile(file.c_str(), LineArg(line), text);
+    __g_FastFile.GetFile(file.c_str(), CheckedLine("GETFILE", file, line, "0 read"), text);
     value = text.Number();  // "NO_DATA" and "NO_FILE" read as 0
     return 0;
 }
 
 double GETFILE(DQStr file, double line, DQStr& text) {
-    __g_FastFile.GetFile(file.c_str(), LineArg(line), text);
+    __g_FastFile.GetFile(file.c_str(), CheckedLine("GETFILE", file, line, "\"NO_DATA\" read"), text);
     return 0;
 }
 
 double PUTFILE(DQStr file, double line, double value) {
-    __g_FastFile.PutFile(file.c_str(), LineArg(line), DQStr(value));
+    __g_FastFile.PutFile(file.c_str(), CheckedLine("PUTFILE", file, line, "nothing written"), DQStr(value));
     return 0;
 }
 
 double PUTFILE(DQStr file, double line, DQStr text) {
-    __g_FastFile.PutFile(file.c_str(), LineArg(line), text);
+    __g_FastFile.PutFile(file.c_str(), CheckedLine("PUTFILE", file, line, "nothing written"), text);
     return 0;
 }

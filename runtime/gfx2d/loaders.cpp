@@ -9,24 +9,39 @@
 #include "gfx2d/sprites.h"
 
 namespace {
-double LoadSpriteCommand(const DQStr& file, double nr, bool bump) {
+double LoadSpriteCommand(const char* command, const DQStr& file, double nr, bool bump) {
     if (!pPrsm) return 0;
-    int slot = __TruncInt(nr);
-    if (!OpenGLPrism::ValidSprite(slot)) return 0;
+    const int slot = __TruncInt(nr);
+    const std::string sprite = "sprite " + std::to_string(slot);
+    if (!OpenGLPrism::ValidSprite(slot)) {
+        __WarnLoad(command, file, sprite + " is outside 0 ... " + std::to_string(__kSpriteSlots - 1) + ", nothing loaded");
+        return 0;
+    }
     std::vector<uint8_t> bytes;
-    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
-    pPrsm->LoadSprite(static_cast<unsigned>(slot), std::move(bytes), __kSpriteKey, bump);
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
+        __WarnLoad(command, file, __kNotFound + ", " + sprite + " unchanged");
+        return 0;
+    }
+    if (!pPrsm->LoadSprite(static_cast<unsigned>(slot), std::move(bytes), __kSpriteKey, bump))
+        __WarnLoad(command, file, __kNotAPicture + ", " + sprite + " is now empty");
     return 0;
 }
 }  // namespace
 
-double LOADSPRITE(DQStr file, double nr) { return LoadSpriteCommand(file, nr, false); }
-double LOADBUMPTEXTURE(DQStr file, double nr) { return LoadSpriteCommand(file, nr, true); }
+double LOADSPRITE(DQStr file, double nr) { return LoadSpriteCommand("LOADSPRITE", file, nr, false); }
+double LOADBUMPTEXTURE(DQStr file, double nr) { return LoadSpriteCommand("LOADBUMPTEXTURE", file, nr, true); }
 
 double LOADBMP(DQStr file) {
     std::vector<uint8_t> bytes;
-    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
-    if (!pPrsm->LoadSurface(0, std::move(bytes))) __FatalError(3);
+    if (!pPrsm) return 0;
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
+        __WarnLoad("LOADBMP", file, __kNotFound + ", the background unchanged");
+        return 0;
+    }
+    if (!pPrsm->LoadSurface(0, std::move(bytes))) {
+        __WarnLoad("LOADBMP", file, __kNotAPicture);
+        __FatalError(3);
+    }
     pPrsm->PasteSurface(0);
     return 0;
 }

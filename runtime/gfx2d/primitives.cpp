@@ -48,9 +48,16 @@ double ENDPOLY() {
 
 double BLENDSCREEN(DQStr file) {
     std::vector<uint8_t> bytes;
-    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
+    if (!pPrsm) return 0;
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
+        __WarnLoad("BLENDSCREEN", file, __kNotFound + ", no fade");
+        return 0;
+    }
     pPrsm->GrabSurface(0);
-    if (!pPrsm->LoadSurface(1, bytes)) __FatalError(3);
+    if (!pPrsm->LoadSurface(1, bytes)) {
+        __WarnLoad("BLENDSCREEN", file, __kNotAPicture);
+        __FatalError(3);
+    }
     pPrsm->BlendToSurface(0, 1);
     pPrsm->FreeSurface(1);
     pPrsm->LoadSurface(0, std::move(bytes));

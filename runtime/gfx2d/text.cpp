@@ -18,8 +18,15 @@ int ClampFont(double nr) { return std::clamp(__TruncInt(nr), 0, __kFontCount - 1
 double LOADFONT(DQStr file, double nr) {
     __nCurFont = ClampFont(nr);
     std::vector<uint8_t> bytes;
-    if (!pPrsm || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
-    if (!pPrsm->LoadFont(static_cast<unsigned>(__nCurFont), std::move(bytes))) __FatalError(3);
+    if (!pPrsm) return 0;
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
+        __WarnLoad("LOADFONT", file, __kNotFound + ", font " + std::to_string(__nCurFont) + " unchanged");
+        return 0;
+    }
+    if (!pPrsm->LoadFont(static_cast<unsigned>(__nCurFont), std::move(bytes))) {
+        __WarnLoad("LOADFONT", file, __kNotAPicture);
+        __FatalError(3);
+    }
     return 0;
 }
 

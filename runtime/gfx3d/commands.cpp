@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/numbers.h"
+#include "core/program.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
 #include "gfx3d/prism3d.h"
@@ -113,12 +114,20 @@ double X_OBJEND() {
 
 double X_LOADOBJ(DQStr file, double nr) {
     const int slot = __TruncInt(nr);
-    if (!prsm3D || !Prism3D::ValidObject(slot)) return 0;
+    if (!prsm3D) return 0;
+    const std::string object = "object " + std::to_string(slot);
+    if (!Prism3D::ValidObject(slot)) {
+        __WarnLoad("X_LOADOBJ", file, object + " is no object slot, nothing loaded");
+        return 0;
+    }
     // A file found nowhere, or larger than an object file may be, leaves the slot empty
     // too.
     std::vector<uint8_t> bytes;
-    __g_ShoeBox_Data.Fetch(file.c_str(), bytes, __kLargestObjectFile);
-    prsm3D->LoadObj(bytes, slot);
+    const __Found found = __g_ShoeBox_Data.Fetch(file.c_str(), bytes, __kLargestObjectFile);
+    if (!prsm3D->LoadObj(bytes, slot))
+        __WarnLoad("X_LOADOBJ", file,
+                   (found == __Found::Nothing ? __kNotFound : std::string("not an object file that can be read")) +
+                       ", " + object + " is now empty");
     return 0;
 }
 

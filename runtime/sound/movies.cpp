@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/program.h"
 #include "core/wait.h"
 #include "files/shoebox.h"
 #include "gfx2d/screenshot.h"
@@ -390,9 +391,17 @@ private:
 }  // namespace
 
 double PlayVideo(DQStr file, int repeat) {
-    if (file.Length() == 0 || !__g_ShoeBox_Media.Resolve(file)) return 3;
+    const char* command = repeat ? "LOOPMOVIE" : "PLAYMOVIE";
+    const DQStr asked = file;  // the lookup turns the name into the file's path
+    if (file.Length() == 0 || !__g_ShoeBox_Media.Resolve(file)) {
+        __WarnLoad(command, asked, __kNotFound);
+        return 3;
+    }
     MoviePlayer player;
-    if (!player.Open(file.c_str())) return 3;
+    if (!player.Open(file.c_str())) {
+        __WarnLoad(command, asked, "not a movie that can be played");
+        return 3;
+    }
     player.Play(repeat != 0);
     g_report = player.Report();
     return 0;

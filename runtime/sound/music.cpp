@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/program.h"
 #include "files/shoebox.h"
 #include "platform/audio.h"
 #include "platform/window.h"
@@ -51,7 +52,16 @@ double STOPMUSIC() {
 
 double PLAYMUSIC(DQStr file) {
     STOPMUSIC();
-    if (file.Length() == 0 || !__g_ShoeBox_Media.Resolve(file)) return 3;
+    const DQStr asked = file;  // the lookup turns the name into the file's path
+    if (file.Length() == 0 || !__g_ShoeBox_Media.Resolve(file)) {
+        __WarnLoad("PLAYMUSIC", asked, __kNotFound);
+        return 3;
+    }
+    // Without a sound device nothing plays, and the file is not to blame.
+    const auto unplayable = [&] {
+        if (plat::AudioDeviceRate() > 0) __WarnLoad("PLAYMUSIC", asked, "found, but not music that can be played");
+        return 0;
+    };
     // A file that is found but cannot be played (damaged, empty, of a kind the mixer
     // does not know) plays nothing; the command still succeeds.
     std::vector<uint8_t> midi;
@@ -60,12 +70,12 @@ double PLAYMUSIC(DQStr file) {
         // last notes ring for seconds after it). A file whose events cannot be walked to
         // their end is damaged, and is not played.
         const double seconds = __MidiLengthSeconds(midi.data(), midi.size());
-        if (!(seconds > 0) || !plat::MusicPlay(file.c_str(), false)) return 0;
+        if (!(seconds > 0) || !plat::MusicPlay(file.c_str(), false)) return unplayable();
         g_lengthMs = seconds * 1000;
     } else {
         // Everything else the mixer repeats itself, from its last sample straight on to
         // its first.
-        if (!plat::MusicPlay(file.c_str(), true)) return 0;
+        if (!plat::MusicPlay(file.c_str(), true)) return unplayable();
         g_lengthMs = -1;
     }
     g_startMs = plat::ClockMs();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/numbers.h"
+#include "core/program.h"
 #include "files/shoebox.h"
 #include "platform/audio.h"
 #include "sound/wave_file.h"
@@ -98,9 +99,19 @@ SFXSoundBuffer* Slot(double nr) {
 
 double LOADSOUND(DQStr file, double nr, double copies) {
     SFXSoundBuffer* slot = Slot(nr);
+    if (!slot) {
+        if (DXwav) __WarnLoad("LOADSOUND", file, "sound " + std::to_string(__TruncInt(nr)) + " is below 0, nothing loaded");
+        return 0;
+    }
+    const std::string sound = "sound " + std::to_string(slot - DXwav);
     std::vector<uint8_t> bytes;
-    if (!slot || __g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) return 0;
-    slot->Load(pDXsnd, bytes, __TruncInt(copies));
+    if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
+        __WarnLoad("LOADSOUND", file, __kNotFound + ", " + sound + " unchanged");
+        return 0;
+    }
+    // Without a sound device nothing loads, and the file is not to blame.
+    if (!slot->Load(pDXsnd, bytes, __TruncInt(copies)) && pDXsnd && pDXsnd->IsOpen())
+        __WarnLoad("LOADSOUND", file, "not a wave file that can be played, " + sound + " is now empty");
     return 0;
 }
 

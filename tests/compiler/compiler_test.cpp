@@ -324,10 +324,18 @@ END SUB
 
 TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
     Folder f;
-    f.Write("main.bas", "INCLUDE \"grid.bas\"\nDIM cells(4)\nIF GETCOMMANDLINE$() = \"deep\" THEN Deeper 1\nFill 5\n");
+    f.Write("main.bas", "INCLUDE \"grid.bas\"\nDIM cells(4)\nIF GETCOMMANDLINE$() = \"deep\" THEN Deeper 1\n"
+                        "IF GETCOMMANDLINE$() = \"loads\" THEN Loads\nFill 5\n");
     f.Write("grid.bas",
             "SUB Fill(n)\n  FOR i = 0 TO n - 1\n    cells(i) = i\n  NEXT\nEND SUB\n"
-            "SUB Deeper(n)\n  Deeper n + 1\nEND SUB\n");
+            "SUB Deeper(n)\n  Deeper n + 1\nEND SUB\n"
+            "SUB Loads()\n"
+            "  FOR i = 1 TO 3\n    LOADSPRITE \"Gfx/none.bmp\", 3\n  NEXT\n"  // 10-12: told once
+            "  LOADSPRITE \"grid.bas\", 4\n  LOADSPRITE \"Gfx/a.bmp\", 5000\n"
+            "  LOADSOUND \"Sfx/none.wav\", 2\n  LOADSOUND \"grid.bas\", 200\n"
+            "  PUTFILE \"d.dat\", 300, \"x\"\n  GETFILE \"d.dat\", -1, t$\n  PLAYMUSIC \"none.mid\"\n"
+            "  LOADBMP \"none.bmp\"\n  LOADBMP \"grid.bas\"\n"
+            "END SUB\n");
     ASSERT_EQ(Tolvanec("build main.bas", f.dir).status, 0);
     ChildResult run = RunProgram((f.dir / "main").string(), "", kHeadless);
     EXPECT_EQ(run.status, 9);
@@ -338,6 +346,28 @@ TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
     EXPECT_EQ(run.status, 7);
     EXPECT_NE(run.err.find("Tolvane: runtime error 7 (SUBs nested too deeply) at grid.bas:7\n"), std::string::npos)
         << run.err;
+    // A load or a data-file line that fails without ending the program says why, once, on
+    // standard error and in the error log; a picture found but unreadable ends it.
+    run = RunProgram((f.dir / "main").string(), "loads", kHeadless);
+    EXPECT_EQ(run.status, 3);
+    const std::string told =
+        "LOADSPRITE \"Gfx/none.bmp\": found neither on disk nor in the archive, sprite 3 unchanged at grid.bas:11\n"
+        "LOADSPRITE \"grid.bas\": not a BMP picture that can be read, sprite 4 is now empty at grid.bas:13\n"
+        "LOADSPRITE \"Gfx/a.bmp\": sprite 5000 is outside 0 ... 4094, nothing loaded at grid.bas:14\n"
+        "LOADSOUND \"Sfx/none.wav\": found neither on disk nor in the archive, sound 2 unchanged at grid.bas:15\n"
+        "LOADSOUND \"grid.bas\": not a wave file that can be played, sound 127 is now empty at grid.bas:16\n"
+        "PUTFILE \"d.dat\", 300: line outside 0 ... 255, nothing written (error code 7) at grid.bas:17\n"
+        "GETFILE \"d.dat\", -1: line outside 0 ... 255, \"NO_DATA\" read (error code 7) at grid.bas:18\n"
+        "PLAYMUSIC \"none.mid\": found neither on disk nor in the archive at grid.bas:19\n"
+        "LOADBMP \"none.bmp\": found neither on disk nor in the archive, the background unchanged at grid.bas:20\n"
+        "LOADBMP \"grid.bas\": not a BMP picture that can be read at grid.bas:21\n";
+    std::string err, log, line;
+    for (std::istringstream lines(run.err); std::getline(lines, line);)
+        if (line.starts_with("Tolvane: ") && line.find(" at grid.bas:") != std::string::npos) err += line.substr(9) + "\n";
+    EXPECT_EQ(err, told + "runtime error 3 (a file cannot be read) at grid.bas:21\n");
+    for (std::istringstream lines(run.log); std::getline(lines, line);)
+        if (line.find(" at grid.bas:") != std::string::npos) log += line.substr(0, line.size() - 1) + "\n";  // CR LF
+    EXPECT_EQ(log, told);
 }
 
 TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {

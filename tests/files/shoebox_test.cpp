@@ -247,7 +247,8 @@ TEST(ShoeBoxTool, AppendedAssetsLinksDamageAndTheTargetFolder) {
     WriteText(w / "assets/scores.dat", "first\r\n4711\r\n");
     ASSERT_EQ(Tool("pack " + (w / "a.sbx") + " " + (w / "assets")).status, 0);
     ASSERT_EQ(Tool("append " + (w / "bin/game") + " " + (w / "a.sbx")).status, 0);
-    EXPECT_EQ(RunProgram(w / "bin/game", "from-archive").Outcome(), "0 sprite 3 2\nscore 4711\nfont 1\n");
+    // DOESFILEEXIST looks on disk only: the packed sprite loads, but is not "there".
+    EXPECT_EQ(RunProgram(w / "bin/game", "from-archive").Outcome(), "0 sprite 3 2\nscore 4711\nfont 1\non disk 0\n");
     // The tool stores links under their own names, names every damaged entry and
     // fails, and never writes through a link or outside the folder it extracts into.
     for (const char* d : {"in", "outside", "out", "elsewhere"}) fs::create_directories(w.path / d);

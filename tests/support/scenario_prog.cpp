@@ -97,8 +97,9 @@ const std::map<std::string, void (*)()> kScenarios = {
          LOADSPRITE(DQStr("Gfx/Block.bmp"), 1);
          double score = 0;
          GETFILE(DQStr("scores.dat"), 1, score);
-         std::printf("sprite %d %d\nscore %g\nfont %d\n", pPrsm->Sprite(1)->width, pPrsm->Sprite(1)->height, score,
-                     pPrsm->Sprite(4079)->width > 0);
+         std::printf("sprite %d %d\nscore %g\nfont %d\non disk %g\n", pPrsm->Sprite(1)->width,
+                     pPrsm->Sprite(1)->height, score, pPrsm->Sprite(4079)->width > 0,
+                     DOESFILEEXIST(DQStr("Gfx/Block.bmp")));
      }},
     {"datafile", [] {
          PUTFILE(Env("DATA_FILE"), 3, 42);
