@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -434,6 +435,40 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
     const Result help = Tolvanec("help", f.dir);
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: tolvanec check", 0), 0u) << help.out;
+}
+
+// The manual page (package/tolvanec.1) keeps step with the usage: every form of the
+// usage is a line of its synopsis, and the page names exactly the options the usage does.
+TEST(Compiler, ManualPageFollowsTheUsage) {
+    Folder f;
+    const Result help = Tolvanec("--help", f.dir);
+    ASSERT_EQ(help.status, 0);
+    std::ifstream in(TOLVANE_SOURCE_DIR "/package/tolvanec.1");
+    std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(man.empty());
+    // As the page reads: without font changes, "\-" a plain '-'.
+    man = std::regex_replace(man, std::regex(R"(\\f[BIRP])"), "");
+    man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+    std::istringstream usage(help.out);
+    int forms = 0;
+    for (std::string line; std::getline(usage, line);) {
+        // "usage: tolvanec ..." and "       tolvanec ...": the forms of the command line
+        if ((line.rfind("usage: ", 0) != 0 && line.rfind("       ", 0) != 0) || line.compare(7, 9, "tolvanec ") != 0)
+            continue;
+        ++forms;
+        EXPECT_NE(man.find("\n" + line.substr(7) + "\n"), std::string::npos) << "not in the synopsis: " << line;
+    }
+    EXPECT_EQ(forms, 9);
+    auto options = [](const std::string& text) {
+        std::set<std::string> found;
+        const std::regex option(R"((^|[\s\[(,])(--?[a-z][a-z-]*))");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+            found.insert((*it)[2]);
+        return found;
+    };
+    const std::set<std::string> inUsage = options(help.out);
+    EXPECT_GE(inUsage.size(), 20u);
+    EXPECT_EQ(options(man), inUsage);
 }
 
 // ---- the example programs of examples/, built and run unattended ----------------------------
