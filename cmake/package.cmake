@@ -6,7 +6,10 @@
 #   include/tolvane/tolvane.h             the public header and the headers it includes
 #   share/tolvane/Smalfont.bmp            the built-in font
 #   share/tolvane/editors/                the TextMate grammar, the Vim/Neovim files
-#   share/doc/tolvane/                    README, docs/, examples/ (with the game's assets)
+#   share/doc/tolvane/                    the package's own first page (package/README.md,
+#                                         for those who installed it), docs/, examples/
+#                                         (with the game's assets)
+#   share/man/man1/tolvanec.1.gz          the manual page (package/tolvanec.1)
 #   share/vim/vimfiles, share/nvim/site   the syntax and file-type files, where Vim and
 #                                         Neovim look for them under /usr
 include(GNUInstallDirs)
@@ -52,7 +55,17 @@ foreach(header IN LISTS public_headers)
 endforeach()
 
 install(FILES ${CMAKE_BINARY_DIR}/Smalfont.bmp DESTINATION ${TOLVANE_INSTALL_DATADIR})
-install(FILES README.md DESTINATION ${TOLVANE_INSTALL_DOCDIR})
+# Not the developers' README: a first page for those who installed the package.
+install(FILES package/README.md DESTINATION ${TOLVANE_INSTALL_DOCDIR})
+# The manual page, compressed as Debian keeps manual pages (the package tools leave it
+# as it is).
+set(tolvanec_man ${CMAKE_BINARY_DIR}/tolvanec.1.gz)
+add_custom_command(OUTPUT ${tolvanec_man}
+  COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/package/tolvanec.1 > ${tolvanec_man}
+  DEPENDS ${CMAKE_SOURCE_DIR}/package/tolvanec.1
+  COMMENT "Compressing the manual page of tolvanec")
+add_custom_target(tolvanec_manpage ALL DEPENDS ${tolvanec_man})
+install(FILES ${tolvanec_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(DIRECTORY docs/ DESTINATION ${TOLVANE_INSTALL_DOCDIR})
 install(DIRECTORY examples/ DESTINATION ${TOLVANE_INSTALL_DOCDIR}/examples)
 # sprites.bas uses the game's pictures and sounds: beside the examples as assets/, the

@@ -108,7 +108,8 @@ struct AssignStmt : Stmt {
     explicit AssignStmt(Loc l) : Stmt(Assign, l) {}
 };
 struct CallStmt : Stmt {
-    ExprP call;  // a Call (or a Name for a call without arguments)
+    ExprP call;              // a Call (or a Name for a call without arguments)
+    bool labelLike = false;  // a bare name with ':' right after it, alone at the start of a line
     explicit CallStmt(Loc l) : Stmt(Call, l) {}
 };
 struct IfStmt : Stmt {

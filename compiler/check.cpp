@@ -42,7 +42,9 @@ constexpr double kMaxFieldElements = 1 << 24;
 
 bool IsStrName(const std::string& name) { return !name.empty() && name.back() == '$'; }
 
-int Distance(const std::string& a, const std::string& b) {
+}  // namespace
+
+int EditDistance(const std::string& a, const std::string& b) {
     std::vector<int> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
     for (size_t i = 1; i <= a.size(); ++i) {
@@ -57,6 +59,8 @@ int Distance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
+namespace {
+
 // The closest of `candidates` (upper-case key, spelling) to `name`, as a hint.
 template <class Candidates>
 std::string ClosestOf(const std::string& name, const Candidates& candidates) {
@@ -64,7 +68,7 @@ std::string ClosestOf(const std::string& name, const Candidates& candidates) {
     std::string best;
     int bestD = 3;
     for (const auto& [k, spelled] : candidates) {
-        const int d = Distance(key, k);
+        const int d = EditDistance(key, k);
         if (d < bestD && d * 2 < static_cast<int>(key.size())) {
             bestD = d;
             best = spelled;
@@ -78,6 +82,7 @@ struct Value {
     Ty type;  // None when it cannot be worked out
     double number = 0;
     std::string text;
+    size_t length = 0;  // a text's length before joins cut it to kMaxStringLength
 };
 
 // What an argument is: a whole array, a variable (or element or field), or a value.
@@ -159,6 +164,13 @@ private:
                     c->number = v.number;
                     c->text = v.text;
                     c->known = true;
+                    // A single text too long is warned of where it is written.
+                    if (v.length > kMaxStringLength && c->value->kind != Expr::String)
+                        diag_.Warning(c->loc, "CONST " + c->name + " is " + std::to_string(v.length) +
+                                                  " characters long once its texts are joined, but a string holds at "
+                                                  "most " +
+                                                  std::to_string(kMaxStringLength) + ": it keeps only the first " +
+                                                  std::to_string(kMaxStringLength));
                 }
             }
             consts_[key] = c.get();  // known from here on, also when its value was wrong
@@ -175,7 +187,7 @@ private:
         };
         switch (e.kind) {
             case Expr::Number: return {Ty::Number(), e.number, ""};
-            case Expr::String: return {Ty::String(), 0, e.text};
+            case Expr::String: return {Ty::String(), 0, e.text, e.text.size()};
             case Expr::Name: {
                 auto it = consts_.find(Upper(e.text));
                 if (it == consts_.end())
@@ -184,7 +196,7 @@ private:
                         "above it; '" +
                         e.text + "' is none of them");
                 if (!it->second->known) return Value{};
-                return {it->second->type, it->second->number, it->second->text};
+                return {it->second->type, it->second->number, it->second->text, it->second->text.size()};
             }
             case Expr::Unary: {
                 const Value a = Fold(*e.args[0]);
@@ -248,8 +260,8 @@ private:
             case T::Slash:
             case T::Caret: {
                 std::string joined = a.text + b.text;
-                if (joined.size() > 1023) joined.resize(1023);
-                return {Ty::String(), 0, joined};
+                if (joined.size() > kMaxStringLength) joined.resize(kMaxStringLength);
+                return {Ty::String(), 0, joined, a.length + b.length};
             }
             case T::Eq:
             case T::Ne:
@@ -264,7 +276,7 @@ private:
                                    : e.op == T::Le ? c <= 0
                                    : e.op == T::Gt ? c > 0
                                                    : c >= 0;
-                return {Ty::String(), 0, holds ? "1" : "0"};
+                return {Ty::String(), 0, holds ? "1" : "0", 1};
             }
             default: break;
         }
@@ -663,7 +675,7 @@ private:
                 Store(s.value->loc, t, v, TargetText(*s.target));
                 break;
             }
-            case Stmt::Call: CallStatement(*As<CallStmt>(st).call); break;
+            case Stmt::Call: CallStatement(As<CallStmt>(st)); break;
             case Stmt::If: {
                 auto& s = As<IfStmt>(st);
                 for (auto& b : s.branches) {
@@ -794,13 +806,26 @@ private:
         Effects(t);
     }
 
-    void CallStatement(Expr& e) {
+    void CallStatement(CallStmt& s) {
+        Expr& e = *s.call;
         if (Var* v = Lookup(e.text); v && e.kind == Expr::Call) {
             Error(e.loc, v->isArray ? "an array element is not a statement; assign it with '='"
                                     : "'" + e.text + "' is a variable; assign it with '='");
             return;
         }
-        CallExpr(e);
+        // GOTO, GOSUB and labels of other BASICs: say so, and leave their arguments
+        // (label names) unread, which would only be warned of as variables.
+        if (!procs_.count(Upper(e.text)) && cmds_.Forms(e.text).empty()) {
+            if (IsJumpWord(e.text)) {
+                Error(e.loc, NoJumps(e.text));
+                return;
+            }
+            if (s.labelLike) {
+                Error(e.loc, NoJumps(e.text + ":"));
+                return;
+            }
+        }
+        CallExpr(e, true);
     }
 
     static std::string TargetText(const Expr& e) {
@@ -851,7 +876,9 @@ private:
         if (e.kind == Expr::Call) {
             Var* v = Lookup(e.text);
             if (!v || !v->isArray) {
-                Error(e.loc, "'" + e.text + "' is not an array; size it with DIM first" + ElsewhereHint(e.text, true));
+                if (FirstNotArray(e.text))
+                    Error(e.loc,
+                          "'" + e.text + "' is not an array; size it with DIM first" + ElsewhereHint(e.text, true));
                 for (ExprP& a : e.args) ExprType(*a);
                 return Ty{};
             }
@@ -962,7 +989,7 @@ private:
             case Expr::Call: {
                 if (Var* v = Lookup(e.text)) {
                     if (!v->isArray) {
-                        Error(e.loc, "'" + e.text + "' is not an array");
+                        if (FirstNotArray(e.text)) Error(e.loc, "'" + e.text + "' is not an array");
                         for (ExprP& a : e.args) ExprType(*a);
                         return e.type = Ty{};
                     }
@@ -1025,17 +1052,29 @@ private:
         return e.type = v->type;
     }
 
-    // A call of a SUB or a command; also names used without parentheses.
-    Ty CallExpr(Expr& e) {
+    // A call of a SUB or a command; also names used without parentheses. In a value,
+    // name(...) that is none of them is most often an array never sized.
+    Ty CallExpr(Expr& e, bool statement = false) {
         const std::string key = Upper(e.text);
         if (auto pit = procs_.find(key); pit != procs_.end()) return ProcCall(e, *pit->second);
         const auto& forms = cmds_.Forms(e.text);
         if (!forms.empty()) return CommandCall(e, forms);
-        std::string hint = ElsewhereHint(e.text, true);
-        Error(e.loc, "unknown command or SUB '" + e.text + "'" + (hint.empty() ? Suggest(e.text, true) : hint));
+        const bool value = !statement && e.parens;
+        if (!value || FirstNotArray(e.text)) {
+            std::string hint = ElsewhereHint(e.text, true);
+            if (hint.empty()) hint = Suggest(e.text, true);
+            Error(e.loc,
+                  value && hint.empty()
+                      ? "'" + e.text + "' is no array, SUB or command: an array is sized with DIM before it is read"
+                      : "unknown command or SUB '" + e.text + "'" + hint);
+        }
         for (ExprP& a : e.args) ExprType(*a);
         return e.type = Ty{};
     }
+
+    // False when the name was already reported as no array in this SUB (or the main
+    // program): its other uses only follow from that.
+    bool FirstNotArray(const std::string& name) { return notArrays_.insert({cur_, Upper(name)}).second; }
 
     ArgShape Shape(Expr& a) {
         ArgShape s;
@@ -1165,6 +1204,7 @@ private:
     std::map<std::string, Var*> locals_;
     std::multimap<std::string, std::pair<const Proc*, const Var*>> localElsewhere_;
     Proc* cur_ = nullptr;
+    std::set<std::pair<const Proc*, std::string>> notArrays_;  // reported as no array
 };
 
 }  // namespace

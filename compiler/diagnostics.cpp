@@ -6,6 +6,15 @@
 
 namespace tvc {
 
+namespace {
+
+// A line longer than this is shown only by its start, so that a report of a
+// machine-made or runaway line does not flood the terminal.
+constexpr size_t kLongLine = 120;
+constexpr size_t kShownStart = 60;
+
+}  // namespace
+
 std::string Sources::LineText(int file, int line) const {
     if (file < 0 || file >= static_cast<int>(files.size())) return "";
     const std::string& t = files[file].text;
@@ -47,9 +56,15 @@ std::string Diagnostics::Text() const {
         const bool known = d.loc.file >= 0 && d.loc.file < static_cast<int>(sources_.files.size());
         const std::string name = known ? sources_.files[d.loc.file].name : "?";
         std::string line = sources_.LineText(d.loc.file, d.loc.line);
+        size_t shown = line.size();
+        if (shown > kLongLine) {
+            shown = kShownStart;  // not inside a UTF-8 sequence
+            while (shown > 0 && (static_cast<unsigned char>(line[shown]) & 0xC0) == 0x80) --shown;
+            line = line.substr(0, shown) + "...";
+        }
+        // The caret stands under the column, or under the "..." when the column lies beyond.
         std::string caret;
-        for (int i = 0; i + 1 < d.loc.col && i < static_cast<int>(line.size()); ++i)
-            caret += line[i] == '\t' ? '\t' : ' ';
+        for (int i = 0; i + 1 < d.loc.col && i < static_cast<int>(shown); ++i) caret += line[i] == '\t' ? '\t' : ' ';
         // Control bytes other than tabs would garble the terminal.
         for (char& c : line)
             if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '?';

@@ -13,6 +13,7 @@
 // passes after it walk trees of bounded height.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@
 namespace tvc {
 
 inline constexpr int kMaxNesting = 400;
+// The most characters a string of the running program holds; longer texts are cut.
+inline constexpr size_t kMaxStringLength = 1023;
 
 // Reads a file named by INCLUDE: false when it cannot be read.
 using FileReader = std::function<bool(const std::string& path, std::string& text)>;
@@ -52,5 +55,15 @@ std::unique_ptr<Analysis> Analyze(const std::string& mainName, const std::string
 
 // Upper-case copy (ASCII).
 std::string Upper(const std::string& s);
+
+// GOTO and GOSUB, which the language does not have (in any case of letters).
+bool IsJumpWord(const std::string& name);
+// The error for GOTO or GOSUB (`word` as written) or for a label (`word` is "name:"):
+// that there are none, and what to write instead.
+std::string NoJumps(const std::string& word);
+
+// The number of single-character insertions, deletions and replacements that turn one
+// text into the other.
+int EditDistance(const std::string& a, const std::string& b);
 
 }  // namespace tvc

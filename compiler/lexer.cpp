@@ -206,6 +206,11 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                 ++i;
             }
             if (!closed) diag.Error(loc(start), "this string has no closing '\"' on its line");
+            if (value.size() > kMaxStringLength)
+                diag.Warning(loc(start),
+                             "this string is " + std::to_string(value.size()) +
+                                 " characters long, but a string holds at most " + std::to_string(kMaxStringLength) +
+                                 ": the running program keeps only the first " + std::to_string(kMaxStringLength));
             push(T::String, start);
             out.back().text = value;
             continue;

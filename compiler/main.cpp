@@ -9,6 +9,7 @@
 //   tolvanec build|run --web FILE.bas ...        the same for the browser (web_build.h)
 //   tolvanec new NAME                            make a folder with a small starting game
 //   tolvanec lsp [--stdio]                       the language server, on standard input/output
+//   tolvanec help                                the usage (usage.h), on standard output
 //
 // Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
 //
@@ -22,7 +23,10 @@
 //                   built-in font (defaults: found from tolvanec's own place, see toolchain.h)
 //
 // Exit status: 0 when all went well (run: the program's own status), 1 for errors in
-// the program or a failed build step, 2 for a wrong command line.
+// the program or a failed build step, 2 for a wrong command line (an unknown command or
+// option, or an output place that cannot be written). The manual page, package/tolvanec.1,
+// describes all of it for people; keep it in step.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,25 +40,14 @@
 #include "lsp/server.h"
 #include "tool_run.h"
 #include "toolchain.h"
+#include "usage.h"
 #include "web_build.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: tolvanec check [FILE.bas]\n"
-                 "       tolvanec cpp [FILE.bas] [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
-                 "       tolvanec build [FILE.bas] [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
-                 "       tolvanec run [FILE.bas] [--assets DIR] [settings] [tools] [-- ARGS...]\n"
-                 "       tolvanec new NAME\n"
-                 "       tolvanec lsp [--stdio]\n"
-                 "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
-                 "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
-                 "tools:    --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
-    return 2;
-}
+using tvc::Usage;
 
 struct Options {
     std::string command, source, output, entry, assets;
@@ -155,10 +148,26 @@ std::string BuildKey(const Options& o, const std::string& cpp) {
     return key.str();
 }
 
+// True when `path` can be written; else says why on standard error.
+bool CanWrite(const std::string& path, bool folder = false) {
+    const std::string problem = tvc::OutputProblem(path, folder);
+    if (problem.empty()) return true;
+    std::fprintf(stderr, "tolvanec: cannot write %s: %s\n", path.c_str(), problem.c_str());
+    return false;
+}
+
 int Main(int argc, char** argv) {
     if (argc < 2) return Usage();
     Options o;
     o.command = argv[1];
+    if (o.command == "help" || o.command == "--help" || o.command == "-h") {
+        std::fputs(tvc::kUsageText, stdout);
+        return 0;
+    }
+    if (std::find(std::begin(tvc::kCommands), std::end(tvc::kCommands), o.command) == std::end(tvc::kCommands)) {
+        std::fprintf(stderr, "tolvanec: %s\n", tvc::UnknownCommand(o.command).c_str());
+        return Usage();
+    }
     o.toolchain = tvc::LocateToolchain();
     // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
     if (o.command == "lsp")
@@ -229,6 +238,15 @@ int Main(int argc, char** argv) {
         }
     }
     if (!tvc::ChooseProgramAndAssets(o.source, o.assets, o.command == "build" || o.command == "run")) return 2;
+    // Where the files go is checked before any work: a wrong place is a wrong command line.
+    std::string program = o.output;
+    if (o.command == "build" && program.empty()) {
+        fs::path p(o.source);
+        program = (p.extension() == ".bas" ? p.replace_extension() : p.concat(".out")).string();
+    }
+    if (o.command == "build" && !CanWrite(program)) return 2;
+    if (o.command == "cpp" && ((!o.output.empty() && !CanWrite(o.output)) || (!o.entry.empty() && !CanWrite(o.entry))))
+        return 2;
 
     std::string cpp, entry;
     if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
@@ -241,19 +259,12 @@ int Main(int argc, char** argv) {
         }
         return tvc::WriteTextFile(o.output, cpp) ? 0 : 1;
     }
-    if (o.command == "build") {
-        std::string program = o.output;
-        if (program.empty()) {
-            fs::path p(o.source);
-            program = (p.extension() == ".bas" ? p.replace_extension() : p.concat(".out")).string();
-        }
-        return Build(o, cpp, program) ? 0 : 1;
-    }
+    if (o.command == "build") return Build(o, cpp, program) ? 0 : 1;
     // run: rebuild only when something it was made from changed.
     std::error_code ec;
     std::string folder = tvc::CacheFolder(o.source, "");
     fs::create_directories(folder, ec);
-    std::string program = folder + "/" + fs::path(o.source).stem().string();
+    program = folder + "/" + fs::path(o.source).stem().string();
     std::string key = BuildKey(o, cpp), oldKey;
     tvc::ReadTextFile(folder + "/build-key", oldKey);
     if (oldKey != key || !fs::exists(program, ec)) {

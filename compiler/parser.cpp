@@ -110,7 +110,10 @@ private:
     }
     bool Expect(T kind, const char* what) {
         if (Accept(kind)) return true;
-        Error(Cur().loc, std::string("expected ") + what + ", found " + Describe(Cur()));
+        if (Cur().kind == T::Name && IsJumpWord(Cur().text))  // IF x GOTO ...
+            Error(Cur().loc, NoJumps(Cur().text));
+        else
+            Error(Cur().loc, std::string("expected ") + what + ", found " + Describe(Cur()));
         return false;
     }
     static std::string Describe(const Token& t) {
@@ -144,7 +147,10 @@ private:
     // After a statement: the line or the statement ends here.
     void EndStatement() {
         if (AtStatementEnd()) return;
-        Error(Cur().loc, "expected the end of the statement, found " + Describe(Cur()));
+        if (Cur().kind == T::Name && IsJumpWord(Cur().text))  // ON x GOTO ..., IF x GOTO ...
+            Error(Cur().loc, NoJumps(Cur().text));
+        else
+            Error(Cur().loc, "expected the end of the statement, found " + Describe(Cur()));
         SkipLine();
     }
 
@@ -837,6 +843,11 @@ private:
         call->kind = Expr::Call;
         call->loc = loc;
         call->text = Cur().text;
+        // "start:" alone at the start of a line: a label where other BASICs have them,
+        // unless a SUB of that name is called (the checker decides).
+        const Loc colon = Peek().loc;
+        s->labelLike = next == T::Colon && (pos_ == 0 || toks_[pos_ - 1].kind == T::Newline) &&
+                       colon.line == loc.line && colon.col == loc.col + static_cast<int>(call->text.size());
         Advance();
         if (!AtStatementEnd()) {
             do call->args.push_back(Expression());
@@ -1012,6 +1023,21 @@ private:
 };
 
 }  // namespace
+
+bool IsJumpWord(const std::string& name) {
+    const std::string key = Upper(name);
+    return key == "GOTO" || key == "GOSUB";
+}
+
+std::string NoJumps(const std::string& word) {
+    const std::string instead =
+        "loop with FOR, WHILE or REPEAT (BREAK, CONTINUE), branch with IF or SELECT CASE, and make shared code a SUB";
+    if (!word.empty() && word.back() == ':')
+        return "'" + word + "' looks like a label, but there are no labels, GOTO or GOSUB: " + instead;
+    if (Upper(word) == "GOSUB")
+        return "there is no GOSUB (nor labels to jump to): make the code a SUB and call it by its name";
+    return "there is no GOTO (nor labels or line numbers to jump to): " + instead;
+}
 
 void Parse(Program& program, const std::string& mainName, const std::string& mainText, const FileReader& read,
            Diagnostics& diag) {

@@ -49,7 +49,9 @@ public:
     // Every report in the order found.
     const std::vector<Diagnostic>& Items() const { return items_; }
     // Every report in file and line order: "file:line:col: error: message" (or
-    // "warning:"), the line, a caret under the column.
+    // "warning:"), the line, a caret under the column. A line longer than 120
+    // characters shows only its first 60 and "...", the caret under the "..." when the
+    // column lies beyond.
     std::string Text() const;
 
 private:

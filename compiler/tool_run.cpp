@@ -46,6 +46,33 @@ int RunTool(const std::vector<std::string>& argv, const std::string& log, const 
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
+std::string OutputProblem(const std::string& path, bool folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::exists(st)) {
+        if (fs::is_directory(st) != folder) return folder ? "it is not a folder" : "it is a folder";
+        return access(path.c_str(), folder ? W_OK | X_OK : W_OK) == 0 ? "" : "it is not writable";
+    }
+    // The nearest folder above that exists must be a writable folder; a file's own
+    // folder must exist.
+    fs::path parent = fs::path(path).parent_path();
+    if (parent.empty()) parent = ".";
+    fs::path existing = parent;
+    while (!fs::exists(existing, ec)) {
+        const fs::path up = existing.parent_path();
+        if (up.empty() || up == existing) {
+            existing = up.empty() ? fs::path(".") : up;
+            break;
+        }
+        existing = up;
+    }
+    if (!fs::is_directory(existing, ec)) return existing.string() + " is not a folder";
+    if (!folder && existing != parent) return "the folder " + parent.string() + " does not exist";
+    if (access(existing.c_str(), W_OK | X_OK) != 0) return "the folder " + existing.string() + " is not writable";
+    return "";
+}
+
 bool WriteTextFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;

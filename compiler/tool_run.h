@@ -14,6 +14,13 @@ namespace tvc {
 int RunTool(const std::vector<std::string>& argv, const std::string& log = "",
             const std::vector<std::string>* environment = nullptr);
 
+// What stands in the way of writing `path`, a file, or with `folder` a folder (which
+// is made, with the folders above it that are missing): "" when nothing does, else the
+// reason, to follow "cannot write PATH: " ("the folder D does not exist", "D is not a
+// folder", "the folder D is not writable", "it is a folder", "it is not a folder", "it
+// is not writable").
+std::string OutputProblem(const std::string& path, bool folder);
+
 // Writes `text` as the whole file; says so on standard error when it cannot.
 bool WriteTextFile(const std::string& path, const std::string& text);
 

@@ -25,6 +25,7 @@
 #include "tool_run.h"
 #include "toolchain.h"
 #include "tolvanec_web_config.h"
+#include "usage.h"
 
 extern char** environ;
 
@@ -32,15 +33,6 @@ namespace fs = std::filesystem;
 
 namespace tvc {
 namespace {
-
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: tolvanec build --web [FILE.bas] [-o FOLDER] [--assets DIR] [settings] [tools]\n"
-                 "       tolvanec run --web [FILE.bas] [--assets DIR] [--port N] [settings] [tools]\n"
-                 "settings: --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
-                 "tools:    --emxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n");
-    return 2;
-}
 
 // What pages are made with: in a build tree with the browser part, the files named by
 // tolvanec-web.txt beside tolvanec; elsewhere nothing (emxx empty).
@@ -267,6 +259,18 @@ int WebMain(int argc, char** argv) {
     }
     if (!ChooseProgramAndAssets(o.source, o.assets, true)) return 2;
     std::error_code ec;
+    std::string out = o.output;
+    if (o.command == "build") {
+        if (out.empty()) {
+            fs::path p(o.source);
+            out = (p.extension() == ".bas" ? p.replace_extension() : p.concat(".out")).string() + "-web";
+        }
+        // Checked before any work: a place that cannot be written is a wrong command line.
+        if (const std::string problem = OutputProblem(out, true); !problem.empty()) {
+            std::fprintf(stderr, "tolvanec: cannot write %s: %s\n", out.c_str(), problem.c_str());
+            return 2;
+        }
+    }
 
     const std::string work = MakeTempFolder("tolvanec-web");
     if (work.empty()) {
@@ -287,14 +291,7 @@ int WebMain(int argc, char** argv) {
     translate.insert(translate.end(), o.settings.begin(), o.settings.end());
     if (Run(translate) != 0) return 1;
 
-    if (o.command == "build") {
-        std::string out = o.output;
-        if (out.empty()) {
-            fs::path p(o.source);
-            out = (p.extension() == ".bas" ? p.replace_extension() : p.concat(".out")).string() + "-web";
-        }
-        return BuildPage(o, work, cppPath, out) ? 0 : 1;
-    }
+    if (o.command == "build") return BuildPage(o, work, cppPath, out) ? 0 : 1;
     // run: rebuild only when something the page is made from changed, then serve it.
     const std::string folder = CacheFolder(o.source, "-web");
     fs::create_directories(folder, ec);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -410,6 +411,94 @@ TEST(Compiler, ReportsOnTheCommandLine) {
     ASSERT_EQ(RunProgram((f.dir / "warn").string(), "", kHeadless).status, 0);
     EXPECT_EQ(DataLines(f.dir / "out.dat").at(0), "3");
     EXPECT_EQ(Tolvanec("build warn.bas --width 3000000000", f.dir).status, 2);
+}
+
+// A wrong command line is said for what it is, with status 2 and before any work: a
+// command tolvanec does not know (with the nearest one when it is a slip), and a place
+// it cannot write its output to (never as a fault of tolvanec).
+TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
+    Folder f;
+    f.Write("ok.bas", "x = 1\n");
+    f.Write("file", "");
+    fs::create_directories(f.dir / "out");
+    const std::string abs = f.dir.string();
+    const struct {
+        std::string args, said;
+    } cases[] = {
+        {"chek ok.bas", "unknown command 'chek' (did you mean 'check'?)"},
+        {"biuld ok.bas", "unknown command 'biuld' (did you mean 'build'?)"},
+        {"rn", "unknown command 'rn' (did you mean 'run'?)"},
+        {"compile ok.bas", "unknown command 'compile'"},
+        {"x", "unknown command 'x'"},
+        {"--web ok.bas", "unknown command '--web'"},
+        {"build ok.bas -o " + abs + "/no/such/ok",
+         "cannot write " + abs + "/no/such/ok: the folder " + abs + "/no/such does not exist"},
+        {"build ok.bas -o file/ok", "cannot write file/ok: file is not a folder"},
+        {"build ok.bas -o file/deeper/ok", "cannot write file/deeper/ok: file is not a folder"},
+        {"build ok.bas -o out", "cannot write out: it is a folder"},
+        {"cpp ok.bas -o gone/ok.cpp", "cannot write gone/ok.cpp: the folder gone does not exist"},
+        {"cpp ok.bas --entry gone/main.cpp", "cannot write gone/main.cpp: the folder gone does not exist"},
+        {"build --web ok.bas -o file", "cannot write file: it is not a folder"},
+        {"build --web ok.bas -o file/page", "cannot write file/page: file is not a folder"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Tolvanec(c.args, f.dir);
+        EXPECT_EQ(r.status, 2) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "tolvanec: " + c.said) << c.args;
+        EXPECT_EQ(r.out.find("internal error"), std::string::npos) << r.out;
+        if (c.said.rfind("unknown command", 0) == 0) {
+            EXPECT_NE(r.out.find("\nusage: tolvanec check"), std::string::npos) << "the usage follows";
+        }
+    }
+    EXPECT_FALSE(fs::exists(f.dir / "no")) << "nothing is made";
+    EXPECT_FALSE(fs::exists(f.dir / "gone"));
+    EXPECT_TRUE(fs::is_empty(f.dir / "out"));
+    // A folder that cannot be written (where permissions hold: not for root).
+    if (geteuid() != 0) {
+        fs::create_directories(f.dir / "locked");
+        fs::permissions(f.dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+        const Result r = Tolvanec("build ok.bas -o locked/ok", f.dir);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "tolvanec: cannot write locked/ok: the folder locked is not writable\n");
+        fs::permissions(f.dir / "locked", fs::perms::owner_all);
+    }
+    const Result help = Tolvanec("help", f.dir);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tolvanec check", 0), 0u) << help.out;
+}
+
+// The manual page (package/tolvanec.1) keeps step with the usage: every form of the
+// usage is a line of its synopsis, and the page names exactly the options the usage does.
+TEST(Compiler, ManualPageFollowsTheUsage) {
+    Folder f;
+    const Result help = Tolvanec("--help", f.dir);
+    ASSERT_EQ(help.status, 0);
+    std::ifstream in(TOLVANE_SOURCE_DIR "/package/tolvanec.1");
+    std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(man.empty());
+    // As the page reads: without font changes, "\-" a plain '-'.
+    man = std::regex_replace(man, std::regex(R"(\\f[BIRP])"), "");
+    man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+    std::istringstream usage(help.out);
+    int forms = 0;
+    for (std::string line; std::getline(usage, line);) {
+        // "usage: tolvanec ..." and "       tolvanec ...": the forms of the command line
+        if ((line.rfind("usage: ", 0) != 0 && line.rfind("       ", 0) != 0) || line.compare(7, 9, "tolvanec ") != 0)
+            continue;
+        ++forms;
+        EXPECT_NE(man.find("\n" + line.substr(7) + "\n"), std::string::npos) << "not in the synopsis: " << line;
+    }
+    EXPECT_EQ(forms, 9);
+    auto options = [](const std::string& text) {
+        std::set<std::string> found;
+        const std::regex option(R"((^|[\s\[(,])(--?[a-z][a-z-]*))");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+            found.insert((*it)[2]);
+        return found;
+    };
+    const std::set<std::string> inUsage = options(help.out);
+    EXPECT_GE(inUsage.size(), 20u);
+    EXPECT_EQ(options(man), inUsage);
 }
 
 // ---- the example programs of examples/, built and run unattended ----------------------------

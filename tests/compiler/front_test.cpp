@@ -408,6 +408,97 @@ TEST(Checks, EveryReportWithItsPlace) {
     EXPECT_REPORTS(cases);
 }
 
+// Habits of other BASICs: GOTO, GOSUB and labels are said not to exist, with what to
+// write instead, and nothing more is reported about them (no "did you mean", no
+// warning about the label's name as a variable). A SUB called with ':' after it stays a call.
+TEST(Checks, GotoGosubAndLabelsAreSaidNotToExist) {
+    const std::string instead =
+        "loop with FOR, WHILE or REPEAT (BREAK, CONTINUE), branch with IF or SELECT CASE, and make shared code a SUB";
+    const std::string noGoto = "error: there is no GOTO (nor labels or line numbers to jump to): " + instead;
+    const std::string noGosub =
+        "error: there is no GOSUB (nor labels to jump to): make the code a SUB and call it by its name";
+    const std::string cases[][2] = {
+        {"start:\nPRINT \"x\", 0, 0\nGOTO start\n",
+         "t.bas:1:1: error: 'start:' looks like a label, but there are no labels, GOTO or GOSUB: " + instead +
+             "\nt.bas:3:1: " + noGoto},
+        {"IF KEY(1) THEN goto 10\n", "t.bas:1:16: " + noGoto},
+        {"IF KEY(1) GOTO 10\n", "t.bas:1:11: " + noGoto},
+        {"ON k GOTO 10, 20\n", "t.bas:1:6: " + noGoto},
+        {"GOSUB Draw\nEND\n", "t.bas:1:1: " + noGosub},
+        {"SUB F\n  Gosub Draw\nEND SUB\n", "t.bas:2:3: " + noGosub},
+        {"SUB Go\nEND SUB\nGo:\nGo: Go\n", ""},
+        {"x = 1\nx: PRINT x, 0, 0\n", "t.bas:2:1: error: 'x' is a variable; assign it with '='"},
+        {"strt : x = 1\n", "t.bas:1:1: error: unknown command or SUB 'strt' (did you mean 'STR$'?)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Reports(c[0]), c[1]) << c[0];
+}
+
+// An array that was never sized is reported once where it is first used in a SUB (or
+// the main program); its other uses there only follow from it.
+TEST(Checks, AnArrayNeverSizedIsReportedOnce) {
+    const Case cases[] = {
+        {"b(1) = 2\nPRINT b(1), 0, 0\n", "1:1: error: 'b' is not an array; size it with DIM first"},
+        {"PRINT b(1), 0, 0\nb(1) = 2\nx = b(2) + b(3)\n",
+         "1:7: error: 'b' is no array, SUB or command: an array is sized with DIM before it is read"},
+        {"x = 1\ny = x(1)\nx(2) = x(3)\n", "2:5: error: 'x' is not an array"},
+        {"x = b(1)\nSUB F\n  RETURN b(2) + b(3)\nEND SUB\n",
+         "1:5: error: 'b' is no array, SUB or command: an array is sized with DIM before it is read\n"
+         "3:10: error: 'b' is no array, SUB or command: an array is sized with DIM before it is read"},
+        // A name close to a command is more likely a slip than an array.
+        {"x$ = LEFT(\"ab\", 1)\n", "1:6: error: unknown command or SUB 'LEFT' (did you mean 'LEFT$'?)"},
+    };
+    EXPECT_REPORTS(cases);
+}
+
+// A text longer than a string holds is cut when the program runs: a literal says so
+// where it is written, a CONST whose joined texts grow too long where it is named.
+TEST(Checks, TextsLongerThanAStringHoldsAreWarnedOf) {
+    const std::string full(1023, 'a'), over(1024, 'b'), half(600, 'c');
+    EXPECT_EQ(Reports("x$ = \"" + full + "\"\n"), "");
+    EXPECT_EQ(Reports("x$ = \"" + over + "\"\n"),
+              "t.bas:1:6: warning: this string is 1024 characters long, but a string holds at most 1023: the running "
+              "program keeps only the first 1023");
+    // "" is one character of the string.
+    EXPECT_EQ(Reports("x$ = \"" + std::string(1022, 'q') + "\"\"\"\n"), "");
+    EXPECT_EQ(Reports("x$ = \"" + std::string(1022, 'q') + "\"\"\"\"\"\n").substr(0, 42),
+              "t.bas:1:6: warning: this string is 1024 ch");
+    EXPECT_EQ(Reports("CONST A$ = \"" + half + "\"\nCONST B$ = A$ + \"" + std::string(423, 'd') +
+                      "\", C$ = A$ + A$ + A$\nx$ = C$\n"),
+              "t.bas:2:" + std::to_string(21 + 423) +
+                  ": warning: CONST C$ is 1800 characters long once its texts are joined, but a string holds at most "
+                  "1023: it keeps only the first 1023");
+    // Warnings only: the program is translated, C$ cut as the runtime cuts it.
+    const auto a = tvc::Analyze("t.bas", "CONST A$ = \"" + half + "\", C$ = A$ + A$\n", nullptr);
+    EXPECT_EQ(a->diag.Count(), 0);
+    ASSERT_EQ(a->program.consts.size(), 2u);
+    EXPECT_EQ(a->program.consts[1]->text, std::string(1023, 'c'));
+}
+
+// What the command line shows of a report's line: a long line only by its start, the
+// caret under the column or, beyond what is shown, under the "...".
+TEST(Diagnostics, LongLinesShowOnlyTheirStart) {
+    std::string chain = "x = 1";
+    for (int i = 0; i < 500; ++i) chain += " + 1";
+    auto text = [](const std::string& source) { return tvc::Analyze("t.bas", source, nullptr)->diag.Text(); };
+    EXPECT_EQ(text(chain + "\n"),
+              "t.bas:1:1603: error: this expression is too long (more than 400 operators in a row): split it into "
+              "several statements\n"
+              "    x = 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + ...\n"
+              "                                                                ^\n");
+    const std::string padded = "y = zz" + std::string(150, ' ') + "' a long comment\n";
+    EXPECT_EQ(text(padded),
+              "t.bas:1:5: warning: 'zz' is never given a value, so it reads as 0\n"
+              "    y = zz" +
+                  std::string(54, ' ') +
+                  "...\n"
+                  "        ^\n");
+    // Up to 120 characters a line shows whole; a long line is not cut inside a character.
+    const std::string line120 = "y = zz '" + std::string(112, '-');
+    EXPECT_NE(text(line120 + "\n").find("    " + line120 + "\n"), std::string::npos);
+    const std::string wide = "y = zz '" + std::string(51, '-') + "\xC3\xA9" + std::string(80, '-');
+    EXPECT_NE(text(wide + "\n").find("    y = zz '" + std::string(51, '-') + "...\n"), std::string::npos);
+}
+
 // The rules that used to surprise: a variable never given a value is a warning (it
 // reads as 0) and the program is translated; MOD refuses strings, + - * / ^ join them.
 TEST(Checks, WarningsLeaveTheProgramTranslatableAndJoinsFollowOneRule) {

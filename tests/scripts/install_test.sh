@@ -2,9 +2,9 @@
 # The toolchain as people install it. `cmake --install` into a fresh prefix, which is
 # then moved elsewhere (the build tree's paths must not be in the binaries); from an
 # unrelated folder, with the installed tolvanec only: hello.bas built and run, an
-# installed example run, a new game made and run. Then `cpack -G DEB`: the package's
-# control fields, and its files unpacked (dpkg-deb -x, no system-wide install) building
-# and running hello.bas again.
+# installed example run, a new game made and run; the installed first page and manual
+# page. Then `cpack -G DEB`: the package's control fields and files, and its files
+# unpacked (dpkg-deb -x, no system-wide install) building and running hello.bas again.
 #   install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,8 +20,22 @@ p="$work/moved"
 for f in bin/tolvanec bin/shoebox lib/libtolvane.a include/tolvane/tolvane.h include/tolvane/core/dqstr.h \
          share/tolvane/Smalfont.bmp share/tolvane/editors/tolvane.tmLanguage.json share/doc/tolvane/language.md \
          share/doc/tolvane/examples/sprites.bas share/doc/tolvane/examples/assets/Gfx/Back.bmp \
-         share/nvim/site/syntax/tolvane.vim share/vim/vimfiles/ftdetect/tolvane.vim; do
+         share/nvim/site/syntax/tolvane.vim share/vim/vimfiles/ftdetect/tolvane.vim \
+         share/doc/tolvane/README.md share/man/man1/tolvanec.1.gz; do
   [ -e "$p/$f" ] || fail "$f is not installed"
+done
+# The first page is the package's own, not the developers' README of the source tree.
+readme="$p/share/doc/tolvane/README.md"
+grep -q 'tolvanec new' "$readme" || fail "the installed README does not say how to start a game"
+if grep -q -e 'scripts/' -e 'build/' "$readme"; then fail "the installed README speaks of the source tree"; fi
+# The manual page reads with man, and names every command.
+if command -v man >/dev/null; then
+  man -l "$p/share/man/man1/tolvanec.1.gz" > "$work/man.txt" 2>&1 || fail "man cannot read tolvanec.1.gz"
+else
+  zcat "$p/share/man/man1/tolvanec.1.gz" | sed 's/\\f[BIRP]//g; s/\\-/-/g' > "$work/man.txt"
+fi
+for word in check cpp build run new lsp help; do
+  grep -q "tolvanec $word" "$work/man.txt" || fail "the manual page lacks tolvanec $word"
 done
 # Only the public header and what it includes; no internal header.
 while IFS= read -r h; do
@@ -69,7 +83,9 @@ for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 lib
 done
 grep -q -- "-dev" <<<"$depends" && fail "Depends names a development package: $depends"
 dpkg-deb -c "$deb" > "$work/contents"
-grep -q '\./usr/bin/tolvanec$' "$work/contents" || fail "the package has no /usr/bin/tolvanec"
+for f in usr/bin/tolvanec usr/share/man/man1/tolvanec.1.gz usr/share/doc/tolvane/README.md; do
+  grep -q "\./$f\$" "$work/contents" || fail "the package has no /$f"
+done
 dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
 "$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
