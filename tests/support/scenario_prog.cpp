@@ -69,6 +69,23 @@ const std::map<std::string, void (*)()> kScenarios = {
     {"fullscreen", [] { Frames(3); std::printf("size %d %d\n", pPrsm->ScreenWidth(), pPrsm->ScreenHeight()); }},
     {"array9-debug", [] { DQ_DEBUG = 1; __dLn(1, 42); DIM(a, 3); a(5) = 1; }},
     {"rnd", [] { for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000)); std::printf("\n"); }},
+    {"randomize", [] {
+         RANDOMIZE(4242);
+         for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000));
+         std::printf("\n");
+     }},
+    // Three lines, then a wait of up to 10 seconds for GO_FILE, which the reader makes
+    // once it has them: the last line tells whether the reader had them in time.
+    {"stdout", [] {
+         STDOUT(DQStr("one"));
+         STDOUT(-2.5);
+         STDOUT(DQStr(""));
+         const std::string go = std::getenv("GO_FILE");
+         for (const double until = __ClockMs() + 10000; access(go.c_str(), F_OK) != 0 && __ClockMs() < until;)
+             usleep(1000);
+         STDOUT(DQStr(access(go.c_str(), F_OK) == 0 ? "go seen" : "no go"));
+     }},
+    {"stdout-gone", [] { for (int i = 0; i < 3; ++i) STDOUT(DQStr("nobody reads this")); }},
     {"keys", [] { Keys(false); }},
     {"keys-live", [] { Keys(true); }},
     {"mousewait", [] { plat::PushKeyEvent(1, true); MOUSEWAIT(); std::printf("survived\n"); }},

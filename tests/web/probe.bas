@@ -1,7 +1,7 @@
 ' The browser tests' program: a green square that Left and Right move, a mark that
 ' follows the mouse, the bonus sound
-' every half second over the MIDI music, a data file that counts the visits, and a data
-' file with what the commands the browser leaves out answer.
+' every half second over the MIDI music, a data file that counts the visits, a data
+' file with what the commands the browser leaves out answer, and a line on the console.
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
 ' 3D, movies, networking and other programs: each answer on a line of absent.dat.
 sx = -7
@@ -28,6 +28,12 @@ PUTFILE "absent.dat", 15, SHELLCMD("true", 1, 0, code)
 PUTFILE "absent.dat", 16, code
 PUTFILE "absent.dat", 17, FILEREQUEST$(1, "*.dat")
 LOADSOUND "Sfx/Bonus.wav", 0
+' On the console: the lengths of the date and the time, and 0 when RANDOMIZE repeats
+' the numbers (unless the page was given a seed).
+RANDOMIZE 9
+first = RND(1000000)
+RANDOMIZE 9
+STDOUT "probe " + LEN(DATE$()) + " " + LEN(TIME$()) + " " + (first - RND(1000000))
 PLAYMUSIC "Sfx/music.mid"
 GETFILE "visits.dat", 0, visits
 visits = visits + 1

@@ -13,7 +13,8 @@
 //   page       where the browser wants a click before sound, the page asks for one and
 //              the game starts with it; the canvas is centred and scaled; without WebGL 2
 //              the page says so
-//   sound      the probe's effect and MIDI music reach the Web Audio graph's output
+//   sound      the probe's effect and MIDI music reach the Web Audio graph's output; its
+//              console line shows DATE$, TIME$ and RANDOMIZE at work
 //   storage    the probe's data file survives a reload of the page
 //   absent     3D, movies, networking and other programs answer in the browser as the
 //              documentation says: their failure values
@@ -403,6 +404,8 @@ const cases = {
   async sound(b) {
     const server = await serve(path.join(BUILD, 'web-probe'));
     const context = await b.newContext();
+    const lines = [];
+    context.on('console', m => { if (m.type() === 'log') lines.push(m.text()); });
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
     await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio, 60000);
     // The loudest moment of each bus over a while: the effect plays every half second,
@@ -418,6 +421,7 @@ const cases = {
     log(`loudest (RMS): effects ${heard.effects.toFixed(4)}, music ${heard.music.toFixed(4)}`);
     check(heard.effects >= 0.01, 'the sound effect is heard');
     check(heard.music >= 0.01, 'the MIDI music is heard');
+    check(lines.includes('probe 10 8 0'), `STDOUT's line is on the console (${lines.filter(l => l.startsWith('probe'))})`);
     server.close();
   },
 
