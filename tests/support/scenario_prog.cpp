@@ -108,6 +108,30 @@ const std::map<std::string, void (*)()> kScenarios = {
          Frames(30);
      }},
     {"snd-hush", [] { LOADSOUND(Sound(), 0); Frames(15); PLAYSOUND(0, 0, 1); Frames(15); HUSH(); Frames(30); }},
+    // Slot 1 (two copies) loops on the left, slot 2 (one copy) on the right; slot
+    // numbers out of range stop nothing, STOPSOUND stops slot 1 alone, a new LOADSOUND
+    // ends slot 2's loop; both loop again, and HUSH ends them. 20 frames a step.
+    {"snd-loop", [] {
+         LOADSOUND(Sound(), 1, 2);
+         LOADSOUND(Sound(), 2, 1);
+         Frames(10);
+         for (int i = 0; i < 3; ++i) LOOPSOUND(1, -1, 1);  // the third takes over a busy copy
+         LOOPSOUND(2, 1, 1);
+         LOOPSOUND(2, 1, 1);  // dropped: the one copy is busy
+         Frames(20);
+         for (double bad : {-1.0, -1e9, 500.0, 0.0}) STOPSOUND(bad);  // 500: slot 127, empty
+         LOOPSOUND(-3, 0, 1);
+         Frames(20);
+         STOPSOUND(1);
+         Frames(20);
+         LOADSOUND(Sound(), 2, 1);
+         Frames(20);
+         LOOPSOUND(1, -1, 1);
+         LOOPSOUND(2, 1, 1);
+         Frames(10);
+         HUSH();
+         Frames(20);
+     }},
     {"snd-music", [] { std::printf("play %g\n", PLAYMUSIC(Sound())); Frames(330); STOPMUSIC(); Frames(40); }},
     {"from-archive", [] {
          // Run from a folder that holds nothing but the program, its assets appended.
