@@ -4,6 +4,7 @@
 //
 // Sections:
 //   1. Strings and the string library, numbers, arrays, math, random numbers, timers,
+//      the date and time of day, lines to standard output,
 //      the program's end, the depth of SUB calls
 //   2. Files: archives, keyed data files, the file system
 //   3. 2D graphics: the screen and frames, sprites, text, primitives
@@ -21,6 +22,8 @@
 // ---- 1. Strings, numbers, arrays, math, random numbers, timers, the end ----------------
 #include "core/arrays.h"
 #include "core/call_depth.h"
+#include "core/console.h"
+#include "core/date_time.h"
 #include "core/dqstr.h"
 #include "core/math.h"
 #include "core/program.h"

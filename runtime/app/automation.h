@@ -1,7 +1,8 @@
 // Internal to start-up. Unattended runs: a fixed random seed, a frame cap, frames without waiting, key
 // replay and recording, screenshots, and a hook that observes every presented frame.
 // Read once from the environment at start-up:
-//   TOLVANE_SEED=n       seed the random generator with n instead of the clock
+//   TOLVANE_SEED=n       seed the random generator with n instead of the clock (RANDOMIZE
+//                        then does nothing)
 //   TOLVANE_FRAMES=n     end normally right after SHOWSCREEN number n
 //   TOLVANE_NO_WAIT=1    SHOWSCREEN does not wait for the frame period
 //   TOLVANE_INPUT=file   the held keys come from the key script in file, not the keyboard

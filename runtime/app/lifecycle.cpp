@@ -165,7 +165,10 @@ bool __GlobalInit(const char* title) {
     __SetMovieUnpaced(__g_automation.noWait);
     __SetMovieShots(__g_automation.shotsDir, __g_automation.shotsEvery);
 
-    KWsrand(__g_automation.hasSeed ? __g_automation.seed : __ClockSeed(__ClockMs()));
+    if (__g_automation.hasSeed)
+        __FixSeed(__g_automation.seed);
+    else
+        KWsrand(__ClockSeed(__ClockMs()));
 
     if (DQ_FULLSCREEN) pPrsm->DoFullscreen(); else pPrsm->DoWindowed();
     // The file requester hides the window and brings it back in the display mode of

@@ -8,6 +8,9 @@ __RandContext __g_ctx = {};
 
 namespace {
 
+// Set by an unattended run's seed: RANDOMIZE leaves the generator alone.
+bool g_seedFixed = false;
+
 #define ISAAC_MIX(a, b, c, d, e, f, g, h) \
     {                                     \
         a ^= b << 11; d += a; b += c;     \
@@ -81,6 +84,21 @@ uint32_t __ClockSeed(double ms) { return static_cast<uint32_t>(static_cast<uint6
 uint32_t KWrand() {
     Generate(__g_ctx);
     return __g_ctx.randrsl[0];
+}
+
+void __FixSeed(uint32_t seed) {
+    __g_ctx = {};
+    KWsrand(seed);
+    g_seedFixed = true;
+}
+
+double RANDOMIZE(double seed) {
+    if (g_seedFixed) return 0;
+    // Seeding mixes in the last batch of results: cleared, the outcome depends on the
+    // seed alone.
+    __g_ctx = {};
+    KWsrand(__ClockSeed(seed));
+    return 0;
 }
 
 double RND(double n) {

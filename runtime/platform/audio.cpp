@@ -193,7 +193,7 @@ void AudioFreeSound(Sound* sound) {
     delete sound;
 }
 
-bool AudioPlay(int channel, Sound* sound, float pan, float volume) {
+bool AudioPlay(int channel, Sound* sound, float pan, float volume, bool loop) {
     if (!g_open || !sound || channel < 0 || channel >= g_channels) return false;
     if (pan < -1) pan = -1;
     if (pan > 1) pan = 1;
@@ -202,7 +202,7 @@ bool AudioPlay(int channel, Sound* sound, float pan, float volume) {
     const float left = pan > 0 ? 1 - pan : 1, right = pan < 0 ? 1 + pan : 1;
     Mix_SetPanning(channel, static_cast<Uint8>(left * 255 + 0.5f), static_cast<Uint8>(right * 255 + 0.5f));
     Mix_Volume(channel, static_cast<int>(volume * MIX_MAX_VOLUME + 0.5f));
-    return Mix_PlayChannel(channel, sound->chunk, 0) == channel;
+    return Mix_PlayChannel(channel, sound->chunk, loop ? -1 : 0) == channel;
 }
 
 bool AudioChannelPlaying(int channel) {

@@ -24,9 +24,10 @@ struct Sound;  // samples converted once to the device's format, shared by all p
 // device's format. Null when the device is closed or the format cannot be converted.
 Sound* AudioMakeSound(const uint8_t* pcm, size_t bytes, int frequency, int channels, int bits);
 void AudioFreeSound(Sound* sound);
-// Plays the sound once on the channel, cutting off whatever played there. Pan -1
-// (left) ... 1 (right); volume 0 ... 1, 1 being the samples as they are.
-bool AudioPlay(int channel, Sound* sound, float pan, float volume);
+// Plays the sound on the channel, cutting off whatever played there: once, or (`loop`)
+// again and again without a break until the channel is stopped. Pan -1 (left) ... 1
+// (right); volume 0 ... 1, 1 being the samples as they are.
+bool AudioPlay(int channel, Sound* sound, float pan, float volume, bool loop = false);
 bool AudioChannelPlaying(int channel);
 void AudioStopChannel(int channel);
 

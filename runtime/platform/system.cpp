@@ -1,13 +1,16 @@
-// The temporary folder, the program file, the screen saver, the warning sound and
-// memory advice.
+// The temporary folder, the program file, the screen saver, the warning sound, memory
+// advice and the standard output.
 #include "platform/system.h"
 
 #include <SDL.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/internal.h"
 
@@ -48,6 +51,25 @@ void AdviseHugePages(void* block, size_t size) {
     (void)block;
     (void)size;
 #endif
+}
+
+bool StdoutLine(const char* text) {
+    // SIGPIPE is held back while the line is written; one the write raised is taken
+    // from the pending signals before they are let through again.
+    sigset_t pipe, old, before, after;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    sigpending(&before);
+    const bool ok = std::fputs(text, stdout) >= 0 && std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;
+    if (!ok) std::clearerr(stdout);  // the failed write dropped what the buffer held
+    sigpending(&after);
+    if (sigismember(&after, SIGPIPE) && !sigismember(&before, SIGPIPE)) {
+        const timespec noWait{};
+        sigtimedwait(&pipe, nullptr, &noWait);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return ok;
 }
 
 }  // namespace plat

@@ -1,5 +1,6 @@
 // Internal (the platform contract): the running program's place on the machine: the
-// temporary folder, the program file, the screen saver and the warning sound.
+// temporary folder, the program file, the screen saver, the warning sound and the
+// standard output.
 #pragma once
 
 #include <cstddef>
@@ -20,5 +21,9 @@ void Beep();
 // system offers them: filling hundreds of megabytes then takes hundreds of page faults,
 // not hundreds of thousands. Small blocks are left alone.
 void AdviseHugePages(void* block, size_t size);
+// Writes the text and a line end to standard output and flushes it (in the browser: one
+// line of the page's console). A reader of the output that has gone away raises no
+// signal that would end the program: false then, and the line is lost.
+bool StdoutLine(const char* text);
 
 }  // namespace plat

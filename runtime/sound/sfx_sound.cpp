@@ -74,11 +74,11 @@ int SFXSoundBuffer::GetFreeBuffer() {
     return current_;
 }
 
-bool SFXSoundBuffer::Play(float pan, float volume) {
+bool SFXSoundBuffer::Play(float pan, float volume, bool loop) {
     if (!device_ || !device_->IsOpen() || copies_ == 0 || !sound_) return false;
     const int copy = GetFreeBuffer();
     if (copy < 0) return false;
-    return plat::AudioPlay(Channel(copy), sound_, pan, volume);
+    return plat::AudioPlay(Channel(copy), sound_, pan, volume, loop);
 }
 
 bool SFXSoundBuffer::Stop() {
@@ -95,6 +95,16 @@ SFXSoundBuffer* Slot(double nr) {
     if (s > __kSoundSlots - 1) s = __kSoundSlots - 1;
     return s >= 0 ? &DXwav[s] : nullptr;
 }
+
+// PLAYSOUND and LOOPSOUND: pan and volume clamped (a NaN is 0).
+void PlaySlot(double nr, double pan, double volume, bool loop) {
+    SFXSoundBuffer* slot = Slot(nr);
+    if (!slot) return;
+    pan = std::isnan(pan) ? 0 : std::clamp(pan, -1.0, 1.0);
+    volume = std::isnan(volume) ? 0 : std::clamp(volume, 0.0, 1.0);
+    slot->Play(static_cast<float>(pan), static_cast<float>(volume), loop);
+}
+
 }  // namespace
 
 double LOADSOUND(DQStr file, double nr, double copies) {
@@ -116,11 +126,17 @@ double LOADSOUND(DQStr file, double nr, double copies) {
 }
 
 double PLAYSOUND(double nr, double pan, double volume) {
-    SFXSoundBuffer* slot = Slot(nr);
-    if (!slot) return 0;
-    pan = std::isnan(pan) ? 0 : std::clamp(pan, -1.0, 1.0);
-    volume = std::isnan(volume) ? 0 : std::clamp(volume, 0.0, 1.0);
-    slot->Play(static_cast<float>(pan), static_cast<float>(volume));
+    PlaySlot(nr, pan, volume, false);
+    return 0;
+}
+
+double LOOPSOUND(double nr, double pan, double volume) {
+    PlaySlot(nr, pan, volume, true);
+    return 0;
+}
+
+double STOPSOUND(double nr) {
+    if (SFXSoundBuffer* slot = Slot(nr)) slot->Stop();
     return 0;
 }
 

@@ -40,10 +40,11 @@ public:
     // False (an empty slot) when the device is closed or the bytes are no wave file
     // the slots take.
     bool Load(SFXSound* device, std::span<const uint8_t> file, int copies);
-    // Plays one copy once: a copy that is not playing, else (with several copies) the
-    // next one in turn, cut off and restarted; a single busy copy drops the request.
-    bool Play(float pan, float volume);
-    // Stops every copy.
+    // Plays one copy once, or (`loop`) again and again until the slot is stopped: a copy
+    // that is not playing, else (with several copies) the next one in turn, cut off and
+    // restarted; a single busy copy (looping or not) drops the request.
+    bool Play(float pan, float volume, bool loop = false);
+    // Stops every copy, looping ones too.
     bool Stop();
 
     int CopyCount() const { return copies_; }
@@ -70,5 +71,14 @@ extern SFXSoundBuffer* DXwav;
 double LOADSOUND(DQStr file, double nr, double copies = 1);
 // Plays slot min(nr, 127) once; pan -1 (left) ... 1 (right), volume 0 ... 1 (1 full).
 double PLAYSOUND(double nr, double pan, double volume);
-// Stops every sound.
+// Stops every sound, looping ones too.
 double HUSH();
+// Stops every playing copy of slot min(nr, 127); other slots play on. A slot number
+// below 0 does nothing.
+double STOPSOUND(double nr);
+// Plays slot min(nr, 127) again and again, from its end straight on to its start, until
+// STOPSOUND, HUSH or a LOADSOUND into the slot stops it. The copy is chosen as PLAYSOUND
+// chooses one (a looping copy counts as busy): with one copy busy the request is
+// dropped; with several, the next in turn is cut off and loops. Pan and volume as for
+// PLAYSOUND.
+double LOOPSOUND(double nr, double pan, double volume);

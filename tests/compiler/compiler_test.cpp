@@ -224,6 +224,31 @@ TEST(Compiler, EveryConstructBehavesAsWrittenInABuiltProgram) {
     EXPECT_EQ(lines[expected.size()], "") << "END ends the program";
 }
 
+// A built program's lines on standard output, both forms of STDOUT in order; RANDOMIZE
+// repeats RND's numbers (the seed cut toward zero), except in a run seeded from outside;
+// the date's and the time's shapes.
+TEST(Compiler, StdoutRandomizeDateAndTimeInABuiltProgram) {
+    Folder f;
+    f.Write("game.bas", R"BAS(
+RANDOMIZE 9
+first = RND(1000000)
+RANDOMIZE 9.7
+STDOUT first - RND(1000000)
+STDOUT "date " + LEN(DATE$()) + " " + MID$(DATE$(), 4, 1) + " time " + LEN(TIME$()) + " " + MID$(TIME$(), 5, 1)
+STDOUT 1 / 4
+END
+)BAS");
+    Result b = Tolvanec("build game.bas -o game", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    ChildResult run = RunProgram((f.dir / "game").string(), "", kHeadless);
+    EXPECT_EQ(run.Outcome(), "0 0\ndate 10 - time 8 :\n0.25\n") << run.err;
+    std::vector<std::string> seeded = kHeadless;
+    seeded.push_back("TOLVANE_SEED=9");
+    run = RunProgram((f.dir / "game").string(), "", seeded);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.substr(0, 2), "0\n") << "RANDOMIZE ignored: the second number is the next one";
+}
+
 // One program built by g++ and by clang++ gives the same results: evaluation runs
 // from left to right, the target's indexes before the value. Its variables take the
 // name of every macro a translation can see (whatever it includes), under both

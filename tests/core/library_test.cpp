@@ -1,9 +1,12 @@
-// The string library and the number commands a BASIC program calls, arrays of any
-// element (records), the frame timer's lower bound, and how a fatal error names the
-// BASIC file and line.
+// The string library and the number commands a BASIC program calls, the date and time
+// of day, arrays of any element (records), the frame timer's lower bound, and how a
+// fatal error names the BASIC file and line.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -144,6 +147,35 @@ TEST(Timer, GettimerIsAtLeastOneMillisecond) {
     }
     __g_LastTime = __ClockMs() - 500;
     EXPECT_GE(GETTIMER(), 500);
+}
+
+// DATE$ and TIME$ give the local date and time of day as the C library formats them,
+// at a moment between two readings of the clock (so a second boundary between them
+// cannot fail the test), in the time zone set for the program.
+TEST(Clock, DateAndTimeAreTheLocalOnesInTheirFormat) {
+    auto local = [](std::time_t t, const char* format) {
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        char text[32];
+        std::strftime(text, sizeof text, format, &tm);
+        return std::string(text);
+    };
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    // The machine's zone, then UTC-9 and UTC+5, where a time read in UTC is wrong.
+    for (const char* tz : {"", "<-09>9", "<+05>-5"}) {
+        if (*tz) setenv("TZ", tz, 1);
+        tzset();
+        const std::time_t before = std::time(nullptr);
+        const std::string date = T(DATE_Str()), time = T(TIME_Str());
+        const std::time_t after = std::time(nullptr);
+        EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]))"))) << date;
+        EXPECT_TRUE(std::regex_match(time, std::regex(R"(([01]\d|2[0-3]):[0-5]\d:[0-5]\d)"))) << time;
+        EXPECT_TRUE(time == local(before, "%H:%M:%S") || time == local(after, "%H:%M:%S")) << tz << " " << time;
+        EXPECT_TRUE(date == local(before, "%Y-%m-%d") || date == local(after, "%Y-%m-%d")) << tz << " " << date;
+    }
+    oldTz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
 
 // Arrays of any element: copies hold their own elements; an index is cut toward zero

@@ -163,6 +163,36 @@ TEST(Random, ClockSeedAndTheRangeOfRnd) {
     }
 }
 
+// RANDOMIZE starts the sequence afresh from the seed alone, whatever was drawn before;
+// the seed is truncated and kept modulo 2^32 (saturating beyond 64 bits, NaN as 0).
+TEST(Random, RandomizeRepeatsTheSequenceOfItsSeed) {
+    auto draws = [](double seed, int burn) {
+        RANDOMIZE(seed);
+        std::vector<double> v;
+        for (int i = 0; i < 6; ++i) v.push_back(RND(1000000));
+        for (int i = 0; i < burn; ++i) RND(5);
+        return v;
+    };
+    const std::vector<double> seven = draws(7, 3);
+    EXPECT_EQ(draws(7, 0), seven);  // after other draws, the same numbers again
+    EXPECT_NE(draws(8, 0), seven);
+    // At program start the generator is seeded from a clean state; RANDOMIZE is alike.
+    __g_ctx = {};
+    KWsrand(7);
+    std::vector<double> start;
+    for (int i = 0; i < 6; ++i) start.push_back(RND(1000000));
+    EXPECT_EQ(start, seven);
+    for (auto [given, same] : {std::pair{2.9, 2.0},
+                               {-0.5, 0.0},
+                               {-1, 4294967295.0},
+                               {4294967296.0 + 7, 7},
+                               {-4294967296.0 + 7, 7},
+                               {1e30, 4294967295.0},
+                               {std::nan(""), 0}})
+        EXPECT_EQ(draws(given, 1), draws(same, 0)) << given;
+    EXPECT_NE(draws(-1, 0), draws(1, 0));
+}
+
 TEST(Dim, ShapesBoundsAndTruncatedIndexes) {
     DQIntArray a;
     DQStrArray s;

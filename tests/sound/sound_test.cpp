@@ -161,4 +161,44 @@ TEST(SoundOutput, PanCopiesHushAndMusic) {
     EXPECT_LT(m.left[m.left.size() - 2], 300);
 }
 
+// The windows where v is loud, as runs [first, last] of loud windows in a row.
+std::vector<std::pair<int, int>> LoudRuns(const std::vector<double>& v, double threshold) {
+    std::vector<std::pair<int, int>> runs;
+    for (int i : Loud(v, threshold)) {
+        if (runs.empty() || i > runs.back().second + 1)
+            runs.push_back({i, i});
+        else
+            runs.back().second = i;
+    }
+    return runs;
+}
+
+// A tenth of a second of a steady level, looped: on the left by slot 1 (two copies,
+// LOOPSOUND three times), on the right by slot 2 (one copy, LOOPSOUND twice), 20
+// frames (a third of a second) between steps; 25 ms windows.
+TEST(SoundOutput, LoopsSoundUntilStoppedSlotBySlot) {
+    const double one = 0.2 * 32767;
+    Mix m = Play("snd-loop", "level.wav", WaveBytes({.seconds = 0.1, .amplitude = 0.2, .steady = true}), 25);
+    const auto left = LoudRuns(m.left, one / 2), right = LoudRuns(m.right, one / 2);
+    ASSERT_EQ(left.size(), 2u);
+    ASSERT_EQ(right.size(), 2u);
+    // The loops sound without a break far past the sound's length: the left through the
+    // bad slot numbers until STOPSOUND (40 frames), the right a step longer until the new
+    // LOADSOUND (60 frames); STOPSOUND left the right playing.
+    const int leftLength = left[0].second - left[0].first + 1, rightLength = right[0].second - right[0].first + 1;
+    EXPECT_GE(leftLength, 22) << left[0].first;
+    EXPECT_GE(rightLength, 34) << right[0].first;
+    EXPECT_GE(right[0].second - left[0].second, 10);
+    EXPECT_LE(std::abs(right[0].first - left[0].first), 1);
+    // Two copies loop on the left, whatever the third LOOPSOUND did; one on the right.
+    const double leftPeak = *std::max_element(m.left.begin(), m.left.end());
+    const double rightPeak = *std::max_element(m.right.begin(), m.right.end());
+    EXPECT_NEAR(leftPeak, 2 * one, one / 4);
+    EXPECT_NEAR(rightPeak, one, one / 8);
+    // Both loop again, together, until HUSH (10 frames); then silence to the end (20).
+    EXPECT_GE(right[1].first - right[0].second, 10);
+    EXPECT_LE(std::abs(right[1].first - left[1].first), 1);
+    EXPECT_GE(static_cast<int>(m.left.size()) - std::max(left[1].second, right[1].second), 10);
+}
+
 }  // namespace

@@ -69,6 +69,23 @@ const std::map<std::string, void (*)()> kScenarios = {
     {"fullscreen", [] { Frames(3); std::printf("size %d %d\n", pPrsm->ScreenWidth(), pPrsm->ScreenHeight()); }},
     {"array9-debug", [] { DQ_DEBUG = 1; __dLn(1, 42); DIM(a, 3); a(5) = 1; }},
     {"rnd", [] { for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000)); std::printf("\n"); }},
+    {"randomize", [] {
+         RANDOMIZE(4242);
+         for (int i = 0; i < 8; ++i) std::printf("%g ", RND(1000000));
+         std::printf("\n");
+     }},
+    // Three lines, then a wait of up to 10 seconds for GO_FILE, which the reader makes
+    // once it has them: the last line tells whether the reader had them in time.
+    {"stdout", [] {
+         STDOUT(DQStr("one"));
+         STDOUT(-2.5);
+         STDOUT(DQStr(""));
+         const std::string go = std::getenv("GO_FILE");
+         for (const double until = __ClockMs() + 10000; access(go.c_str(), F_OK) != 0 && __ClockMs() < until;)
+             usleep(1000);
+         STDOUT(DQStr(access(go.c_str(), F_OK) == 0 ? "go seen" : "no go"));
+     }},
+    {"stdout-gone", [] { for (int i = 0; i < 3; ++i) STDOUT(DQStr("nobody reads this")); }},
     {"keys", [] { Keys(false); }},
     {"keys-live", [] { Keys(true); }},
     {"mousewait", [] { plat::PushKeyEvent(1, true); MOUSEWAIT(); std::printf("survived\n"); }},
@@ -91,6 +108,30 @@ const std::map<std::string, void (*)()> kScenarios = {
          Frames(30);
      }},
     {"snd-hush", [] { LOADSOUND(Sound(), 0); Frames(15); PLAYSOUND(0, 0, 1); Frames(15); HUSH(); Frames(30); }},
+    // Slot 1 (two copies) loops on the left, slot 2 (one copy) on the right; slot
+    // numbers out of range stop nothing, STOPSOUND stops slot 1 alone, a new LOADSOUND
+    // ends slot 2's loop; both loop again, and HUSH ends them. 20 frames a step.
+    {"snd-loop", [] {
+         LOADSOUND(Sound(), 1, 2);
+         LOADSOUND(Sound(), 2, 1);
+         Frames(10);
+         for (int i = 0; i < 3; ++i) LOOPSOUND(1, -1, 1);  // the third takes over a busy copy
+         LOOPSOUND(2, 1, 1);
+         LOOPSOUND(2, 1, 1);  // dropped: the one copy is busy
+         Frames(20);
+         for (double bad : {-1.0, -1e9, 500.0, 0.0}) STOPSOUND(bad);  // 500: slot 127, empty
+         LOOPSOUND(-3, 0, 1);
+         Frames(20);
+         STOPSOUND(1);
+         Frames(20);
+         LOADSOUND(Sound(), 2, 1);
+         Frames(20);
+         LOOPSOUND(1, -1, 1);
+         LOOPSOUND(2, 1, 1);
+         Frames(10);
+         HUSH();
+         Frames(20);
+     }},
     {"snd-music", [] { std::printf("play %g\n", PLAYMUSIC(Sound())); Frames(330); STOPMUSIC(); Frames(40); }},
     {"from-archive", [] {
          // Run from a folder that holds nothing but the program, its assets appended.

@@ -1,7 +1,8 @@
 ' The browser tests' program: a green square that Left and Right move, a mark that
-' follows the mouse, the bonus sound
-' every half second over the MIDI music, a data file that counts the visits, and a data
-' file with what the commands the browser leaves out answer.
+' follows the mouse, the bonus sound every half second over the MIDI music, the bonus
+' sound looping in slot 1 from when L is held until K is, a data file that counts the
+' visits, a data file with what the commands the browser leaves out answer, and a line
+' on the console.
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
 ' 3D, movies, networking and other programs: each answer on a line of absent.dat.
 sx = -7
@@ -28,6 +29,13 @@ PUTFILE "absent.dat", 15, SHELLCMD("true", 1, 0, code)
 PUTFILE "absent.dat", 16, code
 PUTFILE "absent.dat", 17, FILEREQUEST$(1, "*.dat")
 LOADSOUND "Sfx/Bonus.wav", 0
+LOADSOUND "Sfx/Bonus.wav", 1
+' On the console: the lengths of the date and the time, and 0 when RANDOMIZE repeats
+' the numbers (unless the page was given a seed).
+RANDOMIZE 9
+first = RND(1000000)
+RANDOMIZE 9
+STDOUT "probe " + LEN(DATE$()) + " " + LEN(TIME$()) + " " + (first - RND(1000000))
 PLAYMUSIC "Sfx/music.mid"
 GETFILE "visits.dat", 0, visits
 visits = visits + 1
@@ -42,6 +50,8 @@ WHILE 1
     IF x < 0 THEN x = 0
     IF x > 280 THEN x = 280
     IF MOD(f, 30) = 1 THEN PLAYSOUND 0, 0, 1
+    IF KEY(38) THEN LOOPSOUND 1, 0, 1
+    IF KEY(37) THEN STOPSOUND 1
     FILLRECT x, 100, x + 20, 120, 0x00FF00
     PRINT "visits " + visits, 8, 8
     ' The mouse: a grey mark where it is, magenta while the left button is down.

@@ -13,7 +13,9 @@
 //   page       where the browser wants a click before sound, the page asks for one and
 //              the game starts with it; the canvas is centred and scaled; without WebGL 2
 //              the page says so
-//   sound      the probe's effect and MIDI music reach the Web Audio graph's output
+//   sound      the probe's effect and MIDI music reach the Web Audio graph's output; its
+//              looping sound is heard past its length until stopped, while the effect
+//              plays on; its console line shows DATE$, TIME$ and RANDOMIZE at work
 //   storage    the probe's data file survives a reload of the page
 //   absent     3D, movies, networking and other programs answer in the browser as the
 //              documentation says: their failure values
@@ -403,6 +405,8 @@ const cases = {
   async sound(b) {
     const server = await serve(path.join(BUILD, 'web-probe'));
     const context = await b.newContext();
+    const lines = [];
+    context.on('console', m => { if (m.type() === 'log') lines.push(m.text()); });
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
     await waitFor(page, () => window.tolvane && window.tolvane.tolvaneAudio, 60000);
     // The loudest moment of each bus over a while: the effect plays every half second,
@@ -418,6 +422,47 @@ const cases = {
     log(`loudest (RMS): effects ${heard.effects.toFixed(4)}, music ${heard.music.toFixed(4)}`);
     check(heard.effects >= 0.01, 'the sound effect is heard');
     check(heard.music >= 0.01, 'the MIDI music is heard');
+    check(lines.includes('probe 10 8 0'), `STDOUT's line is on the console (${lines.filter(l => l.startsWith('probe'))})`);
+
+    // Slot 1's one copy plays on channel 4. L held: LOOPSOUND in every frame; K: STOPSOUND.
+    await page.click('#canvas');
+    const holdUntil = async (key, fn) => {
+      await page.keyboard.down(key);
+      await waitFor(page, fn, 30000);
+      await page.keyboard.up(key);
+    };
+    await holdUntil('l', () => window.tolvane.tolvaneAudio.channels[4].source);
+    // What the channel sends to the effects bus, heard apart from the rest.
+    const length = await page.evaluate(() => {
+      const A = window.tolvane.tolvaneAudio, ch = A.channels[4];
+      window.loopTap = A.ctx.createAnalyser();
+      window.loopTap.fftSize = 2048;
+      ch.output.connect(window.loopTap);
+      window.loopFrom = A.ctx.currentTime;
+      window.loopLength = ch.source.buffer.duration;
+      return window.loopLength;
+    });
+    const tapLevel = () => page.evaluate(() => {
+      const data = new Float32Array(window.loopTap.fftSize);
+      window.loopTap.getFloatTimeDomainData(data);
+      return Math.sqrt(data.reduce((sum, v) => sum + v * v, 0) / data.length);
+    });
+    await waitFor(page, () => window.tolvane.tolvaneAudio.ctx.currentTime > window.loopFrom + 2 * window.loopLength + 0.2,
+                  30000);
+    let loud = 0;
+    for (let t = 0; t < 20; ++t, await page.waitForTimeout(25)) loud = Math.max(loud, await tapLevel());
+    check(loud >= 0.01, `the looping sound (${length.toFixed(2)} s long) is heard after twice its length (${loud.toFixed(4)})`);
+    await holdUntil('k', () => !window.tolvane.tolvaneAudio.channels[4].source);
+    // The tap holds the last 2048 frames it was given: a tenth of a second on, all silence.
+    await page.evaluate(() => { window.loopFrom = window.tolvane.tolvaneAudio.ctx.currentTime; });
+    await waitFor(page, () => window.tolvane.tolvaneAudio.ctx.currentTime > window.loopFrom + 0.1, 30000);
+    let after = 0, effects = 0;
+    for (let t = 0; t < 80 && (t < 20 || effects < 0.01); ++t, await page.waitForTimeout(25)) {
+      after = Math.max(after, await tapLevel());
+      effects = Math.max(effects, await page.evaluate(() => window.tolvane.tolvaneAudio.level('effects')));
+    }
+    check(after < 0.001, `STOPSOUND silences the loop (${after.toFixed(4)})`);
+    check(effects >= 0.01, `the effect in slot 0 plays on (${effects.toFixed(4)})`);
     server.close();
   },
 

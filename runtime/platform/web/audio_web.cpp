@@ -15,7 +15,7 @@ void tolvane_audio_close();
 int tolvane_audio_rate();
 int tolvane_audio_make_sound(const uint8_t* pcm, int bytes, int frequency, int channels, int bits);
 void tolvane_audio_free_sound(int id);
-int tolvane_audio_play(int channel, int id, double left, double right);
+int tolvane_audio_play(int channel, int id, double left, double right, int loop);
 int tolvane_audio_playing(int channel);
 void tolvane_audio_stop(int channel);
 int tolvane_music_play(const uint8_t* bytes, int size, int midi, int loop);
@@ -117,14 +117,14 @@ void AudioFreeSound(Sound* sound) {
     delete sound;
 }
 
-bool AudioPlay(int channel, Sound* sound, float pan, float volume) {
+bool AudioPlay(int channel, Sound* sound, float pan, float volume, bool loop) {
     if (!g_open || !sound || channel < 0 || channel >= g_channels) return false;
     if (pan < -1) pan = -1;
     if (pan > 1) pan = 1;
     if (!(volume >= 0)) volume = 0;
     if (volume > 1) volume = 1;
     const double left = (pan > 0 ? 1 - pan : 1) * volume, right = (pan < 0 ? 1 + pan : 1) * volume;
-    return tolvane_audio_play(channel, sound->id, left, right) != 0;
+    return tolvane_audio_play(channel, sound->id, left, right, loop ? 1 : 0) != 0;
 }
 
 bool AudioChannelPlaying(int channel) {

@@ -1,5 +1,6 @@
 // The program's place in the browser: the temporary folder and the program file in the
-// page's file system, no screen saver to keep away, and a short tone for the warning.
+// page's file system, no screen saver to keep away, a short tone for the warning, and
+// the page's console for the standard output.
 #include <emscripten.h>
 
 #include <cstdlib>
@@ -14,6 +15,9 @@ EM_JS(int, tolvane_program_path, (char* buffer, int size), {
 });
 EM_JS(void, tolvane_beep, (), {
     if (Module["tolvaneBeep"]) Module["tolvaneBeep"]();
+});
+EM_JS(void, tolvane_console_line, (const char* text), {
+    console.log(UTF8ToString(text));
 });
 // clang-format on
 
@@ -39,5 +43,10 @@ void Beep() { tolvane_beep(); }
 
 // The program's memory is one WebAssembly block: there are no pages to advise on.
 void AdviseHugePages(void*, size_t) {}
+
+bool StdoutLine(const char* text) {
+    tolvane_console_line(text);
+    return true;
+}
 
 }  // namespace plat

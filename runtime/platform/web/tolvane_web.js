@@ -37,13 +37,16 @@ mergeInto(LibraryManager.library, {
       return Math.sqrt(sum / data.length);
     },
 
+    // Stops what the channel plays and takes its nodes out of the graph.
     stopChannel: function(c) {
       const ch = TolvaneAudio.channels[c];
       if (!ch || !ch.source) return;
       ch.source.onended = null;
       try { ch.source.stop(); } catch (e) {}
       ch.source.disconnect();
+      if (ch.output) ch.output.disconnect();
       ch.source = null;
+      ch.output = null;
       ch.sound = 0;
     },
 
@@ -161,7 +164,7 @@ mergeInto(LibraryManager.library, {
         Module['tolvaneBeep'] = A.beep;
       }
       A.channels = [];
-      for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, sound: 0});
+      for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, output: null, sound: 0});
       return 1;
     } catch (e) {
       console.error('Tolvane: no sound: ' + e.message);
@@ -220,13 +223,15 @@ mergeInto(LibraryManager.library, {
   },
 
   tolvane_audio_play__deps: ['$TolvaneAudio'],
-  tolvane_audio_play: function(channel, id, left, right) {
+  // Plays a sound on a channel, once or (loop) again and again until the channel stops.
+  tolvane_audio_play: function(channel, id, left, right, loop) {
     const A = TolvaneAudio, ch = A.channels[channel], buffer = A.sounds[id];
     if (!ch || !buffer) return 0;
     A.stopChannel(channel);
     const ctx = A.ctx;
     const src = ctx.createBufferSource();
     src.buffer = buffer;
+    src.loop = !!loop;
     const split = ctx.createChannelSplitter(2), merge = ctx.createChannelMerger(2);
     const gl = ctx.createGain(), gr = ctx.createGain();
     gl.gain.value = left;
@@ -239,9 +244,10 @@ mergeInto(LibraryManager.library, {
     merge.connect(A.buses.effects.gain);
     src.onended = () => {
       merge.disconnect();
-      if (ch.source === src) { ch.source = null; ch.sound = 0; }
+      if (ch.source === src) { ch.source = null; ch.output = null; ch.sound = 0; }
     };
     ch.source = src;
+    ch.output = merge;
     ch.sound = id;
     src.start();
     return 1;

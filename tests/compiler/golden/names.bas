@@ -11,7 +11,7 @@ std = 7
 a_Str = 8
 a$ = "nine"
 errno = 10
-stdout = 11
+stderr = 11
 class$ = "twelve"
-PRINT M_PI + NAN + INFINITY + HUGE_VAL + EOF + double + main + std + a_Str + errno + stdout, 0, 0
+PRINT M_PI + NAN + INFINITY + HUGE_VAL + EOF + double + main + std + a_Str + errno + stderr, 0, 0
 PRINT a$ + class$, 0, 0

@@ -14,7 +14,7 @@ double __tv_std = 0;
 double __tv_a_Str = 0;
 ::DQStr a_Str;
 double __tv_errno = 0;
-double __tv_stdout = 0;
+double __tv_stderr = 0;
 ::DQStr class_Str;
 
 
@@ -42,11 +42,11 @@ double __MainGameSub_() {
     ::__dLn(0, 13);
     __tv_errno = 10.0;
     ::__dLn(0, 14);
-    __tv_stdout = 11.0;
+    __tv_stderr = 11.0;
     ::__dLn(0, 15);
     class_Str = ::CQStr("twelve");
     ::__dLn(0, 16);
-    ::PRINT(((((((((((M_PI + NAN) + INFINITY) + HUGE_VAL) + __tv_EOF) + __tv_double) + __tv_main) + __tv_std) + __tv_a_Str) + __tv_errno) + __tv_stdout), 0.0, 0.0);
+    ::PRINT(((((((((((M_PI + NAN) + INFINITY) + HUGE_VAL) + __tv_EOF) + __tv_double) + __tv_main) + __tv_std) + __tv_a_Str) + __tv_errno) + __tv_stderr), 0.0, 0.0);
     ::__dLn(0, 17);
     ::PRINT((a_Str + class_Str), 0.0, 0.0);
     return 0;
