@@ -35,9 +35,9 @@ struct OPENGL_SPRITEFX {
     uint32_t colour = 0;  // tint R + 256 G + 65536 B; 0: none
 };
 
-// A run of pixels of one row: x0 ... x1 (both included) of row y.
-struct __Span {
-    short y, x0, x1;
+// A rectangle of whole pixels: columns x0 ... x1 of rows y0 ... y1 (all included).
+struct __PixelRect {
+    short x0, y0, x1, y1;
 };
 
 class __Drawing {
@@ -108,8 +108,8 @@ public:
     virtual void DrawPixel(short x, short y, uint32_t colour) = 0;
     virtual void DrawLine(short x1, short y1, short x2, short y2, uint32_t colour) = 0;
     virtual void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) = 0;
-    // Fills the runs as rectangles one row high, all in one go.
-    virtual void FillSpans(const std::vector<__Span>& spans, uint32_t colour) = 0;
+    // Fills the rectangles, all in one go (as DrawRect(x0, y0, x1 + 1, y1 + 1) each).
+    virtual void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) = 0;
     virtual void StartPoly(int nr) = 0;
     virtual void PolyPoint(short x, short y, float s, float t, uint32_t colour) = 0;
     virtual void EndPoly() = 0;

@@ -27,17 +27,44 @@ int64_t HalfWidth(const Axes& e, int64_t dy) {
     return w;
 }
 
-// Appends the part of x0 ... x1 of row y that lies in 0 ... w - 1.
-void AddRun(int64_t y, int64_t x0, int64_t x1, int w, std::vector<__Span>& out) {
-    x0 = std::max<int64_t>(x0, 0);
-    x1 = std::min<int64_t>(x1, w - 1);
-    if (x0 <= x1) out.push_back({static_cast<short>(y), static_cast<short>(x0), static_cast<short>(x1)});
-}
+// Collects the runs row by row: a run equal to one that ended the row above extends
+// that rectangle down, any other starts a new one.
+class Runs {
+public:
+    Runs(int w, std::vector<__PixelRect>& out) : w_(w), out_(out) {}
+
+    void NextRow() {
+        above_ = row_;
+        row_.clear();
+    }
+    // The part of x0 ... x1 of row y that lies in 0 ... w - 1.
+    void Add(int64_t y, int64_t x0, int64_t x1) {
+        x0 = std::max<int64_t>(x0, 0);
+        x1 = std::min<int64_t>(x1, w_ - 1);
+        if (x0 > x1) return;
+        for (size_t i : above_) {
+            __PixelRect& r = out_[i];
+            if (r.x0 == x0 && r.x1 == x1) {
+                r.y1 = static_cast<short>(y);
+                row_.push_back(i);
+                return;
+            }
+        }
+        const short top = static_cast<short>(y);
+        out_.push_back({static_cast<short>(x0), top, static_cast<short>(x1), top});
+        row_.push_back(out_.size() - 1);
+    }
+
+private:
+    int w_;
+    std::vector<__PixelRect>& out_;
+    std::vector<size_t> above_, row_;  // the rectangles that end on the row above, on this row
+};
 
 }  // namespace
 
-void __EllipseSpans(int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool filled, int w, int h,
-                    std::vector<__Span>& out) {
+void __EllipseRects(int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool filled, int w, int h,
+                    std::vector<__PixelRect>& out) {
     out.clear();
     if (rx < 0 || ry < 0 || w < 1 || h < 1) return;
     w = std::min(w, 32767);
@@ -50,17 +77,19 @@ void __EllipseSpans(int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool filled,
     cx = std::clamp(cx, -kFar, kFar);
     cy = std::clamp(cy, -kFar, kFar);
     const int64_t top = std::max<int64_t>(cy - e.ry, 0), bottom = std::min<int64_t>(cy + e.ry, h - 1);
+    Runs runs(w, out);
     for (int64_t y = top; y <= bottom; ++y) {
+        runs.NextRow();
         const int64_t dy = y - cy, half = HalfWidth(e, dy);
         // Pixels 0 ... inner - 1 from the centre have both their upper and lower
         // neighbours covered; the outline keeps the rest (and the row's two ends).
         int64_t inner = 0;
         if (!filled) inner = std::min(std::min(HalfWidth(e, dy - 1), HalfWidth(e, dy + 1)) + 1, half);
         if (inner == 0) {
-            AddRun(y, cx - half, cx + half, w, out);
+            runs.Add(y, cx - half, cx + half);
         } else {
-            AddRun(y, cx - half, cx - inner, w, out);
-            AddRun(y, cx + inner, cx + half, w, out);
+            runs.Add(y, cx - half, cx - inner);
+            runs.Add(y, cx + inner, cx + half);
         }
     }
 }

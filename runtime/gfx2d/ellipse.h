@@ -1,5 +1,6 @@
 // Internal: which pixels a circle or an ellipse covers, worked out on the processor so
-// that every renderer draws the very same ones (they only fill the rows handed to them).
+// that every renderer draws the very same ones (they only fill the rectangles handed to
+// them).
 //
 // The ellipse with centre (cx, cy) and whole-pixel semi-axes rx, ry >= 0 covers the pixel
 // at (cx + dx, cy + dy) when
@@ -22,8 +23,9 @@
 // within 128-bit integers.
 constexpr int64_t __kMaxEllipseRadius = (int64_t{1} << 30) - 1;
 
-// The runs of pixels of the ellipse (filled, or its outline) that lie in the rectangle
-// 0 ... w - 1, 0 ... h - 1, row by row from the top; each pixel belongs to exactly one
-// run. A negative semi-axis gives none. The work grows with h, not with the radii.
-void __EllipseSpans(int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool filled, int w, int h,
-                    std::vector<__Span>& out);
+// The pixels of the ellipse (filled, or its outline) that lie in the rectangle
+// 0 ... w - 1, 0 ... h - 1, as rectangles from the top: each row's runs, a run that is
+// the same on the rows below taken down with it. Each pixel belongs to exactly one
+// rectangle. A negative semi-axis gives none. The work grows with h, not with the radii.
+void __EllipseRects(int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool filled, int w, int h,
+                    std::vector<__PixelRect>& out);

@@ -320,15 +320,15 @@ public:
         PrimitiveEnd();
     }
 
-    void FillSpans(const std::vector<__Span>& spans, uint32_t colour) override {
-        if (spans.empty()) return;
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) override {
+        if (rects.empty()) return;
         PrimitiveBegin(colour);
         glBegin(GL_QUADS);
-        for (const __Span& r : spans) {  // as DrawRect(x0, y, x1 + 1, y + 1)
-            glVertex2i(r.x0, -r.y - 1);
-            glVertex2i(r.x1 + 1, -r.y - 1);
-            glVertex2i(r.x1 + 1, -r.y);
-            glVertex2i(r.x0, -r.y);
+        for (const __PixelRect& r : rects) {
+            glVertex2i(r.x0, -r.y1 - 1);
+            glVertex2i(r.x1 + 1, -r.y1 - 1);
+            glVertex2i(r.x1 + 1, -r.y0);
+            glVertex2i(r.x0, -r.y0);
         }
         glEnd();
         PrimitiveEnd();

@@ -36,10 +36,10 @@ namespace {
 // The ellipse's pixels that fall in the current viewport.
 void DrawEllipse(double x, double y, double rx, double ry, double colour, bool filled) {
     if (!pPrsm) return;
-    std::vector<__Span> spans;
-    __EllipseSpans(__TruncInt64(x), __TruncInt64(y), __TruncInt64(rx), __TruncInt64(ry), filled, pPrsm->ViewWidth(),
-                   pPrsm->ViewHeight(), spans);
-    pPrsm->FillSpans(spans, ColourArg(colour));
+    std::vector<__PixelRect> rects;
+    __EllipseRects(__TruncInt64(x), __TruncInt64(y), __TruncInt64(rx), __TruncInt64(ry), filled, pPrsm->ViewWidth(),
+                   pPrsm->ViewHeight(), rects);
+    pPrsm->FillRects(rects, ColourArg(colour));
 }
 }  // namespace
 

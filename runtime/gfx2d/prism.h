@@ -146,7 +146,7 @@ public:
     void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) {
         drawing_->DrawRect(x1, y1, x2, y2, colour);
     }
-    void FillSpans(const std::vector<__Span>& spans, uint32_t colour) { drawing_->FillSpans(spans, colour); }
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) { drawing_->FillRects(rects, colour); }
     void StartPoly(int nr) { drawing_->StartPoly(nr); }
     void PolyPoint(short x, short y, float s, float t, uint32_t colour) { drawing_->PolyPoint(x, y, s, t, colour); }
     void EndPoly() { drawing_->EndPoly(); }

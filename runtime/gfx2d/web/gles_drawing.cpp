@@ -345,14 +345,14 @@ public:
         PrimitiveEnd();
     }
 
-    void FillSpans(const std::vector<__Span>& spans, uint32_t colour) override {
-        if (spans.empty()) return;
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) override {
+        if (rects.empty()) return;
         PrimitiveBegin(colour);
         std::vector<Vertex> v;
-        v.reserve(spans.size() * 6);
-        for (const __Span& r : spans) {  // as DrawRect(x0, y, x1 + 1, y + 1)
-            const Vertex c[4] = {Corner(r.x0, -r.y - 1), Corner(r.x1 + 1, -r.y - 1), Corner(r.x1 + 1, -r.y),
-                                 Corner(r.x0, -r.y)};
+        v.reserve(rects.size() * 6);
+        for (const __PixelRect& r : rects) {
+            const Vertex c[4] = {Corner(r.x0, -r.y1 - 1), Corner(r.x1 + 1, -r.y1 - 1), Corner(r.x1 + 1, -r.y0),
+                                 Corner(r.x0, -r.y0)};
             v.insert(v.end(), {c[0], c[1], c[2], c[0], c[2], c[3]});
         }
         Draw(GL_TRIANGLES, v.data(), v.size(), kColour, false);
