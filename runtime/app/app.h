@@ -17,7 +17,7 @@
 //   the random generator's state __g_ctx ............................. core/random.h
 //   the per-frame services, the end-key test (file-level) .. core/frame_services.cpp, core/wait.cpp
 //   the renderer pPrsm ................................................. gfx2d/prism.h
-//   the current font __nCurFont ........................................ gfx2d/text.h
+//   the current font __nCurFont, the text colour __g_textColour ........ gfx2d/text.h
 //   the 3D engine prsm3D, the cull mode __g_cullMode ................... gfx3d/prism3d.h
 //   the input object pDXin ............................................. input/dxinput.h
 //   the mouse position __g_mx, __g_my .................................. input/commands.h

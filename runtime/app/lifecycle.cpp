@@ -186,6 +186,7 @@ bool __GlobalInit(const char* title) {
     pDXsnd->Create();
     InstallFrameServices();
     __nCurFont = 0;
+    __g_textColour = 0xFFFFFF;
 
     // The program file carries the program's archive, if it has one.
     std::string path = plat::ProgramPath();

@@ -35,6 +35,11 @@ struct OPENGL_SPRITEFX {
     uint32_t colour = 0;  // tint R + 256 G + 65536 B; 0: none
 };
 
+// A rectangle of whole pixels: columns x0 ... x1 of rows y0 ... y1 (all included).
+struct __PixelRect {
+    short x0, y0, x1, y1;
+};
+
 class __Drawing {
 public:
     virtual ~__Drawing() = default;
@@ -95,13 +100,16 @@ public:
     virtual void StretchSprite(short nr, short x, short y, short w, short h) = 0;
     virtual void RotoSprite(short nr, short x, short y, short angle) = 0;
     virtual void DrawSpriteFX(short nr, short x, short y, const OPENGL_SPRITEFX& fx) = 0;
-    // Text in font 0 ... 15 (sprite 4079 + font), top-left corner at (x, y).
-    virtual void DrawText(short font, const char* text, short x, short y) = 0;
+    // Text in font 0 ... 15 (sprite 4079 + font), top-left corner at (x, y), the font's
+    // texels multiplied by the colour `tint` (0xFFFFFF: as they are).
+    virtual void DrawText(short font, const char* text, short x, short y, uint32_t tint) = 0;
 
     // ---- primitives and polygons --------------------------------------------------------
     virtual void DrawPixel(short x, short y, uint32_t colour) = 0;
     virtual void DrawLine(short x1, short y1, short x2, short y2, uint32_t colour) = 0;
     virtual void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) = 0;
+    // Fills the rectangles, all in one go (as DrawRect(x0, y0, x1 + 1, y1 + 1) each).
+    virtual void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) = 0;
     virtual void StartPoly(int nr) = 0;
     virtual void PolyPoint(short x, short y, float s, float t, uint32_t colour) = 0;
     virtual void EndPoly() = 0;

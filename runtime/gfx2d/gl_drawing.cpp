@@ -252,13 +252,20 @@ public:
         glColor4f(f, f, f, 1);
     }
 
-    void DrawText(short font, const char* text, short x, short y) override {
+    void DrawText(short font, const char* text, short x, short y, uint32_t tint) override {
         if (font < 0 || font >= __kFontCount || !text) return;
         const int slot = font + __kFontBase;
         const __SpriteSlot& s = textures_.Sprite(slot);
         const size_t n = std::min<size_t>(std::strlen(text), 32767);
         SetTexture3D(slot, __kNoSprite, 0);
         if (n == 0) return;
+        // Tinted glyphs go to GL on their own, in the sprites' colour times the tint.
+        const bool tinted = (tint & 0xFFFFFF) != 0xFFFFFF;
+        const float f = currentAlpha_;
+        if (tinted) {
+            Flush();
+            glColor4f((tint & 0xFF) * f / 255, ((tint >> 8) & 0xFF) * f / 255, ((tint >> 16) & 0xFF) * f / 255, 1);
+        }
         const int gw = s.width / 16, gh = s.height / 8;
         float du = 0, dv = 0;
         if (s.texWidth > 0 && s.texHeight > 0) {
@@ -273,6 +280,10 @@ public:
             const int xy[8] = {px, -y - gh, px + gw, -y - gh, px + gw, -y, px, -y};
             const float st[8] = {s0, t0, s0 + du, t0, s0 + du, t0 + dv, s0, t0 + dv};
             batch_.Add(xy, st, true);  // glyphs at their own size
+        }
+        if (tinted) {
+            Flush();
+            glColor4f(f, f, f, 1);
         }
     }
 
@@ -305,6 +316,20 @@ public:
         glVertex2i(x2, -y2);
         glVertex2i(x2, -y1);
         glVertex2i(x1, -y1);
+        glEnd();
+        PrimitiveEnd();
+    }
+
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) override {
+        if (rects.empty()) return;
+        PrimitiveBegin(colour);
+        glBegin(GL_QUADS);
+        for (const __PixelRect& r : rects) {
+            glVertex2i(r.x0, -r.y1 - 1);
+            glVertex2i(r.x1 + 1, -r.y1 - 1);
+            glVertex2i(r.x1 + 1, -r.y0);
+            glVertex2i(r.x0, -r.y0);
+        }
         glEnd();
         PrimitiveEnd();
     }

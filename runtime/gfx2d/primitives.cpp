@@ -4,9 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/program.h"
 #include "core/numbers.h"
+#include "core/program.h"
 #include "files/shoebox.h"
+#include "gfx2d/ellipse.h"
 #include "gfx2d/prism.h"
 
 namespace {
@@ -28,6 +29,37 @@ double FILLRECT(double x1, double y1, double x2, double y2, double colour) {
     if (!pPrsm) return 0;
     short ax = S16(x1), ay = S16(y1), bx = S16(x2), by = S16(y2);
     pPrsm->DrawRect(std::min(ax, bx), std::min(ay, by), std::max(ax, bx), std::max(ay, by), ColourArg(colour));
+    return 0;
+}
+
+namespace {
+// The ellipse's pixels that fall in the current viewport.
+void DrawEllipse(double x, double y, double rx, double ry, double colour, bool filled) {
+    if (!pPrsm) return;
+    std::vector<__PixelRect> rects;
+    __EllipseRects(__TruncInt64(x), __TruncInt64(y), __TruncInt64(rx), __TruncInt64(ry), filled, pPrsm->ViewWidth(),
+                   pPrsm->ViewHeight(), rects);
+    pPrsm->FillRects(rects, ColourArg(colour));
+}
+}  // namespace
+
+double DRAWCIRCLE(double x, double y, double radius, double colour) {
+    DrawEllipse(x, y, radius, radius, colour, false);
+    return 0;
+}
+
+double FILLCIRCLE(double x, double y, double radius, double colour) {
+    DrawEllipse(x, y, radius, radius, colour, true);
+    return 0;
+}
+
+double DRAWELLIPSE(double x, double y, double rx, double ry, double colour) {
+    DrawEllipse(x, y, rx, ry, colour, false);
+    return 0;
+}
+
+double FILLELLIPSE(double x, double y, double rx, double ry, double colour) {
+    DrawEllipse(x, y, rx, ry, colour, true);
     return 0;
 }
 

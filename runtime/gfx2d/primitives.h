@@ -9,6 +9,14 @@ double SETPIXEL(double x, double y, double colour);
 double DRAWLINE(double x1, double y1, double x2, double y2, double colour);
 // Fills columns min(x1, x2) ... max(x1, x2) - 1 and the rows likewise.
 double FILLRECT(double x1, double y1, double x2, double y2, double colour);
+// Circles and ellipses around the centre (x, y), filled or outlined: the pixels of
+// gfx2d/ellipse.h (they reach exactly radius pixels from the centre each way; radius 0
+// is the centre's pixel, a negative one draws nothing; radii are truncated, and taken
+// as at most 1073741823). Every pixel is drawn once, so blending lights each alike.
+double DRAWCIRCLE(double x, double y, double radius, double colour);
+double FILLCIRCLE(double x, double y, double radius, double colour);
+double DRAWELLIPSE(double x, double y, double rx, double ry, double colour);
+double FILLELLIPSE(double x, double y, double rx, double ry, double colour);
 // A polygon: STARTPOLY(sprite or -1), then POLYVECTOR for each corner (texture
 // coordinates as fractions of the sprite's texture from its top-left corner), then
 // ENDPOLY draws it as a fan around the first corner. ENDPOLY may draw it again.

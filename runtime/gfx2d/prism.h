@@ -129,7 +129,10 @@ public:
     bool SpriteCollision(int nr1, int nr2, short x1, short y1, short x2, short y2);
 
     // ---- text ------------------------------------------------------------------------------
-    void DrawTextA(short font, const char* text, short x, short y) { drawing_->DrawText(font, text, x, y); }
+    // The font's texels multiplied by the colour `tint` (0xFFFFFF: as they are).
+    void DrawTextA(short font, const char* text, short x, short y, uint32_t tint = 0xFFFFFF) {
+        drawing_->DrawText(font, text, x, y, tint);
+    }
     // Loads a bitmap file's bytes as font 0 ... 15 (black transparent); false as
     // LoadSprite.
     bool LoadFont(unsigned font, std::vector<uint8_t> file);
@@ -143,6 +146,7 @@ public:
     void DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) {
         drawing_->DrawRect(x1, y1, x2, y2, colour);
     }
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) { drawing_->FillRects(rects, colour); }
     void StartPoly(int nr) { drawing_->StartPoly(nr); }
     void PolyPoint(short x, short y, float s, float t, uint32_t colour) { drawing_->PolyPoint(x, y, s, t, colour); }
     void EndPoly() { drawing_->EndPoly(); }

@@ -17,6 +17,15 @@ short Nr(double v) {
 }
 }  // namespace
 
+double GETSPRITESIZE(double nr, double& w, double& h) {
+    int width = 0, height = 0;
+    const int n = __TruncInt(nr);
+    if (pPrsm && pPrsm->Loaded(n)) pPrsm->GetSpriteSize(static_cast<short>(n), width, height);
+    w = width;
+    h = height;
+    return 0;
+}
+
 double SPRITE(double nr, double x, double y) {
     if (pPrsm) pPrsm->DrawSprite(Nr(nr), S16(x), S16(y));
     return 0;

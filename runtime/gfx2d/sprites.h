@@ -21,6 +21,10 @@ double USEASBMP();
 // Writes the back buffer as a 24-bit bitmap.
 double SAVEBMP(DQStr file);
 
+// The picture's width and height in pixels; 0, 0 for an empty slot or a number
+// outside the table.
+double GETSPRITESIZE(double nr, double& w, double& h);
+
 double SPRITE(double nr, double x, double y);
 // A negative width or height draws nothing.
 double STRETCHSPRITE(double nr, double x, double y, double w, double h);

@@ -10,6 +10,7 @@
 #include "gfx2d/prism.h"
 
 int __nCurFont = 0;
+uint32_t __g_textColour = 0xFFFFFF;
 
 namespace {
 int ClampFont(double nr) { return std::clamp(__TruncInt(nr), 0, __kFontCount - 1); }
@@ -43,10 +44,15 @@ double GETFONTSIZE(double& w, double& h) {
     return 0;
 }
 
+double TEXTCOLOUR(double colour) {
+    __g_textColour = static_cast<uint32_t>(static_cast<uint64_t>(__TruncInt64(colour))) & 0xFFFFFF;
+    return 0;
+}
+
 double PRINT(DQStr text, double x, double y) {
     if (pPrsm)
         pPrsm->DrawTextA(static_cast<short>(__nCurFont), text.c_str(), static_cast<short>(__TruncInt(x)),
-                         static_cast<short>(__TruncInt(y)));
+                         static_cast<short>(__TruncInt(y)), __g_textColour);
     return 0;
 }
 

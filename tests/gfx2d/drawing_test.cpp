@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "gfx2d/text.h"
@@ -6,6 +8,35 @@
 namespace {
 
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kKey = 0x8000FF;
+
+// The colours of the top-left 200 x 200 pixels, row by row from the top.
+std::vector<uint32_t> ReadColours() {
+    pPrsm->Flush();
+    std::vector<uint8_t> px(200 * 200 * 4);
+    glReadPixels(0, DQ_RESY - 200, 200, 200, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    std::vector<uint32_t> out(200 * 200);
+    for (int i = 0; i < 200 * 200; ++i)
+        out[(199 - i / 200) * 200 + i % 200] = px[i * 4] | px[i * 4 + 1] << 8 | px[i * 4 + 2] << 16;
+    return out;
+}
+// Which of them are not black; outside them none is.
+struct Mask {
+    std::vector<char> on;
+    bool operator()(int x, int y) const { return x >= 0 && y >= 0 && x < 200 && y < 200 && on[y * 200 + x]; }
+};
+Mask ReadMask() {
+    Mask m{std::vector<char>(200 * 200)};
+    const std::vector<uint32_t> c = ReadColours();
+    for (int i = 0; i < 200 * 200; ++i) m.on[i] = c[i] != 0;
+    return m;
+}
+// The mask moved by (dx, dy), what falls outside cut off.
+Mask Moved(const Mask& m, int dx, int dy) {
+    Mask out{std::vector<char>(200 * 200)};
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) out.on[y * 200 + x] = m(x - dx, y - dy);
+    return out;
+}
 
 using SpriteTest = GfxTest;
 
@@ -180,6 +211,27 @@ TEST_F(SpriteTest, GrabSpriteRoundTrip) {
     EXPECT_EQ(SPRCOLL(8, 0, 0, 9, 2, 2), 1);
 }
 
+// The size of the picture a slot holds, loaded or grabbed; 0 x 0 where there is none,
+// also for numbers that narrowing would fold into the table (65541 onto 5).
+TEST_F(SpriteTest, SpriteSizeOfLoadedGrabbedEmptyAndBadSlots) {
+    auto size = [](double nr) {
+        double w = -1, h = -1;
+        GETSPRITESIZE(nr, w, h);
+        return std::pair(w, h);
+    };
+    Load(5, {.width = 37, .height = 11, .pixel = Solid(kRed)});
+    EXPECT_EQ(size(5), std::pair(37.0, 11.0));
+    EXPECT_EQ(size(5.9), std::pair(37.0, 11.0));
+    GRABSPRITE(6, 0, 0, 20, 9);
+    EXPECT_EQ(size(6), std::pair(20.0, 9.0));
+    SolidSprite(5, 3, 200, kGreen);  // loading again replaces the size
+    EXPECT_EQ(size(5), std::pair(3.0, 200.0));
+    for (double nr : {4001.0, -1.0, 4095.0, 65536.0 + 5, -65536.0 + 5, 1e300, -1e300, double(NAN)})
+        EXPECT_EQ(size(nr), std::pair(0.0, 0.0)) << nr;
+    LOADSPRITE(DQStr(WriteText(Path("broken.bmp"), "BM\1\2\3").c_str()), 5);
+    EXPECT_EQ(size(5), std::pair(0.0, 0.0));
+}
+
 class TextTest : public GfxTest {
 protected:
     // A 256 x 64 font (16 x 8 cells of 16 x 8): every cell filled with a colour of its
@@ -228,6 +280,192 @@ TEST_F(TextTest, PrintLaysOutFixedCellsOfTheSelectedFont) {
     SETFONT(0);
     WriteText(Path("bad-font.bmp"), std::string("BM\0\0", 4));
     EXPECT_EXIT(LOADFONT(DQStr(Path("bad-font.bmp").c_str()), 2), testing::ExitedWithCode(3), "runtime error 3");
+}
+
+// The font's white pixels come out exactly in the text colour, its black ones stay
+// transparent (also for black text), other pixels are multiplied; the colour stays
+// for later PRINTs of both forms and does not reach sprites drawn between them.
+TEST_F(TextTest, TextColourTintsPrintedTextOnly) {
+    SETFONT(0);  // the built-in font: white on black
+    auto print = [&](double colour) {
+        Clear();
+        FILLRECT(0, 0, 200, 40, 0x404040);
+        TEXTCOLOUR(colour);
+        PRINT(DQStr("Ag#"), 4, 4);
+        PRINT(1.5, 4, 24);
+        return ReadColours();
+    };
+    const std::vector<uint32_t> plain = print(0xFFFFFF);
+    const auto glyph = std::count(plain.begin(), plain.end(), kWhite);
+    EXPECT_GT(glyph, 40);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), 0x404040u) + glyph, 200 * 40);
+    for (double colour : {0x1F7FC3 * 1.0, 0.0, 0x8000FF * 1.0, 0x7F000080 * 1.0 + 0.9}) {
+        const uint32_t expect = static_cast<uint32_t>(colour) & 0xFFFFFF;
+        const std::vector<uint32_t> tinted = print(colour);
+        for (size_t i = 0; i < plain.size(); ++i)
+            ASSERT_EQ(tinted[i], plain[i] == kWhite ? expect : plain[i]) << colour << " at " << i;
+    }
+    EXPECT_EQ(print(0x1000000 + 0xFFFFFF), plain);  // only the low 24 bits count
+    // Stays for later PRINTs, and sprites between them are drawn as they are.
+    TEXTCOLOUR(kBlue);
+    SolidSprite(0, 8, 8, kWhite);
+    Clear();
+    PRINT(DQStr("A"), 100, 100);
+    SPRITE(0, 120, 100);
+    ROTOZOOMSPRITE(0, 140, 100, 0, 1);
+    PRINT(7, 160, 100);
+    const std::vector<uint32_t> drawn = ReadColours();
+    for (int y = 100; y < 116; ++y)
+        for (int x = 100; x < 170; ++x) {
+            const uint32_t c = drawn[y * 200 + x];
+            const bool text = x < 120 || x >= 160, sprite = !text && y < 108 && (x < 128 || x >= 140) && x < 148;
+            ASSERT_EQ(c, text ? (c ? kBlue : 0u) : sprite ? kWhite : 0u) << x << ", " << y;
+        }
+    EXPECT_GT(std::count(drawn.begin(), drawn.end(), kBlue), 20);
+    // A coloured font: each channel multiplied.
+    MakeFont(2);
+    TEXTCOLOUR(0x0000FF);
+    PRINT(DQStr("A"), 0, 0);
+    TEXTCOLOUR(0xFFFFFF);
+    PRINT(DQStr("A"), 16, 0);
+    EXPECT_EQ(Pixels({{5, 4}, {21, 4}}), (Colours{Glyph('A') & 0xFF, Glyph('A')}));
+    SETFONT(0);
+}
+
+using EllipseTest = GfxTest;
+
+// A filled ellipse or circle covers the pixels within the ellipse half a pixel larger
+// than its radii, so it reaches exactly the radius each way; radius 0 is one pixel, a
+// negative one nothing; radii are truncated toward zero.
+TEST_F(EllipseTest, FilledShapesCoverExactlyTheirPixels) {
+    for (auto [rx, ry] :
+         {std::pair{0, 0}, {2, 2}, {10, 10}, {37, 37}, {30, 8}, {8, 30}, {0, 6}, {6, 0}, {1, 2}, {90, 1}}) {
+        Clear();
+        rx == ry ? FILLCIRCLE(100, 100, rx, kGreen) : FILLELLIPSE(100, 100, rx, ry, kGreen);
+        EXPECT_EQ(Covered(), (Box{100 - rx, 100 - ry, 100 + rx, 100 + ry})) << rx << " x " << ry;
+        const Mask m = ReadMask();
+        const int64_t a = (2 * rx + 1) * (2 * rx + 1), b = (2 * ry + 1) * (2 * ry + 1);
+        for (int dy = -100; dy < 100; ++dy)
+            for (int dx = -100; dx < 100; ++dx) {
+                ASSERT_EQ(m(100 + dx, 100 + dy), 4 * dx * dx * b + 4 * dy * dy * a <= a * b) << dx << ", " << dy;
+                ASSERT_EQ(m(100 + dx, 100 + dy), m(100 - dx, 100 - dy));  // mirrored both ways
+            }
+    }
+    Clear();
+    FILLCIRCLE(50.9, 50.9, 0.99, kRed);
+    EXPECT_EQ(Covered(), (Box{50, 50, 50, 50}));
+    Clear();
+    FILLCIRCLE(50, 50, -1, kRed);
+    DRAWCIRCLE(50, 50, -3, kRed);
+    FILLELLIPSE(50, 50, 5, -1, kRed);
+    DRAWELLIPSE(50, 50, -1, 5, kRed);
+    EXPECT_EQ(Covered(), kNothing);
+}
+
+// The outline is the filled shape's pixels that have a neighbour (left, right, up or
+// down) outside it: closed, with no gap that a 4-connected fill could pass. Each
+// pixel of either is drawn once, so additive blending lights every one alike.
+TEST_F(EllipseTest, OutlinesAreTheEdgeOfTheFilledShapeWithoutGaps) {
+    for (auto [rx, ry] : {std::pair{10, 10}, {30, 8}, {3, 17}, {57, 57}, {1, 1}, {0, 4}, {5, 0}, {0, 0}}) {
+        Clear();
+        FILLELLIPSE(100, 100, rx, ry, kRed);
+        const Mask fill = ReadMask();
+        Clear();
+        rx == ry ? DRAWCIRCLE(100, 100, rx, kGreen) : DRAWELLIPSE(100, 100, rx, ry, kGreen);
+        const Mask line = ReadMask();
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const bool edge = fill(x, y) && !(fill(x - 1, y) && fill(x + 1, y) && fill(x, y - 1) && fill(x, y + 1));
+                ASSERT_EQ(line(x, y), edge) << rx << " x " << ry << " at " << x << ", " << y;
+            }
+        if (rx < 2 || ry < 2) continue;
+        // From the corner, stepping left, right, up and down past the outline, the
+        // centre is never reached.
+        std::vector<char> seen(200 * 200);
+        std::vector<std::pair<int, int>> todo{{0, 0}};
+        while (!todo.empty()) {
+            auto [x, y] = todo.back();
+            todo.pop_back();
+            if (x < 0 || y < 0 || x >= 200 || y >= 200 || seen[y * 200 + x] || line(x, y)) continue;
+            seen[y * 200 + x] = 1;
+            todo.insert(todo.end(), {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}});
+        }
+        EXPECT_FALSE(seen[100 * 200 + 100]) << rx << " x " << ry;
+    }
+    ALPHAMODE(1);
+    Clear();
+    DRAWCIRCLE(50, 50, 20, 0x404040);
+    FILLCIRCLE(150, 50, 20, 0x404040);
+    DRAWELLIPSE(50, 150, 40, 9, 0x404040);
+    FILLELLIPSE(150, 150, 9, 40, 0x404040);
+    const std::vector<uint32_t> lit = ReadColours();
+    EXPECT_EQ(std::count(lit.begin(), lit.end(), 0x404040u) + std::count(lit.begin(), lit.end(), 0u),
+              static_cast<long>(lit.size()));
+    EXPECT_GT(std::count(lit.begin(), lit.end(), 0x404040u), 2000);
+}
+
+// Coordinates count from the viewport's corner; the viewport's and the screen's edges
+// cut the shape without changing which pixels it has.
+TEST_F(EllipseTest, ViewportAndScreenEdgesCutWithoutChangingThePixels) {
+    DRAWCIRCLE(40, 100, 12, kRed);
+    FILLELLIPSE(160, 100, 20, 7, kRed);
+    const Mask whole = ReadMask();
+    Clear();
+    DRAWCIRCLE(5, 100, 12, kRed);      // cut by the left edge
+    FILLELLIPSE(160, 3, 20, 7, kRed);  // cut by the top edge
+    const Mask cut = ReadMask();
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(cut(x, y), x < 60 ? whole(x + 35, y) : whole(x, y + 97)) << x << ", " << y;
+    Clear();
+    FILLCIRCLE(DQ_RESX + 3, DQ_RESY - 1, 5, kRed);
+    EXPECT_EQ(Pixels({{DQ_RESX - 1, DQ_RESY - 1},
+                      {DQ_RESX - 2, DQ_RESY - 1},
+                      {DQ_RESX - 3, DQ_RESY - 1},
+                      {DQ_RESX - 1, DQ_RESY - 4},
+                      {DQ_RESX - 1, DQ_RESY - 5}}),
+              (Colours{kRed, kRed, 0, kRed, 0}));
+    Clear();
+    VIEWPORT(100, 50, 60, 40);
+    DRAWCIRCLE(0, 0, 12, kRed);  // at the viewport's corner
+    const Mask corner = ReadMask();
+    const Mask moved = Moved(whole, 100 - 40, 50 - 100);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const bool inside = x >= 100 && x < 160 && y >= 50 && y < 90;
+            ASSERT_EQ(corner(x, y), inside && moved(x, y)) << x << ", " << y;
+        }
+    Clear();
+    FILLELLIPSE(30, 20, 100, 100, kGreen);
+    EXPECT_EQ(Covered(), (Box{100, 50, 159, 89}));
+}
+
+// Radii of any size take time by the rows on the screen only; radii above 1073741823
+// are taken as that, centres anywhere.
+TEST_F(EllipseTest, HugeRadiiAndFarCentres) {
+    const auto start = std::chrono::steady_clock::now();
+    FILLCIRCLE(100, 100, 1e300, kRed);
+    EXPECT_EQ(Covered(), (Box{0, 0, 199, 199}));
+    EXPECT_EQ(ReadPixel(DQ_RESX - 1, DQ_RESY - 1), kRed);
+    Clear();
+    DRAWCIRCLE(100, 100, 1e300, kRed);
+    DRAWCIRCLE(-1e300, 1e300, 5, kRed);
+    FILLELLIPSE(1e18, -1e18, 1e18, 1e18, kRed);
+    DRAWELLIPSE(NAN, INFINITY, INFINITY, NAN, kRed);
+    EXPECT_EQ(Covered(), kNothing);
+    // The largest circle, its top on row 100: within the screen that row is all of it.
+    const double r = 1073741823;
+    DRAWCIRCLE(100, 100 + r, r, kRed);
+    EXPECT_EQ(Covered(), (Box{0, 100, 199, 100}));
+    EXPECT_EQ(ReadPixel(DQ_RESX - 1, 100), kRed);
+    Clear();
+    DRAWCIRCLE(100, 100 + r, 4e9, kRed);
+    FILLELLIPSE(100, 102 + r, r, 4e9, kGreen);
+    EXPECT_EQ(Covered(), (Box{0, 100, 199, 199}));
+    EXPECT_EQ(Pixels({{5, 100}, {5, 101}, {5, 102}}), (Colours{kRed, 0, kGreen}));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    RecordProperty("seconds", std::to_string(seconds));
+    EXPECT_LT(seconds, 5);
 }
 
 using PrimitiveTest = GfxTest;

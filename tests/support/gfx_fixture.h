@@ -41,6 +41,7 @@ protected:
         LIMITFPS(60);
         VIEWPORT(0, 0, 0, 0);
         ALPHAMODE(0);
+        TEXTCOLOUR(0xFFFFFF);
         pPrsm->FreeSurface(0);
         Clear();
     }

@@ -4,7 +4,10 @@
 ' stretched, zoomed, turned), text, points, lines, rectangles, plain and textured
 ' polygons, additive and multiplicative blending, a sprite grabbed from the screen, a
 ' viewport, and pixel collisions shown as boxes: green for a contact, blue for none.
-' Row 228 holds the boxes, at x 8, 24, 40 and 56.
+' Row 228 holds the boxes, at x 8, 24, 40 and 56. On black at x 136 ... 319, y 76 ...
+' 107: text in a colour, circles and ellipses, outlined and filled, overlapping under
+' additive blending and cut by the screen's edge; on black at x 106 ... 185, y 166 ...
+' 237, a rectangle of a sprite's size.
 SETTINGS TITLE "Web drawing", WIDTH 320, HEIGHT 240
 BLENDSCREEN "Gfx/Back.bmp"
 LOADSPRITE "Gfx/Gem.bmp", 1
@@ -31,6 +34,22 @@ WHILE 1
     ROTOSPRITE 2, 180, 4, 30
     ROTOZOOMSPRITE 1, 250, 10, 45, 0.8
     PRINT "Tolvane 1234 xyz", 4, 84
+    FILLRECT 136, 76, 320, 108, 0
+    TEXTCOLOUR 0x40C0FF
+    PRINT "Tint", 138, 84
+    FILLCIRCLE 186, 91, 12, 0x00C000
+    DRAWCIRCLE 186, 91, 14, 0xFFFFFF
+    ALPHAMODE 1
+    FILLELLIPSE 222, 91, 20, 9, 0x800000
+    FILLCIRCLE 236, 91, 10, 0x000080
+    DRAWELLIPSE 236, 91, 8, 14, 0x008000
+    ALPHAMODE 0
+    DRAWELLIPSE 282, 91, 18, 6, 0x00FFFF
+    FILLCIRCLE 282, 91, 0, 0xFFFFFF
+    FILLELLIPSE 317, 91, 9, 13, 0xFF80FF
+    GETSPRITESIZE 2, sw, sh
+    FILLRECT 106, 166, 186, 238, 0
+    FILLRECT 110, 170, 110 + sw, 170 + sh, 0x808000
     SETPIXEL 300, 90, 0xFFFFFF
     SETPIXEL 302, 92, 0x00FFFF
     DRAWLINE 4, 110, 120, 150, 0x00FFFF
@@ -59,6 +78,7 @@ WHILE 1
     VIEWPORT 200, 170, 60, 50
     SPRITE 2, -10, -10
     FILLRECT 0, 40, 100, 45, 0x8000FF
+    DRAWCIRCLE 52, 4, 13, 0x00FF80
     VIEWPORT 0, 0, 0, 0
     STRETCHSPRITE 1, 150, 200, -30, 20
     ' The worker's figure touches itself moved by a few pixels; its corners are
@@ -67,5 +87,6 @@ WHILE 1
     Box 24, SPRCOLL(2, 0, 0, 2, 62, 62)
     Box 40, SPRCOLL(1, 0, 0, 3, 10, 10)
     Box 56, SPRCOLL(10, 0, 0, 10, 39, 39)
+    TEXTCOLOUR 0xFFFFFF
     SHOWSCREEN
 WEND

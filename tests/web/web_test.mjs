@@ -22,7 +22,8 @@
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
 //              `tolvanec run --web` makes and serves a BASIC example, which runs
 //   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
-//              picture, and pixel collisions read the sprites' texels back alike
+//              picture (circles, ellipses and coloured text exactly), and pixel
+//              collisions read the sprites' texels back alike
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -182,8 +183,20 @@ const cases = {
     // Filtered texels (stretched, zoomed and turned sprites, textured polygons) and
     // blended colours round differently in the two GL implementations, by a step or two.
     check(same.close >= 0.99, 'at least 99 % of the pixels within 8 per channel of the native frame');
-    // The collision boxes: the same answers, and both kinds among them.
     const ref = readBmp(reference);
+    // Unfiltered, unblended or added whole: text in a colour, circles and ellipses on
+    // black, and the rectangle of a sprite's size equal the native pixels exactly.
+    const differing = (x0, y0, x1, y1) => {
+      let n = 0;
+      for (let y = y0; y < y1; ++y)
+        for (let x = x0; x < x1; ++x)
+          for (let c = 0; c < 3; ++c) n += ref.data[(y * ref.width + x) * 4 + c] !== frame.data[(y * ref.width + x) * 4 + c];
+      return n;
+    };
+    const exact = [differing(136, 76, 320, 108), differing(106, 166, 186, 238)];
+    log('channels differing from the native frame in the shapes and in the sprite-size rectangle:', exact);
+    check(exact.every(n => n === 0), 'text colour, circles, ellipses and sprite size give the very native pixels');
+    // The collision boxes: the same answers, and both kinds among them.
     const box = (f, x) => Array.from(f.data.slice((232 * f.width + x) * 4, (232 * f.width + x) * 4 + 3)).join(',');
     const answers = [12, 28, 44, 60].map(x => [box(ref, x), box(frame, x)]);
     log('collision boxes (native, browser):', JSON.stringify(answers));

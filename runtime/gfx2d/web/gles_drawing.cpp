@@ -289,13 +289,18 @@ public:
         SetColour(f, f, f, 1);
     }
 
-    void DrawText(short font, const char* text, short x, short y) override {
+    void DrawText(short font, const char* text, short x, short y, uint32_t tint) override {
         if (font < 0 || font >= __kFontCount || !text) return;
         const int slot = font + __kFontBase;
         const __SpriteSlot& s = textures_.Sprite(slot);
         const size_t n = std::min<size_t>(std::strlen(text), 32767);
         SetTexture3D(slot, __kNoSprite, 0);
         if (n == 0) return;
+        // Tinted glyphs' vertices carry the sprites' colour times the tint.
+        const bool tinted = (tint & 0xFFFFFF) != 0xFFFFFF;
+        const float f = currentAlpha_;
+        if (tinted)
+            SetColour((tint & 0xFF) * f / 255, ((tint >> 8) & 0xFF) * f / 255, ((tint >> 16) & 0xFF) * f / 255, 1);
         const int gw = s.width / 16, gh = s.height / 8;
         float du = 0, dv = 0;
         if (s.texWidth > 0 && s.texHeight > 0) {
@@ -312,6 +317,7 @@ public:
             const float st[8] = {s0, t0, s0 + du, t0, s0 + du, t0 + dv, s0, t0 + dv};
             Queue(xy, st, true);  // glyphs at their own size
         }
+        if (tinted) SetColour(f, f, f, 1);
     }
 
     // ---- primitives and polygons --------------------------------------------------------
@@ -336,6 +342,20 @@ public:
         const Vertex c[4] = {Corner(x1, -y2), Corner(x2, -y2), Corner(x2, -y1), Corner(x1, -y1)};
         const Vertex v[6] = {c[0], c[1], c[2], c[0], c[2], c[3]};
         Draw(GL_TRIANGLES, v, 6, kColour, false);
+        PrimitiveEnd();
+    }
+
+    void FillRects(const std::vector<__PixelRect>& rects, uint32_t colour) override {
+        if (rects.empty()) return;
+        PrimitiveBegin(colour);
+        std::vector<Vertex> v;
+        v.reserve(rects.size() * 6);
+        for (const __PixelRect& r : rects) {
+            const Vertex c[4] = {Corner(r.x0, -r.y1 - 1), Corner(r.x1 + 1, -r.y1 - 1), Corner(r.x1 + 1, -r.y0),
+                                 Corner(r.x0, -r.y0)};
+            v.insert(v.end(), {c[0], c[1], c[2], c[0], c[2], c[3]});
+        }
+        Draw(GL_TRIANGLES, v.data(), v.size(), kColour, false);
         PrimitiveEnd();
     }
 
