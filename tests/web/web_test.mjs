@@ -328,7 +328,7 @@ const cases = {
     fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
     const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
     log('typed:', JSON.stringify(held.map(l => l.join(' '))));
-    const rightFrom = held.find(l => l.includes('205'));
+    const rightFrom = held.find(l => l[1] !== 'mouse' && l.includes('205'));  // a key line, not a mouse line
     check(rightFrom !== undefined, 'the page saw Right held');
     const frame = await canvasPixels(page);
     writePng(path.join(OUT, `web-frame-${String(FRAMES).padStart(6, '0')}.png`), frame);
