@@ -2,7 +2,8 @@
 // from relative movement and kept within 0 ... screen width and 0 ... screen height,
 // both inclusive; joysticks are numbered 0 ... 9, and any other number reads as a
 // joystick at rest. A key or button pressed and let go again between two readings is
-// still seen, once, by each of KEY, the character commands, MOUSESTATE and MOUSEBUTTON.
+// still seen, once, by each of KEY, the character commands, MOUSESTATE and MOUSEBUTTON,
+// when the second reading comes before the end of the frame after the press's.
 #pragma once
 
 #include "core/dqstr.h"

@@ -67,6 +67,10 @@ uint32_t DXInput::CreateDInput(bool wantMouse, const std::string& replayScript, 
 }
 
 void DXInput::BeginFrame(long long frame) {
+    std::copy(std::begin(keyMarks_), std::end(keyMarks_), oldKeyMarks_);
+    std::fill(std::begin(keyMarks_), std::end(keyMarks_), 0);
+    std::copy(std::begin(buttonMarks_), std::end(buttonMarks_), oldButtonMarks_);
+    std::fill(std::begin(buttonMarks_), std::end(buttonMarks_), 0);
     if (mode_ == Mode::Replay) {
         replay_.dx = replay_.dy = replay_.wheel = 0;
         for (; scriptNext_ < script_.size() && script_[scriptNext_].frame <= frame; ++scriptNext_) {
@@ -106,8 +110,9 @@ bool DXInput::KeyDown(int scanCode) const { return Held(scanCode, false); }
 
 bool DXInput::KeyPressed(int scanCode) {
     if (scanCode < 0 || scanCode > 255) return false;
-    const bool marked = mode_ == Mode::Live && (keyMarks_[scanCode] & kKeyMark);
+    const bool marked = mode_ == Mode::Live && ((keyMarks_[scanCode] | oldKeyMarks_[scanCode]) & kKeyMark);
     keyMarks_[scanCode] &= static_cast<uint8_t>(~kKeyMark);
+    oldKeyMarks_[scanCode] &= static_cast<uint8_t>(~kKeyMark);
     return KeyDown(scanCode) || marked;
 }
 
@@ -123,6 +128,7 @@ void DXInput::OnKey(int scanCode, bool down) {
 void DXInput::ReleaseAllKeys() {
     std::fill(std::begin(liveKeys_), std::end(liveKeys_), false);
     std::fill(std::begin(keyMarks_), std::end(keyMarks_), 0);
+    std::fill(std::begin(oldKeyMarks_), std::end(oldKeyMarks_), 0);
     frames_.ReleaseKeys();
 }
 
@@ -178,8 +184,9 @@ signed char DXInput::KeyChar(bool device) {
     bool seen[256];
     const bool marks = mode_ == Mode::Live || (mode_ == Mode::Record && device);
     for (int k = 0; k < 256; ++k) {
-        const bool fresh = marks && (keyMarks_[k] & kCharMark);
+        const bool fresh = marks && ((keyMarks_[k] | oldKeyMarks_[k]) & kCharMark);
         keyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
+        oldKeyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
         seen[k] = Held(k, device) || fresh;
         if (fresh && lastPressed_ != 0 && Scan2Ascii(k) == static_cast<unsigned char>(lastPressed_)) lastPressed_ = 0;
     }
@@ -200,8 +207,9 @@ signed char DXInput::KeyChar(bool device) {
 
 bool DXInput::ButtonHeld(int button, MouseReader reader, bool device) {
     if (button < 0 || button >= __kMouseButtons) return false;
-    const bool marked = (buttonMarks_[button] & ReaderBit(reader)) != 0;
+    const bool marked = ((buttonMarks_[button] | oldButtonMarks_[button]) & ReaderBit(reader)) != 0;
     buttonMarks_[button] &= static_cast<uint8_t>(~ReaderBit(reader));
+    oldButtonMarks_[button] &= static_cast<uint8_t>(~ReaderBit(reader));
     if (mode_ == Mode::Replay || (mode_ == Mode::Record && !device)) return frames_.Current().buttons[button];
     return mouseButtons_[button] || marked;
 }

@@ -10,7 +10,9 @@
 // reads as down to that reader once, even when it is already up again. The readers
 // are KEY (each key apart), the characters (INKEY$, INPUT, KEYWAIT), MOUSESTATE,
 // MOUSEBUTTON (each button apart) and the waits for a button; each has its own mark,
-// so one reader never takes a press from another.
+// so one reader never takes a press from another. A mark lasts until the end of the
+// frame after the one the press came in, so a reader that looks once a frame sees
+// every press, and one that looks again after a long while does not see old ones.
 //
 // Every frame also has a state of its own (frame_input.h), made at the frame
 // boundary: KEYHIT reads it. Unattended runs: with a key script (TOLVANE_INPUT) the
@@ -111,7 +113,8 @@ private:
 
     Mode mode_ = Mode::Live;
     bool liveKeys_[256] = {};
-    uint8_t keyMarks_[256] = {};  // presses not yet read, per reader
+    uint8_t keyMarks_[256] = {};     // presses not yet read, per reader: of this frame
+    uint8_t oldKeyMarks_[256] = {};  // and of the frame before
     __FrameInput frames_;
     std::vector<__KeyScriptLine> script_;
     size_t scriptNext_ = 0;
@@ -121,7 +124,8 @@ private:
     int mouseDx_ = 0, mouseDy_ = 0, wheel_ = 0;       // since the last reading
     int frameDx_ = 0, frameDy_ = 0, frameWheel_ = 0;  // from the frames, not yet read
     bool mouseButtons_[__kMouseButtons] = {};
-    uint8_t buttonMarks_[__kMouseButtons] = {};  // one bit per MouseReader
+    uint8_t buttonMarks_[__kMouseButtons] = {};  // one bit per MouseReader, as the keys'
+    uint8_t oldButtonMarks_[__kMouseButtons] = {};
     int joystickCount_ = 0;
     std::string joystickNames_[plat::kMaxJoysticks];
     signed char lastPressed_ = 0;

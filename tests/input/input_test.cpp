@@ -169,6 +169,20 @@ TEST_F(InputTest, PressesBetweenReadingsAreSeenOncePerReader) {
     EXPECT_EQ(MOUSEWHEEL(), 0);
     plat::PushMouseWheel(1);
     EXPECT_EQ(MOUSEWHEEL(), 1);
+    // A press is kept for the frame it came in and the next one, not for later readers.
+    pPrsm->SetNoWait(true);
+    Press(kA);
+    Press(kA, false);
+    plat::PushMouseButton(2, true);
+    plat::PushMouseButton(2, false);
+    SHOWSCREEN();
+    EXPECT_EQ(KEY(kA), 1);
+    Press(kA);
+    Press(kA, false);
+    SHOWSCREEN();
+    SHOWSCREEN();
+    EXPECT_EQ(std::tuple(KEY(kA), MOUSEBUTTON(3)), std::tuple(0.0, 0.0));
+    EXPECT_EQ(Inkey(), "");
 }
 
 // KEYHIT: throughout a frame, the keys that went down in the frame before; every press
