@@ -1,5 +1,6 @@
 // Key scripts of unattended runs (TOLVANE_INPUT): the reader either refuses the text
-// with a message or gives lines in ascending frame order with scan codes 0 ... 255.
+// with a message or gives frames in ascending order, each with keys (scan codes
+// 0 ... 255) or a mouse line (movement and wheel within the limit) or both.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -20,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         last = line.frame;
         for (int key : line.keys)
             if (key < 0 || key > 255) std::abort();
+        if (!line.hasKeys && !line.hasMouse) std::abort();
+        for (int v : {line.dx, line.dy, line.wheel})
+            if (v < -__kMostMouseStep || v > __kMostMouseStep) std::abort();
     }
     return 0;
 }

@@ -5,8 +5,10 @@
 //                        then does nothing)
 //   TOLVANE_FRAMES=n     end normally right after SHOWSCREEN number n
 //   TOLVANE_NO_WAIT=1    SHOWSCREEN does not wait for the frame period
-//   TOLVANE_INPUT=file   the held keys come from the key script in file, not the keyboard
-//   TOLVANE_RECORD=file  the held keys of the run are written to file as a key script
+//   TOLVANE_INPUT=file   the held keys and the mouse come from the key script in file, not
+//                        the keyboard and the mouse
+//   TOLVANE_RECORD=file  the held keys and the mouse of the run are written to file as a
+//                        key script
 //   TOLVANE_SHOTS=dir:k  a BMP screenshot of every k-th frame in dir/frame-NNNNNN.bmp
 //   TOLVANE_NET_PORT=n   the UDP port of network sessions (1 ... 65535)
 #pragma once
@@ -21,8 +23,8 @@ struct __Automation {
     bool noWait = false;
     std::string shotsDir;  // empty: no screenshots
     long long shotsEvery = 0;
-    std::string inputScript;   // key replay
-    std::string recordScript;  // key recording
+    std::string inputScript;   // key and mouse replay
+    std::string recordScript;  // key and mouse recording
     long long netPort = 0;     // 0: the network's default port
 };
 

@@ -51,6 +51,9 @@ public:
     void OnMouseButton(int button, bool down) override {
         if (pDXin) pDXin->OnMouseButton(button, down);
     }
+    void OnMouseWheel(int steps) override {
+        if (pDXin) pDXin->OnMouseWheel(steps);
+    }
     void OnFocusLost() override {
         if (pDXin) pDXin->ReleaseAllKeys();
     }

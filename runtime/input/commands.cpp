@@ -37,7 +37,12 @@ void DrawEdit(const DQStr& text, short x, short y, bool cursor) {
 double KEY(double code) {
     if (!pDXin) return 0;
     pDXin->GetKeyboardStatus();
-    return pDXin->KeyDown(__TruncInt(code) & 0xFF) ? 1 : 0;
+    return pDXin->KeyPressed(__TruncInt(code) & 0xFF) ? 1 : 0;
+}
+
+double KEYHIT(double code) {
+    if (!pDXin || !(code >= 0) || code >= 256) return 0;
+    return pDXin->KeyHit(__TruncInt(code)) ? 1 : 0;
 }
 
 DQStr INKEY_Str() {
@@ -115,6 +120,13 @@ double MOUSESTATE(double& x, double& y, double& b1, double& b2) {
     b2 = d.right ? 1 : 0;
     return 0;
 }
+
+double MOUSEBUTTON(double button) {
+    if (!pDXin || !(button >= 1) || button >= 4) return 0;
+    return pDXin->MouseButtonDown(__TruncInt(button) - 1, DXInput::MouseReader::Button) ? 1 : 0;
+}
+
+double MOUSEWHEEL() { return pDXin ? pDXin->TakeWheel() : 0; }
 
 double SETMOUSE(double x, double y) {
     __g_mx = x;

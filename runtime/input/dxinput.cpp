@@ -1,8 +1,10 @@
 #include "input/dxinput.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "core/program.h"
 #include "platform/input.h"
@@ -16,14 +18,19 @@ constexpr int kLeftControl = 0x1D, kRightControl = 0x9D, kLeftAlt = 0x38, kRight
 
 int16_t Cut16(int v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
 
+// A sum of movements that no flood of events can overflow.
+void AddMovement(int& sum, int v) {
+    long long s = static_cast<long long>(sum) + v;
+    sum = static_cast<int>(s < -(1 << 24) ? -(1 << 24) : s > (1 << 24) ? (1 << 24) : s);
+}
+
+uint8_t ReaderBit(DXInput::MouseReader r) { return static_cast<uint8_t>(1u << static_cast<int>(r)); }
+
 // -1, 0 or 1 with half of the range as dead zone.
 int32_t Digital(int raw) { return raw > 16384 ? 1 : raw < -16384 ? -1 : 0; }
 }  // namespace
 
-DXInput::DXInput() {
-    std::memset(keys_, 0, sizeof keys_);
-    std::memset(liveKeys_, 0, sizeof liveKeys_);
-}
+DXInput::DXInput() = default;
 
 DXInput::~DXInput() {
     recorder_.Close();
@@ -39,13 +46,15 @@ uint32_t DXInput::CreateDInput(bool wantMouse, const std::string& replayScript, 
             std::fprintf(stderr, "Tolvane: TOLVANE_INPUT: %s\n", error.c_str());
             std::exit(2);
         }
-        replaying_ = true;
+        mode_ = Mode::Replay;
+        scriptNext_ = 0;
+        replay_ = __FrameState{};
     } else if (!recordScript.empty()) {
         if (!recorder_.Open(recordScript)) {
             std::fprintf(stderr, "Tolvane: TOLVANE_RECORD: cannot write %s\n", recordScript.c_str());
             std::exit(2);
         }
-        latched_ = true;
+        mode_ = Mode::Record;
     }
     wantMouse_ = wantMouse;
     if (wantMouse && !plat::SetRelativeMouse(true)) {
@@ -58,43 +67,89 @@ uint32_t DXInput::CreateDInput(bool wantMouse, const std::string& replayScript, 
 }
 
 void DXInput::BeginFrame(long long frame) {
-    if (replaying_) {
-        while (scriptNext_ < script_.size() && script_[scriptNext_].frame <= frame) {
-            std::memset(keys_, 0, sizeof keys_);
-            for (int k : script_[scriptNext_].keys) keys_[k] = 0x80;
-            ++scriptNext_;
+    std::copy(std::begin(keyMarks_), std::end(keyMarks_), oldKeyMarks_);
+    std::fill(std::begin(keyMarks_), std::end(keyMarks_), 0);
+    std::copy(std::begin(buttonMarks_), std::end(buttonMarks_), oldButtonMarks_);
+    std::fill(std::begin(buttonMarks_), std::end(buttonMarks_), 0);
+    if (mode_ == Mode::Replay) {
+        replay_.dx = replay_.dy = replay_.wheel = 0;
+        for (; scriptNext_ < script_.size() && script_[scriptNext_].frame <= frame; ++scriptNext_) {
+            const __KeyScriptLine& line = script_[scriptNext_];
+            if (line.hasKeys) {
+                std::fill(std::begin(replay_.keys), std::end(replay_.keys), false);
+                for (int k : line.keys) replay_.keys[k] = true;
+            }
+            if (line.hasMouse) {
+                std::copy(std::begin(line.buttons), std::end(line.buttons), replay_.buttons);
+                replay_.dx = line.dx;
+                replay_.dy = line.dy;
+                replay_.wheel = line.wheel;
+            }
         }
-    } else if (latched_) {
-        std::memcpy(keys_, liveKeys_, sizeof keys_);
-        recorder_.Frame(frame, keys_);
+        frames_.Step(replay_);
+    } else {
+        frames_.Step();
+        if (mode_ == Mode::Record) recorder_.Frame(frame, frames_.Current());
+    }
+    if (mode_ != Mode::Live) {
+        AddMovement(frameDx_, frames_.Current().dx);
+        AddMovement(frameDy_, frames_.Current().dy);
+        AddMovement(frameWheel_, frames_.Current().wheel);
     }
 }
 
 void DXInput::GetKeyboardStatus() { plat::PumpEvents(); }
 
-bool DXInput::KeyDown(int scanCode) const {
+bool DXInput::Held(int scanCode, bool device) const {
     if (scanCode < 0 || scanCode > 255) return false;
-    return (keys_[scanCode] & 0x80) != 0;
+    if (mode_ == Mode::Replay || (mode_ == Mode::Record && !device)) return frames_.Current().keys[scanCode];
+    return liveKeys_[scanCode];
 }
 
+bool DXInput::KeyDown(int scanCode) const { return Held(scanCode, false); }
+
+bool DXInput::KeyPressed(int scanCode) {
+    if (scanCode < 0 || scanCode > 255) return false;
+    const bool marked = mode_ == Mode::Live && ((keyMarks_[scanCode] | oldKeyMarks_[scanCode]) & kKeyMark);
+    keyMarks_[scanCode] &= static_cast<uint8_t>(~kKeyMark);
+    oldKeyMarks_[scanCode] &= static_cast<uint8_t>(~kKeyMark);
+    return KeyDown(scanCode) || marked;
+}
+
+bool DXInput::KeyHit(int scanCode) const { return frames_.KeyHit(scanCode); }
+
 void DXInput::OnKey(int scanCode, bool down) {
-    if (scanCode < 0 || scanCode > 255) return;
-    liveKeys_[scanCode] = down ? 0x80 : 0;
-    if (!latched_ && !replaying_) keys_[scanCode] = liveKeys_[scanCode];
+    if (scanCode < 0 || scanCode > 255 || mode_ == Mode::Replay) return;
+    if (down && !liveKeys_[scanCode]) keyMarks_[scanCode] = kKeyMark | kCharMark;
+    liveKeys_[scanCode] = down;
+    frames_.Key(scanCode, down);
 }
 
 void DXInput::ReleaseAllKeys() {
-    std::memset(liveKeys_, 0, sizeof liveKeys_);
-    if (!latched_ && !replaying_) std::memset(keys_, 0, sizeof keys_);
+    std::fill(std::begin(liveKeys_), std::end(liveKeys_), false);
+    std::fill(std::begin(keyMarks_), std::end(keyMarks_), 0);
+    std::fill(std::begin(oldKeyMarks_), std::end(oldKeyMarks_), 0);
+    frames_.ReleaseKeys();
 }
 
 void DXInput::OnMouseMotion(int dx, int dy) {
-    mouseDx_ += dx;
-    mouseDy_ += dy;
+    if (mode_ == Mode::Replay) return;
+    AddMovement(mouseDx_, dx);
+    AddMovement(mouseDy_, dy);
+    frames_.Motion(dx, dy);
 }
 
 void DXInput::OnMouseButton(int button, bool down) {
-    if (button >= 0 && button < 3) mouseButtons_[button] = down;
+    if (button < 0 || button >= __kMouseButtons || mode_ == Mode::Replay) return;
+    if (down && !mouseButtons_[button]) buttonMarks_[button] = 0xFF;
+    mouseButtons_[button] = down;
+    frames_.Button(button, down);
+}
+
+void DXInput::OnMouseWheel(int steps) {
+    if (mode_ == Mode::Replay) return;
+    AddMovement(wheel_, steps);
+    frames_.Wheel(steps);
 }
 
 unsigned char DXInput::Scan2Ascii(unsigned long scanCode) const {
@@ -118,40 +173,86 @@ unsigned char DXInput::Scan2Ascii(unsigned long scanCode) const {
     return (c == 8 || c == 10) ? static_cast<unsigned char>(c) : 0;
 }
 
-signed char DXInput::GetKeyChar() {
+signed char DXInput::GetKeyChar() { return KeyChar(false); }
+
+bool DXInput::AnyKey() { return KeyChar(mode_ == Mode::Record) != 0; }
+
+signed char DXInput::KeyChar(bool device) {
     GetKeyboardStatus();
+    // Keys pressed since the last call count as held, so a quick tap still types. One
+    // that types the character reported last is a new press of it: it is reported again.
+    bool seen[256];
+    const bool marks = mode_ == Mode::Live || (mode_ == Mode::Record && device);
+    for (int k = 0; k < 256; ++k) {
+        const bool fresh = marks && ((keyMarks_[k] | oldKeyMarks_[k]) & kCharMark);
+        keyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
+        oldKeyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
+        seen[k] = Held(k, device) || fresh;
+        if (fresh && lastPressed_ != 0 && Scan2Ascii(k) == static_cast<unsigned char>(lastPressed_)) lastPressed_ = 0;
+    }
     signed char candidate = 0;
     for (int k = 0; k < 255; ++k)
-        if (KeyDown(k)) {
+        if (seen[k]) {
             if (unsigned char c = Scan2Ascii(k)) {
                 candidate = static_cast<signed char>(c);
                 break;
             }
         }
-    if ((KeyDown(kLeftShift) || KeyDown(kRightShift)) && candidate >= 'a' && candidate <= 'z')
+    if ((seen[kLeftShift] || seen[kRightShift]) && candidate >= 'a' && candidate <= 'z')
         candidate = static_cast<signed char>(candidate - 'a' + 'A');
     if (candidate == lastPressed_) return 0;
     lastPressed_ = candidate;
     return candidate;
 }
 
+bool DXInput::ButtonHeld(int button, MouseReader reader, bool device) {
+    if (button < 0 || button >= __kMouseButtons) return false;
+    const bool marked = ((buttonMarks_[button] | oldButtonMarks_[button]) & ReaderBit(reader)) != 0;
+    buttonMarks_[button] &= static_cast<uint8_t>(~ReaderBit(reader));
+    oldButtonMarks_[button] &= static_cast<uint8_t>(~ReaderBit(reader));
+    if (mode_ == Mode::Replay || (mode_ == Mode::Record && !device)) return frames_.Current().buttons[button];
+    return mouseButtons_[button] || marked;
+}
+
+bool DXInput::MouseButtonDown(int button, MouseReader reader) {
+    plat::PumpEvents();
+    return ButtonHeld(button, reader, false);
+}
+
 bool DXInput::GetMouseData(DIMOUSEDATA* data) {
     plat::PumpEvents();
     DIMOUSEDATA d;
-    d.dx = Cut16(mouseDx_);
-    d.dy = Cut16(mouseDy_);
-    d.left = mouseButtons_[0];
-    d.right = mouseButtons_[1];
-    d.middle = mouseButtons_[2];
+    int& dx = mode_ == Mode::Live ? mouseDx_ : frameDx_;
+    int& dy = mode_ == Mode::Live ? mouseDy_ : frameDy_;
+    d.dx = Cut16(dx);
+    d.dy = Cut16(dy);
+    d.left = ButtonHeld(0, MouseReader::State, false);
+    d.right = ButtonHeld(1, MouseReader::State, false);
+    d.middle = ButtonHeld(2, MouseReader::State, false);
+    dx = dy = 0;
     mouseDx_ = mouseDy_ = 0;
     if (data) *data = d;
     return true;
 }
 
+int DXInput::TakeWheel() {
+    plat::PumpEvents();
+    int& wheel = mode_ == Mode::Live ? wheel_ : frameWheel_;
+    const int steps = wheel;
+    wheel = 0;
+    wheel_ = 0;
+    return steps;
+}
+
 bool DXInput::AnyMouse() {
-    DIMOUSEDATA d;
-    GetMouseData(&d);
-    return d.left || d.right || d.middle;
+    plat::PumpEvents();
+    const bool device = mode_ == Mode::Record;
+    bool any = false;
+    for (int b = 0; b < __kMouseButtons; ++b) any |= ButtonHeld(b, MouseReader::Wait, device);
+    // As a reading of the device, it takes the movement since the last one; the
+    // frames' movement stays for MOUSESTATE (a replay does not wait).
+    mouseDx_ = mouseDy_ = 0;
+    return any;
 }
 
 bool DXInput::GetJoystickData(DIJOYSTATE* state, int index) {

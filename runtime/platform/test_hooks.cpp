@@ -54,6 +54,14 @@ void PushMouseButton(int button, bool down) {
     SDL_PushEvent(&e);
 }
 
+void PushMouseWheel(int steps) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = steps;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    SDL_PushEvent(&e);
+}
+
 int AttachVirtualJoystick(int axes, int buttons, int hats) {
     if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return -1;
     return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);

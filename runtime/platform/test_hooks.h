@@ -11,9 +11,11 @@ void PushKeyEvent(int scanCode, bool down);
 void PushCloseRequest();
 // The text a key press typed, as the system's text input reports it.
 void PushTextEvent(const char* utf8);
-// Mouse movement and buttons (0 left, 1 right, 2 middle).
+// Mouse movement, buttons (0 left, 1 right, 2 middle) and wheel steps (positive away
+// from the user).
 void PushMouseMotion(int dx, int dy);
 void PushMouseButton(int button, bool down);
+void PushMouseWheel(int steps);
 
 // A virtual joystick; returns its device index or -1. OpenJoysticks (input.h) opens it
 // like any other.

@@ -213,6 +213,10 @@ void PumpEvents() {
                     if (button >= 0) g_sink->OnMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
                 }
                 break;
+            case SDL_MOUSEWHEEL:
+                if (g_sink && e.wheel.y != 0)
+                    g_sink->OnMouseWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
+                break;
             default:
                 break;
         }

@@ -53,13 +53,15 @@ void ShowCursor(bool visible);
 // ---- events ------------------------------------------------------------------------
 // What the event pump delivers. Key codes are keyboard scan codes in the runtime's
 // numbering (1 Escape, 28 Return, 200 Up, 203 Left, 205 Right, 208 Down ...; see
-// input.h); mouse buttons are 0 left, 1 right, 2 middle.
+// input.h); mouse buttons are 0 left, 1 right, 2 middle; wheel steps are positive
+// away from the user.
 struct EventSink {
     virtual ~EventSink() = default;
     virtual void OnCloseRequest() = 0;
     virtual void OnKey(int scanCode, bool down) { (void)scanCode; (void)down; }
     virtual void OnMouseMotion(int dx, int dy) { (void)dx; (void)dy; }
     virtual void OnMouseButton(int button, bool down) { (void)button; (void)down; }
+    virtual void OnMouseWheel(int steps) { (void)steps; }
     virtual void OnFocusLost() {}
 };
 // The sink receives every event from now on; null drops them after handling the

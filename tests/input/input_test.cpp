@@ -1,8 +1,12 @@
+#include <cmath>
+#include <functional>
+
 #include "app/automation.h"
 #include "support/bmp_writer.h"
 #include "gfx2d/text.h"
 #include "input/commands.h"
 #include "input/dxinput.h"
+#include "input/key_script.h"
 #include "platform/input.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
@@ -113,6 +117,110 @@ TEST_F(InputTest, MouseBuiltFromMovementAndClampedAndJoysticks) {
     pDXin->CreateDInput(false);
 }
 
+// A press and its release that both come before the program looks are still seen,
+// once, by every reader that looks afterwards; a key or button held reads as held.
+TEST_F(InputTest, PressesBetweenReadingsAreSeenOncePerReader) {
+    Press(kA);
+    Press(kA, false);
+    const double first = KEY(kA), again = KEY(kA);
+    EXPECT_EQ(std::tuple(first, again, KEY(kS)), std::tuple(1.0, 0.0, 0.0));
+    EXPECT_EQ(Inkey(), "a");
+    EXPECT_EQ(Inkey(), "");
+    // The same character twice, each typed between two readings: two characters.
+    Press(kA);
+    Press(kA, false);
+    EXPECT_EQ(Inkey(), "a");
+    Press(kA);
+    Press(kA, false);
+    EXPECT_EQ(Inkey(), "a");
+    EXPECT_EQ(Inkey(), "");
+    EXPECT_EQ(KEY(kA), 1);  // KEY keeps its own mark of the presses
+    EXPECT_EQ(KEY(kA), 0);
+    Press(kS);
+    EXPECT_EQ(KEY(kS), 1);
+    EXPECT_EQ(KEY(kS), 1);
+    Press(kS, false);
+    EXPECT_EQ(KEY(kS), 0);
+
+    double x, y, b1, b2;
+    auto buttons = [&] {
+        MOUSESTATE(x, y, b1, b2);
+        return std::vector{b1, b2, MOUSEBUTTON(1), MOUSEBUTTON(2), MOUSEBUTTON(3)};
+    };
+    for (int b : {0, 1, 2}) {
+        plat::PushMouseButton(b, true);
+        plat::PushMouseButton(b, false);
+    }
+    EXPECT_EQ(buttons(), (std::vector<double>{1, 1, 1, 1, 1}));  // the middle one only through MOUSEBUTTON
+    EXPECT_EQ(buttons(), (std::vector<double>{0, 0, 0, 0, 0}));
+    plat::PushMouseButton(0, true);
+    plat::PushMouseButton(0, false);
+    EXPECT_EQ(MOUSEBUTTON(1.9), 1);  // truncated; MOUSESTATE has not looked yet
+    EXPECT_EQ(buttons(), (std::vector<double>{1, 0, 0, 0, 0}));
+    plat::PushMouseButton(2, true);
+    EXPECT_EQ(buttons(), (std::vector<double>{0, 0, 0, 0, 1}));
+    EXPECT_EQ(MOUSEBUTTON(3), 1);
+    plat::PushMouseButton(2, false);
+    for (double bad : {0.0, 0.5, 4.0, -1.0, 1e300, std::nan("")}) EXPECT_EQ(MOUSEBUTTON(bad), 0) << bad;
+    // The wheel: steps since the last call, away from the user positive.
+    plat::PushMouseWheel(2);
+    plat::PushMouseWheel(-5);
+    EXPECT_EQ(MOUSEWHEEL(), -3);
+    EXPECT_EQ(MOUSEWHEEL(), 0);
+    plat::PushMouseWheel(1);
+    EXPECT_EQ(MOUSEWHEEL(), 1);
+    // A press is kept for the frame it came in and the next one, not for later readers.
+    pPrsm->SetNoWait(true);
+    Press(kA);
+    Press(kA, false);
+    plat::PushMouseButton(2, true);
+    plat::PushMouseButton(2, false);
+    SHOWSCREEN();
+    EXPECT_EQ(KEY(kA), 1);
+    Press(kA);
+    Press(kA, false);
+    SHOWSCREEN();
+    SHOWSCREEN();
+    EXPECT_EQ(std::tuple(KEY(kA), MOUSEBUTTON(3)), std::tuple(0.0, 0.0));
+    EXPECT_EQ(Inkey(), "");
+}
+
+// KEYHIT: throughout a frame, the keys that went down in the frame before; every press
+// counts in exactly one frame, however it falls between the frames.
+TEST_F(InputTest, KeyHitCountsEveryPressInExactlyOneFrame) {
+    pPrsm->SetNoWait(true);
+    SHOWSCREEN();  // the keys let go before the test are up in the frames too
+    // The frames in which KEYHIT(A) is 1, over `frames` frames; in the first, before
+    // it ends, A goes down ('d') and up ('u') and KEY reads it ('k') as `act` says.
+    auto hits = [](int frames, const std::string& act) {
+        for (char c : act) c == 'k' ? void(KEY(kA)) : Press(kA, c == 'd');
+        std::string seen;
+        for (int f = 0; f < frames; ++f) {
+            SHOWSCREEN();
+            const double hit = KEYHIT(kA);
+            if (KEYHIT(kA) != hit) return std::string("unstable");
+            seen += hit ? '1' : '.';
+        }
+        return seen;
+    };
+    EXPECT_EQ(hits(3, "d"), "1..");  // held on: one hit
+    EXPECT_EQ(hits(3, "u"), "...");
+    EXPECT_EQ(hits(3, "du"), "1..");  // within one frame
+    // Let go and pressed again within one frame while held: a frame up between.
+    EXPECT_EQ(hits(1, "d"), "1");
+    EXPECT_EQ(hits(4, "ud"), ".1..");
+    EXPECT_EQ(hits(1, "u"), ".");
+    // Three taps in one frame: three hits, one every other frame.
+    EXPECT_EQ(hits(7, "dududu"), "1.1.1..");
+    // A tap, then a press held, within one frame: two hits.
+    EXPECT_EQ(hits(5, "dud"), "1.1..");
+    EXPECT_EQ(hits(1, "u"), ".");
+    // A press the program has read with KEY is still a hit in the next frame.
+    EXPECT_EQ(hits(2, "duk"), "1.");
+    for (double bad : {-1.0, 256.0, std::nan("")}) EXPECT_EQ(KEYHIT(bad), 0) << bad;
+    EXPECT_EQ(KEYHIT(kS), 0);
+}
+
 // INPUT runs its own frames; a frame hook types into it, one event per frame, and
 // every frame is kept as a screenshot.
 std::vector<std::pair<int, bool>> g_typing;  // (scan code, down) per frame
@@ -184,6 +292,53 @@ TEST(InputRuns, EscapeClosingAndKeyScripts) {
     EXPECT_NE(r.err.find("line 2"), std::string::npos);
     for (const std::string& bad : {std::string("/nonexistent/keys.txt"), WriteText(dir / "range.txt", "1 256\n")})
         EXPECT_NE(RunScenario("keys", {"TOLVANE_INPUT=" + bad, "TOLVANE_FRAMES=3"}).status, 0) << bad;
+    const std::string recorded = ReadText(rec);
+    EXPECT_EQ(recorded.find("mouse", recorded.find('\n')), std::string::npos);  // no mouse, no mouse lines
+}
+
+// Mouse lines in key scripts move the mouse, turn its wheel and hold its buttons; a
+// recorded run with the mouse replays to the same frames; a bad mouse line is refused
+// with its line number.
+TEST(InputRuns, MouseLinesInKeyScripts) {
+    TempDir dir;
+    const std::vector<std::string> run = {"TOLVANE_FRAMES=6", "TOLVANE_NO_WAIT=1"};
+    auto with = [&](const std::string& var, const std::string& file) {
+        std::vector<std::string> env = run;
+        env.push_back(var + "=" + file);
+        return env;
+    };
+    // frame: KEY(30) KEYHIT(30) x y b1 b2 MOUSEBUTTON(3) MOUSEWHEEL
+    const std::string script = WriteText(
+        dir / "mouse.txt", "2 30\n2 mouse 10 -5 0 1\n3 mouse 0 0 2\n4 mouse 7 0 -1 3 # middle\n5\n6 mouse 0 0 0\n");
+    EXPECT_EQ(RunScenario("mouse", with("TOLVANE_INPUT", script)).Outcome(),
+              "0 1 0 0 100 100 0 0 0 0\n2 1 1 110 95 1 0 0 0\n3 1 0 110 95 0 0 0 2\n4 1 0 117 95 0 0 1 -1\n"
+              "5 0 0 117 95 0 0 1 0\n6 0 0 117 95 0 0 0 0\n");
+
+    const std::string rec = dir / "rec.txt";
+    ChildResult live = RunScenario("mouse-live", with("TOLVANE_RECORD", rec));
+    EXPECT_EQ(live.status, 0);
+    // The click within frame 2 is held in frame 3; the tap of A is a hit in frame 4.
+    EXPECT_NE(live.out.find("3 0 0 105 103 1 0 0 1\n"), std::string::npos) << live.out;
+    EXPECT_NE(live.out.find("\n4 1 1 103 103 0 0 1 0\n"), std::string::npos) << live.out;
+    EXPECT_NE(ReadText(rec).find("3 mouse 5 3 1 1\n"), std::string::npos) << ReadText(rec);
+    EXPECT_EQ(RunScenario("mouse-live", with("TOLVANE_INPUT", rec)).Outcome(), live.Outcome()) << ReadText(rec);
+
+    ChildResult r = RunScenario("mouse", with("TOLVANE_INPUT", WriteText(dir / "bad.txt", "1 30\n2 mouse 5\n")));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("bad.txt line 2: a mouse line needs dx, dy and wheel steps"), std::string::npos) << r.err;
+    const std::pair<const char*, const char*> bad[] = {
+        {"1 mouse 1 2 3 4\n", "line 1: '4' is not a mouse button"},
+        {"1 mouse 1 x 0\n", "line 1: 'x'"},
+        {"# two for one frame\n2 mouse 0 0 0\n2 mouse 1 1 0\n", "line 3"},
+        {"1 mouse 0 0 40000\n", "line 1"},
+        {"3 mouse 0 0 0\n2 30\n", "line 2"},
+        {"1 mouse 0 0 0 1\n1 mouse\n", "line 2"}};
+    for (auto [text, where] : bad) {
+        std::vector<__KeyScriptLine> lines;
+        std::string error;
+        EXPECT_FALSE(__ParseKeyScript(text, "s", lines, error)) << text;
+        EXPECT_NE(error.find(std::string("s ") + where), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -43,6 +43,38 @@ void Keys(bool live) {
     }
 }
 
+// Prints per frame what KEY, KEYHIT, MOUSESTATE, MOUSEBUTTON(3) and MOUSEWHEEL give;
+// the live form makes the events itself through the event queue at fixed frames, a
+// press and its release within one frame among them.
+void Mouse(bool live) {
+    for (int f = 1;; ++f) {
+        if (live) {
+            if (f == 2) {
+                plat::PushMouseMotion(5, 3);
+                plat::PushMouseButton(0, true);
+                plat::PushMouseButton(0, false);
+                plat::PushMouseWheel(1);
+            }
+            if (f == 3) {
+                plat::PushMouseMotion(-2, 0);
+                plat::PushMouseButton(2, true);
+                plat::PushKeyEvent(30, true);
+                plat::PushKeyEvent(30, false);
+            }
+            if (f == 5) {
+                plat::PushMouseButton(2, false);
+                plat::PushMouseWheel(-2);
+                plat::PushMouseButton(1, true);
+            }
+            if (f == 6) plat::PushMouseButton(1, false);
+        }
+        double x, y, b1, b2;
+        MOUSESTATE(x, y, b1, b2);
+        std::printf("%d %g %g %g %g %g %g %g %g\n", f, KEY(30), KEYHIT(30), x, y, b1, b2, MOUSEBUTTON(3), MOUSEWHEEL());
+        SHOWSCREEN();
+    }
+}
+
 // Keys pressed, or the window closed, through the real event queue in frame 3 of 30.
 void EndKeys(std::initializer_list<int> keys, bool close) {
     __SetFrameHook(PrintFrame);
@@ -88,6 +120,8 @@ const std::map<std::string, void (*)()> kScenarios = {
     {"stdout-gone", [] { for (int i = 0; i < 3; ++i) STDOUT(DQStr("nobody reads this")); }},
     {"keys", [] { Keys(false); }},
     {"keys-live", [] { Keys(true); }},
+    {"mouse", [] { Mouse(false); }},
+    {"mouse-live", [] { Mouse(true); }},
     {"mousewait", [] { plat::PushKeyEvent(1, true); MOUSEWAIT(); std::printf("survived\n"); }},
     // A wait that never ends fails the run instead of hanging it.
     {"keywait", [] { alarm(20); plat::PushKeyEvent(1, true); KEYWAIT(); std::printf("survived\n"); }},

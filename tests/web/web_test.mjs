@@ -6,7 +6,7 @@
 //   stackmoor  Stackmoor (seed 11, the screenshot key script, unpaced) reaches frame 600
 //              and ends; its canvas is compared with the native program's frame 600
 //   keys       keys typed into the page move the probe's square, the mouse its mark, and
-//              the keys are recorded
+//              the keys and the mouse are recorded
 //   worker     keys typed into Stackmoor's page move the worker: the keys the page
 //              recorded, replayed by the native program, walk the worker, and the native
 //              program's last frame is the page's
@@ -287,6 +287,9 @@ const cases = {
     await page.mouse.up();
     check(m2 && m2.down, 'the left button is seen down');
     check((await markUntil(m => m && !m.down)).down === false, 'and up again');
+    // Two wheel steps away from the user (100 pixels of the page's scroll each).
+    await page.mouse.wheel(0, -200);
+    await page.waitForTimeout(300);
     // Held for a few frames, as a hand does: a press and release within one frame is
     // never seen held.
     await page.keyboard.down('Escape');
@@ -297,9 +300,21 @@ const cases = {
     // The keys were recorded (TOLVANE_RECORD) as a key script: Right, then Left, then
     // Escape held, each from a frame on, and nothing held in between.
     const script = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/held.txt', {encoding: 'utf8'}));
-    const held = script.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/).slice(1).join(' '));
+    const lines = script.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
     log('recorded:', JSON.stringify(script.split('\n').filter(l => l && !l.startsWith('#'))));
+    const held = lines.filter(w => w[1] !== 'mouse').map(w => w.slice(1).join(' '));
     check(JSON.stringify(held.filter(k => k)) === '["205","203","1"]', 'the recorded key script holds Right, Left, Escape in turn');
+    // The mouse lines: the program's mark is made of exactly their movement (from
+    // 100, 100), the left button is held in some and let go in a later one, the wheel
+    // turned two steps.
+    const mouse = lines.filter(w => w[1] === 'mouse').map(w => w.slice(2).map(Number));
+    const sum = i => mouse.reduce((a, m) => a + m[i], 0);
+    check(sum(0) === m1.x - 100 && sum(1) === m1.y - 100,
+          `the recorded mouse moves add up to the mark's place (${sum(0)}, ${sum(1)}; mark ${m1.x}, ${m1.y})`);
+    const clicked = mouse.findIndex(m => m.slice(3).includes(1));
+    check(clicked >= 0 && mouse.slice(clicked).some(m => !m.slice(3).includes(1)),
+          'the recording holds the left button, then lets it go');
+    check(sum(2) === 2, `the recorded wheel turned 2 steps (${sum(2)})`);
     check(await page.evaluate(() => document.querySelector('#files a').download) === 'held.txt',
           'the page offers the key script as a download');
     server.close();
@@ -328,7 +343,7 @@ const cases = {
     fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
     const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
     log('typed:', JSON.stringify(held.map(l => l.join(' '))));
-    const rightFrom = held.find(l => l.includes('205'));
+    const rightFrom = held.find(l => l[1] !== 'mouse' && l.includes('205'));  // a key line, not a mouse line
     check(rightFrom !== undefined, 'the page saw Right held');
     const frame = await canvasPixels(page);
     writePng(path.join(OUT, `web-frame-${String(FRAMES).padStart(6, '0')}.png`), frame);

@@ -15,6 +15,7 @@ void PushMouseMotion(int dx, int dy) { web::QueueEvent(web::SyntheticEvent::Moti
 void PushMouseButton(int button, bool down) {
     if (button >= 0 && button <= 2) web::QueueEvent(web::SyntheticEvent::Button, button, down ? 1 : 0);
 }
+void PushMouseWheel(int steps) { web::QueueEvent(web::SyntheticEvent::Wheel, steps, 0); }
 
 int AttachVirtualJoystick(int, int, int) { return -1; }
 void SetVirtualJoystick(int, int, int) {}

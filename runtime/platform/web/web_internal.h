@@ -16,8 +16,8 @@ void YieldToBrowser();
 
 // Places an event on the queue PumpEvents empties, as if the user had made it (the
 // test hooks): a key (scan code, down), a mouse movement (dx, dy), a button (button,
-// down), a close request.
-enum class SyntheticEvent { Key, Motion, Button, Close };
+// down), wheel steps (steps), a close request.
+enum class SyntheticEvent { Key, Motion, Button, Wheel, Close };
 void QueueEvent(SyntheticEvent kind, int a, int b);
 
 // The selector of the program's canvas.

@@ -42,7 +42,7 @@ namespace plat {
 namespace {
 
 struct Event {
-    enum Kind { Key, Motion, Button, Close, FocusLost } kind;
+    enum Kind { Key, Motion, Button, Wheel, Close, FocusLost } kind;
     int a = 0, b = 0;
 };
 
@@ -146,6 +146,19 @@ EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
     return EM_TRUE;
 }
 
+// The browser's wheel turns by pixels, lines or pages; a step is what one notch gives:
+// 100 pixels, 3 lines or a page. What is left under a step is carried to the next event.
+EM_BOOL OnWheelEvent(int, const EmscriptenWheelEvent* e, void*) {
+    static double rest = 0;
+    if (!std::isfinite(e->deltaY)) return EM_TRUE;
+    const double perStep = e->deltaMode == DOM_DELTA_PIXEL ? 100.0 : e->deltaMode == DOM_DELTA_LINE ? 3.0 : 1.0;
+    const double turned = -e->deltaY / perStep + rest;  // the page's y grows towards the user
+    const double whole = std::trunc(turned);
+    rest = turned - whole;
+    if (whole >= 1 || whole <= -1) Queue({Event::Wheel, static_cast<int>(std::fmax(-1e6, std::fmin(1e6, whole)))});
+    return EM_TRUE;  // the page does not scroll under the game
+}
+
 EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
     Queue({Event::FocusLost});
     return EM_FALSE;
@@ -158,6 +171,7 @@ void Listen(bool on) {
     emscripten_set_mousemove_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
     emscripten_set_mousedown_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
     emscripten_set_mouseup_callback(win, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
+    emscripten_set_wheel_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnWheelEvent : nullptr);
     emscripten_set_blur_callback(win, nullptr, EM_TRUE, on ? OnBlur : nullptr);
 }
 
@@ -329,6 +343,9 @@ void PumpEvents() {
             case Event::Button:
                 if (g_sink) g_sink->OnMouseButton(e.a, e.b != 0);
                 break;
+            case Event::Wheel:
+                if (g_sink) g_sink->OnMouseWheel(e.a);
+                break;
             case Event::FocusLost:
                 if (g_sink) g_sink->OnFocusLost();
                 break;
@@ -343,6 +360,7 @@ void QueueEvent(SyntheticEvent kind, int a, int b) {
         case SyntheticEvent::Key: Queue({Event::Key, a, b}); break;
         case SyntheticEvent::Motion: Queue({Event::Motion, a, b}); break;
         case SyntheticEvent::Button: Queue({Event::Button, a, b}); break;
+        case SyntheticEvent::Wheel: Queue({Event::Wheel, a}); break;
         case SyntheticEvent::Close: Queue({Event::Close}); break;
     }
 }
