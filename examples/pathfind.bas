@@ -8,7 +8,7 @@ GLOBAL wallColour, floorColour, mudColour, pathColour, walkerColour
 wallColour = 0x808080 : floorColour = 0x327828 : mudColour = 0x28506E
 pathColour = 0x28DCF0 : walkerColour = 0xE65028
 
-DIM map(20, 15), route(1, 2), down(5), rows$(15)
+DIM map(20, 15), route(1, 2), rows$(15)
 ' One text line per row of tiles: '#' wall, '~' mud, '.' floor.
 rows$(0) = "####################"
 rows$(1) = "#.....#............#"
@@ -51,9 +51,10 @@ WHILE 1
         cy = Clamp(TRUNC(my / 32), 0, 14)
         lastmx = mx : lastmy = my
     END IF
-    cx = Clamp(cx + Pressed(205, 0) - Pressed(203, 1), 0, 19)
-    cy = Clamp(cy + Pressed(208, 2) - Pressed(200, 3), 0, 14)
-    space = Pressed(57, 4)
+    ' KEYHIT is 1 in the frame after a key went down: one step per press.
+    cx = Clamp(cx + KEYHIT(205) - KEYHIT(203), 0, 19)
+    cy = Clamp(cy + KEYHIT(208) - KEYHIT(200), 0, 14)
+    space = KEYHIT(57)
     IF b1 OR space THEN
         ' FINDPATH fills route with the tiles from the walker to the cursor.
         steps = FINDPATH(map, route, 0, wx, wy, cx, cy)
@@ -97,15 +98,6 @@ WEND
 ' Fills tile (x, y), less a border of `inset` pixels.
 SUB Tile(x, y, inset, colour)
     FILLRECT x * 32 + inset, y * 32 + inset, x * 32 + 31 - inset, y * 32 + 31 - inset, colour
-END SUB
-
-' 1 in the frame key `code` goes down, else 0; slot k remembers it between frames.
-SUB Pressed(code, k)
-    now = KEY(code)
-    was = down(k)
-    down(k) = now
-    IF now AND NOT was THEN RETURN 1
-    RETURN 0
 END SUB
 
 SUB Clamp(v, lo, hi)
