@@ -55,7 +55,7 @@ public:
         if (pDXin) pDXin->OnMouseWheel(steps);
     }
     void OnFocusLost() override {
-        if (pDXin) pDXin->ReleaseAllKeys();
+        if (pDXin) pDXin->ReleaseAll();
     }
 };
 WindowEvents g_events;
@@ -67,10 +67,11 @@ bool KeyHeldNow(int scanCode) {
     return pDXin->KeyDown(scanCode);
 }
 
-bool EndKeysHeld() {
+bool EndKeysHeld(bool waiting) {
     if (!pDXin) return false;
     pDXin->GetKeyboardStatus();
-    return pDXin->KeyDown(kKeyEscape) || (pDXin->KeyDown(kKeyLeftAlt) && pDXin->KeyDown(kKeyF4));
+    const auto down = [&](int k) { return waiting ? pDXin->KeyDownOnDevice(k) : pDXin->KeyDown(k); };
+    return down(kKeyEscape) || (down(kKeyLeftAlt) && down(kKeyF4));
 }
 
 void InstallFrameServices() {

@@ -4,16 +4,16 @@
 #include "platform/window.h"
 
 namespace {
-bool (*g_endKeys)() = nullptr;
+bool (*g_endKeys)(bool) = nullptr;
 }  // namespace
 
-bool __EndKeysHeld() { return g_endKeys && g_endKeys(); }
+bool __EndKeysHeld(bool waiting) { return g_endKeys && g_endKeys(waiting); }
 
-void __SetEndKeysTest(bool (*test)()) { g_endKeys = test; }
+void __SetEndKeysTest(bool (*test)(bool)) { g_endKeys = test; }
 
 void __WaitStep(double ms) {
     plat::PumpEvents();
-    if (__EndKeysHeld()) {
+    if (__EndKeysHeld(true)) {
         __g_error = 0;
         __EndProgram();
     }

@@ -9,6 +9,7 @@
 // gives the processor away for about `ms` milliseconds (0: not at all).
 void __WaitStep(double ms);
 // True when the end keys are held (Escape, or Left Alt with F4), as the installed test
-// reads them; false until start-up installs one.
-bool __EndKeysHeld();
-void __SetEndKeysTest(bool (*test)());
+// reads them; false until start-up installs one. `waiting`: asked from a waiting loop,
+// where frames do not move on (a recorded run then reads the keyboard itself).
+bool __EndKeysHeld(bool waiting = false);
+void __SetEndKeysTest(bool (*test)(bool waiting));

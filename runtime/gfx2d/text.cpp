@@ -21,7 +21,7 @@ double LOADFONT(DQStr file, double nr) {
     std::vector<uint8_t> bytes;
     if (!pPrsm) return 0;
     if (__g_ShoeBox_Data.Fetch(file.c_str(), bytes) == __Found::Nothing) {
-        __WarnLoad("LOADFONT", file, __kNotFound + ", font " + std::to_string(__nCurFont) + " unchanged");
+        __WarnLoad("LOADFONT", file, __kNotFound + ", font " + std::to_string(__nCurFont) + " unchanged but current");
         return 0;
     }
     if (!pPrsm->LoadFont(static_cast<unsigned>(__nCurFont), std::move(bytes))) {

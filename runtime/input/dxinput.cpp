@@ -125,11 +125,14 @@ void DXInput::OnKey(int scanCode, bool down) {
     frames_.Key(scanCode, down);
 }
 
-void DXInput::ReleaseAllKeys() {
+void DXInput::ReleaseAll() {
     std::fill(std::begin(liveKeys_), std::end(liveKeys_), false);
     std::fill(std::begin(keyMarks_), std::end(keyMarks_), 0);
     std::fill(std::begin(oldKeyMarks_), std::end(oldKeyMarks_), 0);
-    frames_.ReleaseKeys();
+    std::fill(std::begin(mouseButtons_), std::end(mouseButtons_), false);
+    std::fill(std::begin(buttonMarks_), std::end(buttonMarks_), 0);
+    std::fill(std::begin(oldButtonMarks_), std::end(oldButtonMarks_), 0);
+    frames_.ReleaseAll();
 }
 
 void DXInput::OnMouseMotion(int dx, int dy) {
@@ -179,30 +182,37 @@ bool DXInput::AnyKey() { return KeyChar(mode_ == Mode::Record) != 0; }
 
 signed char DXInput::KeyChar(bool device) {
     GetKeyboardStatus();
-    // Keys pressed since the last call count as held, so a quick tap still types. One
-    // that types the character reported last is a new press of it: it is reported again.
-    bool seen[256];
+    // While recording, the waits read the keyboard itself and the character commands
+    // the frames: each keeps its own account, so a wait leaves the frames' characters
+    // as a replay (which does not wait) finds them.
+    bool (&typed)[256] = mode_ == Mode::Record && device ? deviceTyped_ : frameTyped_;
+    // Keys pressed since the last call count as held, so a quick tap still types. A key
+    // types its character once per press: a key held on has typed already.
+    bool fresh[256], held[256];
     const bool marks = mode_ == Mode::Live || (mode_ == Mode::Record && device);
     for (int k = 0; k < 256; ++k) {
-        const bool fresh = marks && ((keyMarks_[k] | oldKeyMarks_[k]) & kCharMark);
+        fresh[k] = marks && ((keyMarks_[k] | oldKeyMarks_[k]) & kCharMark);
         keyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
         oldKeyMarks_[k] &= static_cast<uint8_t>(~kCharMark);
-        seen[k] = Held(k, device) || fresh;
-        if (fresh && lastPressed_ != 0 && Scan2Ascii(k) == static_cast<unsigned char>(lastPressed_)) lastPressed_ = 0;
+        held[k] = Held(k, device) || fresh[k];
+        if (!held[k] || fresh[k]) typed[k] = false;  // let go, or pressed anew
     }
-    signed char candidate = 0;
-    for (int k = 0; k < 255; ++k)
-        if (seen[k]) {
-            if (unsigned char c = Scan2Ascii(k)) {
-                candidate = static_cast<signed char>(c);
-                break;
-            }
-        }
-    if ((seen[kLeftShift] || seen[kRightShift]) && candidate >= 'a' && candidate <= 'z')
-        candidate = static_cast<signed char>(candidate - 'a' + 'A');
-    if (candidate == lastPressed_) return 0;
-    lastPressed_ = candidate;
-    return candidate;
+    const bool shift = held[kLeftShift] || held[kRightShift];
+    const auto character = [&](int k) {
+        int c = Scan2Ascii(k);
+        if (shift && c >= 'a' && c <= 'z') c = c - 'a' + 'A';
+        return static_cast<signed char>(c);
+    };
+    // A fresh press comes first, so a key tapped while another is held still types; of
+    // keys pressed together the lowest scan code wins.
+    for (const bool freshOnly : {true, false})
+        for (int k = 0; k < 255; ++k)
+            if ((freshOnly ? fresh[k] : held[k]) && !typed[k])
+                if (const signed char c = character(k)) {
+                    typed[k] = true;
+                    return c;
+                }
+    return 0;
 }
 
 bool DXInput::ButtonHeld(int button, MouseReader reader, bool device) {

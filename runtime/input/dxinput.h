@@ -59,15 +59,18 @@ public:
     uint32_t CreateDInput(bool wantMouse, const std::string& replayScript = {}, const std::string& recordScript = {});
     // Refreshes the key state.
     void GetKeyboardStatus();
-    // True while the key is held (codes outside 0 ... 255: false).
+    // True while the key is held (codes outside 0 ... 255: false), as the frame sees it.
     bool KeyDown(int scanCode) const;
+    // The same, but while recording the keyboard itself (the waits, where frames stand
+    // still, read it so).
+    bool KeyDownOnDevice(int scanCode) const { return Held(scanCode, true); }
     // KEY's reading: held, or pressed since KEY last read this key.
     bool KeyPressed(int scanCode);
     // Held in this frame and not in the one before (see frame_input.h).
     bool KeyHit(int scanCode) const;
-    // The character of the lowest held key that gives one, once per press; 0 when
-    // there is none or it was reported already. A key pressed and let go since the
-    // last call counts as held.
+    // A character once per press of a key that types one: first of the keys pressed
+    // since the last call (a tap that is over counts too), then of the keys held, the
+    // lowest scan code first; 0 when every such key has typed already.
     signed char GetKeyChar();
     // The character a key gives: 8 Backspace, 10 Return, printable ASCII, else 0.
     unsigned char Scan2Ascii(unsigned long scanCode) const;
@@ -96,9 +99,9 @@ public:
     void OnMouseMotion(int dx, int dy);
     void OnMouseButton(int button, bool down);
     void OnMouseWheel(int steps);
-    // Every key goes up and the presses not yet read are forgotten (the window lost
-    // the focus).
-    void ReleaseAllKeys();
+    // Every key and mouse button goes up and the presses not yet read are forgotten
+    // (the window lost the focus: its releases will not come).
+    void ReleaseAll();
 
 private:
     enum class Mode { Live, Record, Replay };
@@ -128,7 +131,9 @@ private:
     uint8_t oldButtonMarks_[__kMouseButtons] = {};
     int joystickCount_ = 0;
     std::string joystickNames_[plat::kMaxJoysticks];
-    signed char lastPressed_ = 0;
+    // Keys whose press has typed its character: the character commands' account and,
+    // while recording, the waits' own.
+    bool frameTyped_[256] = {}, deviceTyped_[256] = {};
 };
 
 // The input object; null before start-up and after the end.

@@ -61,8 +61,9 @@ void __FrameInput::Motion(int dx, int dy) {
 
 void __FrameInput::Wheel(int steps) { AddStep(wheel_, steps); }
 
-void __FrameInput::ReleaseKeys() {
+void __FrameInput::ReleaseAll() {
     for (__PressTrack& k : keys_) k.Forget();
+    for (__PressTrack& b : buttons_) b.Forget();
 }
 
 void __FrameInput::Step() {

@@ -51,9 +51,9 @@ public:
     void Button(int button, bool down);
     void Motion(int dx, int dy);
     void Wheel(int steps);
-    // Every key goes up and the presses not yet shown are dropped (the window lost the
-    // focus).
-    void ReleaseKeys();
+    // Every key and button goes up and the presses not yet shown are dropped (the
+    // window lost the focus).
+    void ReleaseAll();
 
     // The frame boundary: the new frame's state from the events since the last one.
     void Step();

@@ -29,6 +29,15 @@ void PushCloseRequest() {
     SDL_PushEvent(&e);
 }
 
+void PushFocusLost() {
+    if (!internal::VideoStarted()) return;
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    e.window.windowID = internal::ProgramWindowId();
+    SDL_PushEvent(&e);
+}
+
 void PushTextEvent(const char* utf8) {
     if (!internal::VideoStarted() || !utf8) return;
     SDL_Event e{};

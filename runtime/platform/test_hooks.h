@@ -9,6 +9,9 @@ namespace plat {
 // happens before Startup (window.h) or for a key without a platform key.
 void PushKeyEvent(int scanCode, bool down);
 void PushCloseRequest();
+// The program's window losing the keyboard focus (the releases of what was held will
+// not come).
+void PushFocusLost();
 // The text a key press typed, as the system's text input reports it.
 void PushTextEvent(const char* utf8);
 // Mouse movement, buttons (0 left, 1 right, 2 middle) and wheel steps (positive away

@@ -237,7 +237,7 @@ protected:
         __SetFrameHook(nullptr);
         g_script = nullptr;
         pPrsm->SetNoWait(false);
-        pDXin->ReleaseAllKeys();
+        pDXin->ReleaseAll();
     }
 };
 

@@ -22,14 +22,14 @@ protected:
     void SetUp() override {
         StartRuntimeOnce();
         plat::PumpEvents();
-        pDXin->ReleaseAllKeys();
+        pDXin->ReleaseAll();
         INKEY_Str();  // forget the last character
     }
     void TearDown() override {
         __SetFrameHook(nullptr);
         pPrsm->SetNoWait(false);
         plat::PumpEvents();
-        pDXin->ReleaseAllKeys();
+        pDXin->ReleaseAll();
     }
     static void Press(int code, bool down = true) { plat::PushKeyEvent(code, down); }
     static std::string Inkey() { return INKEY_Str().c_str(); }
@@ -141,6 +141,15 @@ TEST_F(InputTest, PressesBetweenReadingsAreSeenOncePerReader) {
     EXPECT_EQ(KEY(kS), 1);
     Press(kS, false);
     EXPECT_EQ(KEY(kS), 0);
+    // A key tapped while another is held types its own character, and the held one
+    // does not type a second time.
+    Press(kA);
+    EXPECT_EQ(Inkey(), "a");
+    Press(kS);
+    Press(kS, false);
+    EXPECT_EQ(Inkey(), "s");
+    EXPECT_EQ(Inkey(), "");
+    Press(kA, false);
 
     double x, y, b1, b2;
     auto buttons = [&] {
@@ -162,6 +171,11 @@ TEST_F(InputTest, PressesBetweenReadingsAreSeenOncePerReader) {
     EXPECT_EQ(MOUSEBUTTON(3), 1);
     plat::PushMouseButton(2, false);
     for (double bad : {0.0, 0.5, 4.0, -1.0, 1e300, std::nan("")}) EXPECT_EQ(MOUSEBUTTON(bad), 0) << bad;
+    // The window losing the focus lets go of a held button: its release will not come.
+    plat::PushMouseButton(1, true);
+    EXPECT_EQ(buttons(), (std::vector<double>{0, 1, 0, 1, 0}));
+    plat::PushFocusLost();
+    EXPECT_EQ(buttons(), (std::vector<double>{0, 0, 0, 0, 0}));
     // The wheel: steps since the last call, away from the user positive.
     plat::PushMouseWheel(2);
     plat::PushMouseWheel(-5);
@@ -278,6 +292,8 @@ TEST(InputRuns, EscapeClosingAndKeyScripts) {
     for (const char* scenario : {"mousewait", "keywait", "close-while-reading-keys", "close-in-shell-wait"})
         EXPECT_EQ(RunScenario(scenario).Outcome(), "0 ") << scenario;
     TempDir dir;
+    // While recording, frames stand still in a wait, but Escape still ends it.
+    EXPECT_EQ(RunScenario("keywait", {"TOLVANE_RECORD=" + dir / "waited.txt"}).Outcome(), "0 ");
     const std::string script = WriteText(dir / "keys.txt", "# walk\n2 30\n\n4 30 31   # both\n5\n");
     EXPECT_EQ(RunScenario("keys", {"TOLVANE_INPUT=" + script, "TOLVANE_FRAMES=6", "TOLVANE_NO_WAIT=1"}).Outcome(),
               "0 1 0 0\n2 1 0\n3 1 0\n4 1 1\n5 0 0\n6 0 0\n");
@@ -312,7 +328,7 @@ TEST(InputRuns, MouseLinesInKeyScripts) {
         dir / "mouse.txt", "2 30\n2 mouse 10 -5 0 1\n3 mouse 0 0 2\n4 mouse 7 0 -1 3 # middle\n5\n6 mouse 0 0 0\n");
     EXPECT_EQ(RunScenario("mouse", with("TOLVANE_INPUT", script)).Outcome(),
               "0 1 0 0 100 100 0 0 0 0\n2 1 1 110 95 1 0 0 0\n3 1 0 110 95 0 0 0 2\n4 1 0 117 95 0 0 1 -1\n"
-              "5 0 0 117 95 0 0 1 0\n6 0 0 117 95 0 0 0 0\n");
+              "5 0 0 117 95 0 0 1 0\n6 0 0 117 95 0 0 0 0\ntyped \n");
 
     const std::string rec = dir / "rec.txt";
     ChildResult live = RunScenario("mouse-live", with("TOLVANE_RECORD", rec));
@@ -321,6 +337,9 @@ TEST(InputRuns, MouseLinesInKeyScripts) {
     EXPECT_NE(live.out.find("3 0 0 105 103 1 0 0 1\n"), std::string::npos) << live.out;
     EXPECT_NE(live.out.find("\n4 1 1 103 103 0 0 1 0\n"), std::string::npos) << live.out;
     EXPECT_NE(ReadText(rec).find("3 mouse 5 3 1 1\n"), std::string::npos) << ReadText(rec);
+    // X went down for KEYWAIT in frame 5: the frames after see its character as the
+    // replay (whose KEYWAIT does not wait) does.
+    EXPECT_NE(live.out.find("typed x\n"), std::string::npos) << live.out;
     EXPECT_EQ(RunScenario("mouse-live", with("TOLVANE_INPUT", rec)).Outcome(), live.Outcome()) << ReadText(rec);
 
     ChildResult r = RunScenario("mouse", with("TOLVANE_INPUT", WriteText(dir / "bad.txt", "1 30\n2 mouse 5\n")));

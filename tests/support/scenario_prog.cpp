@@ -43,7 +43,8 @@ void Keys(bool live) {
     }
 }
 
-// Prints per frame what KEY, KEYHIT, MOUSESTATE, MOUSEBUTTON(3) and MOUSEWHEEL give;
+// Prints per frame what KEY, KEYHIT, MOUSESTATE, MOUSEBUTTON(3) and MOUSEWHEEL give
+// (and, after a KEYWAIT in frame 5, what INKEY$ gives in frame 6);
 // the live form makes the events itself through the event queue at fixed frames, a
 // press and its release within one frame among them.
 void Mouse(bool live) {
@@ -67,10 +68,13 @@ void Mouse(bool live) {
                 plat::PushMouseButton(1, true);
             }
             if (f == 6) plat::PushMouseButton(1, false);
+            if (f == 5) plat::PushKeyEvent(45, true);  // X, for the wait below
         }
+        if (f == 5) KEYWAIT();
         double x, y, b1, b2;
         MOUSESTATE(x, y, b1, b2);
         std::printf("%d %g %g %g %g %g %g %g %g\n", f, KEY(30), KEYHIT(30), x, y, b1, b2, MOUSEBUTTON(3), MOUSEWHEEL());
+        if (f == 6) std::printf("typed %s\n", INKEY_Str().c_str());
         SHOWSCREEN();
     }
 }

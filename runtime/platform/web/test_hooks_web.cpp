@@ -10,6 +10,7 @@ void PushKeyEvent(int scanCode, bool down) {
     if (PlatformFromScanCode(scanCode)) web::QueueEvent(web::SyntheticEvent::Key, scanCode, down ? 1 : 0);
 }
 void PushCloseRequest() { web::QueueEvent(web::SyntheticEvent::Close, 0, 0); }
+void PushFocusLost() { web::QueueEvent(web::SyntheticEvent::FocusLost, 0, 0); }
 void PushTextEvent(const char*) {}
 void PushMouseMotion(int dx, int dy) { web::QueueEvent(web::SyntheticEvent::Motion, dx, dy); }
 void PushMouseButton(int button, bool down) {

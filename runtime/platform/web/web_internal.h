@@ -17,7 +17,7 @@ void YieldToBrowser();
 // Places an event on the queue PumpEvents empties, as if the user had made it (the
 // test hooks): a key (scan code, down), a mouse movement (dx, dy), a button (button,
 // down), wheel steps (steps), a close request.
-enum class SyntheticEvent { Key, Motion, Button, Wheel, Close };
+enum class SyntheticEvent { Key, Motion, Button, Wheel, Close, FocusLost };
 void QueueEvent(SyntheticEvent kind, int a, int b);
 
 // The selector of the program's canvas.

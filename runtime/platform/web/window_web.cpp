@@ -147,12 +147,15 @@ EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
 }
 
 // The browser's wheel turns by pixels, lines or pages; a step is what one notch gives:
-// 100 pixels, 3 lines or a page. What is left under a step is carried to the next event.
+// 100 pixels, 3 lines or a page. What is left under a step is carried to the next event
+// that turns the same way, so a part of a step one way never adds to a turn the other.
 EM_BOOL OnWheelEvent(int, const EmscriptenWheelEvent* e, void*) {
     static double rest = 0;
     if (!std::isfinite(e->deltaY)) return EM_TRUE;
     const double perStep = e->deltaMode == DOM_DELTA_PIXEL ? 100.0 : e->deltaMode == DOM_DELTA_LINE ? 3.0 : 1.0;
-    const double turned = -e->deltaY / perStep + rest;  // the page's y grows towards the user
+    const double step = -e->deltaY / perStep;  // the page's y grows towards the user
+    if (step * rest < 0) rest = 0;
+    const double turned = step + rest;
     const double whole = std::trunc(turned);
     rest = turned - whole;
     if (whole >= 1 || whole <= -1) Queue({Event::Wheel, static_cast<int>(std::fmax(-1e6, std::fmin(1e6, whole)))});
@@ -362,6 +365,7 @@ void QueueEvent(SyntheticEvent kind, int a, int b) {
         case SyntheticEvent::Button: Queue({Event::Button, a, b}); break;
         case SyntheticEvent::Wheel: Queue({Event::Wheel, a}); break;
         case SyntheticEvent::Close: Queue({Event::Close}); break;
+        case SyntheticEvent::FocusLost: Queue({Event::FocusLost}); break;
     }
 }
 }  // namespace web
