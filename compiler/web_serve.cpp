@@ -1,18 +1,25 @@
-// A small static file server for pages tolvanec makes: GET and HEAD of files inside
-// one folder, on 127.0.0.1 only, one connection at a time.
+// A small static file server for pages tolvanec makes: GET and HEAD of the page's files
+// inside one folder, on 127.0.0.1 only. Each connection is served on a thread of its own,
+// so a slow or silent client holds up nobody else; a request must arrive whole, with a
+// head of at most 16 KiB, within a few seconds.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "web_build.h"
 
@@ -22,6 +29,12 @@ namespace tvc {
 namespace {
 
 constexpr size_t kMostRequestBytes = 16384;
+// A request's head must be complete this long after the connection was taken, and a
+// client may stay silent at most kIdleMs at a time, sending the answer included.
+constexpr int kRequestMs = 5000, kIdleMs = 2000;
+// Connections served at once; more are answered "busy" at once.
+constexpr int kMostConnections = 64;
+std::atomic<int> g_connections{0};
 
 const char* ContentType(const fs::path& file) {
     const std::string ext = file.extension().string();
@@ -85,14 +98,57 @@ bool DecodePath(const std::string& target, std::string& path) {
     return true;
 }
 
-void Handle(int fd, const fs::path& root) {
-    std::string request;
+// The page's files are all there is to see: not tolvanec's own note of what it built
+// (build-key, which names the build machine's paths), nor hidden files.
+bool PageFile(const std::string& path) {
+    if (path == "/build-key") return false;
+    for (const auto& part : fs::path(path))
+        if (part.string().starts_with(".")) return false;
+    return true;
+}
+
+// Reads the request's head; false when the client is too slow or goes away, with `tooLarge`
+// set when the head outgrew its limit.
+bool ReadHead(int fd, std::string& request, bool& tooLarge) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestMs);
     char buf[2048];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMostRequestBytes) {
+    tooLarge = false;
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        if (request.size() > kMostRequestBytes) {
+            tooLarge = true;
+            return false;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, kIdleMs)));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
         const ssize_t n = recv(fd, buf, sizeof buf, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0) return false;
         request.append(buf, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+void Handle(int fd, const fs::path& root) {
+    std::string request;
+    bool tooLarge = false;
+    if (!ReadHead(fd, request, tooLarge)) {
+        if (tooLarge) {
+            Answer(fd, 431, "Request Header Fields Too Large", "text/plain", "request too large\n", false);
+            // What the client still sends is read and dropped for a moment, so that closing
+            // with it unread does not reset the connection before the answer arrives.
+            shutdown(fd, SHUT_WR);
+            char drop[4096];
+            for (int i = 0; i < 256; ++i) {
+                pollfd p{fd, POLLIN, 0};
+                if (poll(&p, 1, 200) <= 0 || recv(fd, drop, sizeof drop, 0) <= 0) break;
+            }
+        }
+        return;
     }
     std::istringstream line(request.substr(0, request.find("\r\n")));
     std::string method, target, version;
@@ -105,6 +161,10 @@ void Handle(int fd, const fs::path& root) {
     std::string path;
     if (!DecodePath(target, path)) {
         Answer(fd, 400, "Bad Request", "text/plain", "bad path\n", head);
+        return;
+    }
+    if (!PageFile(path)) {
+        Answer(fd, 404, "Not Found", "text/plain", "not found\n", head);
         return;
     }
     std::error_code ec;
@@ -167,12 +227,20 @@ int ServeFolder(const std::string& folder, int port) {
             close(fd);
             return 1;
         }
-        // A client that stops talking does not hold the server.
-        timeval timeout{5, 0};
-        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        // A client that stops reading the answer is left after a while too.
+        timeval timeout{kIdleMs / 1000, 0};
         setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        Handle(client, root);
-        close(client);
+        if (g_connections.fetch_add(1) >= kMostConnections) {
+            g_connections.fetch_sub(1);
+            Answer(client, 503, "Service Unavailable", "text/plain", "busy\n", false);
+            close(client);
+            continue;
+        }
+        std::thread([client, root] {
+            Handle(client, root);
+            close(client);
+            g_connections.fetch_sub(1);
+        }).detach();
     }
 }
 

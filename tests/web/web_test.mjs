@@ -28,6 +28,7 @@ import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import {createRequire} from 'node:module';
+import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 
@@ -583,6 +584,25 @@ const cases = {
         check(code === 400 || code === 404, `${target} is refused (${code})`);
       }
       check(await status('/index.html?x=1') === 200, 'the page itself is served');
+      check(await status('/build-key') === 404, 'tolvanec\'s note of the build (it names this machine\'s paths) is not');
+      // A client that sends a byte and falls silent holds up nobody else; one whose
+      // request head is too large is told so.
+      const {hostname, port} = new URL(address);
+      const slow = net.connect(Number(port), hostname, () => slow.write('G'));
+      slow.on('error', () => {});
+      await new Promise(resolve => setTimeout(resolve, 100));
+      const started = Date.now();
+      check(await status('/index.html') === 200 && Date.now() - started < 1000,
+            `another request is answered while a silent client waits (${Date.now() - started} ms)`);
+      slow.destroy();
+      const big = await new Promise(resolve => {
+        let reply = '';
+        const c = net.connect(Number(port), hostname, () => c.write('GET / HTTP/1.1\r\nX: ' + 'a'.repeat(20000)));
+        c.on('data', d => { reply += d; });
+        c.on('close', () => resolve(reply));
+        c.on('error', () => resolve(reply));
+      });
+      check(big.startsWith('HTTP/1.1 431'), 'a request head over 16 KiB is refused (' + big.split('\r\n')[0] + ')');
       const context = await b.newContext();
       const page = await open(context, address + '?TOLVANE_FRAMES=30&TOLVANE_NO_WAIT=1');
       await ended(page);
