@@ -4,6 +4,7 @@
 #include "emit.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 namespace tvc {
@@ -136,15 +137,24 @@ public:
     }
 
     // The entry point: main() with the build settings and the source files' names,
-    // which a fatal runtime error's report names.
+    // which a fatal runtime error's report names. They are named from the main program's
+    // folder, so that a program handed on (a web page above all) does not tell where its
+    // sources lay on the machine that built it.
     void Entry(const Settings& st, bool standalone) {
         const auto& files = p_.sources.files;
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        const fs::path base = fs::absolute(files[0].name, ec).lexically_normal().parent_path();
+        const auto shown = [&](const std::string& name) {
+            const fs::path relative = fs::absolute(name, ec).lexically_normal().lexically_relative(base);
+            return ec || relative.empty() ? fs::path(name).filename().string() : relative.string();
+        };
         if (standalone)
             out_ += "// Made by tolvanec from " + files[0].name +
                     ": the program's entry point; changes here are lost at the next build.\n"
                     "#include \"tolvane.h\"\n";
         out_ += "\nint main(int argc, char** argv) {\n    static const char* const kSourceFiles[] = {";
-        for (size_t i = 0; i < files.size(); ++i) out_ += (i ? ", " : "") + Quote(files[i].name);
+        for (size_t i = 0; i < files.size(); ++i) out_ += (i ? ", " : "") + Quote(shown(files[i].name));
         out_ += "};\n    ::__SetSourceFiles(kSourceFiles, " + std::to_string(files.size()) + ");\n";
         out_ += "    ::__ProgramEntry(argc, argv, ::__BuildSettings{.resx = " + std::to_string(*st.width) +
                 ", .resy = " + std::to_string(*st.height) + ", .fullscreen = " + std::to_string(*st.fullscreen) +
