@@ -1,6 +1,7 @@
 ' The browser tests' program: a green square that Left and Right move, a mark that
 ' follows the mouse, the bonus sound every half second over the MIDI music, the bonus
-' sound looping in slot 1 from when L is held until K is, a data file that counts the
+' sound looping in slot 1 from when L is held until K is, slot 2 loaded anew in every
+' frame while J is held, a data file that counts the
 ' visits, a data file with what the commands the browser leaves out answer, and a line
 ' on the console.
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
@@ -52,6 +53,7 @@ WHILE 1
     IF MOD(f, 30) = 1 THEN PLAYSOUND 0, 0, 1
     IF KEY(38) THEN LOOPSOUND 1, 0, 1
     IF KEY(37) THEN STOPSOUND 1
+    IF KEY(36) THEN LOADSOUND "Sfx/Bonus.wav", 2
     FILLRECT x, 100, x + 20, 120, 0x00FF00
     PRINT "visits " + visits, 8, 8
     ' The mouse: a grey mark where it is, magenta while the left button is down.

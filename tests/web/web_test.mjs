@@ -492,6 +492,12 @@ const cases = {
     }
     check(after < 0.001, `STOPSOUND silences the loop (${after.toFixed(4)})`);
     check(effects >= 0.01, `the effect in slot 0 plays on (${effects.toFixed(4)})`);
+    // J held: slot 2 loaded again in every frame; the table of sounds reuses the ids.
+    await page.keyboard.down('j');
+    await page.waitForTimeout(800);
+    await page.keyboard.up('j');
+    const table = await page.evaluate(() => window.tolvane.tolvaneAudio.sounds.length);
+    check(table <= 4, `sounds loaded again and again reuse their ids (a table of ${table})`);
     server.close();
   },
 

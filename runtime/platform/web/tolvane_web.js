@@ -37,14 +37,19 @@ mergeInto(LibraryManager.library, {
       return Math.sqrt(sum / data.length);
     },
 
-    // Stops what the channel plays and takes its nodes out of the graph.
+    // Stops what the channel plays and takes every node of it out of the graph.
     stopChannel: function(c) {
       const ch = TolvaneAudio.channels[c];
       if (!ch || !ch.source) return;
       ch.source.onended = null;
       try { ch.source.stop(); } catch (e) {}
-      ch.source.disconnect();
-      if (ch.output) ch.output.disconnect();
+      TolvaneAudio.release(ch);
+    },
+
+    // Disconnects a channel's nodes (source, splitter, gains, merger) and forgets them.
+    release: function(ch) {
+      for (const node of ch.nodes || []) node.disconnect();
+      ch.nodes = [];
       ch.source = null;
       ch.output = null;
       ch.sound = 0;
@@ -164,7 +169,7 @@ mergeInto(LibraryManager.library, {
         Module['tolvaneBeep'] = A.beep;
       }
       A.channels = [];
-      for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, output: null, sound: 0});
+      for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, output: null, sound: 0, nodes: []});
       return 1;
     } catch (e) {
       console.error('Tolvane: no sound: ' + e.message);
@@ -210,8 +215,11 @@ mergeInto(LibraryManager.library, {
         (c === 0 ? left : right)[i] = v;
       }
     }
-    A.sounds.push(buffer);
-    return A.sounds.length - 1;
+    // The first free id (0 is none), so loading again and again does not grow the table.
+    let id = A.sounds.indexOf(null, 1);
+    if (id < 0) id = A.sounds.push(null) - 1;
+    A.sounds[id] = buffer;
+    return id;
   },
 
   tolvane_audio_free_sound__deps: ['$TolvaneAudio'],
@@ -243,12 +251,12 @@ mergeInto(LibraryManager.library, {
     gr.connect(merge, 0, 1);
     merge.connect(A.buses.effects.gain);
     src.onended = () => {
-      merge.disconnect();
-      if (ch.source === src) { ch.source = null; ch.output = null; ch.sound = 0; }
+      if (ch.source === src) A.release(ch);
     };
     ch.source = src;
     ch.output = merge;
     ch.sound = id;
+    ch.nodes = [src, split, gl, gr, merge];
     src.start();
     return 1;
   },
