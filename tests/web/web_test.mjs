@@ -318,6 +318,12 @@ const cases = {
     check(sum(2) === 2, `the recorded wheel turned 2 steps (${sum(2)})`);
     check(await page.evaluate(() => document.querySelector('#files a').download) === 'held.txt',
           'the page offers the key script as a download');
+    // The page says the game has ended and starts it anew at a click.
+    check(await page.isVisible('#ended') && (await page.textContent('#ended')).includes('The game has ended.'),
+          'the page says the game has ended');
+    await Promise.all([page.waitForNavigation(), page.click('#again')]);
+    await waitFor(page, () => window.tolvane && window.tolvane.FS && !document.title.includes('ended'), 60000);
+    check(!(await page.isVisible('#ended')), '"Play again" starts the game anew');
     server.close();
   },
 
