@@ -410,12 +410,24 @@ const cases = {
                                 document.getElementById('canvas').width === 320, 60000);
       check(await page.evaluate(() => window.tolvane.tolvaneAudio.ctx.state) === 'running',
             'after the click the game runs, and so does its sound');
-      // Centred and scaled with its aspect kept: 320 x 240 in a 1000 x 500 window.
+      // Centred and scaled with its aspect kept, in whole steps with sharp pixels: 320 x 240
+      // in a 1000 x 500 window is shown twice its size.
       const box = await page.evaluate(() => {
         const r = document.getElementById('canvas').getBoundingClientRect();
         return [r.left, r.top, r.width, r.height].map(Math.round);
       });
-      check(JSON.stringify(box) === '[167,0,666,500]', `the canvas is centred and scaled (${box})`);
+      check(JSON.stringify(box) === '[180,10,640,480]', `the canvas is centred and scaled (${box})`);
+      check(await page.evaluate(() => getComputedStyle(document.getElementById('canvas')).imageRendering) === 'pixelated',
+            'its pixels are kept sharp');
+      // The full-screen button asks for the whole page (headless chromium shows no full
+      // screen, so the request is counted) and gives the game the keys back.
+      await page.evaluate(() => {
+        window.fullScreenAsked = 0;
+        document.documentElement.requestFullscreen = () => { ++window.fullScreenAsked; return Promise.resolve(); };
+      });
+      await page.click('#full');
+      await waitFor(page, () => window.fullScreenAsked === 1 && document.activeElement.id === 'canvas', 10000);
+      check(true, 'the full-screen button asks for full screen and the game keeps the keys');
       await context.close();
     }
     // A browser without WebGL 2: the page says so and starts nothing.
