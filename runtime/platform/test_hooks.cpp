@@ -20,23 +20,21 @@ void PushKeyEvent(int scanCode, bool down) {
     SDL_PushEvent(&e);
 }
 
-void PushCloseRequest() {
+namespace {
+// An event of the program's window (SDL_WINDOWEVENT_...).
+void PushWindowEvent(SDL_WindowEventID event) {
     if (!internal::VideoStarted()) return;
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    e.window.event = static_cast<Uint8>(event);
     e.window.windowID = internal::ProgramWindowId();
     SDL_PushEvent(&e);
 }
+}  // namespace
 
-void PushFocusLost() {
-    if (!internal::VideoStarted()) return;
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    e.window.windowID = internal::ProgramWindowId();
-    SDL_PushEvent(&e);
-}
+void PushCloseRequest() { PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
+
+void PushFocusLost() { PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST); }
 
 void PushTextEvent(const char* utf8) {
     if (!internal::VideoStarted() || !utf8) return;
