@@ -226,11 +226,13 @@ bool DXInput::ButtonHeld(int button, MouseReader reader, bool device) {
 
 bool DXInput::MouseButtonDown(int button, MouseReader reader) {
     plat::PumpEvents();
+    plat::MouseRead();
     return ButtonHeld(button, reader, false);
 }
 
 bool DXInput::GetMouseData(DIMOUSEDATA* data) {
     plat::PumpEvents();
+    plat::MouseRead();
     DIMOUSEDATA d;
     int& dx = mode_ == Mode::Live ? mouseDx_ : frameDx_;
     int& dy = mode_ == Mode::Live ? mouseDy_ : frameDy_;
@@ -247,6 +249,7 @@ bool DXInput::GetMouseData(DIMOUSEDATA* data) {
 
 int DXInput::TakeWheel() {
     plat::PumpEvents();
+    plat::MouseRead();
     int& wheel = mode_ == Mode::Live ? wheel_ : frameWheel_;
     const int steps = wheel;
     wheel = 0;

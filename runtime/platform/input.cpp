@@ -80,6 +80,8 @@ int KeyCharacter(int scanCode, bool shift) {
 
 bool SetRelativeMouse(bool on) { return SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) == 0; }
 
+void MouseRead() {}
+
 int OpenJoysticks(int most) {
     CloseJoysticks();
     if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return 0;

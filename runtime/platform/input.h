@@ -25,6 +25,10 @@ int KeyCharacter(int scanCode, bool shift);
 // Relative mouse mode: the cursor is hidden and every motion is reported as a
 // movement. False when the driver cannot do it.
 bool SetRelativeMouse(bool on);
+// The program reads the mouse (MOUSESTATE and the rest of its family). The browser,
+// which may lock the pointer only at a click, locks it only for a program that reads
+// the mouse and wants it relative; on the desktop it changes nothing.
+void MouseRead();
 
 // ---- joysticks ---------------------------------------------------------------------
 struct JoystickState {

@@ -52,6 +52,16 @@ function check(ok, what) {
   log('ok:', what);
 }
 
+// Counts the page's requests to lock the pointer (an init script of a context).
+function countPointerLocks() {
+  window.pointerLocksAsked = 0;
+  const ask = HTMLCanvasElement.prototype.requestPointerLock;
+  HTMLCanvasElement.prototype.requestPointerLock = function(...args) {
+    ++window.pointerLocksAsked;
+    return ask.apply(this, args);
+  };
+}
+
 // ---- a static server on 127.0.0.1 ------------------------------------------------------
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.txt': 'text/plain'};
 function serve(root) {
@@ -210,6 +220,7 @@ const cases = {
   async keys(b) {
     const server = await serve(path.join(BUILD, 'web-probe'));
     const context = await b.newContext({viewport: {width: 640, height: 480}});
+    await context.addInitScript(countPointerLocks);
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_RECORD=held.txt`);
     await waitFor(page, () => document.title === 'Web probe', 60000);
     // The square's left edge on its middle row (only that row is read: on a loaded
@@ -228,7 +239,13 @@ const cases = {
     await page.waitForTimeout(500);
     const before = await squareX();
     check(before === 100, `the square starts at x 100 (${before})`);
+    // The probe reads the relative mouse: a key does not lock the pointer, a click does.
+    await page.keyboard.press('Shift');
+    await page.waitForTimeout(200);
+    check(await page.evaluate(() => window.pointerLocksAsked) === 0, 'a key does not lock the pointer');
     await page.click('#canvas');
+    await waitFor(page, () => window.pointerLocksAsked === 1, 10000);
+    check(true, 'a click locks the pointer of a program that reads the mouse');
     // A key is held until the program has seen it: on a loaded machine a frame can take
     // longer than a quick press.
     const hold = async (key, moved) => {
@@ -298,13 +315,15 @@ const cases = {
     await page.keyboard.up('Escape');
     await ended(page);
     check(true, 'Escape ends the program');
-    // The keys were recorded (TOLVANE_RECORD) as a key script: Right, then Left, then
-    // Escape held, each from a frame on, and nothing held in between.
+    // The keys were recorded (TOLVANE_RECORD) as a key script: Shift (a tap is held for a
+    // frame), then Right, then Left, then Escape held, each from a frame on, and nothing
+    // held in between.
     const script = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/held.txt', {encoding: 'utf8'}));
     const lines = script.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
     log('recorded:', JSON.stringify(script.split('\n').filter(l => l && !l.startsWith('#'))));
     const held = lines.filter(w => w[1] !== 'mouse').map(w => w.slice(1).join(' '));
-    check(JSON.stringify(held.filter(k => k)) === '["205","203","1"]', 'the recorded key script holds Right, Left, Escape in turn');
+    check(JSON.stringify(held.filter(k => k)) === '["42","205","203","1"]',
+          'the recorded key script holds Shift, Right, Left, Escape in turn');
     // The mouse lines: the program's mark is made of exactly their movement (from
     // 100, 100), the left button is held in some and let go in a later one, the wheel
     // turned two steps.
@@ -331,6 +350,7 @@ const cases = {
     const root = path.join(BUILD, 'web-stackmoor');
     const server = await serve(root);
     const context = await b.newContext({viewport: {width: 640, height: 480}});
+    await context.addInitScript(countPointerLocks);
     const FRAMES = 240;
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
         `?TOLVANE_SEED=11&TOLVANE_FRAMES=${FRAMES}&TOLVANE_RECORD=typed.txt`);
@@ -346,6 +366,8 @@ const cases = {
     await page.keyboard.up('ArrowLeft');
     await ended(page);
     check(await page.evaluate(() => window.tolvane.exitCode) === 0, `the game ran ${FRAMES} frames and ended`);
+    check(await page.evaluate(() => window.pointerLocksAsked) === 0,
+          'a game that never reads the mouse leaves the pointer alone, clicked and typed into');
     const typed = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/typed.txt', {encoding: 'utf8'}));
     fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
     const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));

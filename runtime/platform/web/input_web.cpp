@@ -62,13 +62,26 @@ int KeyCharacter(int scanCode, bool shift) {
     return c;
 }
 
-// The browser locks the pointer only in answer to a click or key: the request waits
-// for the next one.
+// The browser locks the pointer only in answer to a user's action. It is locked at a
+// click on the canvas, and only for a program that wants the relative mouse and has read
+// it: a game that never reads the mouse keeps the pointer, and a key never locks it.
+namespace {
+bool g_lockWanted = false, g_mouseRead = false;
+}  // namespace
+
 bool SetRelativeMouse(bool on) {
-    if (!on) return emscripten_exit_pointerlock() == EMSCRIPTEN_RESULT_SUCCESS;
-    const EMSCRIPTEN_RESULT r = emscripten_request_pointerlock(web::kCanvas, EM_TRUE);
-    return r == EMSCRIPTEN_RESULT_SUCCESS || r == EMSCRIPTEN_RESULT_DEFERRED;
+    g_lockWanted = on;
+    if (!on) emscripten_exit_pointerlock();
+    return true;
 }
+
+void MouseRead() { g_mouseRead = true; }
+
+namespace web {
+void PointerClick() {
+    if (g_lockWanted && g_mouseRead) emscripten_request_pointerlock(kCanvas, EM_TRUE);
+}
+}  // namespace web
 
 int OpenJoysticks(int most) {
     CloseJoysticks();

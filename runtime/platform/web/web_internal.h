@@ -14,6 +14,10 @@ int UsLayoutCharacter(int scanCode);
 // it has had it; much quicker than a sleep of 0 ms, which the browser stretches.
 void YieldToBrowser();
 
+// A mouse button went down on the canvas: the pointer is locked there when the program
+// wants the relative mouse and reads it (input_web.cpp).
+void PointerClick();
+
 // Places an event on the queue PumpEvents empties, as if the user had made it (the
 // test hooks): a key (scan code, down), a mouse movement (dx, dy), a button (button,
 // down), wheel steps (steps), a close request.

@@ -140,6 +140,7 @@ EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
         if (dx || dy) Queue({Event::Motion, dx, dy});
         return EM_FALSE;
     }
+    if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) web::PointerClick();
     // The browser numbers the middle button 1 and the right one 2.
     const int button = e->button == 0 ? 0 : e->button == 2 ? 1 : e->button == 1 ? 2 : -1;
     if (button >= 0) Queue({Event::Button, button, type == EMSCRIPTEN_EVENT_MOUSEDOWN ? 1 : 0});
