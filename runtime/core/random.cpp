@@ -86,18 +86,22 @@ uint32_t KWrand() {
     return __g_ctx.randrsl[0];
 }
 
-void __FixSeed(uint32_t seed) {
+namespace {
+// Seeding mixes in the last batch of results: cleared first, the sequence depends on
+// the seed alone.
+void Reseed(uint32_t seed) {
     __g_ctx = {};
     KWsrand(seed);
+}
+}  // namespace
+
+void __FixSeed(uint32_t seed) {
+    Reseed(seed);
     g_seedFixed = true;
 }
 
 double RANDOMIZE(double seed) {
-    if (g_seedFixed) return 0;
-    // Seeding mixes in the last batch of results: cleared, the outcome depends on the
-    // seed alone.
-    __g_ctx = {};
-    KWsrand(__ClockSeed(seed));
+    if (!g_seedFixed) Reseed(__ClockSeed(seed));
     return 0;
 }
 
