@@ -1,6 +1,8 @@
 // Frame time of Stackmoor in the browser against the native program on the same
 // machine, both unpaced (TOLVANE_NO_WAIT), with seed 11 and the screenshot key script;
-// and the download size of the page. Run by hand after a build with the browser part:
+// the frames the page draws against those the browser shows, at full speed and with the
+// processor slowed; and the download size of the page. Run by hand after a build with
+// the browser part:
 //
 //   node bench/web_frame_time.mjs [BUILD]        (BUILD defaults to build/)
 //
@@ -90,6 +92,66 @@ try {
 } finally {
   await browser.close();
   server.close();
+}
+
+// Frames drawn against frames shown: Stackmoor paced as players run it, for a few
+// seconds. A frame is drawn when the program copies it to the canvas (a blit into the
+// canvas's own framebuffer); it is shown when the browser paints it, which happens once
+// per animation frame: an observer's requestAnimationFrame counts the ticks at which the
+// canvas holds a frame it did not hold at the tick before. The processor is then slowed
+// (Chromium's CPU throttling) as on a slow machine.
+function countDrawnFrames() {
+  window.framesDrawn = 0;
+  const blit = WebGL2RenderingContext.prototype.blitFramebuffer;
+  WebGL2RenderingContext.prototype.blitFramebuffer = function(...args) {
+    if (this.getParameter(this.DRAW_FRAMEBUFFER_BINDING) === null) ++window.framesDrawn;
+    return blit.apply(this, args);
+  };
+}
+
+async function drawnAndShown(browser, port, slowdown, seconds) {
+  const context = await browser.newContext({viewport: {width: 800, height: 600}});
+  await context.addInitScript(countDrawnFrames);
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  await page.goto(`http://127.0.0.1:${port}/index.html?TOLVANE_SEED=11&TOLVANE_INPUT=keys.txt`);
+  await page.waitForFunction(() => window.framesDrawn > 30, null, {timeout: 120000});
+  await cdp.send('Emulation.setCPUThrottlingRate', {rate: slowdown});
+  const [drawn, shown] = await page.evaluate(ms => new Promise(resolve => {
+    const first = window.framesDrawn;
+    let last = first, shown = 0;
+    const started = performance.now();
+    const tick = now => {
+      if (window.framesDrawn !== last) {
+        ++shown;
+        last = window.framesDrawn;
+      }
+      if (now - started < ms) requestAnimationFrame(tick);
+      else resolve([window.framesDrawn - first, shown]);
+    };
+    requestAnimationFrame(tick);
+  }), seconds * 1000);
+  await context.close();
+  return [drawn / seconds, shown / seconds];
+}
+
+{
+  const server = await serve(PAGE);
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium', headless: true,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-first-run',
+           '--autoplay-policy=no-user-gesture-required'],
+  });
+  try {
+    for (const slowdown of [1, 4, 8]) {
+      const [drawn, shown] = await drawnAndShown(browser, server.address().port, slowdown, 8);
+      console.log(`frames (processor ${slowdown === 1 ? 'at full speed' : slowdown + ' times slower'}): ` +
+                  `${drawn.toFixed(1)} drawn and ${shown.toFixed(1)} shown a second`);
+    }
+  } finally {
+    await browser.close();
+    server.close();
+  }
 }
 
 const files = fs.readdirSync(PAGE).filter(f => f !== 'keys.txt');

@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +70,7 @@ struct WebOptions {
     std::string command, source, output, assets;
     std::vector<std::string> settings;  // passed on to `tolvanec cpp`
     std::string title;
+    std::string id;  // the folder of the game's saves in the browser's storage; empty: made from the game
     int port = 0;
     std::string emxx = Kit().emxx, include = Kit().include, lib = Kit().lib, shoebox = Kit().shoebox,
                 font = Kit().font;
@@ -127,7 +129,7 @@ std::string Replace(std::string text, const std::string& what, const std::string
 // was built with.
 std::string BuildKey(const WebOptions& o, const std::string& cpp) {
     std::ostringstream key;
-    key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font;
+    key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font << '|' << o.id;
     std::error_code ec;
     for (const std::string& f : {o.lib, o.font, o.shoebox, Kit().jsLibrary, Kit().page})
         key << '|' << fs::last_write_time(f, ec).time_since_epoch().count();
@@ -142,6 +144,36 @@ std::string BuildKey(const WebOptions& o, const std::string& cpp) {
         }
     }
     return key.str();
+}
+
+// The name of the game's folder in the browser's storage, where the page keeps the data
+// files the program writes: the one the author gave, else the program's name with a
+// hash of its title and its archive, so two games of one name on one web site keep
+// their saves apart. (A new version has another hash: its page takes over the saves of
+// the version it replaces at the same address, see page.html.)
+std::string StorageName(const std::string& given, const std::string& name, const std::string& title,
+                        const std::string& archive) {
+    if (!given.empty()) return given;
+    uint64_t h = 14695981039346656037ull;  // FNV-1a, 64 bits
+    auto mix = [&h](unsigned char c) { h = (h ^ c) * 1099511628211ull; };
+    for (char c : title) mix(static_cast<unsigned char>(c));
+    mix('\n');
+    std::ifstream in(archive, std::ios::binary);
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        for (std::streamsize i = 0; i < in.gcount(); ++i) mix(static_cast<unsigned char>(buffer[i]));
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return name + "-" + hex;
+}
+
+// A storage name the author gives: letters, digits, '.', '-' and '_', at most 64, not
+// starting with a dot.
+bool GoodStorageName(const std::string& id) {
+    if (id.empty() || id.size() > 64 || id[0] == '.') return false;
+    for (char c : id)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') return false;
+    return true;
 }
 
 // Makes the page folder from the translated program.
@@ -191,7 +223,9 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
         return false;
     }
     const std::string title = o.title.empty() ? name : o.title;
-    return WriteTextFile(out + "/index.html", Replace(Replace(page, "@NAME@", name), "@TITLE@", HtmlText(title)));
+    const std::string storage = StorageName(o.id, name, title, out + "/" + name + ".sbx");
+    return WriteTextFile(out + "/index.html", Replace(Replace(Replace(page, "@NAME@", name), "@STORE@", storage),
+                                                      "@TITLE@", HtmlText(title)));
 }
 
 }  // namespace
@@ -230,6 +264,13 @@ int WebMain(int argc, char** argv) {
                 return 2;
             }
             o.port = static_cast<int>(port);
+        } else if (a == "--id") {
+            if (!value(o.id)) return Usage();
+            if (!GoodStorageName(o.id)) {
+                std::fprintf(stderr, "tolvanec: --id needs a name of letters, digits, '.', '-' and '_', at most 64, "
+                                     "not starting with '.'\n");
+                return 2;
+            }
         } else if (a == "--emxx") {
             if (!value(o.emxx)) return Usage();
         } else if (a == "--include") {

@@ -2,8 +2,8 @@
 ' follows the mouse, the bonus sound every half second over the MIDI music, the bonus
 ' sound looping in slot 1 from when L is held until K is, slot 2 loaded anew in every
 ' frame while J is held, a data file that counts the
-' visits, a data file with what the commands the browser leaves out answer, and a line
-' on the console.
+' visits, a data file with what the commands the browser leaves out answer, and lines
+' on the console (one when the program's clock leaps between two frames).
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
 ' 3D, movies, networking and other programs: each answer on a line of absent.dat.
 sx = -7
@@ -43,8 +43,12 @@ visits = visits + 1
 PUTFILE "visits.dat", 0, visits
 x = 100
 f = 0
+clock = GETTIMERALL()
 WHILE 1
     f = f + 1
+    ' The program's clock between two frames: a leap on the console.
+    IF GETTIMERALL() - clock > 1000 THEN STDOUT "clock leap " + INT(GETTIMERALL() - clock)
+    clock = GETTIMERALL()
     IF KEY(203) THEN x = x - 2
     IF KEY(205) THEN x = x + 2
     ' The square stays on the canvas, however long a key is held.

@@ -16,7 +16,11 @@
 //   sound      the probe's effect and MIDI music reach the Web Audio graph's output; its
 //              looping sound is heard past its length until stopped, while the effect
 //              plays on; its console line shows DATE$, TIME$ and RANDOMIZE at work
-//   storage    the probe's data file survives a reload of the page
+//   storage    the probe's data file survives a reload of the page; two games of one
+//              name on one web site keep their saves apart; a new version of a game,
+//              and a game whose page was made before storage names, take the saves over
+//   frames     every frame the probe presents is one the browser shows; a hidden page
+//              rests (no frames, sound suspended, the clock stands still) and goes on
 //   absent     3D, movies, networking and other programs answer in the browser as the
 //              documentation says: their failure values
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
@@ -62,6 +66,25 @@ function countPointerLocks() {
   };
 }
 
+// Counts the frames the program copies to the canvas: blits into the canvas's own
+// framebuffer (an init script of a context).
+function countDrawnFrames() {
+  window.framesDrawn = 0;
+  const blit = WebGL2RenderingContext.prototype.blitFramebuffer;
+  WebGL2RenderingContext.prototype.blitFramebuffer = function(...args) {
+    if (this.getParameter(this.DRAW_FRAMEBUFFER_BINDING) === null) ++window.framesDrawn;
+    return blit.apply(this, args);
+  };
+}
+
+// The page seems hidden (a tab in the background) or shown again, as the browser says it
+// through the page's visibility.
+function seemHidden(hidden) {
+  Object.defineProperty(document, 'visibilityState', {configurable: true, get: () => (hidden ? 'hidden' : 'visible')});
+  Object.defineProperty(document, 'hidden', {configurable: true, get: () => hidden});
+  document.dispatchEvent(new Event('visibilitychange'));
+}
+
 // ---- a static server on 127.0.0.1 ------------------------------------------------------
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.txt': 'text/plain'};
 function serve(root) {
@@ -86,7 +109,11 @@ async function browser() {
     headless: true,
     args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
            '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
-           '--disable-quic', '--autoplay-policy=no-user-gesture-required'],
+           '--disable-quic', '--autoplay-policy=no-user-gesture-required',
+           // The browser's frames as fast as it can paint them, not at a screen's rate:
+           // a program presents at the browser's frames, and unattended runs go as fast
+           // as the machine allows.
+           '--disable-frame-rate-limit', '--disable-gpu-vsync'],
   });
 }
 
@@ -542,11 +569,35 @@ const cases = {
   },
 
   async storage(b) {
-    const server = await serve(path.join(BUILD, 'web-probe'));
+    // The probe's page at several addresses of one web site: a/ as built, b/ another game
+    // of the same name, and later a new version of a/; c/ and d/ try the folder of pages
+    // made before games had storage names of their own.
+    const built = path.join(BUILD, 'web-probe'), site = path.join(OUT, 'site');
+    const page0 = fs.readFileSync(path.join(built, 'index.html'), 'utf8');
+    const store = (page0.match(/const STORE = '([^']*)'/) || [])[1];
+    check(/^probe-[0-9a-f]{16}$/.test(store), `the page keeps its files under a name of its own (${store})`);
+    const place = (folder, storeName) => {
+      fs.mkdirSync(path.join(site, folder), {recursive: true});
+      for (const f of fs.readdirSync(built))
+        if (f !== 'index.html' && !fs.existsSync(path.join(site, folder, f)))
+          fs.symlinkSync(path.join(built, f), path.join(site, folder, f));
+      fs.writeFileSync(path.join(site, folder, 'index.html'), page0.replace(`'${store}'`, `'${storeName}'`));
+    };
+    place('a', store);
+    place('b', 'probe-0123456789abcdef');
+    const server = await serve(site);
     const context = await b.newContext();
-    const url = `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=10`;
-    const visits = async page => page.evaluate(
-        () => window.tolvane.FS.readFile('/tolvane/probe/visits.dat', {encoding: 'utf8'}).split(/\r?\n/)[0]);
+    const at = folder => `http://127.0.0.1:${server.address().port}/${folder}/index.html?TOLVANE_FRAMES=10`;
+    const url = at('a');
+    const visits = async page => page.evaluate(() => window.tolvane.FS.readFile(
+        window.tolvane.programPath.replace(/[^/]*$/, 'visits.dat'), {encoding: 'utf8'}).split(/\r?\n/)[0]);
+    const visit = async (ctx, folder) => {
+      const p = await open(ctx, at(folder));
+      await ended(p);
+      const n = await visits(p);
+      await p.close();
+      return n;
+    };
     const page = await open(context, url);
     await ended(page);
     let n = await visits(page);
@@ -560,6 +611,77 @@ const cases = {
     await ended(again);
     n = await visits(again);
     check(n === '3', `a new visit of the page finds it too (${n})`);
+    await again.close();
+    n = await visit(context, 'b');
+    check(n === '1', `another game of the same name on the site starts with its own saves (${n})`);
+    n = await visit(context, 'a');
+    check(n === '4', `and the first game's saves are still its own (${n})`);
+    place('a', 'probe-fedcba9876543210');
+    n = await visit(context, 'a');
+    check(n === '5', `a new version of the game at the same address takes its saves over (${n})`);
+    n = await visit(context, 'a');
+    check(n === '6', `and keeps them from then on (${n})`);
+    n = await visit(context, 'b');
+    check(n === '2', `the other game's saves stay apart (${n})`);
+    // A browser that kept a game's files where pages made before storage names kept them.
+    const older = await b.newContext();
+    place('c', 'probe');
+    place('d', store);
+    n = await visit(older, 'c');
+    check(n === '1', `a page keeping its files in the old folder starts there (${n})`);
+    n = await visit(older, 'd');
+    check(n === '2', `the game at an address of its own takes those saves over (${n})`);
+    server.close();
+  },
+
+  async frames(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const context = await b.newContext();
+    await context.addInitScript(countDrawnFrames);
+    const lines = [];
+    context.on('console', m => { if (m.type() === 'log') lines.push({text: m.text(), at: Date.now()}); });
+    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html`);
+    await waitFor(page, () => window.framesDrawn > 10 && window.tolvane.tolvaneAudio, 60000);
+    // An observer counts the browser's frames at which the canvas holds a frame it did not
+    // hold at the frame before: the frames shown.
+    const watch = ms => page.evaluate(ms => new Promise(resolve => {
+      const first = window.framesDrawn, started = performance.now();
+      let last = first, shown = 0;
+      const tick = now => {
+        if (window.framesDrawn !== last) {
+          ++shown;
+          last = window.framesDrawn;
+        }
+        if (now - started < ms) requestAnimationFrame(tick);
+        else resolve({drawn: window.framesDrawn - first, shown});
+      };
+      requestAnimationFrame(tick);
+    }), ms);
+    const seen = await watch(1500);
+    log('in 1.5 s:', JSON.stringify(seen));
+    check(seen.drawn >= 3 && Math.abs(seen.drawn - seen.shown) <= 1,
+          `every frame the program presents is one the browser shows (${seen.drawn} drawn, ${seen.shown} shown)`);
+
+    // Hidden: the program rests at its next frame and its sound is suspended.
+    const hiddenAt = Date.now();
+    await page.evaluate(seemHidden, true);
+    await page.waitForTimeout(200);
+    const atHiding = await page.evaluate(() => window.framesDrawn);
+    await page.waitForTimeout(2000);
+    const hidden = await page.evaluate(() => ({drawn: window.framesDrawn, sound: window.tolvane.tolvaneAudio.ctx.state}));
+    check(hidden.drawn === atHiding, `no frame is drawn while the page is hidden (${hidden.drawn - atHiding})`);
+    check(hidden.sound === 'suspended', `the sound is suspended (${hidden.sound})`);
+    // Shown again: on at the usual pace, no burst of frames to catch up, the sound on, and
+    // the program's clock went on from where it stood.
+    await page.evaluate(seemHidden, false);
+    const after = await watch(500);
+    log('in the 0.5 s after showing:', JSON.stringify(after));
+    check(after.drawn >= 5 && after.drawn <= 34, `frames go on at the usual pace (${after.drawn} in 0.5 s)`);
+    check(await page.evaluate(() => window.tolvane.tolvaneAudio.ctx.state) === 'running', 'the sound goes on');
+    // The probe tells of every leap of its clock over 1 s between two frames; one of the
+    // time the page was hidden would be over 2 s.
+    const leaps = lines.filter(l => l.at >= hiddenAt && l.text.startsWith('clock leap')).map(l => l.text);
+    check(leaps.every(l => Number(l.split(' ')[2]) < 1800), `the program's clock stood still while hidden (${leaps})`);
     server.close();
   },
 
@@ -569,8 +691,8 @@ const cases = {
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
     await ended(page);
     check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the probe ran 3 frames and ended');
-    const lines = await page.evaluate(
-        () => window.tolvane.FS.readFile('/tolvane/probe/absent.dat', {encoding: 'utf8'}).split(/\r?\n/));
+    const lines = await page.evaluate(() => window.tolvane.FS.readFile(
+        window.tolvane.programPath.replace(/[^/]*$/, 'absent.dat'), {encoding: 'utf8'}).split(/\r?\n/));
     const expected = [
       ['X_MAKE3D', '0'], ['X_LOADOBJ', '0'], ['X_DRAWOBJ', '0'], ['X_COLLISION (no contact)', '0'],
       ['X_WORLD2SCREEN\'s results (unchanged)', '-7,-8,-9'], ['X_MAKE2D', '0'],

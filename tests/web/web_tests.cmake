@@ -37,7 +37,7 @@ add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
 foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
-        "WebDataFileSurvivesReload storage"
+        "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
         "WebDrawingMatchesNative drawing")
   separate_arguments(pair)

@@ -13,13 +13,12 @@ EM_JS(int, tolvane_program_path, (char* buffer, int size), {
     stringToUTF8(path, buffer, size);
     return lengthBytesUTF8(path);
 });
-EM_JS(void, tolvane_beep, (), {
-    if (Module["tolvaneBeep"]) Module["tolvaneBeep"]();
-});
 EM_JS(void, tolvane_console_line, (const char* text), {
     console.log(UTF8ToString(text));
 });
 // clang-format on
+
+extern "C" void tolvane_audio_beep();  // tolvane_web.js
 
 namespace plat {
 
@@ -39,7 +38,7 @@ std::string ProgramPath() {
 
 void SuppressScreenSaver() {}
 
-void Beep() { tolvane_beep(); }
+void Beep() { tolvane_audio_beep(); }
 
 // The program's memory is one WebAssembly block: there are no pages to advise on.
 void AdviseHugePages(void*, size_t) {}

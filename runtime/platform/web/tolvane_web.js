@@ -136,17 +136,32 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    beep: function() {
-      const ctx = TolvaneAudio.ctx;
-      if (!ctx) return;
+  },
+
+  // The warning tone: through the program's sound when it is open, else straight to the
+  // page's speakers (the program may warn before it has played anything).
+  tolvane_audio_beep__deps: ['$TolvaneAudio'],
+  tolvane_audio_beep: function() {
+    try {
+      const A = TolvaneAudio;
+      let ctx = A.ctx, output = A.master;
+      if (!ctx) {
+        const Ctx = window.AudioContext || window.webkitAudioContext;
+        ctx = Module['audioContext'] || A.beepContext || (Ctx ? (A.beepContext = new Ctx()) : null);
+        if (!ctx) return;
+        output = ctx.destination;
+      }
       const osc = ctx.createOscillator(), gain = ctx.createGain();
       osc.frequency.value = 880;
       gain.gain.value = 0.2;
       osc.connect(gain);
-      gain.connect(TolvaneAudio.master);
+      gain.connect(output);
+      osc.onended = () => { osc.disconnect(); gain.disconnect(); };
       osc.start();
       osc.stop(ctx.currentTime + 0.12);
-    },
+    } catch (e) {
+      console.error('Tolvane: no warning tone: ' + e.message);
+    }
   },
 
   tolvane_audio_open__deps: ['$TolvaneAudio'],
@@ -166,7 +181,6 @@ mergeInto(LibraryManager.library, {
         A.buses.effects = A.bus('effects');
         A.buses.music = A.bus('music');
         Module['tolvaneAudio'] = A;
-        Module['tolvaneBeep'] = A.beep;
       }
       A.channels = [];
       for (let c = 0; c < mixerChannels; ++c) A.channels.push({source: null, output: null, sound: 0, nodes: []});

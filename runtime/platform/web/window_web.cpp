@@ -2,6 +2,13 @@
 // browser's key, mouse and focus events, and the clock. The program runs as one long
 // call that gives the browser its turn whenever it presents a frame or waits
 // (Asyncify), so BASIC's own endless loops work as they do on the desktop.
+//
+// A frame is presented at the browser's own frame (requestAnimationFrame) and painted
+// before the program goes on, so every frame the program presents is one the page
+// shows, and a machine that cannot keep up slows the program with it, as vertical sync
+// does on the desktop. While the page is hidden the program rests at its next frame,
+// its clock stands still and its sound is suspended; shown again, it goes on where it
+// was.
 #include <GLES3/gl3.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -23,6 +30,51 @@ EM_ASYNC_JS(void, tolvane_yield_to_browser, (), {
         channel.port1.onmessage = () => resolve();
         channel.port2.postMessage(0);
     });
+});
+// The page's visibility, watched from the start: the time the page spent hidden is
+// left out of the program's clock, and the sound the program opened is suspended while
+// it is hidden (and only what this suspended is resumed).
+EM_JS(void, tolvane_watch_visibility, (), {
+    if (Module.tolvaneLife) return;
+    const life = {hiddenSince: -1, hiddenMs: 0, suspendedSound: false, waiting: []};
+    Module.tolvaneLife = life;
+    const update = () => {
+        const now = performance.now();
+        const audio = Module["tolvaneAudio"];
+        if (document.visibilityState === "hidden") {
+            if (life.hiddenSince < 0) life.hiddenSince = now;
+            if (audio && audio.ctx && audio.ctx.state === "running") {
+                life.suspendedSound = true;
+                audio.ctx.suspend().catch(() => {});
+            }
+            return;
+        }
+        if (life.hiddenSince >= 0) {
+            life.hiddenMs += now - life.hiddenSince;
+            life.hiddenSince = -1;
+        }
+        if (life.suspendedSound && audio && audio.ctx) {
+            life.suspendedSound = false;
+            audio.ctx.resume().catch(() => {});
+        }
+        const waiting = life.waiting;
+        life.waiting = [];
+        for (const resume of waiting) resume();
+    };
+    document.addEventListener("visibilitychange", update);
+    update();
+});
+EM_JS(double, tolvane_clock_ms, (), {
+    const now = performance.now(), life = Module.tolvaneLife;
+    if (!life) return now;
+    return now - life.hiddenMs - (life.hiddenSince >= 0 ? now - life.hiddenSince : 0);
+});
+// Waits for the browser's next frame, and first, while the page is hidden, for the page
+// to be shown.
+EM_ASYNC_JS(void, tolvane_wait_for_frame, (), {
+    const life = Module.tolvaneLife;
+    if (life && document.visibilityState === "hidden") await new Promise(resolve => life.waiting.push(resolve));
+    await new Promise(resolve => requestAnimationFrame(() => resolve()));
 });
 EM_JS(void, tolvane_set_title, (const char* title), {
     document.title = UTF8ToString(title);
@@ -186,6 +238,7 @@ void YieldToBrowser() { tolvane_yield_to_browser(); }
 }  // namespace web
 
 bool Startup() {
+    tolvane_watch_visibility();
     g_started = true;
     return true;
 }
@@ -282,10 +335,11 @@ void MakeGLContextCurrent() {
 
 void* GLProcAddress(const char* name) { return g_context ? emscripten_webgl_get_proc_address(name) : nullptr; }
 
-// The frame goes to the screen when the browser has its turn; until then the
-// drawing buffer holds it whole.
+// At the browser's next frame the program's frame is copied to the canvas, and the
+// browser paints it before the program goes on to draw the next.
 void SwapWindow() {
     if (!g_context || !g_back.frame) return;
+    tolvane_wait_for_frame();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g_back.frame);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(0, 0, g_back.width, g_back.height, 0, 0, g_back.width, g_back.height, GL_COLOR_BUFFER_BIT,
@@ -371,7 +425,7 @@ void QueueEvent(SyntheticEvent kind, int a, int b) {
 }
 }  // namespace web
 
-double ClockMs() { return emscripten_get_now(); }
+double ClockMs() { return tolvane_clock_ms(); }
 
 void SleepMs(double ms) {
     if (!(ms > 0)) return;
