@@ -399,6 +399,9 @@ private:
 
     // ---- statements -----------------------------------------------------------------------
     void Line(int indent, const std::string& text) { out_ += std::string(4 * indent, ' ') + text + "\n"; }
+    // Every turn of a loop passes a checkpoint, where the program can be stopped (a
+    // SUB's start passes one in its __CallDepth).
+    static constexpr const char* kCheckpoint = "::__Cp();";
     static std::string Mark(const Loc& loc) {
         return "::__dLn(" + std::to_string(loc.file) + ", " + std::to_string(loc.line) + ")";
     }
@@ -440,6 +443,7 @@ private:
             case Stmt::While: {
                 const auto& s = As<WhileStmt>(st);
                 Line(indent, "while ((" + Mark(s.loc) + ", " + Bool(Value(*s.cond)) + ")) {");
+                Line(indent + 1, kCheckpoint);
                 Block(s.body, indent + 1);
                 Line(indent, "}");
                 break;
@@ -447,6 +451,7 @@ private:
             case Stmt::Repeat: {
                 const auto& s = As<RepeatStmt>(st);
                 Line(indent, "do {");
+                Line(indent + 1, kCheckpoint);
                 Block(s.body, indent + 1);
                 Line(indent, "} while ((" + Mark(s.cond->loc) + ", !" + Bool(Value(*s.cond)) + "));");
                 break;
@@ -510,6 +515,7 @@ private:
                                  v + " += __step" + n + ") {");
         else
             Line(indent + 1, "for (; " + v + " <= __to" + n + "; " + v + " += 1) {");
+        Line(indent + 2, kCheckpoint);
         Block(s.body, indent + 2);
         Line(indent + 1, "}");
         Line(indent, "}");

@@ -22,6 +22,7 @@
 // ---- 1. Strings, numbers, arrays, math, random numbers, timers, the end ----------------
 #include "core/arrays.h"
 #include "core/call_depth.h"
+#include "core/checkpoint.h"
 #include "core/console.h"
 #include "core/date_time.h"
 #include "core/dqstr.h"

@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "app/automation.h"
 #include "app/screenshots.h"
+#include "core/checkpoint.h"
 #include "core/frame_services.h"
 #include "core/program.h"
 #include "core/random.h"
@@ -97,7 +98,8 @@ void InstallFrameServices() {
 // the service objects (the sound slots from 127 down to 0), saves a modified data
 // file, removes the files extracted from the archives and ends the process.
 [[noreturn]] void EndRoutine() {
-    const int status = g_startFailed ? 1 : __FatalCode();
+    // A fatal error's code, else 128 + the signal that stopped the program, else 0.
+    const int status = g_startFailed ? 1 : __FatalCode() ? __FatalCode() : __StopStatus();
     if (g_ending) std::_Exit(status);  // a failure while releasing: leave at once
     g_ending = true;
     STOPMUSIC();
@@ -142,6 +144,7 @@ void InstallFrameServices() {
 
 bool __GlobalInit(const char* title) {
     __SetEndRoutine(EndRoutine);
+    __StopAtSignals();
     __ReadAutomation();
     if (!plat::Startup()) return false;
     plat::SetEventSink(&g_events);

@@ -1,5 +1,5 @@
-// The temporary folder, the program file, the screen saver, the warning sound, memory
-// advice and the standard output.
+// The stop signals, the temporary folder, the program file, the screen saver, the
+// warning sound, memory advice and the standard output.
 #include "platform/system.h"
 
 #include <SDL.h>
@@ -15,6 +15,29 @@
 #include "platform/internal.h"
 
 namespace plat {
+
+namespace {
+void (*g_onStopSignal)(int) = nullptr;
+volatile std::sig_atomic_t g_stopSignals = 0;
+
+void StopSignalHandler(int signal) {
+    if (g_stopSignals) _exit(128 + signal);  // the second: at once
+    g_stopSignals = 1;
+    if (g_onStopSignal) g_onStopSignal(signal);
+}
+}  // namespace
+
+void WatchStopSignals(void (*onSignal)(int signal)) {
+    g_onStopSignal = onSignal;
+    struct sigaction action {};
+    action.sa_handler = StopSignalHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void GiveTurnIfBusy() {}
 
 std::string TempDir() {
     const char* t = std::getenv("TMPDIR");

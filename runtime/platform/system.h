@@ -1,6 +1,6 @@
 // Internal (the platform contract): the running program's place on the machine: the
-// temporary folder, the program file, the screen saver, the warning sound and the
-// standard output.
+// stop signals, the temporary folder, the program file, the screen saver, the warning
+// sound and the standard output.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,14 @@
 
 namespace plat {
 
+// SIGINT and SIGTERM call `onSignal` with the signal's number (from the signal handler:
+// it may do nothing but atomic stores); a second one ends the process at once with
+// 128 + the number. SDL's own handlers for them are not installed. The browser has no
+// signals: nothing happens there.
+void WatchStopSignals(void (*onSignal)(int signal));
+// In the browser: gives the browser its turn when the program has not given it for
+// 50 ms. Nothing on the desktop.
+void GiveTurnIfBusy();
 // The temporary folder with a trailing '/': TMPDIR when set, else /tmp/.
 std::string TempDir();
 // Full path of the running program file; empty when the system does not tell.

@@ -26,6 +26,8 @@ bool Startup() {
     // The runtime reads relative mouse motion and its own key numbering; keep SDL from
     // turning the screen saver back on behind our back.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    // SIGINT and SIGTERM are the runtime's own (system.h): no quit event for them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Joysticks keep reporting while another window has the focus (and in runs
     // without any window manager, where no window ever gets it).
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");

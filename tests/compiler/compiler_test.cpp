@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -398,6 +400,82 @@ TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
     for (std::istringstream lines(run.log); std::getline(lines, line);)
         if (line.find(" at grid.bas:") != std::string::npos) log += line.substr(0, line.size() - 1) + "\n";  // CR LF
     EXPECT_EQ(log, told);
+}
+
+// Starts the program with the argument in its folder, headless; once it has said
+// "running" on standard output, sends it the signal. The exit status when it ends
+// within 1 s of the signal; else it is killed, and -1.
+int StatusAfterSignal(const fs::path& program, const std::string& arg, int signal) {
+    // Everything the child needs is made before the fork: other threads run meanwhile.
+    std::vector<std::string> env(kHeadless);
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    std::vector<char*> envp, argv = {const_cast<char*>(program.c_str()), const_cast<char*>(arg.c_str()), nullptr};
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string folder = program.parent_path().string();
+    int out[2];
+    if (pipe(out) != 0) return -2;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string said;
+    char buf[256];
+    for (ssize_t n; said.find("running") == std::string::npos && (n = read(out[0], buf, sizeof buf)) > 0;)
+        said.append(buf, static_cast<size_t>(n));
+    kill(pid, signal);
+    int st = 0;
+    for (int waited = 0; waited < 100; ++waited) {
+        if (waitpid(pid, &st, WNOHANG) == pid) {
+            close(out[0]);
+            return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &st, 0);
+    close(out[0]);
+    return -1;
+}
+
+// SIGTERM and SIGINT stop a program whatever it is doing (a loop without SHOWSCREEN, a
+// loop in a SUB, a FOR, a wait for a key) within 1 s, as END does: its data file
+// written, with the status 128 + the signal.
+TEST(Compiler, SignalsStopABusyProgramAsEndDoes) {
+    Folder f;
+    f.Write("busy.bas",
+            "mode$ = GETCOMMANDLINE$()\n"
+            "PUTFILE mode$ + \".dat\", 0, \"saved\"\n"
+            "SUB Spin()\n  REPEAT\n    Tick\n  UNTIL 0\nEND SUB\n"
+            "SUB Tick()\n  n = n + 1\nEND SUB\n"
+            "STDOUT \"running\"\n"
+            "IF mode$ = \"loop\" THEN\n  WHILE 1\n    n = n + 1\n  WEND\nENDIF\n"
+            "IF mode$ = \"sub\" THEN Spin\n"
+            "IF mode$ = \"for\" THEN\n  FOR i = 1 TO 1E15\n    n = n + 1\n  NEXT\nENDIF\n"
+            "IF mode$ = \"wait\" THEN KEYWAIT\n");
+    Result b = Tolvanec("build busy.bas -o busy", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    struct Case {
+        std::string mode;
+        int signal, status;
+    };
+    const std::vector<Case> cases = {{"loop", SIGTERM, 143}, {"sub", SIGINT, 130}, {"for", SIGTERM, 143},
+                                     {"wait", SIGINT, 130}};
+    std::vector<int> status(cases.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < cases.size(); ++i)
+        threads.emplace_back([&, i] { status[i] = StatusAfterSignal(f.dir / "busy", cases[i].mode, cases[i].signal); });
+    for (std::thread& t : threads) t.join();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(status[i], cases[i].status) << cases[i].mode;
+        EXPECT_EQ(DataLines(f.dir / (cases[i].mode + ".dat")), std::vector<std::string>{"saved"}) << cases[i].mode;
+    }
 }
 
 TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {

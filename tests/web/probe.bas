@@ -1,7 +1,7 @@
 ' The browser tests' program: a green square that Left and Right move, a mark that
 ' follows the mouse, the bonus sound every half second over the MIDI music, the bonus
 ' sound looping in slot 1 from when L is held until K is, slot 2 loaded anew in every
-' frame while J is held, a data file that counts the
+' frame while J is held, a busy loop from when B is held, a data file that counts the
 ' visits, a data file with what the commands the browser leaves out answer, and lines
 ' on the console (one when the program's clock leaps between two frames).
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
@@ -58,6 +58,13 @@ WHILE 1
     IF KEY(38) THEN LOOPSOUND 1, 0, 1
     IF KEY(37) THEN STOPSOUND 1
     IF KEY(36) THEN LOADSOUND "Sfx/Bonus.wav", 2
+    ' B: a loop that never presents a frame nor waits, left by Escape.
+    IF KEY(48) THEN
+        STDOUT "busy"
+        WHILE 1
+            IF KEY(1) THEN END
+        WEND
+    END IF
     FILLRECT x, 100, x + 20, 120, 0x00FF00
     PRINT "visits " + visits, 8, 8
     ' The mouse: a grey mark where it is, magenta while the left button is down.

@@ -20,7 +20,8 @@
 //              name on one web site keep their saves apart; a new version of a game,
 //              and a game whose page was made before storage names, take the saves over
 //   frames     every frame the probe presents is one the browser shows; a hidden page
-//              rests (no frames, sound suspended, the clock stands still) and goes on
+//              rests (no frames, sound suspended, the clock stands still) and goes on;
+//              a busy loop leaves the page its turn
 //   absent     3D, movies, networking and other programs answer in the browser as the
 //              documentation says: their failure values
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
@@ -682,6 +683,19 @@ const cases = {
     // time the page was hidden would be over 2 s.
     const leaps = lines.filter(l => l.at >= hiddenAt && l.text.startsWith('clock leap')).map(l => l.text);
     check(leaps.every(l => Number(l.split(' ')[2]) < 1800), `the program's clock stood still while hidden (${leaps})`);
+
+    // A loop that never presents a frame nor waits still leaves the page its turn: the
+    // page answers, and Escape reaches the loop, which ends the program.
+    await page.click('#canvas');
+    await page.keyboard.down('b');
+    await waitFor(page, () => true, 1000);
+    for (let t = 0; t < 100 && !lines.some(l => l.text === 'busy'); ++t) await page.waitForTimeout(100);
+    await page.keyboard.up('b');
+    check(lines.some(l => l.text === 'busy'), 'the probe is in its busy loop');
+    check(await page.evaluate(() => document.title) === 'Web probe', 'the page answers during the loop');
+    await page.keyboard.down('Escape');
+    await ended(page);
+    check(true, 'a key reaches the busy loop, which ends the program');
     server.close();
   },
 

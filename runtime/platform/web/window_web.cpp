@@ -20,6 +20,7 @@
 
 #include "platform/input.h"
 #include "platform/internal.h"
+#include "platform/system.h"
 #include "platform/web/web_internal.h"
 #include "platform/window.h"
 
@@ -233,9 +234,26 @@ void Listen(bool on) {
 
 }  // namespace
 
+namespace {
+// When the program last gave the browser its turn, in real time.
+double g_lastTurnMs = 0;
+constexpr double kLongestWithoutTurnMs = 50;
+}  // namespace
+
 namespace web {
-void YieldToBrowser() { tolvane_yield_to_browser(); }
+void YieldToBrowser() {
+    tolvane_yield_to_browser();
+    g_lastTurnMs = emscripten_get_now();
+}
 }  // namespace web
+
+// A program busy for 50 ms without a frame or a wait gives the browser its turn, so the
+// page still answers (its keys reach the program, its buttons work).
+void GiveTurnIfBusy() {
+    if (emscripten_get_now() - g_lastTurnMs >= kLongestWithoutTurnMs) web::YieldToBrowser();
+}
+
+void WatchStopSignals(void (*)(int)) {}
 
 bool Startup() {
     tolvane_watch_visibility();
@@ -345,7 +363,7 @@ void SwapWindow() {
     glBlitFramebuffer(0, 0, g_back.width, g_back.height, 0, 0, g_back.width, g_back.height, GL_COLOR_BUFFER_BIT,
                       GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, g_back.frame);
-    web::YieldToBrowser();
+    web::YieldToBrowser();  // the browser paints it
 }
 
 int DesktopBitsPerPixel() { return 32; }
@@ -429,8 +447,12 @@ double ClockMs() { return tolvane_clock_ms(); }
 
 void SleepMs(double ms) {
     if (!(ms > 0)) return;
-    if (ms < 1) web::YieldToBrowser();
-    else emscripten_sleep(static_cast<unsigned>(ms));
+    if (ms < 1) {
+        web::YieldToBrowser();
+    } else {
+        emscripten_sleep(static_cast<unsigned>(ms));
+        g_lastTurnMs = emscripten_get_now();
+    }
 }
 
 }  // namespace plat

@@ -25,6 +25,7 @@ double __MainGameSub_() {
         const double __step1 = (-2.0);
         i = __from1;
         for (; __step1 >= 0 ? i <= __to1 : i >= __to1; i += __step1) {
+            ::__Cp();
             ::__dLn(0, 4);
             if ((i == 4.0)) {
                 ::__dLn(0, 5);
@@ -40,6 +41,7 @@ double __MainGameSub_() {
     }
     ::__dLn(0, 12);
     while ((::__dLn(0, 12), (total > 0.0))) {
+        ::__Cp();
         ::__dLn(0, 13);
         {
             const double __t2 = total;
@@ -49,6 +51,7 @@ double __MainGameSub_() {
     }
     ::__dLn(0, 15);
     do {
+        ::__Cp();
         ::__dLn(0, 16);
         k = (k + 1.0);
     } while ((::__dLn(0, 17), !(k >= 3.0)));
