@@ -619,6 +619,20 @@ const cases = {
       check(x5 === x4 && x4 < 280, `the finger slid off the key: the square stops short of the edge (${x4}, ${x5})`);
       await touch('touchEnd', []);
       check(await page.evaluate(() => document.querySelectorAll('#keys .down').length) === 0, 'no key is left held');
+      // Turned on its side with the browser's bars (640 x 320): the game at its own size
+      // would reach under the keys, so it moves over and the keys stand beside it.
+      await page.setViewportSize({width: 640, height: 320});
+      await page.waitForTimeout(300);
+      const side = await page.evaluate(() => {
+        const box = e => { const r = e.getBoundingClientRect(); return [r.left, r.top, r.right, r.bottom]; };
+        return {canvas: box(document.getElementById('canvas')),
+                keys: Array.from(document.querySelectorAll('#keys .key')).map(k => [k.dataset.code, ...box(k)])};
+      });
+      log('canvas and keys on the phone on its side:', JSON.stringify(side));
+      const [sl, st, sr, sb] = side.canvas;
+      check(side.keys.every(([, kl, kt, kr, kb]) => kr <= sl || kl >= sr || kb <= st || kt >= sb) &&
+                side.keys.every(([code, kl, , kr]) => code.startsWith('Arrow') ? kr <= sl : kl >= sr),
+            'on its side the arrows stand left of the game and Space and Return right of it, over none of it');
       await context.close();
     }
     server.close();
