@@ -49,9 +49,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tolvane_pointer_input(int report, double a, 
             return 0;
         }
         case kPointerButton: {
-            const int button = static_cast<int>(a);
-            if (button < 0 || button > 2) return 0;
-            plat::web::QueueEvent(SyntheticEvent::Button, button, b != 0 ? 1 : 0);
+            if (!(a == 0 || a == 1 || a == 2)) return 0;  // 0 left, 1 right, 2 middle
+            plat::web::QueueEvent(SyntheticEvent::Button, static_cast<int>(a), b != 0 ? 1 : 0);
             return b != 0 && plat::web::PointerLockWanted() ? 1 : 0;
         }
         default: return 0;
