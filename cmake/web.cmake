@@ -98,7 +98,8 @@ shoebox=$<TARGET_FILE:shoebox>
 font=${CMAKE_BINARY_DIR}/Smalfont.bmp
 nodepath=${TOLVANE_NODE_PATH}
 ")
-target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_build.cpp ${CMAKE_SOURCE_DIR}/compiler/web_serve.cpp)
+target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_build.cpp ${CMAKE_SOURCE_DIR}/compiler/web_serve.cpp
+  ${CMAKE_SOURCE_DIR}/compiler/touch_keys.cpp)
 
 # Stackmoor in the browser.
 if(TOLVANE_WEB)
@@ -106,6 +107,7 @@ if(TOLVANE_WEB)
   set(STACKMOOR_WEB ${CMAKE_BINARY_DIR}/web-stackmoor)
   add_custom_command(OUTPUT ${STACKMOOR_WEB}/index.html ${STACKMOOR_WEB}/stackmoor.wasm
     COMMAND tolvanec build --web game/stackmoor.bas --assets ${STACKMOOR_ASSETS} -o ${STACKMOOR_WEB}
+      --touch-keys=Left,Right/Up
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
     DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${STACKMOOR_BASIC} ${TOLVANE_WEB_LIB}
       ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js

@@ -12,14 +12,16 @@ const char* const kUsageText =
     "       tolvanec cpp [FILE.bas] [-o FILE.cpp] [--entry FILE.cpp] [settings]\n"
     "       tolvanec build [FILE.bas] [-o PROGRAM] [--assets DIR] [settings] [tools]\n"
     "       tolvanec run [FILE.bas] [--assets DIR] [settings] [tools] [-- ARGS...]\n"
-    "       tolvanec build --web [FILE.bas] [-o FOLDER] [--assets DIR] [--id NAME] [settings] [web tools]\n"
-    "       tolvanec run --web [FILE.bas] [--assets DIR] [--id NAME] [--port N] [settings] [web tools]\n"
+    "       tolvanec build --web [FILE.bas] [-o FOLDER] [--assets DIR] [settings] [web page] [web tools]\n"
+    "       tolvanec run --web [FILE.bas] [--assets DIR] [--port N] [settings] [web page] [web tools]\n"
     "       tolvanec new NAME\n"
     "       tolvanec lsp [--stdio]\n"
     "       tolvanec help (or --help, -h)\n"
     "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
     "settings:  --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
     "tools:     --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n"
+    "web page:  --id NAME  the name the page keeps the game's saves under (default: made from the game)\n"
+    "           --touch-keys[=KEYS]  on-screen keys on touch devices (default Up,Down,Left,Right,Space,Return)\n"
     "web tools: --emxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n";
 
 int Usage() {

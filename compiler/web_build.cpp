@@ -6,6 +6,7 @@
 //   NAME.js, NAME.wasm  the program
 //   NAME.sbx        its archive: the assets and the built-in font
 //   synth/          the MIDI synthesizer and the soundfont, fetched when MIDI plays
+// With --touch-keys the page shows keys of its own on touch devices (touch_keys.h).
 #include "web_build.h"
 
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include "tool_run.h"
 #include "toolchain.h"
 #include "tolvanec_web_config.h"
+#include "touch_keys.h"
 #include "usage.h"
 
 extern char** environ;
@@ -71,6 +73,7 @@ struct WebOptions {
     std::vector<std::string> settings;  // passed on to `tolvanec cpp`
     std::string title;
     std::string id;  // the folder of the game's saves in the browser's storage; empty: made from the game
+    std::string touchKeys;  // the page's on-screen keys as it reads them; empty: none
     int port = 0;
     std::string emxx = Kit().emxx, include = Kit().include, lib = Kit().lib, shoebox = Kit().shoebox,
                 font = Kit().font;
@@ -129,7 +132,8 @@ std::string Replace(std::string text, const std::string& what, const std::string
 // was built with.
 std::string BuildKey(const WebOptions& o, const std::string& cpp) {
     std::ostringstream key;
-    key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font << '|' << o.id;
+    key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font << '|' << o.id << '|'
+        << o.touchKeys;
     std::error_code ec;
     for (const std::string& f : {o.lib, o.font, o.shoebox, Kit().jsLibrary, Kit().page})
         key << '|' << fs::last_write_time(f, ec).time_since_epoch().count();
@@ -224,8 +228,9 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
     }
     const std::string title = o.title.empty() ? name : o.title;
     const std::string storage = StorageName(o.id, name, title, out + "/" + name + ".sbx");
-    return WriteTextFile(out + "/index.html", Replace(Replace(Replace(page, "@NAME@", name), "@STORE@", storage),
-                                                      "@TITLE@", HtmlText(title)));
+    return WriteTextFile(out + "/index.html", Replace(Replace(Replace(Replace(page, "@NAME@", name), "@STORE@", storage),
+                                                              "@TITLE@", HtmlText(title)),
+                                                      "@TOUCHKEYS@", o.touchKeys));
 }
 
 }  // namespace
@@ -269,6 +274,13 @@ int WebMain(int argc, char** argv) {
             if (!GoodStorageName(o.id)) {
                 std::fprintf(stderr, "tolvanec: --id needs a name of letters, digits, '.', '-' and '_', at most 64, "
                                      "not starting with '.'\n");
+                return 2;
+            }
+        } else if (a == "--touch-keys" || a.rfind("--touch-keys=", 0) == 0) {
+            const std::string list = a.size() > 12 ? a.substr(13) : kDefaultTouchKeys;
+            std::string error;
+            if (!ParseTouchKeys(list, o.touchKeys, error)) {
+                std::fprintf(stderr, "tolvanec: --touch-keys: %s\n", error.c_str());
                 return 2;
             }
         } else if (a == "--emxx") {

@@ -49,6 +49,9 @@ public:
     void OnMouseMotion(int dx, int dy) override {
         if (pDXin) pDXin->OnMouseMotion(dx, dy);
     }
+    void OnMousePosition(int x, int y) override {
+        if (pDXin) pDXin->OnMousePosition(x, y);
+    }
     void OnMouseButton(int button, bool down) override {
         if (pDXin) pDXin->OnMouseButton(button, down);
     }

@@ -1,12 +1,14 @@
 #include "input/dxinput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 #include "core/program.h"
+#include "input/commands.h"
 #include "platform/input.h"
 #include "platform/window.h"
 
@@ -22,6 +24,13 @@ int16_t Cut16(int v) { return static_cast<int16_t>(v < -32768 ? -32768 : v > 327
 void AddMovement(int& sum, int v) {
     long long s = static_cast<long long>(sum) + v;
     sum = static_cast<int>(s < -(1 << 24) ? -(1 << 24) : s > (1 << 24) ? (1 << 24) : s);
+}
+
+// The whole movement from `from` to `to`, within what a sum of movements holds.
+int Toward(int to, double from) {
+    const double d = std::round(to - from);
+    if (!(d == d)) return 0;  // a position made NaN by SETMOUSE goes nowhere
+    return static_cast<int>(d < -(1 << 24) ? -(1 << 24) : d > (1 << 24) ? (1 << 24) : d);
 }
 
 uint8_t ReaderBit(DXInput::MouseReader r) { return static_cast<uint8_t>(1u << static_cast<int>(r)); }
@@ -140,6 +149,17 @@ void DXInput::OnMouseMotion(int dx, int dy) {
     AddMovement(mouseDx_, dx);
     AddMovement(mouseDy_, dy);
     frames_.Motion(dx, dy);
+}
+
+void DXInput::OnMousePosition(int x, int y) {
+    if (mode_ == Mode::Replay) return;
+    // Where MOUSESTATE will put the position with the movement that has come so far:
+    // live, the movement since its last reading; else the frames' not yet read and the
+    // movement not yet in a frame.
+    const bool live = mode_ == Mode::Live;
+    const double atX = __g_mx + (live ? mouseDx_ : static_cast<double>(frameDx_) + frames_.PendingDx());
+    const double atY = __g_my + (live ? mouseDy_ : static_cast<double>(frameDy_) + frames_.PendingDy());
+    OnMouseMotion(Toward(x, atX), Toward(y, atY));
 }
 
 void DXInput::OnMouseButton(int button, bool down) {

@@ -97,6 +97,10 @@ public:
     // Event delivery from the pump.
     void OnKey(int scanCode, bool down);
     void OnMouseMotion(int dx, int dy);
+    // The pointer is at (x, y): it arrives as the movement that takes the program's
+    // position (MOUSESTATE's, with the movement it has not read yet) there, so the
+    // frames, recordings and replays carry it as any other movement.
+    void OnMousePosition(int x, int y);
     void OnMouseButton(int button, bool down);
     void OnMouseWheel(int steps);
     // Every key and mouse button goes up and the presses not yet read are forgotten

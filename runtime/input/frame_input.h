@@ -61,6 +61,9 @@ public:
     void Step(const __FrameState& next);
 
     const __FrameState& Current() const { return current_; }
+    // The movement gathered since the last boundary, not yet in a frame.
+    int PendingDx() const { return dx_; }
+    int PendingDy() const { return dy_; }
     // True when the key is held in this frame and was not in the previous one.
     bool KeyHit(int scanCode) const;
 

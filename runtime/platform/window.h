@@ -60,6 +60,9 @@ struct EventSink {
     virtual void OnCloseRequest() = 0;
     virtual void OnKey(int scanCode, bool down) { (void)scanCode; (void)down; }
     virtual void OnMouseMotion(int dx, int dy) { (void)dx; (void)dy; }
+    // The pointer is at (x, y) in the window's pixels: a platform whose pointer has a
+    // place (the browser's pointer while not locked, a touch) says where it is.
+    virtual void OnMousePosition(int x, int y) { (void)x; (void)y; }
     virtual void OnMouseButton(int button, bool down) { (void)button; (void)down; }
     virtual void OnMouseWheel(int steps) { (void)steps; }
     virtual void OnFocusLost() {}

@@ -547,6 +547,12 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
         {"cpp ok.bas --entry gone/main.cpp", "cannot write gone/main.cpp: the folder gone does not exist"},
         {"build --web ok.bas -o file", "cannot write file: it is not a folder"},
         {"build --web ok.bas -o file/page", "cannot write file/page: file is not a folder"},
+        {"build --web ok.bas --touch-keys=Up,Fly", "--touch-keys: unknown key 'Fly'"},
+        {"build --web ok.bas --touch-keys=Up,,Down", "--touch-keys: a key name is missing"},
+        {"build --web ok.bas --touch-keys=Left/", "--touch-keys: a key name is missing"},
+        {"build --web ok.bas --touch-keys=Up,up", "--touch-keys: 'up' is named twice"},
+        {"run --web ok.bas --touch-keys=A/B/C", "--touch-keys: one '/' at most (left side / right side)"},
+        {"build --web ok.bas --touch-keys=A,B,C,D,E,F,G,H,I,J,K,L,M", "--touch-keys: at most 12 keys"},
     };
     for (const auto& c : cases) {
         const Result r = Tolvanec(c.args, f.dir);

@@ -117,6 +117,52 @@ TEST_F(InputTest, MouseBuiltFromMovementAndClampedAndJoysticks) {
     pDXin->CreateDInput(false);
 }
 
+// A pointer with a place (the browser's pointer while not locked, a touch) puts the
+// position there as the movement that takes it there: whatever SETMOUSE, the edges or
+// movement not yet read did to the position before, MOUSESTATE reports the place.
+TEST_F(InputTest, PointerPlacesArriveAsTheMovementToThem) {
+    double x, y, b1, b2;
+    auto at = [&] {
+        MOUSESTATE(x, y, b1, b2);
+        return std::pair(x, y);
+    };
+    SETMOUSE(100, 100);
+    pDXin->OnMousePosition(40, 30);
+    EXPECT_EQ(at(), std::pair(40.0, 30.0));
+    // Places and movement between two readings: the last place, moved on by what came after.
+    pDXin->OnMouseMotion(-5, 5);
+    pDXin->OnMousePosition(200, 10);
+    pDXin->OnMousePosition(201, 12);
+    pDXin->OnMouseMotion(3, 4);
+    EXPECT_EQ(at(), std::pair(204.0, 16.0));
+    // SETMOUSE places the position until the pointer moves again.
+    SETMOUSE(7, 8);
+    EXPECT_EQ(at(), std::pair(7.0, 8.0));
+    pDXin->OnMousePosition(50, 60);
+    EXPECT_EQ(at(), std::pair(50.0, 60.0));
+    // Held at an edge while the movement went on: the next place is found at once.
+    pDXin->OnMouseMotion(100000, 0);
+    EXPECT_EQ(at(), std::pair(1.0 * DQ_RESX, 60.0));
+    pDXin->OnMousePosition(10, 60);
+    EXPECT_EQ(at(), std::pair(10.0, 60.0));
+    // A wait that drops the movement it saw (MOUSEWAIT's reading) loses no place.
+    pDXin->OnMousePosition(20, 20);
+    pDXin->AnyMouse();
+    pDXin->OnMousePosition(30, 25);
+    EXPECT_EQ(at(), std::pair(30.0, 25.0));
+    // Positions far outside, or not numbers at all, move nothing out of bounds.
+    SETMOUSE(1e300, -1e300);
+    pDXin->OnMousePosition(5, 5);
+    EXPECT_EQ(at(), std::pair(1.0 * DQ_RESX, 0.0));
+    pDXin->OnMousePosition(5, 5);
+    EXPECT_EQ(at(), std::pair(5.0, 5.0));
+    SETMOUSE(NAN, 3);
+    pDXin->OnMousePosition(6, 6);
+    MOUSESTATE(x, y, b1, b2);
+    EXPECT_EQ(y, 6);
+    SETMOUSE(100, 100);
+}
+
 // A press and its release that both come before the program looks are still seen,
 // once, by every reader that looks afterwards; a key or button held reads as held.
 TEST_F(InputTest, PressesBetweenReadingsAreSeenOncePerReader) {
@@ -333,9 +379,12 @@ TEST(InputRuns, MouseLinesInKeyScripts) {
     const std::string rec = dir / "rec.txt";
     ChildResult live = RunScenario("mouse-live", with("TOLVANE_RECORD", rec));
     EXPECT_EQ(live.status, 0);
-    // The click within frame 2 is held in frame 3; the tap of A is a hit in frame 4.
+    // The click within frame 2 is held in frame 3; the tap of A is a hit in frame 4; the
+    // pointer's place in frame 5 is the position in frame 6, and replays as movement.
     EXPECT_NE(live.out.find("3 0 0 105 103 1 0 0 1\n"), std::string::npos) << live.out;
     EXPECT_NE(live.out.find("\n4 1 1 103 103 0 0 1 0\n"), std::string::npos) << live.out;
+    EXPECT_NE(live.out.find("\n6 0 0 40 50 "), std::string::npos) << live.out;
+    EXPECT_NE(ReadText(rec).find("6 mouse -63 -53 "), std::string::npos) << ReadText(rec);
     EXPECT_NE(ReadText(rec).find("3 mouse 5 3 1 1\n"), std::string::npos) << ReadText(rec);
     // X went down for KEYWAIT in frame 5: the frames after see its character as the
     // replay (whose KEYWAIT does not wait) does.

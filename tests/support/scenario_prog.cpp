@@ -15,6 +15,7 @@
 
 #include "app/automation.h"
 #include "gfx2d/prism.h"
+#include "input/dxinput.h"
 #include "platform/test_hooks.h"
 #include "sound/movies.h"
 #include "tolvane.h"
@@ -68,6 +69,7 @@ void Mouse(bool live) {
                 plat::PushMouseButton(1, true);
             }
             if (f == 6) plat::PushMouseButton(1, false);
+            if (f == 5) pDXin->OnMousePosition(40, 50);  // as the browser's pointer reports its place
             if (f == 5) plat::PushKeyEvent(45, true);  // X, for the wait below
         }
         if (f == 5) KEYWAIT();

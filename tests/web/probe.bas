@@ -1,5 +1,6 @@
 ' The browser tests' program: a green square that Left and Right move, a mark that
-' follows the mouse, the bonus sound every half second over the MIDI music, the bonus
+' follows the mouse (M puts it at 10, 10 with SETMOUSE), the mouse's presses and
+' Return's said on the console with where they came, the bonus sound every half second over the MIDI music, the bonus
 ' sound looping in slot 1 from when L is held until K is, slot 2 loaded anew in every
 ' frame while J is held, a busy loop from when B is held, a data file that counts the
 ' visits, a data file with what the commands the browser leaves out answer, and lines
@@ -44,6 +45,7 @@ PUTFILE "visits.dat", 0, visits
 x = 100
 f = 0
 clock = GETTIMERALL()
+held = 0
 WHILE 1
     f = f + 1
     ' The program's clock between two frames: a leap on the console.
@@ -68,7 +70,11 @@ WHILE 1
     FILLRECT x, 100, x + 20, 120, 0x00FF00
     PRINT "visits " + visits, 8, 8
     ' The mouse: a grey mark where it is, magenta while the left button is down.
+    IF KEYHIT(50) THEN SETMOUSE 10, 10
     MOUSESTATE mx, my, b1, b2
+    IF b1 AND held = 0 THEN STDOUT "click " + mx + " " + my
+    held = b1
+    IF KEYHIT(28) THEN STDOUT "return " + x
     IF b1 THEN
         FILLRECT mx, my, mx + 4, my + 4, 0xFF00FF
     ELSE

@@ -29,6 +29,10 @@
 //   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
 //              picture (circles, ellipses and coloured text exactly), and pixel
 //              collisions read the sprites' texels back alike
+//   touch      the pointer not locked puts the probe's mark on the canvas pixel under
+//              it, however the canvas is scaled and placed; locked, it moves it; on a
+//              phone a tap is a click there, a drag moves the mark with the button
+//              held, and the on-screen keys (only there) are held by fingers
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -46,7 +50,7 @@ const opt = name => {
   return i >= 0 ? args[i + 1] : undefined;
 };
 const MODULES = opt('modules'), BUILD = opt('build'), SOURCE = opt('source');
-const {chromium} = createRequire(path.join(MODULES, 'x.js'))('playwright-core');
+const {chromium, devices} = createRequire(path.join(MODULES, 'x.js'))('playwright-core');
 const OUT = path.join(BUILD, 'web-test', testCase);
 fs.rmSync(OUT, {recursive: true, force: true});
 fs.mkdirSync(OUT, {recursive: true});
@@ -152,6 +156,54 @@ async function canvasPixels(page) {
   });
 }
 
+// ---- the probe's picture ----------------------------------------------------------------------
+// The square's left edge on its middle row (only that row is read: on a loaded machine
+// the whole canvas takes long to come back); -1 when it is not there.
+const probeSquareX = page => page.evaluate(() => {
+  const c = document.getElementById('canvas');
+  const copy = document.createElement('canvas');
+  copy.width = c.width;
+  copy.height = c.height;
+  copy.getContext('2d').drawImage(c, 0, 0);
+  const row = copy.getContext('2d').getImageData(0, 110, c.width, 1).data;
+  for (let x = 0; x < c.width; ++x)
+    if (row[4 * x] < 40 && row[4 * x + 1] > 200 && row[4 * x + 2] < 40) return x;
+  return -1;
+});
+
+// The mouse's mark: its top left pixel, and whether it is magenta (the left button
+// down) rather than grey; null when it is not on the canvas.
+const probeMark = page => page.evaluate(() => {
+  const c = document.getElementById('canvas');
+  const copy = document.createElement('canvas');
+  copy.width = c.width;
+  copy.height = c.height;
+  copy.getContext('2d').drawImage(c, 0, 0);
+  const d = copy.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  for (let i = 0; i < d.length; i += 4) {
+    const grey = d[i] === 128 && d[i + 1] === 128 && d[i + 2] === 128;
+    const magenta = d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 255;
+    if (grey || magenta) return {x: (i / 4) % c.width, y: Math.floor(i / 4 / c.width), down: magenta};
+  }
+  return null;
+});
+
+// The mark once `ok` holds of it, or as it is after about ten seconds.
+async function probeMarkUntil(page, ok) {
+  let m = await probeMark(page);
+  for (let t = 0; t < 100 && !ok(m); ++t) {
+    await page.waitForTimeout(100);
+    m = await probeMark(page);
+  }
+  return m;
+}
+
+// The middle of canvas pixel (x, y) on the page, in CSS pixels.
+const pageSpot = (page, x, y) => page.evaluate(([x, y]) => {
+  const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+  return [r.left + (x + 0.5) * r.width / c.width, r.top + (y + 0.5) * r.height / c.height];
+}, [x, y]);
+
 // ---- the cases ---------------------------------------------------------------------------------
 const cases = {
   async stackmoor(b) {
@@ -251,19 +303,7 @@ const cases = {
     await context.addInitScript(countPointerLocks);
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_RECORD=held.txt`);
     await waitFor(page, () => document.title === 'Web probe', 60000);
-    // The square's left edge on its middle row (only that row is read: on a loaded
-    // machine the whole canvas takes long to come back).
-    const squareX = async () => page.evaluate(() => {
-      const c = document.getElementById('canvas');
-      const copy = document.createElement('canvas');
-      copy.width = c.width;
-      copy.height = c.height;
-      copy.getContext('2d').drawImage(c, 0, 0);
-      const row = copy.getContext('2d').getImageData(0, 110, c.width, 1).data;
-      for (let x = 0; x < c.width; ++x)
-        if (row[4 * x] < 40 && row[4 * x + 1] > 200 && row[4 * x + 2] < 40) return x;
-      return -1;
-    });
+    const squareX = () => probeSquareX(page);
     await page.waitForTimeout(500);
     const before = await squareX();
     check(before === 100, `the square starts at x 100 (${before})`);
@@ -292,28 +332,8 @@ const cases = {
     check(left >= 0 && left < right - 10, `Left held moves it back left (${right} -> ${left})`);
     // The mouse: its mark moves by the mouse's movement in canvas pixels (the canvas is
     // shown at twice its size), and turns magenta while the left button is down.
-    const mark = async () => page.evaluate(() => {
-      const c = document.getElementById('canvas');
-      const copy = document.createElement('canvas');
-      copy.width = c.width;
-      copy.height = c.height;
-      copy.getContext('2d').drawImage(c, 0, 0);
-      const d = copy.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-      for (let i = 0; i < d.length; i += 4) {
-        const grey = d[i] === 128 && d[i + 1] === 128 && d[i + 2] === 128;
-        const magenta = d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 255;
-        if (grey || magenta) return {x: (i / 4) % c.width, y: Math.floor(i / 4 / c.width), down: magenta};
-      }
-      return null;
-    });
-    const markUntil = async ok => {
-      let m = await mark();
-      for (let t = 0; t < 100 && !ok(m); ++t) {
-        await page.waitForTimeout(100);
-        m = await mark();
-      }
-      return m;
-    };
+    const mark = () => probeMark(page);
+    const markUntil = ok => probeMarkUntil(page, ok);
     await page.mouse.move(200, 200, {steps: 2});
     await page.waitForTimeout(500);
     const m0 = await mark();
@@ -396,6 +416,12 @@ const cases = {
     check(await page.evaluate(() => window.tolvane.exitCode) === 0, `the game ran ${FRAMES} frames and ended`);
     check(await page.evaluate(() => window.pointerLocksAsked) === 0,
           'a game that never reads the mouse leaves the pointer alone, clicked and typed into');
+    // Its page has on-screen keys for phones: Left and Right on the left, Up (jump) on
+    // the right; a desktop with a mouse does not show them.
+    check(fs.readFileSync(path.join(root, 'index.html'), 'utf8').includes("setUpKeys('ArrowLeft,ArrowRight/ArrowUp')"),
+          'Stackmoor\'s page has Left and Right, and Up, as on-screen keys');
+    check(await page.evaluate(() => getComputedStyle(document.getElementById('keys')).display) === 'none',
+          'which the desktop does not show');
     const typed = await page.evaluate(() => window.tolvane.FS.readFile('/tolvane-record/typed.txt', {encoding: 'utf8'}));
     fs.writeFileSync(path.join(OUT, 'typed.txt'), typed);
     const held = typed.split('\n').filter(l => l.trim() && !l.startsWith('#')).map(l => l.trim().split(/\s+/));
@@ -494,6 +520,151 @@ const cases = {
       const text = await page.evaluate(() => document.getElementById('nogl').innerText);
       check(/needs WebGL 2/.test(text), `the page says the game needs WebGL 2 ("${text.split('\n')[0]}")`);
       check(await page.evaluate(() => !window.tolvane), 'and does not start it');
+      await context.close();
+    }
+    server.close();
+  },
+
+  async touch(b) {
+    const server = await serve(path.join(BUILD, 'web-probe'));
+    const address = `http://127.0.0.1:${server.address().port}/index.html`;
+    const said = [];  // the probe's console lines: its clicks and Return's presses
+    const saidUntil = async (page, line) => {
+      for (let t = 0; t < 100 && !said.includes(line); ++t) await page.waitForTimeout(100);
+      return said.includes(line);
+    };
+    // A desktop with a mouse: the canvas twice its size, half a pixel off the grid.
+    {
+      const context = await b.newContext({viewport: {width: 701, height: 500}});
+      await context.addInitScript(countPointerLocks);
+      context.on('console', m => said.push(m.text()));
+      const page = await open(context, address);
+      await waitFor(page, () => document.title === 'Web probe', 60000);
+      check(await page.evaluate(() => getComputedStyle(document.getElementById('keys')).display) === 'none',
+            'a desktop with a mouse shows no on-screen keys');
+      const markAt = async (x, y, what) => {
+        const [px, py] = await pageSpot(page, x, y);
+        await page.mouse.move(px, py, {steps: 3});
+        const m = await probeMarkUntil(page, m => m && m.x === x && m.y === y);
+        check(m && m.x === x && m.y === y, `${what}: the mark is on canvas pixel ${x}, ${y} (${JSON.stringify(m)})`);
+      };
+      await markAt(57, 83, 'the pointer over the canvas at 2 x, from 30.5, 10');
+      await markAt(301, 7, 'moved on');
+      // SETMOUSE places the mark until the pointer moves again.
+      await page.keyboard.down('m');
+      const placed = await probeMarkUntil(page, m => m && m.x === 10 && m.y === 10);
+      await page.keyboard.up('m');
+      check(placed && placed.x === 10 && placed.y === 10, 'SETMOUSE puts the mark at 10, 10');
+      await markAt(120, 90, 'the pointer moved after SETMOUSE');
+      // Shrunk to fit a small window (0.78 CSS pixels a canvas pixel).
+      await page.setViewportSize({width: 250, height: 200});
+      await waitFor(page, () => document.getElementById('canvas').getBoundingClientRect().width === 250, 10000);
+      await markAt(200, 150, 'the canvas shrunk to 250 x 187');
+      await page.setViewportSize({width: 701, height: 500});
+      await waitFor(page, () => document.getElementById('canvas').getBoundingClientRect().width === 640, 10000);
+      await markAt(160, 120, 'grown again');
+      // A click at a pixel is a click there; it locks the pointer, and the mark then
+      // moves by the mouse's movement: SETMOUSE's place and 20, 10 canvas pixels on, not
+      // the pointer's place.
+      const [cx, cy] = await pageSpot(page, 160, 120);
+      await page.mouse.click(cx, cy);
+      check(await saidUntil(page, 'click 160 120'), 'a click is seen where it came');
+      await waitFor(page, () => window.pointerLocksAsked === 1, 10000);
+      await waitFor(page, () => document.pointerLockElement === document.getElementById('canvas'), 10000);
+      check(true, 'the click locked the pointer');
+      await page.keyboard.down('m');
+      await probeMarkUntil(page, m => m && m.x === 10 && m.y === 10);
+      await page.keyboard.up('m');
+      await page.mouse.move(cx + 40, cy + 20, {steps: 4});
+      const moved = await probeMarkUntil(page, m => m && m.x === 30 && m.y === 20);
+      check(moved && moved.x === 30 && moved.y === 20, `locked, the mark moves by the movement (${JSON.stringify(moved)})`);
+      await context.close();
+    }
+    // A phone: taps and drags on the canvas are the mouse, the on-screen keys are keys.
+    {
+      const context = await b.newContext({...devices['Pixel 7']});
+      context.on('console', m => said.push(m.text()));
+      const page = await open(context, address);
+      await waitFor(page, () => document.title === 'Web probe', 60000);
+      const coarse = await page.evaluate(() => matchMedia('(pointer: coarse)').matches);
+      const [tx, ty] = await pageSpot(page, 150, 60);
+      await page.touchscreen.tap(tx, ty);
+      check(await saidUntil(page, 'click 150 60'), 'a tap is a click at the tapped pixel');
+      check(await page.evaluate(() => getComputedStyle(document.getElementById('keys')).display) === 'block',
+            `the phone shows the on-screen keys (pointer: coarse ${coarse})`);
+      const boxes = await page.evaluate(() => {
+        const box = e => { const r = e.getBoundingClientRect(); return [r.left, r.top, r.right, r.bottom]; };
+        return {canvas: box(document.getElementById('canvas')),
+                keys: Array.from(document.querySelectorAll('#keys .key')).map(k => [k.dataset.code, ...box(k)])};
+      });
+      log('canvas and keys on the phone:', JSON.stringify(boxes));
+      check(JSON.stringify(boxes.keys.map(k => k[0])) ===
+                '["ArrowUp","ArrowDown","ArrowLeft","ArrowRight","Space","Enter"]',
+            'the keys are the four arrows, Space and Return');
+      const [l, t, r, bottom] = boxes.canvas;
+      check(boxes.keys.every(([, kl, kt, kr, kb]) => kr <= l || kl >= r || kb <= t || kt >= bottom),
+            'no key covers the game');
+      const cdp = await context.newCDPSession(page);
+      const touch = (type, points) => cdp.send('Input.dispatchTouchEvent', {type, touchPoints: points});
+      // A drag: the mark goes where the finger goes, the button held.
+      const [ax, ay] = await pageSpot(page, 40, 200);
+      const [bx, by] = await pageSpot(page, 100, 170);
+      await touch('touchStart', [{x: ax, y: ay, id: 1}]);
+      for (let i = 1; i <= 4; ++i) await touch('touchMove', [{x: ax + (bx - ax) * i / 4, y: ay + (by - ay) * i / 4, id: 1}]);
+      const dragged = await probeMarkUntil(page, m => m && m.x === 100 && m.y === 170 && m.down);
+      check(dragged && dragged.x === 100 && dragged.y === 170 && dragged.down,
+            `a drag moves the mark with the button held (${JSON.stringify(dragged)})`);
+      await touch('touchEnd', []);
+      const lifted = await probeMarkUntil(page, m => m && !m.down);
+      check(lifted && lifted.x === 100 && lifted.y === 170 && !lifted.down, 'the button goes up where the finger lifts');
+      // Right held by one finger moves the square; Return tapped by another meanwhile
+      // is a key press of its own; the finger sliding off the key lets it go.
+      const keyAt = code => {
+        const k = boxes.keys.find(k => k[0] === code);
+        return {x: (k[1] + k[3]) / 2, y: (k[2] + k[4]) / 2};
+      };
+      const right = {...keyAt('ArrowRight'), id: 1}, enter = {...keyAt('Enter'), id: 2};
+      const x0 = await probeSquareX(page);
+      await touch('touchStart', [right]);
+      let x1 = x0;
+      for (let i = 0; i < 100 && x1 < x0 + 10; ++i) x1 = await probeSquareX(page);
+      check(x1 >= x0 + 10, `a finger on the right arrow moves the square right (${x0} -> ${x1})`);
+      await touch('touchStart', [right, enter]);
+      await page.waitForTimeout(100);
+      await touch('touchMove', [right]);  // the second finger lifts, the first stays
+      for (let i = 0; i < 100 && !said.some(l => l.startsWith('return ')); ++i) await page.waitForTimeout(100);
+      const line = said.find(l => l.startsWith('return '));
+      const x2 = await probeSquareX(page);
+      let x3 = x2;
+      for (let i = 0; i < 100 && x3 < x2 + 6; ++i) x3 = await probeSquareX(page);
+      check(line !== undefined && x3 >= x2 + 6,
+            `Return tapped meanwhile is pressed ("${line}") and the square goes on (${x2} -> ${x3})`);
+      await touch('touchMove', [{x: (l + r) / 2, y: (t + bottom) / 2, id: 1}]);
+      // Until it rests (a frame may take long on a loaded machine); held, it would run
+      // on to the edge at 280.
+      let x4 = -1, x5 = -2;
+      for (let i = 0; i < 20 && x4 !== x5; ++i) {
+        x4 = await probeSquareX(page);
+        await page.waitForTimeout(400);
+        x5 = await probeSquareX(page);
+      }
+      check(x5 === x4 && x4 < 280, `the finger slid off the key: the square stops short of the edge (${x4}, ${x5})`);
+      await touch('touchEnd', []);
+      check(await page.evaluate(() => document.querySelectorAll('#keys .down').length) === 0, 'no key is left held');
+      // Turned on its side with the browser's bars (640 x 320): the game at its own size
+      // would reach under the keys, so it moves over and the keys stand beside it.
+      await page.setViewportSize({width: 640, height: 320});
+      await page.waitForTimeout(300);
+      const side = await page.evaluate(() => {
+        const box = e => { const r = e.getBoundingClientRect(); return [r.left, r.top, r.right, r.bottom]; };
+        return {canvas: box(document.getElementById('canvas')),
+                keys: Array.from(document.querySelectorAll('#keys .key')).map(k => [k.dataset.code, ...box(k)])};
+      });
+      log('canvas and keys on the phone on its side:', JSON.stringify(side));
+      const [sl, st, sr, sb] = side.canvas;
+      check(side.keys.every(([, kl, kt, kr, kb]) => kr <= sl || kl >= sr || kb <= st || kt >= sb) &&
+                side.keys.every(([code, kl, , kr]) => code.startsWith('Arrow') ? kr <= sl : kl >= sr),
+            'on its side the arrows stand left of the game and Space and Return right of it, over none of it');
       await context.close();
     }
     server.close();

@@ -22,6 +22,7 @@ endif()
 set(PROBE_WEB ${CMAKE_BINARY_DIR}/web-probe)
 add_custom_command(OUTPUT ${PROBE_WEB}/index.html
   COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/probe.bas --assets ${STACKMOOR_ASSETS} -o ${PROBE_WEB}
+    --touch-keys
   DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/probe.bas ${TOLVANE_WEB_LIB}
     ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
   COMMENT "Making the browser tests' page")
@@ -39,7 +40,7 @@ foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
-        "WebDrawingMatchesNative drawing")
+        "WebDrawingMatchesNative drawing" "WebPointerAndTouch touch")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)

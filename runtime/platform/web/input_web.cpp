@@ -78,9 +78,7 @@ bool SetRelativeMouse(bool on) {
 void MouseRead() { g_mouseRead = true; }
 
 namespace web {
-void PointerClick() {
-    if (g_lockWanted && g_mouseRead) emscripten_request_pointerlock(kCanvas, EM_TRUE);
-}
+bool PointerLockWanted() { return g_lockWanted && g_mouseRead; }
 }  // namespace web
 
 int OpenJoysticks(int most) {

@@ -14,14 +14,18 @@ int UsLayoutCharacter(int scanCode);
 // it has had it; much quicker than a sleep of 0 ms, which the browser stretches.
 void YieldToBrowser();
 
-// A mouse button went down on the canvas: the pointer is locked there when the program
-// wants the relative mouse and reads it (input_web.cpp).
-void PointerClick();
+// Whether a mouse button that went down on the canvas locks the pointer there: when the
+// program wants the relative mouse and reads it (input_web.cpp).
+bool PointerLockWanted();
+
+// Starts or stops listening to the mouse and to touches on the canvas (pointer_web.cpp).
+void ListenToPointer(bool on);
 
 // Places an event on the queue PumpEvents empties, as if the user had made it (the
-// test hooks): a key (scan code, down), a mouse movement (dx, dy), a button (button,
-// down), wheel steps (steps), a close request.
-enum class SyntheticEvent { Key, Motion, Button, Wheel, Close, FocusLost };
+// test hooks, the pointer's listeners): a key (scan code, down), a mouse movement
+// (dx, dy), the pointer's place (x, y), a button (button, down), wheel steps (steps),
+// a close request.
+enum class SyntheticEvent { Key, Motion, Position, Button, Wheel, Close, FocusLost };
 void QueueEvent(SyntheticEvent kind, int a, int b);
 
 // The selector of the program's canvas.

@@ -95,7 +95,7 @@ namespace plat {
 namespace {
 
 struct Event {
-    enum Kind { Key, Motion, Button, Wheel, Close, FocusLost } kind;
+    enum Kind { Key, Motion, Position, Button, Wheel, Close, FocusLost } kind;
     int a = 0, b = 0;
 };
 
@@ -169,37 +169,6 @@ EM_BOOL OnKeyEvent(int type, const EmscriptenKeyboardEvent* e, void*) {
     return EM_TRUE;
 }
 
-// Movement in canvas pixels: the page shows the canvas scaled.
-void CanvasScale(double& sx, double& sy) {
-    int w = 0, h = 0;
-    double cssW = 0, cssH = 0;
-    emscripten_get_canvas_element_size(web::kCanvas, &w, &h);
-    emscripten_get_element_css_size(web::kCanvas, &cssW, &cssH);
-    sx = cssW > 0 ? w / cssW : 1;
-    sy = cssH > 0 ? h / cssH : 1;
-}
-
-EM_BOOL OnMouseEvent(int type, const EmscriptenMouseEvent* e, void*) {
-    if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
-        // Movement on the page in canvas pixels; what is left under a whole pixel is
-        // carried to the next event, so many small moves add up to the whole way.
-        static double restX = 0, restY = 0;
-        double sx, sy;
-        CanvasScale(sx, sy);
-        const double fx = e->movementX * sx + restX, fy = e->movementY * sy + restY;
-        const int dx = static_cast<int>(std::lround(fx)), dy = static_cast<int>(std::lround(fy));
-        restX = fx - dx;
-        restY = fy - dy;
-        if (dx || dy) Queue({Event::Motion, dx, dy});
-        return EM_FALSE;
-    }
-    if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) web::PointerClick();
-    // The browser numbers the middle button 1 and the right one 2.
-    const int button = e->button == 0 ? 0 : e->button == 2 ? 1 : e->button == 1 ? 2 : -1;
-    if (button >= 0) Queue({Event::Button, button, type == EMSCRIPTEN_EVENT_MOUSEDOWN ? 1 : 0});
-    return EM_TRUE;
-}
-
 // The browser's wheel turns by pixels, lines or pages; a step is what one notch gives:
 // 100 pixels, 3 lines or a page. What is left under a step is carried to the next event
 // that turns the same way, so a part of a step one way never adds to a turn the other.
@@ -225,9 +194,7 @@ void Listen(bool on) {
     const char* win = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(win, nullptr, EM_TRUE, on ? OnKeyEvent : nullptr);
     emscripten_set_keyup_callback(win, nullptr, EM_TRUE, on ? OnKeyEvent : nullptr);
-    emscripten_set_mousemove_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
-    emscripten_set_mousedown_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
-    emscripten_set_mouseup_callback(win, nullptr, EM_TRUE, on ? OnMouseEvent : nullptr);
+    web::ListenToPointer(on);
     emscripten_set_wheel_callback(web::kCanvas, nullptr, EM_TRUE, on ? OnWheelEvent : nullptr);
     emscripten_set_blur_callback(win, nullptr, EM_TRUE, on ? OnBlur : nullptr);
 }
@@ -416,6 +383,9 @@ void PumpEvents() {
             case Event::Motion:
                 if (g_sink) g_sink->OnMouseMotion(e.a, e.b);
                 break;
+            case Event::Position:
+                if (g_sink) g_sink->OnMousePosition(e.a, e.b);
+                break;
             case Event::Button:
                 if (g_sink) g_sink->OnMouseButton(e.a, e.b != 0);
                 break;
@@ -435,6 +405,7 @@ void QueueEvent(SyntheticEvent kind, int a, int b) {
     switch (kind) {
         case SyntheticEvent::Key: Queue({Event::Key, a, b}); break;
         case SyntheticEvent::Motion: Queue({Event::Motion, a, b}); break;
+        case SyntheticEvent::Position: Queue({Event::Position, a, b}); break;
         case SyntheticEvent::Button: Queue({Event::Button, a, b}); break;
         case SyntheticEvent::Wheel: Queue({Event::Wheel, a}); break;
         case SyntheticEvent::Close: Queue({Event::Close}); break;
