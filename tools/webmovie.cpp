@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -54,6 +55,8 @@ namespace {
 // Changes whenever the conversion changes, so that older results are not taken.
 constexpr const char* kConversion = "webm-vp8-opus-2";
 constexpr int kSoundRate = 48000;
+// Longer stretches without sound (in a damaged file, a time that leaps) are cut to this.
+constexpr int64_t kMostSilence = int64_t{60} * kSoundRate;
 
 // ---- what a file is ------------------------------------------------------------------
 
@@ -222,7 +225,7 @@ public:
         if (sound_.enc) {
             // The sound lasts as long as the movie.
             const int64_t end = std::llround(decoder_.DecodedEndMs() * kSoundRate / 1000);
-            if (end > placed_) Silence(end - placed_);
+            if (end > placed_) Silence(std::min(end - placed_, kMostSilence));
             if (!EncodeSound(true)) return Fail(why, "the sound encoder failed");
         }
         if (!Flush(video_) || (sound_.enc && !Flush(sound_)) || av_write_trailer(out_) < 0)
@@ -344,7 +347,8 @@ private:
     // A block of sound at its place on the clock: silence before it where there is a
     // gap, the part that overlaps what is placed already left out.
     bool Sound(const std::vector<int16_t>& block, double startMs) {
-        const int64_t at = std::llround(startMs * kSoundRate / 1000);
+        int64_t at = std::llround(startMs * kSoundRate / 1000);
+        if (at - placed_ > kMostSilence) at = placed_;
         const int64_t frames = static_cast<int64_t>(block.size()) / channels_;
         if (at > placed_) Silence(at - placed_);
         const int64_t skip = std::clamp<int64_t>(placed_ - at, 0, frames);
@@ -429,10 +433,13 @@ fs::path Converted(const fs::path& file, const std::string& name, const fs::path
     std::string why;
     double lengthMs = 0;
     bool ok;
-    {
+    try {
         Converter c;
         ok = c.Run(file.string(), part.string(), why);
         lengthMs = c.LengthMs();
+    } catch (const std::exception& e) {  // memory ran out
+        ok = false;
+        why = e.what();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (ok) fs::rename(part, done, ec);

@@ -96,7 +96,8 @@ mergeInto(LibraryManager.library, {
   },
 
   // Plays from the start, looping or not, heard or muted. Where the browser does not let
-  // the sound start (no click on the page yet), the movie plays muted.
+  // the sound start (no click on the page yet, or the sound graph not running, which
+  // would hold the movie), the movie plays muted.
   tolvane_movie_start__deps: ['$TolvaneMovie'],
   tolvane_movie_start: function(id, loop, sound) {
     const M = TolvaneMovie, A = TolvaneAudio, m = M.movies[id];
@@ -104,7 +105,7 @@ mergeInto(LibraryManager.library, {
     const v = m.video;
     M.current = m;
     v.loop = !!loop;
-    if (sound && A.ctx && A.buses) {
+    if (sound && A.ctx && A.buses && A.ctx.state === 'running') {
       if (!m.source) {
         m.source = A.ctx.createMediaElementSource(v);
         m.gain = A.ctx.createGain();
