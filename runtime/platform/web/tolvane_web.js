@@ -16,12 +16,17 @@ mergeInto(LibraryManager.library, {
   // page and its tests: its length and size, when it was started, began to play, showed
   // its first picture, when its clock began (as its time then says) and when it ended
   // (performance.now()), the times of the pictures presented, its passes and the
-  // pictures taken.
+  // pictures taken; the last hundred movies are kept.
   $TolvaneMovie__deps: ['$TolvaneAudio', '$GL'],
   $TolvaneMovie: {
     movies: [null],
     current: null,
     log: [],
+
+    note: function(entry) {
+      if (TolvaneMovie.log.length >= 100) TolvaneMovie.log.shift();
+      TolvaneMovie.log.push(entry);
+    },
 
     close: function(m) {
       const v = m.video;
@@ -68,14 +73,14 @@ mergeInto(LibraryManager.library, {
                  failed: false, closed: false, source: null, gain: null};
       if (!ok) {
         entry.refused = true;
-        M.log.push(entry);
+        M.note(entry);
         M.close(m);
         return 0;
       }
       entry.length = isFinite(video.duration) ? video.duration : 0;
       entry.width = video.videoWidth;
       entry.height = video.videoHeight;
-      M.log.push(entry);
+      M.note(entry);
       let id = M.movies.indexOf(null, 1);
       if (id < 0) id = M.movies.push(null) - 1;
       M.movies[id] = m;
