@@ -16,12 +16,11 @@
 // converted movie has its length, its pictures in the shape they are shown in (the
 // pixels' aspect ratio and the turn the file asks for applied, so its pixels are square
 // and it needs no turning; in no more pixels than the original stores), its pictures'
-// times, and its sound at 48000 Hz at the same
-// place on the clock. Converted movies are kept in CACHE under a digest of the
-// original's bytes, so a rebuild converts nothing again. A file that cannot be read or
-// converted keeps its link to the original (the page then answers that it is no movie)
-// and is named in a warning on standard error, as is a file named like a movie that is
-// none; that stops nothing. Standard output has
+// times, and its sound at 48000 Hz at the same place on the clock. Converted movies are
+// kept in CACHE under a digest of the original's bytes, so a rebuild converts nothing
+// again. A file that cannot be read or converted keeps its link to the original (the
+// page then answers that it is no movie) and is named in a warning on standard error,
+// as is a file named like a movie that is none; that stops nothing. Standard output has
 // one line for each movie: converted (and how long that took), taken from the cache,
 // or kept as it is.
 #include <algorithm>
