@@ -22,7 +22,8 @@
 // page then answers that it is no movie) and is named in a warning on standard error,
 // as is a file named like a movie that is none; that stops nothing. Standard output has
 // one line for each movie: converted (and how long that took), taken from the cache,
-// or kept as it is.
+// or kept as it is. The exit status is 1 when STAGING cannot be made whole (tolvanec
+// then packs ASSETS as they are), 2 for a wrong command line.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -400,10 +401,11 @@ private:
 
 // ---- the staging folder ---------------------------------------------------------------
 
-void Link(const fs::path& target, const fs::path& link) {
+bool Link(const fs::path& target, const fs::path& link) {
     std::error_code ec;
     fs::create_symlink(fs::absolute(target), link, ec);
     if (ec) std::fprintf(stderr, "webmovie: cannot link %s: %s\n", link.c_str(), ec.message().c_str());
+    return !ec;
 }
 
 // The converted movie for `file` in the cache, converted now when it is not there; an
@@ -487,7 +489,7 @@ int Stage(const fs::path& assets, const fs::path& staging, const fs::path& cache
                 if (fs::path converted = Converted(target, name, cache); !converted.empty()) target = converted;
                 break;
         }
-        Link(target, staging / rel);
+        if (!Link(target, staging / rel)) return 1;  // the staged folder would lack a file
     }
     if (ec) {
         std::fprintf(stderr, "webmovie: cannot read %s: %s\n", assets.c_str(), ec.message().c_str());
