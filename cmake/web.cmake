@@ -26,7 +26,7 @@ endif()
 # How tolvanec links a program for the browser. Asyncify lets the program's own loops
 # give the browser its turn inside frame presentation and waits.
 set(TOLVANE_WEB_LINK_FLAGS
-  -sASYNCIFY "-sASYNCIFY_IMPORTS=[\"tolvane_music_play\"]"
+  -sASYNCIFY "-sASYNCIFY_IMPORTS=[\"tolvane_music_play\",\"tolvane_movie_open\"]"
   -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2
   -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME=1 -sMODULARIZE -sEXPORT_NAME=TolvaneProgram
   -sENVIRONMENT=web -sFORCE_FILESYSTEM -sMINIFY_HTML=0 -lidbfs.js
@@ -95,6 +95,7 @@ jslibrary=${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
 page=${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html
 synth=${TOLVANE_WEB_SYNTH}
 shoebox=$<TARGET_FILE:shoebox>
+webmovie=$<TARGET_FILE:webmovie>
 font=${CMAKE_BINARY_DIR}/Smalfont.bmp
 nodepath=${TOLVANE_NODE_PATH}
 ")
@@ -103,7 +104,7 @@ target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_build.cpp ${CMA
 
 # Stackmoor in the browser.
 if(TOLVANE_WEB)
-  add_custom_target(tolvane_web_kit DEPENDS tolvane_web_runtime tolvane_web_synth)
+  add_custom_target(tolvane_web_kit DEPENDS tolvane_web_runtime tolvane_web_synth webmovie)
   set(STACKMOOR_WEB ${CMAKE_BINARY_DIR}/web-stackmoor)
   add_custom_command(OUTPUT ${STACKMOOR_WEB}/index.html ${STACKMOOR_WEB}/stackmoor.wasm
     COMMAND tolvanec build --web game/stackmoor.bas --assets ${STACKMOOR_ASSETS} -o ${STACKMOOR_WEB}

@@ -87,8 +87,7 @@ std::string MakeTempFolder(const std::string& prefix) {
     return mkdtemp(tmpl.data()) ? tmpl : std::string();
 }
 
-std::string CacheFolder(const std::string& source, const std::string& suffix) {
-    namespace fs = std::filesystem;
+std::string CacheBase() {
     std::string base;
     if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x)
         base = x;
@@ -96,11 +95,16 @@ std::string CacheFolder(const std::string& source, const std::string& suffix) {
         base = std::string(h) + "/.cache";
     else
         base = "/tmp";
+    return base + "/tolvanec";
+}
+
+std::string CacheFolder(const std::string& source, const std::string& suffix) {
+    namespace fs = std::filesystem;
     std::error_code ec;
     const std::string abs = fs::absolute(source, ec).lexically_normal().string();
     char id[32];
     std::snprintf(id, sizeof id, "%016zx", std::hash<std::string>{}(abs));
-    return base + "/tolvanec/" + fs::path(source).stem().string() + "-" + id + suffix;
+    return CacheBase() + "/" + fs::path(source).stem().string() + "-" + id + suffix;
 }
 
 }  // namespace tvc

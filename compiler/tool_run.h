@@ -32,5 +32,7 @@ std::string MakeTempFolder(const std::string& prefix);
 // file: $XDG_CACHE_HOME (else ~/.cache, else /tmp)/tolvanec/NAME-HASH`suffix`, the hash
 // taken of the file's absolute path.
 std::string CacheFolder(const std::string& source, const std::string& suffix);
+// tolvanec's own cache folder, $XDG_CACHE_HOME (else ~/.cache, else /tmp)/tolvanec.
+std::string CacheBase();
 
 }  // namespace tvc

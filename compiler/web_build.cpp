@@ -4,7 +4,8 @@
 //   index.html      the page: the game centred and scaled, a start click where the
 //                   browser wants one for sound, a message where WebGL 2 is missing
 //   NAME.js, NAME.wasm  the program
-//   NAME.sbx        its archive: the assets and the built-in font
+//   NAME.sbx        its archive: the assets and the built-in font; movies the browser
+//                   cannot play converted to WebM under their own names (webmovie)
 //   synth/          the MIDI synthesizer and the soundfont, fetched when MIDI plays
 // With --touch-keys the page shows keys of its own on touch devices (touch_keys.h).
 #include "web_build.h"
@@ -40,7 +41,7 @@ namespace {
 // What pages are made with: in a build tree with the browser part, the files named by
 // tolvanec-web.txt beside tolvanec; elsewhere nothing (emxx empty).
 struct WebKit {
-    std::string emxx, include, lib, jsLibrary, page, synth, shoebox, font, nodePath = "/usr/share/nodejs";
+    std::string emxx, include, lib, jsLibrary, page, synth, shoebox, webmovie, font, nodePath = "/usr/share/nodejs";
 };
 
 const WebKit& Kit() {
@@ -60,6 +61,7 @@ const WebKit& Kit() {
             else if (key == "page") k.page = value;
             else if (key == "synth") k.synth = value;
             else if (key == "shoebox") k.shoebox = value;
+            else if (key == "webmovie") k.webmovie = value;
             else if (key == "font") k.font = value;
             else if (key == "nodepath") k.nodePath = value;
         }
@@ -135,7 +137,7 @@ std::string BuildKey(const WebOptions& o, const std::string& cpp) {
     key << std::hash<std::string>{}(cpp) << '|' << o.emxx << '|' << o.lib << '|' << o.font << '|' << o.id << '|'
         << o.touchKeys;
     std::error_code ec;
-    for (const std::string& f : {o.lib, o.font, o.shoebox, Kit().jsLibrary, Kit().page})
+    for (const std::string& f : {o.lib, o.font, o.shoebox, Kit().webmovie, Kit().jsLibrary, Kit().page})
         key << '|' << fs::last_write_time(f, ec).time_since_epoch().count();
     for (const std::string& folder : {o.assets, Kit().synth}) {
         if (folder.empty()) continue;
@@ -180,6 +182,21 @@ bool GoodStorageName(const std::string& id) {
     return true;
 }
 
+// The assets as the page packs them: the movies among them that the browser cannot
+// play converted to WebM, under their own names (a folder of links in `work`, made by
+// webmovie, which keeps the converted movies in tolvanec's cache). Where that cannot be
+// done the assets go as they are, with a warning: the page then answers that such a
+// movie is no movie.
+std::string PlayableAssets(const std::string& assets, const std::string& work) {
+    if (assets.empty() || Kit().webmovie.empty()) return assets;
+    const std::string staged = work + "/assets";
+    if (Run({Kit().webmovie, assets, staged, CacheBase() + "/web-movies"}) == 0) return staged;
+    std::fprintf(stderr,
+                 "tolvanec: warning: the movies among the assets could not be made playable in the browser; "
+                 "they are packed as they are\n");
+    return assets;
+}
+
 // Makes the page folder from the translated program.
 bool BuildPage(const WebOptions& o, const std::string& work, const std::string& cppPath, const std::string& out) {
     if (o.emxx.empty() || Kit().jsLibrary.empty()) {
@@ -206,7 +223,7 @@ bool BuildPage(const WebOptions& o, const std::string& work, const std::string& 
         return false;
     }
     std::vector<std::string> pack = {o.shoebox, "pack", out + "/" + name + ".sbx"};
-    if (!o.assets.empty()) pack.push_back(o.assets);
+    if (!o.assets.empty()) pack.push_back(PlayableAssets(o.assets, work));
     if (o.assets.empty() || !fs::exists(fs::path(o.assets) / "Smalfont.bmp", ec)) pack.push_back(o.font);
     fs::remove(out + "/" + name + ".sbx", ec);
     if (Run(pack, work + "/pack.log") != 0) {

@@ -7,6 +7,7 @@
 //   .avi  MPEG-4 pictures, 16-bit PCM sound      .mkv  Motion JPEG pictures, Vorbis sound
 //   .ogv  Theora pictures, Vorbis sound          .mpg  MPEG-1 pictures, MPEG audio layer 2
 //   .vob  MPEG-2 pictures, AC-3 sound            .mp4  MPEG-4 pictures, AAC sound
+//   .webm VP8 pictures, Vorbis sound
 //   .mp3  MP3 sound only    .ogg  Vorbis sound only    .flac  FLAC sound only
 //   .wav  16-bit PCM sound only
 // (.mpg and .vob are MPEG program streams.) The picture is one colour (red 200, green 80,
@@ -64,6 +65,7 @@ const Kind kKinds[] = {
     {".avi", "avi", "mpeg4", "pcm_s16le"}, {".mkv", "matroska", "mjpeg", "libvorbis"},
     {".ogv", "ogg", "libtheora", "libvorbis"}, {".mpg", "mpeg", "mpeg1video", "mp2"},
     {".vob", "vob", "mpeg2video", "ac3"},  {".mp4", "mp4", "mpeg4", "aac"},
+    {".webm", "webm", "libvpx", "libvorbis"},
     {".mp3", "mp3", nullptr, "libmp3lame"}, {".ogg", "ogg", nullptr, "libvorbis"},
     {".flac", "flac", nullptr, "flac"},    {".wav", "wav", nullptr, "pcm_s16le"},
 };

@@ -201,6 +201,13 @@ void OpenGLPrism::UpdateStreamTexture(const __StreamTexture& t, const uint8_t* r
     drawing_->ForgetBinding();
 }
 
+void OpenGLPrism::FillStreamTexture(const __StreamTexture& t, const std::function<void(unsigned texture)>& fill) {
+    if (!t.texture || !fill) return;
+    drawing_->Flush();
+    fill(t.texture);
+    drawing_->ForgetBinding();
+}
+
 void OpenGLPrism::FreeStreamTexture(__StreamTexture& t) {
     if (t.texture) {
         drawing_->Flush();

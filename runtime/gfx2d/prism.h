@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -111,6 +112,10 @@ public:
     bool MakeStreamTexture(__StreamTexture& t, int width, int height);
     // Replaces the picture: width x height RGBA bytes, top row first.
     void UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba);
+    // Lets `fill` replace the picture through the graphics library itself, given the
+    // texture's name (a platform that decodes movies by itself puts its pictures
+    // straight into the texture).
+    void FillStreamTexture(const __StreamTexture& t, const std::function<void(unsigned texture)>& fill);
     // Draws the picture opaque into the rectangle (x, y, w, h) of the current viewport;
     // at its own size every pixel is copied as it is.
     void DrawStreamTexture(const __StreamTexture& t, int x, int y, int w, int h) {

@@ -1,4 +1,5 @@
 #include "platform/movie_decoder.h"
+#include "platform/played_movie.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -618,5 +619,14 @@ bool MovieDecoder::Rewind() {
     const MovieLimits limits = s_->limits;
     return Open(path, limits);
 }
+
+}  // namespace plat
+
+// The desktop plays no movie by itself: every movie is decoded through MovieDecoder.
+namespace plat {
+
+bool PlatformPlaysMovies() { return false; }
+
+std::unique_ptr<PlayedMovie> OpenPlayedMovie(const std::string&) { return nullptr; }
 
 }  // namespace plat

@@ -16,6 +16,7 @@
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/movie_decoder.h"
+#include "platform/played_movie.h"
 #include "platform/window.h"
 
 namespace {
@@ -46,6 +47,9 @@ constexpr double kFirstPictureWaitMs = 200;
 constexpr double kEndSlackMs = 0.1;
 // The longest sleep of the playing loop, so keys are seen at once.
 constexpr double kLongestStepMs = 5;
+// A movie the platform plays by itself whose time stands still this long has stopped
+// (a decoder that gave up, a page the browser no longer plays): it ends there.
+constexpr double kPlatformStalledMs = 5000;
 
 std::string g_shotsDir;
 long long g_shotsEvery = 0;
@@ -68,18 +72,29 @@ public:
         }
     }
 
+    // Opens the file for the platform's own movie player where it has one, else for
+    // the decoder.
     bool Open(const char* path) {
         path_ = path;
+        if (plat::PlatformPlaysMovies()) {
+            played_ = plat::OpenPlayedMovie(path_);
+            return played_ != nullptr;
+        }
         decoder_ = NewDecoder();
         return decoder_->Open(path_);
     }
 
     void Play(bool repeat) {
         report_ = __MovieReport{};
-        if (!pPrsm || !pPrsm->IsActive() || !Fit()) return;
+        if (!pPrsm || !pPrsm->IsActive()) return;
         paced_ = !g_unpaced;
         skippable_ = !(pDXin && pDXin->Replaying());
         repeat_ = repeat && skippable_;
+        if (played_) {
+            PlayByPlatform();
+            return;
+        }
+        if (!Fit(decoder_->DisplayWidth(), decoder_->DisplayHeight(), false)) return;
         rate_ = decoder_->SoundRate();
         channels_ = decoder_->SoundChannels();
         // The sound waits, paused, for the first picture.
@@ -87,10 +102,7 @@ public:
             soundOn_ = plat::PcmOpen(rate_, channels_, plat::PcmFormat::Int16, true);
         report_.sound = soundOn_;
 
-        // A key or button still held from before does not skip the movie.
-        if (skippable_)
-            while (pDXin->AnyKey() || pDXin->AnyMouse()) __WaitStep(kLongestStepMs);
-        watchKeys_ = skippable_;
+        WaitForKeysUp();
 
         report_.passes = 1;
         while (!skipped_) {
@@ -131,7 +143,7 @@ public:
             } else {
                 waitMs = 0;  // reading on
             }
-            if (watchKeys_ && (pDXin->AnyKey() || pDXin->AnyMouse())) break;
+            if (SkipAsked()) break;
             __WaitStep(NeedRead() ? 0 : waitMs);
         }
         if (started_) {
@@ -143,11 +155,58 @@ public:
     const __MovieReport& Report() const { return report_; }
 
 private:
+    // A movie the platform plays by itself: its pictures are shown as its decoder gives
+    // them, on its own clock, until it ends or a key or button skips it. Unpaced, it
+    // plays silent at its own speed (every picture shown as the platform gives it).
+    void PlayByPlatform() {
+        if (!Fit(played_->Width(), played_->Height(), true)) return;
+        WaitForKeysUp();
+        played_->Start(repeat_, paced_);
+        started_ = true;
+        startedAt_ = plat::ClockMs();
+        double lastPosition = -1, movedAt = startedAt_;
+        while (true) {
+            // Presenting gives the platform its turn; without a picture the loop sleeps.
+            const bool shown = played_->NewPicture();
+            if (shown) {
+                pPrsm->FillStreamTexture(texture_, [this](unsigned texture) { played_->PictureToTexture(texture); });
+                DrawPicture();
+                PresentPicture(played_->PositionMs());
+            }
+            if (played_->Ended() || SkipAsked()) break;
+            const double now = plat::ClockMs(), position = played_->PositionMs();
+            if (position != lastPosition) {
+                lastPosition = position;
+                movedAt = now;
+            } else if (now - movedAt > kPlatformStalledMs) {
+                break;
+            }
+            __WaitStep(shown ? 0 : kLongestStepMs);
+        }
+        report_.passes = played_->Passes();
+        report_.sound = played_->SoundHeard();
+        report_.playMs = plat::ClockMs() - startedAt_;
+        const double length = played_->LengthMs();
+        report_.lengthMs = static_cast<double>(std::max(report_.passes - 1, 0LL)) * length +
+                           (played_->Ended() ? length : std::min(played_->PositionMs(), length));
+    }
+
+    // A key or button still held from before does not skip the movie: it waits until
+    // they are let go, and from then on they are watched.
+    void WaitForKeysUp() {
+        if (skippable_)
+            while (pDXin->AnyKey() || pDXin->AnyMouse()) __WaitStep(kLongestStepMs);
+        watchKeys_ = skippable_;
+    }
+
+    bool SkipAsked() const { return watchKeys_ && (pDXin->AnyKey() || pDXin->AnyMouse()); }
+
     // The picture's place: scaled to fit the window with its aspect ratio kept (the
-    // shown size: wide pixels widen it, a turned picture stands on its side), centred.
-    bool Fit() {
+    // shown size sw x sh: wide pixels widen it, a turned picture stands on its side),
+    // centred. The texture holds the picture at the size it is shown at, or
+    // (`ownSize`: the platform's decoder gives it so) at the shown size sw x sh.
+    bool Fit(int sw, int sh, bool ownSize) {
         const int cw = pPrsm->ScreenWidth(), ch = pPrsm->ScreenHeight();
-        const int sw = decoder_->DisplayWidth(), sh = decoder_->DisplayHeight();
         if (cw < 1 || ch < 1 || sw < 1 || sh < 1) return false;
         const double scale = std::min(static_cast<double>(cw) / sw, static_cast<double>(ch) / sh);
         width_ = std::clamp(static_cast<int>(sw * scale), 1, cw);
@@ -155,7 +214,7 @@ private:
         x_ = (cw - width_) / 2;
         y_ = (ch - height_) / 2;
         fullScreen_ = width_ == cw && height_ == ch;
-        if (!pPrsm->MakeStreamTexture(texture_, width_, height_)) return false;
+        if (!pPrsm->MakeStreamTexture(texture_, ownSize ? sw : width_, ownSize ? sh : height_)) return false;
         viewX_ = pPrsm->ViewX();
         viewY_ = pPrsm->ViewY();
         viewW_ = pPrsm->ViewWidth();
@@ -252,7 +311,7 @@ private:
     // and the sound is kept fed. Nothing is read or opened from here.
     bool WhileReading() {
         __WaitStep(0);
-        if (watchKeys_ && (pDXin->AnyKey() || pDXin->AnyMouse())) skipped_ = true;
+        if (SkipAsked()) skipped_ = true;
         if (!skipped_ && started_ && paced_ && !serving_) {
             serving_ = true;
             FeedSound();
@@ -338,11 +397,7 @@ private:
         const uint8_t* rgba = decoder_->TakePicture(width_, height_);
         if (!rgba) return;
         pPrsm->UpdateStreamTexture(texture_, rgba);
-        pPrsm->DrawStreamTexture(texture_, x_, y_, width_, height_);
-        ++g_shownTotal;
-        ++report_.shown;
-        ++passShown_;
-        if (g_shotsEvery > 0 && g_shownTotal % g_shotsEvery == 0) WriteShot();
+        DrawPicture();
         if (!started_) {
             // The first picture lets the sound go, and appears when its time comes: as the
             // mixer takes the sound's first block (unless the device does not take it).
@@ -350,10 +405,25 @@ private:
             while (paced_ && (Clock() < due || (queuedFrames_ > 0 && !soundStalled_ && lastTaken_ == 0)))
                 __WaitStep(0.5);
         }
+        PresentPicture(due);
+        if (paced_) report_.worstLagMs = std::max(report_.worstLagMs, std::fabs(Clock() - due));
+    }
+
+    // The picture in the texture drawn in its place, counted, and kept as a screenshot
+    // where one is due.
+    void DrawPicture() {
+        pPrsm->DrawStreamTexture(texture_, x_, y_, width_, height_);
+        ++g_shownTotal;
+        ++report_.shown;
+        ++passShown_;
+        if (g_shotsEvery > 0 && g_shownTotal % g_shotsEvery == 0) WriteShot();
+    }
+
+    // The picture drawn goes to the screen (movie time `movieMs`).
+    void PresentPicture(double movieMs) {
         // A picture that covers the whole window needs nothing cleared behind it.
         pPrsm->PresentNow(!fullScreen_);
-        if (g_pictureHook) g_pictureHook(due, plat::ClockMs());
-        if (paced_) report_.worstLagMs = std::max(report_.worstLagMs, std::fabs(Clock() - due));
+        if (g_pictureHook) g_pictureHook(movieMs, plat::ClockMs());
     }
 
     void WriteShot() { __SaveScreenshot(g_shotsDir, "movie", g_shownTotal); }
@@ -365,6 +435,7 @@ private:
 
     std::string path_;
     std::unique_ptr<plat::MovieDecoder> decoder_, upcoming_;
+    std::unique_ptr<plat::PlayedMovie> played_;
     __StreamTexture texture_;
     std::vector<int16_t> block_, silence_;
     std::deque<Pending> pending_;

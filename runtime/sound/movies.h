@@ -14,6 +14,11 @@
 // with F4 and closing the window end the program, as everywhere else.
 //
 // The name is looked up like music: a file on disk first, else the media archive.
+//
+// Where the platform plays movies by itself (the browser: its own video decoder, see
+// platform/played_movie.h), the same player shows its pictures in the same place, on
+// the platform's clock, with the same keys and answers; its sound goes beside the
+// effects at the samples' own volume, as the desktop mixes it.
 #pragma once
 
 #include <string>
@@ -31,7 +36,8 @@ double LOOPMOVIE(DQStr file);
 
 // Unattended runs, set at start-up. Every k-th movie picture shown since start-up is
 // also written as dir/movie-NNNNNN.bmp (k 0: none). Unpaced, pictures follow each other
-// as fast as they are decoded and the sound is not played. Under key replay no key
+// as fast as they are decoded and the sound is not played (a movie the platform plays
+// by itself plays silent at its own speed). Under key replay no key
 // skips a movie: PLAYMOVIE plays to its end, LOOPMOVIE plays its movie once.
 void __SetMovieShots(const std::string& dir, long long every);
 void __SetMovieUnpaced(bool unpaced);

@@ -22,8 +22,9 @@
 //   frames     every frame the probe presents is one the browser shows; a hidden page
 //              rests (no frames, sound suspended, the clock stands still) and goes on;
 //              a busy loop leaves the page its turn
-//   absent     3D, movies, networking and other programs answer in the browser as the
-//              documentation says: their failure values
+//   absent     3D, networking and other programs answer in the browser as the
+//              documentation says: their failure values; a picture given to PLAYMOVIE
+//              and a movie found nowhere answer 3
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
 //              `tolvanec run --web` makes and serves a BASIC example, which runs
 //   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
@@ -33,6 +34,11 @@
 //              it, however the canvas is scaled and placed; locked, it moves it; on a
 //              phone a tap is a click there, a drag moves the mark with the button
 //              held, and the on-screen keys (only there) are held by fingers
+//   movie      movies of every container (movie.bas) play their length, letterboxed,
+//              turned and widened as on the desktop, in their colours and heard;
+//              LOOPMOVIE repeats until a key; a file that is no movie and one found
+//              nowhere answer 3 with a warning; unpaced, with key replay, every movie
+//              plays once and its pictures are kept as screenshots
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -205,7 +211,167 @@ const pageSpot = (page, x, y) => page.evaluate(([x, y]) => {
 }, [x, y]);
 
 // ---- the cases ---------------------------------------------------------------------------------
+// The movies of movie.bas in the order it plays them (each a second long, but the
+// loop's 0.6 s), with points of the 320 x 240 canvas in the picture's colour
+// (`colour`), black (`black`, around a letterboxed picture) and blue (`blue`: the
+// corner square of the turned movie, at the picture's top right once turned).
+const MOVIES = [
+  {name: 'plain.avi', colour: [200, 80, 40], inside: [[160, 180], [5, 235]], black: []},
+  {name: 'wide.mkv', colour: [40, 200, 80], inside: [[160, 200], [20, 40]], black: [[160, 10], [160, 232]]},
+  {name: 'small.ogv', colour: [80, 40, 200], inside: [[160, 180], [5, 235]], black: []},
+  {name: 'program.mpg', colour: [220, 220, 60], inside: [[160, 180], [300, 230]], black: []},
+  // 720 x 576 with pixels 64:45 wide: shown 1024 x 576, so 320 x 180 here.
+  {name: 'anamorphic.vob', colour: [60, 160, 220], inside: [[160, 200], [10, 40]], black: [[160, 10], [160, 232]]},
+  // 160 x 90 turned a quarter clockwise: 90 x 160, so 135 x 240 from x = 92 on.
+  {name: 'turned.mp4', colour: [200, 80, 40], inside: [[160, 200], [100, 30]], black: [[40, 120], [280, 120]],
+   blue: [[219, 8]]},
+  {name: 'ready.webm', colour: [200, 200, 200], inside: [[160, 180]], black: []},
+  {name: 'loop.mkv', colour: [40, 200, 80], inside: [[160, 180]], black: [], seconds: 0.6},
+];
+
+// The slope through the points [x, y], robust to a few far off (a picture presented
+// late): the median of the slopes between every two points at least `apart` in x.
+function slope(points, apart) {
+  const slopes = [];
+  for (let i = 0; i < points.length; ++i)
+    for (let j = i + 1; j < points.length; ++j)
+      if (Math.abs(points[j][0] - points[i][0]) >= apart)
+        slopes.push((points[j][1] - points[i][1]) / (points[j][0] - points[i][0]));
+  slopes.sort((a, b) => a - b);
+  return slopes.length ? slopes[slopes.length >> 1] : NaN;
+}
+
 const cases = {
+  async movie(b) {
+    const root = path.join(BUILD, 'web-movie');
+    const server = await serve(root);
+    const url = `http://127.0.0.1:${server.address().port}/index.html`;
+    const near = (a, want, tolerance) => a.every((v, k) => Math.abs(v - want[k]) <= tolerance);
+    const answers = async page => page.evaluate(
+        () => window.tolvane.FS.readFile('/tolvane/movie/movies.dat', {encoding: 'utf8'}).split(/\r?\n/).slice(0, 10));
+    {
+      const context = await b.newContext();
+      const warnings = [];
+      context.on('console', m => { if (m.type() === 'error') warnings.push(m.text()); });
+      const page = await open(context, url);
+      // While each movie plays: the loudest the effects bus gets, and the canvas at its
+      // middle. Z goes down after the seventh movie (the program waits for it) and is
+      // held into the looping movie's second pass; X, pressed in its third, ends it.
+      const heard = MOVIES.map(() => 0), pictures = MOVIES.map(() => null);
+      let keyDown = false, zHeld = false, zPasses = 0;
+      const deadline = Date.now() + 120000;
+      while (Date.now() < deadline) {
+        const now = await page.evaluate(([sampled, points]) => {
+          const T = window.tolvane, M = T && T.tolvaneMovie;
+          if (document.title.endsWith(' \u2014 ended')) return {ended: true};
+          if (!M || !M.current) return {waiting: M && M.log.length === 7 && !!M.log[6].closedAt};
+          const m = M.current, i = M.log.indexOf(m.entry), t = m.video.currentTime;
+          const state = {i, t, passes: m.passes, level: T.tolvaneAudio.level('effects')};
+          if (i >= 0 && i < points.length && !sampled[i] && t > 0.2 && t < 0.5) {
+            const c = document.getElementById('canvas'), copy = document.createElement('canvas');
+            copy.width = c.width;
+            copy.height = c.height;
+            const g = copy.getContext('2d');
+            g.drawImage(c, 0, 0);
+            state.pixels = points[i].map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data.slice(0, 3)));
+          }
+          return state;
+        }, [pictures.map(p => p !== null), MOVIES.map(m => [...m.inside, ...m.black, ...(m.blue || [])])]);
+        if (now.ended) break;
+        if (now.waiting && !zHeld && zPasses === 0) {
+          await page.keyboard.down('z');
+          zHeld = true;
+        }
+        if (zHeld && now.i === 7 && now.passes >= 2) {
+          zPasses = now.passes;
+          await page.keyboard.up('z');
+          zHeld = false;
+        }
+        if (now.i >= 0 && now.i < MOVIES.length) {
+          heard[now.i] = Math.max(heard[now.i], now.level);
+          if (now.pixels) pictures[now.i] = now.pixels;
+          if (now.i === 7 && zPasses > 0 && now.passes >= 3 && !keyDown) {
+            await page.keyboard.down('x');
+            keyDown = true;
+          }
+        }
+        if (keyDown && now.i !== 7) {
+          await page.keyboard.up('x');
+          keyDown = false;
+        }
+        await page.waitForTimeout(40);
+      }
+      await ended(page);
+      check(await page.evaluate(() => window.tolvane.exitCode) === 0, 'the program played its movies and ended');
+      const got = await answers(page);
+      check(JSON.stringify(got) === '["0","0","0","0","0","0","0","0","3","3"]',
+            `PLAYMOVIE and LOOPMOVIE answer 0 for every movie, 3 for no movie and for none (${got})`);
+      const entries = await page.evaluate(() => window.tolvane.tolvaneMovie.log);
+      check(entries.length === 9 && entries[8].refused && !entries.slice(0, 8).some(e => e.refused),
+            'every movie opens in the browser, the file that is no movie does not');
+      for (const name of ['broken.mpg', 'nowhere.mpg'])
+        check(warnings.some(w => w.includes(`PLAYMOVIE "Movies/${name}"`)), `a warning names ${name}: ` +
+              warnings.filter(w => w.includes(name)).join(' | '));
+      MOVIES.forEach((movie, i) => {
+        const e = entries[i], seconds = movie.seconds || 1;
+        // How long it took to play, measured two ways: the whole movie at the pace of its
+        // pictures (the compositor's clock against their movie times, the slope through
+        // all of them; loose where few pictures are presented), and from the events that
+        // tell when its clock began and when it ended (which a busy main thread may
+        // deliver late). A movie that plays slow or fast shows in both; on a machine
+        // busy with other work each alone strays by a few per cent now and then.
+        const pace = slope(e.presented.map(([shownAt, time]) => [time, shownAt / 1000]), 0.3);
+        const played = e.length * pace, events = (e.endedAt - e.clockStartedAt) / 1000;
+        log(`${movie.name}: ${e.width} x ${e.height}, ${e.length.toFixed(3)} s long, ` +
+            (i === 7 ? '' : `played in ${played.toFixed(3)} s (by its events ${events.toFixed(3)} s), `) +
+            `${e.pictures} pictures, ${e.passes} passes, loudest ${heard[i].toFixed(3)}`);
+        check(Math.abs(e.length - seconds) <= 0.05 * seconds, `${movie.name} is ${seconds} s long (${e.length} s)`);
+        check(heard[i] >= 0.01 && e.sound, `${movie.name} is heard on the effects bus (${heard[i].toFixed(4)})`);
+        check(pictures[i] !== null, `${movie.name}'s middle was seen`);
+        const px = pictures[i];
+        const inside = px.slice(0, movie.inside.length), black = px.slice(movie.inside.length,
+            movie.inside.length + movie.black.length), blue = px.slice(movie.inside.length + movie.black.length);
+        check(inside.every(p => near(p, movie.colour, 14)), `${movie.name} shows its colour ${movie.colour} ` +
+              `(${JSON.stringify(inside)})`);
+        if (black.length)
+          check(black.every(p => near(p, [0, 0, 0], 6)), `${movie.name} is letterboxed with black (${JSON.stringify(black)})`);
+        if (blue.length)
+          check(blue.every(p => p[2] > 150 && p[0] < 90 && p[1] < 90),
+                `${movie.name}'s corner is turned (${JSON.stringify(blue)})`);
+        if (i === 7) {
+          check(zPasses >= 2, `a key held when LOOPMOVIE starts does not end it (${zPasses} passes with Z held)`);
+          check(e.passes >= 3, `LOOPMOVIE repeats until a key (${e.passes} passes)`);
+        } else {
+          check(e.endedAt > 0, `${movie.name} plays to its end`);
+          check(Math.min(Math.abs(played - e.length), Math.abs(events - e.length)) <= 0.05 * e.length,
+                `${movie.name} plays its length, ${e.length.toFixed(3)} s, within 5 % (${played.toFixed(3)} s, ` +
+                `${events.toFixed(3)} s)`);
+          // 25 a second; software WebGL on a busy machine takes fewer in time.
+          check(e.pictures >= 5, `${movie.name} shows its pictures as it plays (${e.pictures})`);
+        }
+      });
+      await context.close();
+    }
+    {
+      // Unpaced and replaying keys (Z, which the program waits for): every movie plays
+      // once, silent, to its end; every fifth picture is a screenshot.
+      fs.writeFileSync(path.join(root, 'keys.txt'), '# Z held from the last frames before the movies on\n25 44\n200\n');
+      const context = await b.newContext();
+      const page = await open(context, url + '?TOLVANE_NO_WAIT=1&TOLVANE_INPUT=keys.txt&TOLVANE_SHOTS=5');
+      await ended(page);
+      const got = await answers(page);
+      check(JSON.stringify(got) === '["0","0","0","0","0","0","0","0","3","3"]', `unpaced, the same answers (${got})`);
+      const entries = await page.evaluate(() => window.tolvane.tolvaneMovie.log);
+      check(entries[7].passes === 1, `under key replay LOOPMOVIE plays once (${entries[7].passes})`);
+      const shots = await page.evaluate(() => window.tolvane.FS.readdir('/tolvane-shots').filter(n => n.startsWith('movie-')));
+      const shown = entries.reduce((n, e) => n + (e.pictures || 0), 0);
+      check(shots.length === Math.floor(shown / 5) && shots.length > 0,
+            `every fifth movie picture is a screenshot (${shots.length} of ${shown})`);
+      await context.close();
+    }
+    server.close();
+  },
+
   async stackmoor(b) {
     const root = path.join(BUILD, 'web-stackmoor');
     fs.copyFileSync(path.join(SOURCE, 'tools/screenshot-keys.txt'), path.join(root, 'keys.txt'));
@@ -881,7 +1047,7 @@ const cases = {
     const expected = [
       ['X_MAKE3D', '0'], ['X_LOADOBJ', '0'], ['X_DRAWOBJ', '0'], ['X_COLLISION (no contact)', '0'],
       ['X_WORLD2SCREEN\'s results (unchanged)', '-7,-8,-9'], ['X_MAKE2D', '0'],
-      ['PLAYMOVIE of a file found', '3'], ['LOOPMOVIE of a file found nowhere', '3'],
+      ['PLAYMOVIE of a picture, no movie', '3'], ['LOOPMOVIE of a file found nowhere', '3'],
       ['NETHOSTGAME', '0'], ['NETJOINGAME', '0'], ['NETCREATEPLAYER$', '0'], ['NETSENDMSG', '0'],
       ['NETGETMSG$ (in brackets: empty)', '[]'], ['NETNUMPLAYERS', '0'], ['NETPLAYERNAME$', 'NO_DATA'],
       ['SHELLCMD', '0'], ['SHELLCMD\'s exit code', '0'], ['FILEREQUEST$', 'NO_FILE'],

@@ -36,7 +36,25 @@ add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
   COMMENT "Making the browser drawing test's page")
 add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
-foreach(pair "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
+# The movie test's page: a movie of every container made by moviegen (converted to WebM
+# by the page's build where the browser cannot play it), and a file that is no movie.
+set(MOVIE_ASSETS ${CMAKE_BINARY_DIR}/web-movie-assets)
+tolvane_made_media(web_movie_media ${MOVIE_ASSETS}
+  "Movies/plain.avi 320 240 25 1 440" "Movies/wide.mkv 320 180 25 1 660 colour=40,200,80"
+  "Movies/small.ogv 160 120 25 1 550 colour=80,40,200" "Movies/program.mpg 320 240 25 1 440 colour=220,220,60"
+  "Movies/anamorphic.vob 720 576 25 1 440 sar=64:45 colour=60,160,220"
+  "Movies/turned.mp4 160 90 25 1 440 rotate=90 corner" "Movies/ready.webm 320 240 25 1 440 colour=200,200,200"
+  "Movies/loop.mkv 160 120 25 0.6 440 colour=40,200,80")
+file(WRITE ${MOVIE_ASSETS}/Movies/broken.mpg "This is no movie, though its name says so.\n")
+set(MOVIE_WEB ${CMAKE_BINARY_DIR}/web-movie)
+add_custom_command(OUTPUT ${MOVIE_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/movie.bas --assets ${MOVIE_ASSETS} -o ${MOVIE_WEB}
+  DEPENDS tolvanec tolvane_web_kit webmovie web_movie_media ${CMAKE_CURRENT_LIST_DIR}/movie.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser movie test's page")
+add_custom_target(movie_web ALL DEPENDS ${MOVIE_WEB}/index.html)
+
+foreach(pair "WebMoviesPlay movie" "WebStackmoorFrame600 stackmoor" "WebKeysMoveTheProgram keys"
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"

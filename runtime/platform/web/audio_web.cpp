@@ -1,8 +1,8 @@
 // Sound output in the browser through Web Audio (tolvane_web.js): sample sounds on
 // numbered channels, and one music stream: WAV, Ogg and MP3 decoded by the browser,
 // MIDI played by a SoundFont synthesizer (FluidSynth built for the web) with the
-// General MIDI soundfont the page brings along. Movies do not play in the browser, so
-// there is no PCM stream: it never opens.
+// General MIDI soundfont the page brings along. A movie's sound plays through the page's
+// video element (played_movie_web.cpp), so there is no PCM stream: it never opens.
 #include <cstdio>
 #include <cstring>
 #include <vector>

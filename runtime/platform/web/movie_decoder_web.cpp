@@ -1,5 +1,5 @@
-// Movies in the browser: there is no decoder, so no movie file opens and the movie
-// commands give their result for a file that is no movie.
+// Movies in the browser play through the page's own video decoder (PlayedMovie, in
+// played_movie_web.cpp); this decoder of the program's own opens no file there.
 #include "platform/movie_decoder.h"
 
 namespace plat {

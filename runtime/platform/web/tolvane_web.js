@@ -1,12 +1,227 @@
-// Sound for Tolvane programs in the browser, through Web Audio. The graph:
+// Sound and movies for Tolvane programs in the browser, through Web Audio and the
+// browser's video decoder. The sound graph:
 //   sample sounds: source -> channel gains (left, right) -> merger -> effects bus
 //   music: decoded source, or the SoundFont synthesizer's worklet -> music bus
+//   movies: video element -> gain (1) -> effects bus
 //   effects bus, music bus -> master -> speakers
 // Each bus has an analyser, so the page (and its tests) can tell what is heard.
 // The MIDI synthesizer (FluidSynth built for the web, through js-synthesizer) and its
 // soundfont are fetched the first time a MIDI piece plays.
 
 mergeInto(LibraryManager.library, {
+  // Movies through the browser's own decoder: a video element plays the movie file's
+  // bytes (a Blob URL, never a fetch of the file's name); each new picture goes straight
+  // from it into a texture of the program's WebGL context, and the sound through the
+  // effects bus at the samples' own volume. `log` keeps what each movie did, for the
+  // page and its tests: its length and size, when it was started, began to play, showed
+  // its first picture, when its clock began (as its time then says) and when it ended
+  // (performance.now()), the times of the pictures presented, its passes and the
+  // pictures taken; the last hundred movies are kept.
+  $TolvaneMovie__deps: ['$TolvaneAudio', '$GL'],
+  $TolvaneMovie: {
+    movies: [null],
+    current: null,
+    log: [],
+
+    note: function(entry) {
+      if (TolvaneMovie.log.length >= 100) TolvaneMovie.log.shift();
+      TolvaneMovie.log.push(entry);
+    },
+
+    close: function(m) {
+      const v = m.video;
+      m.closed = true;
+      v.onended = v.onerror = v.onseeking = v.onplaying = v.ontimeupdate = null;
+      try { v.pause(); } catch (e) {}
+      if (m.source) m.source.disconnect();
+      if (m.gain) m.gain.disconnect();
+      v.removeAttribute('src');
+      try { v.load(); } catch (e) {}
+      URL.revokeObjectURL(m.url);
+      m.entry.closedAt = performance.now();
+      if (TolvaneMovie.current === m) TolvaneMovie.current = null;
+    },
+  },
+
+  // Opens the movie; the answer (an id, 0 when the browser cannot play it) waits until
+  // the browser has its first picture, refuses the file, or 15 s have passed.
+  tolvane_movie_open__deps: ['$TolvaneMovie', '$Asyncify'],
+  tolvane_movie_open: function(bytes, size, name) {
+    return Asyncify.handleAsync(async () => {
+      const M = TolvaneMovie;
+      Module['tolvaneMovie'] = M;
+      const url = URL.createObjectURL(new Blob([HEAPU8.slice(bytes, bytes + size)]));
+      const video = document.createElement('video');
+      video.preload = 'auto';
+      video.playsInline = true;
+      video.muted = true;
+      const entry = {name: UTF8ToString(name), openedAt: performance.now(), length: 0, width: 0, height: 0,
+                     passes: 0, pictures: 0, sound: false, presented: []};
+      const ok = await new Promise(resolve => {
+        let timer = 0;
+        const done = answer => {
+          clearTimeout(timer);
+          video.onloadeddata = video.onerror = null;
+          resolve(answer);
+        };
+        timer = setTimeout(() => done(false), 15000);
+        video.onloadeddata = () => done(video.videoWidth > 0 && video.videoHeight > 0);
+        video.onerror = () => done(false);
+        video.src = url;
+      });
+      const m = {video: video, url: url, entry: entry, frames: 0, taken: -1, lastTime: -1, passes: 0, ended: false,
+                 failed: false, closed: false, source: null, gain: null};
+      if (!ok) {
+        entry.refused = true;
+        M.note(entry);
+        M.close(m);
+        return 0;
+      }
+      entry.length = isFinite(video.duration) ? video.duration : 0;
+      entry.width = video.videoWidth;
+      entry.height = video.videoHeight;
+      M.note(entry);
+      let id = M.movies.indexOf(null, 1);
+      if (id < 0) id = M.movies.push(null) - 1;
+      M.movies[id] = m;
+      return id;
+    });
+  },
+
+  tolvane_movie_size__deps: ['$TolvaneMovie'],
+  tolvane_movie_size: function(id, height) {
+    const m = TolvaneMovie.movies[id];
+    return m ? (height ? m.video.videoHeight : m.video.videoWidth) : 0;
+  },
+
+  tolvane_movie_length__deps: ['$TolvaneMovie'],
+  tolvane_movie_length: function(id) {
+    const m = TolvaneMovie.movies[id];
+    return m && isFinite(m.video.duration) ? m.video.duration * 1000 : 0;
+  },
+
+  // Plays from the start, looping or not, heard or muted. Where the browser does not let
+  // the sound start (no click on the page yet, or the sound graph not running, which
+  // would hold the movie), the movie plays muted.
+  tolvane_movie_start__deps: ['$TolvaneMovie'],
+  tolvane_movie_start: function(id, loop, sound) {
+    const M = TolvaneMovie, A = TolvaneAudio, m = M.movies[id];
+    if (!m) return;
+    const v = m.video;
+    M.current = m;
+    v.loop = !!loop;
+    if (sound && A.ctx && A.buses && A.ctx.state === 'running') {
+      if (!m.source) {
+        m.source = A.ctx.createMediaElementSource(v);
+        m.gain = A.ctx.createGain();
+        m.gain.gain.value = 1;
+        m.source.connect(m.gain);
+        m.gain.connect(A.buses.effects.gain);
+      }
+      v.muted = false;
+    } else {
+      v.muted = true;
+    }
+    m.passes = 1;
+    // A looping movie goes back to its start by itself: each return is a new pass.
+    v.onseeking = () => { if (v.loop) ++m.passes; };
+    v.onended = () => {
+      m.ended = true;
+      m.entry.endedAt = performance.now();
+    };
+    v.onerror = () => { m.failed = true; };
+    v.onplaying = () => { if (!m.entry.playingAt) m.entry.playingAt = performance.now(); };
+    // When the movie's clock began, as its first report of a time under way says.
+    v.ontimeupdate = () => {
+      if (!m.entry.clockStartedAt && v.currentTime > 0.05 && !v.paused)
+        m.entry.clockStartedAt = performance.now() - v.currentTime * 1000;
+    };
+    if (v.requestVideoFrameCallback) {
+      m.rvfc = true;
+      // The pictures presented (the first thousand): when, by the compositor's clock, and
+      // their movie times.
+      const next = (now, frame) => {
+        ++m.frames;
+        if (m.entry.presented.length < 1000) m.entry.presented.push([frame.presentationTime, frame.mediaTime]);
+        if (!m.closed) v.requestVideoFrameCallback(next);
+      };
+      v.requestVideoFrameCallback(next);
+    }
+    m.entry.startedAt = performance.now();
+    v.play().catch(() => {
+      if (m.closed) return;
+      if (v.muted) { m.failed = true; return; }
+      v.muted = true;
+      v.play().catch(() => { m.failed = true; });
+    });
+  },
+
+  tolvane_movie_position__deps: ['$TolvaneMovie'],
+  tolvane_movie_position: function(id) {
+    const m = TolvaneMovie.movies[id];
+    return m ? m.video.currentTime * 1000 : 0;
+  },
+
+  tolvane_movie_passes__deps: ['$TolvaneMovie'],
+  tolvane_movie_passes: function(id) {
+    const m = TolvaneMovie.movies[id];
+    return m ? m.passes : 0;
+  },
+
+  tolvane_movie_ended__deps: ['$TolvaneMovie'],
+  tolvane_movie_ended: function(id) {
+    const m = TolvaneMovie.movies[id];
+    return !m || m.ended || m.failed ? 1 : 0;
+  },
+
+  tolvane_movie_sound_heard__deps: ['$TolvaneMovie'],
+  tolvane_movie_sound_heard: function(id) {
+    const m = TolvaneMovie.movies[id];
+    return m && !m.video.muted && m.video.webkitAudioDecodedByteCount > 0 ? 1 : 0;
+  },
+
+  // A picture not taken yet: one the browser presented since (where it tells, and does
+  // so for a video element that is not on the page), else a movie time that moved on.
+  tolvane_movie_new_picture__deps: ['$TolvaneMovie'],
+  tolvane_movie_new_picture: function(id) {
+    const m = TolvaneMovie.movies[id];
+    if (!m || m.video.readyState < 2) return 0;
+    if (m.taken < 0) return 1;
+    if (m.rvfc && m.frames === 0 && m.video.currentTime > 0.2) m.rvfc = false;
+    return m.frames !== m.taken || (!m.rvfc && m.video.currentTime !== m.lastTime) ? 1 : 0;
+  },
+
+  tolvane_movie_picture__deps: ['$TolvaneMovie', '$GL'],
+  tolvane_movie_picture: function(id, texture) {
+    const m = TolvaneMovie.movies[id], gl = GLctx;
+    if (!m || !gl || !GL.textures[texture]) return;
+    m.taken = m.frames;
+    m.lastTime = m.video.currentTime;
+    gl.bindTexture(gl.TEXTURE_2D, GL.textures[texture]);
+    gl.pixelStorei(gl.UNPACK_FLIP_Y_WEBGL, false);
+    gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+    // Drawn scaled to its place on the screen: filtered.
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.LINEAR);
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.LINEAR);
+    try {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, gl.RGBA, gl.UNSIGNED_BYTE, m.video);
+    } catch (e) {
+      return;
+    }
+    ++m.entry.pictures;
+    if (!m.entry.firstAt) m.entry.firstAt = performance.now();
+  },
+
+  tolvane_movie_close__deps: ['$TolvaneMovie'],
+  tolvane_movie_close: function(id) {
+    const M = TolvaneMovie, m = M.movies[id];
+    if (!m) return;
+    m.entry.passes = m.passes;
+    m.entry.sound = !m.video.muted && m.video.webkitAudioDecodedByteCount > 0;
+    M.close(m);
+    M.movies[id] = null;
+  },
+
   $TolvaneAudio: {
     ctx: null,
     master: null,
