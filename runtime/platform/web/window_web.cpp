@@ -33,11 +33,11 @@ EM_ASYNC_JS(void, tolvane_yield_to_browser, (), {
     });
 });
 // The page's visibility, watched from the start: the time the page spent hidden is
-// left out of the program's clock, and the sound the program opened is suspended while
-// it is hidden (and only what this suspended is resumed).
+// left out of the program's clock, and the sound the program opened and a movie that
+// plays are suspended while it is hidden (and only what this suspended is resumed).
 EM_JS(void, tolvane_watch_visibility, (), {
     if (Module.tolvaneLife) return;
-    const life = {hiddenSince: -1, hiddenMs: 0, suspendedSound: false, waiting: []};
+    const life = {hiddenSince: -1, hiddenMs: 0, suspendedSound: false, pausedMovie: null, waiting: []};
     Module.tolvaneLife = life;
     const update = () => {
         const now = performance.now();
@@ -48,6 +48,11 @@ EM_JS(void, tolvane_watch_visibility, (), {
                 life.suspendedSound = true;
                 audio.ctx.suspend().catch(() => {});
             }
+            const movies = Module["tolvaneMovie"], movie = movies && movies.current;
+            if (movie && !movie.closed && !movie.video.paused) {
+                life.pausedMovie = movie;
+                movie.video.pause();
+            }
             return;
         }
         if (life.hiddenSince >= 0) {
@@ -57,6 +62,10 @@ EM_JS(void, tolvane_watch_visibility, (), {
         if (life.suspendedSound && audio && audio.ctx) {
             life.suspendedSound = false;
             audio.ctx.resume().catch(() => {});
+        }
+        if (life.pausedMovie) {
+            if (!life.pausedMovie.closed) life.pausedMovie.video.play().catch(() => {});
+            life.pausedMovie = null;
         }
         const waiting = life.waiting;
         life.waiting = [];
