@@ -172,6 +172,7 @@ bool __GlobalInit(const char* title) {
 
     if (!pPrsm->Init(DQ_RESX, DQ_RESY, 0, static_cast<uint16_t>(DQ_FRAMERATE))) return false;
     pPrsm->SetNoWait(__g_automation.noWait);
+    plat::SetPresentUnpaced(__g_automation.noWait);
     __SetMovieUnpaced(__g_automation.noWait);
     __SetMovieShots(__g_automation.shotsDir, __g_automation.shotsEvery);
 

@@ -119,6 +119,9 @@ void MakeGLContextCurrent() {
 
 void* GLProcAddress(const char* name) { return g_started ? SDL_GL_GetProcAddress(name) : nullptr; }
 
+// The desktop's presenting never waits for the screen: the runtime paces frames itself.
+void SetPresentUnpaced(bool) {}
+
 void SwapWindow() {
     if (g_window && g_context) SDL_GL_SwapWindow(g_window);
 }

@@ -39,6 +39,9 @@ void MakeGLContextCurrent();
 void* GLProcAddress(const char* name);
 // Shows the back buffer.
 void SwapWindow();
+// Unattended runs that wait for nothing: presenting does not wait for the screen either
+// (in the browser, for the browser's frame), so they run as fast as the machine allows.
+void SetPresentUnpaced(bool unpaced);
 
 // ---- display modes and cursor -----------------------------------------------------
 // Colour depth of the desktop in bits per pixel (32 where the driver does not say).

@@ -120,11 +120,7 @@ async function browser() {
     headless: true,
     args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
            '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
-           '--disable-quic', '--autoplay-policy=no-user-gesture-required',
-           // The browser's frames as fast as it can paint them, not at a screen's rate:
-           // a program presents at the browser's frames, and unattended runs go as fast
-           // as the machine allows.
-           '--disable-frame-rate-limit', '--disable-gpu-vsync'],
+           '--disable-quic', '--autoplay-policy=no-user-gesture-required'],
   });
 }
 

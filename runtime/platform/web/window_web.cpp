@@ -115,6 +115,7 @@ bool g_window = false;
 bool g_visible = false;
 bool g_cursor = true;
 bool g_fullscreen = false;
+bool g_unpaced = false;
 EMSCRIPTEN_WEBGL_CONTEXT_HANDLE g_context = 0;
 
 // The back buffer: the program draws into a framebuffer of its own, and presenting
@@ -329,11 +330,14 @@ void MakeGLContextCurrent() {
 
 void* GLProcAddress(const char* name) { return g_context ? emscripten_webgl_get_proc_address(name) : nullptr; }
 
+void SetPresentUnpaced(bool unpaced) { g_unpaced = unpaced; }
+
 // At the browser's next frame the program's frame is copied to the canvas, and the
-// browser paints it before the program goes on to draw the next.
+// browser paints it before the program goes on to draw the next. Unpaced, the frame is
+// copied at once, and the browser paints what it can of them.
 void SwapWindow() {
     if (!g_context || !g_back.frame) return;
-    tolvane_wait_for_frame();
+    if (!g_unpaced) tolvane_wait_for_frame();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g_back.frame);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(0, 0, g_back.width, g_back.height, 0, 0, g_back.width, g_back.height, GL_COLOR_BUFFER_BIT,
