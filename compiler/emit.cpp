@@ -100,7 +100,18 @@ struct Part {
 
 class Emitter {
 public:
-    Emitter(const Program& p, std::string& out) : p_(p), out_(out) {}
+    Emitter(const Program& p, std::string& out, bool lineDirectives = false) : p_(p), out_(out) {
+        // A debug build names the BASIC files and lines in its debugging information: each
+        // line of a statement's C++ is said to be the statement's line (#line), so the
+        // debugger, profilers, sanitizers and core dumps show where in the BASIC program
+        // they are. The files by their full paths: a debug build is for this machine.
+        if (lineDirectives) {
+            namespace fs = std::filesystem;
+            std::error_code ec;
+            for (const auto& f : p_.sources.files)
+                lineFiles_.push_back(Quote(fs::absolute(f.name, ec).lexically_normal().string()));
+        }
+    }
 
     void Program() {
         out_ += "// Made by tolvanec from " + p_.sources.files[0].name + "; changes here are lost at the next build.\n";
@@ -398,7 +409,11 @@ private:
     }
 
     // ---- statements -----------------------------------------------------------------------
-    void Line(int indent, const std::string& text) { out_ += std::string(4 * indent, ' ') + text + "\n"; }
+    void Line(int indent, const std::string& text) {
+        if (at_.line > 0 && at_.file >= 0 && static_cast<size_t>(at_.file) < lineFiles_.size())
+            out_ += "#line " + std::to_string(at_.line) + " " + lineFiles_[static_cast<size_t>(at_.file)] + "\n";
+        out_ += std::string(4 * indent, ' ') + text + "\n";
+    }
     // Every turn of a loop passes a checkpoint, where the program can be stopped (a
     // SUB's start passes one in its __CallDepth).
     static constexpr const char* kCheckpoint = "::__Cp();";
@@ -423,6 +438,7 @@ private:
     }
 
     void Statement(const Stmt& st, int indent) {
+        at_ = st.loc;
         Line(indent, Mark(st.loc) + ";");
         switch (st.kind) {
             case Stmt::Assign: {
@@ -574,6 +590,8 @@ private:
 
     const tvc::Program& p_;
     std::string& out_;
+    std::vector<std::string> lineFiles_;  // with #line directives: the files' names, quoted
+    Loc at_{0, 0, 0};                     // the statement being written (line 0: none yet)
     const Proc* cur_ = nullptr;
     int temp_ = 0;
 };
@@ -582,7 +600,7 @@ private:
 
 std::string EmitCpp(const Program& program, const Settings& settings, std::string* entry) {
     std::string out;
-    Emitter(program, out).Program();
+    Emitter(program, out, *settings.debug != 0).Program();
     if (entry) {
         entry->clear();
         Emitter(program, *entry).Entry(settings, true);

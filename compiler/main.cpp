@@ -58,8 +58,9 @@ struct Options {
 };
 
 // Reads, checks and translates the program; errors and warnings are printed. False
-// when it has errors.
-bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr) {
+// when it has errors. `debug`: whether it is a debug build (the command line's or the
+// program's own setting).
+bool Translate(const Options& o, std::string& cpp, std::string* entry, bool& debug) {
     std::string text;
     if (!tvc::ReadTextFile(o.source, text)) {
         std::fprintf(stderr, "tolvanec: cannot read %s\n", o.source.c_str());
@@ -76,11 +77,14 @@ bool Translate(const Options& o, std::string& cpp, std::string* entry = nullptr)
     settings.Apply(a->program.settings);
     settings.Apply(o.settings);
     cpp = tvc::EmitCpp(a->program, settings, entry);
+    debug = *settings.debug != 0;
     return true;
 }
 
-// Compiles the C++ into `program` and packs the assets and the built-in font into it.
-bool Build(const Options& o, const std::string& cpp, const std::string& program) {
+// Compiles the C++ into `program` and packs the assets and the built-in font into it. A
+// debug build carries debugging information (naming the BASIC lines) and is optimised
+// only as far as debugging allows.
+bool Build(const Options& o, const std::string& cpp, const std::string& program, bool debug) {
     if (std::string missing = tvc::MissingFile({o.include + "/tolvane.h", o.lib, o.shoebox, o.font}, o.toolchain.where);
         !missing.empty()) {
         std::fprintf(stderr, "tolvanec: cannot make programs: %s\n", missing.c_str());
@@ -100,8 +104,9 @@ bool Build(const Options& o, const std::string& cpp, const std::string& program)
     } cleanup{work};
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
     if (!tvc::WriteTextFile(source, cpp)) return false;
-    std::vector<std::string> cmd = {o.cxx, "-std=c++20", "-O2", "-ffp-contract=off", "-w", "-I", o.include, source,
-                                    "-o", program, o.lib};
+    std::vector<std::string> cmd = {o.cxx, "-std=c++20", debug ? "-Og" : "-O2", "-ffp-contract=off", "-w", "-I",
+                                    o.include, source, "-o", program, o.lib};
+    if (debug) cmd.insert(cmd.begin() + 1, "-g");
     // clang stops at 256 nested brackets by default; the language allows deeper nesting.
     if (fs::path(o.cxx).filename().string().find("clang") != std::string::npos)
         cmd.insert(cmd.begin() + 1, "-fbracket-depth=4096");
@@ -249,7 +254,8 @@ int Main(int argc, char** argv) {
         return 2;
 
     std::string cpp, entry;
-    if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry)) return 1;
+    bool debug = false;
+    if (!Translate(o, cpp, o.entry.empty() ? nullptr : &entry, debug)) return 1;
     if (o.command == "check") return 0;
     if (o.command == "cpp") {
         if (!o.entry.empty() && !tvc::WriteTextFile(o.entry, entry)) return 1;
@@ -259,7 +265,7 @@ int Main(int argc, char** argv) {
         }
         return tvc::WriteTextFile(o.output, cpp) ? 0 : 1;
     }
-    if (o.command == "build") return Build(o, cpp, program) ? 0 : 1;
+    if (o.command == "build") return Build(o, cpp, program, debug) ? 0 : 1;
     // run: rebuild only when something it was made from changed.
     std::error_code ec;
     std::string folder = tvc::CacheFolder(o.source, "");
@@ -269,7 +275,7 @@ int Main(int argc, char** argv) {
     tvc::ReadTextFile(folder + "/build-key", oldKey);
     if (oldKey != key || !fs::exists(program, ec)) {
         fs::remove(folder + "/build-key", ec);
-        if (!Build(o, cpp, program)) return 1;
+        if (!Build(o, cpp, program, debug)) return 1;
         tvc::WriteTextFile(folder + "/build-key", key);
     }
     std::vector<std::string> args = {program};

@@ -13,7 +13,7 @@ PACKAGES=(
   clang
   console-setup-linux gzip
   zenity
-  nlohmann-json3-dev neovim dpkg-dev file git
+  nlohmann-json3-dev neovim dpkg-dev file git gdb
 )
 
 missing=()

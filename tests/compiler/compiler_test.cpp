@@ -478,6 +478,37 @@ TEST(Compiler, SignalsStopABusyProgramAsEndDoes) {
     }
 }
 
+// A debug build names the BASIC files and lines in its debugging information: gdb
+// finds a statement of an included file by its BASIC line, and a runtime error's place
+// in the program is a BASIC line of the main file.
+TEST(Compiler, DebugBuildNamesBasicLinesToTheDebugger) {
+    Folder f;
+    f.Write("main.bas", "INCLUDE \"lib.bas\"\nt = 0\nFOR i = 1 TO 3\n  t = t + Twice(i)\nNEXT\n"
+                        "PUTFILE \"out.dat\", 0, t\n");
+    f.Write("lib.bas", "SUB Twice(v)\n  w = v * 2\n  RETURN w\nEND SUB\n");
+    Result b = Tolvanec("build main.bas -o main --debug", f.dir);
+    ASSERT_EQ(b.status, 0) << b.out;
+    ChildResult run = RunProgram((f.dir / "main").string(), "", kHeadless);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(DataLines(f.dir / "out.dat"), std::vector<std::string>{"12"});
+    const auto gdb = [&](const std::string& program) {
+        const std::string cmd = "cd '" + f.dir.string() + "' && gdb -nx -batch -ex 'info line lib.bas:2' -ex " +
+                                "'info line main.bas:4' ./" + program + " 2>&1";
+        std::string out;
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        pclose(p);
+        return out;
+    };
+    const std::string said = gdb("main");
+    EXPECT_NE(said.find("Line 2 of \"" + (f.dir / "lib.bas").string() + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find("Line 4 of \"" + (f.dir / "main.bas").string() + "\""), std::string::npos) << said;
+    // Without --debug, the debugger knows no BASIC line.
+    ASSERT_EQ(Tolvanec("build main.bas -o plain", f.dir).status, 0);
+    EXPECT_EQ(gdb("plain").find("Line 4 of"), std::string::npos);
+}
+
 TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {
     Folder f;
     f.Write("assets/level.dat", "41\r\n");
