@@ -40,6 +40,7 @@ void MemberRole::Connect(const Address& to, double now) {
 // ---- the connection ------------------------------------------------------------------------
 
 void MemberRole::OnConnect(Transport::Peer* peer) {
+    if (phase_ == Phase::HandingOver) return;
     if (peer == retry_) {
         s_.io.Send(peer, EncodeHello(ReturningHello(retryHost_)));
         return;
@@ -80,6 +81,7 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         std::erase_if(stashed_, [&](const Stashed& st) { return st.peer == peer; });
         return;
     }
+    if (phase_ == Phase::HandingOver) return;
     link_ = nullptr;
     switch (phase_) {
     case Phase::Connecting:
@@ -93,15 +95,17 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         if (!retry_) NextCandidate();
         break;
     case Phase::Electing:
-        s_.BecomeHost();  // the old host does not answer: this program takes over
+        TakeOver();  // the old host does not answer: this program takes over
         break;
     case Phase::Searching:
+    case Phase::HandingOver:
     case Phase::Done:
         break;
     }
 }
 
 void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size) {
+    if (phase_ == Phase::HandingOver) return;
     if (peer && peer == retry_) {
         // The old host answers: it was only the link that failed.
         if (type == Type::Welcome) {
@@ -285,7 +289,7 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
         return;
     }
     if (phase_ == Phase::Electing) {  // the old host lost its seat: take over
-        s_.BecomeHost();
+        TakeOver();
         return;
     }
     // The peer still follows the host that just left: it will hear of it at once. The
@@ -341,6 +345,11 @@ void MemberRole::HostGone(bool left) {
     NextCandidate();
 }
 
+void MemberRole::TakeOver() {
+    phase_ = Phase::HandingOver;
+    s_.BecomeHost();
+}
+
 void MemberRole::NextCandidate() {
     const double now = NowMs();
     if (now > giveUpAt_) {
@@ -362,7 +371,7 @@ void MemberRole::NextCandidate() {
         // Others that lost the host came here already: it is gone for them too.
         const PeerEntry* old = s_.table.FindPeer(lostHost_);
         if (hostLeft_ || electTried_ || !old || lostHost_ == s_.me || !stashed_.empty()) {
-            s_.BecomeHost();
+            TakeOver();
             return;
         }
         electTried_ = true;
@@ -372,7 +381,7 @@ void MemberRole::NextCandidate() {
         retry_ = nullptr;
         link_ = s_.io.Connect(Address{old->ipv4, old->port});
         deadline_ = now + kElectMs;
-        if (!link_) s_.BecomeHost();
+        if (!link_) TakeOver();
         return;
     }
     phase_ = Phase::Reconnecting;
@@ -398,11 +407,15 @@ void MemberRole::Lost() {
 
 void MemberRole::OnStrangerHello(Transport::Peer* peer, const Hello& h) {
     s_.Adopt(peer);
+    if (phase_ == Phase::HandingOver) {  // for the host role this program becomes
+        stashed_.push_back({peer, h, NowMs() + kStashMs});
+        return;
+    }
     const bool returning = h.peer != 0;
     if (returning && phase_ == Phase::Electing) {
         // Another lost the old host too: this program takes over and answers it.
         stashed_.push_back({peer, h, NowMs() + kStashMs});
-        s_.BecomeHost();
+        TakeOver();
         return;
     }
     const bool hostAlive = phase_ == Phase::Joined && s_.io.SilentMs(link_) < kHostAliveMs;
@@ -423,7 +436,7 @@ void MemberRole::Unstash(uint32_t host) {
 }
 
 void MemberRole::Tick(double now) {
-    if (phase_ == Phase::Done) return;
+    if (phase_ == Phase::Done || phase_ == Phase::HandingOver) return;
     if (phase_ == Phase::Searching) {
         if (!search_.Tick(now)) {
             phase_ = Phase::Done;
@@ -439,7 +452,7 @@ void MemberRole::Tick(double now) {
         s_.io.Reset(link_);
         link_ = nullptr;
         if (phase_ == Phase::Electing) {
-            s_.BecomeHost();
+            TakeOver();
             return;
         }
         unreachable_.insert(hostId_);

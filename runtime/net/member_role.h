@@ -65,12 +65,15 @@ public:
     Handover TakeHandover();
 
 private:
-    enum class Phase { Searching, Connecting, Joined, Reconnecting, Electing, Done };
+    // HandingOver: this program takes over as host at the end of the round; until then
+    // the role only keeps the hellos that come, for the host role.
+    enum class Phase { Searching, Connecting, Joined, Reconnecting, Electing, HandingOver, Done };
 
     void Connect(const Address& to, double now);
     void OnWelcome(const Welcome& w);
     void OnRefuse(const RefuseInfo& r);
     void HostGone(bool left);
+    void TakeOver();
     void NextCandidate();
     void Lost();
     void ToHost(const Bytes& packet);

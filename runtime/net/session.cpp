@@ -11,11 +11,6 @@ namespace net {
 
 bool ThisMachine(uint32_t ip) { return ip == htonl(INADDR_LOOPBACK); }
 
-double NowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
 Session::Session(Exchange& exchange, SessionConfig config) : ex(exchange), cfg(std::move(config)) {}
 
 Session::~Session() = default;
@@ -60,10 +55,11 @@ void Session::Answer(uint32_t token, uint32_t id) {
     ex.SetCreated(token, id);
 }
 
-void Session::BecomeHost() {
+void Session::Promote() {
+    promote_ = false;
+    if (!member_) return;
     MemberRole::Handover h = member_->TakeHandover();
-    // The member role goes at the end of the round: it may be on the stack now.
-    retired_ = std::move(member_);
+    member_.reset();
     host_ = std::make_unique<HostRole>(*this);
     host_->TakeOver(std::move(h));
 }
@@ -230,11 +226,11 @@ Session::Round Session::Step() {
     if (!commands_.empty()) r.events = traffic_ = true;
     for (Command& c : commands_) OnCommand(c);
     Timers(NowMs());
+    if (promote_) Promote();
     if (host_) host_->FlushBatches();
     else if (member_) member_->FlushBatch();
     io.Flush();
     if (viewDirty_) Publish();
-    retired_.reset();
     r.traffic = traffic_;
     return r;
 }
@@ -300,18 +296,31 @@ int Session::IdleMs() const {
 }
 
 void Session::Leave(double ms) {
+    BeginLeave();
+    const double until = NowMs() + ms;
+    while (!Settled() && NowMs() < until) {
+        io.Wait(2, -1);
+        Drain();
+    }
+    EndLeave();
+}
+
+void Session::BeginLeave() {
     Step();  // what the commands queued last
     if (host_) host_->Leave();
     else if (member_) member_->Leave();
     io.Flush();
     leaving_ = true;
-    const double until = NowMs() + ms;
-    auto settled = [&] { return host_ ? host_->Settled() : !member_ || member_->Settled(); };
-    while (!settled() && NowMs() < until) {
-        io.Wait(2, -1);
-        io.Service(*this);
-        io.Flush();
-    }
+}
+
+bool Session::Settled() const { return host_ ? host_->Settled() : !member_ || member_->Settled(); }
+
+void Session::Drain() {
+    io.Service(*this);
+    io.Flush();
+}
+
+void Session::EndLeave() {
     if (host_) host_->Disconnect();
     else if (member_) member_->Disconnect();
     io.Flush();

@@ -8,13 +8,13 @@
 // the oldest left. A join without an address first searches (net/search.h).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "net/clock.h"
 #include "net/exchange.h"
 #include "net/protocol.h"
 #include "net/session_table.h"
@@ -56,8 +56,6 @@ constexpr size_t kMaxHalfOpen = 96;
 constexpr size_t kPeersPerAddress = 16;
 bool ThisMachine(uint32_t ip);
 
-double NowMs();
-
 class Session : private Transport::Handler {
 public:
     Session(Exchange& ex, SessionConfig cfg);
@@ -76,6 +74,12 @@ public:
     int IdleMs() const;
     // Sends what waits, at most `ms` long, then leaves the session.
     void Leave(double ms);
+    // The same in parts, for a caller with a clock of its own: says goodbye; then, while
+    // not Settled, Drain passes on what comes and goes; then EndLeave closes.
+    void BeginLeave();
+    bool Settled() const;
+    void Drain();
+    void EndLeave();
 
     // ---- for the roles ----
     Exchange& ex;
@@ -105,8 +109,9 @@ public:
     std::vector<uint32_t> MyPlayers() const;
     // The peers that receive a message from `from` to `to`, this program excepted.
     std::vector<uint32_t> Receivers(uint32_t from, uint32_t to) const;
-    // This program becomes the host (the oldest peer left after a host change).
-    void BecomeHost();
+    // This program becomes the host (the oldest peer left after a host change): at the
+    // end of the round, so that no code of the member role runs after it was replaced.
+    void BecomeHost() { promote_ = true; }
     // Connections that have not said hello yet.
     bool HalfOpen(Transport::Peer* peer) const { return halfOpen_.count(peer) > 0; }
     void Adopt(Transport::Peer* peer) { halfOpen_.erase(peer); }
@@ -123,10 +128,11 @@ private:
     void Timers(double now);
     void WatchStrangers(double now);
     void SendAcks(double now);
+    void Promote();
 
     std::unique_ptr<HostRole> host_;
     std::unique_ptr<MemberRole> member_;
-    std::unique_ptr<MemberRole> retired_;  // a member role just replaced by the host role
+    bool promote_ = false;  // BecomeHost was asked for this round
     std::vector<Command> commands_;
     SeqList resumes_;  // requests to send again, this round
     bool leaving_ = false;
