@@ -8,10 +8,6 @@
 
 namespace net {
 
-namespace {
-constexpr size_t kBatchBytes = 32 * 1024;
-}  // namespace
-
 HostRole::HostRole(Session& s) : s_(s) {}
 
 void HostRole::Start() {
@@ -22,7 +18,7 @@ void HostRole::Start() {
     s_.TableChanged();
 }
 
-void HostRole::TakeOver(MemberRole::Handover h) {
+void HostRole::TakeOver(Handover h) {
     // The old host and its players are gone.
     if (h.lostHost && h.lostHost != s_.me && s_.table.RemovePeer(h.lostHost)) s_.Forget(h.lostHost);
     if (const PeerEntry* mine = s_.table.FindPeer(s_.me)) {
@@ -238,6 +234,7 @@ void HostRole::DestroyFor(uint32_t owner, uint32_t id) {
     s_.TableChanged();
 }
 
+void HostRole::Send(const Outgoing& m) { Route(s_.me, m); }
 void HostRole::Create(uint32_t token, const std::string& name) { s_.Answer(token, CreateFor(s_.me, token, name)); }
 void HostRole::Cancel(uint32_t token) { CancelFor(s_.me, token); }
 void HostRole::Destroy(uint32_t id) { DestroyFor(s_.me, id); }
@@ -257,7 +254,7 @@ void HostRole::Route(uint32_t sender, const net::Outgoing& m) {
             ToPeer& o = out_[receiver];
             if (genuine) {
                 o.deliver.Add(Incoming{sender, seq, m.from, m.to, m.text});
-                if (o.deliver.Size() >= kBatchBytes || o.deliver.Count() >= kMaxRecords) SendTo(receiver, o.deliver.Take());
+                if (o.deliver.Full()) SendTo(receiver, o.deliver.Take());
             } else {
                 o.skips.emplace_back(sender, seq);
             }
@@ -281,7 +278,7 @@ void HostRole::SendResumes(const SeqList& list) {
         if (Linked(sender)) out_[sender].resumes.emplace_back(s_.me, seq);
 }
 
-void HostRole::FlushBatches() {
+void HostRole::Flush() {
     for (auto& [peer, o] : out_) {
         if (o.deliver.Count()) SendTo(peer, o.deliver.Take());
         if (!o.skips.empty()) SendTo(peer, EncodeSeqList(Type::Skip, o.skips));
@@ -323,7 +320,7 @@ void HostRole::Tick(double now) {
 // ---- leaving -----------------------------------------------------------------------------------
 
 void HostRole::Leave() {
-    FlushBatches();
+    Flush();
     Broadcast(EncodeEmpty(Type::Leave));
 }
 

@@ -192,8 +192,7 @@ bool KWNetwork::SendMsg(uint32_t from, uint32_t to, const char* text, size_t len
         if (p.owner == view_->me) mine.push_back(p.id);
         else others = true;
     }
-    if (!exchange_->PutMessage(mine, t)) return false;
-    return !others || exchange_->Push({net::Command::Send, from, 0, std::string(t)});
+    return exchange_->PutAndPush(mine, others, {net::Command::Send, from, 0, std::string(t)});
 }
 
 bool KWNetwork::ReceiveMsg(uint32_t player, char* buffer, size_t size) {

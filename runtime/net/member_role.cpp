@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "net/host_role.h"
 #include "net/secret.h"
 #include "net/session.h"
 
@@ -16,7 +15,6 @@ constexpr uint32_t kHostAliveMs = 500;
 constexpr double kRetryHostMs = 5000;
 // A peer that did not know yet that the host left is asked again this much later.
 constexpr double kAskAgainMs = 100;
-constexpr size_t kBatchBytes = 32 * 1024;
 }  // namespace
 
 MemberRole::MemberRole(Session& s) : s_(s), search_(s.io, s.cfg) {}
@@ -208,8 +206,8 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
     }
 }
 
-void MemberRole::OnDatagram(const Address& from, const uint8_t* data, size_t size) {
-    if (phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
+void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
+    if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
         phase_ = Phase::Connecting;
         Connect(search_.Found(), NowMs());
     }
@@ -405,7 +403,7 @@ void MemberRole::Lost() {
     s_.SetStatus(Status::Lost);
 }
 
-void MemberRole::OnStrangerHello(Transport::Peer* peer, const Hello& h) {
+void MemberRole::OnHello(Transport::Peer* peer, const Hello& h) {
     s_.Adopt(peer);
     if (phase_ == Phase::HandingOver) {  // for the host role this program becomes
         stashed_.push_back({peer, h, NowMs() + kStashMs});
@@ -484,7 +482,7 @@ void MemberRole::Tick(double now) {
     }
 }
 
-MemberRole::Handover MemberRole::TakeHandover() {
+Handover MemberRole::TakeHandover() {
     Handover h;
     for (Stashed& st : stashed_) h.hellos.emplace_back(st.peer, std::move(st.hello));
     stashed_.clear();
@@ -507,10 +505,10 @@ void MemberRole::ToHost(const Bytes& packet) {
 void MemberRole::Send(const Outgoing& m) {
     if (phase_ != Phase::Joined) return;  // the outbox keeps it for the next host
     batch_.Add(m);
-    if (batch_.Size() >= kBatchBytes || batch_.Count() >= kMaxRecords) FlushBatch();
+    if (batch_.Full()) Flush();
 }
 
-void MemberRole::FlushBatch() {
+void MemberRole::Flush() {
     if (batch_.Count()) ToHost(batch_.Take());
     if (!acks_.empty()) ToHost(EncodeSeqList(Type::Ack, acks_));
     if (!resumes_.empty()) ToHost(EncodeSeqList(Type::Resume, resumes_));
@@ -530,6 +528,10 @@ void MemberRole::ResendFrom(uint32_t receiver, uint32_t seq) {
         Outgoing m{e.from, e.to, {{receiver, n}}, e.text};
         Send(m);
     }));
+}
+
+bool MemberRole::CanCreate() const {
+    return phase_ != Phase::Searching && phase_ != Phase::Connecting && phase_ != Phase::Done;
 }
 
 void MemberRole::Create(uint32_t token, const std::string& name) {
@@ -568,7 +570,7 @@ void MemberRole::SendResumes(const SeqList& list) {
 // ---- leaving -------------------------------------------------------------------------------
 
 void MemberRole::Leave() {
-    FlushBatch();
+    Flush();
     ToHost(EncodeEmpty(Type::Leave));
 }
 

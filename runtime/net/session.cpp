@@ -18,11 +18,14 @@ Session::~Session() = default;
 bool Session::Open() {
     if (!io.Open(cfg.host ? cfg.port : 0)) return false;
     if (cfg.host) {
-        host_ = std::make_unique<HostRole>(*this);
-        host_->Start();
+        auto host = std::make_unique<HostRole>(*this);
+        host->Start();
+        role_ = std::move(host);
+        hosting_ = true;
     } else {
-        member_ = std::make_unique<MemberRole>(*this);
-        member_->Start(NowMs());
+        auto member = std::make_unique<MemberRole>(*this);
+        member->Start(NowMs());
+        role_ = std::move(member);
     }
     Publish();
     return true;
@@ -57,19 +60,21 @@ void Session::Answer(uint32_t token, uint32_t id) {
 
 void Session::Promote() {
     promote_ = false;
-    if (!member_) return;
-    MemberRole::Handover h = member_->TakeHandover();
-    member_.reset();
-    host_ = std::make_unique<HostRole>(*this);
-    host_->TakeOver(std::move(h));
+    if (hosting_) return;
+    Handover h = static_cast<MemberRole&>(*role_).TakeHandover();
+    auto host = std::make_unique<HostRole>(*this);
+    HostRole& taking = *host;
+    role_ = std::move(host);
+    hosting_ = true;
+    taking.TakeOver(std::move(h));
 }
 
 // ---- what arrives ----------------------------------------------------------------------------
 
 void Session::OnConnect(Transport::Peer* peer) {
     if (leaving_) return;
-    if (member_ && member_->Owns(peer)) {
-        member_->OnConnect(peer);
+    if (role_->Owns(peer)) {
+        role_->OnConnect(peer);
         return;
     }
     // Another program connects: it has a second to say hello, and only a few may wait
@@ -87,8 +92,7 @@ void Session::OnConnect(Transport::Peer* peer) {
 void Session::OnDisconnect(Transport::Peer* peer, uint32_t code) {
     if (leaving_) return;
     if (halfOpen_.erase(peer)) return;
-    if (member_) member_->OnDisconnect(peer, code);
-    else if (host_) host_->OnDisconnect(peer, code);
+    role_->OnDisconnect(peer, code);
 }
 
 void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) {
@@ -101,18 +105,15 @@ void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) 
         if (*type != Type::Hello) return;
         auto h = DecodeHello(data, size);
         if (!h) return;
-        if (host_) host_->OnHello(peer, *h);
-        else if (member_) member_->OnStrangerHello(peer, *h);
+        role_->OnHello(peer, *h);
         return;
     }
-    if (member_ && member_->Owns(peer)) member_->OnPacket(peer, *type, data, size);
-    else if (host_) host_->OnPacket(peer, *type, data, size);
+    role_->OnPacket(peer, *type, data, size);
 }
 
 void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
     if (leaving_) return;
-    if (host_) host_->OnDatagram(door, from, data, size);
-    else if (member_ && !door) member_->OnDatagram(from, data, size);
+    role_->OnDatagram(door, from, data, size);
 }
 
 // ---- messages ----------------------------------------------------------------------------------
@@ -190,28 +191,23 @@ void Session::OnCommand(Command& c) {
     case Command::Send: {
         const size_t cost = SendCost(c.text);
         std::vector<uint32_t> receivers = Receivers(c.a, c.b);
-        if (receivers.empty() || (!host_ && !member_) || status_ == Status::Lost) {
+        if (receivers.empty() || status_ == Status::Lost) {
             ex.Release(cost);  // nobody (any more) to send it to
             return;
         }
         const Outbox::Entry& e = outbox.Add(c.a, c.b, std::move(c.text), receivers);
-        Outgoing m{e.from, e.to, e.pending, e.text};
-        if (host_) host_->Route(me, m);
-        else member_->Send(m);
+        role_->Send(Outgoing{e.from, e.to, e.pending, e.text});
         return;
     }
     case Command::Create:
-        if (host_) host_->Create(c.a, c.text);
-        else if (member_ && status_ == Status::Joined) member_->Create(c.a, c.text);
+        if (role_->CanCreate()) role_->Create(c.a, c.text);
         else Answer(c.a, 0);
         return;
     case Command::Cancel:
-        if (host_) host_->Cancel(c.a);
-        else if (member_) member_->Cancel(c.a);
+        role_->Cancel(c.a);
         return;
     case Command::Destroy:
-        if (host_) host_->Destroy(c.a);
-        else if (member_) member_->Destroy(c.a);
+        role_->Destroy(c.a);
         return;
     }
 }
@@ -227,8 +223,7 @@ Session::Round Session::Step() {
     for (Command& c : commands_) OnCommand(c);
     Timers(NowMs());
     if (promote_) Promote();
-    if (host_) host_->FlushBatches();
-    else if (member_) member_->FlushBatch();
+    role_->Flush();
     io.Flush();
     if (viewDirty_) Publish();
     r.traffic = traffic_;
@@ -240,8 +235,7 @@ void Session::Timers(double now) {
         lastStrangerWatch_ = now;
         WatchStrangers(now);
     }
-    if (host_) host_->Tick(now);
-    else if (member_) member_->Tick(now);
+    role_->Tick(now);
     SendAcks(now);
 }
 
@@ -278,13 +272,8 @@ void Session::SendAcks(double now) {
         SeqList again = inbound.Release();
         resumes_.insert(resumes_.end(), again.begin(), again.end());
     }
-    if (host_) {
-        if (!acks.empty()) host_->SendAcks(acks);
-        if (!resumes_.empty()) host_->SendResumes(resumes_);
-    } else if (member_) {
-        if (!acks.empty()) member_->SendAcks(acks);
-        if (!resumes_.empty()) member_->SendResumes(resumes_);
-    }
+    if (!acks.empty()) role_->SendAcks(acks);
+    if (!resumes_.empty()) role_->SendResumes(resumes_);
     resumes_.clear();
 }
 
@@ -307,13 +296,12 @@ void Session::Leave(double ms) {
 
 void Session::BeginLeave() {
     Step();  // what the commands queued last
-    if (host_) host_->Leave();
-    else if (member_) member_->Leave();
+    role_->Leave();
     io.Flush();
     leaving_ = true;
 }
 
-bool Session::Settled() const { return host_ ? host_->Settled() : !member_ || member_->Settled(); }
+bool Session::Settled() const { return !role_ || role_->Settled(); }
 
 void Session::Drain() {
     io.Service(*this);
@@ -321,8 +309,7 @@ void Session::Drain() {
 }
 
 void Session::EndLeave() {
-    if (host_) host_->Disconnect();
-    else if (member_) member_->Disconnect();
+    if (role_) role_->Disconnect();
     io.Flush();
     io.Close();
 }

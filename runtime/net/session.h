@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -17,23 +18,14 @@
 #include "net/clock.h"
 #include "net/exchange.h"
 #include "net/protocol.h"
+#include "net/session_config.h"
 #include "net/session_table.h"
 #include "net/streams.h"
 #include "net/transport.h"
 
 namespace net {
 
-class HostRole;
-class MemberRole;
-
-struct SessionConfig {
-    bool host = false;        // create the session, or join it
-    uint16_t port = 0;        // the session port: a host listens on it
-    AppId app{};
-    std::string name;         // the session name
-    Address target;           // join: the host's address; ip 0: search for it
-    bool lanSearch = true;    // a search also broadcasts on the local network
-};
+class Role;
 
 // Times, in milliseconds.
 constexpr double kHelloMs = 1000;        // a connection must say hello within this
@@ -91,7 +83,6 @@ public:
     uint32_t me = 0;  // this program's peer id
     Secret secret{};
 
-    bool Hosting() const { return host_ != nullptr; }
     void SetStatus(Status s, Refusal why = Refusal{});
     void TableChanged() { viewDirty_ = true; }
     // Publishes the view at once (before an answer the commands wait for).
@@ -115,8 +106,6 @@ public:
     // Connections that have not said hello yet.
     bool HalfOpen(Transport::Peer* peer) const { return halfOpen_.count(peer) > 0; }
     void Adopt(Transport::Peer* peer) { halfOpen_.erase(peer); }
-    HostRole* Host() { return host_.get(); }
-    MemberRole* Member() { return member_.get(); }
 
 private:
     void OnConnect(Transport::Peer* peer) override;
@@ -130,8 +119,8 @@ private:
     void SendAcks(double now);
     void Promote();
 
-    std::unique_ptr<HostRole> host_;
-    std::unique_ptr<MemberRole> member_;
+    std::unique_ptr<Role> role_;  // the host's, or a member's
+    bool hosting_ = false;
     bool promote_ = false;  // BecomeHost was asked for this round
     std::vector<Command> commands_;
     SeqList resumes_;  // requests to send again, this round
@@ -141,7 +130,7 @@ private:
         double deadline;
         uint32_t ip;
     };
-    std::unordered_map<Transport::Peer*, Stranger> halfOpen_;
+    std::map<Transport::Peer*, Stranger> halfOpen_;  // ordered: the same order on every run
     bool viewDirty_ = true;
     Status status_ = Status::Joining;
     Refusal refusal_{};

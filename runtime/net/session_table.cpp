@@ -25,10 +25,6 @@ bool SessionTable::Owns(uint32_t peer, uint32_t player) const {
     return p && p->owner == peer;
 }
 
-bool SessionTable::HasPlayers(uint32_t peer) const {
-    return std::any_of(players_.begin(), players_.end(), [&](const PlayerEntry& p) { return p.owner == peer; });
-}
-
 void SessionTable::Reset(const Welcome& w) {
     peers_ = w.peers;
     players_ = w.players;

@@ -21,7 +21,6 @@ public:
     const PeerEntry* FindPeer(uint32_t id) const;
     const PlayerEntry* FindPlayer(uint32_t id) const;
     bool Owns(uint32_t peer, uint32_t player) const;
-    bool HasPlayers(uint32_t peer) const;
 
     // The whole tables, as a Welcome brings them.
     void Reset(const Welcome& w);

@@ -167,8 +167,6 @@ uint32_t Transport::SilentMs(Peer* peer) const {
 
 Address Transport::AddressOf(Peer* peer) const { return peer ? Address{peer->address.host, peer->address.port} : Address{}; }
 
-bool Transport::AtDoor(Peer* peer) const { return peer && door_ && peer->host == door_; }
-
 void Transport::Wait(int ms, int wakeFd) {
     pollfd fds[3];
     nfds_t n = 0;

@@ -19,6 +19,12 @@ double SimNow() { return g_world ? g_world->net.now : 0; }
 // a create for the host's answer; what a leaving program sends may take this long.
 constexpr uint32_t kJoinWaitMs = 4000, kSearchWaitMs = 1600, kCreateWaitMs = 10000, kFlushMs = 200;
 
+std::string List(const std::vector<uint32_t>& ids) {
+    std::string s;
+    for (uint32_t id : ids) s += " " + std::to_string(id);
+    return s.empty() ? " nobody" : s;
+}
+
 std::string Text(int instance, uint64_t n) { return std::to_string(instance) + "." + std::to_string(n); }
 
 }  // namespace
@@ -162,6 +168,8 @@ void World::Leave(int p) {
     pr.wake = net.now + 1;
 }
 
+bool World::Frozen(int p) const { return P(p).frozenUntil > net.now; }
+
 void World::Freeze(int p, uint32_t ms) {
     Note("P" + std::to_string(p) + " is frozen for " + std::to_string(ms) + " ms");
     if (P(p).session) P(p).frozenUntil = net.now + ms;
@@ -223,7 +231,7 @@ bool World::Send(int p, uint32_t from, uint32_t to) {
             else
                 others = true;
         }
-        ok = pr.ex->PutMessage(own, text) && (!others || pr.ex->Push({net::Command::Send, from, 0, text}));
+        ok = pr.ex->PutAndPush(own, others, {net::Command::Send, from, 0, text});
     }
     Note("P" + std::to_string(p) + " sends " + text + " from " + std::to_string(from) + " to " + std::to_string(to) +
          (ok ? "" : ": refused"));
@@ -384,7 +392,9 @@ void World::Settle(uint32_t ms) {
     }
     const Program& host = P(hosts[0]);
     for (int p : members) {
-        if (PlayersOf(p) != PlayersOf(hosts[0])) Fail("P" + std::to_string(p) + " lists other players than the host");
+        if (PlayersOf(p) != PlayersOf(hosts[0]))
+            Fail("P" + std::to_string(p) + " lists" + List(PlayersOf(p)) + ", the host P" + std::to_string(hosts[0]) +
+                 List(PlayersOf(hosts[0])));
         if (!host.session->table.FindPeer(Me(p))) Fail("P" + std::to_string(p) + " is not in the host's table");
     }
     // Every accepted message from a program in the session arrived at every player it was
@@ -446,6 +456,7 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
         }
         const int p = pick(n);
         const int what = pick(100);
+        if (w.Frozen(p) && what < 86) continue;  // a stopped program runs no commands
         if (what < 30) {  // messages
             const auto mine = w.Mine(p);
             const auto all = w.PlayersOf(p);

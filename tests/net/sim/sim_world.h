@@ -44,6 +44,7 @@ public:
     void Kill(int p);
     void Leave(int p);
     void Freeze(int p, uint32_t ms);
+    bool Frozen(int p) const;
     // Asks for a player; the answer comes later (Players of the program show it).
     void Create(int p, const std::string& name);
     void Destroy(int p, uint32_t player);
