@@ -119,8 +119,16 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     entry.port = from.port;
     s_.table.PutPeer(entry);
     Link(peer, h.peer);
-    // The players it owns that this program never heard of (their news died with the
-    // old host) are listed again, unless the id went to another meanwhile.
+    // It is the one that knows its players: those it no longer has (destroyed while the
+    // news could not reach this program) go, and those this program never heard of (their
+    // news died with the old host) are listed again, unless the id went to another
+    // meanwhile.
+    std::vector<uint32_t> removed;
+    for (const PlayerEntry& p : s_.table.Players())
+        if (p.owner == h.peer && std::none_of(h.players.begin(), h.players.end(),
+                                              [&](const PlayerEntry& q) { return q.id == p.id; }))
+            removed.push_back(p.id);
+    for (uint32_t id : removed) s_.table.RemovePlayer(id);
     std::vector<PlayerEntry> added;
     for (PlayerEntry p : h.players) {
         p.owner = h.peer;
@@ -129,7 +137,9 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     s_.table.RaiseCounters(h.nextPeer, h.nextPlayer);
     Welcome(peer, h.peer, h.secret);
     Broadcast(EncodePeerJoined(entry), h.peer);
+    for (uint32_t id : removed) Broadcast(EncodePlayerRemoved(id), h.peer);
     for (const PlayerEntry& p : added) Broadcast(EncodePlayerAdded(p), h.peer);
+    if (!removed.empty()) s_.PurgeInbox();
     s_.TableChanged();
 }
 

@@ -237,6 +237,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
     s_.table.Reset(fixed);
     for (uint32_t id : before)
         if (!s_.table.FindPeer(id)) s_.Forget(id);
+    phase_ = Phase::Joined;
     // Players this program destroyed stay away; the host hears of it again.
     for (auto it = destroys_.begin(); it != destroys_.end();) {
         if (s_.table.RemovePlayer(*it)) {
@@ -246,7 +247,6 @@ void MemberRole::OnWelcome(const Welcome& w) {
             it = destroys_.erase(it);
         }
     }
-    phase_ = Phase::Joined;
     s_.io.Reset(retry_);  // back in the session: no other attempt goes on
     retry_ = nullptr;
     unreachable_.clear();

@@ -64,6 +64,33 @@ TEST(NetSim, HostLostWhileTheNextInLineStillHearsIt) {
     }
 }
 
+// C destroys its player just as the host dies, and the news never reaches B, which takes
+// over. When C comes back to B, the player stays gone for everybody.
+TEST(NetSim, APlayerDestroyedAsTheHostDiesStaysGone) {
+    World w(7, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    const std::vector<uint32_t> all = w.PlayersOf(0);
+    ASSERT_EQ(all.size(), 3u);
+    const uint32_t gone = w.Mine(2).at(0);
+    w.Cut(0, 1, false);  // B hears nothing more from A
+    w.Destroy(2, gone);
+    w.Run(50);
+    w.Kill(0);
+    w.Settle(20000);
+    ASSERT_EQ(w.StatusOf(1), Status::Hosting);
+    const std::vector<uint32_t> left = {all[1]};
+    EXPECT_EQ(w.PlayersOf(1), left);
+    EXPECT_EQ(w.PlayersOf(2), left);
+    ExpectClean(w);
+}
+
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000).
 TEST(NetSim, RandomSchedulesKeepEveryInvariant) {
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");

@@ -513,7 +513,7 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
                 w.Join(p, chance(0.2));
         }
     }
-    w.Settle(40000);
+    w.Settle(25000);
     r.ok = w.Failures().empty();
     r.accepted = w.Accepted();
     r.delivered = w.Delivered();
