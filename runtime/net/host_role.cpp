@@ -305,6 +305,9 @@ void HostRole::SendTo(uint32_t peer, const Bytes& packet) {
 }
 
 void HostRole::Broadcast(const Bytes& packet, uint32_t except) {
+    // What was routed before goes first: a receiver that hears a peer left forgets it,
+    // and would take that peer's messages that came after as new.
+    Flush();
     for (const auto& [id, link] : links_)
         if (id != except) s_.io.Send(link, packet);
 }

@@ -91,6 +91,16 @@ TEST(NetSim, APlayerDestroyedAsTheHostDiesStaysGone) {
     ExpectClean(w);
 }
 
+// Schedule 56: a program resends what its receivers had not acknowledged to the new host
+// and leaves at once. The new host routed the messages again and said the sender left
+// before it sent them on, so a receiver forgot what it had taken from that sender and
+// took everything a second time.
+TEST(NetSim, MessagesOfAProgramThatLeftArriveOnlyOnce) {
+    const netsim::ScheduleResult r = netsim::RunSchedule(56, false);
+    EXPECT_EQ(r.report.find("(twice)"), std::string::npos) << r.report;
+    EXPECT_EQ(r.report.find("(out of order)"), std::string::npos) << r.report;
+}
+
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000).
 TEST(NetSim, RandomSchedulesKeepEveryInvariant) {
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
