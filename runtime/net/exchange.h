@@ -43,6 +43,7 @@ struct View {
     Status status = Status::Joining;
     Refusal refusal{};  // why a join failed, when the host said so
     uint32_t me = 0;    // this program's peer id
+    bool reached = false;  // joining: the host answered; its welcome may take a while under loss
     std::vector<PlayerEntry> players;
 };
 

@@ -46,6 +46,7 @@ void MemberRole::OnConnect(Transport::Peer* peer) {
     if (peer != link_) return;
     hostAddress_ = s_.io.AddressOf(peer);
     if (phase_ == Phase::Connecting) {
+        s_.Reached();
         Hello h;
         h.app = s_.cfg.app;
         h.name = s_.cfg.name;

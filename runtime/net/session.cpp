@@ -48,6 +48,7 @@ void Session::Publish() {
     v.status = status_;
     v.refusal = refusal_;
     v.me = me;
+    v.reached = reached_;
     v.players = table.Players();
     ex.SetView(std::move(v));
     viewDirty_ = false;
@@ -77,8 +78,8 @@ void Session::OnConnect(Transport::Peer* peer) {
         role_->OnConnect(peer);
         return;
     }
-    // Another program connects: it has a second to say hello, and only a few may wait
-    // to from one address.
+    // Another program connects: it has a while to say hello, and only a few may wait to
+    // from one address.
     const uint32_t ip = io.AddressOf(peer).ip;
     size_t same = 0;
     for (const auto& [p, s] : halfOpen_) same += s.ip == ip;
@@ -257,8 +258,8 @@ void Session::WatchStrangers(double now) {
     size_t total = halfOpen_.size();
     for (const Transport::Pending& p : pending) {
         size_t& n = perAddress[p.ip];
-        if (p.ageMs >= kHelloMs || (n >= kHalfOpenPerAddress && !ThisMachine(p.ip)) || total >= kMaxHalfOpen) {
-            io.Reset(p.peer);
+        if (p.ageMs >= kHandshakeMs || (n >= kHalfOpenPerAddress && !ThisMachine(p.ip)) || total >= kMaxHalfOpen) {
+            io.Disconnect(p.peer, 0);  // said, so that the other side stops waiting
             continue;
         }
         ++n;

@@ -28,7 +28,12 @@ namespace net {
 class Role;
 
 // Times, in milliseconds.
-constexpr double kHelloMs = 1000;        // a connection must say hello within this
+// A connection must be made and say hello within this: as long as a joining program
+// waits, so that ENet's own resends of a lost handshake or hello have time to come.
+constexpr double kHelloMs = 4000;
+// ENet's handshake may take this long under loss (its resends wait 0.5, 1, 2, 4 s); a
+// joining program waits as long once the host answered.
+constexpr double kHandshakeMs = 12000;
 constexpr uint32_t kSilentMs = 3000;     // a connection that brings nothing this long is lost
 constexpr double kGraceMs = 15000;       // the host keeps a silent program's seat this long
 constexpr double kStashMs = 4000;        // a peer holds a returning program's hello this long
@@ -85,6 +90,11 @@ public:
 
     void SetStatus(Status s, Refusal why = Refusal{});
     void TableChanged() { viewDirty_ = true; }
+    // A join: the connection to the host is made.
+    void Reached() {
+        reached_ = true;
+        viewDirty_ = true;
+    }
     // Publishes the view at once (before an answer the commands wait for).
     void Publish();
     void Answer(uint32_t token, uint32_t id);
@@ -132,6 +142,7 @@ private:
     };
     std::map<Transport::Peer*, Stranger> halfOpen_;  // ordered: the same order on every run
     bool viewDirty_ = true;
+    bool reached_ = false;
     Status status_ = Status::Joining;
     Refusal refusal_{};
     double lastStrangerWatch_ = 0;

@@ -17,7 +17,7 @@ double SimNow() { return g_world ? g_world->net.now : 0; }
 
 // As the commands wait: a join for the host's welcome (longer when it searches first),
 // a create for the host's answer; what a leaving program sends may take this long.
-constexpr uint32_t kJoinWaitMs = 4000, kSearchWaitMs = 1600, kCreateWaitMs = 10000, kFlushMs = 200;
+constexpr uint32_t kJoinWaitMs = 4000, kReachedWaitMs = 12000, kSearchWaitMs = 1600, kCreateWaitMs = 10000, kFlushMs = 200;
 
 std::string List(const std::vector<uint32_t>& ids) {
     std::string s;
@@ -314,9 +314,10 @@ void World::Face(Program& p) {
             p.joining = false;
             ++joinsDone;
             Note("P" + std::to_string(p.slot) + " joined as peer " + std::to_string(p.view.me));
-        } else if (p.view.status == net::Status::Failed || net.now >= p.deadline) {
+        } else if (p.view.status == net::Status::Failed ||
+                   net.now >= p.deadline + (p.view.reached ? kReachedWaitMs - kJoinWaitMs : 0)) {
             ++joinsFailed;
-            Note("P" + std::to_string(p.slot) + " could not join");
+            Note("P" + std::to_string(p.slot) + (p.view.reached ? " could not join (the host answered)" : " could not join"));
             Stop(p);
             return;
         }
