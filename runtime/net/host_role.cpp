@@ -35,8 +35,9 @@ void HostRole::TakeOver(Handover h) {
     for (const PeerEntry& p : s_.table.Peers())
         if (p.id != s_.me) lost_[p.id] = until;
     strangersUntil_ = until;
-    // Programs that join later find the session at its port, if that is free here.
-    if (s_.io.Port() != s_.cfg.port) s_.io.OpenDoor(s_.cfg.port);
+    // Programs that join later find the session at its port, once that is free here.
+    needDoor_ = s_.io.Port() != s_.cfg.port;
+    OpenDoor(NowMs());
     s_.SetStatus(Status::Hosting);
     for (const auto& [token, name] : h.creates) s_.Answer(token, CreateFor(s_.me, token, name));
     for (uint32_t token : h.cancels) CancelFor(s_.me, token);
@@ -312,7 +313,14 @@ void HostRole::Broadcast(const Bytes& packet, uint32_t except) {
         if (id != except) s_.io.Send(link, packet);
 }
 
+void HostRole::OpenDoor(double now) {
+    if (!needDoor_ || now < nextDoorTry_) return;
+    if (s_.io.OpenDoor(s_.cfg.port)) needDoor_ = false;
+    else nextDoorTry_ = now + kDoorRetryMs;  // the old host still holds it
+}
+
 void HostRole::Tick(double now) {
+    OpenDoor(now);
     std::vector<Transport::Peer*> silent;
     for (const auto& [id, link] : links_)
         if (s_.io.SilentMs(link) > kSilentMs) silent.push_back(link);

@@ -84,6 +84,11 @@ private:
     };
     std::unordered_map<uint32_t, ToPeer> out_;
     double nextKeepAlive_ = 0;
+    // After a take-over: the session port is opened as soon as it is free.
+    static constexpr double kDoorRetryMs = 1000;
+    void OpenDoor(double now);
+    bool needDoor_ = false;
+    double nextDoorTry_ = 0;
 };
 
 }  // namespace net

@@ -177,6 +177,31 @@ TEST(NetSim, HalfTheDatagramsLostSlowsTheSessionButNeverSplitsIt) {
     StreamThroughFaults(2, worse, 20);
 }
 
+// The host is stopped (as SIGSTOP does) long enough for B to take over, and dies before
+// it resumes. B could not open the session port while A held it; once it is free, a
+// newcomer that joins at the session port lands in B's session.
+TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
+    World w(3, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    w.Freeze(0, 60000);
+    w.Run(12000);
+    ASSERT_EQ(w.StatusOf(1), Status::Hosting);
+    w.Kill(0);
+    w.Run(1500);
+    w.Join(3);
+    w.Run(1000);
+    EXPECT_EQ(w.StatusOf(3), Status::Joined);
+    w.Create(3, "late");
+    w.Run(500);
+    EXPECT_EQ(w.PlayersOf(1).size(), 1u);
+    EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
+}
+
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000).
 TEST(NetSim, RandomSchedulesKeepEveryInvariant) {
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
