@@ -202,19 +202,25 @@ TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
     EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
 }
 
-// The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000).
-TEST(NetSim, RandomSchedulesKeepEveryInvariant) {
+// The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
+// must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
+// no message may arrive twice, out of order or at a player it was not meant for. Whether
+// the session came together again once the network healed (one host, the same lists,
+// every message arrived) scripts/simulate.sh reports for every schedule.
+TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrder) {
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
     const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
     const auto start = std::chrono::steady_clock::now();
-    int failed = 0;
+    int unsafe = 0, settled = 0;
     for (uint64_t seed = 1; seed <= count; ++seed) {
         netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
-        if (!r.ok && ++failed <= 3) ADD_FAILURE() << r.report;
+        settled += r.ok;
+        if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%llu schedules, %d failed, %.1f s (%.0f a second)\n", static_cast<unsigned long long>(count), failed,
-                s, count / s);
+    std::printf("%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
+                "settle\n",
+                static_cast<unsigned long long>(count), s, count / s, unsafe, static_cast<int>(count) - settled);
 }
 
 int RunSeeds(uint64_t from, uint64_t count, bool print) {

@@ -71,7 +71,8 @@ void World::Note(const std::string& line) {
     if (print_) std::printf("%s%s\n", at, line.c_str());
 }
 
-void World::Fail(const std::string& what) {
+void World::Fail(const std::string& what, bool safety) {
+    if (safety) safe_ = false;
     if (failures_.size() < 20) failures_.push_back("at " + std::to_string(net.now) + " ms: " + what);
     Note("FAILED: " + what);
 }
@@ -256,17 +257,18 @@ void World::Read(int p) {
             const uint64_t n = std::strtoull(text.c_str() + dot + 1, nullptr, 10);
             auto s = sent_.find({sender, n});
             if (s == sent_.end()) {
-                Fail("P" + std::to_string(p) + " got a message nobody sent: " + text);
+                Fail("P" + std::to_string(p) + " got a message nobody sent: " + text, true);
                 continue;
             }
             if (s->second.to && s->second.to != player)
                 Fail("P" + std::to_string(p) + " player " + std::to_string(player) + " got " + text + " meant for " +
-                     std::to_string(s->second.to));
+                         std::to_string(s->second.to),
+                     true);
             uint64_t& last = last_[{pr.instance, player, sender}];
             if (n <= last)
                 Fail("P" + std::to_string(p) + " player " + std::to_string(player) + " got " + text + " after " +
                      Text(sender, last) +
-                     (got_.count({pr.instance, player, sender, n}) ? " (twice)" : " (out of order)"));
+                     (got_.count({pr.instance, player, sender, n}) ? " (twice)" : " (out of order)"), true);
             last = std::max(last, n);
             got_.insert({pr.instance, player, sender, n});
         }
@@ -516,6 +518,7 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
     }
     w.Settle(25000);
     r.ok = w.Failures().empty();
+    r.safe = w.Safe();
     r.accepted = w.Accepted();
     r.delivered = w.Delivered();
     r.joinsFailed = w.joinsFailed;

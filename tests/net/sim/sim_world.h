@@ -71,8 +71,10 @@ public:
     std::vector<uint32_t> Mine(int p) const;       // p's own players
     uint32_t Me(int p) const;
 
-    // What went wrong; empty while all is well.
+    // What went wrong; empty while all is well. Broken safety: a message that arrived
+    // twice, out of order, at a player it was not meant for, or that nobody sent.
     const std::vector<std::string>& Failures() const { return failures_; }
+    bool Safe() const { return safe_; }
     const std::string& Log() const { return log_; }
     void Note(const std::string& line);
     uint64_t Delivered() const { return delivered_; }
@@ -87,12 +89,13 @@ private:
     void Step(Program& p);
     void Face(Program& p);
     void Stop(Program& p);
-    void Fail(const std::string& what);
+    void Fail(const std::string& what, bool safety = false);
     bool InSession(const Program& p) const;
 
     std::vector<std::unique_ptr<Program>> programs_;
     int instances_ = 0;
     bool print_ = false;
+    bool safe_ = true;
     std::string log_;
     std::vector<std::string> failures_;
     // Every accepted message: (sending instance, number) -> the players it is meant for.
@@ -108,7 +111,8 @@ private:
 };
 
 struct ScheduleResult {
-    bool ok = true;
+    bool ok = true;    // every invariant held
+    bool safe = true;  // no message arrived twice, out of order or at a player it was not meant for
     std::string report;  // the seed, what went wrong and the replay, when not ok
     int programs = 0;
     uint64_t accepted = 0, delivered = 0;
