@@ -256,7 +256,7 @@ void HostRole::Destroy(uint32_t id) { DestroyFor(s_.me, id); }
 // it. One from a player the sender does not own is refused, but its number is used up.
 // A receiver that is not connected now asks for it again when it is back.
 void HostRole::Route(uint32_t sender, const net::Outgoing& m) {
-    const bool genuine = s_.table.Owns(sender, m.from);
+    const bool genuine = s_.table.Owned(sender, m.from);
     for (auto [receiver, seq] : m.receivers) {
         if (receiver == s_.me) {
             if (genuine) s_.Receive({sender, seq, m.from, m.to, m.text});

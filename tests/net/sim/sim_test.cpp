@@ -202,6 +202,15 @@ TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
     EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
 }
 
+// Schedule 78: a program sends to another that is away for a while, then destroys the
+// player it sent as. The receiver comes back and asks for what it missed; the sender sends
+// it again, and the host refused it as coming from a player the sender does not own.
+// Messages accepted while the player existed arrive.
+TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
+    const netsim::ScheduleResult r = netsim::RunSchedule(78, false);
+    EXPECT_TRUE(r.ok) << r.report;
+}
+
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
 // must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
 // no message may arrive twice, out of order or at a player it was not meant for. Whether
