@@ -15,18 +15,35 @@ Exchange::~Exchange() {
     if (wakeFd_ >= 0) close(wakeFd_);
 }
 
+bool Exchange::PushLocked(Command& c) {
+    if (c.kind == Command::Send) {
+        size_t cost = SendCost(c.text);
+        if (outgoing_.load() + cost > kMaxOutgoingBytes) return false;
+        outgoing_ += cost;
+    }
+    commands_.push_back(std::move(c));
+    ++pending_;
+    return true;
+}
+
 bool Exchange::Push(Command c) {
     {
         std::lock_guard lock(m_);
-        if (c.kind == Command::Send) {
-            size_t cost = SendCost(c.text);
-            if (outgoing_.load() + cost > kMaxOutgoingBytes) return false;
-            outgoing_ += cost;
-        }
-        commands_.push_back(std::move(c));
-        ++pending_;
+        if (!PushLocked(c)) return false;
     }
     if (sleeping_.load()) Wake();
+    return true;
+}
+
+bool Exchange::PutAndPush(const std::vector<uint32_t>& players, bool others, Command c) {
+    {
+        std::lock_guard lock(m_);
+        if (!PutLocked(players, c.text, true)) return false;
+        if (others && outgoing_.load() + SendCost(c.text) > kMaxOutgoingBytes) return false;
+        PutLocked(players, c.text);
+        if (others) PushLocked(c);
+    }
+    if (others && sleeping_.load()) Wake();
     return true;
 }
 
@@ -74,11 +91,12 @@ bool Exchange::TakeMessage(uint32_t player, std::string& text) {
     return true;
 }
 
-bool Exchange::PutLocked(const std::vector<uint32_t>& players, std::string_view text) {
+bool Exchange::PutLocked(const std::vector<uint32_t>& players, std::string_view text, bool dryRun) {
     if (players.empty()) return true;
     size_t n = players.size();
     const size_t used = inboxBytes_ + inboxCount_ * kMessageCost;
     if (inboxCount_ + n > kMaxInboxMessages || used + n * (text.size() + kMessageCost) > kMaxInboxBytes) return false;
+    if (dryRun) return true;
     for (uint32_t p : players) inbox_[p].emplace_back(text);
     inboxCount_ += n;
     inboxBytes_ += n * text.size();

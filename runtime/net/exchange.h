@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "net/protocol.h"
+#include "net/send_cost.h"
 
 namespace net {
 
@@ -42,13 +43,12 @@ struct View {
     Status status = Status::Joining;
     Refusal refusal{};  // why a join failed, when the host said so
     uint32_t me = 0;    // this program's peer id
+    bool reached = false;  // joining: the host answered; its welcome may take a while under loss
     std::vector<PlayerEntry> players;
 };
 
 // The limits of what waits in memory: messages that arrived and were not read yet,
-// and messages sent and not yet acknowledged by every receiver. Each message counts its
-// text and kMessageCost bytes besides.
-constexpr size_t kMessageCost = 64;
+// and messages sent and not yet acknowledged by every receiver (net/send_cost.h).
 constexpr size_t kMaxInboxMessages = 262144;
 constexpr size_t kMaxInboxBytes = 32u << 20;
 constexpr size_t kMaxOutgoingBytes = 64u << 20;
@@ -78,6 +78,9 @@ public:
     // Puts a message straight into the inbox (from a player of this program to another
     // of its players); false when the inbox is full.
     bool PutMessage(const std::vector<uint32_t>& players, std::string_view text);
+    // A message to every other player: into the inbox for this program's own `players`
+    // and, when `others`, queued (as Push does) for the rest; both or neither.
+    bool PutAndPush(const std::vector<uint32_t>& players, bool others, Command c);
     // Forgets the messages of players that are not in the list.
     void KeepOnly(const std::vector<uint32_t>& players);
     // The answer to a create: true when there is one; `id` 0 when the host made none.
@@ -87,7 +90,6 @@ public:
 
     // ---- the network thread's side ----
     void TakeCommands(std::vector<Command>& out);
-    bool HasCommands() const { return pending_.load() > 0; }
     void SetView(View v);
     // Puts one arrived message into the inboxes of the players (all of them or none);
     // false when that would pass the inbox's limits.
@@ -104,7 +106,8 @@ public:
     void DrainWake();
 
 private:
-    bool PutLocked(const std::vector<uint32_t>& players, std::string_view text);
+    bool PutLocked(const std::vector<uint32_t>& players, std::string_view text, bool dryRun = false);
+    bool PushLocked(Command& c);
     void Wake();
 
     mutable std::mutex m_;
@@ -123,8 +126,5 @@ private:
     std::atomic<bool> sleeping_{false};
     int wakeFd_ = -1;
 };
-
-// The bytes a Send costs while it waits.
-inline size_t SendCost(const std::string& text) { return text.size() + kMessageCost; }
 
 }  // namespace net

@@ -8,10 +8,6 @@
 
 namespace net {
 
-namespace {
-constexpr size_t kBatchBytes = 32 * 1024;
-}  // namespace
-
 HostRole::HostRole(Session& s) : s_(s) {}
 
 void HostRole::Start() {
@@ -22,7 +18,7 @@ void HostRole::Start() {
     s_.TableChanged();
 }
 
-void HostRole::TakeOver(MemberRole::Handover h) {
+void HostRole::TakeOver(Handover h) {
     // The old host and its players are gone.
     if (h.lostHost && h.lostHost != s_.me && s_.table.RemovePeer(h.lostHost)) s_.Forget(h.lostHost);
     if (const PeerEntry* mine = s_.table.FindPeer(s_.me)) {
@@ -39,8 +35,9 @@ void HostRole::TakeOver(MemberRole::Handover h) {
     for (const PeerEntry& p : s_.table.Peers())
         if (p.id != s_.me) lost_[p.id] = until;
     strangersUntil_ = until;
-    // Programs that join later find the session at its port, if that is free here.
-    if (s_.io.Port() != s_.cfg.port) s_.io.OpenDoor(s_.cfg.port);
+    // Programs that join later find the session at its port, once that is free here.
+    needDoor_ = s_.io.Port() != s_.cfg.port;
+    OpenDoor(NowMs());
     s_.SetStatus(Status::Hosting);
     for (const auto& [token, name] : h.creates) s_.Answer(token, CreateFor(s_.me, token, name));
     for (uint32_t token : h.cancels) CancelFor(s_.me, token);
@@ -123,8 +120,16 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     entry.port = from.port;
     s_.table.PutPeer(entry);
     Link(peer, h.peer);
-    // The players it owns that this program never heard of (their news died with the
-    // old host) are listed again, unless the id went to another meanwhile.
+    // It is the one that knows its players: those it no longer has (destroyed while the
+    // news could not reach this program) go, and those this program never heard of (their
+    // news died with the old host) are listed again, unless the id went to another
+    // meanwhile.
+    std::vector<uint32_t> removed;
+    for (const PlayerEntry& p : s_.table.Players())
+        if (p.owner == h.peer && std::none_of(h.players.begin(), h.players.end(),
+                                              [&](const PlayerEntry& q) { return q.id == p.id; }))
+            removed.push_back(p.id);
+    for (uint32_t id : removed) s_.table.RemovePlayer(id);
     std::vector<PlayerEntry> added;
     for (PlayerEntry p : h.players) {
         p.owner = h.peer;
@@ -133,7 +138,9 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     s_.table.RaiseCounters(h.nextPeer, h.nextPlayer);
     Welcome(peer, h.peer, h.secret);
     Broadcast(EncodePeerJoined(entry), h.peer);
+    for (uint32_t id : removed) Broadcast(EncodePlayerRemoved(id), h.peer);
     for (const PlayerEntry& p : added) Broadcast(EncodePlayerAdded(p), h.peer);
+    if (!removed.empty()) s_.PurgeInbox();
     s_.TableChanged();
 }
 
@@ -238,6 +245,7 @@ void HostRole::DestroyFor(uint32_t owner, uint32_t id) {
     s_.TableChanged();
 }
 
+void HostRole::Send(const Outgoing& m) { Route(s_.me, m); }
 void HostRole::Create(uint32_t token, const std::string& name) { s_.Answer(token, CreateFor(s_.me, token, name)); }
 void HostRole::Cancel(uint32_t token) { CancelFor(s_.me, token); }
 void HostRole::Destroy(uint32_t id) { DestroyFor(s_.me, id); }
@@ -248,7 +256,7 @@ void HostRole::Destroy(uint32_t id) { DestroyFor(s_.me, id); }
 // it. One from a player the sender does not own is refused, but its number is used up.
 // A receiver that is not connected now asks for it again when it is back.
 void HostRole::Route(uint32_t sender, const net::Outgoing& m) {
-    const bool genuine = s_.table.Owns(sender, m.from);
+    const bool genuine = s_.table.Owned(sender, m.from);
     for (auto [receiver, seq] : m.receivers) {
         if (receiver == s_.me) {
             if (genuine) s_.Receive({sender, seq, m.from, m.to, m.text});
@@ -257,7 +265,7 @@ void HostRole::Route(uint32_t sender, const net::Outgoing& m) {
             ToPeer& o = out_[receiver];
             if (genuine) {
                 o.deliver.Add(Incoming{sender, seq, m.from, m.to, m.text});
-                if (o.deliver.Size() >= kBatchBytes || o.deliver.Count() >= kMaxRecords) SendTo(receiver, o.deliver.Take());
+                if (o.deliver.Full()) SendTo(receiver, o.deliver.Take());
             } else {
                 o.skips.emplace_back(sender, seq);
             }
@@ -281,7 +289,7 @@ void HostRole::SendResumes(const SeqList& list) {
         if (Linked(sender)) out_[sender].resumes.emplace_back(s_.me, seq);
 }
 
-void HostRole::FlushBatches() {
+void HostRole::Flush() {
     for (auto& [peer, o] : out_) {
         if (o.deliver.Count()) SendTo(peer, o.deliver.Take());
         if (!o.skips.empty()) SendTo(peer, EncodeSeqList(Type::Skip, o.skips));
@@ -298,11 +306,21 @@ void HostRole::SendTo(uint32_t peer, const Bytes& packet) {
 }
 
 void HostRole::Broadcast(const Bytes& packet, uint32_t except) {
+    // What was routed before goes first: a receiver that hears a peer left forgets it,
+    // and would take that peer's messages that came after as new.
+    Flush();
     for (const auto& [id, link] : links_)
         if (id != except) s_.io.Send(link, packet);
 }
 
+void HostRole::OpenDoor(double now) {
+    if (!needDoor_ || now < nextDoorTry_) return;
+    if (s_.io.OpenDoor(s_.cfg.port)) needDoor_ = false;
+    else nextDoorTry_ = now + kDoorRetryMs;  // the old host still holds it
+}
+
 void HostRole::Tick(double now) {
+    OpenDoor(now);
     std::vector<Transport::Peer*> silent;
     for (const auto& [id, link] : links_)
         if (s_.io.SilentMs(link) > kSilentMs) silent.push_back(link);
@@ -323,7 +341,7 @@ void HostRole::Tick(double now) {
 // ---- leaving -----------------------------------------------------------------------------------
 
 void HostRole::Leave() {
-    FlushBatches();
+    Flush();
     Broadcast(EncodeEmpty(Type::Leave));
 }
 

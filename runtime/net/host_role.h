@@ -14,46 +14,49 @@
 #include <unordered_map>
 #include <vector>
 
-#include "net/member_role.h"
+#include "net/handover.h"
 #include "net/protocol.h"
+#include "net/role.h"
 #include "net/transport.h"
 
 namespace net {
 
 class Session;
 
-class HostRole {
+class HostRole final : public Role {
 public:
     explicit HostRole(Session& s);
 
     // A new session: this program is its first peer.
     void Start();
     // This program takes over a session whose host was lost.
-    void TakeOver(MemberRole::Handover h);
+    void TakeOver(Handover h);
 
-    bool Owns(Transport::Peer* peer) const { return peerOf_.count(peer) > 0; }
-    void OnHello(Transport::Peer* peer, const Hello& h);
-    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size);
-    void OnDisconnect(Transport::Peer* peer, uint32_t code);
-    void OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size);
-    void Tick(double now);
+    bool Owns(Transport::Peer* peer) const override { return peerOf_.count(peer) > 0; }
+    void OnConnect(Transport::Peer*) override {}  // the host makes no connections
+    void OnHello(Transport::Peer* peer, const Hello& h) override;
+    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size) override;
+    void OnDisconnect(Transport::Peer* peer, uint32_t code) override;
+    void OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) override;
+    void Tick(double now) override;
 
-    // A message from a player of peer `sender` (this program's own too).
-    void Route(uint32_t sender, const Outgoing& m);
-    // This program's requests.
-    void Create(uint32_t token, const std::string& name);
-    void Cancel(uint32_t token);
-    void Destroy(uint32_t id);
-    // This program, as a receiver, acknowledges or asks again.
-    void SendAcks(const SeqList& list);
-    void SendResumes(const SeqList& list);
-    void FlushBatches();
+    // This program's requests; its messages go the way of every peer's (Route).
+    void Send(const Outgoing& m) override;
+    bool CanCreate() const override { return true; }
+    void Create(uint32_t token, const std::string& name) override;
+    void Cancel(uint32_t token) override;
+    void Destroy(uint32_t id) override;
+    void SendAcks(const SeqList& list) override;
+    void SendResumes(const SeqList& list) override;
+    void Flush() override;
 
-    void Leave();
-    bool Settled() const;
-    void Disconnect();
+    void Leave() override;
+    bool Settled() const override;
+    void Disconnect() override;
 
 private:
+    // A message from a player of peer `sender` (this program's own too).
+    void Route(uint32_t sender, const Outgoing& m);
     uint32_t CreateFor(uint32_t owner, uint32_t token, const std::string& name);
     void CancelFor(uint32_t owner, uint32_t token);
     void DestroyFor(uint32_t owner, uint32_t id);
@@ -81,6 +84,11 @@ private:
     };
     std::unordered_map<uint32_t, ToPeer> out_;
     double nextKeepAlive_ = 0;
+    // After a take-over: the session port is opened as soon as it is free.
+    static constexpr double kDoorRetryMs = 1000;
+    void OpenDoor(double now);
+    bool needDoor_ = false;
+    double nextDoorTry_ = 0;
 };
 
 }  // namespace net

@@ -22,6 +22,7 @@ constexpr net::AppId kApplicationId = {0x12, 0x6E, 0x61, 0x80, 0xD3, 0x07, 0x11,
                                        0x9C, 0x4F, 0x00, 0xA0, 0xC9, 0x05, 0x42, 0x5E};
 
 constexpr double kJoinWaitMs = 4000;    // a join waits this long for the host's welcome
+constexpr double kReachedWaitMs = 12000; // or this long once the host answered (under loss)
 constexpr double kSearchWaitMs = 1600;  // and this much longer when it searches first
 constexpr double kCreateWaitMs = 10000; // a create waits this long for the host's answer
 constexpr double kFlushMs = 200;        // what was sent may take this long to go out at the end
@@ -91,13 +92,13 @@ int KWNetwork::Join() {
     if (!search && !net::ResolveAddress(connection_.address, port_, &target)) return kNotFound;
     if (!Start(false, target.ip, target.port)) return kNoNetwork;
     // The thread looks for the host and asks it in; the program's window stays alive.
-    const double until = __ClockMs() + kJoinWaitMs + (search ? kSearchWaitMs : 0);
+    const double start = __ClockMs() + (search ? kSearchWaitMs : 0);
     for (;;) {
         Service();
         if (view_->status == net::Status::Joined) return kOk;
         if (view_->status == net::Status::Failed)
             return view_->refusal != net::Refusal{} ? kRefused : kNotFound;
-        if (__ClockMs() >= until) return kNotFound;
+        if (__ClockMs() >= start + (view_->reached ? kReachedWaitMs : kJoinWaitMs)) return kNotFound;
         __WaitStep(1);
     }
 }
@@ -192,8 +193,7 @@ bool KWNetwork::SendMsg(uint32_t from, uint32_t to, const char* text, size_t len
         if (p.owner == view_->me) mine.push_back(p.id);
         else others = true;
     }
-    if (!exchange_->PutMessage(mine, t)) return false;
-    return !others || exchange_->Push({net::Command::Send, from, 0, std::string(t)});
+    return exchange_->PutAndPush(mine, others, {net::Command::Send, from, 0, std::string(t)});
 }
 
 bool KWNetwork::ReceiveMsg(uint32_t player, char* buffer, size_t size) {

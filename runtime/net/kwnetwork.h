@@ -82,8 +82,8 @@ public:
     bool SendMsg(uint32_t from, uint32_t to, const char* text, size_t length);
     // The oldest waiting message for one of this program's players, zero-ended in the
     // buffer; a message that does not fit with its terminator comes back empty. Asked
-    // again at once for the same player after finding nothing, it waits up to 0.2 ms for
-    // a message (a program that polls in a loop then leaves the processor to the
+    // again for the same player within 0.1 ms of finding nothing, it waits up to 0.5 ms
+    // for a message (a program that polls in a loop then leaves the processor to the
     // network thread).
     bool ReceiveMsg(uint32_t player, char* buffer, size_t size);
     // The player's name, or the empty string when there is no such player.

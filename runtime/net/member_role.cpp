@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "net/host_role.h"
 #include "net/secret.h"
 #include "net/session.h"
 
@@ -16,7 +15,6 @@ constexpr uint32_t kHostAliveMs = 500;
 constexpr double kRetryHostMs = 5000;
 // A peer that did not know yet that the host left is asked again this much later.
 constexpr double kAskAgainMs = 100;
-constexpr size_t kBatchBytes = 32 * 1024;
 }  // namespace
 
 MemberRole::MemberRole(Session& s) : s_(s), search_(s.io, s.cfg) {}
@@ -40,6 +38,7 @@ void MemberRole::Connect(const Address& to, double now) {
 // ---- the connection ------------------------------------------------------------------------
 
 void MemberRole::OnConnect(Transport::Peer* peer) {
+    if (phase_ == Phase::HandingOver) return;
     if (peer == retry_) {
         s_.io.Send(peer, EncodeHello(ReturningHello(retryHost_)));
         return;
@@ -47,6 +46,7 @@ void MemberRole::OnConnect(Transport::Peer* peer) {
     if (peer != link_) return;
     hostAddress_ = s_.io.AddressOf(peer);
     if (phase_ == Phase::Connecting) {
+        s_.Reached();
         Hello h;
         h.app = s_.cfg.app;
         h.name = s_.cfg.name;
@@ -80,6 +80,7 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         std::erase_if(stashed_, [&](const Stashed& st) { return st.peer == peer; });
         return;
     }
+    if (phase_ == Phase::HandingOver) return;
     link_ = nullptr;
     switch (phase_) {
     case Phase::Connecting:
@@ -93,15 +94,17 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         if (!retry_) NextCandidate();
         break;
     case Phase::Electing:
-        s_.BecomeHost();  // the old host does not answer: this program takes over
+        TakeOver();  // the old host does not answer: this program takes over
         break;
     case Phase::Searching:
+    case Phase::HandingOver:
     case Phase::Done:
         break;
     }
 }
 
 void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size) {
+    if (phase_ == Phase::HandingOver) return;
     if (peer && peer == retry_) {
         // The old host answers: it was only the link that failed.
         if (type == Type::Welcome) {
@@ -204,8 +207,8 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
     }
 }
 
-void MemberRole::OnDatagram(const Address& from, const uint8_t* data, size_t size) {
-    if (phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
+void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
+    if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
         phase_ = Phase::Connecting;
         Connect(search_.Found(), NowMs());
     }
@@ -235,6 +238,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
     s_.table.Reset(fixed);
     for (uint32_t id : before)
         if (!s_.table.FindPeer(id)) s_.Forget(id);
+    phase_ = Phase::Joined;
     // Players this program destroyed stay away; the host hears of it again.
     for (auto it = destroys_.begin(); it != destroys_.end();) {
         if (s_.table.RemovePlayer(*it)) {
@@ -244,7 +248,6 @@ void MemberRole::OnWelcome(const Welcome& w) {
             it = destroys_.erase(it);
         }
     }
-    phase_ = Phase::Joined;
     s_.io.Reset(retry_);  // back in the session: no other attempt goes on
     retry_ = nullptr;
     unreachable_.clear();
@@ -285,7 +288,7 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
         return;
     }
     if (phase_ == Phase::Electing) {  // the old host lost its seat: take over
-        s_.BecomeHost();
+        TakeOver();
         return;
     }
     // The peer still follows the host that just left: it will hear of it at once. The
@@ -341,6 +344,11 @@ void MemberRole::HostGone(bool left) {
     NextCandidate();
 }
 
+void MemberRole::TakeOver() {
+    phase_ = Phase::HandingOver;
+    s_.BecomeHost();
+}
+
 void MemberRole::NextCandidate() {
     const double now = NowMs();
     if (now > giveUpAt_) {
@@ -362,7 +370,7 @@ void MemberRole::NextCandidate() {
         // Others that lost the host came here already: it is gone for them too.
         const PeerEntry* old = s_.table.FindPeer(lostHost_);
         if (hostLeft_ || electTried_ || !old || lostHost_ == s_.me || !stashed_.empty()) {
-            s_.BecomeHost();
+            TakeOver();
             return;
         }
         electTried_ = true;
@@ -372,7 +380,7 @@ void MemberRole::NextCandidate() {
         retry_ = nullptr;
         link_ = s_.io.Connect(Address{old->ipv4, old->port});
         deadline_ = now + kElectMs;
-        if (!link_) s_.BecomeHost();
+        if (!link_) TakeOver();
         return;
     }
     phase_ = Phase::Reconnecting;
@@ -396,13 +404,17 @@ void MemberRole::Lost() {
     s_.SetStatus(Status::Lost);
 }
 
-void MemberRole::OnStrangerHello(Transport::Peer* peer, const Hello& h) {
+void MemberRole::OnHello(Transport::Peer* peer, const Hello& h) {
     s_.Adopt(peer);
+    if (phase_ == Phase::HandingOver) {  // for the host role this program becomes
+        stashed_.push_back({peer, h, NowMs() + kStashMs});
+        return;
+    }
     const bool returning = h.peer != 0;
     if (returning && phase_ == Phase::Electing) {
         // Another lost the old host too: this program takes over and answers it.
         stashed_.push_back({peer, h, NowMs() + kStashMs});
-        s_.BecomeHost();
+        TakeOver();
         return;
     }
     const bool hostAlive = phase_ == Phase::Joined && s_.io.SilentMs(link_) < kHostAliveMs;
@@ -423,7 +435,7 @@ void MemberRole::Unstash(uint32_t host) {
 }
 
 void MemberRole::Tick(double now) {
-    if (phase_ == Phase::Done) return;
+    if (phase_ == Phase::Done || phase_ == Phase::HandingOver) return;
     if (phase_ == Phase::Searching) {
         if (!search_.Tick(now)) {
             phase_ = Phase::Done;
@@ -439,7 +451,7 @@ void MemberRole::Tick(double now) {
         s_.io.Reset(link_);
         link_ = nullptr;
         if (phase_ == Phase::Electing) {
-            s_.BecomeHost();
+            TakeOver();
             return;
         }
         unreachable_.insert(hostId_);
@@ -471,7 +483,7 @@ void MemberRole::Tick(double now) {
     }
 }
 
-MemberRole::Handover MemberRole::TakeHandover() {
+Handover MemberRole::TakeHandover() {
     Handover h;
     for (Stashed& st : stashed_) h.hellos.emplace_back(st.peer, std::move(st.hello));
     stashed_.clear();
@@ -494,10 +506,10 @@ void MemberRole::ToHost(const Bytes& packet) {
 void MemberRole::Send(const Outgoing& m) {
     if (phase_ != Phase::Joined) return;  // the outbox keeps it for the next host
     batch_.Add(m);
-    if (batch_.Size() >= kBatchBytes || batch_.Count() >= kMaxRecords) FlushBatch();
+    if (batch_.Full()) Flush();
 }
 
-void MemberRole::FlushBatch() {
+void MemberRole::Flush() {
     if (batch_.Count()) ToHost(batch_.Take());
     if (!acks_.empty()) ToHost(EncodeSeqList(Type::Ack, acks_));
     if (!resumes_.empty()) ToHost(EncodeSeqList(Type::Resume, resumes_));
@@ -517,6 +529,10 @@ void MemberRole::ResendFrom(uint32_t receiver, uint32_t seq) {
         Outgoing m{e.from, e.to, {{receiver, n}}, e.text};
         Send(m);
     }));
+}
+
+bool MemberRole::CanCreate() const {
+    return phase_ != Phase::Searching && phase_ != Phase::Connecting && phase_ != Phase::Done;
 }
 
 void MemberRole::Create(uint32_t token, const std::string& name) {
@@ -555,7 +571,7 @@ void MemberRole::SendResumes(const SeqList& list) {
 // ---- leaving -------------------------------------------------------------------------------
 
 void MemberRole::Leave() {
-    FlushBatch();
+    Flush();
     ToHost(EncodeEmpty(Type::Leave));
 }
 

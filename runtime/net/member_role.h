@@ -17,7 +17,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "net/handover.h"
 #include "net/protocol.h"
+#include "net/role.h"
 #include "net/search.h"
 #include "net/transport.h"
 
@@ -25,52 +27,49 @@ namespace net {
 
 class Session;
 
-class MemberRole {
+class MemberRole final : public Role {
 public:
     explicit MemberRole(Session& s);
 
     // Starts the join: searches first when the configuration has no address.
     void Start(double now);
-    // Whether the connection is this program's own to the host or to a peer it tries.
-    bool Owns(Transport::Peer* peer) const { return peer && (peer == link_ || peer == retry_); }
-    void OnConnect(Transport::Peer* peer);
-    void OnDisconnect(Transport::Peer* peer, uint32_t code);
-    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size);
-    void OnDatagram(const Address& from, const uint8_t* data, size_t size);
+    // The connections are this program's own to the host and to a peer it tries.
+    bool Owns(Transport::Peer* peer) const override { return peer && (peer == link_ || peer == retry_); }
+    void OnConnect(Transport::Peer* peer) override;
+    void OnDisconnect(Transport::Peer* peer, uint32_t code) override;
+    void OnPacket(Transport::Peer* peer, Type type, const uint8_t* data, size_t size) override;
     // A program that lost its host came to this one.
-    void OnStrangerHello(Transport::Peer* peer, const Hello& h);
-    void Tick(double now);
+    void OnHello(Transport::Peer* peer, const Hello& h) override;
+    void OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) override;
+    void Tick(double now) override;
 
-    // The commands' requests.
-    void Send(const Outgoing& m);
-    void Create(uint32_t token, const std::string& name);
-    void Cancel(uint32_t token);
-    void Destroy(uint32_t id);
-    void SendAcks(const SeqList& list);
-    void SendResumes(const SeqList& list);
-    void FlushBatch();
+    void Send(const Outgoing& m) override;
+    // Once in the session (also while the host is being replaced).
+    bool CanCreate() const override;
+    void Create(uint32_t token, const std::string& name) override;
+    void Cancel(uint32_t token) override;
+    void Destroy(uint32_t id) override;
+    void SendAcks(const SeqList& list) override;
+    void SendResumes(const SeqList& list) override;
+    void Flush() override;
 
-    // Leaving: says so to the host; then whether that went out; then the end.
-    void Leave();
-    bool Settled() const;
-    void Disconnect();
+    void Leave() override;
+    bool Settled() const override;
+    void Disconnect() override;
 
     // What the host role takes over when this program becomes the host.
-    struct Handover {
-        std::vector<std::pair<Transport::Peer*, Hello>> hellos;
-        std::unordered_map<uint32_t, std::string> creates;
-        std::vector<uint32_t> cancels, destroys;
-        uint32_t lostHost = 0;
-    };
     Handover TakeHandover();
 
 private:
-    enum class Phase { Searching, Connecting, Joined, Reconnecting, Electing, Done };
+    // HandingOver: this program takes over as host at the end of the round; until then
+    // the role only keeps the hellos that come, for the host role.
+    enum class Phase { Searching, Connecting, Joined, Reconnecting, Electing, HandingOver, Done };
 
     void Connect(const Address& to, double now);
     void OnWelcome(const Welcome& w);
     void OnRefuse(const RefuseInfo& r);
     void HostGone(bool left);
+    void TakeOver();
     void NextCandidate();
     void Lost();
     void ToHost(const Bytes& packet);

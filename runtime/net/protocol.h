@@ -200,14 +200,16 @@ Bytes EncodeDestroy(uint32_t id);
 Bytes EncodeSeqList(Type t, const SeqList& list);  // Skip, Ack, Resume
 Bytes EncodeEmpty(Type t);                         // Leave, KeepAlive
 
-// Send and Deliver packets are built a record at a time.
+// Send and Deliver packets are built a record at a time, and sent once they hold
+// kBatchBytes (or as many records as a packet can).
+constexpr size_t kBatchBytes = 32 * 1024;
 class RecordWriter {
 public:
     explicit RecordWriter(Type t);
     void Add(const Outgoing& m);  // Send
     void Add(const Incoming& m);  // Deliver
     size_t Count() const { return count_; }
-    size_t Size() const { return out_.size(); }
+    bool Full() const { return out_.size() >= kBatchBytes || count_ >= kMaxRecords; }
     Bytes Take();  // the packet; the writer starts over
 
 private:

@@ -2,7 +2,7 @@
 
 #include <arpa/inet.h>
 
-#include "net/session.h"
+#include "net/session_config.h"
 
 namespace net {
 

@@ -11,11 +11,6 @@ namespace net {
 
 bool ThisMachine(uint32_t ip) { return ip == htonl(INADDR_LOOPBACK); }
 
-double NowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
 Session::Session(Exchange& exchange, SessionConfig config) : ex(exchange), cfg(std::move(config)) {}
 
 Session::~Session() = default;
@@ -23,11 +18,14 @@ Session::~Session() = default;
 bool Session::Open() {
     if (!io.Open(cfg.host ? cfg.port : 0)) return false;
     if (cfg.host) {
-        host_ = std::make_unique<HostRole>(*this);
-        host_->Start();
+        auto host = std::make_unique<HostRole>(*this);
+        host->Start();
+        role_ = std::move(host);
+        hosting_ = true;
     } else {
-        member_ = std::make_unique<MemberRole>(*this);
-        member_->Start(NowMs());
+        auto member = std::make_unique<MemberRole>(*this);
+        member->Start(NowMs());
+        role_ = std::move(member);
     }
     Publish();
     return true;
@@ -50,6 +48,7 @@ void Session::Publish() {
     v.status = status_;
     v.refusal = refusal_;
     v.me = me;
+    v.reached = reached_;
     v.players = table.Players();
     ex.SetView(std::move(v));
     viewDirty_ = false;
@@ -60,24 +59,27 @@ void Session::Answer(uint32_t token, uint32_t id) {
     ex.SetCreated(token, id);
 }
 
-void Session::BecomeHost() {
-    MemberRole::Handover h = member_->TakeHandover();
-    // The member role goes at the end of the round: it may be on the stack now.
-    retired_ = std::move(member_);
-    host_ = std::make_unique<HostRole>(*this);
-    host_->TakeOver(std::move(h));
+void Session::Promote() {
+    promote_ = false;
+    if (hosting_) return;
+    Handover h = static_cast<MemberRole&>(*role_).TakeHandover();
+    auto host = std::make_unique<HostRole>(*this);
+    HostRole& taking = *host;
+    role_ = std::move(host);
+    hosting_ = true;
+    taking.TakeOver(std::move(h));
 }
 
 // ---- what arrives ----------------------------------------------------------------------------
 
 void Session::OnConnect(Transport::Peer* peer) {
     if (leaving_) return;
-    if (member_ && member_->Owns(peer)) {
-        member_->OnConnect(peer);
+    if (role_->Owns(peer)) {
+        role_->OnConnect(peer);
         return;
     }
-    // Another program connects: it has a second to say hello, and only a few may wait
-    // to from one address.
+    // Another program connects: it has a while to say hello, and only a few may wait to
+    // from one address.
     const uint32_t ip = io.AddressOf(peer).ip;
     size_t same = 0;
     for (const auto& [p, s] : halfOpen_) same += s.ip == ip;
@@ -91,8 +93,7 @@ void Session::OnConnect(Transport::Peer* peer) {
 void Session::OnDisconnect(Transport::Peer* peer, uint32_t code) {
     if (leaving_) return;
     if (halfOpen_.erase(peer)) return;
-    if (member_) member_->OnDisconnect(peer, code);
-    else if (host_) host_->OnDisconnect(peer, code);
+    role_->OnDisconnect(peer, code);
 }
 
 void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) {
@@ -105,18 +106,15 @@ void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) 
         if (*type != Type::Hello) return;
         auto h = DecodeHello(data, size);
         if (!h) return;
-        if (host_) host_->OnHello(peer, *h);
-        else if (member_) member_->OnStrangerHello(peer, *h);
+        role_->OnHello(peer, *h);
         return;
     }
-    if (member_ && member_->Owns(peer)) member_->OnPacket(peer, *type, data, size);
-    else if (host_) host_->OnPacket(peer, *type, data, size);
+    role_->OnPacket(peer, *type, data, size);
 }
 
 void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
     if (leaving_) return;
-    if (host_) host_->OnDatagram(door, from, data, size);
-    else if (member_ && !door) member_->OnDatagram(from, data, size);
+    role_->OnDatagram(door, from, data, size);
 }
 
 // ---- messages ----------------------------------------------------------------------------------
@@ -194,28 +192,23 @@ void Session::OnCommand(Command& c) {
     case Command::Send: {
         const size_t cost = SendCost(c.text);
         std::vector<uint32_t> receivers = Receivers(c.a, c.b);
-        if (receivers.empty() || (!host_ && !member_) || status_ == Status::Lost) {
+        if (receivers.empty() || status_ == Status::Lost) {
             ex.Release(cost);  // nobody (any more) to send it to
             return;
         }
         const Outbox::Entry& e = outbox.Add(c.a, c.b, std::move(c.text), receivers);
-        Outgoing m{e.from, e.to, e.pending, e.text};
-        if (host_) host_->Route(me, m);
-        else member_->Send(m);
+        role_->Send(Outgoing{e.from, e.to, e.pending, e.text});
         return;
     }
     case Command::Create:
-        if (host_) host_->Create(c.a, c.text);
-        else if (member_ && status_ == Status::Joined) member_->Create(c.a, c.text);
+        if (role_->CanCreate()) role_->Create(c.a, c.text);
         else Answer(c.a, 0);
         return;
     case Command::Cancel:
-        if (host_) host_->Cancel(c.a);
-        else if (member_) member_->Cancel(c.a);
+        role_->Cancel(c.a);
         return;
     case Command::Destroy:
-        if (host_) host_->Destroy(c.a);
-        else if (member_) member_->Destroy(c.a);
+        role_->Destroy(c.a);
         return;
     }
 }
@@ -230,11 +223,10 @@ Session::Round Session::Step() {
     if (!commands_.empty()) r.events = traffic_ = true;
     for (Command& c : commands_) OnCommand(c);
     Timers(NowMs());
-    if (host_) host_->FlushBatches();
-    else if (member_) member_->FlushBatch();
+    if (promote_) Promote();
+    role_->Flush();
     io.Flush();
     if (viewDirty_) Publish();
-    retired_.reset();
     r.traffic = traffic_;
     return r;
 }
@@ -244,8 +236,7 @@ void Session::Timers(double now) {
         lastStrangerWatch_ = now;
         WatchStrangers(now);
     }
-    if (host_) host_->Tick(now);
-    else if (member_) member_->Tick(now);
+    role_->Tick(now);
     SendAcks(now);
 }
 
@@ -267,8 +258,8 @@ void Session::WatchStrangers(double now) {
     size_t total = halfOpen_.size();
     for (const Transport::Pending& p : pending) {
         size_t& n = perAddress[p.ip];
-        if (p.ageMs >= kHelloMs || (n >= kHalfOpenPerAddress && !ThisMachine(p.ip)) || total >= kMaxHalfOpen) {
-            io.Reset(p.peer);
+        if (p.ageMs >= kHandshakeMs || (n >= kHalfOpenPerAddress && !ThisMachine(p.ip)) || total >= kMaxHalfOpen) {
+            io.Disconnect(p.peer, 0);  // said, so that the other side stops waiting
             continue;
         }
         ++n;
@@ -282,13 +273,8 @@ void Session::SendAcks(double now) {
         SeqList again = inbound.Release();
         resumes_.insert(resumes_.end(), again.begin(), again.end());
     }
-    if (host_) {
-        if (!acks.empty()) host_->SendAcks(acks);
-        if (!resumes_.empty()) host_->SendResumes(resumes_);
-    } else if (member_) {
-        if (!acks.empty()) member_->SendAcks(acks);
-        if (!resumes_.empty()) member_->SendResumes(resumes_);
-    }
+    if (!acks.empty()) role_->SendAcks(acks);
+    if (!resumes_.empty()) role_->SendResumes(resumes_);
     resumes_.clear();
 }
 
@@ -300,20 +286,31 @@ int Session::IdleMs() const {
 }
 
 void Session::Leave(double ms) {
+    BeginLeave();
+    const double until = NowMs() + ms;
+    while (!Settled() && NowMs() < until) {
+        io.Wait(2, -1);
+        Drain();
+    }
+    EndLeave();
+}
+
+void Session::BeginLeave() {
     Step();  // what the commands queued last
-    if (host_) host_->Leave();
-    else if (member_) member_->Leave();
+    role_->Leave();
     io.Flush();
     leaving_ = true;
-    const double until = NowMs() + ms;
-    auto settled = [&] { return host_ ? host_->Settled() : !member_ || member_->Settled(); };
-    while (!settled() && NowMs() < until) {
-        io.Wait(2, -1);
-        io.Service(*this);
-        io.Flush();
-    }
-    if (host_) host_->Disconnect();
-    else if (member_) member_->Disconnect();
+}
+
+bool Session::Settled() const { return !role_ || role_->Settled(); }
+
+void Session::Drain() {
+    io.Service(*this);
+    io.Flush();
+}
+
+void Session::EndLeave() {
+    if (role_) role_->Disconnect();
     io.Flush();
     io.Close();
 }

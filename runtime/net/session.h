@@ -8,35 +8,32 @@
 // the oldest left. A join without an address first searches (net/search.h).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "net/clock.h"
 #include "net/exchange.h"
 #include "net/protocol.h"
+#include "net/session_config.h"
 #include "net/session_table.h"
 #include "net/streams.h"
 #include "net/transport.h"
 
 namespace net {
 
-class HostRole;
-class MemberRole;
-
-struct SessionConfig {
-    bool host = false;        // create the session, or join it
-    uint16_t port = 0;        // the session port: a host listens on it
-    AppId app{};
-    std::string name;         // the session name
-    Address target;           // join: the host's address; ip 0: search for it
-    bool lanSearch = true;    // a search also broadcasts on the local network
-};
+class Role;
 
 // Times, in milliseconds.
-constexpr double kHelloMs = 1000;        // a connection must say hello within this
+// A connection must be made and say hello within this: as long as a joining program
+// waits, so that ENet's own resends of a lost handshake or hello have time to come.
+constexpr double kHelloMs = 4000;
+// ENet's handshake may take this long under loss (its resends wait 0.5, 1, 2, 4 s); a
+// joining program waits as long once the host answered.
+constexpr double kHandshakeMs = 12000;
 constexpr uint32_t kSilentMs = 3000;     // a connection that brings nothing this long is lost
 constexpr double kGraceMs = 15000;       // the host keeps a silent program's seat this long
 constexpr double kStashMs = 4000;        // a peer holds a returning program's hello this long
@@ -56,8 +53,6 @@ constexpr size_t kMaxHalfOpen = 96;
 constexpr size_t kPeersPerAddress = 16;
 bool ThisMachine(uint32_t ip);
 
-double NowMs();
-
 class Session : private Transport::Handler {
 public:
     Session(Exchange& ex, SessionConfig cfg);
@@ -76,6 +71,12 @@ public:
     int IdleMs() const;
     // Sends what waits, at most `ms` long, then leaves the session.
     void Leave(double ms);
+    // The same in parts, for a caller with a clock of its own: says goodbye; then, while
+    // not Settled, Drain passes on what comes and goes; then EndLeave closes.
+    void BeginLeave();
+    bool Settled() const;
+    void Drain();
+    void EndLeave();
 
     // ---- for the roles ----
     Exchange& ex;
@@ -87,9 +88,13 @@ public:
     uint32_t me = 0;  // this program's peer id
     Secret secret{};
 
-    bool Hosting() const { return host_ != nullptr; }
     void SetStatus(Status s, Refusal why = Refusal{});
     void TableChanged() { viewDirty_ = true; }
+    // A join: the connection to the host is made.
+    void Reached() {
+        reached_ = true;
+        viewDirty_ = true;
+    }
     // Publishes the view at once (before an answer the commands wait for).
     void Publish();
     void Answer(uint32_t token, uint32_t id);
@@ -105,13 +110,12 @@ public:
     std::vector<uint32_t> MyPlayers() const;
     // The peers that receive a message from `from` to `to`, this program excepted.
     std::vector<uint32_t> Receivers(uint32_t from, uint32_t to) const;
-    // This program becomes the host (the oldest peer left after a host change).
-    void BecomeHost();
+    // This program becomes the host (the oldest peer left after a host change): at the
+    // end of the round, so that no code of the member role runs after it was replaced.
+    void BecomeHost() { promote_ = true; }
     // Connections that have not said hello yet.
     bool HalfOpen(Transport::Peer* peer) const { return halfOpen_.count(peer) > 0; }
     void Adopt(Transport::Peer* peer) { halfOpen_.erase(peer); }
-    HostRole* Host() { return host_.get(); }
-    MemberRole* Member() { return member_.get(); }
 
 private:
     void OnConnect(Transport::Peer* peer) override;
@@ -123,10 +127,11 @@ private:
     void Timers(double now);
     void WatchStrangers(double now);
     void SendAcks(double now);
+    void Promote();
 
-    std::unique_ptr<HostRole> host_;
-    std::unique_ptr<MemberRole> member_;
-    std::unique_ptr<MemberRole> retired_;  // a member role just replaced by the host role
+    std::unique_ptr<Role> role_;  // the host's, or a member's
+    bool hosting_ = false;
+    bool promote_ = false;  // BecomeHost was asked for this round
     std::vector<Command> commands_;
     SeqList resumes_;  // requests to send again, this round
     bool leaving_ = false;
@@ -135,8 +140,9 @@ private:
         double deadline;
         uint32_t ip;
     };
-    std::unordered_map<Transport::Peer*, Stranger> halfOpen_;
+    std::map<Transport::Peer*, Stranger> halfOpen_;  // ordered: the same order on every run
     bool viewDirty_ = true;
+    bool reached_ = false;
     Status status_ = Status::Joining;
     Refusal refusal_{};
     double lastStrangerWatch_ = 0;

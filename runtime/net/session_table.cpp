@@ -25,11 +25,8 @@ bool SessionTable::Owns(uint32_t peer, uint32_t player) const {
     return p && p->owner == peer;
 }
 
-bool SessionTable::HasPlayers(uint32_t peer) const {
-    return std::any_of(players_.begin(), players_.end(), [&](const PlayerEntry& p) { return p.owner == peer; });
-}
-
 void SessionTable::Reset(const Welcome& w) {
+    for (const PlayerEntry& p : players_) formerOwner_[p.id] = p.owner;
     peers_ = w.peers;
     players_ = w.players;
     RaiseCounters(w.nextPeer, w.nextPlayer);
@@ -38,6 +35,7 @@ void SessionTable::Reset(const Welcome& w) {
 void SessionTable::Clear() {
     peers_.clear();
     players_.clear();
+    formerOwner_.clear();
     nextPeer_ = nextPlayer_ = 1;
 }
 
@@ -67,7 +65,17 @@ bool SessionTable::AddPlayer(const PlayerEntry& p) {
 }
 
 bool SessionTable::RemovePlayer(uint32_t id) {
-    return std::erase_if(players_, [&](const PlayerEntry& p) { return p.id == id; }) > 0;
+    const PlayerEntry* p = FindPlayer(id);
+    if (!p) return false;
+    formerOwner_[id] = p->owner;
+    std::erase_if(players_, [&](const PlayerEntry& e) { return e.id == id; });
+    return true;
+}
+
+bool SessionTable::Owned(uint32_t peer, uint32_t player) const {
+    if (Owns(peer, player)) return true;
+    auto it = formerOwner_.find(player);
+    return it != formerOwner_.end() && it->second == peer;
 }
 
 void SessionTable::RaiseCounters(uint32_t nextPeer, uint32_t nextPlayer) {

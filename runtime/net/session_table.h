@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "net/protocol.h"
@@ -21,7 +22,9 @@ public:
     const PeerEntry* FindPeer(uint32_t id) const;
     const PlayerEntry* FindPlayer(uint32_t id) const;
     bool Owns(uint32_t peer, uint32_t player) const;
-    bool HasPlayers(uint32_t peer) const;
+    // Whether the peer owns the player or did until it was destroyed (ids are never given
+    // twice, so what it sent as that player before is still its own).
+    bool Owned(uint32_t peer, uint32_t player) const;
 
     // The whole tables, as a Welcome brings them.
     void Reset(const Welcome& w);
@@ -43,6 +46,7 @@ private:
     std::vector<PeerEntry> peers_;
     std::vector<PlayerEntry> players_;
     uint32_t nextPeer_ = 1, nextPlayer_ = 1;
+    std::unordered_map<uint32_t, uint32_t> formerOwner_;  // destroyed player -> its owner
 };
 
 }  // namespace net

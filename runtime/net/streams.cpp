@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "net/exchange.h"
+#include "net/send_cost.h"
 
 namespace net {
 
@@ -132,11 +132,6 @@ SeqList Inbound::DueAcks(double now, double delayMs, uint32_t batch) {
     return due;
 }
 
-bool Inbound::Stalled(uint32_t sender) const {
-    auto it = senders_.find(sender);
-    return it != senders_.end() && it->second.stalled;
-}
-
 bool Inbound::WantResume(uint32_t sender, double now, double repeatMs) {
     From& f = senders_[sender];
     if (f.stalled) return false;
@@ -163,12 +158,6 @@ bool Inbound::AnyStalled() const {
 
 bool Inbound::Owes() const {
     return std::any_of(senders_.begin(), senders_.end(), [](const auto& s) { return s.second.unacked > 0; });
-}
-
-SeqList Inbound::All() const {
-    SeqList list;
-    for (const auto& [sender, f] : senders_) list.emplace_back(sender, f.expected);
-    return list;
 }
 
 }  // namespace net

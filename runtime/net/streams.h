@@ -39,7 +39,6 @@ public:
     // The messages for one receiver from `seq` on, oldest first (those before count as
     // acknowledged). Returns as Ack does.
     size_t From(uint32_t receiver, uint32_t seq, const std::function<void(const Entry&, uint32_t)>& f);
-    size_t Count() const { return live_; }
     // Forgets everything; returns the cost of what was kept.
     size_t Clear();
 
@@ -78,7 +77,6 @@ public:
 
     // A message could not be taken (the inbox is full): the sender is held until Room.
     void Stall(uint32_t sender) { senders_[sender].stalled = true; }
-    bool Stalled(uint32_t sender) const;
     // A gap: asks for a Resume unless one was asked for the same number lately.
     bool WantResume(uint32_t sender, double now, double repeatMs);
     // The held senders, released: each needs a Resume from its expected number.
@@ -86,8 +84,6 @@ public:
     bool AnyStalled() const;
     // Whether acknowledgements are owed.
     bool Owes() const;
-    // Every sender with its expected number (Resume to a new host).
-    SeqList All() const;
 
 private:
     struct From {

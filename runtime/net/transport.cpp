@@ -21,6 +21,7 @@ constexpr size_t kMaxPacket = 256 * 1024;
 // would end a connection that is alive: ENet's own limit is set far off, and the
 // session ends a connection when nothing at all came over it for kSilentMs.
 constexpr enet_uint32 kTimeoutLimit = 32, kTimeoutMinMs = 60000, kTimeoutMaxMs = 60000, kPingMs = 250;
+constexpr enet_uint32 kFirstRoundTripMs = 100;
 
 // The transport whose hosts are being serviced on this thread.
 thread_local Transport* t_servicing = nullptr;
@@ -99,7 +100,13 @@ Transport::Peer* Transport::Connect(const Address& to) {
     if (!session_) return nullptr;
     ENetAddress a{to.ip, to.port};
     ENetPeer* p = enet_host_connect(session_, &a, kChannels, kVersion);
-    if (p) Tune(p);
+    if (!p) return nullptr;
+    Tune(p);
+    // ENet starts from a round trip of half a second and doubles the wait after every
+    // loss, so a lost handshake costs 0.5, 1, 2 s ...; the connection request goes again
+    // sooner (the round trip is measured once the other side answers).
+    p->roundTripTime = kFirstRoundTripMs;
+    p->roundTripTimeVariance = 0;
     return p;
 }
 
@@ -166,8 +173,6 @@ uint32_t Transport::SilentMs(Peer* peer) const {
 }
 
 Address Transport::AddressOf(Peer* peer) const { return peer ? Address{peer->address.host, peer->address.port} : Address{}; }
-
-bool Transport::AtDoor(Peer* peer) const { return peer && door_ && peer->host == door_; }
 
 void Transport::Wait(int ms, int wakeFd) {
     pollfd fds[3];

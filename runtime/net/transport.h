@@ -65,7 +65,6 @@ public:
     bool Open(uint16_t port);
     // A second socket on the session port, for programs that join after a host change.
     bool OpenDoor(uint16_t port);
-    bool HasDoor() const { return door_ != nullptr; }
     uint16_t Port() const;
     // Drops every connection without a word and closes the sockets.
     void Close();
@@ -89,8 +88,6 @@ public:
     // Milliseconds since anything came over the connection (or since it was made).
     uint32_t SilentMs(Peer* peer) const;
     Address AddressOf(Peer* peer) const;
-    // Whether the connection belongs to the door.
-    bool AtDoor(Peer* peer) const;
 
     // Waits at most `ms` for a datagram on a socket or for the wake-up descriptor.
     void Wait(int ms, int wakeFd);

@@ -33,6 +33,34 @@ TEST(NetInbox, CountsMessagesAndBytes) {
     EXPECT_EQ(put, net::kMaxInboxMessages);
 }
 
+// A message to every other player reaches this program's own players and goes to the
+// others' programs, or neither: refused when what waits to be acknowledged is full, it
+// leaves nothing in the inbox; refused when the inbox is full, nothing goes out.
+TEST(NetInbox, AMessageToEveryoneIsTakenWholeOrNotAtAll) {
+    net::Exchange ex;
+    const std::string k64(65535, 'x');
+    while (ex.Push({net::Command::Send, 1, 0, k64})) {
+    }
+    std::vector<net::Command> queued;
+    ex.TakeCommands(queued);  // taken, not acknowledged: they still wait
+    EXPECT_FALSE(ex.PutAndPush({5, 6}, true, {net::Command::Send, 1, 0, k64}));
+    std::string text;
+    EXPECT_FALSE(ex.TakeMessage(5, text));
+    EXPECT_TRUE(ex.PutAndPush({5, 6}, false, {net::Command::Send, 1, 0, "own only"}));
+    EXPECT_TRUE(ex.TakeMessage(6, text));
+    EXPECT_EQ(text, "own only");
+
+    net::Exchange full;
+    while (full.PutMessage({5}, k64)) {
+    }
+    EXPECT_FALSE(full.PutAndPush({5}, true, {net::Command::Send, 1, 0, k64}));
+    full.TakeCommands(queued);
+    EXPECT_TRUE(queued.empty());
+    EXPECT_TRUE(full.PutAndPush({}, true, {net::Command::Send, 1, 0, "others only"}));
+    full.TakeCommands(queued);
+    EXPECT_EQ(queued.size(), 1u);
+}
+
 // 300,000 messages to a program that reads none for a while: more than its inbox takes.
 // When it reads, every one comes, once and in order.
 TEST(NetInbox, AProgramThatDoesNotReadLosesNothing) {

@@ -1,0 +1,207 @@
+#include "sim/sim_network.h"
+
+#include <arpa/inet.h>
+#include <enet/enet.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace netsim {
+
+namespace {
+Network* g_network = nullptr;
+// A socket holds this many datagrams that were not read; more are lost, as they are
+// when a real socket's buffer is full.
+constexpr size_t kSocketQueue = 4096;
+}  // namespace
+
+Network::Network(uint64_t seed) : rng(seed) { g_network = this; }
+
+Network::~Network() {
+    if (g_network == this) g_network = nullptr;
+}
+
+Network* Network::Current() { return g_network; }
+
+void Network::Cut(int from, int to, bool cut) {
+    if (cut)
+        cuts_.insert({from, to});
+    else
+        cuts_.erase({from, to});
+}
+
+uint32_t Network::NextArrival() const { return flight_.empty() ? UINT32_MAX : flight_.top().at; }
+
+bool Network::Waiting(int program) const {
+    for (const auto& [fd, s] : sockets_)
+        if (s.owner == program && !s.inbox.empty()) return true;
+    return false;
+}
+
+std::set<int> Network::Arrive(uint32_t t) {
+    std::set<int> got;
+    while (!flight_.empty() && flight_.top().at <= t) {
+        Datagram d = flight_.top();
+        flight_.pop();
+        std::vector<int> to;
+        if (d.broadcast) {
+            for (const auto& [fd, s] : sockets_)
+                if (s.port == d.toPort && s.owner != d.from) to.push_back(fd);
+        } else if (auto b = bound_.find(d.toPort); b != bound_.end()) {
+            to.push_back(b->second);
+        }
+        for (int fd : to) {
+            Socket& s = sockets_[fd];
+            if (IsCut(d.from, s.owner) || s.inbox.size() >= kSocketQueue) continue;
+            s.inbox.push_back(d);
+            got.insert(s.owner);
+        }
+    }
+    return got;
+}
+
+void Network::Put(Datagram d) {
+    std::uniform_real_distribution<double> unit(0, 1);
+    if (unit(rng) < faults.drop) return;
+    const int copies = unit(rng) < faults.duplicate ? 2 : 1;
+    for (int i = 0; i < copies; ++i) {
+        std::uniform_int_distribution<uint32_t> delay(faults.minDelayMs,
+                                                      std::max(faults.minDelayMs, faults.maxDelayMs));
+        d.at = now + std::max<uint32_t>(1, delay(rng));
+        d.order = order_++;
+        flight_.push(d);
+    }
+}
+
+int Network::Create() {
+    const int fd = nextFd_++;
+    sockets_[fd].owner = current;
+    return fd;
+}
+
+bool Network::Bind(int fd, uint16_t port) {
+    auto s = sockets_.find(fd);
+    if (s == sockets_.end() || s->second.port) return false;
+    if (!port) {
+        while (bound_.count(nextPort_)) ++nextPort_;
+        port = nextPort_++;
+    }
+    if (bound_.count(port)) return false;
+    bound_[port] = fd;
+    s->second.port = port;
+    return true;
+}
+
+uint16_t Network::PortOf(int fd) const {
+    auto s = sockets_.find(fd);
+    return s == sockets_.end() ? 0 : s->second.port;
+}
+
+int Network::Send(int fd, uint32_t ip, uint16_t port, const uint8_t* data, size_t size) {
+    auto s = sockets_.find(fd);
+    if (s == sockets_.end()) return -1;
+    if (!s->second.port) Bind(fd, 0);
+    Datagram d;
+    d.from = s->second.owner;
+    d.fromPort = s->second.port;
+    d.toPort = port;
+    d.broadcast = ip == htonl(INADDR_BROADCAST);
+    if (!d.broadcast && ip != htonl(INADDR_LOOPBACK)) return static_cast<int>(size);  // nobody there
+    d.data.assign(data, data + size);
+    Put(std::move(d));
+    return static_cast<int>(size);
+}
+
+int Network::Receive(int fd, uint32_t& ip, uint16_t& port, uint8_t* out, size_t room) {
+    auto s = sockets_.find(fd);
+    if (s == sockets_.end() || s->second.inbox.empty()) return 0;
+    Datagram d = std::move(s->second.inbox.front());
+    s->second.inbox.pop_front();
+    ip = htonl(INADDR_LOOPBACK);
+    port = d.fromPort;
+    const size_t n = std::min(room, d.data.size());
+    std::memcpy(out, d.data.data(), n);
+    return static_cast<int>(n);
+}
+
+void Network::Destroy(int fd) {
+    auto s = sockets_.find(fd);
+    if (s == sockets_.end()) return;
+    if (s->second.port) bound_.erase(s->second.port);
+    sockets_.erase(s);
+}
+
+}  // namespace netsim
+
+// ---- ENet's way to the operating system, replaced -------------------------------------------
+
+using netsim::Network;
+
+extern "C" {
+
+enet_uint32 enet_time_get(void) { return Network::Current() ? Network::Current()->now : 0; }
+void enet_time_set(enet_uint32) {}
+enet_uint32 enet_host_random_seed(void) { return 0x5EED; }
+
+ENetSocket enet_socket_create(ENetSocketType type) {
+    if (type != ENET_SOCKET_TYPE_DATAGRAM || !Network::Current()) return ENET_SOCKET_NULL;
+    return Network::Current()->Create();
+}
+
+int enet_socket_bind(ENetSocket socket, const ENetAddress* address) {
+    return Network::Current()->Bind(socket, address ? address->port : 0) ? 0 : -1;
+}
+
+int enet_socket_get_address(ENetSocket socket, ENetAddress* address) {
+    address->host = htonl(INADDR_LOOPBACK);
+    address->port = Network::Current()->PortOf(socket);
+    return 0;
+}
+
+int enet_socket_listen(ENetSocket, int) { return -1; }
+ENetSocket enet_socket_accept(ENetSocket, ENetAddress*) { return ENET_SOCKET_NULL; }
+int enet_socket_connect(ENetSocket, const ENetAddress*) { return -1; }
+int enet_socket_set_option(ENetSocket, ENetSocketOption, int) { return 0; }
+int enet_socket_get_option(ENetSocket, ENetSocketOption, int* value) {
+    *value = 0;
+    return 0;
+}
+int enet_socket_shutdown(ENetSocket, ENetSocketShutdown) { return 0; }
+
+void enet_socket_destroy(ENetSocket socket) {
+    if (Network::Current()) Network::Current()->Destroy(socket);
+}
+
+int enet_socket_send(ENetSocket socket, const ENetAddress* address, const ENetBuffer* buffers, size_t count) {
+    uint8_t packet[65536];
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (n + buffers[i].dataLength > sizeof packet) return -1;
+        std::memcpy(packet + n, buffers[i].data, buffers[i].dataLength);
+        n += buffers[i].dataLength;
+    }
+    return Network::Current()->Send(socket, address->host, address->port, packet, n);
+}
+
+int enet_socket_receive(ENetSocket socket, ENetAddress* address, ENetBuffer* buffers, size_t count) {
+    if (count != 1) return -1;
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    const int n =
+        Network::Current()->Receive(socket, ip, port, static_cast<uint8_t*>(buffers[0].data), buffers[0].dataLength);
+    if (n > 0 && address) {
+        address->host = ip;
+        address->port = port;
+    }
+    return n;
+}
+
+// Nothing waits in simulated time: the scheduler steps a program when something is due.
+int enet_socket_wait(ENetSocket, enet_uint32* condition, enet_uint32) {
+    *condition = ENET_SOCKET_WAIT_NONE;
+    return 0;
+}
+
+int enet_socketset_select(ENetSocket, ENetSocketSet*, ENetSocketSet*, enet_uint32) { return 0; }
+
+}  // extern "C"

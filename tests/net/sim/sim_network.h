@@ -1,0 +1,91 @@
+// The simulated network: every program of a simulated session runs in this one process
+// and thread, and ENet's sockets and clock are this network's. ENet itself is the
+// system's own: only the functions through which it reaches the operating system
+// (enet_socket_*, enet_time_get) are replaced, by definitions in this binary that the
+// dynamic linker prefers to the library's own.
+//
+// Every program is at 127.0.0.1; a datagram goes from one socket to the socket bound to
+// its port, after a delay, unless it is lost on the way or the link between the two
+// programs is cut. Everything random comes from one seeded generator, so a schedule runs
+// the same every time.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <queue>
+#include <random>
+#include <set>
+#include <vector>
+
+namespace netsim {
+
+struct LinkFaults {
+    double drop = 0;       // the share of datagrams lost
+    double duplicate = 0;  // the share of datagrams that arrive twice
+    uint32_t minDelayMs = 1, maxDelayMs = 1;
+};
+
+class Network {
+public:
+    explicit Network(uint64_t seed);  // becomes the network ENet uses
+    ~Network();
+    Network(const Network&) = delete;
+    Network& operator=(const Network&) = delete;
+
+    uint32_t now = 0;  // milliseconds
+    int current = -1;  // the program whose code runs (it owns the sockets it makes)
+    LinkFaults faults;
+    std::mt19937_64 rng;
+
+    // Cuts (or mends) the way from one program to another.
+    void Cut(int from, int to, bool cut);
+    void HealAll() { cuts_.clear(); }
+    bool IsCut(int from, int to) const { return cuts_.count({from, to}) > 0; }
+
+    // When the next datagram arrives (UINT32_MAX: none is under way).
+    uint32_t NextArrival() const;
+    // Hands the sockets what arrives by `t`; returns the programs that got something.
+    std::set<int> Arrive(uint32_t t);
+    // Whether a socket of the program has datagrams waiting.
+    bool Waiting(int program) const;
+    size_t InFlight() const { return flight_.size(); }
+
+    // The socket calls.
+    int Create();
+    bool Bind(int fd, uint16_t port);
+    uint16_t PortOf(int fd) const;
+    int Send(int fd, uint32_t ip, uint16_t port, const uint8_t* data, size_t size);
+    // Copies the next datagram into `out` (at most `room` bytes); its length, or 0.
+    int Receive(int fd, uint32_t& ip, uint16_t& port, uint8_t* out, size_t room);
+    void Destroy(int fd);
+
+    static Network* Current();
+
+private:
+    struct Datagram {
+        uint32_t at = 0;
+        uint64_t order = 0;
+        int from = -1;
+        uint16_t fromPort = 0, toPort = 0;
+        bool broadcast = false;
+        std::vector<uint8_t> data;
+        bool operator>(const Datagram& o) const { return at != o.at ? at > o.at : order > o.order; }
+    };
+    struct Socket {
+        int owner = -1;
+        uint16_t port = 0;
+        std::deque<Datagram> inbox;
+    };
+    void Put(Datagram d);
+
+    std::map<int, Socket> sockets_;
+    std::map<uint16_t, int> bound_;
+    std::set<std::pair<int, int>> cuts_;
+    std::priority_queue<Datagram, std::vector<Datagram>, std::greater<>> flight_;
+    int nextFd_ = 1000;
+    uint16_t nextPort_ = 40000;
+    uint64_t order_ = 0;
+};
+
+}  // namespace netsim

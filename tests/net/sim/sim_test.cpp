@@ -1,0 +1,276 @@
+// The session in simulated time: scripted scenarios that real processes reach only by
+// luck, and thousands of random schedules. Run alone with arguments, the binary runs
+// random schedules instead (scripts/simulate.sh):
+//
+//   net_sim --seeds N [--from S] [--print]
+//
+// runs the schedules S, S+1 ... (S defaults to 1), prints every failing one with its seed
+// and its replay, and says how many ran clean and how fast; --print shows every step.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "net/session.h"
+#include "sim/sim_world.h"
+
+namespace {
+
+using net::Status;
+using netsim::World;
+
+void ExpectClean(const World& w) {
+    for (const std::string& f : w.Failures()) ADD_FAILURE() << f;
+    if (!w.Failures().empty()) std::printf("%s", w.Log().c_str());
+}
+
+// A, B, C and D are in session, A hosting, each with a player.
+void FourInSession(World& w) {
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 4; ++p) {
+        w.Join(p);
+        w.Run(200);
+        ASSERT_EQ(w.StatusOf(p), Status::Joined) << p;
+    }
+    for (int p = 0; p < 4; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    for (int p = 0; p < 4; ++p) ASSERT_EQ(w.PlayersOf(p).size(), 4u) << p;
+}
+
+// D loses the host first and, refused by B (which still hears A), waits on its retry of
+// A and then comes to C. C loses A a moment later, B refuses it too, and D's hello waits
+// at C while C retries A; when that retry runs out C is the oldest left and takes over.
+// It must answer D and carry on as host, and the programs that lost nothing stay as
+// they were.
+TEST(NetSim, HostLostWhileTheNextInLineStillHearsIt) {
+    for (uint32_t gap : {500u, 1000u, 2000u, 3500u}) {
+        World w(gap, false);
+        FourInSession(w);
+        w.Cut(0, 3, true);
+        w.Run(gap);
+        w.Cut(0, 2, true);
+        w.Run(15000);
+        for (int p = 0; p < 4; ++p) ASSERT_TRUE(w.Running(p)) << "gap " << gap << ", P" << p;
+        EXPECT_EQ(w.StatusOf(0), Status::Hosting) << "gap " << gap;
+        EXPECT_EQ(w.StatusOf(1), Status::Joined) << "gap " << gap;
+        EXPECT_EQ(w.StatusOf(2), Status::Hosting) << "gap " << gap;
+        EXPECT_EQ(w.StatusOf(3), Status::Joined) << "gap " << gap;
+        EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(2)) << "gap " << gap;
+        ExpectClean(w);
+    }
+}
+
+// C destroys its player just as the host dies, and the news never reaches B, which takes
+// over. When C comes back to B, the player stays gone for everybody.
+TEST(NetSim, APlayerDestroyedAsTheHostDiesStaysGone) {
+    World w(7, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    const std::vector<uint32_t> all = w.PlayersOf(0);
+    ASSERT_EQ(all.size(), 3u);
+    const uint32_t gone = w.Mine(2).at(0);
+    w.Cut(0, 1, false);  // B hears nothing more from A
+    w.Destroy(2, gone);
+    w.Run(50);
+    w.Kill(0);
+    w.Settle(20000);
+    ASSERT_EQ(w.StatusOf(1), Status::Hosting);
+    const std::vector<uint32_t> left = {all[1]};
+    EXPECT_EQ(w.PlayersOf(1), left);
+    EXPECT_EQ(w.PlayersOf(2), left);
+    ExpectClean(w);
+}
+
+// Schedule 56: a program resends what its receivers had not acknowledged to the new host
+// and leaves at once. The new host routed the messages again and said the sender left
+// before it sent them on, so a receiver forgot what it had taken from that sender and
+// took everything a second time.
+TEST(NetSim, MessagesOfAProgramThatLeftArriveOnlyOnce) {
+    const netsim::ScheduleResult r = netsim::RunSchedule(56, false);
+    EXPECT_EQ(r.report.find("(twice)"), std::string::npos) << r.report;
+    EXPECT_EQ(r.report.find("(out of order)"), std::string::npos) << r.report;
+}
+
+// Joins through a fifth of the datagrams lost (some twice, all delayed). The host used to
+// drop a connection still in ENet's handshake after a second, and a joiner waited only
+// four seconds: 88 of these 100 came through. Now the handshake may take as long as
+// ENet's resends need, the joiner resends its request sooner and waits longer once the
+// host answered; one in a hundred still waits out its time in the handshake.
+TEST(NetSim, EveryJoinThroughAFifthLostComesThrough) {
+    int joined = 0;
+    for (uint64_t seed = 1; seed <= 50; ++seed) {
+        World w(seed, false);
+        ASSERT_TRUE(w.Host(0));
+        w.Run(10);
+        netsim::LinkFaults f;
+        f.drop = 0.2;
+        f.duplicate = 0.02;
+        f.minDelayMs = 10;
+        f.maxDelayMs = 40;
+        w.net.faults = f;
+        w.Join(1);
+        w.Join(2);
+        w.Run(12000);
+        for (int p = 1; p < 3; ++p) joined += w.Running(p) && w.StatusOf(p) == Status::Joined;
+    }
+    EXPECT_GE(joined, 99);
+}
+
+// Three programs send to each other all the time (100 messages a second each way)
+// through loss, duplication and delay for a while of simulated time: nobody splits off,
+// the lists agree, and once the network heals every message has arrived once and in
+// order (Settle checks it).
+void StreamThroughFaults(uint64_t seed, const netsim::LinkFaults& faults, uint32_t seconds) {
+    World w(seed, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    w.net.faults = faults;
+    const auto all = w.PlayersOf(0);
+    ASSERT_EQ(all.size(), 3u);
+    for (uint32_t tenth = 0; tenth < seconds * 10; ++tenth) {
+        for (int p = 0; p < 3; ++p) {
+            const uint32_t from = w.Mine(p).at(0);
+            for (uint32_t to : all)
+                if (to != from) ASSERT_TRUE(w.Send(p, from, to));
+            w.Read(p);
+        }
+        w.Run(100);
+        if (tenth % 50 == 0)
+            for (int p = 0; p < 3; ++p) ASSERT_EQ(w.PlayersOf(p), all) << "P" << p << " at " << tenth / 10 << " s";
+    }
+    w.Settle(20000);
+    EXPECT_EQ(w.StatusOf(0), Status::Hosting);
+    EXPECT_GE(w.Delivered(), seconds * 10 * 6);
+    ExpectClean(w);
+}
+
+TEST(NetSim, ThreePrograms20PercentLossForAMinute) {
+    netsim::LinkFaults bad;
+    bad.drop = 0.2;
+    bad.duplicate = 0.05;
+    bad.minDelayMs = 20;
+    bad.maxDelayMs = 60;
+    StreamThroughFaults(1, bad, 60);
+}
+
+TEST(NetSim, HalfTheDatagramsLostSlowsTheSessionButNeverSplitsIt) {
+    netsim::LinkFaults worse;
+    worse.drop = 0.5;
+    worse.minDelayMs = 20;
+    worse.maxDelayMs = 60;
+    StreamThroughFaults(2, worse, 20);
+}
+
+// The host is stopped (as SIGSTOP does) long enough for B to take over, and dies before
+// it resumes. B could not open the session port while A held it; once it is free, a
+// newcomer that joins at the session port lands in B's session.
+TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
+    World w(3, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    w.Freeze(0, 60000);
+    w.Run(12000);
+    ASSERT_EQ(w.StatusOf(1), Status::Hosting);
+    w.Kill(0);
+    w.Run(1500);
+    w.Join(3);
+    w.Run(1000);
+    EXPECT_EQ(w.StatusOf(3), Status::Joined);
+    w.Create(3, "late");
+    w.Run(500);
+    EXPECT_EQ(w.PlayersOf(1).size(), 1u);
+    EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
+}
+
+// Schedule 78: a program sends to another that is away for a while, then destroys the
+// player it sent as. The receiver comes back and asks for what it missed; the sender sends
+// it again, and the host refused it as coming from a player the sender does not own.
+// Messages accepted while the player existed arrive.
+TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
+    const netsim::ScheduleResult r = netsim::RunSchedule(78, false);
+    EXPECT_TRUE(r.ok) << r.report;
+}
+
+// The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
+// must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
+// no message may arrive twice, out of order or at a player it was not meant for. Whether
+// the session came together again once the network healed (one host, the same lists,
+// every message arrived) scripts/simulate.sh reports for every schedule.
+TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrder) {
+    const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
+    const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
+    const auto start = std::chrono::steady_clock::now();
+    int unsafe = 0, settled = 0;
+    for (uint64_t seed = 1; seed <= count; ++seed) {
+        netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
+        settled += r.ok;
+        if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
+    }
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
+                "settle\n",
+                static_cast<unsigned long long>(count), s, count / s, unsafe, static_cast<int>(count) - settled);
+}
+
+int RunSeeds(uint64_t from, uint64_t count, bool print) {
+    const auto start = std::chrono::steady_clock::now();
+    uint64_t clean = 0, accepted = 0, delivered = 0;
+    int joinsFailed = 0, joinsDone = 0;
+    for (uint64_t seed = from; seed < from + count; ++seed) {
+        netsim::ScheduleResult r = netsim::RunSchedule(seed, print);
+        accepted += r.accepted;
+        delivered += r.delivered;
+        joinsFailed += r.joinsFailed;
+        joinsDone += r.joinsDone;
+        if (r.ok)
+            ++clean;
+        else
+            std::printf("%s\n", r.report.c_str());
+    }
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "%llu of %llu schedules clean (seeds %llu to %llu), %.1f s, %.0f schedules a second\n"
+        "%llu messages accepted, %llu deliveries; %d joins done, %d failed\n",
+        static_cast<unsigned long long>(clean), static_cast<unsigned long long>(count),
+        static_cast<unsigned long long>(from), static_cast<unsigned long long>(from + count - 1), s, count / s,
+        static_cast<unsigned long long>(accepted), static_cast<unsigned long long>(delivered), joinsDone, joinsFailed);
+    return clean == count ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    uint64_t seeds = 0, from = 1;
+    bool print = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seeds") && i + 1 < argc)
+            seeds = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--from") && i + 1 < argc)
+            from = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--print"))
+            print = true;
+    }
+    if (seeds) return RunSeeds(from, seeds, print);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
