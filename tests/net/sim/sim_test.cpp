@@ -146,13 +146,17 @@ void StreamThroughFaults(uint64_t seed, const netsim::LinkFaults& faults, uint32
     for (uint32_t tenth = 0; tenth < seconds * 10; ++tenth) {
         for (int p = 0; p < 3; ++p) {
             const uint32_t from = w.Mine(p).at(0);
-            for (uint32_t to : all)
-                if (to != from) ASSERT_TRUE(w.Send(p, from, to));
+            for (uint32_t to : all) {
+                if (to != from) {
+                    ASSERT_TRUE(w.Send(p, from, to));
+                }
+            }
             w.Read(p);
         }
         w.Run(100);
-        if (tenth % 50 == 0)
+        if (tenth % 50 == 0) {
             for (int p = 0; p < 3; ++p) ASSERT_EQ(w.PlayersOf(p), all) << "P" << p << " at " << tenth / 10 << " s";
+        }
     }
     w.Settle(20000);
     EXPECT_EQ(w.StatusOf(0), Status::Hosting);
