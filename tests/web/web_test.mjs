@@ -469,8 +469,12 @@ const cases = {
     const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_RECORD=held.txt`);
     await waitFor(page, () => document.title === 'Web probe', 60000);
     const squareX = () => probeSquareX(page);
-    await page.waitForTimeout(500);
-    const before = await squareX();
+    // Until the first frames are on the canvas (a loaded machine takes its time).
+    let before = await squareX();
+    for (let t = 0; t < 100 && before < 0; ++t) {
+      await page.waitForTimeout(100);
+      before = await squareX();
+    }
     check(before === 100, `the square starts at x 100 (${before})`);
     // The probe reads the relative mouse: a key does not lock the pointer, a click does.
     await page.keyboard.press('Shift');

@@ -79,6 +79,14 @@ EM_JS(double, tolvane_clock_ms, (), {
     if (!life) return now;
     return now - life.hiddenMs - (life.hiddenSince >= 0 ? now - life.hiddenSince : 0);
 });
+// While the page is hidden: 1, and the program rests until it is shown.
+EM_JS(int, tolvane_page_hidden, (), {
+    return Module.tolvaneLife && document.visibilityState === "hidden" ? 1 : 0;
+});
+EM_ASYNC_JS(void, tolvane_wait_until_shown, (), {
+    const life = Module.tolvaneLife;
+    if (life && document.visibilityState === "hidden") await new Promise(resolve => life.waiting.push(resolve));
+});
 // Waits for the browser's next frame, and first, while the page is hidden, for the page
 // to be shown.
 EM_ASYNC_JS(void, tolvane_wait_for_frame, (), {
@@ -381,8 +389,12 @@ uint32_t ProgramWindowId() { return g_window ? 1 : 0; }
 
 void SetEventSink(EventSink* sink) { g_sink = sink; }
 
+// While the page is hidden the program rests here too: its clock stands still, so a
+// wait that polls the clock (the frame pacer's last moments, the runtime's waits, a
+// BASIC loop reading keys) would otherwise never see its time come.
 void PumpEvents() {
     if (!g_started) return;
+    if (tolvane_page_hidden()) tolvane_wait_until_shown();
     while (!g_queue.empty()) {
         const Event e = g_queue.front();
         g_queue.pop_front();
