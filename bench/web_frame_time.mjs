@@ -78,11 +78,14 @@ console.log(`native:  ${FEW} frames ${nFew.toFixed(2)} s, ${MANY} frames ${nMany
 
 fs.copyFileSync(KEYS, path.join(PAGE, 'keys.txt'));
 const server = await serve(PAGE);
-const browser = await chromium.launch({
+// Headless chromium with software WebGL, as in the tests.
+const launch = () => chromium.launch({
   executablePath: '/usr/bin/chromium', headless: true,
   args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-first-run',
          '--autoplay-policy=no-user-gesture-required'],
 });
+
+const browser = await launch();
 try {
   const port = server.address().port;
   await browserSeconds(browser, port, 10);  // the browser's caches warmed
@@ -137,11 +140,7 @@ async function drawnAndShown(browser, port, slowdown, seconds) {
 
 {
   const server = await serve(PAGE);
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium', headless: true,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-first-run',
-           '--autoplay-policy=no-user-gesture-required'],
-  });
+  const browser = await launch();
   try {
     for (const slowdown of [1, 4, 8]) {
       const [drawn, shown] = await drawnAndShown(browser, server.address().port, slowdown, 8);

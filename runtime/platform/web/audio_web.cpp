@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/web/web_internal.h"
 
 extern "C" {
 int tolvane_audio_open(int mixerChannels);
@@ -40,20 +41,6 @@ bool g_musicMidi = false;  // the music just played is MIDI
 
 // Largest music file the page reads into memory.
 constexpr long kMaxMusicBytes = 64L << 20;
-
-bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    bool ok = size > 0 && size <= kMaxMusicBytes && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    }
-    std::fclose(f);
-    return ok;
-}
 
 uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
@@ -139,7 +126,7 @@ bool MusicPlay(const std::string& path, bool loop) {
     MusicStop();
     if (!g_open) return false;
     std::vector<uint8_t> bytes;
-    if (!ReadWhole(path, bytes)) return false;
+    if (!web::ReadWholeFile(path, bytes, kMaxMusicBytes)) return false;
     g_musicMidi = StandardMidi(bytes);
     g_music = tolvane_music_play(bytes.data(), static_cast<int>(bytes.size()), g_musicMidi ? 1 : 0, loop ? 1 : 0) != 0;
     return g_music;

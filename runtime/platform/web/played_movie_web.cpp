@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/played_movie.h"
+#include "platform/web/web_internal.h"
 
 extern "C" {
 int tolvane_movie_open(const uint8_t* bytes, int size, const char* name);
@@ -25,20 +26,6 @@ namespace {
 
 // Largest movie file the page hands to its decoder (it holds the bytes in memory).
 constexpr long kMaxMovieBytes = 512L << 20;
-
-bool ReadMovieFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    bool ok = size > 0 && size <= kMaxMovieBytes && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    }
-    std::fclose(f);
-    return ok;
-}
 
 class PageMovie final : public PlayedMovie {
 public:
@@ -71,7 +58,7 @@ bool PlatformPlaysMovies() { return true; }
 
 std::unique_ptr<PlayedMovie> OpenPlayedMovie(const std::string& path) {
     std::vector<uint8_t> bytes;
-    if (!ReadMovieFile(path, bytes)) return nullptr;
+    if (!web::ReadWholeFile(path, bytes, kMaxMovieBytes)) return nullptr;
     const int id = tolvane_movie_open(bytes.data(), static_cast<int>(bytes.size()), path.c_str());
     if (id <= 0) return nullptr;
     const int width = tolvane_movie_size(id, 0), height = tolvane_movie_size(id, 1);

@@ -1,11 +1,13 @@
 // The program's place in the browser: the temporary folder and the program file in the
-// page's file system, no screen saver to keep away, a short tone for the warning, and
-// the page's console for the standard output.
+// page's file system, no screen saver to keep away, a short tone for the warning, the
+// page's console for the standard output, and files read whole for the page's decoders.
 #include <emscripten.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/system.h"
+#include "platform/web/web_internal.h"
 
 // clang-format off
 EM_JS(int, tolvane_program_path, (char* buffer, int size), {
@@ -42,6 +44,22 @@ void Beep() { tolvane_audio_beep(); }
 
 // The program's memory is one WebAssembly block: there are no pages to advise on.
 void AdviseHugePages(void*, size_t) {}
+
+namespace web {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, long most) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    bool ok = size > 0 && size <= most && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    }
+    std::fclose(f);
+    return ok;
+}
+}  // namespace web
 
 bool StdoutLine(const char* text) {
     tolvane_console_line(text);

@@ -2,6 +2,10 @@
 // sources share among themselves; nothing outside runtime/platform/web includes this.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 namespace plat::web {
 
 // The runtime scan code of a key, given by the name the browser gives its position
@@ -9,6 +13,10 @@ namespace plat::web {
 int ScanCodeFromKeyName(const char* code);
 // The character a key types on a US keyboard without Shift, 0 when none.
 int UsLayoutCharacter(int scanCode);
+
+// The whole file of at most `most` bytes (the page hands music and movies to its
+// decoders whole); false for a file that is missing, empty, larger or unreadable.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, long most);
 
 // Gives the browser its turn (events, drawing the canvas) and comes back as soon as
 // it has had it; much quicker than a sleep of 0 ms, which the browser stretches.
