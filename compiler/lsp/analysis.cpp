@@ -4,6 +4,7 @@
 #include "analysis.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -15,6 +16,13 @@
 namespace tvc::lsp {
 
 namespace {
+
+// A CONST's number as a reader writes it: 3, 0.25, 1e+30.
+std::string ConstNumber(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
 
 // A program whose lines with syntax errors are left out, round by round, until it
 // parses: its names are what the rest of the text declares while a line is being typed.
@@ -106,6 +114,7 @@ public:
             s.kind = Symbol::Const;
             s.name = c->name;
             s.isString = isString(c->type, c->name);
+            if (checked && c->known) s.value = s.isString ? "\"" + c->text + "\"" : ConstNumber(c->number);
             s.at = place(c->loc, c->name);
             if (s.at.file >= 0) Add(std::move(s), consts_);
         }
@@ -532,7 +541,7 @@ std::string Symbol::Signature() const {
         case Param: return shape;
         case Type: return "TYPE " + name;
         case Field: return shape;
-        case Const: return "CONST " + name;
+        case Const: return "CONST " + name + (value.empty() ? "" : " = " + value);
     }
     return name;
 }

@@ -40,7 +40,8 @@ struct Symbol {
     int line = 1, col = 1, endLine = 1, endCol = 1;
     int owner = -1;                   // the SUB of a local or parameter, the TYPE of a field (index into symbols)
     std::vector<std::string> params;  // a SUB's parameters as written (name$, a())
-    std::string Signature() const;    // "SUB Clamp(v, lo, hi)", "GLOBAL score$", ...
+    std::string value;                // a CONST's value as BASIC writes it (3, "ship"); empty when unknown
+    std::string Signature() const;    // "SUB Clamp(v, lo, hi)", "GLOBAL score$", "CONST SPEED = 3", ...
 };
 
 // One name in the text and what it stands for.

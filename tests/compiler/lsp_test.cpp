@@ -347,6 +347,8 @@ TEST(LspRecords, TypesFieldsAndConstantsAreSymbolsToo) {
     EXPECT_NE(hover(12, 5).find("pos AS Point"), std::string::npos) << hover(12, 5);       // one.pos
     EXPECT_NE(hover(12, 9).find("field of TYPE Point"), std::string::npos) << hover(12, 9);  // .x
     EXPECT_NE(hover(12, 13).find("number constant"), std::string::npos) << hover(12, 13);   // SPEED
+    EXPECT_NE(hover(12, 13).find("CONST SPEED = 3"), std::string::npos) << hover(12, 13);   // with its value
+    EXPECT_NE(hover(13, 19).find("CONST NAME$ = \"ship\""), std::string::npos) << hover(13, 19);
     EXPECT_NE(hover(6, 11).find("with the fields x, y"), std::string::npos) << hover(6, 11); // AS Point
     EXPECT_EQ(where(13, 10), "7:2");   // fleet(1).name$ -> the field
     EXPECT_EQ(where(14, 16), "3:2");   // Make(2).pos.y -> y of Point
