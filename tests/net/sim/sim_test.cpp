@@ -27,6 +27,22 @@ void ExpectClean(const World& w) {
     if (!w.Failures().empty()) std::printf("%s", w.Log().c_str());
 }
 
+// Program 0 hosts and programs 1 and 2 join it in turn; with `players`, each then makes
+// one (P0, P1, P2). False when the host cannot open the session.
+bool ThreeInASession(World& w, bool players) {
+    if (!w.Host(0)) return false;
+    w.Run(10);
+    for (int p = 1; p < 3; ++p) {
+        w.Join(p);
+        w.Run(200);
+    }
+    if (players) {
+        for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
+        w.Run(500);
+    }
+    return true;
+}
+
 // A, B, C and D are in session, A hosting, each with a player.
 void FourInSession(World& w) {
     ASSERT_TRUE(w.Host(0));
@@ -68,14 +84,7 @@ TEST(NetSim, HostLostWhileTheNextInLineStillHearsIt) {
 // over. When C comes back to B, the player stays gone for everybody.
 TEST(NetSim, APlayerDestroyedAsTheHostDiesStaysGone) {
     World w(7, false);
-    ASSERT_TRUE(w.Host(0));
-    w.Run(10);
-    for (int p = 1; p < 3; ++p) {
-        w.Join(p);
-        w.Run(200);
-    }
-    for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
-    w.Run(500);
+    ASSERT_TRUE(ThreeInASession(w, true));
     const std::vector<uint32_t> all = w.PlayersOf(0);
     ASSERT_EQ(all.size(), 3u);
     const uint32_t gone = w.Mine(2).at(0);
@@ -132,14 +141,7 @@ TEST(NetSim, EveryJoinThroughAFifthLostComesThrough) {
 // order (Settle checks it).
 void StreamThroughFaults(uint64_t seed, const netsim::LinkFaults& faults, uint32_t seconds) {
     World w(seed, false);
-    ASSERT_TRUE(w.Host(0));
-    w.Run(10);
-    for (int p = 1; p < 3; ++p) {
-        w.Join(p);
-        w.Run(200);
-    }
-    for (int p = 0; p < 3; ++p) w.Create(p, "P" + std::to_string(p));
-    w.Run(500);
+    ASSERT_TRUE(ThreeInASession(w, true));
     w.net.faults = faults;
     const auto all = w.PlayersOf(0);
     ASSERT_EQ(all.size(), 3u);
@@ -186,12 +188,7 @@ TEST(NetSim, HalfTheDatagramsLostSlowsTheSessionButNeverSplitsIt) {
 // newcomer that joins at the session port lands in B's session.
 TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
     World w(3, false);
-    ASSERT_TRUE(w.Host(0));
-    w.Run(10);
-    for (int p = 1; p < 3; ++p) {
-        w.Join(p);
-        w.Run(200);
-    }
+    ASSERT_TRUE(ThreeInASession(w, false));
     w.Freeze(0, 60000);
     w.Run(12000);
     ASSERT_EQ(w.StatusOf(1), Status::Hosting);
