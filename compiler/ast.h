@@ -216,8 +216,10 @@ struct FieldDecl {
     std::vector<double> sizes;  // Check: the sizes, whole numbers of at least 1
 };
 
-struct Record {  // TYPE name ... END TYPE
-    Loc loc;
+struct Record {   // TYPE name ... END TYPE
+    Loc loc;      // TYPE
+    Loc nameLoc;  // its name
+    Loc end;      // END TYPE (both words)
     std::string name;
     std::string cpp;  // Check
     std::vector<std::unique_ptr<FieldDecl>> fields;
@@ -238,6 +240,7 @@ struct Const {  // CONST name = value
 
 struct IncludeDecl {  // INCLUDE "file"
     Loc loc;
+    Loc nameLoc;       // the file's name in quotes
     std::string name;  // as written
     int file = -1;     // its index in Sources::files; -1 when it was read before or cannot be read
 };
@@ -260,8 +263,10 @@ struct Param {
     Var* var = nullptr;  // Check
 };
 
-struct Proc {  // SUB name(params) [AS Type] ... END SUB
-    Loc loc;
+struct Proc {     // SUB name(params) [AS Type] ... END SUB
+    Loc loc;      // SUB
+    Loc nameLoc;  // its name
+    Loc end;      // END SUB (both words)
     std::string name;
     std::string cpp;  // Check
     TypeName as;
@@ -269,6 +274,19 @@ struct Proc {  // SUB name(params) [AS Type] ... END SUB
     std::vector<Param> params;
     Block body;
     std::vector<std::unique_ptr<Var>> locals;  // Check: parameters first
+};
+
+// A name in the text and what it stands for: a variable, SUB, CONST, TYPE or field (at
+// most one is set), or a command.
+struct NameUse {
+    Loc loc;           // with the name's length
+    std::string name;  // as written
+    const Var* var = nullptr;
+    const Proc* proc = nullptr;
+    const Const* constant = nullptr;
+    const Record* record = nullptr;
+    const FieldDecl* field = nullptr;
+    bool command = false;
 };
 
 struct Program {

@@ -43,6 +43,11 @@ void Parse(Program& program, const std::string& mainName, const std::string& mai
 // Resolves names and checks types and calls; errors and warnings go to `diag`.
 void Check(Program& program, const CommandTable& commands, Diagnostics& diag);
 
+// Every name of a program that its declarations and the checker tie to what it stands
+// for, declarations too, in the order of the text. On a program that was not checked,
+// only the names of SUBs, TYPEs, fields and CONSTs where they are declared.
+std::vector<NameUse> NameUses(const Program& program);
+
 // A program parsed and, when its syntax is sound, checked.
 struct Analysis {
     Program program;

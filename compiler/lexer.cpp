@@ -91,11 +91,13 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
     std::vector<Token> out;
     size_t i = 0, lineStart = 0;
     int line = 1;
-    auto loc = [&](size_t at) { return Loc{file, line, static_cast<int>(at - lineStart) + 1}; };
-    auto push = [&](T kind, size_t at) {
+    auto loc = [&](size_t at, size_t end) {
+        return Loc{file, line, static_cast<int>(at - lineStart) + 1, static_cast<int>(end - at)};
+    };
+    auto push = [&](T kind, size_t at, size_t end) {
         Token t;
         t.kind = kind;
-        t.loc = loc(at);
+        t.loc = loc(at, end);
         out.push_back(std::move(t));
     };
     auto skipComment = [&] {
@@ -105,7 +107,7 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
     while (i < n) {
         const char c = src[i];
         if (c == '\n') {
-            push(T::Newline, i);
+            push(T::Newline, i, i);
             ++i;
             ++line;
             lineStart = i;
@@ -134,7 +136,7 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                 lineStart = i;
                 continue;
             }
-            diag.Error(loc(i), "'_' continues a statement on the next line and must end its line");
+            diag.Error(loc(i, i + 1), "'_' continues a statement on the next line and must end its line");
             ++i;
             continue;
         }
@@ -147,7 +149,7 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                 skipComment();
                 continue;
             }
-            push(KeywordKind(up), start);
+            push(KeywordKind(up), start, i);
             out.back().text = word;
             continue;
         }
@@ -161,7 +163,7 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                     value = value * 16 + (IsDigit(d) ? d - '0' : (d | 0x20) - 'a' + 10);
                     ++i;
                 }
-                if (i == digits) diag.Error(loc(start), "'0x' needs hexadecimal digits after it");
+                if (i == digits) diag.Error(loc(start, i), "'0x' needs hexadecimal digits after it");
             } else {
                 while (i < n && IsDigit(src[i])) ++i;
                 if (i < n && src[i] == '.') {
@@ -178,9 +180,10 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                 }
                 value = std::strtod(src.substr(start, i - start).c_str(), nullptr);
             }
-            if (!std::isfinite(value)) diag.Error(loc(start), "this number is too large");
-            if (i < n && (IsLetter(src[i]) || src[i] == '_')) diag.Error(loc(i), "a number runs into a name here");
-            push(T::Number, start);
+            if (!std::isfinite(value)) diag.Error(loc(start, i), "this number is too large");
+            if (i < n && (IsLetter(src[i]) || src[i] == '_'))
+                diag.Error(loc(i, i + 1), "a number runs into a name here");
+            push(T::Number, start, i);
             out.back().number = std::isfinite(value) ? value : 0;
             continue;
         }
@@ -200,18 +203,18 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
                     break;
                 }
                 if (src[i] == '\0')
-                    diag.Error(loc(i), "a string cannot hold a zero byte");
+                    diag.Error(loc(i, i + 1), "a string cannot hold a zero byte");
                 else
                     value += src[i];
                 ++i;
             }
-            if (!closed) diag.Error(loc(start), "this string has no closing '\"' on its line");
+            if (!closed) diag.Error(loc(start, i), "this string has no closing '\"' on its line");
             if (value.size() > kMaxStringLength)
-                diag.Warning(loc(start),
+                diag.Warning(loc(start, i),
                              "this string is " + std::to_string(value.size()) +
                                  " characters long, but a string holds at most " + std::to_string(kMaxStringLength) +
                                  ": the running program keeps only the first " + std::to_string(kMaxStringLength));
-            push(T::String, start);
+            push(T::String, start, i);
             out.back().text = value;
             continue;
         }
@@ -248,16 +251,16 @@ std::vector<Token> Lex(const std::string& src, int file, Diagnostics& diag) {
         }
         if (kind == T::End) {
             const unsigned char b = static_cast<unsigned char>(c);
-            diag.Error(loc(i), b >= 32 && b < 127 ? std::string("unexpected character '") + c + "'"
-                                                  : "unexpected byte " + std::to_string(b));
+            diag.Error(loc(i, i + 1), b >= 32 && b < 127 ? std::string("unexpected character '") + c + "'"
+                                                         : "unexpected byte " + std::to_string(b));
             ++i;
             continue;
         }
-        push(kind, start);
+        push(kind, start, start + len);
         i += len;
     }
-    push(T::Newline, i);
-    push(T::End, i);
+    push(T::Newline, i, i);
+    push(T::End, i, i);
     return out;
 }
 

@@ -179,6 +179,12 @@ private:
             default: return Closer::None;
         }
     }
+    // Where the closer at hand stands, its length covering both words of END SUB.
+    Loc CloserLoc() const {
+        Loc at = Cur().loc;
+        if (Cur().kind == T::EndKw) at.length = Peek().loc.col + Peek().loc.length - at.col;
+        return at;
+    }
     // Consumes a closer's keyword(s).
     void TakeCloser(Closer c) {
         if (Cur().kind == T::EndKw &&
@@ -239,6 +245,7 @@ private:
             SkipLine();
         } else {
             proc->name = Cur().text;
+            proc->nameLoc = Cur().loc;
             Advance();
             if (Accept(T::LParen) && !Accept(T::RParen)) {
                 do {
@@ -266,6 +273,7 @@ private:
         const Closer c = ParseBlock(proc->body, {Closer::EndSub});
         inProc_ = false;
         if (c == Closer::EndSub) {
+            proc->end = CloserLoc();
             TakeCloser(c);
             EndStatement();
         } else {
@@ -285,6 +293,7 @@ private:
         }
         IncludeDecl decl;
         decl.loc = at;
+        decl.nameLoc = Cur().loc;
         decl.name = Cur().text;
         Advance();
         EndStatement();
@@ -407,6 +416,7 @@ private:
             SkipLine();
         } else {
             rec->name = Cur().text;
+            rec->nameLoc = Cur().loc;
             Advance();
             EndStatement();
         }
@@ -415,6 +425,7 @@ private:
             if (s_.diag.Full()) return;
             const Closer c = CloserAt();
             if (c == Closer::EndType) {
+                rec->end = CloserLoc();
                 TakeCloser(c);
                 EndStatement();
                 break;

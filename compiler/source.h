@@ -8,10 +8,12 @@
 namespace tvc {
 
 struct Loc {
-    int file = 0;  // index into Sources::files
-    int line = 1;  // from 1
-    int col = 1;   // from 1, in bytes
-    bool operator==(const Loc&) const = default;
+    int file = 0;    // index into Sources::files
+    int line = 1;    // from 1
+    int col = 1;     // from 1, in bytes
+    int length = 0;  // bytes of the token or name found there (0: none, as at a line's end)
+    // The same place; the lengths of what stands there do not matter.
+    bool operator==(const Loc& o) const { return file == o.file && line == o.line && col == o.col; }
 };
 
 struct SourceFile {

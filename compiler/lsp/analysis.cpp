@@ -59,10 +59,6 @@ std::unique_ptr<Parsed> ParseWith(const std::string& path, const TextReader& rea
     return p;
 }
 
-bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
-}
-
 // The record TYPE of a value, by name ("" for a number or a string).
 std::string RecordName(const Ty& t) { return t.base == Ty::Rec && t.rec ? t.rec->name : ""; }
 
@@ -74,16 +70,7 @@ public:
     // onto the analysis' by path (a recovered program may lack files whose INCLUDE line
     // was left out).
     void Symbols(const Program& program, bool checked) {
-        std::vector<int> fileMap;
-        for (const SourceFile& f : program.sources.files) fileMap.push_back(a_.FileIndex(f.path));
-        auto place = [&](Loc loc, const std::string& name) {
-            Place p;
-            p.file = loc.file >= 0 && loc.file < static_cast<int>(fileMap.size()) ? fileMap[loc.file] : -1;
-            p.line = loc.line;
-            p.col = loc.col;
-            p.length = static_cast<int>(name.size());
-            return p;
-        };
+        for (const SourceFile& f : program.sources.files) fileMap_.push_back(a_.FileIndex(f.path));
         auto isString = [&](const Ty& t, const std::string& name) {
             return checked ? t.base == Ty::Str : !name.empty() && name.back() == '$';
         };
@@ -92,11 +79,8 @@ public:
             Symbol t;
             t.kind = Symbol::Type;
             t.name = rec->name;
-            t.at = place(rec->loc, "");
-            if (t.at.file < 0) continue;
-            t.line = t.endLine = rec->loc.line;
-            t.col = t.endCol = rec->loc.col;
-            const int type = Add(std::move(t), types_);
+            if (!Block(t, rec->loc, rec->nameLoc, rec->end)) continue;
+            const int type = Add(std::move(t), rec.get());
             for (const auto& f : rec->fields) {
                 Symbol s;
                 s.kind = Symbol::Field;
@@ -104,9 +88,8 @@ public:
                 s.isString = isString(f->type, f->name);
                 s.isArray = f->isArray;
                 s.typeName = checked ? RecordName(f->type) : f->as.name;
-                s.at = place(f->loc, f->name);
                 s.owner = type;
-                Add(std::move(s), fields_[type]);
+                Add(Named(std::move(s), f->loc), f.get());
             }
         }
         for (const auto& c : program.consts) {
@@ -115,8 +98,7 @@ public:
             s.name = c->name;
             s.isString = isString(c->type, c->name);
             if (checked && c->known) s.value = s.isString ? "\"" + c->text + "\"" : ConstNumber(c->number);
-            s.at = place(c->loc, c->name);
-            if (s.at.file >= 0) Add(std::move(s), consts_);
+            Add(Named(std::move(s), c->loc), c.get());
         }
         for (const auto& proc : program.procs) {
             if (proc->name.empty()) continue;
@@ -125,48 +107,47 @@ public:
             s.name = proc->name;
             s.isString = isString(proc->result, proc->name);
             s.typeName = checked ? RecordName(proc->result) : proc->as.name;
-            s.at = place(proc->loc, "");
-            if (s.at.file < 0) continue;
-            s.line = s.endLine = proc->loc.line;
-            s.col = s.endCol = proc->loc.col;
+            if (!Block(s, proc->loc, proc->nameLoc, proc->end)) continue;
             for (const Param& prm : proc->params)
                 s.params.push_back(prm.name + (prm.isArray ? "()" : "") + (prm.as.Empty() ? "" : " AS " + prm.as.name));
-            const int sub = Add(std::move(s), subs_);
+            const int sub = Add(std::move(s), proc.get());
             for (const auto& v : proc->locals) {
                 Symbol l = VarSymbol(*v, v->isParam ? Symbol::Param : Symbol::Local);
-                l.at = place(v->loc, v->name);
                 l.owner = sub;
-                if (l.at.file >= 0) Add(std::move(l), locals_[sub]);
+                Add(Named(std::move(l), v->loc), v.get());
             }
         }
-        for (const auto& v : program.globals) {
-            Symbol g = VarSymbol(*v, Symbol::Global);
-            g.at = place(v->loc, v->name);
-            if (g.at.file >= 0) Add(std::move(g), globals_);
-        }
-        for (Symbol& s : a_.symbols)
-            if (s.kind != Symbol::Sub && s.kind != Symbol::Type) {
-                s.line = s.endLine = s.at.line;
-                s.col = s.at.col;
-                s.endCol = s.at.col + s.at.length;
-            }
+        for (const auto& v : program.globals) Add(Named(VarSymbol(*v, Symbol::Global), v->loc), v.get());
+        Uses(program);
     }
 
-    // The names of every file, each tied to its SUB, variable, TYPE, field, CONST,
-    // command or included file.
-    void Uses() {
-        for (int f = 0; f < static_cast<int>(a_.files.size()); ++f) {
-            Diagnostics quiet(sources_);
-            std::vector<Token> toks = Lex(a_.files[f].text, f, quiet);
-            Walk(f, toks);
+private:
+    // The names the front end tied to what they stand for, and the files named by INCLUDE.
+    void Uses(const Program& program) {
+        for (const NameUse& n : NameUses(program)) {
+            Use u;
+            u.at = PlaceOf(n.loc);
+            if (u.at.file < 0) continue;
+            if (n.command) {
+                u.what = Use::OfCommand;
+                u.name = Upper(n.name);
+            } else {
+                const void* node = n.var        ? static_cast<const void*>(n.var)
+                                   : n.proc     ? static_cast<const void*>(n.proc)
+                                   : n.constant ? static_cast<const void*>(n.constant)
+                                   : n.record   ? static_cast<const void*>(n.record)
+                                                : static_cast<const void*>(n.field);
+                auto it = ofNode_.find(node);
+                if (it == ofNode_.end()) continue;
+                u.symbol = it->second;
+            }
+            a_.uses.push_back(std::move(u));
         }
+        for (const IncludeDecl& inc : program.includes) IncludeUse(inc);
         std::sort(a_.uses.begin(), a_.uses.end(), [](const Use& x, const Use& y) {
             return std::tie(x.at.file, x.at.line, x.at.col) < std::tie(y.at.file, y.at.line, y.at.col);
         });
     }
-
-private:
-    using Scope = std::unordered_map<std::string, int>;
 
     static Symbol VarSymbol(const Var& v, Symbol::Kind kind) {
         Symbol s;
@@ -178,174 +159,62 @@ private:
         return s;
     }
 
-    int Add(Symbol s, Scope& scope) {
-        const int index = static_cast<int>(a_.symbols.size());
-        scope.emplace(Upper(s.name), index);
-        a_.symbols.push_back(std::move(s));
-        return index;
-    }
-
-    static int Find(const Scope& scope, const std::string& key) {
-        auto it = scope.find(key);
-        return it == scope.end() ? -1 : it->second;
-    }
-    int FieldOf(const std::string& record, const std::string& key) const {
-        const int type = Find(types_, Upper(record));
-        auto it = fields_.find(type);
-        return it == fields_.end() ? -1 : Find(it->second, key);
-    }
-
-    // Where a SUB or TYPE block starts (its keyword) and its name.
-    void Opens(int symbol, int file, const Token& keyword, const Token& name) {
-        Symbol& s = a_.symbols[symbol];
-        s.at = PlaceOf(name);
-        s.at.file = file;
-        s.line = s.endLine = keyword.loc.line;
-        s.col = keyword.loc.col;
-        s.endCol = name.loc.col + static_cast<int>(name.text.size());
-    }
-
-    void Walk(int file, const std::vector<Token>& toks) {
-        int sub = -1, type = -1;
-        const Scope* subLocals = nullptr;
-        bool statementStart = true, skipLine = false;
-        std::string chain;                // the record TYPE of the value just read
-        std::vector<std::string> parens;  // the record TYPE of what each open '(' belongs to
-        for (size_t i = 0; i < toks.size(); ++i) {
-            const Token& t = toks[i];
-            const Token& next = toks[std::min(i + 1, toks.size() - 1)];
-            const T before = i > 0 ? toks[i - 1].kind : T::Newline;
-            if (t.kind == T::Newline || t.kind == T::End || t.kind == T::Colon) {
-                statementStart = true;
-                if (t.kind != T::Colon) skipLine = false;
-                chain.clear();
-                parens.clear();
-                continue;
-            }
-            if (skipLine) continue;
-            const bool start = statementStart;
-            statementStart = t.kind == T::Then || t.kind == T::Else;
-            const std::string lastChain = chain;
-            chain.clear();
-            if (start && (t.kind == T::Sub || t.kind == T::Type) && next.kind == T::Name) {
-                const bool isSub = t.kind == T::Sub;
-                int& open = isSub ? sub : type;
-                open = Find(isSub ? subs_ : types_, Upper(next.text));
-                if (open >= 0 && a_.symbols[open].at.file == file && a_.symbols[open].line == t.loc.line) {
-                    Opens(open, file, t, next);
-                } else {
-                    open = -1;
-                }
-                if (isSub) subLocals = sub >= 0 ? &locals_[sub] : nullptr;
-                continue;  // the name itself is added below, as a use
-            }
-            const bool endSub = t.kind == T::EndSub || (t.kind == T::EndKw && next.kind == T::Sub);
-            const bool endType = t.kind == T::EndType || (t.kind == T::EndKw && next.kind == T::Type);
-            if (start && (endSub || endType)) {
-                int& open = endSub ? sub : type;
-                if (open >= 0) {
-                    Symbol& s = a_.symbols[open];
-                    s.endLine = t.loc.line;
-                    s.endCol = t.kind == T::EndKw
-                                   ? next.loc.col + static_cast<int>(std::string(endSub ? "SUB" : "TYPE").size())
-                                   : t.loc.col + static_cast<int>(std::string(endSub ? "ENDSUB" : "ENDTYPE").size());
-                }
-                open = -1;
-                if (endSub) subLocals = nullptr;
-                ++i;  // SUB or TYPE after END
-                continue;
-            }
-            if (start && (t.kind == T::Settings || t.kind == T::Option)) {
-                skipLine = true;
-                continue;
-            }
-            if (t.kind == T::Include && next.kind == T::String) {
-                IncludeUse(file, next);
-                ++i;
-                continue;
-            }
-            if (t.kind == T::LParen) {
-                parens.push_back(before == T::Name || before == T::RParen ? lastChain : "");
-                continue;
-            }
-            if (t.kind == T::RParen) {
-                if (!parens.empty()) {
-                    chain = parens.back();
-                    parens.pop_back();
-                }
-                continue;
-            }
-            if (t.kind == T::Dot) {
-                chain = lastChain;
-                continue;
-            }
-            if (t.kind != T::Name) continue;
-            const std::string key = Upper(t.text);
-            int target = -1;
-            if (before == T::Dot) {
-                target = FieldOf(lastChain, key);  // a field of the record before the dot
-            } else if (before == T::As) {
-                target = Find(types_, key);
-            } else if (before == T::Sub) {
-                target = Find(subs_, key);
-            } else if (before == T::Type) {
-                target = Find(types_, key);
-            } else if (type >= 0 && start) {
-                target = Find(fields_[type], key);  // a field's own line
-            } else {
-                if (subLocals) target = Find(*subLocals, key);
-                if (target < 0) target = Find(globals_, key);
-                if (target < 0) target = Find(consts_, key);
-                if (target < 0) target = Find(subs_, key);
-            }
-            Use u;
-            u.at = PlaceOf(t);
-            if (target >= 0) {
-                u.what = Use::OfSymbol;
-                u.symbol = target;
-                chain = a_.symbols[target].typeName;
-            } else if (before != T::Dot && !CommandForms(key).empty()) {
-                u.what = Use::OfCommand;
-                u.name = key;
-            } else {
-                continue;
-            }
-            a_.uses.push_back(std::move(u));
-        }
-    }
-
-    Place PlaceOf(const Token& t) const {
+    Place PlaceOf(Loc loc) const {
         Place p;
-        p.file = t.loc.file;
-        p.line = t.loc.line;
-        p.col = t.loc.col;
-        p.length = static_cast<int>(t.text.size());
+        p.file = loc.file >= 0 && loc.file < static_cast<int>(fileMap_.size()) ? fileMap_[loc.file] : -1;
+        p.line = loc.line;
+        p.col = loc.col;
+        p.length = loc.length;
         return p;
     }
 
+    // A symbol declared by its name alone: its span is the name.
+    Symbol Named(Symbol s, Loc name) const {
+        s.at = PlaceOf(name);
+        s.line = s.endLine = s.at.line;
+        s.col = s.at.col;
+        s.endCol = s.at.col + s.at.length;
+        return s;
+    }
+
+    // A SUB or TYPE: from its keyword to the end of its closing line (to its name when it
+    // is never closed). False when its file is not the analysis'.
+    bool Block(Symbol& s, Loc keyword, Loc name, Loc end) const {
+        s.at = PlaceOf(name);
+        if (s.at.file < 0) return false;
+        s.line = keyword.line;
+        s.col = keyword.col;
+        const bool closed = end.length > 0 && end.file == keyword.file;
+        s.endLine = closed ? end.line : name.line;
+        s.endCol = closed ? end.col + end.length : name.col + name.length;
+        return true;
+    }
+
+    int Add(Symbol s, const void* node) {
+        if (s.at.file < 0) return -1;
+        const int index = static_cast<int>(a_.symbols.size());
+        a_.symbols.push_back(std::move(s));
+        ofNode_[node] = index;
+        return index;
+    }
+
     // The quoted name after INCLUDE, resolved as the parser resolves it.
-    void IncludeUse(int file, const Token& str) {
+    void IncludeUse(const IncludeDecl& inc) {
         namespace fs = std::filesystem;
         Use u;
         u.what = Use::OfInclude;
-        u.at.file = file;
-        u.at.line = str.loc.line;
-        u.at.col = str.loc.col;
-        // The literal's length in the text: the value, its quotes, and doubled quotes.
-        int length = 2;
-        for (char c : str.text) length += c == '"' ? 2 : 1;
-        u.at.length = length;
-        const fs::path name(str.text);
-        const fs::path path = name.is_absolute() ? name : fs::path(a_.files[file].path).parent_path() / name;
+        u.at = PlaceOf(inc.nameLoc);
+        if (u.at.file < 0) return;
+        const fs::path name(inc.name);
+        const fs::path path = name.is_absolute() ? name : fs::path(a_.files[u.at.file].path).parent_path() / name;
         u.includedPath = path.string();
         u.includedFile = a_.FileIndex(u.includedPath);
         a_.uses.push_back(std::move(u));
     }
 
     Analysis& a_;
-    Sources sources_;
-    Scope subs_, globals_, types_, consts_;
-    std::unordered_map<int, Scope> locals_, fields_;
+    std::vector<int> fileMap_;
+    std::unordered_map<const void*, int> ofNode_;
 };
 
 }  // namespace
@@ -376,6 +245,28 @@ int Analysis::TypeNamed(const std::string& name) const {
     return -1;
 }
 
+int Analysis::Lookup(int file, int line, const std::string& name) const {
+    const std::string key = Upper(name);
+    const int sub = SubAt(file, line);
+    int found = -1;
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        const Symbol& s = symbols[i];
+        if (Upper(s.name) != key) continue;
+        if ((s.kind == Symbol::Local || s.kind == Symbol::Param) && s.owner == sub && sub >= 0)
+            return static_cast<int>(i);
+        if ((s.kind == Symbol::Global || s.kind == Symbol::Sub) && found < 0) found = static_cast<int>(i);
+    }
+    return found;
+}
+
+int Analysis::FieldOf(int type, const std::string& name) const {
+    const std::string key = Upper(name);
+    for (size_t i = 0; i < symbols.size(); ++i)
+        if (type >= 0 && symbols[i].kind == Symbol::Field && symbols[i].owner == type && Upper(symbols[i].name) == key)
+            return static_cast<int>(i);
+    return -1;
+}
+
 int Analysis::SubAt(int file, int line) const {
     for (size_t i = 0; i < symbols.size(); ++i) {
         const Symbol& s = symbols[i];
@@ -399,12 +290,10 @@ Analysis Analyze(const std::string& path, const TextReader& read) {
         const Loc loc = d.loc;
         Problem p;
         p.warning = d.severity == Severity::Warning;
-        p.at = {loc.file, loc.line, loc.col, 0};
-        const std::string line = main->program.sources.LineText(loc.file, loc.line);
-        int end = loc.col - 1;
-        while (end >= 0 && end < static_cast<int>(line.size()) && IsNameChar(line[end])) ++end;
-        p.at.length = std::max(0, end - (loc.col - 1));
-        if (p.at.length == 0 && loc.col - 1 < static_cast<int>(line.size())) p.at.length = 1;
+        // What the report is about, as long as the front end found it, and within its line;
+        // a place between tokens gets the character there.
+        const int rest = static_cast<int>(main->program.sources.LineText(loc.file, loc.line).size()) - (loc.col - 1);
+        p.at = {loc.file, loc.line, loc.col, std::clamp(loc.length > 0 ? loc.length : 1, 0, std::max(rest, 0))};
         p.message = d.message;
         a.problems.push_back(std::move(p));
     }
@@ -436,7 +325,6 @@ Analysis Analyze(const std::string& path, const TextReader& read) {
             b.Symbols(main->program, false);  // no variables: they are known after the check
         }
     }
-    b.Uses();
     return a;
 }
 

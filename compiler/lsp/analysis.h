@@ -68,6 +68,11 @@ struct Analysis {
     int SubAt(int file, int line) const;
     // The TYPE of that name (any case), or -1.
     int TypeNamed(const std::string& name) const;
+    // What a name (any case) stands for at a line: a local or parameter of the SUB there,
+    // a global or a SUB; -1 when none.
+    int Lookup(int file, int line, const std::string& name) const;
+    // The field of that name (any case) of a TYPE, or -1.
+    int FieldOf(int type, const std::string& name) const;
 };
 
 // Reads a file by path (open documents first, then the disk); false when it cannot.

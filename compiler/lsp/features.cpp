@@ -140,26 +140,38 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && Upper(s.substr(0, prefix.size())) == Upper(prefix);
 }
 
-// The record TYPE of the value `text` ends with (a.b, ships(i), Make(1).pos): the name
-// before the last parentheses and its use.
-std::string RecordBefore(const Analysis& a, int file, int line, std::string text) {
-    int depth = 0;
+// The record TYPE of the value `text` ends with (a.b, ships(i), Make(1).pos), read from
+// the text itself: the line is most often being typed and is not part of the checked
+// program. The chain's names from the first: a variable in scope at the line or a SUB,
+// then a field of each record in turn.
+std::string RecordBefore(const Analysis& a, int file, int line, const std::string& text) {
+    std::vector<std::string> chain;
     size_t end = text.size();
-    while (end > 0) {
-        const char c = text[end - 1];
-        if (c == ')')
-            ++depth;
-        else if (c == '(' && --depth == 0) {
-            --end;
-            break;
+    for (;;) {
+        while (end > 0 && text[end - 1] == ' ') --end;
+        if (end > 0 && text[end - 1] == ')') {  // the indexes or arguments of the name before
+            int depth = 0;
+            while (end > 0) {
+                const char c = text[--end];
+                if (c == ')') ++depth;
+                if (c == '(' && --depth == 0) break;
+            }
+            if (depth != 0) return "";
+            while (end > 0 && text[end - 1] == ' ') --end;
         }
-        if (depth == 0) break;
+        size_t begin = end;
+        while (begin > 0 && IsNameChar(text[begin - 1])) --begin;
+        if (begin == end) return "";
+        chain.insert(chain.begin(), text.substr(begin, end - begin));
+        end = begin;
+        while (end > 0 && text[end - 1] == ' ') --end;
+        if (end == 0 || text[end - 1] != '.') break;
         --end;
     }
-    while (end > 0 && text[end - 1] == ' ') --end;
-    if (end == 0 || !IsNameChar(text[end - 1])) return "";
-    const Use* u = a.UseAt(file, line + 1, static_cast<int>(end));
-    return u && u->what == Use::OfSymbol ? a.symbols[u->symbol].typeName : "";
+    int symbol = a.Lookup(file, line + 1, chain[0]);
+    for (size_t i = 1; symbol >= 0 && i < chain.size(); ++i)
+        symbol = a.FieldOf(a.TypeNamed(a.symbols[symbol].typeName), chain[i]);
+    return symbol >= 0 ? a.symbols[symbol].typeName : "";
 }
 
 json IncludeCompletion(const Analysis& a, int file, const std::string& before) {

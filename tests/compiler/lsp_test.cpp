@@ -56,7 +56,8 @@ struct Session {
     }
     // Characters [from, to) of one line of the main file replaced.
     void Edit(int line, int from, int to, const std::string& text) {
-        const json range = {{"start", {{"line", line}, {"character", from}}}, {"end", {{"line", line}, {"character", to}}}};
+        const json range = {{"start", {{"line", line}, {"character", from}}},
+                            {"end", {{"line", line}, {"character", to}}}};
         lsp.ForgetNotes();
         lsp.Notify("textDocument/didChange", {{"textDocument", {{"uri", Uri(main)}, {"version", ++version}}},
                                               {"contentChanges", json::array({{{"range", range}, {"text", text}}})}});
@@ -104,7 +105,8 @@ TEST(LspProtocol, InitializeNamesWhatTheServerAnswersAndShutdownEndsCleanly) {
     json caps = lsp.Initialize()["result"]["capabilities"];
     EXPECT_EQ(caps["positionEncoding"], "utf-16");
     EXPECT_EQ(caps["textDocumentSync"]["change"], 2);
-    for (const char* p : {"hoverProvider", "definitionProvider", "documentSymbolProvider"}) EXPECT_EQ(caps[p], true) << p;
+    for (const char* p : {"hoverProvider", "definitionProvider", "documentSymbolProvider"})
+        EXPECT_EQ(caps[p], true) << p;
     EXPECT_TRUE(caps.contains("completionProvider"));
     EXPECT_EQ(caps["signatureHelpProvider"]["triggerCharacters"][0], "(");
     EXPECT_EQ(lsp.Request("shutdown", nullptr)["result"], nullptr);
@@ -113,9 +115,10 @@ TEST(LspProtocol, InitializeNamesWhatTheServerAnswersAndShutdownEndsCleanly) {
     EXPECT_EQ(lsp.Wait(), 0);
 
     LspClient offered({TOLVANEC_PATH, "lsp", "--stdio"});  // a client that offers UTF-8 gets it
-    EXPECT_EQ(offered.Initialize({{"general", {{"positionEncodings", {"utf-16", "utf-8"}}}}})["result"]["capabilities"]
-                                ["positionEncoding"],
-              "utf-8");
+    EXPECT_EQ(
+        offered.Initialize(
+            {{"general", {{"positionEncodings", {"utf-16", "utf-8"}}}}})["result"]["capabilities"]["positionEncoding"],
+        "utf-8");
     offered.Notify("exit", nullptr);
     EXPECT_EQ(offered.Wait(), 1);  // exit without shutdown
 }
@@ -179,7 +182,7 @@ TEST(LspCompletion, CommandsWithArgumentsSubsVariablesInScopeAndKeywords) {
         EXPECT_TRUE(inSub.count(want)) << want;
     // In the main program the SUB's locals are out of scope; a prefix narrows the list.
     json atMain = s.lsp.Request("textDocument/completion", {{"textDocument", {{"uri", Uri(s.main)}}},
-                                                             {"position", {{"line", 6}, {"character", 0}}}});
+                                                            {"position", {{"line", 6}, {"character", 0}}}});
     std::set<std::string> main = Labels(atMain);
     EXPECT_FALSE(main.count("mid"));
     EXPECT_TRUE(main.count("lives"));
@@ -190,7 +193,8 @@ TEST(LspCompletion, CommandsWithArgumentsSubsVariablesInScopeAndKeywords) {
     EXPECT_EQ(item["label"], "LOADSPRITE");
     EXPECT_EQ(item["detail"], "LOADSPRITE(file$, sprite)");
     EXPECT_EQ(item["insertText"], "loadsprite");  // typed in lower case
-    EXPECT_NE(item["documentation"]["value"].get<std::string>().find("Loads a bitmap into a sprite slot."), std::string::npos);
+    EXPECT_NE(item["documentation"]["value"].get<std::string>().find("Loads a bitmap into a sprite slot."),
+              std::string::npos);
     // While a line does not parse yet, the rest of the program's names are still offered.
     s.Replace(std::string(kMain) + "IF liv");
     EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 12, 6)), (std::set<std::string>{"lives"}));
@@ -240,12 +244,12 @@ TEST(LspDefinition, SubsVariablesAndIncludedFiles) {
         return r["uri"].get<std::string>() + ":" + std::to_string(r["range"]["start"]["line"].get<int>()) + ":" +
                std::to_string(r["range"]["start"]["character"].get<int>());
     };
-    EXPECT_EQ(where(5, 6), Uri(s.main) + ":7:4");     // Clamp -> SUB Clamp
-    EXPECT_EQ(where(5, 26), Uri(s.lib) + ":0:4");     // Twice -> lib.bas
-    EXPECT_EQ(where(5, 12), Uri(s.main) + ":2:0");    // lives -> its first assignment
-    EXPECT_EQ(where(9, 9), Uri(s.main) + ":7:13");    // lo -> the parameter
-    EXPECT_EQ(where(1, 10), Uri(s.lib) + ":0:0");     // INCLUDE "lib.bas" -> the file
-    EXPECT_EQ(where(4, 3), "null");                   // a command has no source
+    EXPECT_EQ(where(5, 6), Uri(s.main) + ":7:4");   // Clamp -> SUB Clamp
+    EXPECT_EQ(where(5, 26), Uri(s.lib) + ":0:4");   // Twice -> lib.bas
+    EXPECT_EQ(where(5, 12), Uri(s.main) + ":2:0");  // lives -> its first assignment
+    EXPECT_EQ(where(9, 9), Uri(s.main) + ":7:13");  // lo -> the parameter
+    EXPECT_EQ(where(1, 10), Uri(s.lib) + ":0:0");   // INCLUDE "lib.bas" -> the file
+    EXPECT_EQ(where(4, 3), "null");                 // a command has no source
 }
 
 TEST(LspSymbols, SubsWithTheirLocalsAndGlobalsNestedOrFlat) {
@@ -267,7 +271,8 @@ TEST(LspSymbols, SubsWithTheirLocalsAndGlobalsNestedOrFlat) {
 
     Session flat;
     flat.OpenMain();
-    json list = flat.lsp.Request("textDocument/documentSymbol", {{"textDocument", {{"uri", Uri(flat.main)}}}})["result"];
+    json list =
+        flat.lsp.Request("textDocument/documentSymbol", {{"textDocument", {{"uri", Uri(flat.main)}}}})["result"];
     bool sawMid = false;
     for (const json& sym : list)
         if (sym["name"] == "mid") {
@@ -280,8 +285,9 @@ TEST(LspSymbols, SubsWithTheirLocalsAndGlobalsNestedOrFlat) {
 
 TEST(LspSignatureHelp, ActiveArgumentInCallsWithAndWithoutParentheses) {
     Session s;
-    const std::string text = "x = Clamp(1, MID$(\"ab\", 0, \nPRINT \"a\", \nLOADSOUND \"s.wav\", 1, \nSUB Clamp(v, lo, hi)\nEND SUB\n"
-                             "DRAWLINE 1, 2, _ ' from\n  3, \n";
+    const std::string text =
+        "x = Clamp(1, MID$(\"ab\", 0, \nPRINT \"a\", \nLOADSOUND \"s.wav\", 1, \nSUB Clamp(v, lo, hi)\nEND SUB\n"
+        "DRAWLINE 1, 2, _ ' from\n  3, \n";
     s.OpenMain(text);
     struct Case {
         int line, character;
@@ -289,8 +295,8 @@ TEST(LspSignatureHelp, ActiveArgumentInCallsWithAndWithoutParentheses) {
         int active;
     } cases[] = {
         {0, 10, "Clamp(v, lo, hi)", 0},
-        {0, 27, "MID$(text$, start, count)", 2},   // the inner call
-        {1, 11, "PRINT(text$, x, y)", 1},          // the first of two forms
+        {0, 27, "MID$(text$, start, count)", 2},  // the inner call
+        {1, 11, "PRINT(text$, x, y)", 1},         // the first of two forms
         {2, 22, "LOADSOUND(file$, sound [, copies])", 2},
         {6, 5, "DRAWLINE(x1, y1, x2, y2, colour)", 3},  // continued from the line before
     };
@@ -335,7 +341,8 @@ TEST(LspRecords, TypesFieldsAndConstantsAreSymbolsToo) {
     Session s(json{{"textDocument", {{"documentSymbol", {{"hierarchicalDocumentSymbolSupport", true}}}}}});
     ASSERT_EQ(s.OpenMain(kRecords), json::array());
     auto hover = [&](int line, int character) {
-        return s.lsp.At("textDocument/hover", Uri(s.main), line, character)["result"]["contents"]["value"].get<std::string>();
+        return s.lsp.At("textDocument/hover", Uri(s.main), line, character)["result"]["contents"]["value"]
+            .get<std::string>();
     };
     auto where = [&](int line, int character) {
         json r = s.lsp.At("textDocument/definition", Uri(s.main), line, character)["result"];
@@ -344,21 +351,25 @@ TEST(LspRecords, TypesFieldsAndConstantsAreSymbolsToo) {
                                  std::to_string(r["range"]["start"]["character"].get<int>());
     };
     EXPECT_NE(hover(12, 1).find("GLOBAL one AS Ship"), std::string::npos) << hover(12, 1);
-    EXPECT_NE(hover(12, 5).find("pos AS Point"), std::string::npos) << hover(12, 5);       // one.pos
+    EXPECT_NE(hover(12, 5).find("pos AS Point"), std::string::npos) << hover(12, 5);         // one.pos
     EXPECT_NE(hover(12, 9).find("field of TYPE Point"), std::string::npos) << hover(12, 9);  // .x
-    EXPECT_NE(hover(12, 13).find("number constant"), std::string::npos) << hover(12, 13);   // SPEED
-    EXPECT_NE(hover(12, 13).find("CONST SPEED = 3"), std::string::npos) << hover(12, 13);   // with its value
+    EXPECT_NE(hover(12, 13).find("number constant"), std::string::npos) << hover(12, 13);    // SPEED
+    EXPECT_NE(hover(12, 13).find("CONST SPEED = 3"), std::string::npos) << hover(12, 13);    // with its value
     EXPECT_NE(hover(13, 19).find("CONST NAME$ = \"ship\""), std::string::npos) << hover(13, 19);
-    EXPECT_NE(hover(6, 11).find("with the fields x, y"), std::string::npos) << hover(6, 11); // AS Point
-    EXPECT_EQ(where(13, 10), "7:2");   // fleet(1).name$ -> the field
-    EXPECT_EQ(where(14, 16), "3:2");   // Make(2).pos.y -> y of Point
-    EXPECT_EQ(where(15, 16), "5:5");   // AS Ship -> TYPE Ship
-    EXPECT_EQ(where(12, 13), "0:6");   // SPEED -> its CONST
+    EXPECT_NE(hover(6, 11).find("with the fields x, y"), std::string::npos) << hover(6, 11);  // AS Point
+    EXPECT_EQ(where(13, 10), "7:2");  // fleet(1).name$ -> the field
+    EXPECT_EQ(where(14, 16), "3:2");  // Make(2).pos.y -> y of Point
+    EXPECT_EQ(where(15, 16), "5:5");  // AS Ship -> TYPE Ship
+    EXPECT_EQ(where(12, 13), "0:6");  // SPEED -> its CONST
     // Fields complete after a dot, by the record before it.
     s.Replace(std::string(kRecords) + "fleet(2).");
-    EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 20, 9)), (std::set<std::string>{"pos", "name$", "hits"}));
+    EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 20, 9)),
+              (std::set<std::string>{"pos", "name$", "hits"}));
     s.Replace(std::string(kRecords) + "one.pos.");
     EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 20, 8)), (std::set<std::string>{"x", "y"}));
+    // A SUB's local record, on a line still being typed, where the global of that name is no record.
+    s.Replace(std::string(kRecords) + "t = 1\nSUB Other\n  LOCAL t AS Ship\n  t.pos.\nEND SUB\n");
+    EXPECT_EQ(Labels(s.lsp.At("textDocument/completion", Uri(s.main), 23, 8)), (std::set<std::string>{"x", "y"}));
     // TYPEs with their fields and CONSTs among the file's symbols.
     s.Replace(kRecords);
     json r = s.lsp.Request("textDocument/documentSymbol", {{"textDocument", {{"uri", Uri(s.main)}}}})["result"];
@@ -382,6 +393,24 @@ TEST(LspDiagnostics, WarningsAreWarnings) {
     EXPECT_EQ(d[0]["severity"], 2) << d.dump();
 }
 
+TEST(LspDiagnostics, RangesCoverWhatIsReportedNotOnlyNames) {
+    Session s;
+    // A string literal, a two-character operator, an unclosed string to the end of its line.
+    json d = s.OpenMain("CONST N = \"ship\"\nTYPE P\n  x\nEND TYPE\nGLOBAL one AS P\nIF one <> 1 THEN y = 1\n");
+    ASSERT_EQ(d.size(), 2u) << d.dump();
+    auto span = [](const json& x) {
+        return std::to_string(x["range"]["start"]["line"].get<int>()) + ":" +
+               std::to_string(x["range"]["start"]["character"].get<int>()) + "-" +
+               std::to_string(x["range"]["end"]["character"].get<int>());
+    };
+    EXPECT_EQ(span(d[0]), "0:10-16");
+    EXPECT_EQ(span(d[1]), "5:7-9");
+    s.Replace("x = 1\ny$ = \"open \n");
+    d = s.lsp.DiagnosticsFor(Uri(s.main));
+    ASSERT_EQ(d.size(), 1u) << d.dump();
+    EXPECT_EQ(span(d[0]), "1:5-11");
+}
+
 // ---- messages that are wrong ------------------------------------------------------------------
 
 TEST(LspRobustness, WrongMessagesGetTheProtocolsErrorCodes) {
@@ -402,9 +431,12 @@ TEST(LspRobustness, WrongMessagesGetTheProtocolsErrorCodes) {
         {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/hover", "params": 3})", -32600, true},
         {R"({"jsonrpc": "2.0", "id": 7, "method": "no/such/method"})", -32601, true},
         {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/hover", "params": {}})", -32602, true},
-        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/hover", "params": {"textDocument": {"uri": 5}, "position": {"line": 0, "character": 0}}})", -32602, true},
-        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/completion", "params": {"textDocument": {"uri": "file:///x.bas"}, "position": {"line": -1, "character": 0}}})", -32602, true},
-        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/definition", "params": {"textDocument": {"uri": "file:///x.bas"}, "position": {"line": 0, "character": 1.5}}})", -32602, true},
+        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/hover", "params": {"textDocument": {"uri": 5}, "position": {"line": 0, "character": 0}}})",
+         -32602, true},
+        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/completion", "params": {"textDocument": {"uri": "file:///x.bas"}, "position": {"line": -1, "character": 0}}})",
+         -32602, true},
+        {R"({"jsonrpc": "2.0", "id": 7, "method": "textDocument/definition", "params": {"textDocument": {"uri": "file:///x.bas"}, "position": {"line": 0, "character": 1.5}}})",
+         -32602, true},
         {R"({"jsonrpc": "2.0", "id": 7, "method": "initialize", "params": {}})", -32600, true},
         {"{\"jsonrpc\": \"2.0\", \"id\": 7, \"method\": \"x\xff\"}", -32700, false},  // not UTF-8
     };
@@ -462,10 +494,12 @@ TEST(LspRobustness, RandomBytesAndRandomMessagesNeverEndTheServer) {
     LspClient lsp;
     lsp.Initialize();
     std::mt19937 rng(2024);
-    const char* const methods[] = {"textDocument/didOpen",       "textDocument/didChange",     "textDocument/completion",
-                                   "textDocument/hover",         "textDocument/definition",    "textDocument/documentSymbol",
+    const char* const methods[] = {"textDocument/didOpen",       "textDocument/didChange",
+                                   "textDocument/completion",    "textDocument/hover",
+                                   "textDocument/definition",    "textDocument/documentSymbol",
                                    "textDocument/signatureHelp", "textDocument/didClose"};
-    const json values[] = {nullptr, 0, -1, 1e300, "file:///r.bas", "", json::array(), json::object(), true, 4294967296LL};
+    const json values[] = {nullptr,        0,    -1,          1e300, "file:///r.bas", "", json::array(),
+                           json::object(), true, 4294967296LL};
     auto any = [&]() { return values[rng() % std::size(values)]; };
     for (int i = 0; i < 300; ++i) {
         if (i % 3 == 0) {  // random bytes in a frame
@@ -474,9 +508,15 @@ TEST(LspRobustness, RandomBytesAndRandomMessagesNeverEndTheServer) {
             lsp.SendBody(junk);
             continue;
         }
-        json params = {{"textDocument", {{"uri", i % 2 ? json("file:///r.bas") : any()}, {"text", i % 4 ? json("PRINT x, 1, 2\nSUB") : any()}}},
-                       {"position", {{"line", any()}, {"character", rng() % 40}}},
-                       {"contentChanges", {{{"range", {{"start", {{"line", rng() % 5}, {"character", any()}}}, {"end", {{"line", any()}, {"character", rng() % 9}}}}}, {"text", "(\"é"}}}}};
+        json params = {
+            {"textDocument",
+             {{"uri", i % 2 ? json("file:///r.bas") : any()}, {"text", i % 4 ? json("PRINT x, 1, 2\nSUB") : any()}}},
+            {"position", {{"line", any()}, {"character", rng() % 40}}},
+            {"contentChanges",
+             {{{"range",
+                {{"start", {{"line", rng() % 5}, {"character", any()}}},
+                 {"end", {{"line", any()}, {"character", rng() % 9}}}}},
+               {"text", "(\"é"}}}}};
         json message = {{"jsonrpc", "2.0"}, {"method", methods[rng() % std::size(methods)]}, {"params", params}};
         if (i % 2) message["id"] = 1000 + i;
         lsp.Send(message);
