@@ -17,6 +17,15 @@ inline std::atomic<int> __g_checkpointWanted{0};
 // Checkpoints left before the next look at the clock.
 inline int __g_checkpointsLeft = 0;
 #endif
+#ifdef TOLVANE_COUNT_CHECKPOINTS
+// Counted: only to measure how many a frame passes (bench/checkpoint_cost.cpp), told on
+// standard error at the program's end.
+#include <cstdio>
+inline long long __g_checkpointsPassed = 0;
+inline const struct __CheckpointTally {
+    ~__CheckpointTally() { std::fprintf(stderr, "checkpoints passed: %lld\n", __g_checkpointsPassed); }
+} __g_checkpointTally;
+#endif
 
 // What a checkpoint does when it is wanted (or, in the browser, every so many).
 void __CheckpointReached();
@@ -24,6 +33,8 @@ void __CheckpointReached();
 inline void __Cp() {
 #if defined(TOLVANE_NO_CHECKPOINTS)
     // Compiled away: only to measure what they cost (bench/checkpoint_cost.cpp).
+#elif defined(TOLVANE_COUNT_CHECKPOINTS)
+    ++__g_checkpointsPassed;
 #elif defined(__EMSCRIPTEN__)
     if (--__g_checkpointsLeft <= 0) [[unlikely]]
         __CheckpointReached();
