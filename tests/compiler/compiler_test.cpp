@@ -674,6 +674,19 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
         {"build --web ok.bas --touch-keys=Up,up", "--touch-keys: 'up' is named twice"},
         {"run --web ok.bas --touch-keys=A/B/C", "--touch-keys: one '/' at most (left side / right side)"},
         {"build --web ok.bas --touch-keys=A,B,C,D,E,F,G,H,I,J,K,L,M", "--touch-keys: at most 12 keys"},
+        // One reading of the options for both targets: each is checked before any work,
+        // and an option of the other target or of another command is refused.
+        {"build --web ok.bas --width 0", "--width needs a whole number from 1 to 16384"},
+        {"run --web ok.bas --fps 2.5", "--fps needs a whole number from 0 to 1000"},
+        {"run --web ok.bas --port 65536", "--port needs a whole number from 1 to 65535"},
+        {"build --web ok.bas --id .hidden", "--id needs a name of letters, digits, '.', '-' and '_', at most 64, not "
+                                            "starting with '.'"},
+        {"build --web ok.bas --cxx c++", "unknown option --cxx (the browser build uses --emxx)"},
+        {"build ok.bas --emxx em++", "unknown option --emxx"},
+        {"run ok.bas --port 8000", "unknown option --port"},
+        {"build ok.bas --touch-keys", "unknown option --touch-keys"},
+        {"check ok.bas --web", "unknown option --web"},
+        {"cpp --web ok.bas", "unknown option --web"},
     };
     for (const auto& c : cases) {
         const Result r = Tolvanec(c.args, f.dir);
