@@ -679,8 +679,8 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
         {"build --web ok.bas --width 0", "--width needs a whole number from 1 to 16384"},
         {"run --web ok.bas --fps 2.5", "--fps needs a whole number from 0 to 1000"},
         {"run --web ok.bas --port 65536", "--port needs a whole number from 1 to 65535"},
-        {"build --web ok.bas --id .hidden", "--id needs a name of letters, digits, '.', '-' and '_', at most 64, not "
-                                            "starting with '.'"},
+        {"build --web ok.bas --id .hidden",
+         "--id needs a name of letters, digits, '.', '-' and '_', at most 64, not starting with '.'"},
         {"build --web ok.bas --cxx c++", "unknown option --cxx (the browser build uses --emxx)"},
         {"build ok.bas --emxx em++", "unknown option --emxx"},
         {"run ok.bas --port 8000", "unknown option --port"},
