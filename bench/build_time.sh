@@ -15,12 +15,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME="$work/cache"
 
-seconds() {  # the wall time of a command, in seconds
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
-  end=$(date +%s.%N)
-  awk "BEGIN { print $end - $start }"
+seconds() {  # the wall time of a command and the processor time it and its children took, in seconds
+  local TIMEFORMAT='%R %U %S' t
+  t=$( { time "$@" >/dev/null 2>"$work/err"; } 2>&1 ) || { cat "$work/err" >&2; exit 1; }
+  awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' <<<"$t"
 }
 program() { sed "1s/.*/SETTINGS TITLE \"Bench $1\", WIDTH 640, HEIGHT 480/" "$here/build_time.bas" > "$work/game.bas"; }
 
@@ -35,8 +33,9 @@ measure() {  # name, then the options of build
   done
   again=$(seconds "$tolvanec" build "$work/game.bas" -o "$work/out-$name" "$@")
   mapfile -t sorted < <(printf '%s\n' "${times[@]}" | sort -n)
-  printf '%-8s first %.2f s, changed program: median %.2f s, fastest %.2f s; unchanged program %.2f s\n' "$name" \
-    "$first" "${sorted[$((rounds / 2))]}" "${sorted[0]}" "$again"
+  read -r median medianCpu <<<"${sorted[$((rounds / 2))]}"
+  printf '%-6s first %s s; changed program: median %s s (processor %s s), fastest %s s; unchanged %s s\n' \
+    "$name" "${first% *}" "$median" "$medianCpu" "${sorted[0]% *}" "${again% *}"
 }
 
 measure native
