@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "build_cache.h"
 #include "emit.h"
@@ -179,7 +180,11 @@ int BuildCommand(BuildOptions o) {
     }
 
     if (!ToolchainReady(o.toolchain)) return 1;
-    const std::string folder = ProductFolder(o.source, o.target);
+    // Without a cache folder that can be written, `build` makes its product in a
+    // folder of its own, kept no longer than the build.
+    std::string folder = ProductFolder(o.source, o.target);
+    std::optional<WorkFolder> uncached;
+    if (folder.empty() && o.command == "build") folder = uncached.emplace().dir;
     if (folder.empty()) return 1;
     const std::string product = folder + "/" + (web ? std::string("index.html") : fs::path(o.source).stem().string());
     if (!MakeProduct(o, t, folder, product)) return 1;

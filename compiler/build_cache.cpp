@@ -56,7 +56,8 @@ std::string ProductFolder(const std::string& source, Target target) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
-        std::fprintf(stderr, "tolvanec: cannot make %s: %s\n", folder.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "tolvanec: warning: cannot make the cache folder %s: %s\n", folder.c_str(),
+                     ec.message().c_str());
         return "";
     }
     const std::string record = folder + "/" + kSourceFile;

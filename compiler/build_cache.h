@@ -22,8 +22,8 @@ namespace tvc {
 std::string BuildKey(const Toolchain& tc, const std::string& cpp, const std::vector<std::string>& flags,
                      const std::string& assets, const std::vector<std::string>& extra);
 
-// The product folder of `source` for `target`, made when missing; "" (with the reason
-// printed) when it cannot be made. Each records its source file (kSourceFile).
+// The product folder of `source` for `target`, made when missing; "" (with a warning
+// that says why) when it cannot be made. Each records its source file (kSourceFile).
 std::string ProductFolder(const std::string& source, Target target);
 
 // Removes the product folders whose source file is gone (a program built from a

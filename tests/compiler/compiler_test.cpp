@@ -598,6 +598,16 @@ TEST(Compiler, BuildAndRunShareTheCacheAndRedoOnlyChangedWork) {
     EXPECT_EQ(Tolvanec("build app.bas --assets assets -o app" + cxx, f.dir, env).status, 0);
     EXPECT_EQ(products(), before - 1);
     EXPECT_EQ(compiles(), 2u);
+    // Without a cache folder, build still makes the program, and says so; run cannot.
+    f.Write("no-cache", "");
+    const std::string noCache = "XDG_CACHE_HOME='" + (f.dir / "no-cache").string() + "'";
+    Result uncached = Tolvanec("build app.bas --assets assets -o plain" + cxx, f.dir, noCache);
+    EXPECT_EQ(uncached.status, 0) << uncached.out;
+    EXPECT_NE(uncached.out.find("warning: cannot make the cache folder"), std::string::npos) << uncached.out;
+    ASSERT_EQ(RunProgram((f.dir / "plain").string(), "", kHeadless).status, 0);
+    EXPECT_EQ(DataLines(f.dir / "seen.dat").at(0), "53");
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets" + cxx, f.dir, noCache).status, 1);
+    EXPECT_EQ(compiles(), 1u);
 
     // For the browser, where this build has the kit: the same, with the page's folder.
     std::string kit;
