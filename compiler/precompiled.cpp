@@ -15,14 +15,20 @@ namespace tvc {
 
 namespace {
 
-// What the precompiled header depends on: the compiler, its flags, and every header of
-// the include folder with its time.
-std::string HeaderKey(const Toolchain& tc, const std::vector<std::string>& flags) {
+// Which compiler makes it, and how: a precompiled header serves that one only.
+std::string CompilerKey(const Toolchain& tc, const std::vector<std::string>& flags) {
     std::ostringstream key;
     std::error_code ec;
     const std::string compiler = FindProgram(tc.compiler);
-    key << compiler << ':' << fs::last_write_time(compiler, ec).time_since_epoch().count();
+    key << compiler << ':' << fs::last_write_time(compiler, ec).time_since_epoch().count() << '|' << tc.include;
     for (const std::string& f : flags) key << '|' << f;
+    return key.str();
+}
+
+// The state of the headers: every header of the include folder with its time.
+std::string HeadersKey(const Toolchain& tc) {
+    std::ostringstream key;
+    std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(tc.include, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         std::error_code e2;
@@ -32,14 +38,19 @@ std::string HeaderKey(const Toolchain& tc, const std::vector<std::string>& flags
     return key.str();
 }
 
+std::string Hex(const std::string& text) {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%016zx", std::hash<std::string>{}(text));
+    return hex;
+}
+
 }  // namespace
 
 std::vector<std::string> PrecompiledHeaderFlags(const Toolchain& tc, const std::vector<std::string>& flags) {
-    char id[32];
-    std::snprintf(id, sizeof id, "%016zx", std::hash<std::string>{}(HeaderKey(tc, flags)));
+    // pch-COMPILER-HEADERS, each a hash.
     const bool web = tc.target == Target::Web;
-    const std::string prefix = web ? "pch-web-" : "pch-";
-    const fs::path base = CacheBase(), folder = base / (prefix + id);
+    const std::string prefix = "pch-" + Hex(CompilerKey(tc, flags)) + "-";
+    const fs::path base = CacheBase(), folder = base / (prefix + Hex(HeadersKey(tc)));
     const std::string stub = (folder / "tolvane.h").string(), compiled = stub + (web ? ".pch" : ".gch");
     std::error_code ec;
     if (fs::exists(compiled, ec)) return {"-include", stub};
@@ -61,10 +72,10 @@ std::vector<std::string> PrecompiledHeaderFlags(const Toolchain& tc, const std::
         fs::remove(compiled + mine, ec);
         return {};
     }
-    // Headers precompiled for an earlier state of the headers are of no more use.
+    // The same compiler's headers of an earlier state of the headers are of no more use.
     for (auto it = fs::directory_iterator(base, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) == 0 && name.size() == prefix.size() + 16 && it->path() != folder) {
+        if (name.rfind(prefix, 0) == 0 && it->path() != folder) {
             std::error_code e2;
             fs::remove_all(it->path(), e2);
         }

@@ -1,5 +1,5 @@
 // Internal: the runtime's public header precompiled, once for each compiler, its flags
-// and the headers' state, in tolvanec's cache folder (CacheBase()/pch-HASH), so that a
+// and the headers' state, in tolvanec's cache folder (CacheBase()/pch-HASH-HASH), so that a
 // translated program's compile reads it whole instead of parsing the header again: the
 // most of a small program's compile time.
 #pragma once
