@@ -9,6 +9,10 @@
 #   share/doc/tolvane/                    the package's own first page (package/README.md,
 #                                         for those who installed it), docs/, examples/
 #                                         (with the game's assets)
+#   share/tolvane/web/                    the browser kit, where the build has it: the
+#                                         runtime built by em++ (libtolvane.a), the page
+#                                         and its JavaScript, synth/ (the synthesizer)
+#   lib/tolvane/webmovie                  the movie converter of the browser kit
 #   share/man/man1/tolvanec.1.gz          the manual page (package/tolvanec.1)
 #   share/vim/vimfiles, share/nvim/site   the syntax and file-type files, where Vim and
 #                                         Neovim look for them under /usr
@@ -55,6 +59,13 @@ foreach(header IN LISTS public_headers)
 endforeach()
 
 install(FILES ${CMAKE_BINARY_DIR}/Smalfont.bmp DESTINATION ${TOLVANE_INSTALL_DATADIR})
+# The browser kit: what `tolvanec build --web` links and copies besides em++ itself.
+if(TOLVANE_WEB)
+  install(FILES ${TOLVANE_WEB_LIB} runtime/platform/web/tolvane_web.js runtime/platform/web/page.html
+    DESTINATION ${TOLVANE_INSTALL_WEBDIR})
+  install(DIRECTORY ${TOLVANE_WEB_SYNTH}/ DESTINATION ${TOLVANE_INSTALL_WEBDIR}/synth)
+  install(TARGETS webmovie RUNTIME DESTINATION ${TOLVANE_INSTALL_LIBEXECDIR})
+endif()
 # Not the developers' README: a first page for those who installed the package.
 install(FILES package/README.md DESTINATION ${TOLVANE_INSTALL_DOCDIR})
 # The manual page, compressed as Debian keeps manual pages (the package tools leave it
@@ -80,7 +91,8 @@ endforeach()
 
 # ---- the Debian package --------------------------------------------------------------------
 # Its dependencies: the packages of the shared libraries every translated program links
-# (found with dpkg), a C++ compiler, and what dpkg-shlibdeps finds for tolvanec and shoebox.
+# (found with dpkg), a C++ compiler, em++ for the browser kit's final link, and what
+# dpkg-shlibdeps finds for tolvanec, shoebox and webmovie.
 set(runtime_packages "")
 foreach(lib IN LISTS TOLVANE_RUNTIME_SHARED_LIBRARIES)
   execute_process(COMMAND dpkg-query -S ${lib} OUTPUT_VARIABLE owner RESULT_VARIABLE rc ERROR_QUIET)
@@ -108,11 +120,15 @@ set(CPACK_PACKAGE_CONTACT "The Tolvane developers <tolvane@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compiler and game runtime for the Tolvane BASIC dialect")
 set(CPACK_PACKAGE_DESCRIPTION "Tolvane turns games written in Tolvane BASIC into native programs:\n\
 tolvanec (compiler, game-folder template and language server), the runtime library\n\
-with its public header, the archive tool shoebox, editor support and examples.")
+with its public header, the runtime built for the browser, the archive tool shoebox,\n\
+editor support and examples.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "g++ | c++-compiler, ${runtime_depends}")
+if(TOLVANE_WEB)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", emscripten")
+endif()
 include(CPack)

@@ -1,6 +1,6 @@
 # Tolvane programs in the browser, from the native build: the browser runtime built by
 # em++ in web-runtime/ (cmake/web_runtime.cmake), the MIDI synthesizer and soundfont in
-# web-synth/, what tolvanec needs to know to make pages (compiler/web_build.cpp), and
+# web-synth/, what tolvanec needs to know to make pages (compiler/web_page.cpp, compiler/toolchain.cpp), and
 # Stackmoor's page in web-stackmoor/. Everything here is skipped, with a note, where
 # em++, the npm packages (scripts/install-web-deps.sh) or the soundfont are missing.
 include(ExternalProject)
@@ -99,7 +99,7 @@ webmovie=$<TARGET_FILE:webmovie>
 font=${CMAKE_BINARY_DIR}/Smalfont.bmp
 nodepath=${TOLVANE_NODE_PATH}
 ")
-target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_build.cpp ${CMAKE_SOURCE_DIR}/compiler/web_serve.cpp
+target_sources(tolvanec PRIVATE ${CMAKE_SOURCE_DIR}/compiler/web_page.cpp ${CMAKE_SOURCE_DIR}/compiler/web_serve.cpp
   ${CMAKE_SOURCE_DIR}/compiler/touch_keys.cpp)
 
 # Stackmoor in the browser.

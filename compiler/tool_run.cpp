@@ -83,7 +83,9 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
 
 std::string MakeTempFolder(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+    std::string tmpl = prefix.find('/') != std::string::npos
+                           ? prefix + "-XXXXXX"
+                           : std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
     return mkdtemp(tmpl.data()) ? tmpl : std::string();
 }
 

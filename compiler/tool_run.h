@@ -24,13 +24,13 @@ std::string OutputProblem(const std::string& path, bool folder);
 // Writes `text` as the whole file; says so on standard error when it cannot.
 bool WriteTextFile(const std::string& path, const std::string& text);
 
-// A new, empty folder of this process under $TMPDIR (else /tmp), named `prefix`-XXXXXX;
-// "" when none could be made.
+// A new, empty folder of this process under $TMPDIR (else /tmp), named `prefix`-XXXXXX,
+// or `prefix`-XXXXXX itself when `prefix` names a folder; "" when none could be made.
 std::string MakeTempFolder(const std::string& prefix);
 
-// Where `run` keeps what it made of a program between runs, one folder a source
-// file: $XDG_CACHE_HOME (else ~/.cache, else /tmp)/tolvanec/NAME-HASH`suffix`, the hash
-// taken of the file's absolute path.
+// Where `build` and `run` keep what they made of a program between builds, one folder a
+// source file and target (build_cache.h): $XDG_CACHE_HOME (else ~/.cache, else
+// /tmp)/tolvanec/NAME-HASH`suffix`, the hash taken of the file's absolute path.
 std::string CacheFolder(const std::string& source, const std::string& suffix);
 // tolvanec's own cache folder, $XDG_CACHE_HOME (else ~/.cache, else /tmp)/tolvanec.
 std::string CacheBase();

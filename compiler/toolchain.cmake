@@ -24,6 +24,12 @@ tvc_from_bindir(TVC_REL_INCLUDE ${TOLVANE_INSTALL_INCLUDEDIR})
 tvc_from_bindir(TVC_REL_LIB ${CMAKE_INSTALL_LIBDIR}/${CMAKE_STATIC_LIBRARY_PREFIX}tolvane${CMAKE_STATIC_LIBRARY_SUFFIX})
 tvc_from_bindir(TVC_REL_FONT ${TOLVANE_INSTALL_DATADIR}/Smalfont.bmp)
 tvc_from_bindir(TVC_REL_DOCS ${TOLVANE_INSTALL_DOCDIR})
+# The browser kit: the runtime built by em++, the page, its JavaScript and the
+# synthesizer, in one folder; the movie converter is a program of tolvanec's own.
+set(TOLVANE_INSTALL_WEBDIR ${TOLVANE_INSTALL_DATADIR}/web CACHE INTERNAL "")
+set(TOLVANE_INSTALL_LIBEXECDIR ${CMAKE_INSTALL_LIBDIR}/tolvane CACHE INTERNAL "")
+tvc_from_bindir(TVC_REL_WEB ${TOLVANE_INSTALL_WEBDIR})
+tvc_from_bindir(TVC_REL_WEBMOVIE ${TOLVANE_INSTALL_LIBEXECDIR}/webmovie)
 
 # What a translated program links: the runtime's shared libraries, named by the file of
 # their ABI (libSDL2-2.0.so.0, not the development link libSDL2.so), so that an installed
@@ -66,6 +72,11 @@ inline constexpr const char* kTvcInstalledLib = \"${TVC_REL_LIB}\";
 inline constexpr const char* kTvcInstalledShoebox = \"shoebox\";
 inline constexpr const char* kTvcInstalledFont = \"${TVC_REL_FONT}\";
 inline constexpr const char* kTvcInstalledDocs = \"${TVC_REL_DOCS}\";
+inline constexpr const char* kTvcInstalledWebLib = \"${TVC_REL_WEB}/libtolvane.a\";
+inline constexpr const char* kTvcInstalledWebJs = \"${TVC_REL_WEB}/tolvane_web.js\";
+inline constexpr const char* kTvcInstalledWebPage = \"${TVC_REL_WEB}/page.html\";
+inline constexpr const char* kTvcInstalledWebSynth = \"${TVC_REL_WEB}/synth\";
+inline constexpr const char* kTvcInstalledWebmovie = \"${TVC_REL_WEBMOVIE}\";
 inline constexpr const char* kTvcLinkFlags[] = {
     \"${TVC_LINK_TEXT}\"};
 " @ONLY)

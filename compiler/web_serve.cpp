@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "web_build.h"
+#include "web_serve.h"
 
 namespace fs = std::filesystem;
 

@@ -525,21 +525,105 @@ TEST(Compiler, DebugBuildNamesBasicLinesToTheDebugger) {
     EXPECT_EQ(gdb("plain").find("Line 4 of"), std::string::npos);
 }
 
-TEST(Compiler, RunBuildsIntoTheCacheWithPackedAssets) {
+// `build` and `run`, for either target, share one cache: a product is made once for
+// each state of the program, its options, assets and tools, and only copied, started or
+// served after that. A compiler that writes down every call shows what was compiled.
+TEST(Compiler, BuildAndRunShareTheCacheAndRedoOnlyChangedWork) {
     Folder f;
     f.Write("assets/level.dat", "41\r\n");
     f.Write("app.bas", "GETFILE \"level.dat\", 0, v\nPUTFILE \"seen.dat\", 0, v + 1\n");
-    std::string env =
+    const fs::path calls = f.dir / "calls";
+    auto wrapper = [&](const std::string& name, const std::string& compiler) {
+        const fs::path w = f.Write(name, "#!/bin/sh\ncase \"$*\" in *program.cpp*) echo \"$*\" >> '" + calls.string() +
+                                             "';; esac\nexec " + compiler + " \"$@\"\n");
+        fs::permissions(w, fs::perms::owner_all);
+        return w.string();
+    };
+    // The compiles of the program since the last look (a precompiled header that fails
+    // would show as a second compile).
+    auto compiles = [&] {
+        const std::vector<std::string> lines = DataLines(calls);
+        fs::remove(calls);
+        for (const std::string& l : lines) std::printf("compiled: %s\n", l.substr(0, 160).c_str());
+        return lines.size();
+    };
+    const std::string cxx = " --cxx '" + wrapper("cxx", "c++") + "'";
+    const std::string env =
         "XDG_CACHE_HOME='" + (f.dir / "cache").string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
-    Result first = Tolvanec("run app.bas --assets assets", f.dir, env);
+
+    Result first = Tolvanec("run app.bas --assets assets" + cxx, f.dir, env);
     ASSERT_EQ(first.status, 0) << first.out;
+    EXPECT_EQ(compiles(), 1u);
     fs::path folder;
-    for (const auto& e : fs::directory_iterator(f.dir / "cache" / "tolvanec")) folder = e.path();
+    for (const auto& e : fs::directory_iterator(f.dir / "cache" / "tolvanec"))
+        if (e.path().filename().string().rfind("app-", 0) == 0) folder = e.path();
     EXPECT_EQ(DataLines(folder / "seen.dat").at(0), "42") << "the data file came out of the program's archive";
-    auto built = fs::last_write_time(folder / "app");
-    Result second = Tolvanec("run app.bas --assets assets", f.dir, env);
-    EXPECT_EQ(second.status, 0) << second.out;
-    EXPECT_EQ(fs::last_write_time(folder / "app"), built) << "an unchanged program is not built again";
+    const auto built = fs::last_write_time(folder / "app");
+    // run again, then build: the program made by run is the one build copies out.
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets" + cxx, f.dir, env).status, 0);
+    Result copied = Tolvanec("build app.bas --assets assets -o app" + cxx, f.dir, env);
+    ASSERT_EQ(copied.status, 0) << copied.out;
+    EXPECT_EQ(compiles(), 0u) << "an unchanged program is not built again";
+    EXPECT_EQ(fs::last_write_time(folder / "app"), built);
+    ASSERT_EQ(RunProgram((f.dir / "app").string(), "", kHeadless).status, 0);
+    EXPECT_EQ(DataLines(f.dir / "seen.dat").at(0), "42") << "the copy carries its archive";
+    // An option, the program, an asset and the compiler each make it anew; the data
+    // files the program wrote in its folder stay.
+    EXPECT_EQ(Tolvanec("build app.bas --assets assets -o app --width 320" + cxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    f.Write("app.bas", "GETFILE \"level.dat\", 0, v\nPUTFILE \"seen.dat\", 0, v + 2\n");
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets --width 320" + cxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    EXPECT_EQ(DataLines(folder / "seen.dat").at(0), "43");
+    f.Write("assets/level.dat", "51\r\n");
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets --width 320" + cxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    EXPECT_EQ(DataLines(folder / "seen.dat").at(0), "53");
+    const std::string cxx2 = " --cxx '" + wrapper("cxx2", "c++") + "'";
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets --width 320" + cxx2, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    // The compiler's failure is the build's, and the next build starts afresh.
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets --width 320 --cxx false", f.dir, env).status, 1);
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets --width 320" + cxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    // The folder of a program whose source is gone goes at the next build.
+    Folder other;
+    other.Write("gone.bas", "x = 1\n");
+    ASSERT_EQ(Tolvanec("build '" + (other.dir / "gone.bas").string() + "' -o gone" + cxx, f.dir, env).status, 0);
+    const auto products = [&] {
+        return std::distance(fs::directory_iterator(f.dir / "cache" / "tolvanec"), fs::directory_iterator());
+    };
+    const auto before = products();
+    fs::remove(other.dir / "gone.bas");
+    EXPECT_EQ(Tolvanec("build app.bas --assets assets -o app" + cxx, f.dir, env).status, 0);
+    EXPECT_EQ(products(), before - 1);
+    EXPECT_EQ(compiles(), 2u);
+    // Without a cache folder, build still makes the program, and says so; run cannot.
+    f.Write("no-cache", "");
+    const std::string noCache = "XDG_CACHE_HOME='" + (f.dir / "no-cache").string() + "'";
+    Result uncached = Tolvanec("build app.bas --assets assets -o plain" + cxx, f.dir, noCache);
+    EXPECT_EQ(uncached.status, 0) << uncached.out;
+    EXPECT_NE(uncached.out.find("warning: cannot make the cache folder"), std::string::npos) << uncached.out;
+    ASSERT_EQ(RunProgram((f.dir / "plain").string(), "", kHeadless).status, 0);
+    EXPECT_EQ(DataLines(f.dir / "seen.dat").at(0), "53");
+    EXPECT_EQ(Tolvanec("run app.bas --assets assets" + cxx, f.dir, noCache).status, 1);
+    EXPECT_EQ(compiles(), 1u);
+
+    // For the browser, where this build has the kit: the same, with the page's folder.
+    std::string kit;
+    tvc::ReadTextFile((fs::path(TOLVANEC_PATH).parent_path() / "tolvanec-web.txt").string(), kit);
+    if (kit.find("\nemxx=/") == std::string::npos) return;
+    const std::string emxx = " --emxx '" + wrapper("emxx", "em++") + "'";
+    ASSERT_EQ(Tolvanec("build --web app.bas -o page" + emxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u);
+    ASSERT_EQ(Tolvanec("build --web app.bas -o page2" + emxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 0u);
+    for (const char* file : {"index.html", "app.js", "app.wasm", "app.sbx", "synth/js-synthesizer.min.js"})
+        EXPECT_TRUE(fs::exists(f.dir / "page2" / file)) << file;
+    EXPECT_FALSE(fs::exists(f.dir / "page2" / "build-key")) << "the note of the build, naming this machine's paths";
+    EXPECT_FALSE(fs::exists(f.dir / "page2" / ".source"));
+    ASSERT_EQ(Tolvanec("build --web app.bas -o page --id other" + emxx, f.dir, env).status, 0);
+    EXPECT_EQ(compiles(), 1u) << "a page's option makes it anew";
 }
 
 // What tolvanec says on its command line: errors with file, line, column and caret end
@@ -600,6 +684,19 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
         {"build --web ok.bas --touch-keys=Up,up", "--touch-keys: 'up' is named twice"},
         {"run --web ok.bas --touch-keys=A/B/C", "--touch-keys: one '/' at most (left side / right side)"},
         {"build --web ok.bas --touch-keys=A,B,C,D,E,F,G,H,I,J,K,L,M", "--touch-keys: at most 12 keys"},
+        // One reading of the options for both targets: each is checked before any work,
+        // and an option of the other target or of another command is refused.
+        {"build --web ok.bas --width 0", "--width needs a whole number from 1 to 16384"},
+        {"run --web ok.bas --fps 2.5", "--fps needs a whole number from 0 to 1000"},
+        {"run --web ok.bas --port 65536", "--port needs a whole number from 1 to 65535"},
+        {"build --web ok.bas --id .hidden",
+         "--id needs a name of letters, digits, '.', '-' and '_', at most 64, not starting with '.'"},
+        {"build --web ok.bas --cxx c++", "unknown option --cxx (the browser build uses --emxx)"},
+        {"build ok.bas --emxx em++", "unknown option --emxx"},
+        {"run ok.bas --port 8000", "unknown option --port"},
+        {"build ok.bas --touch-keys", "unknown option --touch-keys"},
+        {"check ok.bas --web", "unknown option --web"},
+        {"cpp --web ok.bas", "unknown option --web"},
     };
     for (const auto& c : cases) {
         const Result r = Tolvanec(c.args, f.dir);

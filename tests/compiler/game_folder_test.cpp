@@ -138,6 +138,15 @@ TEST(Toolchain, AwayFromItsBuildTreeTolvanecLooksBesideItselfAndSaysWhatIsMissin
     const std::string tree = fs::canonical(dir.path / "tree").string();
     EXPECT_NE(built.out.find(tree + "/include/tolvane/tolvane.h is missing"), std::string::npos) << built.out;
     EXPECT_NE(built.out.find("the installed tree " + tree), std::string::npos) << built.out;
+    // The browser kit too is looked for in the installed layout, and nothing is made.
+    fs::create_directories(dir.path / "tree/include/tolvane");
+    WriteText(dir / "tree/include/tolvane/tolvane.h", "#pragma once\n");
+    Result page = Shell(dir.path, "tree/bin/tolvanec build --web hello.bas");
+    EXPECT_EQ(page.status, 1);
+    EXPECT_NE(page.out.find("cannot make pages for the browser: " + tree + "/share/tolvane/web/libtolvane.a is missing"),
+              std::string::npos)
+        << page.out;
+    EXPECT_FALSE(fs::exists(dir.path / "hello-web"));
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 # unrelated folder, with the installed tolvanec only: hello.bas built and run, an
 # installed example run, a new game made and run; the installed first page and manual
 # page. Then `cpack -G DEB`: the package's control fields and files, and its files
-# unpacked (dpkg-deb -x, no system-wide install) building and running hello.bas again.
-#   install_test.sh BUILD_DIR SOURCE_DIR
+# unpacked (dpkg-deb -x, no system-wide install) building and running hello.bas again,
+# and, where the build has the browser kit, building hello.bas's page with the packaged
+# kit and the system's em++.
+#   install_test.sh BUILD_DIR SOURCE_DIR [web]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
+web=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy TOLVANE_NO_WAIT=1 XDG_CACHE_HOME="$work/cache"
@@ -90,4 +93,18 @@ dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
 "$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
 TOLVANE_FRAMES=5 ./hello || fail "hello from the packaged tolvanec did not run"
-echo "install test: installed tree and Debian package work"
+if [ "$web" = web ]; then
+  grep -q -- "emscripten" <<<"$depends" || fail "Depends lacks emscripten: $depends"
+  for f in usr/share/tolvane/web/libtolvane.a usr/share/tolvane/web/page.html usr/share/tolvane/web/tolvane_web.js \
+           usr/share/tolvane/web/synth/js-synthesizer.min.js usr/lib/tolvane/webmovie; do
+    grep -q "\./$f\$" "$work/contents" || fail "the package has no /$f"
+  done
+  "$work/root/usr/bin/tolvanec" build --web hello.bas || fail "the packaged tolvanec cannot make a page"
+  for f in index.html hello.js hello.wasm hello.sbx synth/libfluidsynth.js; do
+    [ -s "hello-web/$f" ] || fail "the page has no $f"
+  done
+  [ "$(head -c 4 hello-web/hello.wasm | od -An -tx1 | tr -d ' ')" = 0061736d ] || fail "hello.wasm is no WebAssembly"
+  grep -q '<script src="hello.js">' hello-web/index.html || fail "the page does not load hello.js"
+  grep -q 'hello.wasm' hello-web/hello.js || fail "hello.js does not load hello.wasm"
+fi
+echo "install test: installed tree and Debian package work${web:+, with the browser kit}"
