@@ -108,7 +108,7 @@ if(TOLVANE_WEB)
   set(STACKMOOR_WEB ${CMAKE_BINARY_DIR}/web-stackmoor)
   add_custom_command(OUTPUT ${STACKMOOR_WEB}/index.html ${STACKMOOR_WEB}/stackmoor.wasm
     COMMAND tolvanec build --web game/stackmoor.bas --assets ${STACKMOOR_ASSETS} -o ${STACKMOOR_WEB}
-      --touch-keys=Left,Right/Up
+      --touch-keys=Left,Right/Up --optimize
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
     DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${STACKMOOR_BASIC} ${TOLVANE_WEB_LIB}
       ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js

@@ -97,10 +97,10 @@ struct WorkFolder {
 // `product` is the program file or the page's index.html.
 bool MakeProduct(const BuildOptions& o, const Translation& t, const std::string& folder, const std::string& product) {
     const bool web = o.target == Target::Web;
-    const PageOptions page{PageName(o.source), o.settings.title.value_or(""), o.id, o.touchKeys};
+    const PageOptions page{PageName(o.source), o.settings.title.value_or(""), o.id, o.touchKeys, o.optimize};
     std::vector<std::string> flags = CompileFlags(o.toolchain, t.debug);
     if (web) {
-        const std::vector<std::string> link = WebLinkFlags(o.toolchain);
+        const std::vector<std::string> link = WebLinkFlags(o.toolchain, o.optimize);
         flags.insert(flags.end(), link.begin(), link.end());
     }
     const std::string key = BuildKey(o.toolchain, t.cpp, flags, o.assets, {page.title, page.id, page.touchKeys});

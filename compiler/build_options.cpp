@@ -64,7 +64,8 @@ std::optional<BuildOptions> ParseBuildOptions(int argc, char** argv, int& status
         // An option of one target or command only.
         const bool nativeOnly = a == "--cxx" || a == "--entry" || a == "--";
         const bool webOnly =
-            a == "--web" || a == "--emxx" || a == "--port" || a == "--id" || a.rfind("--touch-keys", 0) == 0;
+            a == "--web" || a == "--emxx" || a == "--port" || a == "--id" || a == "--optimize" ||
+            a.rfind("--touch-keys", 0) == 0;
         if ((web && nativeOnly) || (!web && webOnly)) {
             if (a == "--") return wrong();
             std::fprintf(stderr, "tolvanec: unknown option %s%s\n", a.c_str(),
@@ -106,6 +107,8 @@ std::optional<BuildOptions> ParseBuildOptions(int argc, char** argv, int& status
                     "tolvanec: %s needs a name of letters, digits, '.', '-' and '_', at most 64, not "
                     "starting with '.'\n",
                     a);
+        } else if (a == "--optimize") {
+            o.optimize = true;
         } else if (a == "--touch-keys" || a.rfind("--touch-keys=", 0) == 0) {
             const std::string list = a.size() > 12 ? a.substr(13) : kDefaultTouchKeys;
             std::string error;

@@ -21,6 +21,7 @@ struct BuildOptions {
     // The browser's page.
     std::string id;         // the folder of the game's saves in the browser's storage; empty: made from the game
     std::string touchKeys;  // the page's on-screen keys as it reads them; empty: none
+    bool optimize = false;  // the link optimises the whole program: a smaller, faster page, built slower
     int port = 0;           // run --web: 0 for any free one
     Toolchain toolchain;    // the target's, with the tools the command line names
 };

@@ -21,6 +21,7 @@ const char* const kUsageText =
     "settings:  --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"
     "tools:     --cxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n"
     "web page:  --id NAME  the name the page keeps the game's saves under (default: made from the game)\n"
+    "           --optimize  optimise the whole page: smaller and faster, slower to build (to publish)\n"
     "           --touch-keys[=KEYS]  on-screen keys on touch devices (default Up,Down,Left,Right,Space,Return)\n"
     "web tools: --emxx PATH --include DIR --lib FILE --shoebox PATH --font FILE\n";
 

@@ -17,9 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// How far the link optimises the whole program (see WebLinkFlags).
-constexpr const char* kWebLinkLevel = "-O1";
-
 }  // namespace
 
 namespace tvc {
@@ -97,10 +94,8 @@ std::string PlayableAssets(const Toolchain& tc, const std::string& assets, const
 
 }  // namespace
 
-std::vector<std::string> WebLinkFlags(const Toolchain& tc) {
-    // The program's own code is optimised by the compile; the link's optimisation of the
-    // whole would take many times the rest of the build.
-    return {kWebLinkLevel, "--js-library", tc.jsLibrary};
+std::vector<std::string> WebLinkFlags(const Toolchain& tc, bool optimize) {
+    return {optimize ? "-O2" : "-O1", "--js-library", tc.jsLibrary};
 }
 
 bool MakeWebPage(const Toolchain& tc, const std::string& cpp, const std::string& assets, const PageOptions& page,
@@ -123,7 +118,7 @@ bool MakeWebPage(const Toolchain& tc, const std::string& cpp, const std::string&
         return RunTool(cmd, log, CompilerEnvironment(tc)) == 0;
     };
     std::vector<std::string> link = {tc.compiler, object, tc.lib, "-o", folder + "/" + page.name + ".js"};
-    for (const std::string& flag : WebLinkFlags(tc)) link.push_back(flag);
+    for (const std::string& flag : WebLinkFlags(tc, page.optimize)) link.push_back(flag);
     link.insert(link.end(), tc.linkFlags.begin(), tc.linkFlags.end());
     // A precompiled header that another build has just replaced is no reason to fail.
     if (!((!pch.empty() && compile(true)) || compile(false)) || RunTool(link, log, CompilerEnvironment(tc)) != 0) {

@@ -20,13 +20,18 @@ struct PageOptions {
     std::string title;      // the page's title
     std::string id;         // the folder of the game's saves in the browser's storage; empty: made from the game
     std::string touchKeys;  // the page's on-screen keys as it reads them; empty: none
+    bool optimize = false;  // the link optimises the whole program (WebLinkFlags)
 };
 
 // The program's name in the folder: letters, digits, '-' and '_' of the file's stem.
 std::string PageName(const std::string& source);
 
 // The flags em++ links a program with beyond the toolchain's own.
-std::vector<std::string> WebLinkFlags(const Toolchain& tc);
+// `optimize`: the link optimises the whole program, which makes the page a little over a
+// third of the size and faster where the processor is what limits it, but takes several
+// times as long as the rest of the build (a page to publish); else the program's own
+// code is optimised by its compile and the runtime's by the kit's build.
+std::vector<std::string> WebLinkFlags(const Toolchain& tc, bool optimize);
 
 // Makes the page's files in `folder` from the translated program `cpp` and the assets
 // (none when empty). `work` is a folder for the files in between. False, with the

@@ -695,6 +695,7 @@ TEST(Compiler, WrongCommandLinesAreNamedBeforeAnyWork) {
         {"build ok.bas --emxx em++", "unknown option --emxx"},
         {"run ok.bas --port 8000", "unknown option --port"},
         {"build ok.bas --touch-keys", "unknown option --touch-keys"},
+        {"build ok.bas --optimize", "unknown option --optimize"},
         {"check ok.bas --web", "unknown option --web"},
         {"cpp --web ok.bas", "unknown option --web"},
     };
