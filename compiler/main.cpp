@@ -9,6 +9,7 @@
 //   tolvanec build|run --web FILE.bas ...        the same for the browser (web_build.h)
 //   tolvanec new NAME                            make a folder with a small starting game
 //   tolvanec lsp [--stdio]                       the language server, on standard input/output
+//   tolvanec dap                                 the debugger for editors, on standard input/output
 //   tolvanec help                                the usage (usage.h), on standard output
 //
 // Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
@@ -37,6 +38,7 @@
 #include "emit.h"
 #include "front.h"
 #include "game_folder.h"
+#include "dap/server.h"
 #include "lsp/server.h"
 #include "tool_run.h"
 #include "toolchain.h"
@@ -177,6 +179,7 @@ int Main(int argc, char** argv) {
     // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
     if (o.command == "lsp")
         return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? tvc::lsp::Serve(0, 1) : Usage();
+    if (o.command == "dap") return argc == 2 ? tvc::dap::Serve(0, 1) : Usage();
     if (o.command == "new") return argc == 3 ? tvc::MakeGameFolder(argv[2], o.toolchain.docs) : Usage();
     o.cxx = o.toolchain.cxx;
     o.include = o.toolchain.include;
