@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/checkpoint.h"
 #include "debug/hooks.h"
 #include "debug/values.h"
 #include "platform/debug_link.h"
@@ -95,8 +96,9 @@ void SendItem(const __DbgItem& item) {
 // The reader thread: lines from the debugger into the inbox, each one waking the program.
 void ReadLines(int link) {
     std::string pending;
+    bool dropping = false;  // within a line too long to keep, which is dropped whole
     char buffer[4096];
-    constexpr size_t kMostPending = 1 << 20;  // a line longer than this is dropped
+    constexpr size_t kMostPending = 1 << 20;
     for (;;) {
         const size_t n = plat::DebugLinkRead(link, buffer, sizeof buffer);
         std::lock_guard<std::mutex> lock(g_inbox.m);
@@ -109,12 +111,20 @@ void ReadLines(int link) {
         pending.append(buffer, n);
         for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
             std::string line = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            if (dropping) {
+                dropping = false;
+                continue;
+            }
             if (!line.empty() && line.back() == '\r') line.pop_back();
             g_inbox.lines.push_back(std::move(line));
-            pending.erase(0, nl + 1);
         }
-        if (pending.size() > kMostPending) pending.clear();
+        if (pending.size() > kMostPending) {
+            pending.clear();
+            dropping = true;
+        }
         __g_debugWanted.store(1, std::memory_order_relaxed);
+        __WantCheckpoint();  // a pause is taken in the runtime's waits too
         g_inbox.arrived.notify_all();
     }
 }
@@ -291,6 +301,18 @@ std::string StopReason(std::string& text) {
     return "breakpoint";  // a condition that cannot be worked out stops, and says why
 }
 
+// A checkpoint in a wait (KEYWAIT, WAIT ...) takes a pause asked for meanwhile.
+void OnCheckpoint() {
+    if (!g_agent.attached) return;
+    std::string line;
+    while (NextLine(line, false)) Handle(line);
+    if (Gone())
+        Detach();
+    else if (g_agent.pause)
+        Stop("pause", "");
+    UpdateWanted();
+}
+
 void OnFatalError(const char* message) {
     if (!g_agent.attached) return;
     std::string line;
@@ -328,6 +350,7 @@ void __DebugAttach() {
     for (int i = 0; i < tables.fileCount; ++i) hello.emplace_back(tables.files[i]);
     Send(hello);
     __SetFatalErrorHook(OnFatalError);
+    __SetCheckpointHook(OnCheckpoint);
     std::string line;
     for (;;) {
         if (!NextLine(line, true)) {

@@ -6,6 +6,10 @@
 //   node dap_test.mjs TOLVANEC MODULES_FOLDER
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -16,8 +20,20 @@ const { DebugClient } = require('@vscode/debugadapter-testsupport');
 const here = path.dirname(fileURLToPath(import.meta.url));
 const main = path.join(here, 'debuggee.bas');
 const lib = path.join(here, 'debuggee_lib.bas');
-const LINE = { addLocal: 20, addTotal: 21, typeField: 3, loopGrid: 25, loopAdd: 26, loopPrint: 27, fatal: 33 };
-const LIB = { scaleReturn: 4 };
+// The line of a file that starts with `text` (after its indentation).
+function lineOf(file, text) {
+  const lines = fs.readFileSync(file, 'utf8').split('\n');
+  const i = lines.findIndex((l) => l.trimStart().startsWith(text));
+  assert.ok(i >= 0, `${text} is not in ${file}`);
+  return i + 1;
+}
+const LINE = {
+  first: lineOf(main, 'IF GETCOMMANDLINE$'), spin: lineOf(main, 'WHILE spin'), typeField: lineOf(main, 'x'),
+  endSub: lineOf(main, 'END SUB'), addLocal: lineOf(main, 'LOCAL twice'), addTotal: lineOf(main, 'total = total'),
+  loopGrid: lineOf(main, 'grid(i - 1, 1)'), loopAdd: lineOf(main, 'Add(i)'), loopPrint: lineOf(main, 'STDOUT "total'),
+  loopScale: lineOf(main, 'Scale(i)'), fatal: lineOf(main, 'x = grid(9, 9)'),
+};
+const LIB = { scaleReturn: lineOf(lib, 'RETURN scaled') };
 
 let client;
 const failures = [];
@@ -86,7 +102,7 @@ try {
 
   await check('only lines that hold a statement take breakpoints', async () => {
     const r = await client.setBreakpointsRequest({
-      source: { path: main }, breakpoints: [{ line: LINE.addTotal }, { line: LINE.typeField }, { line: 23 }] });
+      source: { path: main }, breakpoints: [{ line: LINE.addTotal }, { line: LINE.typeField }, { line: LINE.endSub }] });
     assert.deepEqual(r.body.breakpoints.map((b) => b.verified), [true, false, false]);
   });
 
@@ -146,7 +162,7 @@ try {
     await printedLine('label changed');
     const frames = await topFrame();
     assert.deepEqual(frames.map((f) => [f.name, f.source.path, f.line]),
-                     [['Scale', lib, LIB.scaleReturn], ['main program', main, 31]]);
+                     [['Scale', lib, LIB.scaleReturn], ['main program', main, LINE.loopScale]]);
     assert.equal((await evaluate('scaled', 1)).result, '300');
     assert.equal((await evaluate('total', 1)).result, '128');  // 100 + 2·(2 + 3 + 4 + 5)
   });
@@ -154,7 +170,7 @@ try {
   await check('a fatal runtime error stops with its text and line, its variables readable', async () => {
     await client.setBreakpointsRequest({ source: { path: lib }, breakpoints: [] });
     const event = await resume('continueRequest', 'exception');
-    assert.match(event.body.text, /runtime error 9 \(array index out of range\) at debuggee\.bas:33/);
+    assert.match(event.body.text, new RegExp(`runtime error 9 \\(array index out of range\\) at debuggee\\.bas:${LINE.fatal}$`));
     const info = await client.exceptionInfoRequest({ threadId: 1 });
     assert.match(info.body.description, /runtime error 9/);
     assert.deepEqual((await topFrame()).map((f) => f.line), [LINE.fatal]);
@@ -174,18 +190,102 @@ try {
 
 await start();
 try {
-  await check('stopOnEntry stops at the first statement; terminate ends the program', async () => {
+  await check('stopOnEntry stops at the first statement; pause stops a busy loop; terminate ends it', async () => {
     const stopped = client.waitForEvent('stopped');
-    await Promise.all([client.configurationSequence(), client.launch({ program: main, stopOnEntry: true })]);
+    await Promise.all([client.configurationSequence(),
+                       client.launch({ program: main, stopOnEntry: true, args: ['spin'] })]);
     assert.equal((await stopped).body.reason, 'entry');
-    assert.deepEqual((await topFrame()).map((f) => f.line), [11]);
+    assert.deepEqual((await topFrame()).map((f) => f.line), [LINE.first]);
+    await client.continueRequest({ threadId: 1 });
+    await printedLine('spinning');
+    const paused = client.waitForEvent('stopped');
+    await client.pauseRequest({ threadId: 1 });
+    assert.equal((await paused).body.reason, 'pause');
+    assert.deepEqual((await topFrame()).map((f) => f.line), [LINE.spin]);
+    const globals = (await scopes(1)).Globals;
+    assert.equal((await variables(globals)).spin.value, '1');
+    await client.setVariableRequest({ variablesReference: globals, name: 'spin', value: '0' });
+    await resume('continueRequest', 'exception');  // out of the loop, on to the fatal error
+    assert.match(printed, /total 30\n/);
+    const exited = client.waitForEvent('exited');
     const terminated = client.waitForEvent('terminated');
     await client.terminateRequest({});
     await terminated;
+    assert.notEqual((await exited).body.exitCode, 0);
   });
 } finally {
   await client.stop();
 }
 
-console.log(`${9 - failures.length} passed, ${failures.length} failed`);
+// The debug build the sessions above made, driven by hand over its socket with requests
+// that are wrong in every way: each is refused with a reason, and the program lives on.
+async function agentSession(program) {
+  const server = net.createServer();
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  const child = spawn(program, [], { env: { ...process.env, TOLVANE_DEBUG_PORT: String(server.address().port) } });
+  const status = new Promise((done) => child.on('exit', (code) => done(code)));
+  const socket = await new Promise((done) => server.once('connection', done));
+  let buffered = '';
+  const waiting = [];
+  socket.on('data', (d) => {
+    buffered += d;
+    for (let nl; (nl = buffered.indexOf('\n')) >= 0; buffered = buffered.slice(nl + 1)) waiting.push(buffered.slice(0, nl));
+    socket.emit('lines');
+  });
+  const line = async () => {
+    while (!waiting.length) await new Promise((done) => socket.once('lines', done));
+    return waiting.shift();
+  };
+  const ask = async (question) => {
+    socket.write(question + '\n');
+    const answer = [];
+    for (let l = await line(); l !== '.'; l = await line()) answer.push(l);
+    return answer;
+  };
+  return { line, ask, status, send: (text) => socket.write(text + '\n'), close: () => { socket.destroy(); server.close(); } };
+}
+
+await check('the agent refuses wrong requests with a reason and the program lives on', async () => {
+  const cache = path.join(process.env.XDG_CACHE_HOME || path.join(os.homedir(), '.cache'), 'tolvanec');
+  const folder = fs.readdirSync(cache).find((d) => d.startsWith('debuggee-') && d.endsWith('-debug'));
+  const agent = await agentSession(path.join(cache, folder, 'debuggee'));
+  try {
+    assert.match(await agent.line(), /^hello\t.*debuggee\.bas\t.*debuggee_lib\.bas$/);
+    for (const wrong of ['bp\t99\t5', 'bp\t-1\t5', 'bp\t0\t-3', 'bp\tx\ty', 'bps\t-1', 'bps\t7',
+                         '\t\t\t', 'x'.repeat(3000000)])
+      agent.send(wrong);
+    const refused = {
+      'nonsense': /unknown request nonsense/,
+      'vars\t99\tG\t0\t0': /no such frame/, 'vars\t-1\tG\t0\t0': /a frame and a path/,
+      'vars\t0\tG/grid/#99999999999\t0\t0': /not dimensioned|out of range/, 'vars\t0\tG/grid/#-1\t0\t0': /./,
+      'vars\t0\tG/nothing\t0\t0': /no variable nothing/, 'vars\t0\tQ\t0\t0': /not a path/,
+      'vars\t0\tG\t-5\t2': /a start and a count/, 'vars\t0\tG/ship/pos/z\t0\t0': /no field z in Point/,
+      'vars\t0\tG/total/x\t0\t0': /has no fields/, 'vars\t0\tG/ship/hits/#3\t0\t0': /index out of range/,
+      'eval\t0\tgrid(1': /./, 'eval\t0\tship..x': /field name/, 'eval\t0\tship.hits(1, 2, 3, 4, 5, 6, 7, 8, 9)': /./,
+      'eval\t0\ttotal + 1': /only a variable/, 'set\t0\tG/ship\t5': /only a number or a string/,
+      'set\t0\tG/total\t12abc': /not a number/, 'set\t0\tL/amount\t1': /no variable amount/,
+    };
+    for (const [question, why] of Object.entries(refused)) {
+      const answer = await agent.ask(question);
+      assert.equal(answer.length, 1, question);
+      assert.match(answer[0], /^!\t/, question);
+      assert.match(answer[0], why, question);
+    }
+    assert.deepEqual(await agent.ask('stack'), ['=\tmain program\t0\t0']);
+    assert.deepEqual(await agent.ask('vars\t0\tG/ship/hits\t1\t1000'),
+                     ['=\t(1)\t0\tnumber\t0\t0\tG/ship/hits/#1', '=\t(2)\t0\tnumber\t0\t0\tG/ship/hits/#2']);
+    // a condition that cannot be worked out stops, and says why
+    agent.send(`bp\t0\t${LINE.fatal}\tgrid(99) = 1`);
+    agent.send('run');
+    assert.match(await agent.line(), /^stopped\tbreakpoint\tthe condition grid\(99\) = 1 cannot be worked out: index/);
+    agent.send('continue');
+    assert.match(await agent.line(), /^stopped\texception\truntime error 9/);
+    agent.send('continue');
+    assert.equal(await agent.status, 9);
+  } finally {
+    agent.close();
+  }
+});
+
+console.log(`${10 - failures.length} passed, ${failures.length} failed`);
 process.exit(failures.length ? 1 : 0);

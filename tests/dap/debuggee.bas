@@ -8,6 +8,12 @@ TYPE Ship
     pos AS Point
     hits(3)
 END TYPE
+IF GETCOMMANDLINE$() = "spin" THEN
+    spin = 1
+    STDOUT "spinning"
+END IF
+WHILE spin = 1
+WEND
 GLOBAL total = 0
 GLOBAL label$ = "start"
 DIM grid(5, 3)
