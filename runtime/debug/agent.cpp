@@ -200,6 +200,8 @@ void Answer(const std::vector<std::string>& f) {
     std::string error;
     if (what == "stack") {
         Stack();
+    } else if (what != "vars" && what != "eval" && what != "set") {
+        error = "unknown request " + what;
     } else if (!Whole(f, 1, 0, 1000000, frame) || f.size() < 3) {
         error = "a frame and a path are needed";
     } else if (what == "vars") {
@@ -215,8 +217,6 @@ void Answer(const std::vector<std::string>& f) {
                                           : __DbgResolvePath(frame, f[2], place, error);
         if (found && (what == "eval" || __DbgAssign(place, f.size() > 3 ? f[3] : "", error)))
             SendItem(__DbgDescribe(f[2], place));
-    } else {
-        error = "unknown request " + what;
     }
     if (!error.empty()) Send({"!", error});
     Send({"."});

@@ -669,7 +669,7 @@ TEST(Compiler, ManualPageFollowsTheUsage) {
         ++forms;
         EXPECT_NE(man.find("\n" + line.substr(7) + "\n"), std::string::npos) << "not in the synopsis: " << line;
     }
-    EXPECT_EQ(forms, 9);
+    EXPECT_EQ(forms, 10);
     auto options = [](const std::string& text) {
         std::set<std::string> found;
         const std::regex option(R"((^|[\s\[(,])(--?[a-z][a-z-]*))");

@@ -267,9 +267,9 @@ await check('the agent refuses wrong requests with a reason and the program live
     };
     for (const [question, why] of Object.entries(refused)) {
       const answer = await agent.ask(question);
-      assert.equal(answer.length, 1, question);
+      assert.equal(answer.length, 1, `${question}: ${answer.join(' / ').slice(0, 200)}`);
       assert.match(answer[0], /^!\t/, question);
-      assert.match(answer[0], why, question);
+      assert.match(answer[0], why, `${question}: ${answer[0].slice(0, 200)}`);
     }
     assert.deepEqual(await agent.ask('stack'), ['=\tmain program\t0\t0']);
     assert.deepEqual(await agent.ask('vars\t0\tG/ship/hits\t1\t1000'),
