@@ -32,6 +32,7 @@ const LINE = {
   endSub: lineOf(main, 'END SUB'), addLocal: lineOf(main, 'LOCAL twice'), addTotal: lineOf(main, 'total = total'),
   loopGrid: lineOf(main, 'grid(i - 1, 1)'), loopAdd: lineOf(main, 'Add(i)'), loopPrint: lineOf(main, 'STDOUT "total'),
   loopScale: lineOf(main, 'Scale(i)'), fatal: lineOf(main, 'x = grid(9, 9)'),
+  countdownReturn: lineOf(main, 'RETURN n'), countdownCall: lineOf(main, 'Countdown(3)'),
 };
 const LIB = { scaleReturn: lineOf(lib, 'RETURN scaled') };
 
@@ -217,6 +218,68 @@ try {
   await client.stop();
 }
 
+await start();
+try {
+  await check('a program that does not build fails the launch with the compiler\'s report', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'dap-'));
+    const broken = path.join(folder, 'broken.bas');
+    fs.writeFileSync(broken, 'x = (1 +\n');
+    await client.initializeRequest();
+    try {
+      await assert.rejects(client.launch({ program: broken }), /cannot be built[^]*broken\.bas:1/);
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  });
+
+  await check('conditions compare numbers and strings; a condition that does not hold does not stop', async () => {
+    const stopped = client.waitForEvent('stopped');
+    await client.setBreakpointsRequest({ source: { path: main },
+                                         breakpoints: [{ line: LINE.addTotal, condition: 'twice >= 6' }] });
+    await Promise.all([client.launch({ program: main }), client.configurationDoneRequest()]);
+    assert.equal((await stopped).body.reason, 'breakpoint');
+    assert.equal((await evaluate('amount', 1)).result, '3');
+    await client.setBreakpointsRequest({ source: { path: main }, breakpoints: [
+      { line: LINE.addTotal, condition: 'amount = twice' }, { line: LINE.loopScale, condition: 'label$ = "start"' }] });
+    await resume('continueRequest', 'breakpoint');
+    assert.deepEqual((await topFrame()).map((f) => f.line), [LINE.loopScale]);
+    assert.equal((await evaluate('total', 1)).result, '30');
+  });
+
+  await check('an element and a field change through the variables they are listed under', async () => {
+    const ship = await variables((await variables((await scopes(1)).Globals)).ship.variablesReference);
+    await variables(ship.hits.variablesReference);
+    await client.setVariableRequest({ variablesReference: ship.hits.variablesReference, name: '(2)', value: '42' });
+    await client.setVariableRequest({ variablesReference: ship.pos.variablesReference, name: 'y', value: '-0.25' });
+    const globals = await variables((await scopes(1)).Globals);
+    await client.setVariableRequest({ variablesReference: globals.ship.variablesReference, name: 'name$', value: 'Bee' });
+    assert.equal((await evaluate('ship.hits(2)', 1)).result, '42');
+    assert.equal((await evaluate('ship.pos.y', 1)).result, '-0.25');
+    assert.equal((await evaluate('ship.name$', 1)).result, '"Bee"');
+    const last = await variables(globals.grid.variablesReference, { filter: 'indexed', start: 14, count: 10 });
+    assert.deepEqual(Object.keys(last), ['(4, 2)']);
+  });
+
+  await check('each frame of a recursive SUB has its own locals', async () => {
+    await client.setBreakpointsRequest({ source: { path: main },
+                                         breakpoints: [{ line: LINE.countdownReturn, condition: 'n = 0' }] });
+    await resume('continueRequest', 'breakpoint');
+    const frames = await topFrame();
+    assert.deepEqual(frames.map((f) => [f.name, f.line]),
+                     [['Countdown', LINE.countdownReturn], ['Countdown', LINE.countdownReturn - 1],
+                      ['Countdown', LINE.countdownReturn - 1], ['Countdown', LINE.countdownReturn - 1],
+                      ['main program', LINE.countdownCall]]);
+    for (let frame = 1; frame <= 4; ++frame) {
+      assert.equal((await evaluate('n', frame)).result, String(frame - 1));
+      assert.equal((await variables((await scopes(frame)).Locals)).n.value, String(frame - 1));
+    }
+    assert.deepEqual(Object.keys(await scopes(5)), ['Globals']);
+    await assert.rejects(evaluate('n', 5), /no variable n/);
+  });
+} finally {
+  await client.stop();
+}
+
 // The debug build the sessions above made, driven by hand over its socket with requests
 // that are wrong in every way: each is refused with a reason, and the program lives on.
 async function agentSession(program) {
@@ -287,5 +350,5 @@ await check('the agent refuses wrong requests with a reason and the program live
   }
 });
 
-console.log(`${10 - failures.length} passed, ${failures.length} failed`);
+console.log(`${14 - failures.length} passed, ${failures.length} failed`);
 process.exit(failures.length ? 1 : 0);

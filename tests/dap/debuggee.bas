@@ -27,6 +27,10 @@ SUB Add(amount)
     total = total + twice
     RETURN twice
 END SUB
+SUB Countdown(n)
+    IF n > 0 THEN Countdown(n - 1)
+    RETURN n
+END SUB
 FOR i = 1 TO 5
     grid(i - 1, 1) = i * 10
     Add(i)
@@ -36,5 +40,6 @@ STDOUT "label " + label$
 FOR i = 1 TO 4
     Scale(i)
 NEXT
+Countdown(3)
 x = grid(9, 9)
 STDOUT "not reached"
