@@ -1,5 +1,6 @@
 #include "debug/agent.h"
 
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -39,6 +40,9 @@ struct Agent {
 
 Inbox g_inbox;
 Agent g_agent;
+// Set by the reader thread with each line and at the debugger's going: the program's
+// thread looks into the inbox, under its lock, only then.
+std::atomic<bool> g_mail{false};
 
 std::string Escaped(const std::string& text) {
     std::string out;
@@ -104,6 +108,7 @@ void ReadLines(int link) {
         std::lock_guard<std::mutex> lock(g_inbox.m);
         if (n == 0) {
             g_inbox.gone = true;
+            g_mail.store(true);
             __g_debugWanted.store(1, std::memory_order_relaxed);
             g_inbox.arrived.notify_all();
             return;
@@ -123,6 +128,7 @@ void ReadLines(int link) {
             pending.clear();
             dropping = true;
         }
+        g_mail.store(true);
         __g_debugWanted.store(1, std::memory_order_relaxed);
         __WantCheckpoint();  // a pause is taken in the runtime's waits too
         g_inbox.arrived.notify_all();
@@ -327,16 +333,22 @@ void __DebugLine() {
         __g_debugWanted.store(0, std::memory_order_relaxed);
         return;
     }
-    std::string line;
-    while (NextLine(line, false)) Handle(line);
-    if (Gone()) {
-        Detach();
-    } else {
+    bool changed = false;
+    if (g_mail.exchange(false)) {
+        std::string line;
+        while (NextLine(line, false)) Handle(line);
+        if (Gone()) Detach();
+        changed = true;
+    }
+    if (g_agent.attached) {
         std::string text;
         const std::string reason = StopReason(text);
-        if (!reason.empty()) Stop(reason, text);
+        if (!reason.empty()) {
+            Stop(reason, text);
+            changed = true;
+        }
     }
-    UpdateWanted();
+    if (changed) UpdateWanted();
 }
 
 void __DebugAttach() {
