@@ -322,6 +322,7 @@ private:
         return static_cast<int>(refs_.size());
     }
     void ForgetVariables() {
+        frameCount_ = -1;
         refs_.clear();
         childPaths_.clear();
     }
@@ -329,6 +330,15 @@ private:
     void Scopes(const json& request, const json& args) {
         if (!Stopped(request)) return;
         const int frame = args.value("frameId", 1) - 1;
+        if (frameCount_ < 0) {  // the stack of this stop is not known yet
+            std::vector<Fields> frames;
+            std::string error;
+            if (!program_->Ask({"stack"}, frames, error)) {
+                Fail(request, error);
+                return;
+            }
+            frameCount_ = static_cast<int>(frames.size());
+        }
         json scopes = json::array();
         if (frame < frameCount_ - 1)  // a SUB: its parameters and locals
             scopes.push_back({{"name", "Locals"}, {"variablesReference", Reference(frame, "L")}, {"expensive", false}});
@@ -429,7 +439,7 @@ private:
     std::map<std::string, std::vector<Breakpoint>> breakpoints_;  // by full path
     std::map<std::string, int> fileNumbers_;                      // the program's files by full path
     std::vector<std::string> files_;
-    int frameCount_ = 1;
+    int frameCount_ = -1;                                            // frames of the stop, -1 until asked
     std::vector<std::pair<int, std::string>> refs_;                  // variablesReference - 1: frame, path
     std::map<std::pair<int, std::string>, std::string> childPaths_;  // (reference, name): path
 };
