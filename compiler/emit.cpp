@@ -3,6 +3,8 @@
 // CQStr literal) or a record, converted where the context needs another kind.
 #include "emit.h"
 
+#include "debug_tables.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -100,12 +102,12 @@ struct Part {
 
 class Emitter {
 public:
-    Emitter(const Program& p, std::string& out, bool lineDirectives = false) : p_(p), out_(out) {
+    Emitter(const Program& p, std::string& out, bool debug = false) : p_(p), out_(out), debug_(debug) {
         // A debug build names the BASIC files and lines in its debugging information: each
         // line of a statement's C++ is said to be the statement's line (#line), so the
         // debugger, profilers, sanitizers and core dumps show where in the BASIC program
         // they are. The files by their full paths: a debug build is for this machine.
-        if (lineDirectives) {
+        if (debug) {
             namespace fs = std::filesystem;
             std::error_code ec;
             for (const auto& f : p_.sources.files)
@@ -127,6 +129,7 @@ public:
         for (const auto& r : p_.types) Record(*r);
         for (const auto& v : p_.globals) out_ += Declaration(*v) + "\n";
         if (!p_.globals.empty()) out_ += "\n";
+        if (debug_) out_ += DebugProgramTables(p_, lineFiles_);
         for (const auto& proc : p_.procs)
             if (!proc->cpp.empty()) out_ += Signature(*proc) + ";\n";
         out_ += "\n";
@@ -137,6 +140,8 @@ public:
             out_ += Signature(*proc) + " {\n    ::__CallDepth __depth;\n";
             for (const auto& v : proc->locals)
                 if (!v->isParam) out_ += "    [[maybe_unused]] " + Declaration(*v) + "\n";
+            if (debug_)
+                for (const std::string& line : DebugFrame(*proc)) out_ += "    " + line + "\n";
             Block(proc->body, 1);
             out_ += "    return " + DefaultResult(*proc) + ";\n}\n\n";
         }
@@ -417,8 +422,9 @@ private:
     // Every turn of a loop passes a checkpoint, where the program can be stopped (a
     // SUB's start passes one in its __CallDepth).
     static constexpr const char* kCheckpoint = "::__Cp();";
-    static std::string Mark(const Loc& loc) {
-        return "::__dLn(" + std::to_string(loc.file) + ", " + std::to_string(loc.line) + ")";
+    // A debug build marks the statements with __Ln, which the debugger can stop at.
+    std::string Mark(const Loc& loc) const {
+        return (debug_ ? "::__Ln(" : "::__dLn(") + std::to_string(loc.file) + ", " + std::to_string(loc.line) + ")";
     }
 
     void Block(const tvc::Block& b, int indent) {
@@ -590,7 +596,8 @@ private:
 
     const tvc::Program& p_;
     std::string& out_;
-    std::vector<std::string> lineFiles_;  // with #line directives: the files' names, quoted
+    bool debug_;
+    std::vector<std::string> lineFiles_;  // in a debug build: the files' names, quoted
     Loc at_{0, 0, 0};                     // the statement being written (line 0: none yet)
     const Proc* cur_ = nullptr;
     int temp_ = 0;

@@ -1,7 +1,8 @@
 // The checked program as C++ on the runtime: CONSTs, TYPEs, globals and SUBs in
 // __TOLVANE__ under their BASIC names (see names.h), the main program as
 // __MainGameSub_, __dLn before every statement, and an entry point with the build
-// settings and the names of the source files.
+// settings and the names of the source files. A debug build marks the statements with
+// __Ln instead and adds the debugger's tables (debug_tables.h).
 //
 // Evaluation runs from left to right, the target's indexes before the value: where the
 // order could change a result (a part calls a SUB or a command, and another part reads

@@ -9,6 +9,7 @@
 //   tolvanec build|run --web FILE.bas ...        the same for the browser (web_page.h)
 //   tolvanec new NAME                            make a folder with a small starting game
 //   tolvanec lsp [--stdio]                       the language server, on standard input/output
+//   tolvanec dap                                 the debugger for editors, on standard input/output
 //   tolvanec help                                the usage (usage.h), on standard output
 //
 // Without FILE.bas, the program of the current folder (a game folder, see game_folder.h).
@@ -35,6 +36,7 @@
 
 #include "build.h"
 #include "build_options.h"
+#include "dap/server.h"
 #include "game_folder.h"
 #include "lsp/server.h"
 #include "toolchain.h"
@@ -57,6 +59,7 @@ int Main(int argc, char** argv) {
     // Clients that start servers over pipes often add --stdio; it is what the server does anyway.
     if (command == "lsp")
         return argc == 2 || (argc == 3 && std::string(argv[2]) == "--stdio") ? lsp::Serve(0, 1) : Usage();
+    if (command == "dap") return argc == 2 ? dap::Serve(0, 1) : Usage();
     if (command == "new") return argc == 3 ? MakeGameFolder(argv[2], LocateToolchain(Target::Native).docs) : Usage();
     if (command == "check" || command == "cpp" || command == "build" || command == "run") {
         int status = 0;

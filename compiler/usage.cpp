@@ -16,6 +16,7 @@ const char* const kUsageText =
     "       tolvanec run --web [FILE.bas] [--assets DIR] [--port N] [settings] [web page] [web tools]\n"
     "       tolvanec new NAME\n"
     "       tolvanec lsp [--stdio]\n"
+    "       tolvanec dap\n"
     "       tolvanec help (or --help, -h)\n"
     "without FILE.bas: the program of the current folder (NAME.bas named like it, or main.bas)\n"
     "settings:  --title TEXT --width N --height N --fps N --fullscreen --windowed --debug --no-mouse\n"

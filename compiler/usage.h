@@ -8,7 +8,7 @@
 namespace tvc {
 
 // The commands tolvanec knows, as the first word of its command line.
-inline constexpr const char* kCommands[] = {"check", "cpp", "build", "run", "new", "lsp", "help"};
+inline constexpr const char* kCommands[] = {"check", "cpp", "build", "run", "new", "lsp", "dap", "help"};
 
 // The usage text, every line ending in '\n'.
 extern const char* const kUsageText;

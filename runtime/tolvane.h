@@ -14,6 +14,7 @@
 //   7. Path finding
 //   8. 3D graphics: camera, lights, objects, collision and projection
 //   9. The program's start: entry point, build settings, frame hook
+//  10. Debug builds: the statement marks, SUB frames and variable tables the debugger reads
 //
 // Every other header of the runtime is internal to it. Nothing here includes OpenGL
 // or SDL headers.
@@ -62,3 +63,6 @@
 
 // ---- 9. The program's start ------------------------------------------------------------------
 #include "app/app.h"
+
+// ---- 10. Debug builds ------------------------------------------------------------------------
+#include "debug/hooks.h"

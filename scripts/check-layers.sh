@@ -4,7 +4,8 @@
 # (the game, the examples) include only the public header tolvane.h.
 #
 # Layers, bottom to top: platform; core; the subsystems (files, sound, gfx2d, input,
-# pathfinding, net, gfx3d), which may use some others as listed; app; then the public
+# pathfinding, net, gfx3d), which may use some others as listed; debug (the debug agent,
+# on core and platform); app; then the public
 # header, the game, tools and tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +41,9 @@ app pathfinding
 app net
 app gfx3d
 app platform
+app debug
+debug core
+debug platform
 "
 
 fail=0

@@ -2,7 +2,7 @@
 # Installs what programs in the browser need: Debian's em++ (emscripten, with node-acorn),
 # Debian's chromium for the tests (headless, software WebGL), npm, and the npm packages of
 # tools/web (the SoundFont synthesizer, the LZO sources, the browser driver of the
-# tests) exactly as tools/web/package-lock.json fixes them. Nothing is downloaded when
+# tests, the debug client of the debugger's test) exactly as tools/web/package-lock.json fixes them. Nothing is downloaded when
 # everything is there. No npm package's install script runs, and no tool fetches a
 # browser of its own: the tests drive /usr/bin/chromium.
 set -euo pipefail

@@ -13,6 +13,7 @@
 #include "core/random.h"
 #include "core/timing.h"
 #include "core/wait.h"
+#include "debug/agent.h"
 #include "files/data_file.h"
 #include "files/shoebox.h"
 #include "gfx2d/prism.h"
@@ -231,6 +232,9 @@ void __RunProgram(const char* title) {
     __g_errorline = 0;
     __g_error = 0;
     __g_debugline = 0;
+#ifndef __EMSCRIPTEN__
+    __DebugAttach();  // a debug build started by the debugger waits for it here
+#endif
     __TOLVANE__::__MainGameSub_();
     __EndProgram();
 }

@@ -6,6 +6,7 @@
 namespace {
 
 std::atomic<int> g_stopSignal{0};
+void (*g_checkpointHook)() = nullptr;
 
 // The signal handler's part: nothing but atomic stores.
 void OnStopSignal(int signal) {
@@ -41,4 +42,7 @@ void __CheckpointReached() {
         __g_errorline = __g_debugline;
         __EndProgram();
     }
+    if (g_checkpointHook) g_checkpointHook();
 }
+
+void __SetCheckpointHook(void (*hook)()) { g_checkpointHook = hook; }

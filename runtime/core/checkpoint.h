@@ -50,3 +50,6 @@ void __WantCheckpoint();
 void __StopAtSignals();
 // The exit status of a program stopped by a signal (128 + its number), 0 otherwise.
 int __StopStatus();
+// What a wanted checkpoint does besides: the debug agent takes a pause there, also in
+// the runtime's waits (debug/agent.h). Null: nothing.
+void __SetCheckpointHook(void (*hook)());

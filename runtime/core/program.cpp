@@ -29,6 +29,7 @@ int g_sourceFileCount = 0;
 void (*g_endRoutine)() = nullptr;
 void (*g_hideForDialog)() = nullptr;
 void (*g_restoreAfterDialog)() = nullptr;
+void (*g_fatalErrorHook)(const char* message) = nullptr;
 
 const char* ErrorName(int code) {
     switch (code) {
@@ -73,7 +74,10 @@ void __FatalError(double code, const char* reason) {
     __Error(code);
     g_fatalCode = __TruncInt(code);
     const char* what = reason ? reason : ErrorName(g_fatalCode);
-    std::fprintf(stderr, "Tolvane: runtime error %d (%s) %s\n", g_fatalCode, what, Place(__g_errorline).c_str());
+    const std::string message =
+        "runtime error " + std::to_string(g_fatalCode) + " (" + what + ") " + Place(__g_errorline);
+    if (g_fatalErrorHook) g_fatalErrorHook(message.c_str());
+    std::fprintf(stderr, "Tolvane: %s\n", message.c_str());
     __EndProgram();
 }
 
@@ -83,6 +87,8 @@ void __SetSourceFiles(const char* const* names, int count) {
 }
 
 int __FatalCode() { return g_fatalCode; }
+
+void __SetFatalErrorHook(void (*hook)(const char* message)) { g_fatalErrorHook = hook; }
 
 void __dLn(double file, double line) {
     __g_debugfile = file;

@@ -48,6 +48,10 @@ double __Error(double code);
 [[noreturn]] void __FatalError(double code, const char* reason = nullptr);
 // The code of the fatal error that is ending the program; 0 for every other end.
 int __FatalCode();
+// Called by __FatalError with the error's text ("runtime error 9 (array index out of
+// range) at grid.bas:3") before it is written and the program ends: a debug build under
+// the debugger stops there (debug/agent.h). Null: nothing is called.
+void __SetFatalErrorHook(void (*hook)(const char* message));
 // Line tracking of compiled programs: __dLn(file, line) before every statement, the
 // file an index into the names a compiled program's entry point gives
 // __SetSourceFiles (the main file first, then the files it includes). The names are

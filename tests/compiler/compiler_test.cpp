@@ -192,38 +192,48 @@ TEST(Compiler, EveryConstructBehavesAsWrittenInABuiltProgram) {
     Folder f;
     f.Write("game.bas", kConstructs);
     f.Write("lib/maths.bas", "SUB Twice(v)\n  RETURN v * 2\nEND SUB\n");
-    Result b = Tolvanec("build game.bas -o game --height 200", f.dir);
-    ASSERT_EQ(b.status, 0) << b.out;
-    EXPECT_EQ(b.out, "") << "no report for a sound program";
-    ChildResult run = RunProgram((f.dir / "game").string(), "", kHeadless);
-    ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::string> expected = {"42",
-                                               "192",
-                                               "b2x2",
-                                               "1",
-                                               "0",
-                                               "11.5",
-                                               "3628800",
-                                               "single",
-                                               "onetwothree",
-                                               "9",
-                                               "-2",
-                                               "smallmiddleother",
-                                               "text case",
-                                               "11",
-                                               "320x200",
-                                               "10.5",
-                                               "cdeA  3.14",
-                                               "42",
-                                               "-50",
-                                               "2hi91022",
-                                               "abef5Xytlra+b",
-                                               "3b-334-1197121",
-                                               "7"};
-    std::vector<std::string> lines = DataLines(f.dir / "out.dat");
-    lines.resize(std::max(lines.size(), expected.size() + 1));
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
-    EXPECT_EQ(lines[expected.size()], "") << "END ends the program";
+    // A debug build, with its statement marks, frames and variable tables for the
+    // debugger, does the same; started with a debugger's port where none listens, it
+    // runs alone.
+    for (const bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug build" : "plain build");
+        std::error_code ec;
+        fs::remove(f.dir / "out.dat", ec);
+        Result b = Tolvanec(std::string("build game.bas -o game --height 200") + (debug ? " --debug" : ""), f.dir);
+        ASSERT_EQ(b.status, 0) << b.out;
+        EXPECT_EQ(b.out, "") << "no report for a sound program";
+        std::vector<std::string> env = kHeadless;
+        if (debug) env.push_back("TOLVANE_DEBUG_PORT=1");
+        ChildResult run = RunProgram((f.dir / "game").string(), "", env);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> expected = {"42",
+                                                   "192",
+                                                   "b2x2",
+                                                   "1",
+                                                   "0",
+                                                   "11.5",
+                                                   "3628800",
+                                                   "single",
+                                                   "onetwothree",
+                                                   "9",
+                                                   "-2",
+                                                   "smallmiddleother",
+                                                   "text case",
+                                                   "11",
+                                                   "320x200",
+                                                   "10.5",
+                                                   "cdeA  3.14",
+                                                   "42",
+                                                   "-50",
+                                                   "2hi91022",
+                                                   "abef5Xytlra+b",
+                                                   "3b-334-1197121",
+                                                   "7"};
+        std::vector<std::string> lines = DataLines(f.dir / "out.dat");
+        lines.resize(std::max(lines.size(), expected.size() + 1));
+        for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
+        EXPECT_EQ(lines[expected.size()], "") << "END ends the program";
+    }
 }
 
 // A built program's lines on standard output, both forms of STDOUT in order; RANDOMIZE
@@ -259,8 +269,8 @@ TEST(Compiler, SameResultsWithGccAndClangAndEveryMacroNameIsAVariable) {
     Folder f;
     f.Write("tiny.bas", "x = 1\n");
     ASSERT_EQ(Tolvanec("cpp tiny.bas -o tiny.cpp", f.dir).status, 0);
-    std::set<std::string> names = {"M_PI", "M_E", "NAN", "INFINITY", "HUGE_VAL", "MAXFLOAT", "FP_NAN", "EOF",
-                                   "unix", "EMSCRIPTEN", "O_RDONLY", "PAGE_SIZE", "S_IRUSR"};
+    std::set<std::string> names = {"M_PI", "M_E",  "NAN",        "INFINITY", "HUGE_VAL",  "MAXFLOAT", "FP_NAN",
+                                   "EOF",  "unix", "EMSCRIPTEN", "O_RDONLY", "PAGE_SIZE", "S_IRUSR"};
     // em++ (for the browser) predefines macros of its own.
     const bool web = std::system("command -v em++ >/dev/null") == 0;
     std::vector<std::string> compilers = {"g++", "clang++"};
@@ -356,7 +366,8 @@ END SUB
     // The same translation compiles for the browser.
     if (web) {
         ASSERT_EQ(Tolvanec("cpp order.bas -o order.cpp", f.dir).status, 0);
-        const std::string cmd = "cd '" + f.dir.string() + "' && PATH=/usr/bin:$PATH em++ -std=c++20 -fsyntax-only -w -I '" +
+        const std::string cmd = "cd '" + f.dir.string() +
+                                "' && PATH=/usr/bin:$PATH em++ -std=c++20 -fsyntax-only -w -I '" +
                                 TOLVANE_SOURCE_DIR "/runtime' order.cpp 2>&1";
         std::string said;
         FILE* p = popen(cmd.c_str(), "r");
@@ -368,8 +379,9 @@ END SUB
 
 TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
     Folder f;
-    f.Write("main.bas", "INCLUDE \"grid.bas\"\nDIM cells(4)\nIF GETCOMMANDLINE$() = \"deep\" THEN Deeper 1\n"
-                        "IF GETCOMMANDLINE$() = \"loads\" THEN Loads\nFill 5\n");
+    f.Write("main.bas",
+            "INCLUDE \"grid.bas\"\nDIM cells(4)\nIF GETCOMMANDLINE$() = \"deep\" THEN Deeper 1\n"
+            "IF GETCOMMANDLINE$() = \"loads\" THEN Loads\nFill 5\n");
     f.Write("grid.bas",
             "SUB Fill(n)\n  FOR i = 0 TO n - 1\n    cells(i) = i\n  NEXT\nEND SUB\n"
             "SUB Deeper(n)\n  Deeper n + 1\nEND SUB\n"
@@ -382,9 +394,9 @@ TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
             "END SUB\n");
     // Built from elsewhere by its full path, the program still names its files from its
     // own folder: it does not tell where its sources lay.
-    ASSERT_EQ(Tolvanec("build '" + (f.dir / "main.bas").string() + "' -o '" + (f.dir / "main").string() + "'", "/")
-                  .status,
-              0);
+    ASSERT_EQ(
+        Tolvanec("build '" + (f.dir / "main.bas").string() + "' -o '" + (f.dir / "main").string() + "'", "/").status,
+        0);
     ChildResult run = RunProgram((f.dir / "main").string(), "", kHeadless);
     EXPECT_EQ(run.status, 9);
     EXPECT_EQ(run.err.substr(run.err.find("Tolvane: runtime")),
@@ -411,7 +423,8 @@ TEST(Compiler, FatalRuntimeErrorNamesItsBasicFileAndLineInOneMessage) {
         "LOADBMP \"grid.bas\": not a BMP picture that can be read at grid.bas:21\n";
     std::string err, log, line;
     for (std::istringstream lines(run.err); std::getline(lines, line);)
-        if (line.starts_with("Tolvane: ") && line.find(" at grid.bas:") != std::string::npos) err += line.substr(9) + "\n";
+        if (line.starts_with("Tolvane: ") && line.find(" at grid.bas:") != std::string::npos)
+            err += line.substr(9) + "\n";
     EXPECT_EQ(err, told + "runtime error 3 (a file cannot be read) at grid.bas:21\n");
     for (std::istringstream lines(run.log); std::getline(lines, line);)
         if (line.find(" at grid.bas:") != std::string::npos) log += line.substr(0, line.size() - 1) + "\n";  // CR LF
@@ -481,8 +494,8 @@ TEST(Compiler, SignalsStopABusyProgramAsEndDoes) {
         std::string mode;
         int signal, status;
     };
-    const std::vector<Case> cases = {{"loop", SIGTERM, 143}, {"sub", SIGINT, 130}, {"for", SIGTERM, 143},
-                                     {"wait", SIGINT, 130}};
+    const std::vector<Case> cases = {
+        {"loop", SIGTERM, 143}, {"sub", SIGINT, 130}, {"for", SIGTERM, 143}, {"wait", SIGINT, 130}};
     std::vector<int> status(cases.size());
     std::vector<std::thread> threads;
     for (size_t i = 0; i < cases.size(); ++i)
@@ -499,8 +512,9 @@ TEST(Compiler, SignalsStopABusyProgramAsEndDoes) {
 // in the program is a BASIC line of the main file.
 TEST(Compiler, DebugBuildNamesBasicLinesToTheDebugger) {
     Folder f;
-    f.Write("main.bas", "INCLUDE \"lib.bas\"\nt = 0\nFOR i = 1 TO 3\n  t = t + Twice(i)\nNEXT\n"
-                        "PUTFILE \"out.dat\", 0, t\n");
+    f.Write("main.bas",
+            "INCLUDE \"lib.bas\"\nt = 0\nFOR i = 1 TO 3\n  t = t + Twice(i)\nNEXT\n"
+            "PUTFILE \"out.dat\", 0, t\n");
     f.Write("lib.bas", "SUB Twice(v)\n  w = v * 2\n  RETURN w\nEND SUB\n");
     Result b = Tolvanec("build main.bas -o main --debug", f.dir);
     ASSERT_EQ(b.status, 0) << b.out;
@@ -523,6 +537,13 @@ TEST(Compiler, DebugBuildNamesBasicLinesToTheDebugger) {
     // Without --debug, the debugger knows no BASIC line.
     ASSERT_EQ(Tolvanec("build main.bas -o plain", f.dir).status, 0);
     EXPECT_EQ(gdb("plain").find("Line 4 of"), std::string::npos);
+    // A debug build is back at the caller's line when a SUB returns: an error in the
+    // rest of the statement is reported there.
+    f.Write("err.bas", "INCLUDE \"lib.bas\"\nDIM a(2)\nx = Twice(1) + a(99)\n");
+    ASSERT_EQ(Tolvanec("build err.bas -o err --debug", f.dir).status, 0);
+    run = RunProgram((f.dir / "err").string(), "", kHeadless);
+    EXPECT_EQ(run.status, 9);
+    EXPECT_NE(run.err.find("runtime error 9 (array index out of range) at err.bas:3"), std::string::npos) << run.err;
 }
 
 // `build` and `run`, for either target, share one cache: a product is made once for
@@ -746,7 +767,7 @@ TEST(Compiler, ManualPageFollowsTheUsage) {
         ++forms;
         EXPECT_NE(man.find("\n" + line.substr(7) + "\n"), std::string::npos) << "not in the synopsis: " << line;
     }
-    EXPECT_EQ(forms, 9);
+    EXPECT_EQ(forms, 10);
     auto options = [](const std::string& text) {
         std::set<std::string> found;
         const std::regex option(R"((^|[\s\[(,])(--?[a-z][a-z-]*))");
