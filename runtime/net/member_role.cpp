@@ -202,12 +202,28 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
             HostGone(true);
         }
         break;
+    case Type::Follow:
+        if (auto c = DecodeFollow(data, size); c && c->host != s_.me) {
+            s_.io.Reset(link_);
+            link_ = nullptr;
+            Follow(*c, NowMs());
+        }
+        break;
     default:
         break;
     }
 }
 
 void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
+    if (auto c = DecodeClaim(data, size)) {
+        // A host that is not this program's asks: it hears which one this program follows.
+        if (!c->answer && phase_ == Phase::Joined && c->claim.host != hostId_ && c->app == s_.cfg.app &&
+            c->name == s_.cfg.name)
+            s_.io.SendDatagram(door, from,
+                               EncodeClaim({true, s_.cfg.app, s_.cfg.name,
+                                            Claim{s_.term, hostId_, hostAddress_.ip, hostAddress_.port}}));
+        return;
+    }
     if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
         phase_ = Phase::Connecting;
         Connect(search_.Found(), NowMs());
@@ -230,6 +246,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
     s_.me = w.you;
     if (first) s_.secret = w.secret;
     hostId_ = w.host;
+    s_.term = w.term;
     hostAddress_ = s_.io.AddressOf(link_);
     Welcome fixed = w;
     for (PeerEntry& p : fixed.peers) Fix(p);
@@ -341,6 +358,27 @@ void MemberRole::HostGone(bool left) {
         retryHost_ = gone;
         retryUntil_ = NowMs() + kRetryHostMs;
     }
+    NextCandidate();
+}
+
+void MemberRole::Follow(const Claim& host, double now) {
+    const uint32_t old = phase_ == Phase::Joined ? hostId_ : 0;
+    PeerEntry e;
+    if (const PeerEntry* known = s_.table.FindPeer(host.host)) e = *known;
+    e.id = host.host;
+    e.ipv4 = host.ipv4;
+    e.port = host.port;
+    s_.table.PutPeer(e);
+    lostHost_ = old ? old : s_.me;
+    hostLeft_ = false;
+    unreachable_.clear();
+    if (old) unreachable_.insert(old);  // it goes there too
+    preferred_ = host.host;
+    electTried_ = true;  // the old host is not asked again
+    giveUpAt_ = now + kGiveUpMs;
+    s_.io.Reset(retry_);
+    retry_ = nullptr;
+    phase_ = Phase::Reconnecting;
     NextCandidate();
 }
 

@@ -8,6 +8,7 @@
 // and its replay, and says how many ran clean and how fast; --print shows every step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -201,6 +202,41 @@ TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
     w.Run(500);
     EXPECT_EQ(w.PlayersOf(1).size(), 1u);
     EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
+}
+
+// The host is stopped (as SIGSTOP does) long enough for B to take over, and then runs
+// again, still hosting and holding the session port, and its program sends before it
+// hears of B. It used to host on alone for good. It must find that it was replaced, step
+// down and rejoin B with its player and what it sent, leave B the session port, and every
+// message sent on either side arrives once.
+TEST(NetSim, AHostStoppedWhileAnotherTookOverStepsDownAndRejoins) {
+    for (uint32_t stopped : {9000u, 15000u, 40000u}) {
+        World w(stopped, false);
+        ASSERT_TRUE(ThreeInASession(w, true));
+        const std::vector<uint32_t> all = w.PlayersOf(0);
+        ASSERT_EQ(all.size(), 3u);
+        w.Freeze(0, stopped);
+        w.Run(stopped - 100);
+        ASSERT_EQ(w.StatusOf(1), Status::Hosting) << stopped;
+        for (int p = 1; p < 3; ++p) ASSERT_TRUE(w.Send(p, w.Mine(p).at(0), 0)) << stopped;
+        w.Run(100);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(w.Send(0, w.Mine(0).at(0), 0)) << stopped;
+        w.Run(3000);
+        EXPECT_EQ(w.StatusOf(0), Status::Joined) << stopped;
+        EXPECT_EQ(w.StatusOf(1), Status::Hosting) << stopped;
+        for (int p = 0; p < 3; ++p) {
+            std::vector<uint32_t> listed = w.PlayersOf(p);
+            std::sort(listed.begin(), listed.end());
+            EXPECT_EQ(listed, all) << stopped << " P" << p;
+        }
+        w.Join(3);  // at the session port
+        w.Run(1500);
+        EXPECT_EQ(w.StatusOf(3), Status::Joined) << stopped;
+        w.Settle(20000);
+        // A's player was not listed when B and C sent; A's three reach both of theirs.
+        EXPECT_EQ(w.Delivered(), 2u + 3u * 2) << stopped;
+        ExpectClean(w);
+    }
 }
 
 // Schedule 78: a program sends to another that is away for a while, then destroys the
