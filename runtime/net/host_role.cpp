@@ -25,10 +25,8 @@ void HostRole::TakeOver(Handover h) {
     // A term of its own; the old host and its players are gone, though it may be alive
     // and come back: it hears of this host.
     s_.term = s_.term + 1;
-    if (const PeerEntry* old = h.lostHost && h.lostHost != s_.me ? s_.table.FindPeer(h.lostHost) : nullptr) {
-        departed_[old->id] = old->digest;
+    if (const PeerEntry* old = h.lostHost && h.lostHost != s_.me ? s_.table.FindPeer(h.lostHost) : nullptr)
         Rival(Address{old->ipv4, old->port});
-    }
     if (h.lostHost && h.lostHost != s_.me && s_.table.RemovePeer(h.lostHost)) s_.Forget(h.lostHost);
     if (const PeerEntry* mine = s_.table.FindPeer(s_.me)) {
         PeerEntry e = *mine;
@@ -42,7 +40,10 @@ void HostRole::TakeOver(Handover h) {
                            s_.table.NextPlayer() + static_cast<uint32_t>(kMaxPlayers));
     const double until = NowMs() + kGraceMs;
     for (const PeerEntry& p : s_.table.Peers())
-        if (p.id != s_.me) lost_[p.id] = until;
+        if (p.id != s_.me) {
+            lost_[p.id] = until;
+            s_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
+        }
     strangersUntil_ = until;
     // Programs that join later find the session at its port, once that is free here.
     needDoor_ = s_.io.Port() != s_.cfg.port;
@@ -78,6 +79,7 @@ void HostRole::Link(Transport::Peer* peer, uint32_t id) {
     links_[id] = peer;
     peerOf_[peer] = id;
     lost_.erase(id);
+    s_.alive.Unwatch(s_.io.AddressOf(peer));
 }
 
 void HostRole::Welcome(Transport::Peer* peer, uint32_t id, const Secret& secret) {
@@ -118,9 +120,9 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     if (h.host && h.host != s_.me) return Refuse(peer, Refusal::NotHost);
     const PeerEntry* known = s_.table.FindPeer(h.peer);
     if (known && (known->id == s_.me || DigestOf(h.secret) != known->digest)) return Refuse(peer, Refusal::NotYou);
-    if (auto d = departed_.find(h.peer); !known && d != departed_.end()) {
-        // One this host counted out when its link broke, or the host it replaced.
-        if (DigestOf(h.secret) != d->second) return Refuse(peer, Refusal::NotYou);
+    if (const Digest* former = known ? nullptr : s_.table.FormerDigest(h.peer)) {
+        // One the session counted out when its link broke, or the host this one replaced.
+        if (DigestOf(h.secret) != *former) return Refuse(peer, Refusal::NotYou);
     } else if (!known) {
         // One that joined the old host when its news could no longer reach this program:
         // taken in for a while after a take-over, under the id it got, when no other has
@@ -128,7 +130,6 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
         if (NowMs() >= strangersUntil_ || h.peer >= s_.table.NextPeer()) return Refuse(peer, Refusal::NotYou);
     }
     if (!known && s_.table.Peers().size() >= kMaxPeers) return Refuse(peer, Refusal::Full);
-    departed_.erase(h.peer);
     PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, DigestOf(h.secret)};
     entry.ipv4 = from.ip;
     entry.port = from.port;
@@ -169,11 +170,12 @@ void HostRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
         RemovePeer(id);
         return;
     }
-    lost_[id] = NowMs() + kGraceMs;  // its seat waits for it a while
+    lost_[id] = NowMs() + kGraceMs;  // its seat waits for it a while, unless it is gone
+    if (const PeerEntry* e = s_.table.FindPeer(id)) s_.alive.Watch(Address{e->ipv4, e->port}, NowMs());
     Rival(s_.io.AddressOf(peer));    // and it may have gone to another host
 }
 
-void HostRole::RemovePeer(uint32_t id, bool departed) {
+void HostRole::RemovePeer(uint32_t id) {
     if (auto l = links_.find(id); l != links_.end()) {
         peerOf_.erase(l->second);
         s_.io.DisconnectLater(l->second);
@@ -181,7 +183,6 @@ void HostRole::RemovePeer(uint32_t id, bool departed) {
     }
     lost_.erase(id);
     out_.erase(id);
-    if (const PeerEntry* p = s_.table.FindPeer(id); p && departed) departed_[id] = p->digest;
     if (!s_.table.RemovePeer(id)) return;
     s_.Forget(id);
     Broadcast(EncodePeerLeft(id));
@@ -393,10 +394,13 @@ void HostRole::Tick(double now) {
         OnDisconnect(link, 0);
         s_.io.Reset(link);
     }
+    // Seats go when their time is up, or at once when their program is gone.
     std::vector<uint32_t> gone;
-    for (const auto& [id, until] : lost_)
-        if (now >= until) gone.push_back(id);
-    for (uint32_t id : gone) RemovePeer(id, true);
+    for (const auto& [id, until] : lost_) {
+        const PeerEntry* e = s_.table.FindPeer(id);
+        if (now >= until || !e || s_.alive.Gone(Address{e->ipv4, e->port}, now)) gone.push_back(id);
+    }
+    for (uint32_t id : gone) RemovePeer(id);
     SendClaims(now);
     if (now >= nextKeepAlive_) {
         for (const auto& [id, link] : links_) s_.io.Send(link, EncodeEmpty(Type::KeepAlive), 1);

@@ -70,8 +70,7 @@ private:
     uint32_t CreateFor(uint32_t owner, uint32_t token, const std::string& name);
     void CancelFor(uint32_t owner, uint32_t token);
     void DestroyFor(uint32_t owner, uint32_t id);
-    // `departed`: lost rather than gone on purpose; it may come back later.
-    void RemovePeer(uint32_t id, bool departed = false);
+    void RemovePeer(uint32_t id);
     void Link(Transport::Peer* peer, uint32_t id);
     void Refuse(Transport::Peer* peer, Refusal why);
     void Welcome(Transport::Peer* peer, uint32_t id, const Secret& secret);
@@ -111,8 +110,6 @@ private:
     std::map<std::pair<uint32_t, uint16_t>, double> rivals_;
     double nextClaim_ = 0;
     bool steppingDown_ = false;
-    // Peers that were lost rather than left: they may come back, with their secret, any time.
-    std::unordered_map<uint32_t, Digest> departed_;
 };
 
 }  // namespace net

@@ -95,8 +95,11 @@ private:
     // While the host is lost.
     uint32_t lostHost_ = 0;
     bool hostLeft_ = false;
+    double lostAt_ = 0;
     // Meanwhile, the old host tried once more (only the link to it may have failed).
     Transport::Peer* retry_ = nullptr;
+    Address retryAt_;
+    Address trying_;  // the peer link_ tries while the host is being replaced
     uint32_t retryHost_ = 0;
     double retryUntil_ = 0;
     std::set<uint32_t> unreachable_;

@@ -414,30 +414,38 @@ std::optional<Claim> DecodeFollow(const uint8_t* data, size_t size) {
 
 // ---- search ----------------------------------------------------------------------------------
 
-Bytes EncodeSearch(const Search& s) {
+bool IsSearchDatagram(const uint8_t* data, size_t size) {
+    return data && size >= 4 && std::memcmp(data, kSearchMagic, 4) == 0;
+}
+
+namespace {
+// Search datagrams and pings: kinds `asks` and `asks + 1`.
+Bytes EncodeAsk(const Search& s, uint8_t asks) {
     ByteWriter w;
-    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(s.answer ? 2 : 1);
+    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(static_cast<uint8_t>(s.answer ? asks + 1 : asks));
     Array(w, s.app);
     Text16(w, s.name, kMaxSessionName);
     return w.Take();
 }
 
-bool IsSearchDatagram(const uint8_t* data, size_t size) {
-    return data && size >= 4 && std::memcmp(data, kSearchMagic, 4) == 0;
-}
-
-std::optional<Search> DecodeSearch(const uint8_t* data, size_t size) {
+std::optional<Search> DecodeAsk(const uint8_t* data, size_t size, uint8_t asks) {
     Fields f(data, size);
     Search s;
     auto magic = f.Array<4>();
     if (std::memcmp(magic.data(), kSearchMagic, 4) != 0 || f.U8() != kVersion) f.Fail();
     uint8_t kind = f.U8();
-    if (kind != 1 && kind != 2) f.Fail();
-    s.answer = kind == 2;
+    if (kind != asks && kind != asks + 1) f.Fail();
+    s.answer = kind == asks + 1;
     s.app = f.Array<16>();
     s.name = std::string(f.Text16(kMaxSessionName));
     return Result(f, std::move(s));
 }
+}  // namespace
+
+Bytes EncodeSearch(const Search& s) { return EncodeAsk(s, 1); }
+std::optional<Search> DecodeSearch(const uint8_t* data, size_t size) { return DecodeAsk(data, size, 1); }
+Bytes EncodePing(const Search& s) { return EncodeAsk(s, 5); }
+std::optional<Search> DecodePing(const uint8_t* data, size_t size) { return DecodeAsk(data, size, 5); }
 
 Bytes EncodeClaim(const ClaimDatagram& c) {
     ByteWriter w;

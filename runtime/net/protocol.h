@@ -76,6 +76,10 @@
 // the session port held by another); every program of the session answers one that
 // names another host than its own. Of two hosts the one with the higher term stays, at
 // the same term the older (lower id): the other steps down and rejoins it.
+//
+// Pings, the same way: "TLVN", version, kind (5 asks, 6 answers), application id[16],
+// name u16+bytes. Every program of the session answers one for its application and
+// name: it is alive, whether or not a connection to it works.
 #pragma once
 
 #include <array>
@@ -279,6 +283,8 @@ struct ClaimDatagram {
     Claim claim;
 };
 Bytes EncodeClaim(const ClaimDatagram& c);
+Bytes EncodePing(const Search& s);  // answer: a pong
+std::optional<Search> DecodePing(const uint8_t* data, size_t size);
 std::optional<ClaimDatagram> DecodeClaim(const uint8_t* data, size_t size);
 // Whether a datagram is a search datagram or a claim at all (of any version).
 bool IsSearchDatagram(const uint8_t* data, size_t size);

@@ -39,6 +39,7 @@ void Session::SetStatus(Status s, Refusal why) {
         ex.Release(outbox.Clear());
         inbound.Clear();
         forgetAt_.clear();
+        alive.Clear();
         PurgeInbox();
     }
     viewDirty_ = true;
@@ -135,7 +136,8 @@ void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) 
 }
 
 void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
-    if (leaving_) return;
+    const bool in = status_ == Status::Joined || status_ == Status::Hosting;
+    if (leaving_ || alive.OnDatagram(door, from, data, size, NowMs(), in)) return;
     role_->OnDatagram(door, from, data, size);
 }
 
@@ -259,6 +261,7 @@ void Session::Timers(double now) {
         WatchStrangers(now);
     }
     role_->Tick(now);
+    alive.Tick(now);
     SendAcks(now);
     for (auto it = forgetAt_.begin(); it != forgetAt_.end();) {
         if (now < it->second) {

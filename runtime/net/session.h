@@ -18,6 +18,7 @@
 
 #include "net/clock.h"
 #include "net/exchange.h"
+#include "net/liveness.h"
 #include "net/protocol.h"
 #include "net/session_config.h"
 #include "net/session_table.h"
@@ -84,6 +85,7 @@ public:
     Exchange& ex;
     SessionConfig cfg;
     Transport io;
+    Liveness alive{io, cfg};
     SessionTable table;
     Outbox outbox;
     Inbound inbound;

@@ -239,6 +239,53 @@ TEST(NetSim, AHostStoppedWhileAnotherTookOverStepsDownAndRejoins) {
     }
 }
 
+// The host is killed, and the next in line two seconds later, and the next two seconds
+// after that. Each dead candidate used to cost the full time a connection is tried (a
+// connection to a dead program never fails early), so there was no session for 13 s, and
+// the dead stayed listed for 28 s. Now whether a program is alive at all is asked by
+// datagram: after each kill there is a session again within 4 s, and the dead are gone
+// from every list within 5 s (in simulated time).
+TEST(NetSim, HostKillsInARowLeaveNoGapAndNoDeadListed) {
+    World w(11, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 6; ++p) {
+        w.Join(p);
+        w.Run(100);
+    }
+    for (int p = 0; p < 6; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    std::vector<uint32_t> dead;
+    for (int kill = 0; kill < 3; ++kill) {
+        dead.push_back(w.Mine(kill).at(0));
+        w.Kill(kill);
+        const uint32_t at = w.net.now;
+        uint32_t back = 0, unlisted = 0;
+        for (uint32_t ms = 0; ms < 6000 && (!back || !unlisted); ms += 50) {
+            if (kill < 2 && ms >= 2000) break;  // the next kill comes
+            w.Run(50);
+            int hosts = 0, joined = 0;
+            bool listed = false;
+            for (int p = kill + 1; p < 6; ++p) {
+                hosts += w.StatusOf(p) == Status::Hosting;
+                joined += w.StatusOf(p) == Status::Joined;
+                for (uint32_t id : w.PlayersOf(p)) listed |= std::find(dead.begin(), dead.end(), id) != dead.end();
+            }
+            if (!back && hosts == 1 && hosts + joined == 5 - kill) back = w.net.now - at;
+            if (!unlisted && !listed) unlisted = w.net.now - at;
+        }
+        std::printf("kill %d: a session again after %u ms, the dead unlisted after %u ms\n", kill + 1, back, unlisted);
+        if (kill == 2) {
+            EXPECT_TRUE(back && back <= 4000) << "a session again " << back << " ms after the last kill";
+            EXPECT_TRUE(unlisted && unlisted <= 5000) << "the dead listed " << unlisted << " ms after the last kill";
+        }
+    }
+    w.Run(1000);
+    for (int p = 3; p < 6; ++p) EXPECT_EQ(w.PlayersOf(p).size(), 3u) << "P" << p;
+    w.Settle(20000);
+    ExpectClean(w);
+}
+
 // Schedule 78: a program sends to another that is away for a while, then destroys the
 // player it sent as. The receiver comes back and asks for what it missed; the sender sends
 // it again, and the host refused it as coming from a player the sender does not own.
