@@ -297,23 +297,29 @@ TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
 
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
 // must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
-// no message may arrive twice, out of order or at a player it was not meant for. Whether
-// the session came together again once the network healed (one host, the same lists,
-// every message arrived) scripts/simulate.sh reports for every schedule.
-TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrder) {
+// no message may arrive twice, out of order or at a player it was not meant for. And once
+// the network has healed the session must come together again (one host, the same lists,
+// every accepted message arrived at every receiver that stayed) in all but a few: some
+// schedules still end with a message that never arrives or a program that lost the
+// session (scripts/simulate.sh replays them); more than kUnsettledShare of them fails.
+TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrderAndSettle) {
+    constexpr double kUnsettledShare = 0.10;
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
     const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
     const auto start = std::chrono::steady_clock::now();
-    int unsafe = 0, settled = 0;
+    int unsafe = 0, unsettled = 0;
+    std::string firstUnsettled;
     for (uint64_t seed = 1; seed <= count; ++seed) {
         netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
-        settled += r.ok;
         if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
+        if (!r.ok && r.safe && ++unsettled <= 3) firstUnsettled += r.report.substr(0, r.report.find("replay")) + "\n";
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
-                "settle\n",
-                static_cast<unsigned long long>(count), s, count / s, unsafe, static_cast<int>(count) - settled);
+    std::printf(
+        "%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
+        "settle\n",
+        static_cast<unsigned long long>(count), s, count / s, unsafe, unsettled);
+    EXPECT_LE(unsettled, static_cast<int>(static_cast<double>(count) * kUnsettledShare)) << firstUnsettled;
 }
 
 int RunSeeds(uint64_t from, uint64_t count, bool print) {
