@@ -46,7 +46,9 @@ void Decode(const uint8_t* data, size_t size) {
         if (auto list = net::DecodeSeqList(t, data, size)) Same(net::EncodeSeqList(t, *list), data, size);
     for (Type t : {Type::Leave, Type::KeepAlive})
         if (net::DecodeEmpty(t, data, size)) Same(net::EncodeEmpty(t), data, size);
+    if (auto c = net::DecodeFollow(data, size)) Same(net::EncodeFollow(*c), data, size);
     if (auto s = net::DecodeSearch(data, size)) Same(net::EncodeSearch(*s), data, size);
+    if (auto c = net::DecodeClaim(data, size)) Same(net::EncodeClaim(*c), data, size);
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<uint8_t> copy(data, data + size);
         copy[0] = net::kMagic;
         copy[1] = net::kVersion;
-        for (uint8_t t = static_cast<uint8_t>(Type::Hello); t <= static_cast<uint8_t>(Type::KeepAlive); ++t) {
+        for (uint8_t t = static_cast<uint8_t>(Type::Hello); t <= static_cast<uint8_t>(Type::Follow); ++t) {
             copy[2] = t;
             Decode(copy.data(), copy.size());
         }

@@ -1,5 +1,7 @@
 #include "net/host_role.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 #include "net/search.h"
@@ -13,13 +15,18 @@ HostRole::HostRole(Session& s) : s_(s) {}
 void HostRole::Start() {
     s_.me = s_.table.TakePeerId();
     s_.secret = NewSecret();
+    s_.term = 1;
     s_.table.PutPeer({s_.me, 0, s_.io.Port(), DigestOf(s_.secret)});
     s_.SetStatus(Status::Hosting);
     s_.TableChanged();
 }
 
 void HostRole::TakeOver(Handover h) {
-    // The old host and its players are gone.
+    // A term of its own; the old host and its players are gone, though it may be alive
+    // and come back: it hears of this host.
+    s_.term = s_.term + 1;
+    if (const PeerEntry* old = h.lostHost && h.lostHost != s_.me ? s_.table.FindPeer(h.lostHost) : nullptr)
+        Rival(Address{old->ipv4, old->port});
     if (h.lostHost && h.lostHost != s_.me && s_.table.RemovePeer(h.lostHost)) s_.Forget(h.lostHost);
     if (const PeerEntry* mine = s_.table.FindPeer(s_.me)) {
         PeerEntry e = *mine;
@@ -33,7 +40,10 @@ void HostRole::TakeOver(Handover h) {
                            s_.table.NextPlayer() + static_cast<uint32_t>(kMaxPlayers));
     const double until = NowMs() + kGraceMs;
     for (const PeerEntry& p : s_.table.Peers())
-        if (p.id != s_.me) lost_[p.id] = until;
+        if (p.id != s_.me) {
+            lost_[p.id] = until;
+            s_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
+        }
     strangersUntil_ = until;
     // Programs that join later find the session at its port, once that is free here.
     needDoor_ = s_.io.Port() != s_.cfg.port;
@@ -69,6 +79,7 @@ void HostRole::Link(Transport::Peer* peer, uint32_t id) {
     links_[id] = peer;
     peerOf_[peer] = id;
     lost_.erase(id);
+    s_.alive.Unwatch(s_.io.AddressOf(peer));
 }
 
 void HostRole::Welcome(Transport::Peer* peer, uint32_t id, const Secret& secret) {
@@ -76,6 +87,7 @@ void HostRole::Welcome(Transport::Peer* peer, uint32_t id, const Secret& secret)
     w.you = id;
     w.secret = secret;
     w.host = s_.me;
+    w.term = s_.term;
     w.nextPeer = s_.table.NextPeer();
     w.nextPlayer = s_.table.NextPlayer();
     w.peers = s_.table.Peers();
@@ -108,7 +120,10 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     if (h.host && h.host != s_.me) return Refuse(peer, Refusal::NotHost);
     const PeerEntry* known = s_.table.FindPeer(h.peer);
     if (known && (known->id == s_.me || DigestOf(h.secret) != known->digest)) return Refuse(peer, Refusal::NotYou);
-    if (!known) {
+    if (const Digest* former = known ? nullptr : s_.table.FormerDigest(h.peer)) {
+        // One the session counted out when its link broke, or the host this one replaced.
+        if (DigestOf(h.secret) != *former) return Refuse(peer, Refusal::NotYou);
+    } else if (!known) {
         // One that joined the old host when its news could no longer reach this program:
         // taken in for a while after a take-over, under the id it got, when no other has
         // that id and it is one the old host could have given.
@@ -151,8 +166,13 @@ void HostRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
     peerOf_.erase(it);
     links_.erase(id);
     out_.erase(id);
-    if (code == kLeaveCode) RemovePeer(id);
-    else lost_[id] = NowMs() + kGraceMs;  // its seat waits for it a while
+    if (code == kLeaveCode) {
+        RemovePeer(id);
+        return;
+    }
+    lost_[id] = NowMs() + kGraceMs;  // its seat waits for it a while, unless it is gone
+    if (const PeerEntry* e = s_.table.FindPeer(id)) s_.alive.Watch(Address{e->ipv4, e->port}, NowMs());
+    Rival(s_.io.AddressOf(peer));    // and it may have gone to another host
 }
 
 void HostRole::RemovePeer(uint32_t id) {
@@ -170,7 +190,53 @@ void HostRole::RemovePeer(uint32_t id) {
 }
 
 void HostRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
-    AnswerSearch(s_.io, s_.cfg, door, from, data, size);
+    if (auto c = DecodeClaim(data, size))
+        OnClaim(door, from, *c);
+    else
+        AnswerSearch(s_.io, s_.cfg, door, from, data, size);
+}
+
+// ---- other hosts -------------------------------------------------------------------------------
+
+Claim HostRole::Mine() const { return Claim{s_.term, s_.me, 0, 0}; }
+
+void HostRole::Rival(const Address& at) {
+    if (at.ip && at.port) rivals_[{at.ip, at.port}] = NowMs() + kRivalMs;
+}
+
+void HostRole::SendClaims(double now) {
+    if (now < nextClaim_) return;
+    nextClaim_ = now + kClaimRepeatMs;
+    const Bytes claim = EncodeClaim({false, s_.cfg.app, s_.cfg.name, Mine()});
+    std::erase_if(rivals_, [&](const auto& r) { return now >= r.second; });
+    for (const auto& [at, until] : rivals_) s_.io.SendDatagram(false, Address{at.first, at.second}, claim);
+    // Whoever holds the session port.
+    if (needDoor_) s_.io.SendDatagram(false, Address{htonl(INADDR_LOOPBACK), s_.cfg.port}, claim);
+}
+
+void HostRole::OnClaim(bool door, const Address& from, const ClaimDatagram& c) {
+    if (c.app != s_.cfg.app || c.name != s_.cfg.name || steppingDown_) return;
+    Claim theirs = c.claim;
+    if (!theirs.ipv4) {
+        theirs.ipv4 = from.ip;
+        theirs.port = from.port;
+    }
+    if (theirs.host == s_.me) {  // that program follows this host
+        rivals_.erase({from.ip, from.port});
+        return;
+    }
+    if (Outranks(theirs, Mine())) {
+        steppingDown_ = true;
+        s_.StepDown(theirs);
+        return;
+    }
+    if (!c.answer) s_.io.SendDatagram(door, from, EncodeClaim({true, s_.cfg.app, s_.cfg.name, Mine()}));
+    Rival(Address{theirs.ipv4, theirs.port});  // the other host hears of this one
+}
+
+void HostRole::StepDown(const Claim& winner) {
+    Flush();
+    Broadcast(EncodeFollow(winner));
 }
 
 // ---- packets from peers -----------------------------------------------------------------------
@@ -328,10 +394,14 @@ void HostRole::Tick(double now) {
         OnDisconnect(link, 0);
         s_.io.Reset(link);
     }
+    // Seats go when their time is up, or at once when their program is gone.
     std::vector<uint32_t> gone;
-    for (const auto& [id, until] : lost_)
-        if (now >= until) gone.push_back(id);
+    for (const auto& [id, until] : lost_) {
+        const PeerEntry* e = s_.table.FindPeer(id);
+        if (now >= until || !e || s_.alive.Gone(Address{e->ipv4, e->port}, now)) gone.push_back(id);
+    }
     for (uint32_t id : gone) RemovePeer(id);
+    SendClaims(now);
     if (now >= nextKeepAlive_) {
         for (const auto& [id, link] : links_) s_.io.Send(link, EncodeEmpty(Type::KeepAlive), 1);
         nextKeepAlive_ = now + kKeepAliveMs;

@@ -7,9 +7,17 @@
 // a secret; a returning one (after a host change, or after its own link broke) must show
 // the secret it got, and brings the players it owns. A program whose link breaks keeps
 // its seat and its players for a while; one that leaves goes at once.
+//
+// Rivals. A host that was replaced while it was stopped or cut off may come back still
+// hosting. Every host sends its claim (net/protocol.h) now and then to where another may
+// be: the peers whose links broke, the host it replaced, the session port while another
+// holds it, and any host such a place names. Of two hosts that hear of each other, the one
+// the other outranks steps down: it sends its peers to the other and rejoins it with
+// everything it holds.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +47,8 @@ public:
     void OnDisconnect(Transport::Peer* peer, uint32_t code) override;
     void OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) override;
     void Tick(double now) override;
+    // This program steps down for another host: its peers are told to go there.
+    void StepDown(const Claim& winner);
 
     // This program's requests; its messages go the way of every peer's (Route).
     void Send(const Outgoing& m) override;
@@ -89,6 +99,17 @@ private:
     void OpenDoor(double now);
     bool needDoor_ = false;
     double nextDoorTry_ = 0;
+
+    // Where another host may be: address -> until when this host's claim goes there.
+    static constexpr double kClaimRepeatMs = 1000;
+    static constexpr double kRivalMs = 60000;
+    void Rival(const Address& at);
+    void SendClaims(double now);
+    void OnClaim(bool door, const Address& from, const ClaimDatagram& c);
+    Claim Mine() const;
+    std::map<std::pair<uint32_t, uint16_t>, double> rivals_;
+    double nextClaim_ = 0;
+    bool steppingDown_ = false;
 };
 
 }  // namespace net

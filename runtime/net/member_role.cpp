@@ -15,6 +15,11 @@ constexpr uint32_t kHostAliveMs = 500;
 constexpr double kRetryHostMs = 5000;
 // A peer that did not know yet that the host left is asked again this much later.
 constexpr double kAskAgainMs = 100;
+// A peer that still hears the host this program lost is asked again this much later.
+constexpr double kAskLaterMs = 500;
+// A host silent this long is asked whether it is alive at all (net/liveness.h), so that
+// by the time its link counts as lost, whether it is gone is known.
+constexpr uint32_t kSuspectMs = 1000;
 }  // namespace
 
 MemberRole::MemberRole(Session& s) : s_(s), search_(s.io, s.cfg) {}
@@ -140,8 +145,10 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
         break;
     case Type::PeerLeft:
         if (auto id = DecodePeerLeft(data, size)) {
-            if (*id == s_.me) {  // the host counts this program out
-                Lost();
+            if (*id == s_.me) {  // the host took this program for gone: it comes back
+                s_.io.Reset(link_);
+                link_ = nullptr;
+                Follow(Claim{s_.term, hostId_, hostAddress_.ip, hostAddress_.port}, NowMs());
                 return;
             }
             if (*id == hostId_) return;
@@ -202,12 +209,28 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
             HostGone(true);
         }
         break;
+    case Type::Follow:
+        if (auto c = DecodeFollow(data, size); c && c->host != s_.me) {
+            s_.io.Reset(link_);
+            link_ = nullptr;
+            Follow(*c, NowMs());
+        }
+        break;
     default:
         break;
     }
 }
 
 void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
+    if (auto c = DecodeClaim(data, size)) {
+        // A host that is not this program's asks: it hears which one this program follows.
+        if (!c->answer && phase_ == Phase::Joined && c->claim.host != hostId_ && c->app == s_.cfg.app &&
+            c->name == s_.cfg.name)
+            s_.io.SendDatagram(door, from,
+                               EncodeClaim({true, s_.cfg.app, s_.cfg.name,
+                                            Claim{s_.term, hostId_, hostAddress_.ip, hostAddress_.port}}));
+        return;
+    }
     if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
         phase_ = Phase::Connecting;
         Connect(search_.Found(), NowMs());
@@ -230,6 +253,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
     s_.me = w.you;
     if (first) s_.secret = w.secret;
     hostId_ = w.host;
+    s_.term = w.term;
     hostAddress_ = s_.io.AddressOf(link_);
     Welcome fixed = w;
     for (PeerEntry& p : fixed.peers) Fix(p);
@@ -248,6 +272,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
             it = destroys_.erase(it);
         }
     }
+    s_.alive.Clear();
     s_.io.Reset(retry_);  // back in the session: no other attempt goes on
     retry_ = nullptr;
     unreachable_.clear();
@@ -298,6 +323,13 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
         askAgainAt_ = NowMs() + kAskAgainMs;
         return;
     }
+    // The peer still hears the host this program lost: perhaps it loses it too in a
+    // moment, perhaps only this program is cut off from it. It is asked again for a while.
+    if (r.host == lostHost_ && !hostLeft_ && NowMs() < lostAt_ + kRetryHostMs) {
+        preferred_ = hostId_;
+        askAgainAt_ = NowMs() + kAskLaterMs;
+        return;
+    }
     // Another follows a host this program could not reach, or thinks it is gone: try
     // that one (once more), unless it is being tried already.
     unreachable_.insert(hostId_);
@@ -328,6 +360,10 @@ void MemberRole::HostGone(bool left) {
     }
     lostHost_ = gone;
     hostLeft_ = left;
+    lostAt_ = NowMs();
+    // Which of the others are alive at all is asked at once: the gone are passed over.
+    for (const PeerEntry& p : s_.table.Peers())
+        if (p.id != s_.me) s_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
     unreachable_ = {gone};
     preferred_ = 0;
     electTried_ = false;
@@ -337,10 +373,32 @@ void MemberRole::HostGone(bool left) {
     // again while the next in line is asked.
     const PeerEntry* old = left ? nullptr : s_.table.FindPeer(gone);
     if (old) {
-        retry_ = s_.io.Connect(Address{old->ipv4, old->port});
+        retryAt_ = Address{old->ipv4, old->port};
+        retry_ = s_.io.Connect(retryAt_);
         retryHost_ = gone;
         retryUntil_ = NowMs() + kRetryHostMs;
     }
+    NextCandidate();
+}
+
+void MemberRole::Follow(const Claim& host, double now) {
+    const uint32_t old = phase_ == Phase::Joined ? hostId_ : 0;
+    PeerEntry e;
+    if (const PeerEntry* known = s_.table.FindPeer(host.host)) e = *known;
+    e.id = host.host;
+    e.ipv4 = host.ipv4;
+    e.port = host.port;
+    s_.table.PutPeer(e);
+    lostHost_ = old ? old : s_.me;
+    hostLeft_ = false;
+    unreachable_.clear();
+    if (old) unreachable_.insert(old);  // it goes there too
+    preferred_ = host.host;
+    electTried_ = true;  // the old host is not asked again
+    giveUpAt_ = now + kGiveUpMs;
+    s_.io.Reset(retry_);
+    retry_ = nullptr;
+    phase_ = Phase::Reconnecting;
     NextCandidate();
 }
 
@@ -358,9 +416,10 @@ void MemberRole::NextCandidate() {
     const PeerEntry* next = nullptr;
     if (preferred_ && (next = s_.table.FindPeer(preferred_)) == nullptr) preferred_ = 0;
     preferred_ = 0;
+    if (next && s_.alive.Gone(Address{next->ipv4, next->port}, now)) next = nullptr;
     if (!next)
         for (const PeerEntry& p : s_.table.Peers())  // in joining order
-            if (!unreachable_.count(p.id)) {
+            if (!unreachable_.count(p.id) && (p.id == s_.me || !s_.alive.Gone(Address{p.ipv4, p.port}, now))) {
                 next = &p;
                 break;
             }
@@ -369,7 +428,8 @@ void MemberRole::NextCandidate() {
         // that one once more before it takes over.
         // Others that lost the host came here already: it is gone for them too.
         const PeerEntry* old = s_.table.FindPeer(lostHost_);
-        if (hostLeft_ || electTried_ || !old || lostHost_ == s_.me || !stashed_.empty()) {
+        if (hostLeft_ || electTried_ || !old || lostHost_ == s_.me || !stashed_.empty() ||
+            s_.alive.Gone(Address{old->ipv4, old->port}, now)) {
             TakeOver();
             return;
         }
@@ -378,14 +438,18 @@ void MemberRole::NextCandidate() {
         hostId_ = lostHost_;
         s_.io.Reset(retry_);  // the old host is this attempt now
         retry_ = nullptr;
-        link_ = s_.io.Connect(Address{old->ipv4, old->port});
+        trying_ = Address{old->ipv4, old->port};
+        s_.alive.Watch(trying_, now);
+        link_ = s_.io.Connect(trying_);
         deadline_ = now + kElectMs;
         if (!link_) TakeOver();
         return;
     }
     phase_ = Phase::Reconnecting;
     hostId_ = next->id;
-    link_ = s_.io.Connect(Address{next->ipv4, next->port});
+    trying_ = Address{next->ipv4, next->port};
+    s_.alive.Watch(trying_, now);
+    link_ = s_.io.Connect(trying_);
     deadline_ = now + kCandidateMs;
     if (!link_) {
         unreachable_.insert(next->id);
@@ -447,7 +511,13 @@ void MemberRole::Tick(double now) {
         DropRetry();
         if (phase_ != Phase::Reconnecting && phase_ != Phase::Electing) return;
     }
-    if ((phase_ == Phase::Reconnecting || phase_ == Phase::Electing) && link_ && now >= deadline_) {
+    if (retry_ && s_.alive.Gone(retryAt_, now)) {  // the old host is gone, not only its link
+        DropRetry();
+        if (phase_ != Phase::Reconnecting && phase_ != Phase::Electing) return;
+    }
+    // A peer tried is given up when its time is up, or at once when it is gone.
+    if ((phase_ == Phase::Reconnecting || phase_ == Phase::Electing) && link_ &&
+        (now >= deadline_ || s_.alive.Gone(trying_, now))) {
         s_.io.Reset(link_);
         link_ = nullptr;
         if (phase_ == Phase::Electing) {
@@ -470,6 +540,12 @@ void MemberRole::Tick(double now) {
         s_.io.Send(it->peer, EncodeRefuse({Refusal::NotHost, phase_ == Phase::Joined ? hostId_ : 0}));
         s_.io.DisconnectLater(it->peer);
         it = stashed_.erase(it);
+    }
+    if (phase_ == Phase::Joined) {
+        if (s_.io.SilentMs(link_) > kSuspectMs)
+            s_.alive.Watch(hostAddress_, now);
+        else
+            s_.alive.Unwatch(hostAddress_);
     }
     if (phase_ == Phase::Joined && s_.io.SilentMs(link_) > kSilentMs) {
         s_.io.Reset(link_);

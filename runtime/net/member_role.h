@@ -8,7 +8,9 @@
 // over. When this program is the oldest peer left it tries the old host once more for a
 // while (perhaps only its own link broke) and takes over when the old host does not
 // answer or another peer comes to it first. Everything unanswered or unacknowledged is
-// sent to the new host again.
+// sent to the new host again. A host that steps down for another sends its peers there
+// (Follow), and they go as after a host change. Asked which host it follows (a host
+// claim naming another), the program says.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +61,9 @@ public:
 
     // What the host role takes over when this program becomes the host.
     Handover TakeHandover();
+    // Goes to that host, as after a host change: this program's host, or this program
+    // itself when it hosted, stepped down for it.
+    void Follow(const Claim& host, double now);
 
 private:
     // HandingOver: this program takes over as host at the end of the round; until then
@@ -90,8 +95,11 @@ private:
     // While the host is lost.
     uint32_t lostHost_ = 0;
     bool hostLeft_ = false;
+    double lostAt_ = 0;
     // Meanwhile, the old host tried once more (only the link to it may have failed).
     Transport::Peer* retry_ = nullptr;
+    Address retryAt_;
+    Address trying_;  // the peer link_ tries while the host is being replaced
     uint32_t retryHost_ = 0;
     double retryUntil_ = 0;
     std::set<uint32_t> unreachable_;

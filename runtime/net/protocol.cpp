@@ -130,7 +130,7 @@ bool IsSeqListType(Type t) { return t == Type::Skip || t == Type::Ack || t == Ty
 
 std::optional<Type> PacketType(const uint8_t* data, size_t size) {
     if (!data || size < 3 || data[0] != kMagic || data[1] != kVersion) return std::nullopt;
-    if (data[2] < static_cast<uint8_t>(Type::Hello) || data[2] > static_cast<uint8_t>(Type::KeepAlive))
+    if (data[2] < static_cast<uint8_t>(Type::Hello) || data[2] > static_cast<uint8_t>(Type::Follow))
         return std::nullopt;
     return static_cast<Type>(data[2]);
 }
@@ -187,7 +187,7 @@ Bytes EncodeWelcome(const Welcome& s) {
     ByteWriter w = Start(Type::Welcome);
     w.U32(s.you);
     Array(w, s.secret);
-    w.U32(s.host).U32(s.nextPeer).U32(s.nextPlayer);
+    w.U32(s.host).U32(s.term).U32(s.nextPeer).U32(s.nextPlayer);
     w.U16(static_cast<uint16_t>(std::min(s.peers.size(), kMaxPeers)));
     for (size_t i = 0; i < s.peers.size() && i < kMaxPeers; ++i) WritePeer(w, s.peers[i]);
     w.U16(static_cast<uint16_t>(std::min(s.players.size(), kMaxPlayers)));
@@ -201,6 +201,7 @@ std::optional<Welcome> DecodeWelcome(const uint8_t* data, size_t size) {
     s.you = f.Id();
     s.secret = f.Array<16>();
     s.host = f.Id();
+    s.term = f.Id();
     s.nextPeer = f.Id();
     s.nextPlayer = f.Id();
     size_t peers = f.Count16(kMaxPeers);
@@ -396,31 +397,80 @@ bool DecodeEmpty(Type t, const uint8_t* data, size_t size) {
     return Fields(data, size, t).Done();
 }
 
-// ---- search ----------------------------------------------------------------------------------
-
-Bytes EncodeSearch(const Search& s) {
-    ByteWriter w;
-    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(s.answer ? 2 : 1);
-    Array(w, s.app);
-    Text16(w, s.name, kMaxSessionName);
-    return w.Take();
+Bytes EncodeFollow(const Claim& c) {
+    return Start(Type::Follow).U32(c.host).U32(c.term).U32(c.ipv4).U16(c.port).Take();
 }
+
+std::optional<Claim> DecodeFollow(const uint8_t* data, size_t size) {
+    Fields f(data, size, Type::Follow);
+    Claim c;
+    c.host = f.Id();
+    c.term = f.Id();
+    c.ipv4 = f.U32();
+    c.port = f.U16();
+    if (f.Ok() && (c.ipv4 == 0 || c.port == 0)) f.Fail();  // a host to go to is somewhere
+    return Result(f, std::move(c));
+}
+
+// ---- search ----------------------------------------------------------------------------------
 
 bool IsSearchDatagram(const uint8_t* data, size_t size) {
     return data && size >= 4 && std::memcmp(data, kSearchMagic, 4) == 0;
 }
 
-std::optional<Search> DecodeSearch(const uint8_t* data, size_t size) {
+namespace {
+// Search datagrams and pings: kinds `asks` and `asks + 1`.
+Bytes EncodeAsk(const Search& s, uint8_t asks) {
+    ByteWriter w;
+    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(static_cast<uint8_t>(s.answer ? asks + 1 : asks));
+    Array(w, s.app);
+    Text16(w, s.name, kMaxSessionName);
+    return w.Take();
+}
+
+std::optional<Search> DecodeAsk(const uint8_t* data, size_t size, uint8_t asks) {
     Fields f(data, size);
     Search s;
     auto magic = f.Array<4>();
     if (std::memcmp(magic.data(), kSearchMagic, 4) != 0 || f.U8() != kVersion) f.Fail();
     uint8_t kind = f.U8();
-    if (kind != 1 && kind != 2) f.Fail();
-    s.answer = kind == 2;
+    if (kind != asks && kind != asks + 1) f.Fail();
+    s.answer = kind == asks + 1;
     s.app = f.Array<16>();
     s.name = std::string(f.Text16(kMaxSessionName));
     return Result(f, std::move(s));
+}
+}  // namespace
+
+Bytes EncodeSearch(const Search& s) { return EncodeAsk(s, 1); }
+std::optional<Search> DecodeSearch(const uint8_t* data, size_t size) { return DecodeAsk(data, size, 1); }
+Bytes EncodePing(const Search& s) { return EncodeAsk(s, 5); }
+std::optional<Search> DecodePing(const uint8_t* data, size_t size) { return DecodeAsk(data, size, 5); }
+
+Bytes EncodeClaim(const ClaimDatagram& c) {
+    ByteWriter w;
+    w.Bytes(kSearchMagic, 4).U8(kVersion).U8(c.answer ? 4 : 3);
+    Array(w, c.app);
+    Text16(w, c.name, kMaxSessionName);
+    w.U32(c.claim.term).U32(c.claim.host).U32(c.claim.ipv4).U16(c.claim.port);
+    return w.Take();
+}
+
+std::optional<ClaimDatagram> DecodeClaim(const uint8_t* data, size_t size) {
+    Fields f(data, size);
+    ClaimDatagram c;
+    auto magic = f.Array<4>();
+    if (std::memcmp(magic.data(), kSearchMagic, 4) != 0 || f.U8() != kVersion) f.Fail();
+    uint8_t kind = f.U8();
+    if (kind != 3 && kind != 4) f.Fail();
+    c.answer = kind == 4;
+    c.app = f.Array<16>();
+    c.name = std::string(f.Text16(kMaxSessionName));
+    c.claim.term = f.Id();
+    c.claim.host = f.Id();
+    c.claim.ipv4 = f.U32();
+    c.claim.port = f.U16();
+    return Result(f, std::move(c));
 }
 
 }  // namespace net

@@ -22,14 +22,15 @@
 //                  `host` the one peer it means (the old host, tried once more), else 0.
 //   Refuse        host -> joiner   reason u8, host u32 (NotHost: the host this program
 //                                  follows; else 0)
-//   Welcome       host -> joiner   you u32, secret[16], host u32, next peer id u32,
-//                                  next player id u32,
+//   Welcome       host -> joiner   you u32, secret[16], host u32, term u32,
+//                                  next peer id u32, next player id u32,
 //                                  peers u16 x (id u32, ipv4 u32, port u16, digest[32]),
 //                                  players u16 x (id u32, owner u32, token u32, name u8)
 //                  `you` and `host` are listed peers, every owner is a listed peer, the
 //                  counters are above every listed id. ipv4 is 0 for the host itself and
 //                  as the host saw the peer otherwise (network byte order); digest is the
-//                  SHA-256 of the peer's secret.
+//                  SHA-256 of the peer's secret. `term` counts the session's hosts: 1
+//                  for the one that made it, one more at every take-over.
 //   PeerJoined    host -> peers    id u32, ipv4 u32, port u16, digest[32]  (also a
 //                                  returning peer's new address)
 //   PeerLeft      host -> peers    id u32                (its players leave with it)
@@ -50,6 +51,9 @@
 //   Resume        both ways        u16 x (peer u32, sequence u32)
 //   Leave         both ways        (empty)               (the program leaves the session)
 //   KeepAlive     both ways        (empty)
+//   Follow        host -> peers    host u32, term u32, ipv4 u32, port u16  (this host
+//                                  steps down: the peers go to that one, as after a
+//                                  host change)
 //
 // Messages. Every peer numbers what it sends to each other peer 1, 2, 3 ...; the
 // receiving peer takes a message only when its number is the next one from that sender,
@@ -64,6 +68,18 @@
 // Session search, outside the connections: a plain datagram "TLVN", version, kind
 // (1 asks, 2 answers), application id[16], name u16+bytes. A host answers a search for
 // its own application and exact session name from the socket it listens on.
+//
+// Host claims, the same way: "TLVN", version, kind (3 asks for an answer, 4 answers),
+// application id[16], name u16+bytes, term u32, host u32, ipv4 u32, port u16: "this
+// host leads the session in this term, at this address" (ipv4 0: the sender itself). A
+// host sends them to where another host may be (a peer it lost, the host it replaced,
+// the session port held by another); every program of the session answers one that
+// names another host than its own. Of two hosts the one with the higher term stays, at
+// the same term the older (lower id): the other steps down and rejoins it.
+//
+// Pings, the same way: "TLVN", version, kind (5 asks, 6 answers), application id[16],
+// name u16+bytes. Every program of the session answers one for its application and
+// name: it is alive, whether or not a connection to it works.
 #pragma once
 
 #include <array>
@@ -82,7 +98,7 @@ using Digest = std::array<uint8_t, 32>;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kMagic = 'T';
-constexpr uint8_t kVersion = 2;
+constexpr uint8_t kVersion = 3;
 constexpr size_t kMaxSessionName = 1023;
 constexpr size_t kMaxPlayerName = 255;
 constexpr size_t kMaxPlayers = 256;
@@ -111,6 +127,7 @@ enum class Type : uint8_t {
     Resume,
     Leave,
     KeepAlive,
+    Follow,
 };
 enum class Refusal : uint8_t {
     WrongApplication = 1,
@@ -153,6 +170,7 @@ struct Welcome {
     uint32_t you = 0;
     Secret secret{};
     uint32_t host = 0;
+    uint32_t term = 1;
     uint32_t nextPeer = 1, nextPlayer = 1;
     std::vector<PeerEntry> peers;
     std::vector<PlayerEntry> players;
@@ -161,6 +179,17 @@ struct Welcome {
 struct Created {
     uint32_t token = 0, id = 0;
 };
+
+// Which host leads the session and where (Follow, and the host claims).
+struct Claim {
+    uint32_t term = 1;
+    uint32_t host = 0;
+    uint32_t ipv4 = 0;  // 0: where the claim came from
+    uint16_t port = 0;
+};
+// Whether the host of claim a stays rather than b's: the later term, at the same term
+// the older host.
+inline bool Outranks(const Claim& a, const Claim& b) { return a.term != b.term ? a.term > b.term : a.host < b.host; }
 
 // One message from a player to a player (to 0: every other player), as a program sends
 // it to the host with the numbers it gave each receiving peer.
@@ -199,6 +228,7 @@ Bytes EncodeCancel(uint32_t token);
 Bytes EncodeDestroy(uint32_t id);
 Bytes EncodeSeqList(Type t, const SeqList& list);  // Skip, Ack, Resume
 Bytes EncodeEmpty(Type t);                         // Leave, KeepAlive
+Bytes EncodeFollow(const Claim& c);
 
 // Send and Deliver packets are built a record at a time, and sent once they hold
 // kBatchBytes (or as many records as a packet can).
@@ -236,6 +266,7 @@ std::optional<std::vector<Outgoing>> DecodeSend(const uint8_t* data, size_t size
 std::optional<std::vector<Incoming>> DecodeDeliver(const uint8_t* data, size_t size);
 std::optional<SeqList> DecodeSeqList(Type t, const uint8_t* data, size_t size);  // Skip, Ack, Resume
 bool DecodeEmpty(Type t, const uint8_t* data, size_t size);                      // Leave, KeepAlive
+std::optional<Claim> DecodeFollow(const uint8_t* data, size_t size);
 
 // Session search datagrams.
 struct Search {
@@ -245,7 +276,17 @@ struct Search {
 };
 Bytes EncodeSearch(const Search& s);
 std::optional<Search> DecodeSearch(const uint8_t* data, size_t size);
-// Whether a datagram is a search datagram at all (of any version).
+struct ClaimDatagram {
+    bool answer = false;
+    AppId app{};
+    std::string name;
+    Claim claim;
+};
+Bytes EncodeClaim(const ClaimDatagram& c);
+Bytes EncodePing(const Search& s);  // answer: a pong
+std::optional<Search> DecodePing(const uint8_t* data, size_t size);
+std::optional<ClaimDatagram> DecodeClaim(const uint8_t* data, size_t size);
+// Whether a datagram is a search datagram or a claim at all (of any version).
 bool IsSearchDatagram(const uint8_t* data, size_t size);
 
 }  // namespace net

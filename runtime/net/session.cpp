@@ -38,6 +38,8 @@ void Session::SetStatus(Status s, Refusal why) {
         table.Clear();
         ex.Release(outbox.Clear());
         inbound.Clear();
+        forgetAt_.clear();
+        alive.Clear();
         PurgeInbox();
     }
     viewDirty_ = true;
@@ -68,6 +70,27 @@ void Session::Promote() {
     role_ = std::move(host);
     hosting_ = true;
     taking.TakeOver(std::move(h));
+}
+
+void Session::Demote() {
+    const Claim winner = *stepDown_;
+    stepDown_.reset();
+    if (!hosting_) return;
+    static_cast<HostRole&>(*role_).StepDown(winner);
+    io.Flush();
+    // The session port is the other host's: this program goes on from a socket of its own.
+    io.Close();
+    halfOpen_.clear();
+    hosting_ = false;
+    auto member = std::make_unique<MemberRole>(*this);
+    MemberRole& joining = *member;
+    role_ = std::move(member);
+    if (!io.Open(0)) {
+        SetStatus(Status::Lost);
+        return;
+    }
+    SetStatus(Status::Joined);
+    joining.Follow(winner, NowMs());
 }
 
 // ---- what arrives ----------------------------------------------------------------------------
@@ -113,7 +136,8 @@ void Session::OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) 
 }
 
 void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
-    if (leaving_) return;
+    const bool in = status_ == Status::Joined || status_ == Status::Hosting;
+    if (leaving_ || alive.OnDatagram(door, from, data, size, NowMs(), in)) return;
     role_->OnDatagram(door, from, data, size);
 }
 
@@ -179,8 +203,7 @@ void Session::Skip(uint32_t sender, uint32_t seq) {
 }
 
 void Session::Forget(uint32_t peer) {
-    ex.Release(outbox.DropReceiver(peer));
-    inbound.Drop(peer);
+    if (!forgetAt_.count(peer)) forgetAt_[peer] = NowMs() + kKeepForLostMs;
 }
 
 void Session::PurgeInbox() { ex.KeepOnly(MyPlayers()); }
@@ -224,6 +247,7 @@ Session::Round Session::Step() {
     for (Command& c : commands_) OnCommand(c);
     Timers(NowMs());
     if (promote_) Promote();
+    if (stepDown_) Demote();
     role_->Flush();
     io.Flush();
     if (viewDirty_) Publish();
@@ -237,7 +261,19 @@ void Session::Timers(double now) {
         WatchStrangers(now);
     }
     role_->Tick(now);
+    alive.Tick(now);
     SendAcks(now);
+    for (auto it = forgetAt_.begin(); it != forgetAt_.end();) {
+        if (now < it->second) {
+            ++it;
+            continue;
+        }
+        if (!table.FindPeer(it->first)) {  // not back: gone for good
+            ex.Release(outbox.DropReceiver(it->first));
+            inbound.Drop(it->first);
+        }
+        it = forgetAt_.erase(it);
+    }
 }
 
 // Connections that do not say hello in time go, and so do connections ENet is still

@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "net/clock.h"
 #include "net/exchange.h"
+#include "net/liveness.h"
 #include "net/protocol.h"
 #include "net/session_config.h"
 #include "net/session_table.h"
@@ -40,6 +42,7 @@ constexpr double kStashMs = 4000;        // a peer holds a returning program's h
 constexpr double kCandidateMs = 5000;    // a returning program waits this long for a peer
 constexpr double kElectMs = 4000;        // the oldest peer left tries the old host this long
 constexpr double kGiveUpMs = 30000;      // a program that reaches nobody this long has lost the session
+constexpr double kKeepForLostMs = 60000;  // what a peer no longer listed has not acknowledged is kept this long
 constexpr double kKeepAliveMs = 250;
 constexpr double kAckDelayMs = 5;
 constexpr uint32_t kAckBatch = 256;
@@ -82,11 +85,13 @@ public:
     Exchange& ex;
     SessionConfig cfg;
     Transport io;
+    Liveness alive{io, cfg};
     SessionTable table;
     Outbox outbox;
     Inbound inbound;
     uint32_t me = 0;  // this program's peer id
     Secret secret{};
+    uint32_t term = 0;  // the term of the host this program is or follows (net/protocol.h)
 
     void SetStatus(Status s, Refusal why = Refusal{});
     void TableChanged() { viewDirty_ = true; }
@@ -102,7 +107,10 @@ public:
     // A message (or a skipped number) from a sending peer arrived for this program.
     void Receive(const Incoming& m);
     void Skip(uint32_t sender, uint32_t seq);
-    // A peer is gone from the session: nothing more is kept for it or expected from it.
+    // A peer is no longer listed. It may come back under its id (its link broke, or it
+    // was with another host for a while): what it has not acknowledged is kept a while
+    // longer, and the numbers of the messages to and from it go on where they were, so
+    // that nothing is lost or taken twice when it does.
     void Forget(uint32_t peer);
     // Removes from the inbox the messages of players this program no longer has.
     void PurgeInbox();
@@ -113,6 +121,9 @@ public:
     // This program becomes the host (the oldest peer left after a host change): at the
     // end of the round, so that no code of the member role runs after it was replaced.
     void BecomeHost() { promote_ = true; }
+    // This program, the host, learnt of a host that outranks it: at the end of the round it
+    // tells its peers to go there, leaves the session port to the other and rejoins it.
+    void StepDown(const Claim& winner) { stepDown_ = winner; }
     // Connections that have not said hello yet.
     bool HalfOpen(Transport::Peer* peer) const { return halfOpen_.count(peer) > 0; }
     void Adopt(Transport::Peer* peer) { halfOpen_.erase(peer); }
@@ -128,10 +139,12 @@ private:
     void WatchStrangers(double now);
     void SendAcks(double now);
     void Promote();
+    void Demote();
 
     std::unique_ptr<Role> role_;  // the host's, or a member's
     bool hosting_ = false;
     bool promote_ = false;  // BecomeHost was asked for this round
+    std::optional<Claim> stepDown_;
     std::vector<Command> commands_;
     SeqList resumes_;  // requests to send again, this round
     bool leaving_ = false;
@@ -146,6 +159,7 @@ private:
     Status status_ = Status::Joining;
     Refusal refusal_{};
     double lastStrangerWatch_ = 0;
+    std::map<uint32_t, double> forgetAt_;  // peers no longer listed -> when their messages go
 };
 
 }  // namespace net

@@ -27,6 +27,7 @@ bool SessionTable::Owns(uint32_t peer, uint32_t player) const {
 
 void SessionTable::Reset(const Welcome& w) {
     for (const PlayerEntry& p : players_) formerOwner_[p.id] = p.owner;
+    for (const PeerEntry& p : peers_) formerDigest_[p.id] = p.digest;
     peers_ = w.peers;
     players_ = w.players;
     RaiseCounters(w.nextPeer, w.nextPlayer);
@@ -36,6 +37,7 @@ void SessionTable::Clear() {
     peers_.clear();
     players_.clear();
     formerOwner_.clear();
+    formerDigest_.clear();
     nextPeer_ = nextPlayer_ = 1;
 }
 
@@ -53,8 +55,14 @@ void SessionTable::PutPeer(const PeerEntry& p) {
 }
 
 bool SessionTable::RemovePeer(uint32_t id) {
+    if (const PeerEntry* p = FindPeer(id)) formerDigest_[id] = p->digest;
     std::erase_if(players_, [&](const PlayerEntry& p) { return p.owner == id; });
     return std::erase_if(peers_, [&](const PeerEntry& p) { return p.id == id; }) > 0;
+}
+
+const Digest* SessionTable::FormerDigest(uint32_t peer) const {
+    auto it = formerDigest_.find(peer);
+    return it == formerDigest_.end() ? nullptr : &it->second;
 }
 
 bool SessionTable::AddPlayer(const PlayerEntry& p) {

@@ -33,6 +33,9 @@ public:
     void PutPeer(const PeerEntry& p);
     // Removes a peer and its players; false when it was not listed.
     bool RemovePeer(uint32_t id);
+    // The secret digest of a peer listed once and no longer, that may come back (its link
+    // broke, or it was with another host for a while); null for one never listed here.
+    const Digest* FormerDigest(uint32_t peer) const;
     // Adds a player unless its id is listed already or its owner is not; false then.
     bool AddPlayer(const PlayerEntry& p);
     bool RemovePlayer(uint32_t id);
@@ -47,6 +50,7 @@ private:
     std::vector<PlayerEntry> players_;
     uint32_t nextPeer_ = 1, nextPlayer_ = 1;
     std::unordered_map<uint32_t, uint32_t> formerOwner_;  // destroyed player -> its owner
+    std::unordered_map<uint32_t, Digest> formerDigest_;   // peer no longer listed -> its secret's digest
 };
 
 }  // namespace net

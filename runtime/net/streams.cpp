@@ -63,7 +63,7 @@ size_t Outbox::DropReceiver(uint32_t receiver) {
     if (it == streams_.end()) return 0;
     size_t freed = 0;
     for (const auto& k : it->second.kept) freed += Unpend(k.second, receiver);
-    streams_.erase(it);
+    it->second.kept.clear();
     Trim();
     return freed;
 }
@@ -113,7 +113,12 @@ void Inbound::Took(uint32_t sender) {
     if (f.unacked++ == 0) f.firstUnacked = -1;  // stamped by the first DueAcks
 }
 
-void Inbound::Drop(uint32_t sender) { senders_.erase(sender); }
+void Inbound::Drop(uint32_t sender) {
+    auto it = senders_.find(sender);
+    if (it == senders_.end()) return;
+    it->second.unacked = 0;
+    it->second.stalled = false;
+}
 
 void Inbound::Reack(uint32_t sender, double now) {
     From& f = senders_[sender];

@@ -32,7 +32,8 @@ public:
     // The receiver has everything up to `seq`. Returns the cost (SendCost) of the
     // entries that no receiver waits for any more.
     size_t Ack(uint32_t receiver, uint32_t seq);
-    // The receiver left the session: nothing more is kept for it. Returns as Ack does.
+    // Nothing more is kept for the receiver (it is gone for good). Its numbers go on
+    // where they were, should it come back after all. Returns as Ack does.
     size_t DropReceiver(uint32_t receiver);
     // Every kept message with the receivers that still wait for it, oldest first.
     void ForEach(const std::function<void(const Entry&)>& f) const;
@@ -65,7 +66,8 @@ public:
     // Message `seq` was the expected one and is taken (or skipped).
     void Took(uint32_t sender);
     uint32_t Expected(uint32_t sender) const;
-    // The sender left the session.
+    // The sender is gone for good: nothing is owed to it. The number expected from it
+    // stays, should it come back after all.
     void Drop(uint32_t sender);
     void Clear() { senders_.clear(); }
 

@@ -16,6 +16,7 @@ net::Welcome SoundWelcome() {
     net::Welcome w;
     w.you = 2;
     w.host = 1;
+    w.term = 4;
     w.nextPeer = 3;
     w.nextPlayer = 12;
     w.secret[0] = 9;
@@ -48,6 +49,7 @@ TEST(NetProtocol, AWelcomeMustDescribeOneConsistentSession) {
     };
     refused("this program is 0", [](net::Welcome& w) { w.you = 0; });
     refused("the host is 0", [](net::Welcome& w) { w.host = 0; });
+    refused("term 0", [](net::Welcome& w) { w.term = 0; });
     refused("a peer 0", [](net::Welcome& w) { w.peers[0].id = 0; });
     refused("a player 0", [](net::Welcome& w) { w.players[0].id = 0; });
     refused("an owner 0", [](net::Welcome& w) { w.players[0].owner = 0; });
@@ -135,6 +137,46 @@ TEST(NetProtocol, HellosMessagesAndListsAreCheckedField_by_field) {
     EXPECT_TRUE(net::PacketType(old.data(), old.size()));
     old[1] = net::kVersion - 1;
     EXPECT_FALSE(net::PacketType(old.data(), old.size()));
+}
+
+// Which of two hosts stays: the later term, and at the same term the older host; never
+// both, never neither. A claim goes whole, names a host and a term, and a host to follow
+// is somewhere.
+TEST(NetProtocol, HostClaimsAndWhichHostStays) {
+    const net::Claim a{3, 7, 0, 0}, later{4, 9, 0, 0}, older{3, 2, 0, 0};
+    EXPECT_TRUE(net::Outranks(later, a));
+    EXPECT_FALSE(net::Outranks(a, later));
+    EXPECT_TRUE(net::Outranks(older, a));
+    EXPECT_FALSE(net::Outranks(a, older));
+    EXPECT_FALSE(net::Outranks(a, a));
+
+    net::ClaimDatagram c{false, {1, 2, 3}, "arena", {5, 6, 0x0100007F, 26814}};
+    const Bytes asks = net::EncodeClaim(c);
+    OnlyWhole(asks, net::DecodeClaim);
+    auto back = net::DecodeClaim(asks.data(), asks.size());
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->answer);
+    EXPECT_EQ(back->name, "arena");
+    EXPECT_EQ(back->claim.term, 5u);
+    EXPECT_EQ(back->claim.host, 6u);
+    EXPECT_EQ(back->claim.port, 26814);
+    EXPECT_TRUE(net::IsSearchDatagram(asks.data(), asks.size()));  // taken out before ENet sees it
+    EXPECT_FALSE(net::DecodeSearch(asks.data(), asks.size()));
+    c.answer = true;
+    const Bytes answers = net::EncodeClaim(c);
+    EXPECT_TRUE(net::DecodeClaim(answers.data(), answers.size())->answer);
+    c.claim.host = 0;
+    const Bytes nobody = net::EncodeClaim(c);
+    EXPECT_FALSE(net::DecodeClaim(nobody.data(), nobody.size()));
+    c.claim = {0, 6, 0, 0};
+    const Bytes noTerm = net::EncodeClaim(c);
+    EXPECT_FALSE(net::DecodeClaim(noTerm.data(), noTerm.size()));
+
+    OnlyWhole(net::EncodeFollow({5, 6, 0x0100007F, 26814}), net::DecodeFollow);
+    const Bytes nowhere = net::EncodeFollow({5, 6, 0, 26814});
+    EXPECT_FALSE(net::DecodeFollow(nowhere.data(), nowhere.size()));
+    const Bytes noPort = net::EncodeFollow({5, 6, 0x0100007F, 0});
+    EXPECT_FALSE(net::DecodeFollow(noPort.data(), noPort.size()));
 }
 
 TEST(NetProtocol, SecretsAndTheirDigests) {

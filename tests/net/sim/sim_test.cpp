@@ -8,6 +8,7 @@
 // and its replay, and says how many ran clean and how fast; --print shows every step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -203,6 +204,88 @@ TEST(NetSim, TheNewHostTakesTheSessionPortOnceItIsFree) {
     EXPECT_EQ(w.PlayersOf(3), w.PlayersOf(1));
 }
 
+// The host is stopped (as SIGSTOP does) long enough for B to take over, and then runs
+// again, still hosting and holding the session port, and its program sends before it
+// hears of B. It used to host on alone for good. It must find that it was replaced, step
+// down and rejoin B with its player and what it sent, leave B the session port, and every
+// message sent on either side arrives once.
+TEST(NetSim, AHostStoppedWhileAnotherTookOverStepsDownAndRejoins) {
+    for (uint32_t stopped : {9000u, 15000u, 40000u}) {
+        World w(stopped, false);
+        ASSERT_TRUE(ThreeInASession(w, true));
+        const std::vector<uint32_t> all = w.PlayersOf(0);
+        ASSERT_EQ(all.size(), 3u);
+        w.Freeze(0, stopped);
+        w.Run(stopped - 100);
+        ASSERT_EQ(w.StatusOf(1), Status::Hosting) << stopped;
+        for (int p = 1; p < 3; ++p) ASSERT_TRUE(w.Send(p, w.Mine(p).at(0), 0)) << stopped;
+        w.Run(100);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(w.Send(0, w.Mine(0).at(0), 0)) << stopped;
+        w.Run(3000);
+        EXPECT_EQ(w.StatusOf(0), Status::Joined) << stopped;
+        EXPECT_EQ(w.StatusOf(1), Status::Hosting) << stopped;
+        for (int p = 0; p < 3; ++p) {
+            std::vector<uint32_t> listed = w.PlayersOf(p);
+            std::sort(listed.begin(), listed.end());
+            EXPECT_EQ(listed, all) << stopped << " P" << p;
+        }
+        w.Join(3);  // at the session port
+        w.Run(1500);
+        EXPECT_EQ(w.StatusOf(3), Status::Joined) << stopped;
+        w.Settle(20000);
+        // A's player was not listed when B and C sent; A's three reach both of theirs.
+        EXPECT_EQ(w.Delivered(), 2u + 3u * 2) << stopped;
+        ExpectClean(w);
+    }
+}
+
+// The host is killed, and the next in line two seconds later, and the next two seconds
+// after that. Each dead candidate used to cost the full time a connection is tried (a
+// connection to a dead program never fails early), so there was no session for 13 s, and
+// the dead stayed listed for 28 s. Now whether a program is alive at all is asked by
+// datagram: after each kill there is a session again within 4 s, and the dead are gone
+// from every list within 5 s (in simulated time).
+TEST(NetSim, HostKillsInARowLeaveNoGapAndNoDeadListed) {
+    World w(11, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    for (int p = 1; p < 6; ++p) {
+        w.Join(p);
+        w.Run(100);
+    }
+    for (int p = 0; p < 6; ++p) w.Create(p, "P" + std::to_string(p));
+    w.Run(500);
+    std::vector<uint32_t> dead;
+    for (int kill = 0; kill < 3; ++kill) {
+        dead.push_back(w.Mine(kill).at(0));
+        w.Kill(kill);
+        const uint32_t at = w.net.now;
+        uint32_t back = 0, unlisted = 0;
+        for (uint32_t ms = 0; ms < 6000 && (!back || !unlisted); ms += 50) {
+            if (kill < 2 && ms >= 2000) break;  // the next kill comes
+            w.Run(50);
+            int hosts = 0, joined = 0;
+            bool listed = false;
+            for (int p = kill + 1; p < 6; ++p) {
+                hosts += w.StatusOf(p) == Status::Hosting;
+                joined += w.StatusOf(p) == Status::Joined;
+                for (uint32_t id : w.PlayersOf(p)) listed |= std::find(dead.begin(), dead.end(), id) != dead.end();
+            }
+            if (!back && hosts == 1 && hosts + joined == 5 - kill) back = w.net.now - at;
+            if (!unlisted && !listed) unlisted = w.net.now - at;
+        }
+        std::printf("kill %d: a session again after %u ms, the dead unlisted after %u ms\n", kill + 1, back, unlisted);
+        if (kill == 2) {
+            EXPECT_TRUE(back && back <= 4000) << "a session again " << back << " ms after the last kill";
+            EXPECT_TRUE(unlisted && unlisted <= 5000) << "the dead listed " << unlisted << " ms after the last kill";
+        }
+    }
+    w.Run(1000);
+    for (int p = 3; p < 6; ++p) EXPECT_EQ(w.PlayersOf(p).size(), 3u) << "P" << p;
+    w.Settle(20000);
+    ExpectClean(w);
+}
+
 // Schedule 78: a program sends to another that is away for a while, then destroys the
 // player it sent as. The receiver comes back and asks for what it missed; the sender sends
 // it again, and the host refused it as coming from a player the sender does not own.
@@ -214,23 +297,29 @@ TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
 
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
 // must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
-// no message may arrive twice, out of order or at a player it was not meant for. Whether
-// the session came together again once the network healed (one host, the same lists,
-// every message arrived) scripts/simulate.sh reports for every schedule.
-TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrder) {
+// no message may arrive twice, out of order or at a player it was not meant for. And once
+// the network has healed the session must come together again (one host, the same lists,
+// every accepted message arrived at every receiver that stayed) in all but a few: some
+// schedules still end with a message that never arrives or a program that lost the
+// session (scripts/simulate.sh replays them); more than kUnsettledShare of them fails.
+TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrderAndSettle) {
+    constexpr double kUnsettledShare = 0.10;
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
     const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
     const auto start = std::chrono::steady_clock::now();
-    int unsafe = 0, settled = 0;
+    int unsafe = 0, unsettled = 0;
+    std::string firstUnsettled;
     for (uint64_t seed = 1; seed <= count; ++seed) {
         netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
-        settled += r.ok;
         if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
+        if (!r.ok && r.safe && ++unsettled <= 3) firstUnsettled += r.report.substr(0, r.report.find("replay")) + "\n";
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
-                "settle\n",
-                static_cast<unsigned long long>(count), s, count / s, unsafe, static_cast<int>(count) - settled);
+    std::printf(
+        "%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
+        "settle\n",
+        static_cast<unsigned long long>(count), s, count / s, unsafe, unsettled);
+    EXPECT_LE(unsettled, static_cast<int>(static_cast<double>(count) * kUnsettledShare)) << firstUnsettled;
 }
 
 int RunSeeds(uint64_t from, uint64_t count, bool print) {
