@@ -16,7 +16,7 @@ const char* const kVertexShader =
     "uniform mat4 modelview;\n"
     "uniform mat3 normalMatrix;\n"
     "uniform bool lighting;\n"
-    "uniform bool lightOn[8];\n"
+    "uniform int lightCount;\n"
     "uniform vec3 lightAmbient[8];\n"
     "uniform vec3 lightDiffuse[8];\n"
     "uniform vec4 lightPosition[8];\n"
@@ -42,8 +42,7 @@ const char* const kVertexShader =
     "    float len = length(n);\n"
     "    if (len > 0.0) n /= len;\n"
     "    vec3 c = 0.2 * colour.rgb;\n"  // the scene's ambient light
-    "    for (int i = 0; i < 8; ++i) {\n"
-    "        if (!lightOn[i]) continue;\n"
+    "    for (int i = 0; i < lightCount; ++i) {\n"
     "        vec4 lp = lightPosition[i];\n"
     "        vec3 l = lp.w == 0.0 ? lp.xyz : lp.xyz - eye.xyz * lp.w;\n"
     "        float ll = length(l);\n"
@@ -88,7 +87,7 @@ enum Uniform {
     kModelview,
     kNormalMatrix,
     kLighting,
-    kLightOn,
+    kLightCount,
     kLightAmbient,
     kLightDiffuse,
     kLightPosition,
@@ -99,7 +98,7 @@ enum Uniform {
     kUniforms
 };
 const char* const kUniformNames[kUniforms] = {"projection",    "modelview",     "normalMatrix", "lighting",
-                                              "lightOn",       "lightAmbient",  "lightDiffuse", "lightPosition",
+                                              "lightCount",    "lightAmbient",  "lightDiffuse", "lightPosition",
                                               "spotDirection", "spotCosCutoff", "pointSize",    "surface"};
 
 // The inverse transpose of the upper 3 x 3 of a matrix (column by column), which turns
@@ -154,25 +153,29 @@ void __LitProgram::Begin(const __LitState& state) {
         NormalMatrix(state.modelview, nm);
         glUniformMatrix3fv(at_[kNormalMatrix], 1, GL_FALSE, nm);
         if (!lightsSent_) {
-            GLint on[__kLitLights];
+            // The lights that are on, one after the other: the shader loops over them only.
+            GLint count = 0;
             float ambient[3 * __kLitLights], diffuse[3 * __kLitLights], position[4 * __kLitLights];
             float spot[3 * __kLitLights], cutoff[__kLitLights];
             for (int i = 0; i < __kLitLights; ++i) {
+                if (!((lightsOn_ >> i) & 1)) continue;
                 const __EyeLight& l = lights_[i];
-                on[i] = (lightsOn_ >> i) & 1;
-                std::memcpy(&ambient[3 * i], l.ambient, sizeof l.ambient);
-                std::memcpy(&diffuse[3 * i], l.diffuse, sizeof l.diffuse);
-                std::memcpy(&position[4 * i], l.position, sizeof l.position);
-                std::memcpy(&spot[3 * i], l.spotDirection, sizeof l.spotDirection);
+                std::memcpy(&ambient[3 * count], l.ambient, sizeof l.ambient);
+                std::memcpy(&diffuse[3 * count], l.diffuse, sizeof l.diffuse);
+                std::memcpy(&position[4 * count], l.position, sizeof l.position);
+                std::memcpy(&spot[3 * count], l.spotDirection, sizeof l.spotDirection);
                 // -2: no cone (every cosine passes).
-                cutoff[i] = l.cutoff >= 180 ? -2.0f : static_cast<float>(std::cos(l.cutoff * M_PI / 180));
+                cutoff[count] = l.cutoff >= 180 ? -2.0f : static_cast<float>(std::cos(l.cutoff * M_PI / 180));
+                ++count;
             }
-            glUniform1iv(at_[kLightOn], __kLitLights, on);
-            glUniform3fv(at_[kLightAmbient], __kLitLights, ambient);
-            glUniform3fv(at_[kLightDiffuse], __kLitLights, diffuse);
-            glUniform4fv(at_[kLightPosition], __kLitLights, position);
-            glUniform3fv(at_[kSpotDirection], __kLitLights, spot);
-            glUniform1fv(at_[kSpotCosCutoff], __kLitLights, cutoff);
+            glUniform1i(at_[kLightCount], count);
+            if (count > 0) {
+                glUniform3fv(at_[kLightAmbient], count, ambient);
+                glUniform3fv(at_[kLightDiffuse], count, diffuse);
+                glUniform4fv(at_[kLightPosition], count, position);
+                glUniform3fv(at_[kSpotDirection], count, spot);
+                glUniform1fv(at_[kSpotCosCutoff], count, cutoff);
+            }
             lightsSent_ = true;
         }
     }
