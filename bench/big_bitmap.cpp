@@ -11,7 +11,7 @@
 // most one more texture's worth of memory on top of those (one buffer of texels).
 #include <sys/resource.h>
 
-#include <GL/gl.h>
+#include <GLES3/gl3.h>
 
 #include <algorithm>
 #include <cstdio>

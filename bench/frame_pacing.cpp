@@ -7,7 +7,7 @@
 // core. Exits 1 when the goal is missed.
 #include <sys/resource.h>
 
-#include <GL/gl.h>
+#include <GLES3/gl3.h>
 
 #include <algorithm>
 #include <cmath>

@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <GL/gl.h>
+#include <GLES3/gl3.h>
 
 #include <algorithm>
 #include <cmath>

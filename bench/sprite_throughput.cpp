@@ -8,7 +8,7 @@
 // The goal: at least as fast as SDL's renderer at 64 x 64 and at 4 x 4.
 #include <SDL.h>
 
-#include <GL/gl.h>
+#include <GLES3/gl3.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,9 @@
 # The runtime library for the browser, built by em++ (Emscripten) into its own build
 # tree; the native build drives it (cmake/web.cmake) and tolvanec links programs with
 # it. The browser platform (runtime/platform/web) takes the place of SDL, SDL_mixer and
-# FFmpeg; LZO is compiled from its sources (miniLZO); networking and 3D are the
-# browser's stand-ins, which fail as documented in docs/web.md.
+# FFmpeg; LZO is compiled from its sources (miniLZO); networking is the browser's
+# stand-in, which fails as documented in docs/web.md. The renderer, 2D and 3D, is the
+# desktop's: both draw through OpenGL ES 3.0.
 set(TOLVANE_LZO_SOURCE "" CACHE PATH "folder with minilzo.c and minilzo.h")
 if(NOT EXISTS "${TOLVANE_LZO_SOURCE}/minilzo.c")
   message(FATAL_ERROR "TOLVANE_LZO_SOURCE must name the folder of minilzo.c (scripts/install-web-deps.sh fetches it)")
@@ -10,11 +11,9 @@ endif()
 
 file(GLOB TOLVANE_WEB_SOURCES CONFIGURE_DEPENDS
   runtime/core/*.cpp runtime/app/*.cpp runtime/files/*.cpp runtime/gfx2d/*.cpp runtime/sound/*.cpp
-  runtime/input/*.cpp runtime/pathfinding/*.cpp
+  runtime/input/*.cpp runtime/pathfinding/*.cpp runtime/gfx3d/*.cpp
   runtime/platform/files.cpp runtime/platform/web/*.cpp
-  runtime/gfx2d/web/*.cpp runtime/net/web/*.cpp runtime/gfx3d/web/*.cpp)
-# The browser draws with its own renderer (gfx2d/web), not the desktop's fixed pipeline.
-list(FILTER TOLVANE_WEB_SOURCES EXCLUDE REGEX "runtime/gfx2d/(gl_[a-z_]+|sprite_batch)\\.cpp$")
+  runtime/net/web/*.cpp)
 
 # The LZO header the compression code includes, over miniLZO.
 set(TOLVANE_WEB_LZO_INCLUDE ${CMAKE_BINARY_DIR}/lzo-include)

@@ -35,7 +35,7 @@ tvc_from_bindir(TVC_REL_WEBMOVIE ${TOLVANE_INSTALL_LIBEXECDIR}/webmovie)
 # their ABI (libSDL2-2.0.so.0, not the development link libSDL2.so), so that an installed
 # tolvanec needs the libraries only, not their development packages.
 set(TVC_LINK ${SDL2_LINK_LIBRARIES} ${SDL2_LDFLAGS_OTHER} ${SDL2_MIXER_LINK_LIBRARIES} ${LZO2_LINK_LIBRARIES}
-  ${ENET_LINK_LIBRARIES} ${FFMPEG_LINK_LIBRARIES} ${OPENGL_opengl_LIBRARY})
+  ${ENET_LINK_LIBRARIES} ${FFMPEG_LINK_LIBRARIES} ${GLES_LINK_LIBRARIES})
 list(REMOVE_DUPLICATES TVC_LINK)
 set(runtime_libs "")  # the files, for the package's dependencies
 set(TVC_LINK_FLAGS "")

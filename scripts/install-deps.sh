@@ -8,7 +8,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
   liblzo2-dev libenet-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
+  libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libgles-dev libegl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang
   console-setup-linux gzip

@@ -9,12 +9,10 @@
 
 OpenGLPrism* pPrsm = nullptr;
 
-// The browser draws with OpenGL ES 3.0 (WebGL 2), the desktop with OpenGL's fixed pipeline.
-#ifdef __EMSCRIPTEN__
-OpenGLPrism::OpenGLPrism() : textures_(__MakeGLESTextureStore()), drawing_(__MakeGLESDrawing(*textures_)) { FreeAll(); }
-#else
-OpenGLPrism::OpenGLPrism() : textures_(__MakeGLTextureStore()), drawing_(__MakeGLDrawing(*textures_)) { FreeAll(); }
-#endif
+OpenGLPrism::OpenGLPrism()
+    : textures_(std::make_unique<__TextureStore>()), drawing_(std::make_unique<__Drawing>(*textures_)) {
+    FreeAll();
+}
 
 OpenGLPrism::~OpenGLPrism() {
     FreeAll();
@@ -36,7 +34,7 @@ int OpenGLPrism::Init(int width, int height, int bits, uint16_t fps) {
 }
 
 void OpenGLPrism::ReportRendererKind() {
-    const std::string r = drawing_->RendererName();
+    const std::string r = __Drawing::RendererName();
     const bool software = r.find("llvmpipe") != std::string::npos || r.find("softpipe") != std::string::npos ||
                           r.find("swrast") != std::string::npos || r.find("Software") != std::string::npos ||
                           r.find("software") != std::string::npos;

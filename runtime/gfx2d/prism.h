@@ -163,6 +163,17 @@ public:
     // reads the frame buffer calls it first; code outside the renderer that uses GL
     // directly must call it too.
     void Flush() { drawing_->Flush(); }
+    // For the 3D engine: the projection, the view 2D drawing is placed with, and the
+    // hand-over before it draws with its own shader program (drawing.h).
+    const float* Projection() const { return drawing_->Projection(); }
+    const float* View() const { return drawing_->View(); }
+    void SetView(const float (&view)[16]) { drawing_->SetView(view); }
+    void CountDraw() { drawing_->CountDraw(); }
+    void HandOver() { drawing_->HandOver(); }
+    // The texture a binding of the sprite uses (texture_store.h).
+    unsigned TextureOf(int nr, bool mipmapped) const { return textures_->TextureOf(nr, mipmapped); }
+    // GL draw calls of the last frame shown.
+    int DrawCallsLastFrame() const { return drawing_->DrawCallsLastFrame(); }
 
     int ScreenWidth() const { return display_.Width(); }
     int ScreenHeight() const { return display_.Height(); }

@@ -1,8 +1,9 @@
 // Internal: the renderer's textures: the sprite table, the background surfaces and the
 // pictures of movies, and the work of filling them: pictures turned into textures with
 // their mip levels, rectangles of the screen grabbed, the alpha channel read back for
-// collisions. The tables are the same for every graphics library; the work is done by
-// an implementation for one (__MakeGLTextureStore: OpenGL with the fixed pipeline).
+// collisions. It works through OpenGL ES 3.0 (the desktop's context and WebGL 2 alike):
+// sprites cut to the largest texture, each with its mip-mapped copy; textures read back
+// through a framebuffer they are attached to.
 //
 // A texture store binds textures as it works. The renderer sends the queued drawing
 // first and treats the binding as lost afterwards; the store itself knows nothing of
@@ -10,10 +11,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "gfx2d/bmp_file.h"
+#include "gfx2d/texels.h"
 
 constexpr int __kSpriteSlots = 4095;  // 0 ... 4094; fonts take 4079 ... 4094
 constexpr int __kFontBase = 4079;
@@ -50,10 +51,8 @@ struct __StreamTexture {
 
 class __TextureStore {
 public:
-    virtual ~__TextureStore() = default;
-
     // Reads the limits of the graphics context, once it exists.
-    virtual void Init() = 0;
+    void Init();
     // Side of the largest texture made (the context's, kept within 64 ... 16384).
     int MaxTextureSize() const { return maxTexture_; }
 
@@ -77,32 +76,33 @@ public:
     // picture's blue channel into a normal map. The picture is used up: its bytes go
     // before the textures are made. False, and an empty slot, for an empty picture or
     // one with palette indices beyond its palette.
-    virtual bool LoadSprite(int nr, __BMPImage picture, uint32_t key, bool bump) = 0;
-    virtual void FreeSprite(int nr) = 0;
+    bool LoadSprite(int nr, __BMPImage picture, uint32_t key, bool bump);
+    void FreeSprite(int nr);
     // The screen rectangle (x, y from the top-left corner, w x h) of a screenW x
     // screenH back buffer becomes sprite nr, opaque, in place of what the slot held;
     // false (an empty slot) when it needs a texture larger than the largest.
-    virtual bool GrabSprite(int nr, int x, int y, int w, int h, int screenW, int screenH) = 0;
+    bool GrabSprite(int nr, int x, int y, int w, int h, int screenW, int screenH);
     // Reads the sprite's alpha channel for collisions, once; true when a texture was
     // bound for it.
-    virtual bool ReadAlphaMask(int nr) = 0;
+    bool ReadAlphaMask(int nr);
 
     // ---- background surfaces (numbers valid) -----------------------------------------
-    // The picture cut into 64 x 64 tiles; false (the surface unchanged) when the picture
-    // cannot be read or needs more than 64 x 64 tiles, false and an empty surface when
-    // a tile cannot be made.
-    virtual bool LoadSurface(int s, const __BMPImage& picture) = 0;
+    // The picture's cells of 64 x 64 pixels (the last row and column filled out) in
+    // tiles of power-of-two sides; false (the surface unchanged) when the picture cannot
+    // be read or needs more than 64 x 64 cells, false and an empty surface when a tile
+    // cannot be made.
+    bool LoadSurface(int s, const __BMPImage& picture);
     // The whole back buffer (screenW x screenH) in tiles of power-of-two sizes.
-    virtual void GrabSurface(int s, int screenW, int screenH) = 0;
-    virtual void FreeSurface(int s) = 0;
+    void GrabSurface(int s, int screenW, int screenH);
+    void FreeSurface(int s);
 
     // ---- pictures replaced every time they are shown -----------------------------------
     // Makes the texture for width x height pictures (a texture `t` held before is freed
     // first); false, and no texture, when the size is out of range.
-    virtual bool MakeStreamTexture(__StreamTexture& t, int width, int height) = 0;
+    bool MakeStreamTexture(__StreamTexture& t, int width, int height);
     // Replaces the picture: width x height RGBA bytes, top row first.
-    virtual void UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba) = 0;
-    virtual void FreeStreamTexture(__StreamTexture& t) = 0;
+    void UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba);
+    void FreeStreamTexture(__StreamTexture& t);
 
     // Forgets every sprite and surface without freeing textures (before the graphics
     // context exists, or after it is gone).
@@ -111,12 +111,16 @@ public:
         for (__Surface& s : surfaces_) s = __Surface{};
     }
 
-protected:
+private:
+    // Uploads the texels (pw x ph) as the plain texture and, with `mip`, as the
+    // mip-mapped copy whose levels are built in the same buffer, each over the one
+    // before. The buffer is used up and freed.
+    void UploadTexels(__TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump);
+    // Reads the w x h texels of a texture, row 0 first, as RGBA bytes into `rgba`;
+    // false when it cannot. The drawing's framebuffer is bound again afterwards.
+    static bool ReadTexels(unsigned texture, int w, int h, uint8_t* rgba);
+
     __SpriteSlot sprites_[__kSpriteSlots];
     __Surface surfaces_[__kSurfaces];
     int maxTexture_ = 1024;
 };
-
-std::unique_ptr<__TextureStore> __MakeGLTextureStore();
-// OpenGL ES 3.0 (WebGL 2, in the browser build).
-std::unique_ptr<__TextureStore> __MakeGLESTextureStore();

@@ -1,16 +1,15 @@
 // The 3D engine: scene state, objects, drawing, collision and projection.
 #include "gfx3d/prism3d.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <GLES3/gl3.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/program.h"
-#include "gfx2d/gl_extensions.h"
 #include "gfx2d/prism.h"
 #include "gfx3d/normal_table.h"
 
@@ -19,8 +18,6 @@ signed char __g_cullMode = 0;
 
 namespace {
 
-constexpr unsigned kPrepared = 1;      // the slot holds a drawable object
-constexpr unsigned kSecondBuffer = 2;  // the next blended draw fills the second buffer
 constexpr float kPi = 3.14159265358979323846f;
 
 __Mat4 Multiply(const __Mat4& a, const __Mat4& b) {
@@ -91,8 +88,7 @@ __Mat4 AffineInverse(const __Mat4& a) {
     r.m[2] = (m[1] * m[6] - m[5] * m[2]) * d;
     r.m[6] = (m[4] * m[2] - m[0] * m[6]) * d;
     r.m[10] = (m[0] * m[5] - m[4] * m[1]) * d;
-    for (int row = 0; row < 3; ++row)
-        r.m[12 + row] = -(r.m[row] * m[12] + r.m[4 + row] * m[13] + r.m[8 + row] * m[14]);
+    for (int row = 0; row < 3; ++row) r.m[12 + row] = -(r.m[row] * m[12] + r.m[4 + row] * m[13] + r.m[8 + row] * m[14]);
     return r;
 }
 
@@ -127,18 +123,10 @@ V3 ClosestOnTriangle(V3 p, V3 a, V3 b, V3 c) {
     return Mad(Mad(a, ab, v), ac, w);
 }
 
-void Colour3(uint32_t colour, float rgba[4]) {
-    rgba[0] = (colour & 0xFF) / 255.0f;
-    rgba[1] = ((colour >> 8) & 0xFF) / 255.0f;
-    rgba[2] = ((colour >> 16) & 0xFF) / 255.0f;
-    rgba[3] = 0;
-}
-
-// The colour 2D drawing expects: white, dimmed by the renderer's blending factor. A
-// draw that sends colours per vertex leaves GL's current colour at its last vertex's.
-void RestoreColour() {
-    const float a = pPrsm ? pPrsm->CurrentAlpha() : 1.0f;
-    glColor4f(a, a, a, 1);
+void Colour3(uint32_t colour, float rgb[3]) {
+    rgb[0] = (colour & 0xFF) / 255.0f;
+    rgb[1] = ((colour >> 8) & 0xFF) / 255.0f;
+    rgb[2] = ((colour >> 16) & 0xFF) / 255.0f;
 }
 
 // 0 ... 1 to a colour byte; NaN gives 0.
@@ -148,22 +136,24 @@ uint32_t ColourByte(float v) {
     return static_cast<uint32_t>(v * 255 + 0.5f);
 }
 
-bool HasBuffers() {
-    return __glext::glGenBuffersARB && __glext::glBindBufferARB && __glext::glBufferDataARB &&
-           __glext::glDeleteBuffersARB;
+__Mat4 FromArray(const float* m) {
+    __Mat4 r;
+    std::memcpy(r.m, m, sizeof r.m);
+    return r;
 }
 
-// Texture coordinates go to both units where there are two.
-void TexCoord(float u, float v) {
-    if (__glext::glMultiTexCoord2fARB) {
-        __glext::glMultiTexCoord2fARB(GL_TEXTURE0_ARB, u, v);
-        __glext::glMultiTexCoord2fARB(GL_TEXTURE1_ARB, u, v);
-    } else {
-        glTexCoord2f(u, v);
-    }
+// A vertex of lines, points and billboards.
+__LitVertex PlainVertex(float x, float y, float z, float u, float v, uint32_t colour) {
+    return {{x, y, z}, {0, 0, 1}, {u, v}, colour};
 }
 
 }  // namespace
+
+Prism3D::Prism3D() {
+    // As the GL starts its lights: light 0 white, the others dark, all shining along
+    // the view from the viewer's side.
+    for (int k = 0; k < 3; ++k) lights_[0].diffuse[k] = 1;
+}
 
 Prism3D::~Prism3D() {
     for (int i = 0; i < __kObjectSlots; ++i) ClearSlot(i);
@@ -177,9 +167,7 @@ void Prism3D::Make3D(double nearZ, double farZ, double fov) {
     texture_ = bump_ = -1;
     textureMip_ = 0;
     ApplyCull(0);
-    for (int i = 0; i < __kLights; ++i)
-        if (lightMask_ & (1 << i)) glDisable(GL_LIGHT0 + i);
-    glDisable(GL_LIGHTING);
+    lighting_ = false;
     lightMask_ = 0;
     // The lights keep their colours: light 0, for one, shines white from the viewer
     // until X_SPOT_LT gives it another colour.
@@ -187,11 +175,9 @@ void Prism3D::Make3D(double nearZ, double farZ, double fov) {
 
 void Prism3D::Make2D() {
     if (!pPrsm) return;
-    for (int i = 0; i < __kLights; ++i)
-        if (lightMask_ & (1 << i)) glDisable(GL_LIGHT0 + i);
     lightMask_ = 0;
     texture_ = bump_ = -1;
-    pPrsm->Make2DViewport(0, 0, 0, 0);  // lighting and depth testing go off there
+    pPrsm->Make2DViewport(0, 0, 0, 0);  // depth testing goes off there
 }
 
 void Prism3D::Camera(float ex, float ey, float ez, float tx, float ty, float tz) {
@@ -224,8 +210,7 @@ void Prism3D::Camera(float ex, float ey, float ez, float tx, float ty, float tz)
         }
     }
     camera_ = Multiply(look, Translation(-ex, -ey, -ez));
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(camera_.m);
+    pPrsm->SetView(camera_.m);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     move_[0] = move_[1] = move_[2] = 0;
@@ -284,27 +269,29 @@ void Prism3D::SetTexture(int texture, int bump) {
     texture_ = texture < 0 ? -1 : texture;
     bump_ = bump < 0 ? -1 : bump;
     textureMip_ = pPrsm->Mipmapping();
-    ApplyTexture();
 }
-
-void Prism3D::ApplyTexture() { pPrsm->SetTexture3D(texture_, texture_ < 0 ? -1 : bump_, textureMip_); }
 
 void Prism3D::AmbientLight(int light, uint32_t colour) {
     if (!pPrsm) return;
-    pPrsm->Flush();
-    float c[4];
-    Colour3(colour, c);
-    glLightfv(GL_LIGHT0 + light, GL_AMBIENT, c);
-    glEnable(GL_LIGHT0 + light);
-    glEnable(GL_LIGHTING);
+    Colour3(colour, lights_[light].ambient);
+    lit_.SetLights(lights_, lightMask_ | (1u << light));
+    lighting_ = true;
     lightMask_ = static_cast<uint8_t>(lightMask_ | (1 << light));
+}
+
+void Prism3D::PlaceLight(int light, const float p[4]) {
+    // As the GL does: the position through the view now current, a direction (w = 0)
+    // turned only.
+    float e[4];
+    Apply(FromArray(pPrsm->View()), p, p[3], e);
+    std::memcpy(lights_[light].position, e, sizeof e);
 }
 
 void Prism3D::SpotLight(int light, uint32_t colour, const float pos[3], const float dir[3], float cutoff) {
     if (!pPrsm) return;
     if (light < 0) {  // the bump light
         bumpOn_ = cutoff != 0;
-        float c[4];
+        float c[3];
         Colour3(colour, c);
         for (int k = 0; k < 3; ++k) {
             bumpPos_[k] = pos[k];
@@ -312,102 +299,94 @@ void Prism3D::SpotLight(int light, uint32_t colour, const float pos[3], const fl
         }
         return;
     }
-    pPrsm->Flush();
-    const GLenum id = GL_LIGHT0 + light;
     if (cutoff == 0) {
-        glDisable(id);
         lightMask_ = static_cast<uint8_t>(lightMask_ & ~(1 << light));
+        lit_.SetLights(lights_, lightMask_);
         return;
     }
-    float c[4];
-    Colour3(colour, c);
-    glLightfv(id, GL_DIFFUSE, c);
+    __EyeLight& l = lights_[light];
+    Colour3(colour, l.diffuse);
     if (cutoff == 180) {
         // A directional light: it shines along the direction from infinitely far.
         const float p[4] = {-dir[0], -dir[1], -dir[2], 0};
-        glLightfv(id, GL_POSITION, p);
-        glLightf(id, GL_SPOT_CUTOFF, 180);
+        PlaceLight(light, p);
+        l.cutoff = 180;
     } else {
         const float p[4] = {pos[0], pos[1], pos[2], 1};
-        glLightfv(id, GL_POSITION, p);
+        PlaceLight(light, p);
         if (cutoff == 360) {
-            glLightf(id, GL_SPOT_CUTOFF, 180);  // a point light
+            l.cutoff = 180;  // a point light
         } else {
-            glLightfv(id, GL_SPOT_DIRECTION, dir);
-            // GL takes cone angles from 0 to 90 degrees.
-            glLightf(id, GL_SPOT_CUTOFF, std::clamp(std::fabs(cutoff), 0.0f, 90.0f));
+            float d[4];
+            Apply(FromArray(pPrsm->View()), dir, 0, d);
+            std::memcpy(l.spotDirection, d, sizeof l.spotDirection);
+            // Cones of 0 to 90 degrees.
+            l.cutoff = std::clamp(std::fabs(cutoff), 0.0f, 90.0f);
         }
     }
-    glEnable(id);
-    glEnable(GL_LIGHTING);
+    lighting_ = true;
     lightMask_ = static_cast<uint8_t>(lightMask_ | (1 << light));
+    lit_.SetLights(lights_, lightMask_);
     if (DQ_DEBUG) DebugLight(pos, dir, cutoff != 360);
 }
 
+__LitState Prism3D::PlainState(const float (&modelview)[16]) const {
+    __LitState state;
+    std::memcpy(state.modelview, modelview, sizeof state.modelview);
+    return state;
+}
+
 void Prism3D::DebugLight(const float pos[3], const float dir[3], bool withLine) {
-    pPrsm->SetTexture3D(-1, -1, 0);
-    glDisable(GL_LIGHTING);
-    glColor4f(1, 1, 0.5f, 1);
-    glPointSize(40);
-    glBegin(GL_POINTS);
-    glVertex3fv(pos);
-    glEnd();
-    glPointSize(1);
+    float view[16];
+    std::memcpy(view, pPrsm->View(), sizeof view);
+    __LitState state = PlainState(view);
+    const uint32_t yellow = 0xFF80FFFFu;
+    std::vector<__LitVertex> v = {PlainVertex(pos[0], pos[1], pos[2], 0, 0, yellow)};
+    state.pointSize = 40;
+    lit_.DrawStreamed(state, v, nullptr, GL_POINTS);
+    pPrsm->CountDraw();
     const float len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
     if (withLine && len > 0) {
+        v.push_back(PlainVertex(pos[0] + dir[0] / len * 500, pos[1] + dir[1] / len * 500, pos[2] + dir[2] / len * 500,
+                                0, 0, yellow));
+        state.pointSize = 1;
         glLineWidth(3);
-        glBegin(GL_LINES);
-        glVertex3fv(pos);
-        glVertex3f(pos[0] + dir[0] / len * 500, pos[1] + dir[1] / len * 500, pos[2] + dir[2] / len * 500);
-        glEnd();
+        lit_.DrawStreamed(state, v, nullptr, GL_LINES);
         glLineWidth(1);
+        pPrsm->CountDraw();
     }
-    RestoreColour();
-    glEnable(GL_LIGHTING);
 }
 
 void Prism3D::DrawAxes(float x, float y, float z) {
     if (!pPrsm) return;
-    pPrsm->Flush();
-    pPrsm->SetTexture3D(-1, -1, 0);
-    const GLboolean lit = glIsEnabled(GL_LIGHTING);
-    glDisable(GL_LIGHTING);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadMatrixf(camera_.m);
-    glBegin(GL_LINES);
+    std::vector<__LitVertex> v;
     for (int axis = 0; axis < 3; ++axis) {
-        float c[3] = {0, 0, 0};
-        c[axis] = 1;
-        glColor4f(c[0], c[1], c[2], 1);
+        const uint32_t colour = 0xFF000000u | (0xFFu << (8 * axis));
         float tip[3] = {x, y, z};
         tip[axis] += 100;
-        glVertex3f(x, y, z);
-        glVertex3fv(tip);
+        v.push_back(PlainVertex(x, y, z, 0, 0, colour));
+        v.push_back(PlainVertex(tip[0], tip[1], tip[2], 0, 0, colour));
         // The arrow head: two strokes back from the tip, in the plane of the next axis.
         for (float side : {-8.0f, 8.0f}) {
             float back[3] = {tip[0], tip[1], tip[2]};
             back[axis] -= 16;
             back[(axis + 1) % 3] += side;
-            glVertex3fv(tip);
-            glVertex3fv(back);
+            v.push_back(PlainVertex(tip[0], tip[1], tip[2], 0, 0, colour));
+            v.push_back(PlainVertex(back[0], back[1], back[2], 0, 0, colour));
         }
     }
-    glEnd();
-    glPopMatrix();
-    RestoreColour();
-    if (lit) glEnable(GL_LIGHTING);
+    lit_.DrawStreamed(PlainState(camera_.m), v, nullptr, GL_LINES);
+    pPrsm->CountDraw();
 }
 
 // ---- objects -------------------------------------------------------------------------------
 
 void Prism3D::ClearSlot(int nr) {
     __ObjectSlot& s = slots_[nr];
-    if (s.list) glDeleteLists(s.list, 1);
-    if ((s.buffers[0] || s.buffers[1]) && __glext::glDeleteBuffersARB) __glext::glDeleteBuffersARB(2, s.buffers);
-    s.list = 0;
+    if (pPrsm) __LitProgram::FreeBuffers(s.buffers);
     s.buffers[0] = s.buffers[1] = 0;
-    s.flags = 0;
+    s.indices = 0;
+    s.prepared = false;
     s.mesh.Clear();
 }
 
@@ -416,40 +395,14 @@ void Prism3D::PrepareSlot(int nr) {
     if (!s.mesh.Drawable()) return;
     s.mesh.Prepare();
     if (!pPrsm) return;
-    pPrsm->Flush();
-    // The first frame as a display list, one primitive per group.
-    s.list = glGenLists(1);
-    if (s.list) {
-        const MeshObject& m = s.mesh;
-        const POLY_FRAME& f = m.frames[0];
-        glNewList(s.list, GL_COMPILE);
-        bool open = false;
-        for (size_t i = 0; i < f.nodes.size(); ++i) {
-            const __Node& node = f.nodes[i];
-            const uint32_t c = node.palette < m.palette.size() ? m.palette[node.palette] : 0;
-            if (__IsMarker(c)) {
-                if (open) glEnd();
-                glBegin(c == __kGroupStrip ? GL_TRIANGLE_STRIP : c == __kGroupFan ? GL_TRIANGLE_FAN : GL_TRIANGLES);
-                open = true;
-                continue;
-            }
-            if (!open) {
-                glBegin(GL_TRIANGLE_STRIP);  // vertices before the first marker form a strip
-                open = true;
-            }
-            if (i < m.u.size() && i < m.v.size()) TexCoord(m.u[i], -m.v[i]);
-            else TexCoord(0, 0);
-            glColor4ub(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 255);
-            glNormal3fv(__kVertexNormals[node.normal < __kNormalCount ? node.normal : 0]);
-            float p[3];
-            f.Position(i, p);
-            glVertex3fv(p);
-        }
-        if (open) glEnd();
-        glEndList();
+    // The first frame in buffers of its own, drawn as they are until the object changes.
+    const POLY_FRAME& f = s.mesh.frames[0];
+    if (f.triangles && !f.triangles->empty()) {
+        FrameVertices(s, f, nullptr, 1, false, stream_);
+        lit_.MakeBuffers(stream_, *f.triangles, s.buffers);
+        s.indices = s.buffers[0] ? f.triangles->size() : 0;
     }
-    if (HasBuffers()) __glext::glGenBuffersARB(2, s.buffers);
-    s.flags = kPrepared;
+    s.prepared = true;
 }
 
 void Prism3D::ObjStart(int nr) {
@@ -524,7 +477,7 @@ bool Prism3D::SaveObj(const char* file, int nr) const {
 }
 
 void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
-    if (!pPrsm || !ValidObject(nr) || !(slots_[nr].flags & kPrepared)) return;
+    if (!pPrsm || !ValidObject(nr) || !slots_[nr].prepared) return;
     __ObjectSlot& s = slots_[nr];
     const int n = s.mesh.FrameCount();
     from = std::clamp(from, 0, n - 1);
@@ -552,58 +505,53 @@ void Prism3D::DrawAnim(int nr, int from, int to, float factor, bool animate) {
     const POLY_FRAME* b = &s.mesh.frames[static_cast<size_t>(second)];
     // A weight of 0 or 1, the same frame twice, or frames of different node counts:
     // one frame unblended.
-    if (w == 1 || a == b) b = nullptr;
-    else if (w == 0) a = b, b = nullptr;
+    if (w == 1 || a == b)
+        b = nullptr;
+    else if (w == 0)
+        a = b, b = nullptr;
     else if (a->nodes.size() != b->nodes.size()) {
         if (w < 0.5f) a = b;
         b = nullptr;
     }
-    const bool bump = bumpOn_ && bump_ >= 0 && texture_ >= 0 && __glext::glActiveTextureARB;
+    const bool bump = bumpOn_ && bump_ >= 0 && texture_ >= 0;
     if (bump) s.mesh.PrepareBump();
 
-    pPrsm->Flush();
-    ApplyTexture();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glMultMatrixf(ObjectMatrix().m);
-    glEnable(GL_NORMALIZE);  // scaled objects keep unit normals
-    if (!b && a == &s.mesh.frames[0] && s.list && !bump) glCallList(s.list);
-    else DrawStreamed(s, *a, b, w, bump);
-    glDisable(GL_NORMALIZE);
-    glPopMatrix();
-    RestoreColour();
-}
-
-void Prism3D::SetupBumpCombiner(bool on) {
-    __glext::glActiveTextureARB(GL_TEXTURE0_ARB);
-    if (on) {
-        // Unit 0: the normal map's texel dotted with the light direction the vertex
-        // colour carries; unit 1 multiplies the colour texture in.
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+    const __LitState state = ObjectState(bump);
+    if (!b && a == &s.mesh.frames[0] && s.indices && !bump) {
+        lit_.DrawBuffers(state, s.buffers, s.indices);
     } else {
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        const std::vector<uint32_t>* triangles = a->triangles.get();
+        if (!triangles || triangles->empty()) return;
+        FrameVertices(s, *a, b, w, bump, stream_);
+        lit_.DrawStreamed(state, stream_, triangles, GL_TRIANGLES);
     }
+    pPrsm->CountDraw();
 }
 
-void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump) {
-    const std::vector<uint32_t>* triangles = first.triangles.get();
-    if (!triangles || triangles->empty()) return;
+__LitState Prism3D::ObjectState(bool bump) const {
+    __LitState state;
+    const __Mat4 modelview = Multiply(FromArray(pPrsm->View()), ObjectMatrix());
+    std::memcpy(state.modelview, modelview.m, sizeof state.modelview);
+    // The bump light replaces the scene's lights.
+    state.lighting = lighting_ && !bump;
+    if (texture_ >= 0) {
+        state.texture = pPrsm->TextureOf(texture_, textureMip_ != 0);
+        state.normalMap = bump_ >= 0 ? pPrsm->TextureOf(bump_, textureMip_ != 0) : 0;
+        state.surface = bump_ < 0 ? __Surface3D::kTexture : bump ? __Surface3D::kBump : __Surface3D::kTwoTextures;
+    }
+    return state;
+}
+
+void Prism3D::FrameVertices(const __ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w,
+                            bool bump, std::vector<__LitVertex>& out) const {
     // Every node of the frame once (markers too, which no triangle names); the
     // triangles pick them by number.
     const MeshObject& m = s.mesh;
     const size_t n = first.nodes.size();
-    stream_.resize(n);
+    out.resize(n);
     const size_t uv = std::min(m.u.size(), m.v.size());
     for (size_t i = 0; i < n; ++i) {
-        StreamVertex& o = stream_[i];
+        __LitVertex& o = out[i];
         const __Node& node = first.nodes[i];
         first.Position(i, o.p);
         const float* normal = __kVertexNormals[node.normal < __kNormalCount ? node.normal : 0];
@@ -629,7 +577,7 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
         float lp[4];
         Apply(AffineInverse(ObjectMatrix()), bumpPos_, 1, lp);
         for (size_t i = 0; i < n; ++i) {
-            StreamVertex& o = stream_[i];
+            __LitVertex& o = out[i];
             const __Node& node = first.nodes[i];
             const float* t = __kVertexNormals[node.tangent < __kNormalCount ? node.tangent : 0];
             const float* bn = __kVertexNormals[node.binormal < __kNormalCount ? node.binormal : 0];
@@ -644,54 +592,6 @@ void Prism3D::DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_
             o.colour = c;
         }
     }
-
-    // Where the arrays start: in memory, or, from a bound buffer, as offsets into it
-    // (GL's pointer arguments then carry numbers, not addresses).
-    uintptr_t base = reinterpret_cast<uintptr_t>(stream_.data());
-    auto at = [&base](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
-    const bool buffered = s.buffers[0] && s.buffers[1];
-    if (buffered) {
-        // The two buffers are filled in turn, so the GL may still draw from the one
-        // filled last time.
-        const int k = (s.flags & kSecondBuffer) ? 1 : 0;
-        s.flags ^= kSecondBuffer;
-        __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, s.buffers[k]);
-        __glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(n * sizeof(StreamVertex)),
-                                 stream_.data(), GL_STREAM_DRAW_ARB);
-        base = 0;
-    }
-    const GLsizei stride = sizeof(StreamVertex);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, at(offsetof(StreamVertex, p)));
-    glNormalPointer(GL_FLOAT, stride, at(offsetof(StreamVertex, n)));
-    glColorPointer(4, GL_UNSIGNED_BYTE, stride, at(offsetof(StreamVertex, colour)));
-    const int units = __glext::glClientActiveTextureARB ? 2 : 1;
-    for (int u = 0; u < units; ++u) {
-        if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, stride, at(offsetof(StreamVertex, uv)));
-    }
-    GLboolean lit = GL_FALSE;
-    if (bump) {
-        lit = glIsEnabled(GL_LIGHTING);
-        glDisable(GL_LIGHTING);
-        SetupBumpCombiner(true);
-    }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles->size()), GL_UNSIGNED_INT, triangles->data());
-    if (bump) {
-        SetupBumpCombiner(false);
-        if (lit) glEnable(GL_LIGHTING);
-    }
-    for (int u = units - 1; u >= 0; --u) {
-        if (units > 1) __glext::glClientActiveTextureARB(GL_TEXTURE0_ARB + u);
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    }
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    if (buffered) __glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 }
 
 // ---- collision, projection, billboards -------------------------------------------------------
@@ -732,60 +632,47 @@ bool Prism3D::Collision(int nr, int frame, float radius, float x, float y, float
 
 bool Prism3D::World2Screen(float x, float y, float z, double& sx, double& sy, double& depth) const {
     if (!pPrsm) return false;
-    double mv[16], pr[16];
-    int vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    glGetIntegerv(GL_VIEWPORT, vp);
+    const float* mv = pPrsm->View();
+    const float* pr = pPrsm->Projection();
     const double in[4] = {x, y, z, 1};
     double eye[4], clip[4];
     for (int row = 0; row < 4; ++row)
-        eye[row] = mv[row] * in[0] + mv[4 + row] * in[1] + mv[8 + row] * in[2] + mv[12 + row];
+        eye[row] =
+            double(mv[row]) * in[0] + double(mv[4 + row]) * in[1] + double(mv[8 + row]) * in[2] + double(mv[12 + row]);
     for (int row = 0; row < 4; ++row)
-        clip[row] = pr[row] * eye[0] + pr[4 + row] * eye[1] + pr[8 + row] * eye[2] + pr[12 + row] * eye[3];
+        clip[row] = double(pr[row]) * eye[0] + double(pr[4 + row]) * eye[1] + double(pr[8 + row]) * eye[2] +
+                    double(pr[12 + row]) * eye[3];
     if (clip[3] == 0) return false;
     const double nx = clip[0] / clip[3], ny = clip[1] / clip[3], nz = clip[2] / clip[3];
     // In the 2D drawing's pixels: from the viewport's top-left corner, y downwards.
-    sx = vp[2] * (nx + 1) / 2;
-    sy = vp[3] * (1 - ny) / 2;
+    sx = pPrsm->ViewWidth() * (nx + 1) / 2;
+    sy = pPrsm->ViewHeight() * (1 - ny) / 2;
     depth = (nz + 1) / 2;
     return true;
 }
 
 void Prism3D::Billboard(int sprite, float x, float y, float z, float scale) {
     if (!pPrsm || !pPrsm->Loaded(sprite)) return;
-    pPrsm->Flush();
     const __SpriteSlot& s = *pPrsm->Sprite(sprite);
-    float mv[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    __Mat4 m;
-    std::copy(mv, mv + 16, m.m);
     const float in[3] = {x, y, z};
     float e[4];
-    Apply(m, in, 1, e);
+    Apply(FromArray(pPrsm->View()), in, 1, e);
     const float hw = s.width * scale / 2, hh = s.height * scale / 2;
     const float u = s.texWidth > 0 ? static_cast<float>(s.width) / s.texWidth : 0;
     const float v = s.texHeight > 0 ? static_cast<float>(s.height) / s.texHeight : 0;
     const signed char remembered = __g_cullMode;
     ApplyCull(-1);
-    pPrsm->SetTexture3D(sprite, -1, pPrsm->Mipmapping());
-    const GLboolean lit = glIsEnabled(GL_LIGHTING);
-    glDisable(GL_LIGHTING);
-    glColor4f(1, 1, 1, 1);
-    glPushMatrix();
-    glLoadIdentity();  // the quad lies in the eye's plane, facing it
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(e[0] - hw, e[1] - hh, e[2]);
-    glTexCoord2f(u, 0);
-    glVertex3f(e[0] + hw, e[1] - hh, e[2]);
-    glTexCoord2f(u, v);
-    glVertex3f(e[0] + hw, e[1] + hh, e[2]);
-    glTexCoord2f(0, v);
-    glVertex3f(e[0] - hw, e[1] + hh, e[2]);
-    glEnd();
-    glPopMatrix();
-    RestoreColour();
-    if (lit) glEnable(GL_LIGHTING);
+    // The quad lies in the eye's plane, facing it.
+    const __Mat4 identity;
+    __LitState state = PlainState(identity.m);
+    state.texture = pPrsm->TextureOf(sprite, pPrsm->Mipmapping() != 0);
+    state.surface = __Surface3D::kTexture;
+    const uint32_t white = 0xFFFFFFFFu;
+    const __LitVertex c[4] = {
+        PlainVertex(e[0] - hw, e[1] - hh, e[2], 0, 0, white), PlainVertex(e[0] + hw, e[1] - hh, e[2], u, 0, white),
+        PlainVertex(e[0] + hw, e[1] + hh, e[2], u, v, white), PlainVertex(e[0] - hw, e[1] + hh, e[2], 0, v, white)};
+    stream_.assign({c[0], c[1], c[2], c[0], c[2], c[3]});
+    lit_.DrawStreamed(state, stream_, nullptr, GL_TRIANGLES);
+    pPrsm->CountDraw();
     ApplyCull(remembered);
 }

@@ -1,6 +1,6 @@
 // Internal: the 3D engine behind the X_ commands. It draws through the renderer's GL
-// context (the renderer keeps the projection, the viewport and the texture binding)
-// and uses sprites as object textures.
+// context with its own shader program (lit_program.h): the renderer keeps the
+// projection, the view and the viewport; sprites are the object textures.
 //
 // Coordinates are world units; the camera matrix maps them to the eye. An object is
 // drawn with the current modelview multiplied by the object transformation: the
@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "gfx3d/lit_program.h"
 #include "gfx3d/mesh.h"
 
 constexpr int __kObjectSlots = 4095;  // objects 0 ... 4094
@@ -24,14 +25,14 @@ struct __Mat4 {
 
 struct __ObjectSlot {
     MeshObject mesh;
-    unsigned buffers[2] = {0, 0};  // vertex buffers for blended frames, taken in turn
-    unsigned list = 0;             // display list of the first frame
-    unsigned flags = 0;            // kPrepared, kSecondBuffer
+    unsigned buffers[2] = {0, 0};  // the first frame's vertices and triangle indices
+    size_t indices = 0;            // in the index buffer
+    bool prepared = false;         // the slot holds a drawable object
 };
 
 class Prism3D {
 public:
-    Prism3D() = default;
+    Prism3D();
     ~Prism3D();
     Prism3D(const Prism3D&) = delete;
     Prism3D& operator=(const Prism3D&) = delete;
@@ -80,13 +81,19 @@ private:
     void ClearSlot(int nr);
     void PrepareSlot(int nr);
     void ApplyCull(int mode);
-    void ApplyTexture();
-    // Draws the frame pair blended node by node with weight w (first x w + second x
-    // (1 - w)), the first frame's triangles, colours and texture coordinates; a null
-    // second draws the first as it is.
-    void DrawStreamed(__ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump);
-    void SetupBumpCombiner(bool on);
+    // The vertices of a frame pair blended node by node with weight w (first x w +
+    // second x (1 - w)), the first frame's colours and texture coordinates; a null
+    // second gives the first as it is. With `bump`, the colours carry the bump light's
+    // direction in each vertex's surface frame.
+    void FrameVertices(const __ObjectSlot& s, const POLY_FRAME& first, const POLY_FRAME* second, float w, bool bump,
+                       std::vector<__LitVertex>& out) const;
+    // The drawing state of objects: the modelview, lighting and textures.
+    __LitState ObjectState(bool bump) const;
+    // The state of lines, points and billboards: unlit, untextured, the given modelview.
+    __LitState PlainState(const float (&modelview)[16]) const;
     void DebugLight(const float pos[3], const float dir[3], bool withLine);
+    // A light's part: its eye position as the view places it now.
+    void PlaceLight(int light, const float p[4]);
 
     __ObjectSlot slots_[__kObjectSlots];
     float move_[3] = {0, 0, 0};
@@ -95,6 +102,9 @@ private:
     int rotationCount_ = 0;
     __Mat4 camera_;
     uint8_t lightMask_ = 0;
+    bool lighting_ = false;
+    __EyeLight lights_[__kLights];
+    __LitProgram lit_;
     bool bumpOn_ = false;
     float bumpPos_[3] = {0, 0, 0};
     float bumpColour_[3] = {1, 1, 1};
@@ -104,11 +114,7 @@ private:
     int building_ = -1;                 // object under construction, -1: none
     std::vector<__Vertex3D> vertices_;  // its one frame so far
 
-    struct StreamVertex {  // one node of a frame being drawn
-        float p[3], n[3], uv[2];
-        uint32_t colour;
-    };
-    std::vector<StreamVertex> stream_;
+    std::vector<__LitVertex> stream_;  // vertices drawn streamed
 };
 
 // The 3D engine; null before start-up and after the end.

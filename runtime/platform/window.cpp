@@ -54,7 +54,10 @@ bool CreateProgramWindow(const char* name, int x, int y, int width, int height) 
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    // The renderer's shaders and calls are those of OpenGL ES 3.0, as in the browser.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     if (width < 1) width = 1;
     if (height < 1) height = 1;
     g_window = SDL_CreateWindow(name, x, y, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);

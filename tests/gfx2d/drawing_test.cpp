@@ -528,4 +528,87 @@ TEST_F(PrimitiveTest, RectsLinesPixelsAndPolygons) {
     EXPECT_EQ(Pixels({{30, 5}, {30, 58}}), (Colours{kRed, kBlue}));
 }
 
+// The batch: shapes queue until the GL state they need changes. Whatever order they
+// come in, each is drawn, with the state it was given, and shapes that share a state
+// go to the GL together.
+using BatchTest = GfxTest;
+
+TEST_F(BatchTest, EveryShapeLandsWithItsOwnStateAcrossStateChanges) {
+    SolidSprite(0, 8, 8, kRed);
+    SolidSprite(1, 8, 8, kGreen);
+    Load(2, {.width = 8, .height = 8, .pixel = [](int c, int) { return c < 4 ? kKey : kBlue; }});
+    // Sprites of three textures, a rectangle, a line, a point, text and a polygon, each
+    // after one of another kind: a shape lost at a change, or drawn with its
+    // neighbour's texture, colour or alpha test, shows at its place.
+    SPRITE(0, 0, 0);
+    SPRITE(1, 10, 0);
+    FILLRECT(20, 0, 28, 8, kWhite);
+    SPRITE(0, 30, 0);
+    DRAWLINE(40, 4, 47, 4, kGreen);
+    SPRITE(2, 50, 0);  // its left half is the key colour: the alpha test is on again
+    SETPIXEL(60, 4, kBlue);
+    ZOOMSPRITE(1, 70, 0, 1, 1);
+    STARTPOLY(-1);
+    for (auto [x, y] : {std::pair{80, 0}, {80, 8}, {88, 8}, {88, 0}}) POLYVECTOR(x, y, 0, 0, kRed);
+    ENDPOLY();
+    SPRITE(1, 90, 0);
+    EXPECT_EQ(Pixels({{4, 4}, {14, 4}, {24, 4}, {34, 4}, {44, 4}, {52, 4}, {56, 4}, {60, 4}, {74, 4}, {84, 4},
+                      {94, 4}}),
+              (Colours{kRed, kGreen, kWhite, kRed, kGreen, 0, kBlue, kBlue, kGreen, kRed, kGreen}));
+    // Blending changes in the middle: the shapes before are opaque, those after added.
+    Clear();
+    SPRITE(0, 0, 0);
+    ALPHAMODE(0.5);
+    SPRITE(0, 0, 0);
+    SPRITE(1, 10, 0);
+    ALPHAMODE(0);
+    SPRITE(1, 20, 0);
+    const Colours c = Pixels({{4, 4}, {14, 4}, {24, 4}});
+    EXPECT_NEAR(static_cast<int>(c[0] & 0xFF), 255, 1);  // red, then half red added
+    EXPECT_NEAR(static_cast<int>((c[1] >> 8) & 0xFF), 128, 2);
+    EXPECT_EQ(c[2], kGreen);
+}
+
+TEST_F(BatchTest, AFrameOfOneTextureIsOneDrawAndEachChangeOneMore) {
+    SolidSprite(0, 8, 8, kRed);
+    SolidSprite(1, 8, 8, kGreen);
+    auto draws = [](auto draw) {
+        pPrsm->PresentNow();
+        draw();
+        pPrsm->PresentNow();
+        return pPrsm->DrawCallsLastFrame();
+    };
+    EXPECT_EQ(draws([] {
+                  for (int i = 0; i < 200; ++i) SPRITE(0, i % 80 * 8, i / 80 * 8);
+              }),
+              1);
+    // Text and sprites of one texture each; rectangles, lines and points of any colour.
+    EXPECT_EQ(draws([] {
+                  for (int i = 0; i < 10; ++i) SPRITE(0, i * 8, 0);
+                  for (int i = 0; i < 10; ++i) SPRITE(1, i * 8, 8);
+                  for (int i = 0; i < 10; ++i) FILLRECT(i * 8, 16, i * 8 + 4, 20, i * 0x101010);
+              }),
+              3);
+    // Sprites side by side join the batch of their texture; overlapping ones keep their order.
+    EXPECT_EQ(draws([] {
+                  for (int i = 0; i < 10; ++i) SPRITE(i % 2, i * 8, 0);
+              }),
+              2);
+    EXPECT_EQ(draws([] {
+                  for (int i = 0; i < 10; ++i) SPRITE(i % 2, i * 7, 0);
+              }),
+              10);
+    for (int i = 0; i < 10; ++i) SPRITE(i % 2, i * 7, 0);
+    EXPECT_EQ(Pixels({{6, 4}, {7, 4}, {13, 4}, {14, 4}, {69, 4}}), (Colours{kRed, kGreen, kGreen, kRed, kGreen}));
+    // A background of 640 x 480 pixels: two tiles (512 and 128 wide), two draws.
+    LOADBMP(DQStr(WriteBitmap(Path("back.bmp"), {.width = 640, .height = 480, .pixel = [](int c, int r) {
+        return c >= 512 && r >= 470 ? kGreen : kBlue;
+    }}).c_str()));
+    EXPECT_EQ(draws([] { pPrsm->PasteSurface(0); }), 2);
+    pPrsm->PasteSurface(0);
+    EXPECT_EQ(Pixels({{0, 0}, {511, 479}, {512, 479}, {639, 470}, {639, 469}}),
+              (Colours{kBlue, kBlue, kGreen, kGreen, kBlue}));
+    pPrsm->FreeSurface(0);
+}
+
 }  // namespace

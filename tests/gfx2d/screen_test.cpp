@@ -128,13 +128,9 @@ TEST_F(BitmapTest, MalformedFilesLoadNothing) {
 TEST_F(BitmapTest, MipMapChainAndBumpTexture) {
     // Distinct red values per texel; texture row 0 is the picture's bottom row.
     Load(0, {.width = 4, .height = 4, .pixel = [](int c, int r) { return (3u - r) * 40 + c * 10 + 5; }});
-    pPrsm->Flush();
-    glBindTexture(GL_TEXTURE_2D, pPrsm->Sprite(0)->texture[1]);
     uint8_t level1[2 * 2 * 4], level2[4];
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1);
-    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2);
-    pPrsm->ForgetBinding();
+    ReadTextureLevel(pPrsm->Sprite(0)->texture[1], 1, 2, 2, level1);
+    ReadTextureLevel(pPrsm->Sprite(0)->texture[1], 2, 1, 1, level2);
     // Texel (x, y) of level 0 has red 40 y + 10 x + 5. Level 1 (x, y) takes a = (2x, 2y),
     // b = (2x + 1, 2y), c = (2x + 1, 2y + 2), d = (2x, 2y + 2): (4a + 2b + 2c + d) / 9;
     // in the last column (2a + d) / 3, in the last row (2a + b) / 3, in the corner a;

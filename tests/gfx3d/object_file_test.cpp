@@ -92,7 +92,7 @@ TEST_F(ObjectFileTest, HostileFilesLoadNothing) {
         WriteText(Path("bad.obj"), std::string(bytes.begin(), bytes.end()));
         X_LOADOBJ(DQStr(Path("bad.obj").c_str()), 5);
         EXPECT_TRUE(Mesh(5).frames.empty() && Mesh(5).palette.empty()) << what;
-        EXPECT_EQ(prsm3D->Slot(5)->list, 0u) << what;
+        EXPECT_EQ(prsm3D->Slot(5)->buffers[0], 0u) << what;
         Clear();
         X_DRAWOBJ(5, 0);
         EXPECT_TRUE(Covered(640, 480) == kNothing) << what;
@@ -146,7 +146,7 @@ TEST_F(ObjectFileTest, BytesAfterTheLastFrameAreNotRead) {
     X_LOADOBJ(DQStr(Path("padded.obj").c_str()), 5);
     ASSERT_EQ(Mesh(5).FrameCount(), 1);
     EXPECT_EQ(Mesh(5).frames[0].nodes.size(), 5u);
-    EXPECT_NE(prsm3D->Slot(5)->list, 0u);
+    EXPECT_NE(prsm3D->Slot(5)->buffers[0], 0u);
     // Saved again it is the object alone.
     X_SAVEOBJ(DQStr(Path("again.obj").c_str()), 5);
     EXPECT_EQ(Bytes(Path("again.obj")), good);
@@ -167,7 +167,7 @@ TEST_F(ObjectFileTest, AnEmptySlotSavesAFileOfNoFramesThatLoadsEmpty) {
     ASSERT_EQ(Mesh(7).FrameCount(), 1);
     X_LOADOBJ(DQStr(Path("empty.obj").c_str()), 7);
     EXPECT_EQ(Mesh(7).FrameCount(), 0);
-    EXPECT_EQ(prsm3D->Slot(7)->list, 0u);
+    EXPECT_EQ(prsm3D->Slot(7)->buffers[0], 0u);
     X_DRAWOBJ(7, 0);
     EXPECT_EQ(X_COLLISION(7, 0, 100, 0, 0, 0), 0);
     EXPECT_TRUE(Covered(640, 480) == kNothing);
@@ -251,7 +251,7 @@ TEST_F(ObjectFileTest, FilesOfObjectsLargerThanTheMemoryBudgetAreRefused) {
     X_OBJEND();
     X_LOADOBJ(DQStr(Path("huge.obj").c_str()), 9);
     EXPECT_TRUE(Mesh(9).frames.empty() && Mesh(9).palette.empty());
-    EXPECT_EQ(prsm3D->Slot(9)->list, 0u);
+    EXPECT_EQ(prsm3D->Slot(9)->buffers[0], 0u);
     X_MAKE3D(1, 100, 45);
     X_CAMERA(0, 0, 3, 0, 0, 0);
     X_DRAWOBJ(9, 0);

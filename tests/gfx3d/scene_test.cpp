@@ -185,9 +185,9 @@ TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
 }
 
 TEST_F(Scene3DTest, LightZeroShinesWhiteFromTheViewerBesideItsAmbientLight) {
-    // As the GL starts it: light 0 white, shining along the view.
-    const float white[4] = {1, 1, 1, 1};
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    // As the runtime starts it: light 0 white, shining along the view (given again, as
+    // an earlier test may have changed it).
+    X_SPOT_LT(0, kWhite, 0, 0, 0, 0, 0, -1, 180);
     X_MAKE3D(1, 100, 45);
     X_CAMERA(0, 0, 10, 0, 0, 0);
     Square(1, 200 + 150 * 256 + 100 * 65536);
@@ -238,7 +238,7 @@ TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
         if (streamed) X_DRAWANIM(2, 0, 1, 0.5, 1);
         else X_DRAWOBJ(1, 0);
         SPRITE(0, 0, 0);
-        EXPECT_EQ(ReadPixel(320 + 60, 240 + 60), kWhite) << (streamed ? "blended frames" : "display list");
+        EXPECT_EQ(ReadPixel(320 + 60, 240 + 60), kWhite) << (streamed ? "blended frames" : "static buffers");
         // The additive blending factor of 0.5 dims the sprite, also after an object.
         Clear();
         ALPHAMODE(0.5);
@@ -246,7 +246,7 @@ TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
         else X_DRAWOBJ(1, 0);
         SPRITE(0, 0, 0);
         const uint32_t dimmed = ReadPixel(320 + 60, 240 + 60);
-        EXPECT_NEAR(dimmed & 0xFF, 128, 2) << (streamed ? "blended frames" : "display list");
+        EXPECT_NEAR(dimmed & 0xFF, 128, 2) << (streamed ? "blended frames" : "static buffers");
         EXPECT_EQ(dimmed & 0xFF, dimmed >> 16);
         ALPHAMODE(0);
     }
@@ -314,6 +314,49 @@ TEST_F(Scene3DTest, CollisionAndProjection) {
     sx = sy = depth = 7;
     X_WORLD2SCREEN(3, 3, 10, sx, sy, depth);  // in the eye's plane: w = 0, nothing written
     EXPECT_EQ(std::tuple(sx, sy, depth), std::tuple(7.0, 7.0, 7.0));
+}
+
+TEST_F(Scene3DTest, TexelsLandWhereTheyBelongAndNoStateLeaksBetween2DAnd3D) {
+    // A texture of four quadrants on the square (u to the right, v downwards in the
+    // picture), drawn right after 2D sprites that took the nearest-texel sampler.
+    Load(0, {.width = 16, .height = 16, .pixel = [](int c, int r) {
+        return r < 8 ? (c < 8 ? kRed : kGreen) : (c < 8 ? kBlue : kWhite);
+    }});
+    SolidSprite(1, 8, 8, kGreen);
+    X_MAKE2D();
+    SPRITE(1, 600, 400);
+    ALPHAMODE(0);
+    X_MAKE3D(1, 100, 45);
+    X_CAMERA(0, 0, 10, 0, 0, 0);
+    Square(1, kWhite);
+    X_SETTEXTURE(0, -1);
+    X_DRAWOBJ(1, 0);
+    // The square's vertices give v = 1 at the bottom: the picture's top row is at the top.
+    EXPECT_EQ(Pixels({{320 - 30, 240 - 30}, {320 + 30, 240 - 30}, {320 - 30, 240 + 30}, {320 + 30, 240 + 30}}),
+              (Colours{kRed, kGreen, kBlue, kWhite}));
+
+    // Lit, culled, textured and bump-mapped 3D drawing, then 2D: sprites, text,
+    // rectangles and points come out in their own colours, at their own places.
+    X_AMBIENT_LT(0, 0x202020);
+    X_SPOT_LT(1, kRed, 0, 0, 5, 0, 0, 0, 360);
+    X_CULLMODE(-1);
+    LOADBUMPTEXTURE(DQStr(WriteBitmap(Path("flat.bmp"), {.width = 8, .height = 8, .pixel = Solid(0x808080)}).c_str()),
+                    2);
+    X_SETTEXTURE(0, 2);
+    X_SPOT_LT(-1, kWhite, 0, 0, 50, 0, 0, 0, 360);
+    X_DRAWOBJ(1, 0);
+    X_SPOT_LT(-1, kWhite, 0, 0, 0, 0, 0, 0, 0);
+    X_SETTEXTURE(0, -1);
+    X_DRAWANIM(1, 0, 0, 0, 0);
+    X_MAKE2D();
+    Clear();
+    SPRITE(1, 0, 0);
+    FILLRECT(10, 0, 18, 8, kBlue);
+    SETPIXEL(20, 4, kRed);
+    STRETCHSPRITE(1, 30, 0, 16, 16);
+    EXPECT_EQ(Pixels({{4, 4}, {14, 4}, {20, 4}, {38, 8}, {50, 4}}), (Colours{kGreen, kBlue, kRed, kGreen, 0}));
+    // 2D in the whole window again: the projection of 3D is gone.
+    EXPECT_EQ(Covered(640, 480), (Box{0, 0, 45, 15}));
 }
 
 }  // namespace

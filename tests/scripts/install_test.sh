@@ -81,7 +81,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = tolvane ] || fail "Package: $(field Package)"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 depends=$(field Depends)
-for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 libenet7 libavformat libopengl0 libc6 libstdc++6; do
+for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 libenet7 libavformat libgles2 libc6 libstdc++6; do
   grep -q -- "$need" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 grep -q -- "-dev" <<<"$depends" && fail "Depends names a development package: $depends"

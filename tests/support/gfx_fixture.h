@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include <GLES3/gl3.h>
 
 #include <array>
 
@@ -19,6 +19,20 @@ inline uint32_t ReadPixel(int x, int y) {
     unsigned char p[4] = {};
     glReadPixels(x, DQ_RESY - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return p[0] | (p[1] << 8) | (p[2] << 16);
+}
+
+// The RGBA bytes of a w x h level of a texture, row 0 first, read through a framebuffer
+// the level is attached to.
+inline void ReadTextureLevel(unsigned texture, int level, int w, int h, uint8_t* rgba) {
+    pPrsm->Flush();
+    GLuint frame = 0;
+    glGenFramebuffers(1, &frame);
+    glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, level);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &frame);
 }
 
 using Colours = std::vector<uint32_t>;

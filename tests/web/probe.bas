@@ -6,8 +6,8 @@
 ' visits, a data file with what the commands the browser leaves out answer, and lines
 ' on the console (one when the program's clock leaps between two frames).
 SETTINGS TITLE "Web probe", WIDTH 320, HEIGHT 240
-' 3D, networking and other programs, and movies that cannot be played: each answer on a
-' line of absent.dat.
+' 3D commands that find nothing to do (as on the desktop), networking and other programs,
+' and movies that cannot be played: each answer on a line of absent.dat.
 sx = -7
 sy = -8
 depth = -9

@@ -36,6 +36,14 @@ add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
   COMMENT "Making the browser drawing test's page")
 add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
 
+set(SCENE3D_WEB ${CMAKE_BINARY_DIR}/web-scene3d)
+add_custom_command(OUTPUT ${SCENE3D_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_SOURCE_DIR}/examples/scene3d.bas -o ${SCENE3D_WEB}
+  DEPENDS tolvanec tolvane_web_kit ${CMAKE_SOURCE_DIR}/examples/scene3d.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser 3D test's page")
+add_custom_target(scene3d_web ALL DEPENDS ${SCENE3D_WEB}/index.html)
+
 # The movie test's page: a movie of every container made by moviegen (converted to WebM
 # by the page's build where the browser cannot play it), and a file that is no movie.
 set(MOVIE_ASSETS ${CMAKE_BINARY_DIR}/web-movie-assets)
@@ -58,7 +66,7 @@ foreach(pair "WebMoviesPlay movie" "WebStackmoorFrame600 stackmoor" "WebKeysMove
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
-        "WebDrawingMatchesNative drawing" "WebPointerAndTouch touch")
+        "WebDrawingMatchesNative drawing" "WebPointerAndTouch touch" "WebScene3DMatchesNative scene3d")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)

@@ -1,47 +1,72 @@
-// The texture store's work that both GLs do alike (see texture_store_gl.h).
-#include "gfx2d/texture_store_gl.h"
+// The texture store over OpenGL ES 3.0 (see texture_store.h).
+#include "gfx2d/texture_store.h"
 
-#ifdef __EMSCRIPTEN__
 #include <GLES3/gl3.h>
-#else
-#include <GL/gl.h>
-#include <GL/glext.h>
-#endif
 
 #include <algorithm>
 #include <vector>
 
-void __TextureStoreGL::SetTextureParameters(bool mipmapped) {
+namespace {
+
+void SetTextureParameters(bool mipmapped) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
 }
 
-void __TextureStoreGL::SetUnpackState() {
+void SetUnpackState() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
-void __TextureStoreGL::ClearErrors() {
+void ClearErrors() {
     for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
     }
 }
 
-void __TextureStoreGL::UploadTexels(__TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump) {
+}  // namespace
+
+bool __TextureStore::ReadTexels(unsigned texture, int w, int h, uint8_t* rgba) {
+    GLint drawing = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &drawing);
+    GLuint frame = 0;
+    glGenFramebuffers(1, &frame);
+    glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (ok) {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(drawing));
+    glDeleteFramebuffers(1, &frame);
+    return ok;
+}
+
+bool __TextureStore::ReadAlphaMask(int nr) {
+    __SpriteSlot& s = sprites_[nr];
+    if (s.hasMask) return false;
+    s.hasMask = true;
+    const int tw = std::max<int>(s.texWidth, 0), th = std::max<int>(s.texHeight, 0);
+    s.alphaMask.assign(static_cast<size_t>(tw) * th, 0);
+    if (!s.texture[0] || s.alphaMask.empty()) return false;
+    std::vector<uint8_t> rgba(static_cast<size_t>(tw) * th * 4);
+    if (ReadTexels(s.texture[0], tw, th, rgba.data()))
+        for (size_t i = 0; i < s.alphaMask.size(); ++i) s.alphaMask[i] = rgba[4 * i + 3];
+    return true;
+}
+
+void __TextureStore::UploadTexels(__TexelBuffer& texels, int pw, int ph, unsigned* tex, unsigned* mip, bool bump) {
     SetUnpackState();
     if (bump) __MakeNormalMap(texels.data(), pw, ph);
     glGenTextures(1, tex);
     if (mip) glGenTextures(1, mip);
-    auto makePlain = [&](const uint8_t* data) {
-        glBindTexture(GL_TEXTURE_2D, *tex);
-        SetTextureParameters(false);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
-    };
-    const bool copyLater = mip && CanCopyTextures();
-    if (!copyLater) makePlain(texels.data());
+    glBindTexture(GL_TEXTURE_2D, *tex);
+    SetTextureParameters(false);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     if (mip) {
         glBindTexture(GL_TEXTURE_2D, *mip);
         SetTextureParameters(true);
@@ -56,24 +81,16 @@ void __TextureStoreGL::UploadTexels(__TexelBuffer& texels, int pw, int ph, unsig
         }
     }
     texels.Release();
-    if (copyLater) {
-        makePlain(nullptr);
-        if (!CopyTexture(*mip, *tex, pw, ph)) {
-            // The copy was refused: read the first level back instead.
-            __TexelBuffer level0(static_cast<size_t>(pw) * ph * 4);
-            if (level0.data() && ReadTexels(*mip, pw, ph, level0.data())) makePlain(level0.data());
-        }
-    }
 }
 
-void __TextureStoreGL::Init() {
+void __TextureStore::Init() {
     GLint maxTexture = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
     // Sprite sizes are kept in 16 bits: textures stay within 16384 texels a side.
     maxTexture_ = maxTexture < 64 ? 64 : (maxTexture > 16384 ? 16384 : maxTexture);
 }
 
-bool __TextureStoreGL::LoadSprite(int nr, __BMPImage picture, uint32_t key, bool bump) {
+bool __TextureStore::LoadSprite(int nr, __BMPImage picture, uint32_t key, bool bump) {
     FreeSprite(nr);
     const int width = picture.Width(), height = picture.Height();
     if (width < 1 || height < 1 || !picture.IndicesInPalette()) return false;
@@ -96,14 +113,14 @@ bool __TextureStoreGL::LoadSprite(int nr, __BMPImage picture, uint32_t key, bool
     return true;
 }
 
-void __TextureStoreGL::FreeSprite(int nr) {
+void __TextureStore::FreeSprite(int nr) {
     __SpriteSlot& s = sprites_[nr];
     if (s.texture[0]) glDeleteTextures(1, &s.texture[0]);
     if (s.texture[1]) glDeleteTextures(1, &s.texture[1]);
     s = __SpriteSlot{};
 }
 
-bool __TextureStoreGL::GrabSprite(int nr, int x, int y, int w, int h, int screenW, int screenH) {
+bool __TextureStore::GrabSprite(int nr, int x, int y, int w, int h, int screenW, int screenH) {
     FreeSprite(nr);
     __SpriteSlot& s = sprites_[nr];
     const int tw = std::max(__PowerOfTwo(w), 32), th = std::max(__PowerOfTwo(h), 32);
@@ -140,32 +157,43 @@ bool __TextureStoreGL::GrabSprite(int nr, int x, int y, int w, int h, int screen
     return true;
 }
 
-bool __TextureStoreGL::LoadSurface(int sn, const __BMPImage& picture) {
-    const int cols = (picture.Width() + 63) / 64, rows = (picture.Height() + 63) / 64;
-    // A background is at most 64 x 64 tiles; larger pictures are refused before
-    // their pixels are read.
-    if (cols < 1 || rows < 1 || cols > __kSurfaceGrid || rows > __kSurfaceGrid) return false;
+bool __TextureStore::LoadSurface(int sn, const __BMPImage& picture) {
+    const int cells[2] = {(picture.Width() + 63) / 64, (picture.Height() + 63) / 64};
+    // A background is at most 64 x 64 cells of 64 pixels; larger pictures are refused
+    // before their pixels are read.
+    for (int c : cells)
+        if (c < 1 || c > __kSurfaceGrid) return false;
     if (!picture.IndicesInPalette()) return false;
     FreeSurface(sn);
+    // The cells in as few tiles as power-of-two sides up to 1024 make (640 pixels: 512
+    // and 128), so the background is drawn in a few draws; every texel is drawn at its
+    // own size, so the pixels are those of any other cutting.
+    const int largest = std::max(64, std::min(maxTexture_, 1024));
+    int sizes[2][__kSurfaceGrid], counts[2] = {0, 0};
+    for (int axis = 0; axis < 2; ++axis)
+        for (int left = cells[axis] * 64; left > 0; left -= sizes[axis][counts[axis]++])
+            sizes[axis][counts[axis]] = std::min(largest, __PowerOfTwo(left + 1) / 2);
     __Surface& s = surfaces_[sn];
-    for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < cols; ++i) {
+    for (int j = 0, y = 0; j < counts[1]; y += sizes[1][j++])
+        for (int i = 0, x = 0; i < counts[0]; x += sizes[0][i++]) {
             __SurfaceTile& t = s.tiles[i][j];
-            __TexelBuffer texels(64 * 64 * 4);
+            const int w = sizes[0][i], h = sizes[1][j];
+            __TexelBuffer texels(static_cast<size_t>(w) * h * 4);
             if (!texels.data()) {
                 FreeSurface(sn);
                 return false;
             }
-            __PictureToTexels(picture, 64 * i, 64 * j, 64, 64, texels.data(), 64, __kSpriteKey, true);
-            UploadTexels(texels, 64, 64, &t.texture, nullptr, false);
-            t.width = t.height = 64;
+            __PictureToTexels(picture, x, y, w, h, texels.data(), w, __kSpriteKey, true);
+            UploadTexels(texels, w, h, &t.texture, nullptr, false);
+            t.width = static_cast<short>(w);
+            t.height = static_cast<short>(h);
         }
-    s.columns = static_cast<uint8_t>(cols);
-    s.rows = static_cast<uint8_t>(rows);
+    s.columns = static_cast<uint8_t>(counts[0]);
+    s.rows = static_cast<uint8_t>(counts[1]);
     return true;
 }
 
-void __TextureStoreGL::GrabSurface(int sn, int screenW, int screenH) {
+void __TextureStore::GrabSurface(int sn, int screenW, int screenH) {
     const int tile = std::min(maxTexture_, 256);
     FreeSurface(sn);
     __Surface& s = surfaces_[sn];
@@ -193,7 +221,7 @@ void __TextureStoreGL::GrabSurface(int sn, int screenW, int screenH) {
     s.rows = static_cast<uint8_t>(rows);
 }
 
-void __TextureStoreGL::FreeSurface(int sn) {
+void __TextureStore::FreeSurface(int sn) {
     __Surface& s = surfaces_[sn];
     for (auto& column : s.tiles)
         for (__SurfaceTile& t : column)
@@ -204,7 +232,7 @@ void __TextureStoreGL::FreeSurface(int sn) {
     s.columns = s.rows = 0;
 }
 
-bool __TextureStoreGL::MakeStreamTexture(__StreamTexture& t, int width, int height) {
+bool __TextureStore::MakeStreamTexture(__StreamTexture& t, int width, int height) {
     FreeStreamTexture(t);
     if (width < 1 || height < 1 || width > maxTexture_ || height > maxTexture_) return false;
     const int pw = __PowerOfTwo(width), ph = __PowerOfTwo(height);
@@ -231,13 +259,13 @@ bool __TextureStoreGL::MakeStreamTexture(__StreamTexture& t, int width, int heig
     return true;
 }
 
-void __TextureStoreGL::UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba) {
+void __TextureStore::UpdateStreamTexture(const __StreamTexture& t, const uint8_t* rgba) {
     SetUnpackState();
     glBindTexture(GL_TEXTURE_2D, t.texture);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, t.width, t.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
-void __TextureStoreGL::FreeStreamTexture(__StreamTexture& t) {
+void __TextureStore::FreeStreamTexture(__StreamTexture& t) {
     if (t.texture) glDeleteTextures(1, &t.texture);
     t = __StreamTexture{};
 }
