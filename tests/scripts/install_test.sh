@@ -93,6 +93,22 @@ dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
 "$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
 TOLVANE_FRAMES=5 ./hello || fail "hello from the packaged tolvanec did not run"
+# The debugger for editors from the package: a launch, a stop at a breakpoint in the loop,
+# and the program's end when the editor lets it go.
+dap() {  # one message of the debug protocol, framed
+  printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"
+}
+{
+  dap '{"seq":1,"type":"request","command":"initialize","arguments":{"adapterID":"tolvane"}}'
+  dap '{"seq":2,"type":"request","command":"launch","arguments":{"program":"'"$PWD"'/hello.bas"}}'
+  dap '{"seq":3,"type":"request","command":"setBreakpoints","arguments":{"source":{"path":"'"$PWD"'/hello.bas"},"breakpoints":[{"line":5}]}}'
+  dap '{"seq":4,"type":"request","command":"configurationDone"}'
+  for _ in $(seq 300); do grep -q '"reason":"breakpoint"' dap.out 2>/dev/null && break; sleep 0.1; done
+  dap '{"seq":5,"type":"request","command":"disconnect","arguments":{"terminateDebuggee":true}}'
+  for _ in $(seq 100); do grep -q '"command":"disconnect"' dap.out 2>/dev/null && break; sleep 0.1; done
+} | SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 60 "$work/root/usr/bin/tolvanec" dap > dap.out ||
+  fail "the packaged tolvanec dap did not end cleanly: $(cat dap.out)"
+grep -q '"reason":"breakpoint"' dap.out || fail "the packaged debugger did not stop at the breakpoint: $(cat dap.out)"
 if [ "$web" = web ]; then
   grep -q -- "emscripten" <<<"$depends" || fail "Depends lacks emscripten: $depends"
   for f in usr/share/tolvane/web/libtolvane.a usr/share/tolvane/web/page.html usr/share/tolvane/web/tolvane_web.js \
