@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "debug/wire.h"
 #include "front.h"
 #include "tool_run.h"
 #include "toolchain.h"
@@ -30,36 +31,6 @@ namespace {
 
 constexpr int kStartMs = 30000;   // for the program to reach its agent
 constexpr int kAnswerMs = 10000;  // for an answer of a stopped program
-
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-Fields Split(const std::string& line) {
-    Fields fields(1);
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            fields.emplace_back();
-        } else if (c == '\\' && i + 1 < line.size()) {
-            const char e = line[++i];
-            fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
 
 long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -203,9 +174,7 @@ bool DebuggedProgram::Start(const std::string& program, const std::vector<std::s
 
 void DebuggedProgram::Send(const Fields& fields) {
     if (socket_ < 0) return;
-    std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + Escaped(fields[i]);
-    line += "\n";
+    const std::string line = dbg::JoinLine(fields);
     for (size_t done = 0; done < line.size();) {
         const ssize_t n = send(socket_, line.data() + done, line.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
@@ -227,7 +196,7 @@ bool DebuggedProgram::ReadSocket(bool wait, int timeoutMs) {
     }
     pending_.append(buffer, static_cast<size_t>(n));
     for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
-        Fields f = Split(pending_.substr(0, nl));
+        Fields f = dbg::SplitLine(pending_.substr(0, nl));
         pending_.erase(0, nl + 1);
         const bool answer = f[0] == "=" || f[0] == "!" || f[0] == ".";
         (answer ? answers_ : events_).push_back(std::move(f));

@@ -14,6 +14,7 @@
 #include "core/checkpoint.h"
 #include "debug/hooks.h"
 #include "debug/values.h"
+#include "debug/wire.h"
 #include "platform/debug_link.h"
 
 namespace {
@@ -44,36 +45,6 @@ Agent g_agent;
 // thread looks into the inbox, under its lock, only then.
 std::atomic<bool> g_mail{false};
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            fields.emplace_back();
-        } else if (c == '\\' && i + 1 < line.size()) {
-            const char e = line[++i];
-            fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
 // A whole number of a field within [lo, hi]; false for anything else.
 bool Whole(const std::vector<std::string>& f, size_t i, long lo, long hi, int& out) {
     if (i >= f.size() || f[i].empty()) return false;
@@ -85,9 +56,7 @@ bool Whole(const std::vector<std::string>& f, size_t i, long lo, long hi, int& o
 }
 
 void Send(const std::vector<std::string>& fields) {
-    std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + Escaped(fields[i]);
-    if (!plat::DebugLinkWrite(g_agent.link, line + "\n")) {
+    if (!plat::DebugLinkWrite(g_agent.link, dbg::JoinLine(fields))) {
         std::lock_guard<std::mutex> lock(g_inbox.m);
         g_inbox.gone = true;
     }
@@ -230,7 +199,7 @@ void Answer(const std::vector<std::string>& f) {
 
 // Handles one line from the debugger; true when it lets a stopped program go on.
 bool Handle(const std::string& line) {
-    const std::vector<std::string> f = Fields(line);
+    const std::vector<std::string> f = dbg::SplitLine(line);
     const std::string& what = f[0];
     const auto resume = [](Step step) {
         g_agent.step = step;
