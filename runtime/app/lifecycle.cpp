@@ -117,7 +117,7 @@ void InstallFrameServices() {
         }
     }
 
-    delete prsm3D;  // its display lists and buffers go while the GL context lives
+    delete prsm3D;  // its buffers and programs go while the GL context lives
     prsm3D = nullptr;
     delete pPrsm;
     pPrsm = nullptr;

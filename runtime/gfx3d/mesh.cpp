@@ -18,12 +18,13 @@ constexpr size_t kNodeBytes = 5;
 
 // What a loaded object takes beyond its nodes, per node, at most: three triangle
 // indices (a strip or a fan has nearly one triangle a node); for the first frame its
-// display list (the GL keeps position, normal, colour and two texture coordinates of
-// every vertex, and indices: some 60 bytes with Mesa); for the largest frame, once it
-// is drawn blended, its vertices as streamed (position, normal, texture coordinate,
-// colour) in memory and in the two vertex buffers they are handed to in turn.
+// static vertex and index buffers (position, normal, texture coordinate and colour of
+// every vertex, 36 bytes, and the indices; a software GL keeps them in memory too); for
+// the largest frame, once it is drawn blended, its vertices as streamed (position,
+// normal, texture coordinate, colour) in memory and in the two vertex buffers they are
+// handed to in turn.
 constexpr size_t kTriangleBytesPerNode = 3 * sizeof(uint32_t);
-constexpr size_t kDisplayListBytesPerNode = 80;
+constexpr size_t kStaticBufferBytesPerNode = 80;
 constexpr size_t kStreamBytesPerNode = 3 * 36;
 // A frame's own bookkeeping, its shared triangle list's included.
 constexpr size_t kFrameBytes = sizeof(POLY_FRAME) + 64;
@@ -289,7 +290,7 @@ void MeshObject::PrepareBump() {
 
 size_t MeshObject::MemoryNeeded(const __ObjectCounts& c) {
     return c.palette * sizeof(uint32_t) + c.uv * 2 * sizeof(float) + c.frames * kFrameBytes +
-           c.nodes * (sizeof(__Node) + kTriangleBytesPerNode) + c.firstFrameNodes * kDisplayListBytesPerNode +
+           c.nodes * (sizeof(__Node) + kTriangleBytesPerNode) + c.firstFrameNodes * kStaticBufferBytesPerNode +
            c.largestFrameNodes * kStreamBytesPerNode;
 }
 

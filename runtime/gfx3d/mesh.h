@@ -36,7 +36,7 @@ constexpr double __kObjectVersion = 1.02;
 
 // Object files larger than this are refused unread.
 constexpr int64_t __kLargestObjectFile = int64_t{64} << 20;
-// The most memory one loaded object may take, drawing included (its display list, and
+// The most memory one loaded object may take, drawing included (its static buffers, and
 // the vertices and buffers of blended frames): a file whose counts ask for more is
 // refused before anything is made for it. Reached by a single frame of some 2.6
 // million nodes (a 13 MB file); animations of many smaller frames stay far below it.
@@ -85,7 +85,7 @@ struct POLY_FRAME {
 struct __ObjectCounts {
     size_t palette = 0, uv = 0, frames = 0;
     size_t nodes = 0;              // of all frames
-    size_t firstFrameNodes = 0;    // the display list's
+    size_t firstFrameNodes = 0;    // the static buffers'
     size_t largestFrameNodes = 0;  // the most a blended draw streams
 };
 
