@@ -218,11 +218,15 @@ void __Drawing::Flush() {
     }
     // Every batch in one buffer, given new storage each time, so the GL never waits for
     // the draws before.
-    stream_.clear();
-    for (size_t b = 0; b < queued_; ++b)
-        stream_.insert(stream_.end(), batches_[b].vertices.begin(), batches_[b].vertices.end());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(stream_.size() * sizeof(Vertex)), stream_.data(),
-                 GL_STREAM_DRAW);
+    // One batch (the usual case) goes as it is, without a copy.
+    const std::vector<Vertex>* all = &batches_[0].vertices;
+    if (queued_ > 1) {
+        stream_.clear();
+        for (size_t b = 0; b < queued_; ++b)
+            stream_.insert(stream_.end(), batches_[b].vertices.begin(), batches_[b].vertices.end());
+        all = &stream_;
+    }
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(all->size() * sizeof(Vertex)), all->data(), GL_STREAM_DRAW);
     GLint first = 0;
     for (size_t b = 0; b < queued_; ++b) {
         const BatchKey& k = batches_[b].key;
