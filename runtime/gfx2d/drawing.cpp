@@ -1,5 +1,6 @@
-// The drawing over OpenGL ES 3.0: one shader program (the colour, or texture times
-// colour, or the texture as it is; the alpha test) and one streaming vertex buffer.
+// The drawing over OpenGL ES 3.0: a shader program for each way of colouring (the
+// colour, or texture times colour, or the texture as it is; with the alpha test or
+// without) and one streaming vertex buffer.
 // The GL coordinates of a point (px, py) of the viewport, y downwards, are (px, -py):
 // the projection puts the viewport's top-left corner at the origin with y upwards.
 #include "gfx2d/drawing.h"
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "gfx2d/gl_program.h"
 #include "platform/window.h"
@@ -29,18 +31,26 @@ const char* const kVertexShader =
     "    uv = texCoord;\n"
     "    tint = colour;\n"
     "}\n";
-// mode 0: the colour; 1: texture times colour; 2: the texture as it is.
+// One program for each mode (MODE 0: the colour; 1: texture times colour; 2: the
+// texture as it is) with or without the alpha test (ALPHA_TEST), so no fragment pays
+// for branches that do not apply (software GL runs every side of a branch).
 const char* const kFragmentShader =
     "uniform sampler2D picture;\n"
-    "uniform int mode;\n"
-    "uniform bool alphaTest;\n"
     "uniform float alphaRef;\n"
     "in vec2 uv;\n"
     "in vec4 tint;\n"
     "out vec4 fragment;\n"
     "void main() {\n"
-    "    vec4 c = mode == 0 ? tint : mode == 1 ? texture(picture, uv) * tint : texture(picture, uv);\n"
-    "    if (alphaTest && c.a <= alphaRef) discard;\n"
+    "#if MODE == 0\n"
+    "    vec4 c = tint;\n"
+    "#elif MODE == 1\n"
+    "    vec4 c = texture(picture, uv) * tint;\n"
+    "#else\n"
+    "    vec4 c = texture(picture, uv);\n"
+    "#endif\n"
+    "#if ALPHA_TEST\n"
+    "    if (c.a <= alphaRef) discard;\n"
+    "#endif\n"
     "    fragment = c;\n"
     "}\n";
 
@@ -62,15 +72,8 @@ constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
 }  // namespace
 
 void __Drawing::Init() {
-    static const char* const attributes[] = {"position", "texCoord", "colour", nullptr};
-    program_ = __BuildProgram(kVertexShader, kFragmentShader, attributes);
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "picture"), 0);
-    glUniform1f(glGetUniformLocation(program_, "alphaRef"), __kAlphaTestRef);
-    matrixAt_ = glGetUniformLocation(program_, "matrix");
-    modeAt_ = glGetUniformLocation(program_, "mode");
-    alphaTestAt_ = glGetUniformLocation(program_, "alphaTest");
-
+    for (auto& byMode : programs_)
+        for (Program& p : byMode) p = Program{};  // made when first drawn with
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
@@ -89,7 +92,7 @@ void __Drawing::Init() {
     glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_T, GL_REPEAT);
     sent_ = Sent{};
-    sent_.program = true;
+    sent_.bound = true;
     queued_ = 0;
     SetColour(1, 1, 1, 1);
 }
@@ -116,7 +119,7 @@ void __Drawing::Viewport2D(short x, short y, short w, short h, int screenW, int 
     const float m[16] = {2.0f / w, 0, 0, 0, 0, 2.0f / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1};
     std::memcpy(projection_, m, sizeof m);
     std::memcpy(view_, kIdentity, sizeof view_);
-    sent_.matrix = false;
+    ++matrixVersion_;
 
     texturing_ = true;
     alphaTest_ = true;
@@ -157,7 +160,7 @@ void __Drawing::Viewport3D(double nearZ, double farZ, double fovDegrees, int scr
                          0};
     std::memcpy(projection_, m, sizeof m);
     std::memcpy(view_, kIdentity, sizeof view_);
-    sent_.matrix = false;
+    ++matrixVersion_;
     ForgetBinding();
     SetTexture3D(__kNoSprite, __kNoSprite, 0);
     glEnable(GL_DEPTH_TEST);
@@ -170,7 +173,7 @@ void __Drawing::Viewport3D(double nearZ, double farZ, double fovDegrees, int scr
 void __Drawing::SetView(const float (&view)[16]) {
     Flush();
     std::memcpy(view_, view, sizeof view_);
-    sent_.matrix = false;
+    ++matrixVersion_;
 }
 
 void __Drawing::HandOver() {
@@ -207,31 +210,27 @@ void __Drawing::ReadBackBuffer(int width, int height, std::vector<uint8_t>& rgb)
 
 void __Drawing::Flush() {
     if (queued_ == 0) return;
-    if (!sent_.program) {
-        glUseProgram(program_);
+    if (!sent_.bound) {
         glBindVertexArray(vertexArray_);
         glBindBuffer(GL_ARRAY_BUFFER, buffer_);
         glActiveTexture(GL_TEXTURE0);
-        sent_.program = true;
-    }
-    if (!sent_.matrix) {
-        float m[16];
-        Multiply(projection_, view_, m);
-        glUniformMatrix4fv(matrixAt_, 1, GL_FALSE, m);
-        sent_.matrix = true;
+        sent_.bound = true;
     }
     // Every batch in one buffer, given new storage each time, so the GL never waits for
     // the draws before.
-    stream_.clear();
-    for (size_t b = 0; b < queued_; ++b)
-        stream_.insert(stream_.end(), batches_[b].vertices.begin(), batches_[b].vertices.end());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(stream_.size() * sizeof(Vertex)), stream_.data(),
-                 GL_STREAM_DRAW);
+    // One batch (the usual case) goes as it is, without a copy.
+    const std::vector<Vertex>* all = &batches_[0].vertices;
+    if (queued_ > 1) {
+        stream_.clear();
+        for (size_t b = 0; b < queued_; ++b)
+            stream_.insert(stream_.end(), batches_[b].vertices.begin(), batches_[b].vertices.end());
+        all = &stream_;
+    }
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(all->size() * sizeof(Vertex)), all->data(), GL_STREAM_DRAW);
     GLint first = 0;
     for (size_t b = 0; b < queued_; ++b) {
         const BatchKey& k = batches_[b].key;
-        if (sent_.mode != k.mode) glUniform1i(modeAt_, sent_.mode = k.mode);
-        if (sent_.alphaTest != (k.alphaTest ? 1 : 0)) glUniform1i(alphaTestAt_, sent_.alphaTest = k.alphaTest ? 1 : 0);
+        UseProgram(k.mode, k.alphaTest);
         if (k.mode != kColour) {
             glBindTexture(GL_TEXTURE_2D, k.texture);
             // A sampler object on the unit overrides the texture's own filtering.
@@ -244,6 +243,31 @@ void __Drawing::Flush() {
         ++frameDraws_;
     }
     queued_ = 0;
+}
+
+void __Drawing::UseProgram(int mode, bool alphaTest) {
+    Program& p = programs_[mode][alphaTest ? 1 : 0];
+    if (!p.id) {
+        static const char* const attributes[] = {"position", "texCoord", "colour", nullptr};
+        const std::string fragment = "#define MODE " + std::to_string(mode) + "\n#define ALPHA_TEST " +
+                                     (alphaTest ? "1" : "0") + "\n" + kFragmentShader;
+        p.id = __BuildProgram(kVertexShader, fragment.c_str(), attributes);
+        glUseProgram(p.id);
+        glUniform1i(glGetUniformLocation(p.id, "picture"), 0);
+        glUniform1f(glGetUniformLocation(p.id, "alphaRef"), __kAlphaTestRef);
+        p.matrixAt = glGetUniformLocation(p.id, "matrix");
+        sent_.program = &p;
+    }
+    if (sent_.program != &p) {
+        glUseProgram(p.id);
+        sent_.program = &p;
+    }
+    if (p.matrixVersion != matrixVersion_) {
+        float m[16];
+        Multiply(projection_, view_, m);
+        glUniformMatrix4fv(p.matrixAt, 1, GL_FALSE, m);
+        p.matrixVersion = matrixVersion_;
+    }
 }
 
 bool __Drawing::Batch::Meets(const Box& b) const {

@@ -2,7 +2,8 @@
 // presentation, blending, which sprite textures are bound, and every kind of 2D
 // drawing (sprites, text, primitives, polygons, background surfaces, movie pictures).
 // It reads the textures from a texture store and holds all the drawing state the
-// commands depend on. It draws through OpenGL ES 3.0 with one shader program, on the
+// commands depend on. It draws through OpenGL ES 3.0 with one shader for each way of
+// colouring fragments, on the
 // desktop (an ES 3.0 context) and in the browser (WebGL 2) alike.
 //
 // Drawing is batched: shapes are queued in batches of one texture, kind of shape and
@@ -175,11 +176,15 @@ private:
         bool Meets(const Box& b) const;
     };
     // What the shader program was last given, so unchanged values are not sent again.
+    // A program for one mode, with or without the alpha test.
+    struct Program {
+        unsigned id = 0;
+        int matrixAt = -1;
+        unsigned matrixVersion = 0;  // of the matrix it was given (0: none yet)
+    };
     struct Sent {
-        bool program = false;  // program, vertex array and buffer bound
-        bool matrix = false;
-        int mode = -1;
-        int alphaTest = -1;
+        bool bound = false;                // vertex array and buffer bound
+        const Program* program = nullptr;  // in use
         int sampler = -1;
     };
 
@@ -193,13 +198,17 @@ private:
     void QueueTurnedQuad(const __SpriteSlot& s, float cx, float cy, float degrees, int hw, int hh);
     void PrimitiveBegin(uint32_t colour);
     void PrimitiveEnd();
+    // Puts the program of the mode and alpha test in use, made the first time, with the
+    // current matrix.
+    void UseProgram(int mode, bool alphaTest);
     // Binds a texture that is no sprite (a surface tile, a movie picture).
     void BindOther(unsigned texture);
 
     const __TextureStore& textures_;
-    unsigned program_ = 0, vertexArray_ = 0, buffer_ = 0;
-    unsigned nearest_ = 0;  // a sampler with nearest filtering, for texels at their own size
-    int matrixAt_ = -1, modeAt_ = -1, alphaTestAt_ = -1;
+    Program programs_[3][2];  // by mode, without and with the alpha test
+    unsigned vertexArray_ = 0, buffer_ = 0;
+    unsigned nearest_ = 0;        // a sampler with nearest filtering, for texels at their own size
+    unsigned matrixVersion_ = 1;  // counts the changes of the projection and the view
     Sent sent_;
     float projection_[16] = {};
     float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "gfx2d/drawing.h"
 #include "gfx2d/gl_program.h"
@@ -11,12 +12,13 @@
 
 namespace {
 
-const char* const kVertexShader =
+// The vertex stage is put together for the state it draws: with or without lighting,
+// and the lights that are on one by one by their kind, so no vertex pays for branches
+// or lights that do not apply (software GL runs every side of a branch).
+const char* const kVertexHead =
     "uniform mat4 projection;\n"
     "uniform mat4 modelview;\n"
     "uniform mat3 normalMatrix;\n"
-    "uniform bool lighting;\n"
-    "uniform int lightCount;\n"
     "uniform vec3 lightAmbient[8];\n"
     "uniform vec3 lightDiffuse[8];\n"
     "uniform vec4 lightPosition[8];\n"
@@ -33,73 +35,87 @@ const char* const kVertexShader =
     "    vec4 eye = modelview * vec4(position, 1.0);\n"
     "    gl_Position = projection * eye;\n"
     "    gl_PointSize = pointSize;\n"
-    "    uv = texCoord;\n"
-    "    if (!lighting) {\n"
-    "        shade = colour;\n"
-    "        return;\n"
-    "    }\n"
+    "    uv = texCoord;\n";
+const char* const kVertexUnlit = "    shade = colour;\n}\n";
+const char* const kVertexLit =
     "    vec3 n = normalMatrix * normal;\n"
     "    float len = length(n);\n"
     "    if (len > 0.0) n /= len;\n"
     "    vec3 c = 0.2 * colour.rgb;\n"  // the scene's ambient light
-    "    for (int i = 0; i < lightCount; ++i) {\n"
-    "        vec4 lp = lightPosition[i];\n"
-    "        vec3 l = lp.w == 0.0 ? lp.xyz : lp.xyz - eye.xyz * lp.w;\n"
-    "        float ll = length(l);\n"
-    "        if (ll > 0.0) l /= ll;\n"
-    "        float spot = 1.0;\n"
-    "        if (spotCosCutoff[i] > -1.5) {\n"
-    "            vec3 d = spotDirection[i];\n"
-    "            float dl = length(d);\n"
-    "            float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n"
-    "            spot = cosine >= spotCosCutoff[i] ? 1.0 : 0.0;\n"
-    "        }\n"
-    "        c += spot * (lightAmbient[i] + max(dot(n, l), 0.0) * lightDiffuse[i]) * colour.rgb;\n"
-    "    }\n"
-    "    shade = vec4(clamp(c, 0.0, 1.0), colour.a);\n"
-    "}\n";
+    "    vec4 lp;\n"
+    "    vec3 l;\n"
+    "    float ll;\n";
+// One light's part (I stands for its number): the direction towards it ...
+const char* const kLightDirectional = "    lp = lightPosition[I];\n    l = lp.xyz;\n";
+const char* const kLightPlaced = "    lp = lightPosition[I];\n    l = lp.xyz - eye.xyz * lp.w;\n";
+// ... made of length 1, then its light, inside a cone or without one.
+const char* const kLightNormalise =
+    "    ll = length(l);\n"
+    "    if (ll > 0.0) l /= ll;\n";
+const char* const kLightAdd = "    c += (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n";
+const char* const kLightAddInCone =
+    "    {\n"
+    "        vec3 d = spotDirection[I];\n"
+    "        float dl = length(d);\n"
+    "        float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n"
+    "        float spot = cosine >= spotCosCutoff[I] ? 1.0 : 0.0;\n"
+    "        c += spot * (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n"
+    "    }\n";
+const char* const kVertexLitEnd = "    shade = vec4(clamp(c, 0.0, 1.0), colour.a);\n}\n";
 
+// The fragment stage for one kind of surface (SURFACE: the number of a __Surface3D).
+// The colour alone is opaque (every vertex's alpha is 255), so it needs no alpha test,
+// and the depth test can drop hidden fragments before they are shaded.
 const char* const kFragmentShader =
     "uniform sampler2D picture;\n"
     "uniform sampler2D normalMap;\n"
-    "uniform int surface;\n"
     "uniform float alphaRef;\n"
     "in vec4 shade;\n"
     "in vec2 uv;\n"
     "out vec4 fragment;\n"
     "void main() {\n"
     "    vec4 c = shade;\n"
-    "    if (surface == 1) {\n"
-    "        c *= texture(picture, uv);\n"
-    "    } else if (surface == 2) {\n"
-    "        vec4 bump = texture(normalMap, uv);\n"
-    "        float d = clamp(4.0 * dot(bump.rgb - 0.5, shade.rgb - 0.5), 0.0, 1.0);\n"
-    "        c = vec4(d, d, d, bump.a) * texture(picture, uv);\n"
-    "    } else if (surface == 3) {\n"
-    "        c *= texture(normalMap, uv) * texture(picture, uv);\n"
-    "    }\n"
+    "#if SURFACE == 1\n"
+    "    c *= texture(picture, uv);\n"
+    "#elif SURFACE == 2\n"
+    "    vec4 bump = texture(normalMap, uv);\n"
+    "    float d = clamp(4.0 * dot(bump.rgb - 0.5, shade.rgb - 0.5), 0.0, 1.0);\n"
+    "    c = vec4(d, d, d, bump.a) * texture(picture, uv);\n"
+    "#elif SURFACE == 3\n"
+    "    c *= texture(normalMap, uv) * texture(picture, uv);\n"
     "    if (c.a <= alphaRef) discard;\n"
+    "#endif\n"
     "    fragment = c;\n"
     "}\n";
+
+// The kinds of lights, as the variant key holds them (two bits each).
+enum LightKind { kDirectional = 0, kPoint = 1, kSpot = 2 };
+
+// Text with every "I" that stands alone replaced by the light's number.
+void AppendLight(std::string& out, const char* part, int i) {
+    for (const char* c = part; *c; ++c) {
+        if (*c == 'I' && c[1] == ']')
+            out += std::to_string(i);
+        else
+            out += *c;
+    }
+}
 
 enum Uniform {
     kProjection,
     kModelview,
     kNormalMatrix,
-    kLighting,
-    kLightCount,
     kLightAmbient,
     kLightDiffuse,
     kLightPosition,
     kSpotDirection,
     kSpotCosCutoff,
     kPointSize,
-    kSurface,
     kUniforms
 };
-const char* const kUniformNames[kUniforms] = {"projection",    "modelview",     "normalMatrix", "lighting",
-                                              "lightCount",    "lightAmbient",  "lightDiffuse", "lightPosition",
-                                              "spotDirection", "spotCosCutoff", "pointSize",    "surface"};
+const char* const kUniformNames[kUniforms] = {"projection",    "modelview",     "normalMatrix",
+                                              "lightAmbient",  "lightDiffuse",  "lightPosition",
+                                              "spotDirection", "spotCosCutoff", "pointSize"};
 
 // The inverse transpose of the upper 3 x 3 of a matrix (column by column), which turns
 // normals as the matrix turns surfaces; the identity for a singular matrix.
@@ -126,34 +142,74 @@ void NormalMatrix(const float* m, float out[9]) {
 void __LitProgram::SetLights(const __EyeLight (&lights)[__kLitLights], unsigned on) {
     std::memcpy(lights_, lights, sizeof lights_);
     lightsOn_ = on;
-    lightsSent_ = false;
+    ++lightsVersion_;
+}
+
+uint32_t __LitProgram::VariantKey(bool lighting, __Surface3D surface) const {
+    uint32_t key = static_cast<uint32_t>(surface);
+    if (!lighting) return key;
+    key |= 1u << 2;
+    int count = 0;
+    for (int i = 0; i < __kLitLights; ++i) {
+        if (!((lightsOn_ >> i) & 1)) continue;
+        const __EyeLight& l = lights_[i];
+        const uint32_t kind = l.cutoff < 180 ? kSpot : l.position[3] == 0 ? kDirectional : kPoint;
+        key |= kind << (7 + 2 * count);
+        ++count;
+    }
+    return key | static_cast<uint32_t>(count) << 3;
+}
+
+__LitProgram::Variant& __LitProgram::Use(uint32_t key) {
+    for (Variant& v : variants_)
+        if (v.key == key) return v;
+    std::string vertex = kVertexHead;
+    if (key & (1u << 2)) {
+        vertex += kVertexLit;
+        const int count = static_cast<int>((key >> 3) & 15);
+        for (int i = 0; i < count; ++i) {
+            const uint32_t kind = (key >> (7 + 2 * i)) & 3;
+            AppendLight(vertex, kind == kDirectional ? kLightDirectional : kLightPlaced, i);
+            vertex += kLightNormalise;
+            AppendLight(vertex, kind == kSpot ? kLightAddInCone : kLightAdd, i);
+        }
+        vertex += kVertexLitEnd;
+    } else {
+        vertex += kVertexUnlit;
+    }
+    const std::string fragment = "#define SURFACE " + std::to_string(key & 3) + "\n" + kFragmentShader;
+    static const char* const attributes[] = {"position", "normal", "texCoord", "colour", nullptr};
+    Variant& v = variants_.emplace_back();
+    v.key = key;
+    v.program = __BuildProgram(vertex.c_str(), fragment.c_str(), attributes);
+    glUseProgram(v.program);
+    for (int u = 0; u < kUniforms; ++u) v.at[u] = glGetUniformLocation(v.program, kUniformNames[u]);
+    glUniform1i(glGetUniformLocation(v.program, "picture"), 0);
+    glUniform1i(glGetUniformLocation(v.program, "normalMap"), 1);
+    glUniform1f(glGetUniformLocation(v.program, "alphaRef"), __kAlphaTestRef);
+    return v;
 }
 
 void __LitProgram::Begin(const __LitState& state) {
     pPrsm->HandOver();
-    if (!program_) {
-        static const char* const attributes[] = {"position", "normal", "texCoord", "colour", nullptr};
-        program_ = __BuildProgram(kVertexShader, kFragmentShader, attributes);
-        glUseProgram(program_);
-        for (int u = 0; u < kUniforms; ++u) at_[u] = glGetUniformLocation(program_, kUniformNames[u]);
-        glUniform1i(glGetUniformLocation(program_, "picture"), 0);
-        glUniform1i(glGetUniformLocation(program_, "normalMap"), 1);
-        glUniform1f(glGetUniformLocation(program_, "alphaRef"), __kAlphaTestRef);
+    if (!vertexArray_) {
         glGenVertexArrays(1, &vertexArray_);
         glGenBuffers(2, stream_);
-        lightsSent_ = false;
     }
-    glUseProgram(program_);
+    __Surface3D surface = state.surface;
+    if (!state.texture || ((surface == __Surface3D::kBump || surface == __Surface3D::kTwoTextures) && !state.normalMap))
+        surface = state.texture ? __Surface3D::kTexture : __Surface3D::kColour;
+    Variant& v = Use(VariantKey(state.lighting, surface));
+    glUseProgram(v.program);
     glBindVertexArray(vertexArray_);
-    glUniformMatrix4fv(at_[kProjection], 1, GL_FALSE, pPrsm->Projection());
-    glUniformMatrix4fv(at_[kModelview], 1, GL_FALSE, state.modelview);
-    glUniform1i(at_[kLighting], state.lighting ? 1 : 0);
+    glUniformMatrix4fv(v.at[kProjection], 1, GL_FALSE, pPrsm->Projection());
+    glUniformMatrix4fv(v.at[kModelview], 1, GL_FALSE, state.modelview);
     if (state.lighting) {
         float nm[9];
         NormalMatrix(state.modelview, nm);
-        glUniformMatrix3fv(at_[kNormalMatrix], 1, GL_FALSE, nm);
-        if (!lightsSent_) {
-            // The lights that are on, one after the other: the shader loops over them only.
+        glUniformMatrix3fv(v.at[kNormalMatrix], 1, GL_FALSE, nm);
+        if (v.lightsVersion != lightsVersion_) {
+            // The lights that are on, one after the other, as the variant takes them.
             GLint count = 0;
             float ambient[3 * __kLitLights], diffuse[3 * __kLitLights], position[4 * __kLitLights];
             float spot[3 * __kLitLights], cutoff[__kLitLights];
@@ -164,26 +220,20 @@ void __LitProgram::Begin(const __LitState& state) {
                 std::memcpy(&diffuse[3 * count], l.diffuse, sizeof l.diffuse);
                 std::memcpy(&position[4 * count], l.position, sizeof l.position);
                 std::memcpy(&spot[3 * count], l.spotDirection, sizeof l.spotDirection);
-                // -2: no cone (every cosine passes).
                 cutoff[count] = l.cutoff >= 180 ? -2.0f : static_cast<float>(std::cos(l.cutoff * M_PI / 180));
                 ++count;
             }
-            glUniform1i(at_[kLightCount], count);
             if (count > 0) {
-                glUniform3fv(at_[kLightAmbient], count, ambient);
-                glUniform3fv(at_[kLightDiffuse], count, diffuse);
-                glUniform4fv(at_[kLightPosition], count, position);
-                glUniform3fv(at_[kSpotDirection], count, spot);
-                glUniform1fv(at_[kSpotCosCutoff], count, cutoff);
+                glUniform3fv(v.at[kLightAmbient], count, ambient);
+                glUniform3fv(v.at[kLightDiffuse], count, diffuse);
+                glUniform4fv(v.at[kLightPosition], count, position);
+                glUniform3fv(v.at[kSpotDirection], count, spot);
+                glUniform1fv(v.at[kSpotCosCutoff], count, cutoff);
             }
-            lightsSent_ = true;
+            v.lightsVersion = lightsVersion_;
         }
     }
-    glUniform1f(at_[kPointSize], state.pointSize);
-    __Surface3D surface = state.surface;
-    if (!state.texture || ((surface == __Surface3D::kBump || surface == __Surface3D::kTwoTextures) && !state.normalMap))
-        surface = state.texture ? __Surface3D::kTexture : __Surface3D::kColour;
-    glUniform1i(at_[kSurface], static_cast<int>(surface));
+    glUniform1f(v.at[kPointSize], state.pointSize);
     if (surface == __Surface3D::kBump || surface == __Surface3D::kTwoTextures) {
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, state.normalMap);
@@ -230,7 +280,11 @@ void __LitProgram::DrawBuffers(const __LitState& state, const unsigned (&buffers
     Begin(state);
     Point(buffers[0]);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, nullptr);
+    // The range of the indices given, so the GL need not look through them for it.
+    GLint bytes = 0;
+    glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
+    const GLuint last = static_cast<GLuint>(bytes / static_cast<GLint>(sizeof(__LitVertex))) - 1;
+    glDrawRangeElements(GL_TRIANGLES, 0, last, static_cast<GLsizei>(count), GL_UNSIGNED_INT, nullptr);
 }
 
 void __LitProgram::DrawStreamed(const __LitState& state, const std::vector<__LitVertex>& vertices,
@@ -246,7 +300,8 @@ void __LitProgram::DrawStreamed(const __LitState& state, const std::vector<__Lit
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, stream_[1]);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices->size() * sizeof(uint32_t)),
                      indices->data(), GL_STREAM_DRAW);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices->size()), GL_UNSIGNED_INT, nullptr);
+        glDrawRangeElements(GL_TRIANGLES, 0, static_cast<GLuint>(vertices.size() - 1),
+                            static_cast<GLsizei>(indices->size()), GL_UNSIGNED_INT, nullptr);
     } else {
         glDrawArrays(shape, 0, static_cast<GLsizei>(vertices.size()));
     }

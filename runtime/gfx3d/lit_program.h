@@ -1,4 +1,4 @@
-// Internal: the 3D engine's shader program and its buffers. The vertex stage lights
+// Internal: the 3D engine's shader programs and their buffers. The vertex stage lights
 // each vertex as the lights of the scene give (the scene's ambient 0.2, up to eight
 // directional, point and spot lights with their ambient and diffuse parts, vertex
 // colours as the material); the fragment stage multiplies the texture in, or dots the
@@ -12,10 +12,10 @@
 
 constexpr int __kLitLights = 8;
 
-// One vertex as the program takes it.
+// One vertex as the programs take it.
 struct __LitVertex {
     float p[3], n[3], uv[2];
-    uint32_t colour;  // R, G, B, A bytes
+    uint32_t colour;  // R, G, B, A bytes; A is 255 (opaque) in every vertex drawn
 };
 
 // A light in eye coordinates.
@@ -59,13 +59,24 @@ public:
                       const std::vector<uint32_t>* indices, unsigned shape);
 
 private:
+    // A program made for one state: lighting or none, the kinds of the lights on, the
+    // surface.
+    struct Variant {
+        uint32_t key = 0;
+        unsigned program = 0;
+        int at[16] = {};
+        unsigned lightsVersion = 0;  // of the lights it was given (0: none yet)
+    };
+    uint32_t VariantKey(bool lighting, __Surface3D surface) const;
+    // The variant of the key, made the first time it is asked for (and left in use).
+    Variant& Use(uint32_t key);
     // Hands the GL over from the 2D drawing and readies the program and the state.
     void Begin(const __LitState& state);
     void Point(unsigned vertexBuffer);
 
-    unsigned program_ = 0, vertexArray_ = 0, stream_[2] = {0, 0};
-    int at_[16] = {};
+    std::vector<Variant> variants_;
+    unsigned vertexArray_ = 0, stream_[2] = {0, 0};
     __EyeLight lights_[__kLitLights];
     unsigned lightsOn_ = 1;
-    bool lightsSent_ = false;
+    unsigned lightsVersion_ = 1;
 };

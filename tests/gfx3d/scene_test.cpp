@@ -146,7 +146,7 @@ TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
     struct Case {
         double from, to, factor, animate;
         int x;  // where the square's middle lands
-    } cases[] = {{1, 1, 0.5, 1, right}, {5, 9, 0, 1, right},  {-3, -3, 0.7, 1, left},
+    } cases[] = {{1, 1, 0.5, 1, right}, {5, 9, 0, 1, right},       {-3, -3, 0.7, 1, left},
                  {0, 1, 0.5, 1, 320},   {1, 0, 0.25, 1, 320 + 58}, {0, 1, 0.25, 0, 320 - 58}};
     for (const Case& c : cases) {
         Clear();
@@ -173,7 +173,7 @@ TEST_F(Scene3DTest, AnimationsBlendClampedFramePairs) {
     struct Far {
         double from, to, factor;
         int x;
-    } far[] = {{0, 1, 1e20, right},  {0, 1, -1e20, left}, {1, 0, 1e20, left},
+    } far[] = {{0, 1, 1e20, right},   {0, 1, -1e20, left},  {1, 0, 1e20, left},
                {1, 0, -1e300, right}, {0, 1, 1e300, right}, {1, 0, std::nan(""), right}};
     for (const Far& c : far) {
         Clear();
@@ -211,6 +211,38 @@ TEST_F(Scene3DTest, LightZeroShinesWhiteFromTheViewerBesideItsAmbientLight) {
     EXPECT_NEAR(ambient >> 16, 40, 2);
 }
 
+TEST_F(Scene3DTest, ALightChangingItsKindBetweenDrawsLightsEachDrawAsItIsThen) {
+    // Grey 100 lit per vertex by light 3 alone: the scene's 0.2 plus the diffuse part
+    // at the corners, from where the light is then.
+    const double grey = 100 * 0x010101;
+    Square(1, grey);
+    const auto drawn = [this] {
+        X_DRAWOBJ(1, 0);
+        return ReadPixel(320, 240) & 0xFF;
+    };
+    // A point light 5 in front: 1 / sqrt(27) * 5 = 0.962 of it at the corners.
+    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, 0, 360);
+    EXPECT_NEAR(drawn(), 116, 2);
+    // The same place as a spot turned away: only the scene's 0.2.
+    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, 1, 10);
+    EXPECT_NEAR(drawn(), 20, 2);
+    // Turned towards the square, which lies inside its cone.
+    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, -1, 30);
+    EXPECT_NEAR(drawn(), 116, 2);
+    // A dimmer point light again: the light it has now, not the one it had before.
+    X_SPOT_LT(3, 0x808080, 0, 0, 5, 0, 0, 0, 360);
+    EXPECT_NEAR(drawn(), 20 + 0.962 * 100 * 128 / 255, 2);
+    // Shining straight down the view from infinitely far: all of it.
+    X_SPOT_LT(3, kWhite, 0, 0, 0, 0, 0, -1, 180);
+    EXPECT_NEAR(drawn(), 120, 2);
+    // And a second light beside it, the point light of green only.
+    X_SPOT_LT(5, kGreen, 0, 0, 5, 0, 0, 0, 360);
+    X_DRAWOBJ(1, 0);
+    const uint32_t both = ReadPixel(320, 240);
+    EXPECT_NEAR(both & 0xFF, 120, 2);
+    EXPECT_NEAR((both >> 8) & 0xFF, 216, 2);
+}
+
 TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
     // A white sprite drawn in the 3D projection covers the world square (0 ... 8,
     // -8 ... 0) at depth 0: right of and below the middle of the screen.
@@ -235,15 +267,19 @@ TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
     for (int streamed = 0; streamed < 2; ++streamed) {
         Clear();
         glClear(GL_DEPTH_BUFFER_BIT);
-        if (streamed) X_DRAWANIM(2, 0, 1, 0.5, 1);
-        else X_DRAWOBJ(1, 0);
+        if (streamed)
+            X_DRAWANIM(2, 0, 1, 0.5, 1);
+        else
+            X_DRAWOBJ(1, 0);
         SPRITE(0, 0, 0);
         EXPECT_EQ(ReadPixel(320 + 60, 240 + 60), kWhite) << (streamed ? "blended frames" : "static buffers");
         // The additive blending factor of 0.5 dims the sprite, also after an object.
         Clear();
         ALPHAMODE(0.5);
-        if (streamed) X_DRAWANIM(2, 0, 1, 0.5, 1);
-        else X_DRAWOBJ(1, 0);
+        if (streamed)
+            X_DRAWANIM(2, 0, 1, 0.5, 1);
+        else
+            X_DRAWOBJ(1, 0);
         SPRITE(0, 0, 0);
         const uint32_t dimmed = ReadPixel(320 + 60, 240 + 60);
         EXPECT_NEAR(dimmed & 0xFF, 128, 2) << (streamed ? "blended frames" : "static buffers");
@@ -286,13 +322,13 @@ TEST_F(Scene3DTest, ProjectionInASubViewportCountsPixelsAs2DDrawingDoes) {
 
 TEST_F(Scene3DTest, CollisionAndProjection) {
     Square(1, kRed);
-    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 0.5, 0.5, 0.4), 1);   // in front of the face
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 0.5, 0.5, 0.4), 1);  // in front of the face
     EXPECT_EQ(X_COLLISION(1, 0, 0.5, 0.5, 0.5, 0.6), 0);
-    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.3, 0, 0), 1);       // beyond an edge, touching it
-    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.4, 1.4, 0), 0);     // beyond the corner's reach
-    EXPECT_EQ(X_COLLISION(1, 1, 0.5, 0, 0, 0), 0);         // no frame 1
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.3, 0, 0), 1);    // beyond an edge, touching it
+    EXPECT_EQ(X_COLLISION(1, 0, 0.5, 1.4, 1.4, 0), 0);  // beyond the corner's reach
+    EXPECT_EQ(X_COLLISION(1, 1, 0.5, 0, 0, 0), 0);      // no frame 1
     X_MOVEMENT(0, 0, 3);
-    X_ROTATION(90, 0, 1, 0);                                // the face now lies in the y-z plane
+    X_ROTATION(90, 0, 1, 0);  // the face now lies in the y-z plane
     EXPECT_EQ(X_COLLISION(1, 0, 0.2, 0, 0, 3.9), 1);
     EXPECT_EQ(X_COLLISION(1, 0, 0.2, 0.3, 0, 3), 0);
     // Fewer than three prepared vertices never collide.
@@ -320,8 +356,8 @@ TEST_F(Scene3DTest, TexelsLandWhereTheyBelongAndNoStateLeaksBetween2DAnd3D) {
     // A texture of four quadrants on the square (u to the right, v downwards in the
     // picture), drawn right after 2D sprites that took the nearest-texel sampler.
     Load(0, {.width = 16, .height = 16, .pixel = [](int c, int r) {
-        return r < 8 ? (c < 8 ? kRed : kGreen) : (c < 8 ? kBlue : kWhite);
-    }});
+                 return r < 8 ? (c < 8 ? kRed : kGreen) : (c < 8 ? kBlue : kWhite);
+             }});
     SolidSprite(1, 8, 8, kGreen);
     X_MAKE2D();
     SPRITE(1, 600, 400);
