@@ -14,18 +14,9 @@ bool MakeNativeProgram(const Toolchain& tc, const std::string& cpp, bool debug, 
                        const std::string& program, const std::string& work) {
     const std::string source = work + "/program.cpp", log = work + "/cxx.log";
     if (!WriteTextFile(source, cpp)) return false;
-    const std::vector<std::string> flags = CompileFlags(tc, debug);
-    const std::vector<std::string> pch = PrecompiledHeaderFlags(tc, flags);
-    auto compile = [&](bool withPch) {
-        std::vector<std::string> cmd = {tc.compiler};
-        cmd.insert(cmd.end(), flags.begin(), flags.end());
-        if (withPch) cmd.insert(cmd.end(), pch.begin(), pch.end());
-        cmd.insert(cmd.end(), {"-I", tc.include, source, "-o", program, tc.lib});
-        cmd.insert(cmd.end(), tc.linkFlags.begin(), tc.linkFlags.end());
-        return RunTool(cmd, log) == 0;
-    };
-    // A precompiled header that another build has just replaced is no reason to fail.
-    if (!(!pch.empty() && compile(true)) && !compile(false)) {
+    std::vector<std::string> rest = {source, "-o", program, tc.lib};
+    rest.insert(rest.end(), tc.linkFlags.begin(), tc.linkFlags.end());
+    if (!CompileTranslation(tc, CompileFlags(tc, debug), rest, log)) {
         std::string text;
         ReadTextFile(log, text);
         std::fprintf(stderr,

@@ -83,4 +83,18 @@ std::vector<std::string> PrecompiledHeaderFlags(const Toolchain& tc, const std::
     return {"-include", stub};
 }
 
+bool CompileTranslation(const Toolchain& tc, const std::vector<std::string>& flags,
+                        const std::vector<std::string>& rest, const std::string& log) {
+    const std::vector<std::string> pch = PrecompiledHeaderFlags(tc, flags);
+    auto compile = [&](bool withPch) {
+        std::vector<std::string> cmd = {tc.compiler};
+        cmd.insert(cmd.end(), flags.begin(), flags.end());
+        if (withPch) cmd.insert(cmd.end(), pch.begin(), pch.end());
+        cmd.insert(cmd.end(), {"-I", tc.include});
+        cmd.insert(cmd.end(), rest.begin(), rest.end());
+        return RunTool(cmd, log, CompilerEnvironment(tc)) == 0;
+    };
+    return (!pch.empty() && compile(true)) || compile(false);
+}
+
 }  // namespace tvc

@@ -16,4 +16,12 @@ namespace tvc {
 // header as usual).
 std::vector<std::string> PrecompiledHeaderFlags(const Toolchain& tc, const std::vector<std::string>& flags);
 
+// Runs the target's compiler on a translated program: `flags`, the precompiled header's
+// when there is one, the runtime's headers, then `rest` (the source, the output, what is
+// linked). A precompiled header that another build has just replaced is no reason to
+// fail: the compile is then made once more without it. False when the compiler refused;
+// its report is in `log`.
+bool CompileTranslation(const Toolchain& tc, const std::vector<std::string>& flags,
+                        const std::vector<std::string>& rest, const std::string& log);
+
 }  // namespace tvc

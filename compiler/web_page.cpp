@@ -108,20 +108,10 @@ bool MakeWebPage(const Toolchain& tc, const std::string& cpp, const std::string&
     }
     const std::string source = work + "/program.cpp", object = work + "/program.o", log = work + "/emxx.log";
     if (!WriteTextFile(source, cpp)) return false;
-    const std::vector<std::string> flags = CompileFlags(tc, false);
-    const std::vector<std::string> pch = PrecompiledHeaderFlags(tc, flags);
-    auto compile = [&](bool withPch) {
-        std::vector<std::string> cmd = {tc.compiler};
-        cmd.insert(cmd.end(), flags.begin(), flags.end());
-        if (withPch) cmd.insert(cmd.end(), pch.begin(), pch.end());
-        cmd.insert(cmd.end(), {"-I", tc.include, "-c", source, "-o", object});
-        return RunTool(cmd, log, CompilerEnvironment(tc)) == 0;
-    };
     std::vector<std::string> link = {tc.compiler, object, tc.lib, "-o", folder + "/" + page.name + ".js"};
     for (const std::string& flag : WebLinkFlags(tc, page.optimize)) link.push_back(flag);
     link.insert(link.end(), tc.linkFlags.begin(), tc.linkFlags.end());
-    // A precompiled header that another build has just replaced is no reason to fail.
-    if (!((!pch.empty() && compile(true)) || compile(false)) || RunTool(link, log, CompilerEnvironment(tc)) != 0) {
+    if (!CompileTranslation(tc, CompileFlags(tc, false), {"-c", source, "-o", object}, log) || RunTool(link, log, CompilerEnvironment(tc)) != 0) {
         std::fprintf(stderr,
                      "tolvanec: internal error: em++ refused the translated program.\n"
                      "This is a fault of tolvanec, not of the program; please report it with the program.\n%s",
