@@ -15,10 +15,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-}  // namespace
-
 namespace tvc {
 
 std::string PageName(const std::string& source) {
