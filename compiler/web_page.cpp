@@ -107,7 +107,8 @@ bool MakeWebPage(const Toolchain& tc, const std::string& cpp, const std::string&
     std::vector<std::string> link = {tc.compiler, object, tc.lib, "-o", folder + "/" + page.name + ".js"};
     for (const std::string& flag : WebLinkFlags(tc, page.optimize)) link.push_back(flag);
     link.insert(link.end(), tc.linkFlags.begin(), tc.linkFlags.end());
-    if (!CompileTranslation(tc, CompileFlags(tc, false), {"-c", source, "-o", object}, log) || RunTool(link, log, CompilerEnvironment(tc)) != 0) {
+    if (!CompileTranslation(tc, CompileFlags(tc, false), {"-c", source, "-o", object}, log) ||
+        RunTool(link, log, CompilerEnvironment(tc)) != 0) {
         std::fprintf(stderr,
                      "tolvanec: internal error: em++ refused the translated program.\n"
                      "This is a fault of tolvanec, not of the program; please report it with the program.\n%s",
