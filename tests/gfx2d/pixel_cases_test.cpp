@@ -62,11 +62,12 @@ std::map<int, __BMPImage> Frames(const TempDir& dir, const std::string& program,
         ADD_FAILURE() << program << " does not build:\n" << ReadText(dir / "build.txt");
         return {};
     }
-    const ChildResult run =
-        RunProgram(exe, "",
-                   {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "TOLVANE_NO_WAIT=1",
-                    "TOLVANE_FRAMES=" + std::to_string(frames), "TOLVANE_SHOTS=" + dir.path.string() + ":1"});
-    EXPECT_EQ(run.status, 0) << program << ": " << run.err;
+    // Run in the folder, where the programs' own files go too.
+    const std::string run = "cd '" + dir.path.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                            "TOLVANE_NO_WAIT=1 TOLVANE_FRAMES=" + std::to_string(frames) + " TOLVANE_SHOTS=.:1 '" +
+                            exe + "' >run.txt 2>&1";
+    const int status = std::system(run.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << program << ": " << ReadText(dir / "run.txt");
     std::map<int, __BMPImage> shots;
     for (int f = 1; f <= frames; ++f) {
         char name[32];

@@ -4,8 +4,12 @@
 ' tile's middle. The pixels to look at, and what each catches, are the lines of
 ' cases.tsv named draw3d. Colours are R + 256 G + 65536 B.
 SETTINGS TITLE "Pixel cases 3D", WIDTH 640, HEIGHT 480
-' A texture of four quadrants (red, green / blue, white), and grey and red-green
-' sprites, grabbed from the screen.
+' A flat bump map: a picture of one grey, saved from the screen and loaded. A texture
+' of four quadrants (red, green / blue, white), and grey, red-green and white sprites,
+' grabbed from the screen.
+FILLRECT 0, 0, 640, 480, 0x808080
+SAVEBMP "flat.bmp"
+LOADBUMPTEXTURE "flat.bmp", 7
 FILLRECT 0, 0, 16, 16, 0x0000FF
 FILLRECT 16, 0, 32, 16, 0x00FF00
 FILLRECT 0, 16, 16, 32, 0xFF0000
@@ -16,6 +20,8 @@ GRABSPRITE 3, 40, 0, 16, 16
 FILLRECT 60, 0, 68, 16, 0x0000FF
 FILLRECT 68, 0, 76, 16, 0x00FF00
 GRABSPRITE 6, 60, 0, 16, 16
+FILLRECT 80, 0, 96, 16, 0xFFFFFF
+GRABSPRITE 8, 80, 0, 16, 16
 
 ' A square of side 2 around the origin, facing the camera (counter-clockwise seen
 ' from it), its texture's top at the top.
@@ -102,7 +108,8 @@ WHILE 1
     X_SETTEXTURE 2, -1
     X_DRAWOBJ 4, 0
 
-    ' Row 3: depth, lines, a billboard, and 2D drawing after lit, culled, textured 3D.
+    ' Row 3: depth, lines and bump mapping, a billboard, and 2D drawing after lit,
+    ' culled, textured 3D.
     Tile 0, 360
     X_MOVEMENT 0, 0, 1
     X_DRAWOBJ 5, 0
@@ -110,6 +117,17 @@ WHILE 1
     X_DRAWOBJ 1, 0
     Tile 160, 360
     X_DRAWAXES 0.0345, 0.0345, 0
+    ' Bump mapped, white, below and above on the left: the bump light in front, then at
+    ' the side. (The flat picture lies in the bottom left of its texture, which is larger:
+    ' so in each square's bottom left quarter.)
+    X_SETTEXTURE 8, 7
+    X_MOVEMENT -3, -2, 0
+    X_SPOT_LT -1, white, 0, 0, 50, 0, 0, 0, 360
+    X_DRAWOBJ 4, 0
+    X_MOVEMENT -3, 2, 0
+    X_SPOT_LT -1, white, 500, 0, 1, 0, 0, 0, 360
+    X_DRAWOBJ 4, 0
+    X_SPOT_LT -1, white, 0, 0, 0, 0, 0, 0, 0
     Tile 320, 360
     X_CULLMODE 1
     X_SPRITE 3, 1, 0, 0, 0.1
