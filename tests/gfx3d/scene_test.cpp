@@ -288,31 +288,4 @@ TEST_F(Scene3DTest, LightFalloffTakesOnlyNumbersInItsRange) {
     X_LIGHTFALLOFF(4, 0, 1, 0, 0);
 }
 
-// A spot light's debug line is three pixels wide, drawn as two triangles, whatever the
-// cull mode: the same on every GL.
-TEST_F(Scene3DTest, DebugLinesOfLightsAreThreePixelsWide) {
-    DQ_DEBUG = 1;
-    X_CULLMODE(1);
-    // From 2 units left of the middle along +x in the plane z = 0, half a pixel below
-    // the middle: along rows 239 ... 241 to the right edge.
-    X_SPOT_LT(3, kWhite, -2, -0.5 / 57.94, 0, 1, 0, 0, 30);
-    DQ_DEBUG = 0;
-    EXPECT_EQ(__g_cullMode, 1);
-    const uint32_t yellow = 0x80FFFF;
-    for (int x : {400, 500, 639})
-        EXPECT_EQ(Pixels({{x, 238}, {x, 239}, {x, 240}, {x, 241}, {x, 242}}), (Colours{0, yellow, yellow, yellow, 0}))
-            << x;
-    // Behind the camera nothing is drawn; a line straight along the view adds nothing
-    // to the light's point.
-    Clear();
-    DQ_DEBUG = 1;
-    X_SPOT_LT(3, kWhite, 0, 0, 20, 0, 0, 1, 30);
-    EXPECT_EQ(Covered(640, 480), kNothing);
-    X_SPOT_LT(3, kWhite, 0, 0, 0, 0, 0, -1, 30);
-    DQ_DEBUG = 0;
-    const Box box = Covered(640, 480);
-    EXPECT_LE(box[2] - box[0], 41);
-    EXPECT_LE(box[3] - box[1], 41);
-}
-
 }  // namespace
