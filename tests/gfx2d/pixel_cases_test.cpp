@@ -45,8 +45,15 @@ std::vector<PixelCase> ReadCases() {
             ADD_FAILURE() << "cases.tsv line " << number << " is no case: " << line;
             continue;
         }
-        cases.push_back({number, f[0], std::stoi(f[1]), std::stoi(f[2]), std::stoi(f[3]),
-                         static_cast<uint32_t>(std::stoul(f[4].substr(1), nullptr, 16)), std::stoi(f[5]), f[6]});
+        const PixelCase c{number,          f[0],
+                          std::stoi(f[1]), std::stoi(f[2]),
+                          std::stoi(f[3]), static_cast<uint32_t>(std::stoul(f[4].substr(1), nullptr, 16)),
+                          std::stoi(f[5]), f[6]};
+        if (c.frame < 1 || c.frame > 100) {
+            ADD_FAILURE() << "cases.tsv line " << number << ": frame " << c.frame << " is not 1 ... 100";
+            continue;
+        }
+        cases.push_back(c);
     }
     return cases;
 }
