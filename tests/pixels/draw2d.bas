@@ -163,12 +163,14 @@ WHILE 1
     SPRITE 4, 318, 240
     SPRITE 3, 326, 240
 
-    ' Row 4 (y 320 ... 399): a viewport moves and cuts drawing; a rectangle in the key
-    ' colour is drawn all the same, a sprite stretched to a negative width is not.
+    ' Row 4 (y 320 ... 399): a viewport moves and cuts drawing (a sprite, a line); a
+    ' rectangle in the key colour is drawn all the same, a sprite stretched to a
+    ' negative width is not.
     VIEWPORT 40, 330, 60, 50
     SPRITE 2, -10, -10
     FILLRECT 0, 40, 100, 45, 0x8000FF
     STRETCHSPRITE 2, 30, 10, -20, 20
+    DRAWLINE -10, 30, 100, 30, 0x00FF00
     VIEWPORT 0, 0, 0, 0
     ' Pixel collisions as boxes: green for a contact, blue for none. The worker touches
     ' itself moved a little; its transparent corners make no contact; rectangles that
