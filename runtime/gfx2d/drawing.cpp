@@ -14,6 +14,7 @@
 #include <string>
 
 #include "gfx2d/gl_program.h"
+#include "gfx2d/line.h"
 #include "platform/window.h"
 
 namespace {
@@ -456,11 +457,10 @@ void __Drawing::DrawPixel(short x, short y, uint32_t colour) {
 }
 
 void __Drawing::DrawLine(short x1, short y1, short x2, short y2, uint32_t colour) {
-    PrimitiveBegin(colour);
-    const Vertex v[2] = {Corner(x1, -y1), Corner(x2, -y2)};
-    Emit(GL_LINES, kColour, false, v, 2);
-    Emit(GL_POINTS, kColour, false, v + 1, 1);  // the last pixel, which lines leave out
-    PrimitiveEnd();
+    // Its pixels as rectangles, so that every GL draws the same ones, both ends included.
+    std::vector<__PixelRect> rects;
+    __LineRects(x1, y1, x2, y2, viewW_, viewH_, rects);
+    FillRects(rects, colour);
 }
 
 void __Drawing::DrawRect(short x1, short y1, short x2, short y2, uint32_t colour) {
