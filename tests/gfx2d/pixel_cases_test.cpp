@@ -126,5 +126,6 @@ void CheckProgram(const std::string& program) {
 TEST(PixelCases, Draw2D) { CheckProgram("draw2d"); }
 TEST(PixelCases, Draw3D) { CheckProgram("draw3d"); }
 TEST(PixelCases, Debug3D) { CheckProgram("debug3d"); }
+TEST(PixelCases, Scene3DExample) { CheckProgram("scene3d"); }
 
 }  // namespace

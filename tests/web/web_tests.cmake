@@ -29,7 +29,7 @@ add_custom_command(OUTPUT ${PROBE_WEB}/index.html
 add_custom_target(probe_web ALL DEPENDS ${PROBE_WEB}/index.html)
 
 # The pages of the pixel cases' programs (tests/pixels/).
-foreach(program draw2d draw3d debug3d)
+foreach(program draw2d draw3d debug3d scene3d)
   set(page ${CMAKE_BINARY_DIR}/web-${program})
   set(source ${CMAKE_SOURCE_DIR}/tests/pixels/${program}.bas)
   add_custom_command(OUTPUT ${page}/index.html
