@@ -29,8 +29,8 @@
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
 //              `tolvanec run --web` makes and serves a BASIC example, which runs
 //   pixels     the pixel cases of tests/pixels/cases.tsv hold on the pages of their
-//              programs (draw2d, draw3d, debug3d), as they do natively; each page's
-//              last frame matches the native program's
+//              programs (draw2d, draw3d, debug3d, the 3D example), as they do
+//              natively; each page's last frame matches the native program's
 //   touch      the pointer not locked puts the probe's mark on the canvas pixel under
 //              it, however the canvas is scaled and placed; locked, it moves it; on a
 //              phone a tap is a click there, a drag moves the mark with the button
