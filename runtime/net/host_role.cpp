@@ -38,6 +38,7 @@ void HostRole::TakeOver(Handover h) {
     // well above every id it knows of.
     s_.table.RaiseCounters(s_.table.NextPeer() + static_cast<uint32_t>(kMaxPeers),
                            s_.table.NextPlayer() + static_cast<uint32_t>(kMaxPlayers));
+    s_.table.Lane(s_.me);
     const double until = NowMs() + kGraceMs;
     for (const PeerEntry& p : s_.table.Peers())
         if (p.id != s_.me) {
@@ -118,19 +119,25 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
     // A returning program that means another host is not this one's; one this program
     // knows proves who it is.
     if (h.host && h.host != s_.me) return Refuse(peer, Refusal::NotHost);
+    // A digest of zeros is one this program never learnt: that of a host it was sent to
+    // follow (net/protocol.h: a claim carries none) before that host welcomed it. Whoever
+    // shows the id is taken for that program.
+    const Digest digest = DigestOf(h.secret);
+    auto proves = [&](const Digest& d) { return d == digest || d == Digest{}; };
     const PeerEntry* known = s_.table.FindPeer(h.peer);
-    if (known && (known->id == s_.me || DigestOf(h.secret) != known->digest)) return Refuse(peer, Refusal::NotYou);
+    if (known && (known->id == s_.me || !proves(known->digest))) return Refuse(peer, Refusal::NotYou);
     if (const Digest* former = known ? nullptr : s_.table.FormerDigest(h.peer)) {
         // One the session counted out when its link broke, or the host this one replaced.
-        if (DigestOf(h.secret) != *former) return Refuse(peer, Refusal::NotYou);
+        if (!proves(*former)) return Refuse(peer, Refusal::NotYou);
     } else if (!known) {
-        // One that joined the old host when its news could no longer reach this program:
-        // taken in for a while after a take-over, under the id it got, when no other has
-        // that id and it is one the old host could have given.
-        if (NowMs() >= strangersUntil_ || h.peer >= s_.table.NextPeer()) return Refuse(peer, Refusal::NotYou);
+        // One that joined the old host when its news could no longer reach this program,
+        // or a host this one outranked: taken in for a while after a take-over or after
+        // such a host stepped down, under the id it got, when no other has that id.
+        if (NowMs() >= strangersUntil_) return Refuse(peer, Refusal::NotYou);
     }
     if (!known && s_.table.Peers().size() >= kMaxPeers) return Refuse(peer, Refusal::Full);
-    PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, DigestOf(h.secret)};
+    PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, digest};
+    entry.digest = digest;
     entry.ipv4 = from.ip;
     entry.port = from.port;
     s_.table.PutPeer(entry);
@@ -230,6 +237,8 @@ void HostRole::OnClaim(bool door, const Address& from, const ClaimDatagram& c) {
         s_.StepDown(theirs);
         return;
     }
+    // The other steps down: its programs come here, strangers to this one.
+    strangersUntil_ = std::max(strangersUntil_, NowMs() + kGraceMs);
     if (!c.answer) s_.io.SendDatagram(door, from, EncodeClaim({true, s_.cfg.app, s_.cfg.name, Mine()}));
     Rival(Address{theirs.ipv4, theirs.port});  // the other host hears of this one
 }

@@ -394,6 +394,8 @@ void MemberRole::Follow(const Claim& host, double now) {
     unreachable_.clear();
     if (old) unreachable_.insert(old);  // it goes there too
     preferred_ = host.host;
+    // It was heard from just now, whatever this program thought of it before.
+    s_.alive.Unwatch(Address{host.ipv4, host.port});
     electTried_ = true;  // the old host is not asked again
     giveUpAt_ = now + kGiveUpMs;
     s_.io.Reset(retry_);

@@ -295,31 +295,50 @@ TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
     EXPECT_TRUE(r.ok) << r.report;
 }
 
+// Schedules that once did not come together again after the network healed, each for a
+// fault of its own:
+//  25: a member sent by its host to follow the host that outranked it listed that host
+//      with no secret's digest (a claim carries none); it took over itself before that
+//      host welcomed it, and refused that host as an impostor when it came back.
+// 378: a host that stepped down still took the host it was sent to for dead (it had
+//      asked whether it was alive while it held its seat) and took over again at once;
+//      and the winner refused the programs of the host that stepped down, strangers to it.
+// 113: two programs that took over at once, neither knowing of the other, gave the same
+//      id to two newcomers; when the sessions met, one was refused as an impostor.
+// 825: the same with a program that took over after the one that admitted it, both
+//      giving ids of one lane.
+// 1852: a host that counted a peer out forgot which players it had owned, and took what
+//      that peer had sent as a player it destroyed meanwhile for a forgery.
+// 1940: the same with a player the new host had never heard of.
+TEST(NetSim, SchedulesThatOnceDidNotSettle) {
+    for (uint64_t seed : {25, 378, 113, 825, 1852, 1940}) {
+        const netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
+        EXPECT_TRUE(r.ok) << r.report;
+    }
+}
+
 // The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
-// must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
-// no message may arrive twice, out of order or at a player it was not meant for. And once
-// the network has healed the session must come together again (one host, the same lists,
-// every accepted message arrived at every receiver that stayed) in all but a few: some
-// schedules still end with a message that never arrives or a program that lost the
-// session (scripts/simulate.sh replays them); more than kUnsettledShare of them fails.
+// must run without a crash, a leak or undefined behaviour (the sanitizers see to it), no
+// message may arrive twice, out of order or at a player it was not meant for, and once the
+// network has healed the session must come together again: one host, the same lists
+// everywhere, every accepted message arrived at every receiver that stayed.
+// scripts/simulate.sh replays a schedule that fails.
 TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrderAndSettle) {
-    constexpr double kUnsettledShare = 0.10;
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
     const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
     const auto start = std::chrono::steady_clock::now();
     int unsafe = 0, unsettled = 0;
-    std::string firstUnsettled;
     for (uint64_t seed = 1; seed <= count; ++seed) {
         netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
         if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
-        if (!r.ok && r.safe && ++unsettled <= 3) firstUnsettled += r.report.substr(0, r.report.find("replay")) + "\n";
+        if (!r.ok && r.safe && ++unsettled <= 3) ADD_FAILURE() << r.report;
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(
         "%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
         "settle\n",
         static_cast<unsigned long long>(count), s, count / s, unsafe, unsettled);
-    EXPECT_LE(unsettled, static_cast<int>(static_cast<double>(count) * kUnsettledShare)) << firstUnsettled;
+    EXPECT_EQ(unsafe + unsettled, 0);
 }
 
 int RunSeeds(uint64_t from, uint64_t count, bool print) {
