@@ -84,7 +84,7 @@ public:
     // ---- for the roles ----
     Exchange& ex;
     SessionConfig cfg;
-    Transport io;
+    Transport io{cfg.slots};
     Liveness alive{io, cfg};
     SessionTable table;
     Outbox outbox;
