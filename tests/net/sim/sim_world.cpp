@@ -431,7 +431,7 @@ std::vector<std::string> World::EndState(bool all) const {
                                               std::to_string(hosts[0]) + List(listed))) {
             return problems;
         }
-        if (!host.session->table.FindPeer(Me(p)) && problem("P" + std::to_string(p) + " is not in the host's table"))
+        if (!host.session->Table().FindPeer(Me(p)) && problem("P" + std::to_string(p) + " is not in the host's table"))
             return problems;
     }
     // Every accepted message from a program in the session arrived at every player it was
