@@ -3,8 +3,8 @@
 // drawing (sprites, text, primitives, polygons, background surfaces, movie pictures).
 // It reads the textures from a texture store and holds all the drawing state the
 // commands depend on. It draws through OpenGL ES 3.0 with one shader for each way of
-// colouring fragments, on the
-// desktop (an ES 3.0 context) and in the browser (WebGL 2) alike.
+// colouring fragments, on the desktop (an ES 3.0 or a core OpenGL 3.3 context) and in
+// the browser (WebGL 2) alike.
 //
 // Drawing is batched: shapes are queued in batches of one texture, kind of shape and
 // alpha test, all sent through one streaming vertex buffer when the blending or the
@@ -221,6 +221,7 @@ private:
     unsigned matrixVersion_ = 1;  // counts the changes of the projection and the view
     Sent sent_;
     float projection_[16] = {};
+    bool projection2D_ = true;  // the 2D projection, not the 3D one
     float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float colour_[4] = {1, 1, 1, 1};  // the colour new vertices take
     bool texturing_ = true;           // sprites' texture on (else the colour alone)
