@@ -109,6 +109,42 @@ TEST_F(SpriteTest, TheFastPathDrawsLikeTheGeneralOne) {
     EXPECT_NE(Covered(), kNothing);
 }
 
+// A picture without transparent texels draws without the alpha test where the test
+// could drop nothing; everywhere its pixels are those of the same picture with one
+// transparent texel, which keeps the test: at its own size, and stretched and turned,
+// where the texels beyond a picture that does not fill its texture blend into the
+// edges and the test drops the faintest edge pixels. Sizes: 48 x 30 in a 64 x 32
+// texture, and 32 x 16 filling its texture.
+TEST_F(SpriteTest, OpaquePicturesDrawTheSamePixelsWithoutTheAlphaTest) {
+    for (auto [w, h] : {std::pair{48, 30}, {32, 16}}) {
+        auto shade = [](int c, int r) { return static_cast<uint32_t>((60 + c * 4) | (40 + r * 6) << 8 | 0xC00000); };
+        Load(8, {.width = w, .height = h, .pixel = shade});
+        Load(9, {.width = w, .height = h, .pixel = [&](int c, int r) {
+                     return c == w / 2 && r == h / 2 ? kKey : shade(c, r);
+                 }});
+        auto drawn = [&](int nr) {
+            SPRITE(nr, 10, 10);
+            STRETCHSPRITE(nr, 70, 10, w * 5 / 2, h * 7 / 3);
+            ROTOSPRITE(nr, 10, 100, 30);
+            ZOOMSPRITE(nr, 80, 110, 1.5, 0.75);
+            std::vector<uint32_t> c = ReadColours();
+            Clear();
+            return c;
+        };
+        const std::vector<uint32_t> opaque = drawn(8), keyed = drawn(9);
+        int differ = 0;
+        for (int i = 0; i < 200 * 200; ++i) differ += opaque[i] != keyed[i];
+        // Only around the one transparent texel: at most a few pixels of each of the four.
+        EXPECT_LT(differ, 4 * 40) << w;
+        EXPECT_EQ(opaque[(10 + h - 1) * 200 + 10 + w - 1], shade(w - 1, h - 1)) << w;  // the last corner, drawn
+        // The edges: the outermost pixels of the stretched quad are the same in both.
+        for (int x = 70; x < 70 + w * 5 / 2; ++x) {
+            EXPECT_EQ(opaque[10 * 200 + x], keyed[10 * 200 + x]) << w << " " << x;
+            EXPECT_EQ(opaque[(10 + h * 7 / 3 - 1) * 200 + x], keyed[(10 + h * 7 / 3 - 1) * 200 + x]) << w << " " << x;
+        }
+    }
+}
+
 TEST_F(SpriteTest, CollisionsCountTouchingEdgesButNotTransparentPixels) {
     struct Box8 { double x1, y1, w1, h1, x2, y2, w2, h2, hit; } boxes[] = {
         {0, 0, 10, 10, 10, 10, 5, 5, 1}, {0, 0, 10, 10, 10.5, 0, 5, 5, 0}, {10, 10, -10, -10, 0, 0, 1, 1, 1}};
