@@ -8,6 +8,10 @@
 # runs the schedules S to S+N-1 (S defaults to 1). A failing schedule prints its seed,
 # what went wrong and a replay of every step; `--seeds 1 --from SEED --print` runs that
 # one again and shows each step as it happens. Ends non-zero when any schedule failed.
+#
+#   bash scripts/simulate.sh --stalls N
+#
+# measures streams through loss instead, beside plain ENet (tests/net/sim/stalls.h).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TOLVANE_BUILD_TARGETS=net_sim bash scripts/build.sh

@@ -50,6 +50,7 @@ public:
     // Whether a socket of the program has datagrams waiting.
     bool Waiting(int program) const;
     size_t InFlight() const { return flight_.size(); }
+    uint64_t datagramsSent = 0;  // every datagram a socket sent, lost or not
 
     // The socket calls.
     int Create();
