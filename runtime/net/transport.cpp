@@ -26,6 +26,9 @@ constexpr enet_uint32 kFirstRoundTripMs = 100;
 // went before: a quarter more than the connection's round trip and its variation, within
 // these bounds (the upper one gives way to a round trip that long by itself).
 constexpr enet_uint32 kResendMinMs = 50, kResendMaxMs = 250;
+// A connection that has brought nothing this long is cut or its program stopped: ENet's own
+// waits, growing after every loss, take over again until it is heard from.
+constexpr enet_uint32 kResendHeardMs = 1000;
 
 // The transport whose hosts are being serviced on this thread.
 thread_local Transport* t_servicing = nullptr;
@@ -94,6 +97,9 @@ static void CapResends(ENetHost* h) {
             p->roundTripTime = kFirstRoundTripMs;
             p->roundTripTimeVariance = 0;
         }
+        if (p->state == ENET_PEER_STATE_CONNECTED &&
+            ENET_TIME_DIFFERENCE(h->serviceTime, p->lastReceiveTime) > kResendHeardMs)
+            continue;
         ENetList* sent = &p->sentReliableCommands;
         const enet_uint32 wait = ResendWait(p);
         bool capped = false;
