@@ -3,8 +3,8 @@
 // drawing (sprites, text, primitives, polygons, background surfaces, movie pictures).
 // It reads the textures from a texture store and holds all the drawing state the
 // commands depend on. It draws through OpenGL ES 3.0 with one shader for each way of
-// colouring fragments, on the
-// desktop (an ES 3.0 context) and in the browser (WebGL 2) alike.
+// colouring fragments, on the desktop (an ES 3.0 or a core OpenGL 3.3 context) and in
+// the browser (WebGL 2) alike.
 //
 // Drawing is batched: shapes are queued in batches of one texture, kind of shape and
 // alpha test, all sent through one streaming vertex buffer when the blending or the
@@ -151,6 +151,8 @@ private:
     struct Vertex {
         float x, y, s, t, r, g, b, a;
     };
+    // The shape of quads: four corners each, drawn as two triangles by indices.
+    static constexpr unsigned kQuads = 0x10000;
     // What fragments show: the colour, the texture times the colour, or the texture as it is.
     enum Mode { kColour = 0, kModulate = 1, kReplace = 2 };
     // What the vertices of a batch share.
@@ -191,7 +193,10 @@ private:
     bool Loaded(int nr) const;
     void SetColour(float r, float g, float b, float a);
     Vertex Corner(int x, int y) const;
-    void QuadVertices(const float (&xy)[8], const float (&st)[8], Vertex (&out)[6]) const;
+    // The mode of textured shapes in the current colour (kColour while texturing is off).
+    Mode TexturedMode() const;
+    bool NothingToDrop(const __SpriteSlot& s, bool exact) const;
+    void QuadVertices(const float (&xy)[8], const float (&st)[8], Vertex (&out)[4]) const;
     // Queues the vertices of one shape of the kind.
     void Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, size_t n);
     void QueueQuad(int nr, int x0, int y0, int x1, int y1);
@@ -201,16 +206,22 @@ private:
     // Puts the program of the mode and alpha test in use, made the first time, with the
     // current matrix.
     void UseProgram(int mode, bool alphaTest);
+    void PointAt(size_t first);
+    void IndexQuads(size_t quads);
     // Binds a texture that is no sprite (a surface tile, a movie picture).
     void BindOther(unsigned texture);
 
     const __TextureStore& textures_;
     Program programs_[3][2];  // by mode, without and with the alpha test
     unsigned vertexArray_ = 0, buffer_ = 0;
+    unsigned quadIndices_ = 0;  // the quads' index buffer, for indexedQuads_ quads
+    size_t indexedQuads_ = 0;
+    size_t pointedAt_ = 0;        // the vertex the attributes start at
     unsigned nearest_ = 0;        // a sampler with nearest filtering, for texels at their own size
     unsigned matrixVersion_ = 1;  // counts the changes of the projection and the view
     Sent sent_;
     float projection_[16] = {};
+    bool projection2D_ = true;  // the 2D projection, not the 3D one
     float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float colour_[4] = {1, 1, 1, 1};  // the colour new vertices take
     bool texturing_ = true;           // sprites' texture on (else the colour alone)

@@ -4,13 +4,19 @@
 
 #include <cstdio>
 
+#include "platform/window.h"
+
 namespace {
 
-constexpr const char* kVersion = "#version 300 es\nprecision highp float;\n";
+// The version line of the context's GLSL; the sources are the same for both.
+const char* VersionLine() {
+    return plat::ContextKind() == plat::GLContextKind::kCore33 ? "#version 330 core\nprecision highp float;\n"
+                                                               : "#version 300 es\nprecision highp float;\n";
+}
 
 GLuint CompileStage(GLenum kind, const char* source) {
     GLuint stage = glCreateShader(kind);
-    const char* parts[2] = {kVersion, source};
+    const char* parts[2] = {VersionLine(), source};
     glShaderSource(stage, 2, parts, nullptr);
     glCompileShader(stage);
     GLint ok = 0;

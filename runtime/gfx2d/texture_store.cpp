@@ -22,6 +22,16 @@ void SetUnpackState() {
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
+// Whether the w x h texels at the start of rows of pw texels all have alpha 1.
+bool AllOpaque(const uint8_t* texels, int w, int h, int pw) {
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* row = texels + static_cast<size_t>(r) * pw * 4;
+        for (int c = 0; c < w; ++c)
+            if (row[4 * c + 3] != 255) return false;
+    }
+    return true;
+}
+
 void ClearErrors() {
     for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
     }
@@ -105,6 +115,7 @@ bool __TextureStore::LoadSprite(int nr, __BMPImage picture, uint32_t key, bool b
     __PictureToTexels(picture, 0, 0, w, h, texels.data(), pw, key, true);
     picture.Release();
     __SpriteSlot& s = sprites_[nr];
+    s.opaque = !bump && AllOpaque(texels.data(), w, h, pw);
     UploadTexels(texels, pw, ph, &s.texture[0], &s.texture[1], bump);
     s.texWidth = static_cast<short>(pw);
     s.texHeight = static_cast<short>(ph);
@@ -149,6 +160,7 @@ bool __TextureStore::GrabSprite(int nr, int x, int y, int w, int h, int screenW,
             }
         }
     }
+    s.opaque = AllOpaque(texels.data(), w, h, tw);
     UploadTexels(texels, tw, th, &s.texture[0], nullptr, false);
     s.texWidth = static_cast<short>(tw);
     s.texHeight = static_cast<short>(th);

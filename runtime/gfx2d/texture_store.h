@@ -28,6 +28,7 @@ struct __SpriteSlot {
     short width = 0, height = 0;          // the picture inside the texture
     std::vector<uint8_t> alphaMask;       // read back on the first pixel collision
     bool hasMask = false;
+    bool opaque = false;           // every texel of the picture has alpha 1
     unsigned texture[2] = {0, 0};  // plain, mip-mapped
 };
 

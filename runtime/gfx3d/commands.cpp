@@ -82,6 +82,16 @@ double X_SPOT_LT(double light, double colour, double x, double y, double z, doub
     return 0;
 }
 
+double X_LIGHTFALLOFF(double light, double exponent, double constant, double linear, double quadratic) {
+    if (!prsm3D) return 0;
+    // NaN fails both comparisons and so becomes the low end.
+    const auto within = [](double v, double hi) { return static_cast<float>(v > 0 ? std::min(v, hi) : 0.0); };
+    float attenuation[3] = {within(constant, 1e6), within(linear, 1e6), within(quadratic, 1e6)};
+    if (attenuation[0] == 0 && attenuation[1] == 0 && attenuation[2] == 0) attenuation[0] = 1;
+    prsm3D->LightFalloff(Light(light), within(exponent, 128), attenuation);
+    return 0;
+}
+
 double X_DRAWAXES(double x, double y, double z) {
     if (prsm3D) prsm3D->DrawAxes(F(x), F(y), F(z));
     return 0;

@@ -34,6 +34,12 @@ double X_AMBIENT_LT(double light, double colour);
 // shining along the direction; else a spot light at (x, y, z) with that cone angle.
 double X_SPOT_LT(double light, double colour, double x, double y, double z, double dx, double dy, double dz,
                  double cutoff);
+// How the light fades (until it is given again; no fading at start): a spot light's
+// part inside its cone times the cosine of its angle from the axis to the power of
+// `exponent` (0 ... 128), a point or spot light's part divided by constant + linear d +
+// quadratic d^2 at distance d. Negative factors or ones that are no number count as 0,
+// larger ones as 1000000; all three 0 as 1, 0, 0.
+double X_LIGHTFALLOFF(double light, double exponent, double constant, double linear, double quadratic);
 // Red, green and blue arrows of length 100 along x, y and z from the point.
 double X_DRAWAXES(double x, double y, double z);
 // Normals of objects finished later: 0 as given, 1 per face, 2 smoothed over the faces

@@ -24,6 +24,8 @@ const char* const kVertexHead =
     "uniform vec4 lightPosition[8];\n"
     "uniform vec3 spotDirection[8];\n"
     "uniform float spotCosCutoff[8];\n"
+    "uniform float spotExponent[8];\n"
+    "uniform vec3 lightAttenuation[8];\n"
     "uniform float pointSize;\n"
     "in vec3 position;\n"
     "in vec3 normal;\n"
@@ -61,6 +63,18 @@ const char* const kLightAddInCone =
     "        float spot = cosine >= spotCosCutoff[I] ? 1.0 : 0.0;\n"
     "        c += spot * (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n"
     "    }\n";
+// A light that fades: by its distance (a placed light's attenuation, ll the distance) and,
+// in a cone, from the cone's axis by the exponent.
+const char* const kFadeStart = "    {\n        float f = 1.0;\n";
+const char* const kFadeByDistance = "        f /= max(dot(lightAttenuation[I], vec3(1.0, ll, ll * ll)), 1e-6);\n";
+const char* const kFadeInCone =
+    "        vec3 d = spotDirection[I];\n"
+    "        float dl = length(d);\n"
+    "        float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n"
+    "        f *= cosine >= spotCosCutoff[I] ? pow(max(cosine, 1e-6), spotExponent[I]) : 0.0;\n";
+const char* const kFadeEnd =
+    "        c += f * (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n"
+    "    }\n";
 const char* const kVertexLitEnd = "    shade = vec4(clamp(c, 0.0, 1.0), colour.a);\n}\n";
 
 // The fragment stage for one kind of surface (SURFACE: the number of a __Surface3D).
@@ -88,8 +102,10 @@ const char* const kFragmentShader =
     "    fragment = c;\n"
     "}\n";
 
-// The kinds of lights, as the variant key holds them (two bits each).
+// The kinds of lights, as the variant key holds them (two bits each from bit 7 on, one
+// light after the other), and from bit kFadeBits one bit for each light that fades.
 enum LightKind { kDirectional = 0, kPoint = 1, kSpot = 2 };
+constexpr int kFadeBits = 23;
 
 // Text with every "I" that stands alone replaced by the light's number.
 void AppendLight(std::string& out, const char* part, int i) {
@@ -110,12 +126,23 @@ enum Uniform {
     kLightPosition,
     kSpotDirection,
     kSpotCosCutoff,
+    kSpotExponent,
+    kLightAttenuation,
     kPointSize,
     kUniforms
 };
-const char* const kUniformNames[kUniforms] = {"projection",    "modelview",     "normalMatrix",
-                                              "lightAmbient",  "lightDiffuse",  "lightPosition",
-                                              "spotDirection", "spotCosCutoff", "pointSize"};
+const char* const kUniformNames[kUniforms] = {"projection",   "modelview",        "normalMatrix",  "lightAmbient",
+                                              "lightDiffuse", "lightPosition",    "spotDirection", "spotCosCutoff",
+                                              "spotExponent", "lightAttenuation", "pointSize"};
+
+// The kind of a light, and whether it fades: a spot light by a non-zero exponent, a
+// placed light by attenuation other than none.
+LightKind KindOf(const __EyeLight& l) { return l.cutoff < 180 ? kSpot : l.position[3] == 0 ? kDirectional : kPoint; }
+bool Fades(const __EyeLight& l) {
+    const LightKind kind = KindOf(l);
+    if (kind == kSpot && l.exponent != 0) return true;
+    return kind != kDirectional && (l.attenuation[0] != 1 || l.attenuation[1] != 0 || l.attenuation[2] != 0);
+}
 
 // The inverse transpose of the upper 3 x 3 of a matrix (column by column), which turns
 // normals as the matrix turns surfaces; the identity for a singular matrix.
@@ -153,8 +180,8 @@ uint32_t __LitProgram::VariantKey(bool lighting, __Surface3D surface) const {
     for (int i = 0; i < __kLitLights; ++i) {
         if (!((lightsOn_ >> i) & 1)) continue;
         const __EyeLight& l = lights_[i];
-        const uint32_t kind = l.cutoff < 180 ? kSpot : l.position[3] == 0 ? kDirectional : kPoint;
-        key |= kind << (7 + 2 * count);
+        key |= static_cast<uint32_t>(KindOf(l)) << (7 + 2 * count);
+        if (Fades(l)) key |= 1u << (kFadeBits + count);
         ++count;
     }
     return key | static_cast<uint32_t>(count) << 3;
@@ -171,7 +198,14 @@ __LitProgram::Variant& __LitProgram::Use(uint32_t key) {
             const uint32_t kind = (key >> (7 + 2 * i)) & 3;
             AppendLight(vertex, kind == kDirectional ? kLightDirectional : kLightPlaced, i);
             vertex += kLightNormalise;
-            AppendLight(vertex, kind == kSpot ? kLightAddInCone : kLightAdd, i);
+            if ((key >> (kFadeBits + i)) & 1) {
+                vertex += kFadeStart;
+                if (kind != kDirectional) AppendLight(vertex, kFadeByDistance, i);
+                if (kind == kSpot) AppendLight(vertex, kFadeInCone, i);
+                AppendLight(vertex, kFadeEnd, i);
+            } else {
+                AppendLight(vertex, kind == kSpot ? kLightAddInCone : kLightAdd, i);
+            }
         }
         vertex += kVertexLitEnd;
     } else {
@@ -202,7 +236,7 @@ void __LitProgram::Begin(const __LitState& state) {
     Variant& v = Use(VariantKey(state.lighting, surface));
     glUseProgram(v.program);
     glBindVertexArray(vertexArray_);
-    glUniformMatrix4fv(v.at[kProjection], 1, GL_FALSE, pPrsm->Projection());
+    glUniformMatrix4fv(v.at[kProjection], 1, GL_FALSE, state.projection ? state.projection : pPrsm->Projection());
     glUniformMatrix4fv(v.at[kModelview], 1, GL_FALSE, state.modelview);
     if (state.lighting) {
         float nm[9];
@@ -212,7 +246,8 @@ void __LitProgram::Begin(const __LitState& state) {
             // The lights that are on, one after the other, as the variant takes them.
             GLint count = 0;
             float ambient[3 * __kLitLights], diffuse[3 * __kLitLights], position[4 * __kLitLights];
-            float spot[3 * __kLitLights], cutoff[__kLitLights];
+            float spot[3 * __kLitLights], cutoff[__kLitLights], exponent[__kLitLights];
+            float attenuation[3 * __kLitLights];
             for (int i = 0; i < __kLitLights; ++i) {
                 if (!((lightsOn_ >> i) & 1)) continue;
                 const __EyeLight& l = lights_[i];
@@ -221,6 +256,8 @@ void __LitProgram::Begin(const __LitState& state) {
                 std::memcpy(&position[4 * count], l.position, sizeof l.position);
                 std::memcpy(&spot[3 * count], l.spotDirection, sizeof l.spotDirection);
                 cutoff[count] = l.cutoff >= 180 ? -2.0f : static_cast<float>(std::cos(l.cutoff * M_PI / 180));
+                exponent[count] = l.exponent;
+                std::memcpy(&attenuation[3 * count], l.attenuation, sizeof l.attenuation);
                 ++count;
             }
             if (count > 0) {
@@ -229,6 +266,8 @@ void __LitProgram::Begin(const __LitState& state) {
                 glUniform4fv(v.at[kLightPosition], count, position);
                 glUniform3fv(v.at[kSpotDirection], count, spot);
                 glUniform1fv(v.at[kSpotCosCutoff], count, cutoff);
+                glUniform1fv(v.at[kSpotExponent], count, exponent);
+                glUniform3fv(v.at[kLightAttenuation], count, attenuation);
             }
             v.lightsVersion = lightsVersion_;
         }

@@ -1,9 +1,10 @@
 // Internal: the 3D engine's shader programs and their buffers. The vertex stage lights
 // each vertex as the lights of the scene give (the scene's ambient 0.2, up to eight
-// directional, point and spot lights with their ambient and diffuse parts, vertex
-// colours as the material); the fragment stage multiplies the texture in, or dots the
-// normal map's texel with the light direction the vertex colour carries (bump
-// mapping), and drops fragments of alpha up to the alpha test's reference.
+// directional, point and spot lights with their ambient and diffuse parts, the spot
+// lights' exponent and the placed lights' attenuation, vertex colours as the
+// material); the fragment stage multiplies the texture in, or dots the normal map's
+// texel with the light direction the vertex colour carries (bump mapping), and drops
+// fragments of alpha up to the alpha test's reference.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,10 @@ struct __EyeLight {
     float position[4] = {0, 0, 1, 0};  // w = 0: a direction towards the light
     float spotDirection[3] = {0, 0, -1};
     float cutoff = 180;  // degrees; 180: no cone
+    // How a spot light fades from its axis: cosine ^ exponent (0: not at all).
+    float exponent = 0;
+    // A point or spot light's part at distance d: 1 / (constant + linear d + quadratic d^2).
+    float attenuation[3] = {1, 0, 0};
 };
 
 // What fragments show.
@@ -41,6 +46,7 @@ struct __LitState {
     __Surface3D surface = __Surface3D::kColour;
     unsigned texture = 0, normalMap = 0;
     float pointSize = 1;
+    const float* projection = nullptr;  // column by column; null: the drawing's
 };
 
 class __LitProgram {
@@ -59,8 +65,8 @@ public:
                       const std::vector<uint32_t>* indices, unsigned shape);
 
 private:
-    // A program made for one state: lighting or none, the kinds of the lights on, the
-    // surface.
+    // A program made for one state: lighting or none, the kinds of the lights on and
+    // which of them fade (by exponent or attenuation), the surface.
     struct Variant {
         uint32_t key = 0;
         unsigned program = 0;

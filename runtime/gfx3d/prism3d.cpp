@@ -12,6 +12,7 @@
 #include "core/program.h"
 #include "gfx2d/prism.h"
 #include "gfx3d/normal_table.h"
+#include "gfx3d/wide_line.h"
 
 Prism3D* prsm3D = nullptr;
 signed char __g_cullMode = 0;
@@ -330,6 +331,14 @@ void Prism3D::SpotLight(int light, uint32_t colour, const float pos[3], const fl
     if (DQ_DEBUG) DebugLight(pos, dir, cutoff != 360);
 }
 
+void Prism3D::LightFalloff(int light, float exponent, const float attenuation[3]) {
+    if (!pPrsm) return;
+    __EyeLight& l = lights_[light];
+    l.exponent = exponent;
+    std::memcpy(l.attenuation, attenuation, sizeof l.attenuation);
+    lit_.SetLights(lights_, lightMask_);
+}
+
 __LitState Prism3D::PlainState(const float (&modelview)[16]) const {
     __LitState state;
     std::memcpy(state.modelview, modelview, sizeof state.modelview);
@@ -347,13 +356,20 @@ void Prism3D::DebugLight(const float pos[3], const float dir[3], bool withLine) 
     pPrsm->CountDraw();
     const float len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
     if (withLine && len > 0) {
-        v.push_back(PlainVertex(pos[0] + dir[0] / len * 500, pos[1] + dir[1] / len * 500, pos[2] + dir[2] / len * 500,
-                                0, 0, yellow));
-        state.pointSize = 1;
-        glLineWidth(3);
-        lit_.DrawStreamed(state, v, nullptr, GL_LINES);
-        glLineWidth(1);
+        // Three pixels wide: two triangles between the ends on the screen, drawn from
+        // both sides as a line would be.
+        const float end[3] = {pos[0] + dir[0] / len * 500, pos[1] + dir[1] / len * 500, pos[2] + dir[2] / len * 500};
+        const __Mat4 toClip = Multiply(FromArray(pPrsm->Projection()), FromArray(view));
+        v.clear();
+        __WideLine(toClip.m, pos, end, 3, pPrsm->ViewWidth(), pPrsm->ViewHeight(), yellow, v);
+        const __Mat4 identity;
+        state = PlainState(identity.m);
+        state.projection = identity.m;
+        pPrsm->Flush();
+        glDisable(GL_CULL_FACE);
+        lit_.DrawStreamed(state, v, nullptr, GL_TRIANGLES);
         pPrsm->CountDraw();
+        ApplyCull(__g_cullMode);
     }
 }
 

@@ -52,6 +52,8 @@ public:
     void SetTexture(int texture, int bump);
     void AmbientLight(int light, uint32_t colour);
     void SpotLight(int light, uint32_t colour, const float pos[3], const float dir[3], float cutoff);
+    // The light's spot exponent and attenuation factors (constant, linear, quadratic).
+    void LightFalloff(int light, float exponent, const float attenuation[3]);
     void DrawAxes(float x, float y, float z);
     void AutoNormals(int mode) { autoNormals_ = mode; }
     int LightMask() const { return lightMask_; }

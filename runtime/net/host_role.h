@@ -25,15 +25,14 @@
 #include "net/handover.h"
 #include "net/protocol.h"
 #include "net/role.h"
+#include "net/role_context.h"
 #include "net/transport.h"
 
 namespace net {
 
-class Session;
-
 class HostRole final : public Role {
 public:
-    explicit HostRole(Session& s);
+    explicit HostRole(const RoleContext& c);
 
     // A new session: this program is its first peer.
     void Start();
@@ -80,7 +79,7 @@ private:
     bool Linked(uint32_t peer) const { return links_.count(peer) > 0; }
     size_t FromAddress(uint32_t ip) const;
 
-    Session& s_;
+    RoleContext c_;
     std::unordered_map<uint32_t, Transport::Peer*> links_;
     std::unordered_map<Transport::Peer*, uint32_t> peerOf_;
     std::unordered_map<uint32_t, double> lost_;  // peers whose link broke: until when their seat waits

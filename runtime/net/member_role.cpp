@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include "net/clock.h"
 #include "net/secret.h"
-#include "net/session.h"
+#include "net/session_limits.h"
 
 namespace net {
 
@@ -22,11 +23,11 @@ constexpr double kAskLaterMs = 500;
 constexpr uint32_t kSuspectMs = 1000;
 }  // namespace
 
-MemberRole::MemberRole(Session& s) : s_(s), search_(s.io, s.cfg) {}
+MemberRole::MemberRole(const RoleContext& c) : c_(c), search_(c.io, c.cfg) {}
 
 void MemberRole::Start(double now) {
-    if (s_.cfg.target.ip) {
-        Connect(s_.cfg.target, now);
+    if (c_.cfg.target.ip) {
+        Connect(c_.cfg.target, now);
     } else {
         phase_ = Phase::Searching;
         search_.Tick(now);
@@ -35,9 +36,9 @@ void MemberRole::Start(double now) {
 
 void MemberRole::Connect(const Address& to, double now) {
     if (phase_ == Phase::Searching) phase_ = Phase::Connecting;
-    link_ = s_.io.Connect(to);
+    link_ = c_.io.Connect(to);
     deadline_ = now + kCandidateMs;
-    if (!link_ && phase_ == Phase::Connecting) s_.SetStatus(Status::Failed);
+    if (!link_ && phase_ == Phase::Connecting) c_.session.SetStatus(Status::Failed);
 }
 
 // ---- the connection ------------------------------------------------------------------------
@@ -45,34 +46,34 @@ void MemberRole::Connect(const Address& to, double now) {
 void MemberRole::OnConnect(Transport::Peer* peer) {
     if (phase_ == Phase::HandingOver) return;
     if (peer == retry_) {
-        s_.io.Send(peer, EncodeHello(ReturningHello(retryHost_)));
+        c_.io.Send(peer, EncodeHello(ReturningHello(retryHost_)));
         return;
     }
     if (peer != link_) return;
-    hostAddress_ = s_.io.AddressOf(peer);
+    hostAddress_ = c_.io.AddressOf(peer);
     if (phase_ == Phase::Connecting) {
-        s_.Reached();
+        c_.session.Reached();
         Hello h;
-        h.app = s_.cfg.app;
-        h.name = s_.cfg.name;
-        s_.io.Send(peer, EncodeHello(h));
+        h.app = c_.cfg.app;
+        h.name = c_.cfg.name;
+        c_.io.Send(peer, EncodeHello(h));
     } else {
         // Electing, the old host is meant; otherwise whoever hosts now.
-        s_.io.Send(peer, EncodeHello(ReturningHello(phase_ == Phase::Electing ? lostHost_ : 0)));
+        c_.io.Send(peer, EncodeHello(ReturningHello(phase_ == Phase::Electing ? lostHost_ : 0)));
     }
 }
 
 Hello MemberRole::ReturningHello(uint32_t host) const {
     Hello h;
-    h.app = s_.cfg.app;
-    h.name = s_.cfg.name;
-    h.peer = s_.me;
+    h.app = c_.cfg.app;
+    h.name = c_.cfg.name;
+    h.peer = c_.self.me;
     h.host = host;
-    h.secret = s_.secret;
-    h.nextPeer = s_.table.NextPeer();
-    h.nextPlayer = s_.table.NextPlayer();
-    for (const PlayerEntry& p : s_.table.Players())
-        if (p.owner == s_.me) h.players.push_back(p);
+    h.secret = c_.self.secret;
+    h.nextPeer = c_.table.NextPeer();
+    h.nextPlayer = c_.table.NextPlayer();
+    for (const PlayerEntry& p : c_.table.Players())
+        if (p.owner == c_.self.me) h.players.push_back(p);
     return h;
 }
 
@@ -88,23 +89,18 @@ void MemberRole::OnDisconnect(Transport::Peer* peer, uint32_t code) {
     if (phase_ == Phase::HandingOver) return;
     link_ = nullptr;
     switch (phase_) {
-    case Phase::Connecting:
-        s_.SetStatus(Status::Failed);
-        break;
-    case Phase::Joined:
-        HostGone(code == kLeaveCode);
-        break;
-    case Phase::Reconnecting:
-        unreachable_.insert(hostId_);
-        if (!retry_) NextCandidate();
-        break;
-    case Phase::Electing:
-        TakeOver();  // the old host does not answer: this program takes over
-        break;
-    case Phase::Searching:
-    case Phase::HandingOver:
-    case Phase::Done:
-        break;
+        case Phase::Connecting: c_.session.SetStatus(Status::Failed); break;
+        case Phase::Joined: HostGone(code == kLeaveCode); break;
+        case Phase::Reconnecting:
+            unreachable_.insert(hostId_);
+            if (!retry_) NextCandidate();
+            break;
+        case Phase::Electing:
+            TakeOver();  // the old host does not answer: this program takes over
+            break;
+        case Phase::Searching:
+        case Phase::HandingOver:
+        case Phase::Done: break;
     }
 }
 
@@ -114,7 +110,7 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
         // The old host answers: it was only the link that failed.
         if (type == Type::Welcome) {
             if (auto w = DecodeWelcome(data, size); w && w->host == retryHost_) {
-                s_.io.Reset(link_);
+                c_.io.Reset(link_);
                 link_ = retry_;
                 retry_ = nullptr;
                 hostId_ = retryHost_;
@@ -139,42 +135,42 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
     case Type::PeerJoined:
         if (auto p = DecodePeerJoined(data, size)) {
             Fix(*p);
-            s_.table.PutPeer(*p);
-            s_.TableChanged();
+            c_.table.PutPeer(*p);
+            c_.session.TableChanged();
         }
         break;
     case Type::PeerLeft:
         if (auto id = DecodePeerLeft(data, size)) {
-            if (*id == s_.me) {  // the host took this program for gone: it comes back
-                s_.io.Reset(link_);
+            if (*id == c_.self.me) {  // the host took this program for gone: it comes back
+                c_.io.Reset(link_);
                 link_ = nullptr;
-                Follow(Claim{s_.term, hostId_, hostAddress_.ip, hostAddress_.port}, NowMs());
+                Follow(Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port}, NowMs());
                 return;
             }
             if (*id == hostId_) return;
-            s_.table.RemovePeer(*id);
-            s_.Forget(*id);
-            s_.TableChanged();
+            c_.table.RemovePeer(*id);
+            c_.session.Forget(*id);
+            c_.session.TableChanged();
         }
         break;
     case Type::PlayerAdded:
         if (auto p = DecodePlayerAdded(data, size); p && !destroys_.count(p->id)) {
-            if (s_.table.AddPlayer(*p)) s_.TableChanged();
+            if (c_.table.AddPlayer(*p)) c_.session.TableChanged();
         }
         break;
     case Type::PlayerRemoved:
         if (auto id = DecodePlayerRemoved(data, size)) {
             destroys_.erase(*id);
-            if (s_.table.RemovePlayer(*id)) {
-                s_.PurgeInbox();
-                s_.TableChanged();
+            if (c_.table.RemovePlayer(*id)) {
+                c_.session.PurgeInbox();
+                c_.session.TableChanged();
             }
         }
         break;
     case Type::Created:
         if (auto c = DecodeCreated(data, size)) {
             if (creates_.erase(c->token)) {
-                s_.Answer(c->token, s_.table.Owns(s_.me, c->id) ? c->id : 0);
+                c_.session.Answer(c->token, c_.table.Owns(c_.self.me, c->id) ? c->id : 0);
             } else if (cancelled_.erase(c->token)) {
                 ToHost(EncodeDestroy(c->id));  // given up meanwhile: undone
             }
@@ -182,21 +178,21 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
         break;
     case Type::NoPlayer:
         if (auto token = DecodeNoPlayer(data, size)) {
-            if (creates_.erase(*token)) s_.Answer(*token, 0);
+            if (creates_.erase(*token)) c_.session.Answer(*token, 0);
             cancelled_.erase(*token);
         }
         break;
     case Type::Deliver:
         if (auto list = DecodeDeliver(data, size))
-            for (const Incoming& m : *list) s_.Receive(m);
+            for (const Incoming& m : *list) c_.session.Receive(m);
         break;
     case Type::Skip:
         if (auto list = DecodeSeqList(type, data, size))
-            for (auto [sender, seq] : *list) s_.Skip(sender, seq);
+            for (auto [sender, seq] : *list) c_.session.Skip(sender, seq);
         break;
     case Type::Ack:
         if (auto list = DecodeSeqList(type, data, size))
-            for (auto [receiver, seq] : *list) s_.ex.Release(s_.outbox.Ack(receiver, seq));
+            for (auto [receiver, seq] : *list) c_.ex.Release(c_.outbox.Ack(receiver, seq));
         break;
     case Type::Resume:
         if (auto list = DecodeSeqList(type, data, size))
@@ -204,14 +200,14 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
         break;
     case Type::Leave:
         if (DecodeEmpty(type, data, size)) {
-            s_.io.Reset(link_);
+            c_.io.Reset(link_);
             link_ = nullptr;
             HostGone(true);
         }
         break;
     case Type::Follow:
-        if (auto c = DecodeFollow(data, size); c && c->host != s_.me) {
-            s_.io.Reset(link_);
+        if (auto c = DecodeFollow(data, size); c && c->host != c_.self.me) {
+            c_.io.Reset(link_);
             link_ = nullptr;
             Follow(*c, NowMs());
         }
@@ -224,11 +220,11 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
 void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data, size_t size) {
     if (auto c = DecodeClaim(data, size)) {
         // A host that is not this program's asks: it hears which one this program follows.
-        if (!c->answer && phase_ == Phase::Joined && c->claim.host != hostId_ && c->app == s_.cfg.app &&
-            c->name == s_.cfg.name)
-            s_.io.SendDatagram(door, from,
-                               EncodeClaim({true, s_.cfg.app, s_.cfg.name,
-                                            Claim{s_.term, hostId_, hostAddress_.ip, hostAddress_.port}}));
+        if (!c->answer && phase_ == Phase::Joined && c->claim.host != hostId_ && c->app == c_.cfg.app &&
+            c->name == c_.cfg.name)
+            c_.io.SendDatagram(door, from,
+                               EncodeClaim({true, c_.cfg.app, c_.cfg.name,
+                                            Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port}}));
         return;
     }
     if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
@@ -246,34 +242,34 @@ void MemberRole::Fix(PeerEntry& p) const {
 
 void MemberRole::OnWelcome(const Welcome& w) {
     const bool first = phase_ == Phase::Connecting;
-    if (!first && w.you != s_.me) {  // not taken back as the program it was
+    if (!first && w.you != c_.self.me) {  // not taken back as the program it was
         Lost();
         return;
     }
-    s_.me = w.you;
-    if (first) s_.secret = w.secret;
+    c_.self.me = w.you;
+    if (first) c_.self.secret = w.secret;
     hostId_ = w.host;
-    s_.term = w.term;
-    hostAddress_ = s_.io.AddressOf(link_);
+    c_.self.term = w.term;
+    hostAddress_ = c_.io.AddressOf(link_);
     Welcome fixed = w;
     for (PeerEntry& p : fixed.peers) Fix(p);
     std::vector<uint32_t> before;
-    for (const PeerEntry& p : s_.table.Peers()) before.push_back(p.id);
-    s_.table.Reset(fixed);
+    for (const PeerEntry& p : c_.table.Peers()) before.push_back(p.id);
+    c_.table.Reset(fixed);
     for (uint32_t id : before)
-        if (!s_.table.FindPeer(id)) s_.Forget(id);
+        if (!c_.table.FindPeer(id)) c_.session.Forget(id);
     phase_ = Phase::Joined;
     // Players this program destroyed stay away; the host hears of it again.
     for (auto it = destroys_.begin(); it != destroys_.end();) {
-        if (s_.table.RemovePlayer(*it)) {
+        if (c_.table.RemovePlayer(*it)) {
             ToHost(EncodeDestroy(*it));
             ++it;
         } else {
             it = destroys_.erase(it);
         }
     }
-    s_.alive.Clear();
-    s_.io.Reset(retry_);  // back in the session: no other attempt goes on
+    c_.alive.Clear();
+    c_.io.Reset(retry_);  // back in the session: no other attempt goes on
     retry_ = nullptr;
     unreachable_.clear();
     preferred_ = 0;
@@ -281,7 +277,7 @@ void MemberRole::OnWelcome(const Welcome& w) {
     hostLeft_ = false;
     lostHost_ = 0;
     if (first) {
-        s_.SetStatus(Status::Joined);
+        c_.session.SetStatus(Status::Joined);
     } else {
         // Everything the lost host may not have passed on goes again.
         for (const auto& [token, name] : creates_) ToHost(EncodeCreate(token, name));
@@ -290,23 +286,23 @@ void MemberRole::OnWelcome(const Welcome& w) {
         // And every peer sends again what this program has not taken yet (what the new
         // host had no way to hand on while this program was away).
         SeqList resume;
-        for (const PeerEntry& p : s_.table.Peers())
-            if (p.id != s_.me) resume.emplace_back(p.id, s_.inbound.Expected(p.id));
+        for (const PeerEntry& p : c_.table.Peers())
+            if (p.id != c_.self.me) resume.emplace_back(p.id, c_.inbound.Expected(p.id));
         if (!resume.empty()) ToHost(EncodeSeqList(Type::Resume, resume));
     }
     Unstash(hostId_);
-    s_.PurgeInbox();
-    s_.TableChanged();
+    c_.session.PurgeInbox();
+    c_.session.TableChanged();
 }
 
 void MemberRole::OnRefuse(const RefuseInfo& r) {
     if (phase_ == Phase::Connecting) {
-        s_.SetStatus(Status::Failed, r.reason);
-        s_.io.Reset(link_);
+        c_.session.SetStatus(Status::Failed, r.reason);
+        c_.io.Reset(link_);
         link_ = nullptr;
         return;
     }
-    s_.io.Reset(link_);
+    c_.io.Reset(link_);
     link_ = nullptr;
     if (r.reason != Refusal::NotHost) {  // the session does not take this program back
         Lost();
@@ -334,7 +330,7 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
     // that one (once more), unless it is being tried already.
     unreachable_.insert(hostId_);
     if (r.host && r.host == retryHost_ && retry_) return;
-    if (r.host && r.host != s_.me && s_.table.FindPeer(r.host)) {
+    if (r.host && r.host != c_.self.me && c_.table.FindPeer(r.host)) {
         unreachable_.erase(r.host);
         preferred_ = r.host;
     }
@@ -342,7 +338,7 @@ void MemberRole::OnRefuse(const RefuseInfo& r) {
 }
 
 void MemberRole::DropRetry() {
-    s_.io.Reset(retry_);
+    c_.io.Reset(retry_);
     retry_ = nullptr;
     // Nothing else being tried: the next in line.
     if (phase_ == Phase::Reconnecting && !link_) NextCandidate();
@@ -353,17 +349,17 @@ void MemberRole::DropRetry() {
 void MemberRole::HostGone(bool left) {
     const uint32_t gone = hostId_;
     if (left) {  // it left: its players with it
-        s_.table.RemovePeer(gone);
-        s_.Forget(gone);
-        s_.PurgeInbox();
-        s_.TableChanged();
+        c_.table.RemovePeer(gone);
+        c_.session.Forget(gone);
+        c_.session.PurgeInbox();
+        c_.session.TableChanged();
     }
     lostHost_ = gone;
     hostLeft_ = left;
     lostAt_ = NowMs();
     // Which of the others are alive at all is asked at once: the gone are passed over.
-    for (const PeerEntry& p : s_.table.Peers())
-        if (p.id != s_.me) s_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
+    for (const PeerEntry& p : c_.table.Peers())
+        if (p.id != c_.self.me) c_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
     unreachable_ = {gone};
     preferred_ = 0;
     electTried_ = false;
@@ -371,10 +367,10 @@ void MemberRole::HostGone(bool left) {
     phase_ = Phase::Reconnecting;
     // A host that fell silent may be alive, with only this link broken: it is tried
     // again while the next in line is asked.
-    const PeerEntry* old = left ? nullptr : s_.table.FindPeer(gone);
+    const PeerEntry* old = left ? nullptr : c_.table.FindPeer(gone);
     if (old) {
         retryAt_ = Address{old->ipv4, old->port};
-        retry_ = s_.io.Connect(retryAt_);
+        retry_ = c_.io.Connect(retryAt_);
         retryHost_ = gone;
         retryUntil_ = NowMs() + kRetryHostMs;
     }
@@ -384,19 +380,21 @@ void MemberRole::HostGone(bool left) {
 void MemberRole::Follow(const Claim& host, double now) {
     const uint32_t old = phase_ == Phase::Joined ? hostId_ : 0;
     PeerEntry e;
-    if (const PeerEntry* known = s_.table.FindPeer(host.host)) e = *known;
+    if (const PeerEntry* known = c_.table.FindPeer(host.host)) e = *known;
     e.id = host.host;
     e.ipv4 = host.ipv4;
     e.port = host.port;
-    s_.table.PutPeer(e);
-    lostHost_ = old ? old : s_.me;
+    c_.table.PutPeer(e);
+    lostHost_ = old ? old : c_.self.me;
     hostLeft_ = false;
     unreachable_.clear();
     if (old) unreachable_.insert(old);  // it goes there too
     preferred_ = host.host;
+    // It was heard from just now, whatever this program thought of it before.
+    c_.alive.Unwatch(Address{host.ipv4, host.port});
     electTried_ = true;  // the old host is not asked again
     giveUpAt_ = now + kGiveUpMs;
-    s_.io.Reset(retry_);
+    c_.io.Reset(retry_);
     retry_ = nullptr;
     phase_ = Phase::Reconnecting;
     NextCandidate();
@@ -404,7 +402,7 @@ void MemberRole::Follow(const Claim& host, double now) {
 
 void MemberRole::TakeOver() {
     phase_ = Phase::HandingOver;
-    s_.BecomeHost();
+    c_.session.BecomeHost();
 }
 
 void MemberRole::NextCandidate() {
@@ -414,33 +412,33 @@ void MemberRole::NextCandidate() {
         return;
     }
     const PeerEntry* next = nullptr;
-    if (preferred_ && (next = s_.table.FindPeer(preferred_)) == nullptr) preferred_ = 0;
+    if (preferred_ && (next = c_.table.FindPeer(preferred_)) == nullptr) preferred_ = 0;
     preferred_ = 0;
-    if (next && s_.alive.Gone(Address{next->ipv4, next->port}, now)) next = nullptr;
+    if (next && c_.alive.Gone(Address{next->ipv4, next->port}, now)) next = nullptr;
     if (!next)
-        for (const PeerEntry& p : s_.table.Peers())  // in joining order
-            if (!unreachable_.count(p.id) && (p.id == s_.me || !s_.alive.Gone(Address{p.ipv4, p.port}, now))) {
+        for (const PeerEntry& p : c_.table.Peers())  // in joining order
+            if (!unreachable_.count(p.id) && (p.id == c_.self.me || !c_.alive.Gone(Address{p.ipv4, p.port}, now))) {
                 next = &p;
                 break;
             }
-    if (!next || next->id == s_.me) {
+    if (!next || next->id == c_.self.me) {
         // This program is the oldest left. Unless the old host left for good, it tries
         // that one once more before it takes over.
         // Others that lost the host came here already: it is gone for them too.
-        const PeerEntry* old = s_.table.FindPeer(lostHost_);
-        if (hostLeft_ || electTried_ || !old || lostHost_ == s_.me || !stashed_.empty() ||
-            s_.alive.Gone(Address{old->ipv4, old->port}, now)) {
+        const PeerEntry* old = c_.table.FindPeer(lostHost_);
+        if (hostLeft_ || electTried_ || !old || lostHost_ == c_.self.me || !stashed_.empty() ||
+            c_.alive.Gone(Address{old->ipv4, old->port}, now)) {
             TakeOver();
             return;
         }
         electTried_ = true;
         phase_ = Phase::Electing;
         hostId_ = lostHost_;
-        s_.io.Reset(retry_);  // the old host is this attempt now
+        c_.io.Reset(retry_);  // the old host is this attempt now
         retry_ = nullptr;
         trying_ = Address{old->ipv4, old->port};
-        s_.alive.Watch(trying_, now);
-        link_ = s_.io.Connect(trying_);
+        c_.alive.Watch(trying_, now);
+        link_ = c_.io.Connect(trying_);
         deadline_ = now + kElectMs;
         if (!link_) TakeOver();
         return;
@@ -448,8 +446,8 @@ void MemberRole::NextCandidate() {
     phase_ = Phase::Reconnecting;
     hostId_ = next->id;
     trying_ = Address{next->ipv4, next->port};
-    s_.alive.Watch(trying_, now);
-    link_ = s_.io.Connect(trying_);
+    c_.alive.Watch(trying_, now);
+    link_ = c_.io.Connect(trying_);
     deadline_ = now + kCandidateMs;
     if (!link_) {
         unreachable_.insert(next->id);
@@ -458,18 +456,18 @@ void MemberRole::NextCandidate() {
 }
 
 void MemberRole::Lost() {
-    s_.io.Reset(link_);
-    s_.io.Reset(retry_);
+    c_.io.Reset(link_);
+    c_.io.Reset(retry_);
     link_ = retry_ = nullptr;
     Unstash(0);
-    for (const auto& c : creates_) s_.Answer(c.first, 0);
+    for (const auto& c : creates_) c_.session.Answer(c.first, 0);
     creates_.clear();
     phase_ = Phase::Done;
-    s_.SetStatus(Status::Lost);
+    c_.session.SetStatus(Status::Lost);
 }
 
 void MemberRole::OnHello(Transport::Peer* peer, const Hello& h) {
-    s_.Adopt(peer);
+    c_.session.Adopt(peer);
     if (phase_ == Phase::HandingOver) {  // for the host role this program becomes
         stashed_.push_back({peer, h, NowMs() + kStashMs});
         return;
@@ -481,19 +479,19 @@ void MemberRole::OnHello(Transport::Peer* peer, const Hello& h) {
         TakeOver();
         return;
     }
-    const bool hostAlive = phase_ == Phase::Joined && s_.io.SilentMs(link_) < kHostAliveMs;
+    const bool hostAlive = phase_ == Phase::Joined && c_.io.SilentMs(link_) < kHostAliveMs;
     if (returning && (phase_ == Phase::Reconnecting || (phase_ == Phase::Joined && !hostAlive))) {
         stashed_.push_back({peer, h, NowMs() + kStashMs});
         return;
     }
-    s_.io.Send(peer, EncodeRefuse({Refusal::NotHost, phase_ == Phase::Joined ? hostId_ : 0}));
-    s_.io.DisconnectLater(peer);
+    c_.io.Send(peer, EncodeRefuse({Refusal::NotHost, phase_ == Phase::Joined ? hostId_ : 0}));
+    c_.io.DisconnectLater(peer);
 }
 
 void MemberRole::Unstash(uint32_t host) {
     for (const Stashed& st : stashed_) {
-        s_.io.Send(st.peer, EncodeRefuse({Refusal::NotHost, host}));
-        s_.io.DisconnectLater(st.peer);
+        c_.io.Send(st.peer, EncodeRefuse({Refusal::NotHost, host}));
+        c_.io.DisconnectLater(st.peer);
     }
     stashed_.clear();
 }
@@ -503,7 +501,7 @@ void MemberRole::Tick(double now) {
     if (phase_ == Phase::Searching) {
         if (!search_.Tick(now)) {
             phase_ = Phase::Done;
-            s_.SetStatus(Status::Failed);
+            c_.session.SetStatus(Status::Failed);
         }
         return;
     }
@@ -511,14 +509,14 @@ void MemberRole::Tick(double now) {
         DropRetry();
         if (phase_ != Phase::Reconnecting && phase_ != Phase::Electing) return;
     }
-    if (retry_ && s_.alive.Gone(retryAt_, now)) {  // the old host is gone, not only its link
+    if (retry_ && c_.alive.Gone(retryAt_, now)) {  // the old host is gone, not only its link
         DropRetry();
         if (phase_ != Phase::Reconnecting && phase_ != Phase::Electing) return;
     }
     // A peer tried is given up when its time is up, or at once when it is gone.
     if ((phase_ == Phase::Reconnecting || phase_ == Phase::Electing) && link_ &&
-        (now >= deadline_ || s_.alive.Gone(trying_, now))) {
-        s_.io.Reset(link_);
+        (now >= deadline_ || c_.alive.Gone(trying_, now))) {
+        c_.io.Reset(link_);
         link_ = nullptr;
         if (phase_ == Phase::Electing) {
             TakeOver();
@@ -537,24 +535,24 @@ void MemberRole::Tick(double now) {
             ++it;
             continue;
         }
-        s_.io.Send(it->peer, EncodeRefuse({Refusal::NotHost, phase_ == Phase::Joined ? hostId_ : 0}));
-        s_.io.DisconnectLater(it->peer);
+        c_.io.Send(it->peer, EncodeRefuse({Refusal::NotHost, phase_ == Phase::Joined ? hostId_ : 0}));
+        c_.io.DisconnectLater(it->peer);
         it = stashed_.erase(it);
     }
     if (phase_ == Phase::Joined) {
-        if (s_.io.SilentMs(link_) > kSuspectMs)
-            s_.alive.Watch(hostAddress_, now);
+        if (c_.io.SilentMs(link_) > kSuspectMs)
+            c_.alive.Watch(hostAddress_, now);
         else
-            s_.alive.Unwatch(hostAddress_);
+            c_.alive.Unwatch(hostAddress_);
     }
-    if (phase_ == Phase::Joined && s_.io.SilentMs(link_) > kSilentMs) {
-        s_.io.Reset(link_);
+    if (phase_ == Phase::Joined && c_.io.SilentMs(link_) > kSilentMs) {
+        c_.io.Reset(link_);
         link_ = nullptr;
         HostGone(false);
         return;
     }
     if (phase_ == Phase::Joined && now >= nextKeepAlive_) {
-        s_.io.Send(link_, EncodeEmpty(Type::KeepAlive), 1);
+        c_.io.Send(link_, EncodeEmpty(Type::KeepAlive), 1);
         nextKeepAlive_ = now + kKeepAliveMs;
     }
 }
@@ -567,8 +565,8 @@ Handover MemberRole::TakeHandover() {
     h.cancels.assign(cancelled_.begin(), cancelled_.end());
     h.destroys.assign(destroys_.begin(), destroys_.end());
     h.lostHost = lostHost_ ? lostHost_ : hostId_;
-    s_.io.Reset(link_);
-    s_.io.Reset(retry_);
+    c_.io.Reset(link_);
+    c_.io.Reset(retry_);
     link_ = retry_ = nullptr;
     return h;
 }
@@ -576,7 +574,7 @@ Handover MemberRole::TakeHandover() {
 // ---- requests ------------------------------------------------------------------------------
 
 void MemberRole::ToHost(const Bytes& packet) {
-    if (phase_ == Phase::Joined) s_.io.Send(link_, packet);
+    if (phase_ == Phase::Joined) c_.io.Send(link_, packet);
 }
 
 void MemberRole::Send(const Outgoing& m) {
@@ -594,14 +592,14 @@ void MemberRole::Flush() {
 }
 
 void MemberRole::ResendAll() {
-    s_.outbox.ForEach([&](const Outbox::Entry& e) {
+    c_.outbox.ForEach([&](const Outbox::Entry& e) {
         Outgoing m{e.from, e.to, e.pending, e.text};
         Send(m);
     });
 }
 
 void MemberRole::ResendFrom(uint32_t receiver, uint32_t seq) {
-    s_.ex.Release(s_.outbox.From(receiver, seq, [&](const Outbox::Entry& e, uint32_t n) {
+    c_.ex.Release(c_.outbox.From(receiver, seq, [&](const Outbox::Entry& e, uint32_t n) {
         Outgoing m{e.from, e.to, {{receiver, n}}, e.text};
         Send(m);
     }));
@@ -619,8 +617,8 @@ void MemberRole::Create(uint32_t token, const std::string& name) {
 void MemberRole::Cancel(uint32_t token) {
     if (!creates_.erase(token)) {
         // The answer came just as the program gave up: the player goes again.
-        for (const PlayerEntry& p : s_.table.Players())
-            if (p.owner == s_.me && p.token == token) return Destroy(p.id);
+        for (const PlayerEntry& p : c_.table.Players())
+            if (p.owner == c_.self.me && p.token == token) return Destroy(p.id);
         return;
     }
     cancelled_.insert(token);
@@ -628,11 +626,11 @@ void MemberRole::Cancel(uint32_t token) {
 }
 
 void MemberRole::Destroy(uint32_t id) {
-    if (!s_.table.Owns(s_.me, id)) return;
+    if (!c_.table.Owns(c_.self.me, id)) return;
     destroys_.insert(id);
-    s_.table.RemovePlayer(id);
-    s_.PurgeInbox();
-    s_.TableChanged();
+    c_.table.RemovePlayer(id);
+    c_.session.PurgeInbox();
+    c_.session.TableChanged();
     ToHost(EncodeDestroy(id));
 }
 
@@ -651,10 +649,10 @@ void MemberRole::Leave() {
     ToHost(EncodeEmpty(Type::Leave));
 }
 
-bool MemberRole::Settled() const { return phase_ != Phase::Joined || s_.io.Settled(link_); }
+bool MemberRole::Settled() const { return phase_ != Phase::Joined || c_.io.Settled(link_); }
 
 void MemberRole::Disconnect() {
-    s_.io.Disconnect(link_, kLeaveCode);
+    c_.io.Disconnect(link_, kLeaveCode);
     link_ = nullptr;
 }
 

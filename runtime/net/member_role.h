@@ -22,16 +22,15 @@
 #include "net/handover.h"
 #include "net/protocol.h"
 #include "net/role.h"
+#include "net/role_context.h"
 #include "net/search.h"
 #include "net/transport.h"
 
 namespace net {
 
-class Session;
-
 class MemberRole final : public Role {
 public:
-    explicit MemberRole(Session& s);
+    explicit MemberRole(const RoleContext& c);
 
     // Starts the join: searches first when the configuration has no address.
     void Start(double now);
@@ -85,7 +84,7 @@ private:
     void Unstash(uint32_t host);
     Hello ReturningHello(uint32_t host) const;
 
-    Session& s_;
+    RoleContext c_;
     Phase phase_ = Phase::Connecting;
     SearchState search_;
     Transport::Peer* link_ = nullptr;

@@ -52,7 +52,7 @@ void NetThread::Run() {
             continue;
         }
         if (ex_.Sleep()) {
-            if (!stop_) session_.io.Wait(session_.IdleMs(), ex_.WakeFd());
+            if (!stop_) session_.Wait(session_.IdleMs(), ex_.WakeFd());
             ex_.Awake();
             ex_.DrainWake();
         }

@@ -1,7 +1,8 @@
 // Internal: what the session asks of the part this program plays in it, the host
 // (net/host_role.h) or a joining or joined program (net/member_role.h). The session holds
-// one role at a time and hands it what arrives, the commands' requests and the time; it
-// replaces the member role by the host role only between rounds.
+// one role at a time, made with what it works with (net/role_context.h), and hands it
+// what arrives, the commands' requests and the time; it replaces the member role by the
+// host role only between rounds.
 #pragma once
 
 #include <cstddef>

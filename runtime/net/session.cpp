@@ -18,12 +18,12 @@ Session::~Session() = default;
 bool Session::Open() {
     if (!io.Open(cfg.host ? cfg.port : 0)) return false;
     if (cfg.host) {
-        auto host = std::make_unique<HostRole>(*this);
+        auto host = std::make_unique<HostRole>(context_);
         host->Start();
         role_ = std::move(host);
         hosting_ = true;
     } else {
-        auto member = std::make_unique<MemberRole>(*this);
+        auto member = std::make_unique<MemberRole>(context_);
         member->Start(NowMs());
         role_ = std::move(member);
     }
@@ -49,7 +49,7 @@ void Session::Publish() {
     View v;
     v.status = status_;
     v.refusal = refusal_;
-    v.me = me;
+    v.me = self.me;
     v.reached = reached_;
     v.players = table.Players();
     ex.SetView(std::move(v));
@@ -65,7 +65,7 @@ void Session::Promote() {
     promote_ = false;
     if (hosting_) return;
     Handover h = static_cast<MemberRole&>(*role_).TakeHandover();
-    auto host = std::make_unique<HostRole>(*this);
+    auto host = std::make_unique<HostRole>(context_);
     HostRole& taking = *host;
     role_ = std::move(host);
     hosting_ = true;
@@ -82,7 +82,7 @@ void Session::Demote() {
     io.Close();
     halfOpen_.clear();
     hosting_ = false;
-    auto member = std::make_unique<MemberRole>(*this);
+    auto member = std::make_unique<MemberRole>(context_);
     MemberRole& joining = *member;
     role_ = std::move(member);
     if (!io.Open(0)) {
@@ -146,7 +146,7 @@ void Session::OnDatagram(bool door, const Address& from, const uint8_t* data, si
 std::vector<uint32_t> Session::MyPlayers() const {
     std::vector<uint32_t> mine;
     for (const PlayerEntry& p : table.Players())
-        if (p.owner == me) mine.push_back(p.id);
+        if (p.owner == self.me) mine.push_back(p.id);
     return mine;
 }
 
@@ -154,11 +154,11 @@ std::vector<uint32_t> Session::Receivers(uint32_t from, uint32_t to) const {
     std::vector<uint32_t> peers;
     if (to) {
         const PlayerEntry* p = table.FindPlayer(to);
-        if (p && p->owner != me) peers.push_back(p->owner);
+        if (p && p->owner != self.me) peers.push_back(p->owner);
         return peers;
     }
     for (const PlayerEntry& p : table.Players())
-        if (p.id != from && p.owner != me && std::find(peers.begin(), peers.end(), p.owner) == peers.end())
+        if (p.id != from && p.owner != self.me && std::find(peers.begin(), peers.end(), p.owner) == peers.end())
             peers.push_back(p.owner);
     return peers;
 }
@@ -176,7 +176,7 @@ void Session::Receive(const Incoming& m) {
     }
     std::vector<uint32_t> to;
     if (m.to) {
-        if (table.Owns(me, m.to)) to.push_back(m.to);
+        if (table.Owns(self.me, m.to)) to.push_back(m.to);
     } else {
         for (uint32_t p : MyPlayers())
             if (p != m.from) to.push_back(p);

@@ -20,7 +20,9 @@
 #include "net/exchange.h"
 #include "net/liveness.h"
 #include "net/protocol.h"
+#include "net/role_context.h"
 #include "net/session_config.h"
+#include "net/session_limits.h"
 #include "net/session_table.h"
 #include "net/streams.h"
 #include "net/transport.h"
@@ -29,34 +31,7 @@ namespace net {
 
 class Role;
 
-// Times, in milliseconds.
-// A connection must be made and say hello within this: as long as a joining program
-// waits, so that ENet's own resends of a lost handshake or hello have time to come.
-constexpr double kHelloMs = 4000;
-// ENet's handshake may take this long under loss (each of its datagrams may be lost
-// several times over); a joining program waits as long once the host answered.
-constexpr double kHandshakeMs = 12000;
-constexpr uint32_t kSilentMs = 3000;     // a connection that brings nothing this long is lost
-constexpr double kGraceMs = 15000;       // the host keeps a silent program's seat this long
-constexpr double kStashMs = 4000;        // a peer holds a returning program's hello this long
-constexpr double kCandidateMs = 5000;    // a returning program waits this long for a peer
-constexpr double kElectMs = 4000;        // the oldest peer left tries the old host this long
-constexpr double kGiveUpMs = 30000;      // a program that reaches nobody this long has lost the session
-constexpr double kKeepForLostMs = 60000;  // what a peer no longer listed has not acknowledged is kept this long
-constexpr double kKeepAliveMs = 250;
-constexpr double kAckDelayMs = 5;
-constexpr uint32_t kAckBatch = 256;
-constexpr double kResumeRepeatMs = 500;
-// Connections that have not said hello: per address, and in all (room for every peer
-// of a session coming back at once after a host change).
-constexpr size_t kHalfOpenPerAddress = 8;
-constexpr size_t kMaxHalfOpen = 96;
-// Programs of one address. Neither limit applies to 127.0.0.1, this machine's own
-// programs.
-constexpr size_t kPeersPerAddress = 16;
-bool ThisMachine(uint32_t ip);
-
-class Session : private Transport::Handler {
+class Session : private Transport::Handler, private SessionCalls {
 public:
     Session(Exchange& ex, SessionConfig cfg);
     ~Session();
@@ -81,54 +56,43 @@ public:
     void Drain();
     void EndLeave();
 
-    // ---- for the roles ----
-    Exchange& ex;
-    SessionConfig cfg;
-    Transport io;
-    Liveness alive{io, cfg};
-    SessionTable table;
-    Outbox outbox;
-    Inbound inbound;
-    uint32_t me = 0;  // this program's peer id
-    Secret secret{};
-    uint32_t term = 0;  // the term of the host this program is or follows (net/protocol.h)
+    // Waits at most `ms` for a datagram on a socket or for the wake-up descriptor.
+    void Wait(int ms, int wakeFd) { io.Wait(ms, wakeFd); }
+    // The session's tables as this program holds them.
+    const SessionTable& Table() const { return table; }
 
-    void SetStatus(Status s, Refusal why = Refusal{});
-    void TableChanged() { viewDirty_ = true; }
-    // A join: the connection to the host is made.
-    void Reached() {
+private:
+    // ---- for the roles (net/role_context.h) ----
+    void SetStatus(Status s, Refusal why = Refusal{}) override;
+    void TableChanged() override { viewDirty_ = true; }
+    void Reached() override {
         reached_ = true;
         viewDirty_ = true;
     }
+    void Answer(uint32_t token, uint32_t id) override;
+    void Receive(const Incoming& m) override;
+    void Skip(uint32_t sender, uint32_t seq) override;
+    // A peer no longer listed may come back under its id (its link broke, or it was with
+    // another host for a while): what it has not acknowledged is kept a while longer, and
+    // the numbers of the messages to and from it go on where they were, so that nothing
+    // is lost or taken twice when it does.
+    void Forget(uint32_t peer) override;
+    void PurgeInbox() override;
+    // The member role is replaced by the host role at the end of the round, so that no
+    // code of it runs after it was replaced.
+    void BecomeHost() override { promote_ = true; }
+    // At the end of the round the host tells its peers to go to the winner, leaves the
+    // session port to it and rejoins it.
+    void StepDown(const Claim& winner) override { stepDown_ = winner; }
+    void Adopt(Transport::Peer* peer) override { halfOpen_.erase(peer); }
+
     // Publishes the view at once (before an answer the commands wait for).
     void Publish();
-    void Answer(uint32_t token, uint32_t id);
-
-    // A message (or a skipped number) from a sending peer arrived for this program.
-    void Receive(const Incoming& m);
-    void Skip(uint32_t sender, uint32_t seq);
-    // A peer is no longer listed. It may come back under its id (its link broke, or it
-    // was with another host for a while): what it has not acknowledged is kept a while
-    // longer, and the numbers of the messages to and from it go on where they were, so
-    // that nothing is lost or taken twice when it does.
-    void Forget(uint32_t peer);
-    // Removes from the inbox the messages of players this program no longer has.
-    void PurgeInbox();
     // The players of this program.
     std::vector<uint32_t> MyPlayers() const;
     // The peers that receive a message from `from` to `to`, this program excepted.
     std::vector<uint32_t> Receivers(uint32_t from, uint32_t to) const;
-    // This program becomes the host (the oldest peer left after a host change): at the
-    // end of the round, so that no code of the member role runs after it was replaced.
-    void BecomeHost() { promote_ = true; }
-    // This program, the host, learnt of a host that outranks it: at the end of the round it
-    // tells its peers to go there, leaves the session port to the other and rejoins it.
-    void StepDown(const Claim& winner) { stepDown_ = winner; }
-    // Connections that have not said hello yet.
-    bool HalfOpen(Transport::Peer* peer) const { return halfOpen_.count(peer) > 0; }
-    void Adopt(Transport::Peer* peer) { halfOpen_.erase(peer); }
 
-private:
     void OnConnect(Transport::Peer* peer) override;
     void OnDisconnect(Transport::Peer* peer, uint32_t code) override;
     void OnPacket(Transport::Peer* peer, const uint8_t* data, size_t size) override;
@@ -140,6 +104,17 @@ private:
     void SendAcks(double now);
     void Promote();
     void Demote();
+
+    // What the session keeps whatever the role, and what the roles are handed of it.
+    Exchange& ex;
+    SessionConfig cfg;
+    Transport io{cfg.slots};
+    Liveness alive{io, cfg};
+    SessionTable table;
+    Outbox outbox;
+    Inbound inbound;
+    Self self;
+    RoleContext context_{cfg, io, alive, table, outbox, inbound, ex, self, *this};
 
     std::unique_ptr<Role> role_;  // the host's, or a member's
     bool hosting_ = false;

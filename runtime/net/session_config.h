@@ -2,6 +2,7 @@
 // application and name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,8 @@ struct SessionConfig {
     std::string name;         // the session name
     Address target;           // join: the host's address; ip 0: search for it
     bool lanSearch = true;    // a search also broadcasts on the local network
+    // Connections a socket keeps room for (a session of a few programs needs fewer).
+    size_t slots = Transport::kSlots;
 };
 
 }  // namespace net

@@ -39,6 +39,7 @@ void SessionTable::Clear() {
     formerOwner_.clear();
     formerDigest_.clear();
     nextPeer_ = nextPlayer_ = 1;
+    lane_ = -1;
 }
 
 void SessionTable::PutPeer(const PeerEntry& p) {
@@ -56,7 +57,11 @@ void SessionTable::PutPeer(const PeerEntry& p) {
 
 bool SessionTable::RemovePeer(uint32_t id) {
     if (const PeerEntry* p = FindPeer(id)) formerDigest_[id] = p->digest;
-    std::erase_if(players_, [&](const PlayerEntry& p) { return p.owner == id; });
+    std::erase_if(players_, [&](const PlayerEntry& p) {
+        if (p.owner != id) return false;
+        formerOwner_[p.id] = id;  // what it sent as that player before is still its own
+        return true;
+    });
     return std::erase_if(peers_, [&](const PeerEntry& p) { return p.id == id; }) > 0;
 }
 
@@ -81,9 +86,11 @@ bool SessionTable::RemovePlayer(uint32_t id) {
 }
 
 bool SessionTable::Owned(uint32_t peer, uint32_t player) const {
-    if (Owns(peer, player)) return true;
+    if (const PlayerEntry* p = FindPlayer(player)) return p->owner == peer;
     auto it = formerOwner_.find(player);
-    return it != formerOwner_.end() && it->second == peer;
+    // One never listed here was made and destroyed while its news could not reach this
+    // program: nobody else has it.
+    return it == formerOwner_.end() || it->second == peer;
 }
 
 void SessionTable::RaiseCounters(uint32_t nextPeer, uint32_t nextPlayer) {
@@ -91,8 +98,21 @@ void SessionTable::RaiseCounters(uint32_t nextPeer, uint32_t nextPlayer) {
     nextPlayer_ = std::max(nextPlayer_, std::min(nextPlayer, kMaxId));
 }
 
-uint32_t SessionTable::TakePeerId() { return nextPeer_ < kMaxId ? nextPeer_++ : 0; }
+void SessionTable::Lane(uint32_t host) {
+    // Mixed, since the ids a host gives are all of its lane: one of them that takes over
+    // in turn must not take the same.
+    uint64_t x = host * 0x9E3779B97F4A7C15ull;
+    x ^= x >> 29;
+    lane_ = static_cast<int64_t>((x * 0xBF58476D1CE4E5B9ull >> 32) % kLanes);
+}
 
-uint32_t SessionTable::TakePlayerId() { return nextPlayer_ < kMaxId ? nextPlayer_++ : 0; }
+uint32_t SessionTable::Take(uint32_t& next) const {
+    if (lane_ >= 0) next += static_cast<uint32_t>((lane_ + kLanes - next % kLanes) % kLanes);
+    return next < kMaxId ? next++ : 0;
+}
+
+uint32_t SessionTable::TakePeerId() { return Take(nextPeer_); }
+
+uint32_t SessionTable::TakePlayerId() { return Take(nextPlayer_); }
 
 }  // namespace net

@@ -23,7 +23,8 @@ public:
     const PlayerEntry* FindPlayer(uint32_t id) const;
     bool Owns(uint32_t peer, uint32_t player) const;
     // Whether the peer owns the player or did until it was destroyed (ids are never given
-    // twice, so what it sent as that player before is still its own).
+    // twice, so what it sent as that player before is still its own), or may have: a
+    // player never listed here was made and destroyed while its news could not come.
     bool Owned(uint32_t peer, uint32_t player) const;
 
     // The whole tables, as a Welcome brings them.
@@ -44,11 +45,20 @@ public:
     // Hands out the next id (the host); 0 when none is left.
     uint32_t TakePeerId();
     uint32_t TakePlayerId();
+    // From now on hands out only ids of one lane (those that leave the same remainder
+    // when divided by kLanes), the lane chosen by `host`, this program's own id: a host
+    // that took over gives ids in a lane of its own, so that two programs that took over
+    // at once, each not knowing of the other, give the same id only when their lanes
+    // meet (one time in kLanes).
+    static constexpr uint32_t kLanes = 256;
+    void Lane(uint32_t host);
 
 private:
     std::vector<PeerEntry> peers_;
     std::vector<PlayerEntry> players_;
     uint32_t nextPeer_ = 1, nextPlayer_ = 1;
+    int64_t lane_ = -1;  // none: every id in turn
+    uint32_t Take(uint32_t& next) const;
     std::unordered_map<uint32_t, uint32_t> formerOwner_;  // destroyed player -> its owner
     std::unordered_map<uint32_t, Digest> formerDigest_;   // peer no longer listed -> its secret's digest
 };

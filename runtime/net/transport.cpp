@@ -13,7 +13,6 @@ namespace net {
 
 namespace {
 
-constexpr size_t kSlots = kMaxPeers + 128;  // members, and room for connections being made
 constexpr size_t kChannels = 2;
 constexpr size_t kMaxPacket = 256 * 1024;
 // ENet gives a connection up when one packet has gone unacknowledged for a long time,
@@ -67,9 +66,9 @@ std::string ToText(const Address& a) {
     return std::string(ip) + ":" + std::to_string(a.port);
 }
 
-static ENetHost* MakeHost(uint16_t port) {
+static ENetHost* MakeHost(uint16_t port, size_t slots) {
     ENetAddress addr{ENET_HOST_ANY, port};
-    ENetHost* h = enet_host_create(&addr, kSlots, kChannels, 0, 0);
+    ENetHost* h = enet_host_create(&addr, slots, kChannels, 0, 0);
     if (!h) return nullptr;
     h->checksum = enet_crc32;
     h->maximumPacketSize = kMaxPacket;
@@ -118,17 +117,17 @@ static void CapResends(ENetHost* h) {
 Transport::~Transport() { Close(); }
 
 bool Transport::Open(uint16_t port) {
-    session_ = MakeHost(port);
-    seenSession_.assign(kSlots, -1);
-    sinceSession_.assign(kSlots, 0);
+    session_ = MakeHost(port, slots_);
+    seenSession_.assign(slots_, -1);
+    sinceSession_.assign(slots_, 0);
     return session_ != nullptr;
 }
 
 bool Transport::OpenDoor(uint16_t port) {
     if (door_) return true;
-    door_ = MakeHost(port);
-    seenDoor_.assign(kSlots, -1);
-    sinceDoor_.assign(kSlots, 0);
+    door_ = MakeHost(port, slots_);
+    seenDoor_.assign(slots_, -1);
+    sinceDoor_.assign(slots_, 0);
     return door_ != nullptr;
 }
 

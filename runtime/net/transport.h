@@ -58,7 +58,10 @@ public:
         ~Handler() = default;
     };
 
-    Transport() = default;
+    // Connections a socket keeps room for: every member of a full session, and room for
+    // connections being made.
+    static constexpr size_t kSlots = kMaxPeers + 128;
+    explicit Transport(size_t slots = kSlots) : slots_(slots) {}
     ~Transport();
     Transport(const Transport&) = delete;
     Transport& operator=(const Transport&) = delete;
@@ -111,6 +114,7 @@ private:
     void Watch(_ENetHost* h, std::vector<double>& seen, double nowMs, std::vector<Pending>& out);
     bool ServiceHost(_ENetHost* h, Handler& handler);
 
+    size_t slots_;
     _ENetHost* session_ = nullptr;
     _ENetHost* door_ = nullptr;
     std::vector<double> seenSession_, seenDoor_;

@@ -3,9 +3,11 @@
 
 #include <SDL.h>
 #include <time.h>
+#include <GLES3/gl3.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/input.h"
 #include "platform/internal.h"
@@ -18,6 +20,27 @@ SDL_GLContext g_context = nullptr;
 EventSink* g_sink = nullptr;
 bool g_started = false;
 bool g_fullscreen = false;
+GLContextKind g_kind = GLContextKind::kES30;
+
+// The kind of context asked for: TOLVANE_GL=es or core, else the faster on Mesa's
+// software GL (docs/internals.md has the figures).
+constexpr GLContextKind kFasterKind = GLContextKind::kES30;
+GLContextKind AskedKind() {
+    const char* v = std::getenv("TOLVANE_GL");
+    if (v && std::strcmp(v, "core") == 0) return GLContextKind::kCore33;
+    if (v && std::strcmp(v, "es") == 0) return GLContextKind::kES30;
+    return kFasterKind;
+}
+
+// The attributes of the next context (and of the window's pixel format, which some
+// drivers choose by the kind).
+void AskFor(GLContextKind kind) {
+    g_kind = kind;
+    const bool core = kind == GLContextKind::kCore33;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, core ? SDL_GL_CONTEXT_PROFILE_CORE : SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, core ? 3 : 0);
+}
 
 }  // namespace
 
@@ -54,10 +77,9 @@ bool CreateProgramWindow(const char* name, int x, int y, int width, int height) 
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    // The renderer's shaders and calls are those of OpenGL ES 3.0, as in the browser.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    // The renderer's calls are those of OpenGL ES 3.0, as in the browser, which a core
+    // OpenGL 3.3 context takes as well.
+    AskFor(AskedKind());
     if (width < 1) width = 1;
     if (height < 1) height = 1;
     g_window = SDL_CreateWindow(name, x, y, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
@@ -100,13 +122,23 @@ bool CreateGLContext() {
     if (g_context) return true;
     g_context = SDL_GL_CreateContext(g_window);
     if (!g_context) {
+        // The other kind, where the driver offers only that one.
+        AskFor(g_kind == GLContextKind::kES30 ? GLContextKind::kCore33 : GLContextKind::kES30);
+        g_context = SDL_GL_CreateContext(g_window);
+    }
+    if (!g_context) {
         std::fprintf(stderr, "Tolvane: cannot create the OpenGL context: %s\n", SDL_GetError());
         return false;
     }
     SDL_GL_MakeCurrent(g_window, g_context);
     SDL_GL_SetSwapInterval(0);  // the runtime paces frames itself
+    // Points take their size from the vertex shader, as they always do in ES.
+    constexpr GLenum kProgramPointSize = 0x8642;
+    if (g_kind == GLContextKind::kCore33) glEnable(kProgramPointSize);
     return true;
 }
+
+GLContextKind ContextKind() { return g_kind; }
 
 void DestroyGLContext() {
     if (g_context) {

@@ -29,9 +29,16 @@ void RaiseWindow();
 void SetWindowSize(int width, int height);
 void DestroyProgramWindow();
 
-// Creates the OpenGL context (compatibility profile) for the window and makes it
-// current. Returns false when the driver offers no such context.
+// Creates the OpenGL context for the window and makes it current: OpenGL ES 3.0, or
+// on the desktop a core OpenGL 3.3 one where TOLVANE_GL=core asks for it (the other
+// kind when the asked one cannot be made). Returns false when the driver offers
+// neither.
 bool CreateGLContext();
+// The kinds of context the renderer draws through; its calls are those of ES 3.0 in
+// both, its shaders differ in their version line only.
+enum class GLContextKind { kES30, kCore33 };
+// The kind of the context made (ES 3.0 before there is one; WebGL 2 in the browser).
+GLContextKind ContextKind();
 void DestroyGLContext();
 // Makes the program's context current again (after other GL users on the thread).
 void MakeGLContextCurrent();

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "platform/input.h"
 #include "platform/test_hooks.h"
@@ -32,6 +34,22 @@ TEST_F(FrameTest, ViewportMovesTheOriginClipsAndShowscreenResetsIt) {
     FILLRECT(0, 0, 10, 10, 0x404040);
     SPRITE(0, 0, 0);
     EXPECT_EQ(ReadPixel(1, 1), 0x404040u);
+}
+
+// The context is of the kind TOLVANE_GL asks for (ES 3.0 unless it says "core"), and
+// the drawing's shaders work in it. The test DrawingInTheOtherContext runs this and
+// pixel tests of 2D and 3D drawing in the kind that is not the default.
+TEST_F(FrameTest, TheContextIsOfTheKindAskedForAndDrawsInIt) {
+    const char* asked = std::getenv("TOLVANE_GL");
+    const bool core = asked && std::string(asked) == "core";
+    EXPECT_EQ(plat::ContextKind(), core ? plat::GLContextKind::kCore33 : plat::GLContextKind::kES30);
+    const std::string version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    EXPECT_EQ(version.rfind("OpenGL ES 3.", 0) == 0, !core) << version;
+    EXPECT_EQ(version.find("Core Profile") != std::string::npos, core) << version;
+    SolidSprite(0, 8, 8, kRed);
+    SPRITE(0, 4, 4);
+    SETPIXEL(20, 4, kGreen);
+    EXPECT_EQ(Pixels({{4, 4}, {11, 11}, {20, 4}, {21, 4}}), (Colours{kRed, kRed, kGreen, 0}));
 }
 
 TEST_F(FrameTest, TheFrameScheduleKeepsItsGridAndDropsLateFrames) {

@@ -37,73 +37,9 @@ protected:
     }
 };
 
-TEST_F(Scene3DTest, ObjectsDrawWhereTheCameraLooksWithCullingLightTextureAndBillboards) {
-    // Untextured after a sprite was drawn: X_MAKE3D switches GL texturing off.
-    SolidSprite(0, 8, 8, kGreen);
-    X_MAKE2D();
-    SPRITE(0, 600, 400);
-    X_MAKE3D(1, 100, 45);
-    X_CAMERA(0, 0, 10, 0, 0, 0);
-    Square(1, kRed);
-    X_DRAWOBJ(1, 0);
-    EXPECT_EQ(ReadPixel(320, 240), kRed);
-    EXPECT_EQ(ReadPixel(320 + 45, 240 - 45), kRed);
-    EXPECT_EQ(ReadPixel(320 + 70, 240), 0u);
-
-    // Culling: counter-clockwise front faces keep the square, clockwise ones hide it.
-    for (double mode : {1.0, 0.5, -1.0, -0.5, 0.0}) {
-        Clear();
-        glClear(GL_DEPTH_BUFFER_BIT);
-        X_CULLMODE(mode);
-        X_DRAWOBJ(1, 0);
-        EXPECT_EQ(ReadPixel(320, 240), mode > 0 ? 0u : kRed) << "cull mode " << mode;
-    }
-
-    // A point light in front of the face brightens it above the ambient level.
-    Clear();
-    glClear(GL_DEPTH_BUFFER_BIT);
-    X_AMBIENT_LT(2, 0);
-    X_DRAWOBJ(1, 0);
-    const uint32_t dim = ReadPixel(320, 240) & 0xFF;
-    X_SPOT_LT(9, kWhite, 0, 0, 5, 0, 0, 0, 360);  // light 9 is light 1
-    EXPECT_EQ(prsm3D->LightMask(), 6);
-    X_DRAWOBJ(1, 0);
-    EXPECT_GT(ReadPixel(320, 240) & 0xFF, dim + 100);
-    X_SPOT_LT(1, kWhite, 0, 0, 5, 0, 0, 0, 0);
-    EXPECT_EQ(prsm3D->LightMask(), 4);
-    X_MAKE3D(1, 100, 45);  // all lights off
-    EXPECT_EQ(prsm3D->LightMask(), 0);
-    X_CAMERA(0, 0, 10, 0, 0, 0);
-
-    // A texture on a white object; a texture number beyond the sprites changes nothing.
-    Square(2, kWhite);
-    X_SETTEXTURE(0, -1);
-    X_SETTEXTURE(5000, -1);
-    X_DRAWOBJ(2, 0);
-    EXPECT_EQ(ReadPixel(320, 240), kGreen);
-
-    // A billboard faces the camera whatever the cull mode, which it leaves as it was.
-    Clear();
-    glClear(GL_DEPTH_BUFFER_BIT);
-    SolidSprite(3, 16, 16, kBlue);
-    X_CULLMODE(1);
-    X_SPRITE(3, 1, 0, 0, 0.1);  // 1.6 units wide, centred 58 pixels right of the middle
-    EXPECT_EQ(__g_cullMode, 1);
-    EXPECT_EQ(ReadPixel(320 + 58, 240), kBlue);
-    EXPECT_EQ(ReadPixel(320 + 58 + 40, 240), kBlue);
-    EXPECT_EQ(ReadPixel(320 + 58 + 55, 240), 0u);
-    EXPECT_EQ(ReadPixel(320, 240), 0u);
-}
-
-TEST_F(Scene3DTest, AxesAndBumpLighting) {
-    X_DRAWAXES(0, 0, 0);
-    auto either = [](int x0, int y0, int x1, int y1) { return ReadPixel(x0, y0) | ReadPixel(x1, y1); };
-    EXPECT_EQ(either(350, 239, 350, 240), kRed);
-    EXPECT_EQ(either(319, 210, 320, 210), kGreen);
-
+TEST_F(Scene3DTest, BumpLighting) {
     // A flat bump map under a white texture: bright with the bump light in front of the
     // face, dark with it at the side.
-    Clear();
     SolidSprite(0, 8, 8, kWhite);
     TestBitmap flat;
     flat.width = flat.height = 8;
@@ -209,38 +145,6 @@ TEST_F(Scene3DTest, LightZeroShinesWhiteFromTheViewerBesideItsAmbientLight) {
     EXPECT_NEAR(ambient & 0xFF, 79, 2);
     EXPECT_NEAR((ambient >> 8) & 0xFF, 59, 2);
     EXPECT_NEAR(ambient >> 16, 40, 2);
-}
-
-TEST_F(Scene3DTest, ALightChangingItsKindBetweenDrawsLightsEachDrawAsItIsThen) {
-    // Grey 100 lit per vertex by light 3 alone: the scene's 0.2 plus the diffuse part
-    // at the corners, from where the light is then.
-    const double grey = 100 * 0x010101;
-    Square(1, grey);
-    const auto drawn = [this] {
-        X_DRAWOBJ(1, 0);
-        return ReadPixel(320, 240) & 0xFF;
-    };
-    // A point light 5 in front: 1 / sqrt(27) * 5 = 0.962 of it at the corners.
-    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, 0, 360);
-    EXPECT_NEAR(drawn(), 116, 2);
-    // The same place as a spot turned away: only the scene's 0.2.
-    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, 1, 10);
-    EXPECT_NEAR(drawn(), 20, 2);
-    // Turned towards the square, which lies inside its cone.
-    X_SPOT_LT(3, kWhite, 0, 0, 5, 0, 0, -1, 30);
-    EXPECT_NEAR(drawn(), 116, 2);
-    // A dimmer point light again: the light it has now, not the one it had before.
-    X_SPOT_LT(3, 0x808080, 0, 0, 5, 0, 0, 0, 360);
-    EXPECT_NEAR(drawn(), 20 + 0.962 * 100 * 128 / 255, 2);
-    // Shining straight down the view from infinitely far: all of it.
-    X_SPOT_LT(3, kWhite, 0, 0, 0, 0, 0, -1, 180);
-    EXPECT_NEAR(drawn(), 120, 2);
-    // And a second light beside it, the point light of green only.
-    X_SPOT_LT(5, kGreen, 0, 0, 5, 0, 0, 0, 360);
-    X_DRAWOBJ(1, 0);
-    const uint32_t both = ReadPixel(320, 240);
-    EXPECT_NEAR(both & 0xFF, 120, 2);
-    EXPECT_NEAR((both >> 8) & 0xFF, 216, 2);
 }
 
 TEST_F(Scene3DTest, SpritesDrawnAfterAnObjectAreNotTintedByItsColours) {
@@ -352,47 +256,36 @@ TEST_F(Scene3DTest, CollisionAndProjection) {
     EXPECT_EQ(std::tuple(sx, sy, depth), std::tuple(7.0, 7.0, 7.0));
 }
 
-TEST_F(Scene3DTest, TexelsLandWhereTheyBelongAndNoStateLeaksBetween2DAnd3D) {
-    // A texture of four quadrants on the square (u to the right, v downwards in the
-    // picture), drawn right after 2D sprites that took the nearest-texel sampler.
-    Load(0, {.width = 16, .height = 16, .pixel = [](int c, int r) {
-                 return r < 8 ? (c < 8 ? kRed : kGreen) : (c < 8 ? kBlue : kWhite);
-             }});
-    SolidSprite(1, 8, 8, kGreen);
-    X_MAKE2D();
-    SPRITE(1, 600, 400);
-    ALPHAMODE(0);
+// Light numbers count modulo 8, cutoff 0 puts a light out, X_MAKE3D all of them.
+TEST_F(Scene3DTest, LightMask) {
+    X_SPOT_LT(9, kWhite, 0, 0, 5, 0, 0, 0, 360);
+    X_AMBIENT_LT(-6, 0);
+    EXPECT_EQ(prsm3D->LightMask(), 6);
+    X_SPOT_LT(1, kWhite, 0, 0, 5, 0, 0, 0, 0);
+    EXPECT_EQ(prsm3D->LightMask(), 4);
     X_MAKE3D(1, 100, 45);
-    X_CAMERA(0, 0, 10, 0, 0, 0);
-    Square(1, kWhite);
-    X_SETTEXTURE(0, -1);
-    X_DRAWOBJ(1, 0);
-    // The square's vertices give v = 1 at the bottom: the picture's top row is at the top.
-    EXPECT_EQ(Pixels({{320 - 30, 240 - 30}, {320 + 30, 240 - 30}, {320 - 30, 240 + 30}, {320 + 30, 240 + 30}}),
-              (Colours{kRed, kGreen, kBlue, kWhite}));
+    EXPECT_EQ(prsm3D->LightMask(), 0);
+}
 
-    // Lit, culled, textured and bump-mapped 3D drawing, then 2D: sprites, text,
-    // rectangles and points come out in their own colours, at their own places.
-    X_AMBIENT_LT(0, 0x202020);
-    X_SPOT_LT(1, kRed, 0, 0, 5, 0, 0, 0, 360);
-    X_CULLMODE(-1);
-    LOADBUMPTEXTURE(DQStr(WriteBitmap(Path("flat.bmp"), {.width = 8, .height = 8, .pixel = Solid(0x808080)}).c_str()),
-                    2);
-    X_SETTEXTURE(0, 2);
-    X_SPOT_LT(-1, kWhite, 0, 0, 50, 0, 0, 0, 360);
-    X_DRAWOBJ(1, 0);
-    X_SPOT_LT(-1, kWhite, 0, 0, 0, 0, 0, 0, 0);
-    X_SETTEXTURE(0, -1);
-    X_DRAWANIM(1, 0, 0, 0, 0);
-    X_MAKE2D();
-    Clear();
-    SPRITE(1, 0, 0);
-    FILLRECT(10, 0, 18, 8, kBlue);
-    SETPIXEL(20, 4, kRed);
-    STRETCHSPRITE(1, 30, 0, 16, 16);
-    EXPECT_EQ(Pixels({{4, 4}, {14, 4}, {20, 4}, {38, 8}, {50, 4}}), (Colours{kGreen, kBlue, kRed, kGreen, 0}));
-    // 2D in the whole window again: the projection of 3D is gone.
-    EXPECT_EQ(Covered(640, 480), (Box{0, 0, 45, 15}));
+// Fading that is no number, negative or beyond its range stays within its range: a
+// grey square under a spot light (light 12 is light 4) 5 in front, turned to it, gives 116 unfaded (see the
+// pixel cases), and never a NaN's black.
+TEST_F(Scene3DTest, LightFalloffTakesOnlyNumbersInItsRange) {
+    Square(1, 100 * 0x010101);
+    const auto drawn = [](double exponent, double constant, double linear, double quadratic) {
+        X_LIGHTFALLOFF(12, exponent, constant, linear, quadratic);
+        X_SPOT_LT(4, kWhite, 0, 0, 5, 0, 0, -1, 60);
+        X_DRAWOBJ(1, 0);
+        return static_cast<int>(ReadPixel(320, 240) & 0xFF);
+    };
+    EXPECT_NEAR(drawn(0, 1, 0, 0), 116, 2);
+    EXPECT_NEAR(drawn(NAN, NAN, NAN, NAN), 116, 2);  // all 0: no attenuation
+    EXPECT_NEAR(drawn(-5, 0, 0, -1), 116, 2);        // as 0, 1, 0, 0
+    EXPECT_NEAR(drawn(1e300, 1, 0, 0), 20, 2);       // exponent 128: 0.962^128 is nothing
+    EXPECT_NEAR(drawn(INFINITY, 1, 0, 0), 20, 2);
+    EXPECT_NEAR(drawn(0, 1e300, 0, 0), 20, 2);      // divided by 1000000
+    EXPECT_NEAR(drawn(0, 0.5, 0, 0), 116 + 96, 3);  // twice the light
+    X_LIGHTFALLOFF(4, 0, 1, 0, 0);
 }
 
 }  // namespace

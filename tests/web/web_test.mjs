@@ -28,11 +28,9 @@
 //              answer as on the desktop
 //   example    `tolvanec build --web` works in a game folder as `build` does, and
 //              `tolvanec run --web` makes and serves a BASIC example, which runs
-//   drawing    every kind of 2D drawing (drawing.bas) matches the native program's
-//              picture (circles, ellipses and coloured text exactly), and pixel
-//              collisions read the sprites' texels back alike
-//   scene3d    the 3D example (lights, culling, depth) shows at frame 100 what the
-//              native program shows
+//   pixels     the pixel cases of tests/pixels/cases.tsv hold on the pages of their
+//              programs (draw2d, draw3d, debug3d, the 3D example), as they do
+//              natively; each page's last frame matches the native program's
 //   touch      the pointer not locked puts the probe's mark on the canvas pixel under
 //              it, however the canvas is scaled and placed; locked, it moves it; on a
 //              phone a tap is a click there, a drag moves the mark with the button
@@ -416,78 +414,76 @@ const cases = {
     server.close();
   },
 
-  async drawing(b) {
-    // The native program's third frame.
-    const shots = path.join(OUT, 'native');
-    const program = path.join(OUT, 'drawing');
-    const built = spawnSync(path.join(BUILD, 'compiler/tolvanec'),
-        ['build', path.join(SOURCE, 'tests/web/drawing.bas'), '--assets', path.join(BUILD, 'assets'), '-o', program],
-        {stdio: ['ignore', 'ignore', 'inherit']});
-    check(built.status === 0, 'the native program builds');
-    const native = spawnSync(program, [], {
-      env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_FRAMES: '3',
-            TOLVANE_SHOTS: shots + ':3'}, stdio: ['ignore', 'ignore', 'inherit']});
-    check(native.status === 0, 'the native program ran 3 frames');
-    const server = await serve(path.join(BUILD, 'web-drawing'));
-    const context = await b.newContext({viewport: {width: 640, height: 480}});
-    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=3`);
-    await ended(page);
-    const frame = await canvasPixels(page);
-    check(frame.width === 320 && frame.height === 240, 'the canvas is 320 x 240');
-    writePng(path.join(OUT, 'web-frame-000003.png'), frame);
-    const reference = path.join(shots, 'frame-000003.bmp');
-    const same = compareWithBmp(frame, reference, path.join(OUT, 'difference.png'));
-    log(`pixels equal to the native frame: ${(100 * same.equal).toFixed(2)} % ` +
-        `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
-    // Filtered texels (stretched, zoomed and turned sprites, textured polygons) and
-    // blended colours round differently in the two GL implementations, by a step or two.
-    check(same.close >= 0.99, 'at least 99 % of the pixels within 8 per channel of the native frame');
-    const ref = readBmp(reference);
-    // Unfiltered, unblended or added whole: text in a colour, circles and ellipses on
-    // black, and the rectangle of a sprite's size equal the native pixels exactly.
-    const differing = (x0, y0, x1, y1) => {
-      let n = 0;
-      for (let y = y0; y < y1; ++y)
-        for (let x = x0; x < x1; ++x)
-          for (let c = 0; c < 3; ++c) n += ref.data[(y * ref.width + x) * 4 + c] !== frame.data[(y * ref.width + x) * 4 + c];
-      return n;
-    };
-    const exact = [differing(136, 76, 320, 108), differing(106, 166, 186, 238)];
-    log('channels differing from the native frame in the shapes and in the sprite-size rectangle:', exact);
-    check(exact.every(n => n === 0), 'text colour, circles, ellipses and sprite size give the very native pixels');
-    // The collision boxes: the same answers, and both kinds among them.
-    const box = (f, x) => Array.from(f.data.slice((232 * f.width + x) * 4, (232 * f.width + x) * 4 + 3)).join(',');
-    const answers = [12, 28, 44, 60].map(x => [box(ref, x), box(frame, x)]);
-    log('collision boxes (native, browser):', JSON.stringify(answers));
-    check(answers.every(([n, w]) => n === w), 'every pixel collision gives the native answer');
-    check(answers.some(([n]) => n === '0,255,0') && answers.some(([n]) => n === '0,0,255'),
-          'contacts and misses are both among them');
-    server.close();
-  },
-
-  async scene3d(b) {
-    // The 3D example's frame 100, lit, culled and depth-tested, against the native one.
-    const shots = path.join(OUT, 'native-scene3d');
-    const program = path.join(OUT, 'scene3d');
-    const built = spawnSync(path.join(BUILD, 'compiler/tolvanec'),
-        ['build', path.join(SOURCE, 'examples/scene3d.bas'), '-o', program], {stdio: ['ignore', 'ignore', 'inherit']});
-    check(built.status === 0, 'the native program builds');
-    const native = spawnSync(program, [], {
-      env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_FRAMES: '100',
-            TOLVANE_SHOTS: shots + ':100'}, stdio: ['ignore', 'ignore', 'inherit']});
-    check(native.status === 0, 'the native program ran 100 frames');
-    const server = await serve(path.join(BUILD, 'web-scene3d'));
-    const context = await b.newContext({viewport: {width: 800, height: 600}});
-    const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_FRAMES=100`);
-    await ended(page);
-    const frame = await canvasPixels(page);
-    check(frame.width === 640 && frame.height === 480, 'the canvas is 640 x 480');
-    writePng(path.join(OUT, 'web-scene3d-000100.png'), frame);
-    const same = compareWithBmp(frame, path.join(shots, 'frame-000100.bmp'), path.join(OUT, 'difference-scene3d.png'));
-    log(`pixels equal to the native frame: ${(100 * same.equal).toFixed(2)} % ` +
-        `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
-    check(same.close >= 0.99, 'at least 99 % of the pixels within 8 per channel of the native frame');
-    server.close();
+  async pixels(b) {
+    // The pixel cases of tests/pixels/cases.tsv, as tests/gfx2d/pixel_cases_test.cpp
+    // checks them on the desktop, on each program's page; and each page's last frame
+    // against the native program's whole, which catches drift anywhere else.
+    const cases = [];
+    fs.readFileSync(path.join(SOURCE, 'tests/pixels/cases.tsv'), 'utf8').split('\n').forEach((text, i) => {
+      if (!text || text[0] === '#' || text.startsWith('program\t')) return;
+      const [program, frame, x, y, colour, tolerance, what] = text.split('\t');
+      cases.push({line: i + 1, program, frame: +frame, x: +x, y: +y, tolerance: +tolerance, what,
+                  rgb: [1, 3, 5].map(k => parseInt(colour.slice(k, k + 2), 16))});
+    });
+    const failed = [];
+    for (const program of [...new Set(cases.map(c => c.program))]) {
+      const mine = cases.filter(c => c.program === program);
+      const frames = Math.max(...mine.map(c => c.frame));
+      const shots = path.join(OUT, 'native-' + program);
+      const exe = path.join(OUT, program);
+      const built = spawnSync(path.join(BUILD, 'compiler/tolvanec'),
+          ['build', path.join(SOURCE, 'tests/pixels', program + '.bas'), '--assets', path.join(BUILD, 'assets'),
+           '-o', exe], {stdio: ['ignore', 'ignore', 'inherit']});
+      check(built.status === 0, `${program}: the native program builds`);
+      const native = spawnSync(exe, [], {
+        env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_NO_WAIT: '1',
+              TOLVANE_FRAMES: String(frames), TOLVANE_SHOTS: shots + ':1'},
+        cwd: OUT, stdio: ['ignore', 'ignore', 'inherit']});
+      check(native.status === 0, `${program}: the native program ran ${frames} frames`);
+      const server = await serve(path.join(BUILD, 'web-' + program));
+      const context = await b.newContext({viewport: {width: 800, height: 600}});
+      const page = await open(context, `http://127.0.0.1:${server.address().port}/index.html` +
+          `?TOLVANE_FRAMES=${frames}&TOLVANE_NO_WAIT=1&TOLVANE_SHOTS=shots:1`);
+      await ended(page);
+      // The screenshots the cases look at (and the last), from the page's files, as
+      // base64: far faster through the page's protocol than arrays of numbers.
+      const pictures = {};
+      for (const f of new Set([...mine.map(c => c.frame), frames])) {
+        const name = `frame-${String(f).padStart(6, '0')}.bmp`;
+        const base64 = await page.evaluate(n => {
+          const d = window.tolvane.FS.readFile('/tolvane-shots/' + n);
+          let text = '';
+          for (let i = 0; i < d.length; i += 32768) text += String.fromCharCode.apply(null, d.subarray(i, i + 32768));
+          return btoa(text);
+        }, name);
+        fs.writeFileSync(path.join(OUT, `web-${program}-${name}`), Buffer.from(base64, 'base64'));
+        pictures[f] = readBmp(path.join(OUT, `web-${program}-${name}`));
+      }
+      const last = pictures[frames];
+      writePng(path.join(OUT, `web-${program}.png`), last);
+      const same = compareWithBmp(last, path.join(shots, `frame-${String(frames).padStart(6, '0')}.bmp`),
+                                  path.join(OUT, `difference-${program}.png`));
+      log(`${program}: pixels equal to the native frame ${frames}: ${(100 * same.equal).toFixed(2)} % ` +
+          `(within 8 per channel: ${(100 * same.close).toFixed(2)} %)`);
+      // Filtered texels and blended or lit colours round differently in the two GL
+      // implementations, by a step or two.
+      check(same.close >= 0.99, `${program}: at least 99 % of the pixels within 8 per channel of the native frame`);
+      for (const c of mine) {
+        const p = pictures[c.frame];
+        const at = (c.y * p.width + c.x) * 4;
+        const have = [0, 1, 2].map(k => p.data[at + k]);
+        const most = Math.max(...have.map((v, k) => Math.abs(v - c.rgb[k])));
+        if (!(most <= c.tolerance)) {
+          const hex = v => v.map(n => n.toString(16).padStart(2, '0')).join('').toUpperCase();
+          failed.push(`cases.tsv line ${c.line}, ${c.what}: (${c.x}, ${c.y}) of frame ${c.frame} is ` +
+                      `#${hex(have)}, not #${hex(c.rgb)} (tolerance ${c.tolerance})`);
+        }
+      }
+      await context.close();
+      server.close();
+    }
+    failed.forEach(f => log('FAILED:', f));
+    check(failed.length === 0, `all ${cases.length} pixel cases hold in the browser`);
   },
 
   async keys(b) {

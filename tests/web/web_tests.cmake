@@ -28,21 +28,17 @@ add_custom_command(OUTPUT ${PROBE_WEB}/index.html
   COMMENT "Making the browser tests' page")
 add_custom_target(probe_web ALL DEPENDS ${PROBE_WEB}/index.html)
 
-set(DRAWING_WEB ${CMAKE_BINARY_DIR}/web-drawing)
-add_custom_command(OUTPUT ${DRAWING_WEB}/index.html
-  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/drawing.bas --assets ${STACKMOOR_ASSETS} -o ${DRAWING_WEB}
-  DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/drawing.bas ${TOLVANE_WEB_LIB}
-    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
-  COMMENT "Making the browser drawing test's page")
-add_custom_target(drawing_web ALL DEPENDS ${DRAWING_WEB}/index.html)
-
-set(SCENE3D_WEB ${CMAKE_BINARY_DIR}/web-scene3d)
-add_custom_command(OUTPUT ${SCENE3D_WEB}/index.html
-  COMMAND tolvanec build --web ${CMAKE_SOURCE_DIR}/examples/scene3d.bas -o ${SCENE3D_WEB}
-  DEPENDS tolvanec tolvane_web_kit ${CMAKE_SOURCE_DIR}/examples/scene3d.bas ${TOLVANE_WEB_LIB}
-    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
-  COMMENT "Making the browser 3D test's page")
-add_custom_target(scene3d_web ALL DEPENDS ${SCENE3D_WEB}/index.html)
+# The pages of the pixel cases' programs (tests/pixels/).
+foreach(program draw2d draw3d debug3d scene3d)
+  set(page ${CMAKE_BINARY_DIR}/web-${program})
+  set(source ${CMAKE_SOURCE_DIR}/tests/pixels/${program}.bas)
+  add_custom_command(OUTPUT ${page}/index.html
+    COMMAND tolvanec build --web ${source} --assets ${STACKMOOR_ASSETS} -o ${page}
+    DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${source} ${TOLVANE_WEB_LIB}
+      ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+    COMMENT "Making the page of the pixel cases' ${program}.bas")
+  add_custom_target(${program}_web ALL DEPENDS ${page}/index.html)
+endforeach()
 
 # The movie test's page: a movie of every container made by moviegen (converted to WebM
 # by the page's build where the browser cannot play it), and a file that is no movie.
@@ -66,7 +62,7 @@ foreach(pair "WebMoviesPlay movie" "WebStackmoorFrame600 stackmoor" "WebKeysMove
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
-        "WebDrawingMatchesNative drawing" "WebPointerAndTouch touch" "WebScene3DMatchesNative scene3d")
+        "WebPixelCases pixels" "WebPointerAndTouch touch")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)

@@ -329,6 +329,8 @@ bool CreateGLContext() {
     return true;
 }
 
+GLContextKind ContextKind() { return GLContextKind::kES30; }
+
 // The context lives as long as the page, so the last picture stays on the canvas.
 void DestroyGLContext() {}
 

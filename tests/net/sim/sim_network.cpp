@@ -30,32 +30,28 @@ void Network::Cut(int from, int to, bool cut) {
         cuts_.erase({from, to});
 }
 
-uint32_t Network::NextArrival() const { return flight_.empty() ? UINT32_MAX : flight_.top().at; }
+uint32_t Network::NextArrival() const { return flight_.empty() ? UINT32_MAX : flight_.front().at; }
 
-bool Network::Waiting(int program) const {
-    for (const auto& [fd, s] : sockets_)
-        if (s.owner == program && !s.inbox.empty()) return true;
-    return false;
-}
-
-std::set<int> Network::Arrive(uint32_t t) {
-    std::set<int> got;
-    while (!flight_.empty() && flight_.top().at <= t) {
-        Datagram d = flight_.top();
-        flight_.pop();
-        std::vector<int> to;
-        if (d.broadcast) {
-            for (const auto& [fd, s] : sockets_)
-                if (s.port == d.toPort && s.owner != d.from) to.push_back(fd);
-        } else if (auto b = bound_.find(d.toPort); b != bound_.end()) {
-            to.push_back(b->second);
+uint32_t Network::Arrive(uint32_t t) {
+    uint32_t got = 0;
+    while (!flight_.empty() && flight_.front().at <= t) {
+        std::pop_heap(flight_.begin(), flight_.end());
+        Datagram d = std::move(flight_.back());
+        flight_.pop_back();
+        auto take = [&](Socket& s) {
+            if (IsCut(d.from, s.owner) || s.inbox.size() >= kSocketQueue) return false;
+            if (s.owner >= 0 && s.owner < 32) got |= 1u << s.owner;
+            return true;
+        };
+        if (!d.broadcast) {
+            auto b = bound_.find(d.toPort);
+            if (b == bound_.end()) continue;
+            Socket& s = sockets_[b->second];
+            if (take(s)) s.inbox.push_back(std::move(d));
+            continue;
         }
-        for (int fd : to) {
-            Socket& s = sockets_[fd];
-            if (IsCut(d.from, s.owner) || s.inbox.size() >= kSocketQueue) continue;
-            s.inbox.push_back(d);
-            got.insert(s.owner);
-        }
+        for (auto& [fd, s] : sockets_)
+            if (s.port == d.toPort && s.owner != d.from && take(s)) s.inbox.push_back(d);
     }
     return got;
 }
@@ -69,7 +65,11 @@ void Network::Put(Datagram d) {
                                                       std::max(faults.minDelayMs, faults.maxDelayMs));
         d.at = now + std::max<uint32_t>(1, delay(rng));
         d.order = order_++;
-        flight_.push(d);
+        if (i + 1 < copies)
+            flight_.push_back(d);
+        else
+            flight_.push_back(std::move(d));
+        std::push_heap(flight_.begin(), flight_.end());
     }
 }
 

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <queue>
 #include <random>
 #include <set>
 #include <vector>
@@ -45,11 +44,9 @@ public:
 
     // When the next datagram arrives (UINT32_MAX: none is under way).
     uint32_t NextArrival() const;
-    // Hands the sockets what arrives by `t`; returns the programs that got something.
-    std::set<int> Arrive(uint32_t t);
-    // Whether a socket of the program has datagrams waiting.
-    bool Waiting(int program) const;
-    size_t InFlight() const { return flight_.size(); }
+    // Hands the sockets what arrives by `t`; returns the programs that got something (bit
+    // p for program p).
+    uint32_t Arrive(uint32_t t);
     uint64_t datagramsSent = 0;  // every datagram a socket sent, lost or not
 
     // The socket calls.
@@ -71,7 +68,8 @@ private:
         uint16_t fromPort = 0, toPort = 0;
         bool broadcast = false;
         std::vector<uint8_t> data;
-        bool operator>(const Datagram& o) const { return at != o.at ? at > o.at : order > o.order; }
+        // Later: the heap of datagrams under way has the next to arrive on top.
+        bool operator<(const Datagram& o) const { return at != o.at ? at > o.at : order > o.order; }
     };
     struct Socket {
         int owner = -1;
@@ -83,7 +81,7 @@ private:
     std::map<int, Socket> sockets_;
     std::map<uint16_t, int> bound_;
     std::set<std::pair<int, int>> cuts_;
-    std::priority_queue<Datagram, std::vector<Datagram>, std::greater<>> flight_;
+    std::vector<Datagram> flight_;  // a heap (std::push_heap)
     int nextFd_ = 1000;
     uint16_t nextPort_ = 40000;
     uint64_t order_ = 0;

@@ -7,7 +7,9 @@
 // runs the schedules S, S+1 ... (S defaults to 1), prints every failing one with its seed
 // and its replay, and says how many ran clean and how fast; --print shows every step.
 // `net_sim --stalls N` measures streams through loss instead (sim/stalls.h).
+#include <unistd.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -299,31 +301,102 @@ TEST(NetSim, MessagesOfADestroyedPlayerStillArrive) {
     EXPECT_TRUE(r.ok) << r.report;
 }
 
-// The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000). Every one
-// must run without a crash, a leak or undefined behaviour (the sanitizers see to it), and
-// no message may arrive twice, out of order or at a player it was not meant for. And once
-// the network has healed the session must come together again (one host, the same lists,
-// every accepted message arrived at every receiver that stayed) in all but a few: some
-// schedules still end with a message that never arrives or a program that lost the
-// session (scripts/simulate.sh replays them); more than kUnsettledShare of them fails.
+// Schedules that once did not come together again after the network healed, each for a
+// fault of its own:
+//  25: a member sent by its host to follow the host that outranked it listed that host
+//      with no secret's digest (a claim carries none); it took over itself before that
+//      host welcomed it, and refused that host as an impostor when it came back.
+// 378: a host that stepped down still took the host it was sent to for dead (it had
+//      asked whether it was alive while it held its seat) and took over again at once;
+//      and the winner refused the programs of the host that stepped down, strangers to it.
+// 113: two programs that took over at once, neither knowing of the other, gave the same
+//      id to two newcomers; when the sessions met, one was refused as an impostor.
+// 825: the same with a program that took over after the one that admitted it, both
+//      giving ids of one lane.
+// 1852: a host that counted a peer out forgot which players it had owned, and took what
+//      that peer had sent as a player it destroyed meanwhile for a forgery.
+// 1940: the same with a player the new host had never heard of.
+TEST(NetSim, SchedulesThatOnceDidNotSettle) {
+    for (uint64_t seed : {25, 378, 113, 825, 1852, 1940}) {
+        const netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
+        EXPECT_TRUE(r.ok) << r.report;
+    }
+}
+
+// Runs the schedules first, first + step, first + 2 step ... up to `count`; the reports of
+// the first few that broke safety or did not settle.
+struct Tally {
+    int unsafe = 0, unsettled = 0;
+    std::string reports;
+};
+Tally RunEvery(uint64_t first, uint64_t step, uint64_t count) {
+    Tally t;
+    for (uint64_t seed = first; seed <= count; seed += step) {
+        const netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
+        if (r.ok) continue;
+        if (!r.safe ? ++t.unsafe <= 3 : ++t.unsettled <= 3) t.reports += r.report + "\n";
+    }
+    return t;
+}
+
+// The same in two processes, one for each core: the child takes every second schedule
+// and hands its tally back through a pipe.
+Tally RunInTwo(uint64_t count) {
+    int fds[2];
+    if (pipe(fds) != 0) return RunEvery(1, 1, count);
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return RunEvery(1, 1, count);
+    }
+    if (child == 0) {
+        close(fds[0]);
+        const Tally t = RunEvery(2, 2, count);
+        const std::string out = std::to_string(t.unsafe) + " " + std::to_string(t.unsettled) + "\n" + t.reports;
+        for (size_t at = 0; at < out.size();) {
+            const ssize_t n = write(fds[1], out.data() + at, out.size() - at);
+            if (n <= 0) break;
+            at += static_cast<size_t>(n);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    Tally t = RunEvery(1, 2, count);
+    std::string in;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) in.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    int unsafe = 0, unsettled = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(in.c_str(), "%d %d", &unsafe, &unsettled) != 2) {
+        ++t.unsafe;
+        t.reports += "the process that ran every second schedule did not end well\n";
+    }
+    t.unsafe += unsafe;
+    t.unsettled += unsettled;
+    t.reports += in.substr(std::min(in.size(), in.find('\n') + 1));
+    return t;
+}
+
+// The random schedules: CI runs TOLVANE_SIM_SCHEDULES of them (default 10000) in two
+// processes. Every one must run without a crash, a leak or undefined behaviour (the
+// sanitizers see to it), no message may arrive twice, out of order or at a player it was
+// not meant for, and once the network has healed the session must come together again:
+// one host, the same lists everywhere, every accepted message arrived at every receiver
+// that stayed. scripts/simulate.sh replays a schedule that fails.
 TEST(NetSim, RandomSchedulesKeepEveryMessageOnceAndInOrderAndSettle) {
-    constexpr double kUnsettledShare = 0.10;
     const char* env = std::getenv("TOLVANE_SIM_SCHEDULES");
     const uint64_t count = env ? std::strtoull(env, nullptr, 10) : 10000;
     const auto start = std::chrono::steady_clock::now();
-    int unsafe = 0, unsettled = 0;
-    std::string firstUnsettled;
-    for (uint64_t seed = 1; seed <= count; ++seed) {
-        netsim::ScheduleResult r = netsim::RunSchedule(seed, false);
-        if (!r.safe && ++unsafe <= 3) ADD_FAILURE() << r.report;
-        if (!r.ok && r.safe && ++unsettled <= 3) firstUnsettled += r.report.substr(0, r.report.find("replay")) + "\n";
-    }
+    const Tally t = RunInTwo(count);
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(
         "%llu schedules in %.1f s (%.0f a second): %d with a message twice or out of order, %d that did not "
         "settle\n",
-        static_cast<unsigned long long>(count), s, count / s, unsafe, unsettled);
-    EXPECT_LE(unsettled, static_cast<int>(static_cast<double>(count) * kUnsettledShare)) << firstUnsettled;
+        static_cast<unsigned long long>(count), s, static_cast<double>(count) / s, t.unsafe, t.unsettled);
+    EXPECT_EQ(t.unsafe + t.unsettled, 0) << t.reports;
 }
 
 int RunSeeds(uint64_t from, uint64_t count, bool print) {

@@ -17,6 +17,9 @@ double SimNow() { return g_world ? g_world->net.now : 0; }
 
 // As the commands wait: a join for the host's welcome (longer when it searches first),
 // a create for the host's answer; what a leaving program sends may take this long.
+// How long the session runs between two looks at whether it has come together again.
+constexpr uint32_t kSettleStepMs = 250;
+constexpr size_t kSlots = 32;
 constexpr uint32_t kJoinWaitMs = 4000, kReachedWaitMs = 12000, kSearchWaitMs = 1600, kCreateWaitMs = 10000, kFlushMs = 200;
 
 std::string List(const std::vector<uint32_t>& ids) {
@@ -111,6 +114,9 @@ bool World::Start(int slot, bool host, bool search) {
     cfg.app = {1, 2, 3};
     cfg.target = search ? net::Address{} : net::Address{htonl(INADDR_LOOPBACK), kSessionPort};
     cfg.lanSearch = true;
+    // Room for the few programs of a simulated session: ENet looks at every slot of a
+    // socket whenever it is serviced, so that fewer make the simulation faster.
+    cfg.slots = kSlots;
     p.instance = ++instances_;
     p.ex = std::make_unique<net::Exchange>();
     p.session = std::make_unique<net::Session>(*p.ex, cfg);
@@ -367,47 +373,75 @@ void World::Run(uint32_t ms) {
             if (p->session) t = std::min(t, std::max(p->wake, p->frozenUntil));
         t = std::max(t, net.now);
         net.now = t;
-        for (int got : net.Arrive(t))
-            if (got >= 0 && got < kMaxPrograms) P(got).wake = std::min(P(got).wake, t);
+        const uint32_t got = net.Arrive(t);
+        for (int p = 0; p < kMaxPrograms; ++p)
+            if (got >> p & 1) P(p).wake = std::min(P(p).wake, t);
         for (auto& p : programs_)
             if (p->session && p->frozenUntil <= t && p->wake <= t) Step(*p);
         if (t >= until) break;
     }
 }
 
+// Heals the network and runs until the session has come together again (or for `ms` at
+// most), reading every inbox now and then; then checks the end state.
 void World::Settle(uint32_t ms) {
     Heal();
-    Run(ms);
-    for (int p = 0; p < kMaxPrograms; ++p) Read(p);
-    // One host; every program in the session lists the same players.
+    const uint32_t until = net.now + ms;
+    while (net.now < until) {
+        Run(std::min<uint32_t>(kSettleStepMs, until - net.now));
+        for (int p = 0; p < kMaxPrograms; ++p) Read(p);
+        if (EndState(false).empty()) break;
+    }
+    for (const std::string& f : EndState(true)) Fail(f);
+}
+
+// What keeps the session from its end state: a program that lost the session or is still
+// on its way in or out; not one host; lists that differ from the host's; an accepted
+// message that has not reached a player it was meant for that is still in the session.
+// `all`: every such thing (a few of the messages); else only the first.
+std::vector<std::string> World::EndState(bool all) const {
+    std::vector<std::string> problems;
+    auto problem = [&](std::string what) {
+        problems.push_back(std::move(what));
+        return !all;
+    };
     std::vector<int> members, hosts;
     for (int p = 0; p < kMaxPrograms; ++p) {
         if (!Running(p)) continue;
-        if (InSession(P(p))) members.push_back(p);
+        const Program& pr = P(p);
+        if (pr.joining || pr.leaving) {
+            if (problem("P" + std::to_string(p) + " is still " + (pr.joining ? "joining" : "leaving"))) return problems;
+            continue;
+        }
+        if (InSession(pr)) members.push_back(p);
         if (StatusOf(p) == net::Status::Hosting) hosts.push_back(p);
-        if (StatusOf(p) == net::Status::Lost && !P(p).left) Fail("P" + std::to_string(p) + " lost the session");
+        if (StatusOf(p) == net::Status::Lost && !pr.left && problem("P" + std::to_string(p) + " lost the session"))
+            return problems;
     }
-    if (members.empty()) return;
+    if (members.empty()) return problems;
     if (hosts.size() != 1) {
         std::string list;
         for (int h : hosts) list += " P" + std::to_string(h);
-        Fail("the session has " + std::to_string(hosts.size()) + " hosts:" + list);
-        return;
+        problem("the session has " + std::to_string(hosts.size()) + " hosts:" + list);
+        return problems;
     }
     const Program& host = P(hosts[0]);
+    const std::vector<uint32_t> listed = PlayersOf(hosts[0]);
     for (int p : members) {
-        if (PlayersOf(p) != PlayersOf(hosts[0]))
-            Fail("P" + std::to_string(p) + " lists" + List(PlayersOf(p)) + ", the host P" + std::to_string(hosts[0]) +
-                 List(PlayersOf(hosts[0])));
-        if (!host.session->table.FindPeer(Me(p))) Fail("P" + std::to_string(p) + " is not in the host's table");
+        if (PlayersOf(p) != listed && problem("P" + std::to_string(p) + " lists" + List(PlayersOf(p)) + ", the host P" +
+                                              std::to_string(hosts[0]) + List(listed))) {
+            return problems;
+        }
+        if (!host.session->Table().FindPeer(Me(p)) && problem("P" + std::to_string(p) + " is not in the host's table"))
+            return problems;
     }
     // Every accepted message from a program in the session arrived at every player it was
     // meant for that is still in the session.
     std::map<uint32_t, const Program*> ownerOf;  // player -> the program that has it
     for (int p : members)
         for (uint32_t id : Mine(p)) ownerOf[id] = &P(p);
-    std::map<int, const Program*> senders;
-    for (int p : members) senders[P(p).instance] = &P(p);
+    std::set<int> senders;
+    for (int p : members) senders.insert(P(p).instance);
     int missing = 0;
     for (const auto& [key, s] : sent_) {
         if (!senders.count(key.first)) continue;
@@ -415,11 +449,13 @@ void World::Settle(uint32_t ms) {
             auto owner = ownerOf.find(player);
             if (owner == ownerOf.end()) continue;
             if (got_.count({owner->second->instance, player, key.first, key.second})) continue;
-            if (++missing <= 5)
-                Fail("message " + Text(key.first, key.second) + " never reached player " + std::to_string(player) +
-                     " of P" + std::to_string(owner->second->slot));
+            if (++missing <= 5 && problem("message " + Text(key.first, key.second) + " never reached player " +
+                                          std::to_string(player) + " of P" + std::to_string(owner->second->slot))) {
+                return problems;
+            }
         }
     }
+    return problems;
 }
 
 // ---- random schedules ----------------------------------------------------------------------------

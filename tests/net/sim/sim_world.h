@@ -61,8 +61,8 @@ public:
 
     // Runs the session for `ms` of simulated time.
     void Run(uint32_t ms);
-    // Heals everything, runs until the session has settled, reads every inbox and checks
-    // the end state.
+    // Heals everything, runs until the session has settled (`ms` at most), reads every
+    // inbox and checks the end state.
     void Settle(uint32_t ms);
 
     // ---- what the programs see ----
@@ -94,6 +94,7 @@ private:
     void Stop(Program& p);
     void Fail(const std::string& what, bool safety = false);
     bool InSession(const Program& p) const;
+    std::vector<std::string> EndState(bool all) const;
 
     std::vector<std::unique_ptr<Program>> programs_;
     int instances_ = 0;
