@@ -10,6 +10,10 @@
 # one again and shows each step as it happens. Ends non-zero when any schedule failed.
 # The schedules run in an optimized build; with --sanitized first, in the build with the
 # address and undefined-behaviour sanitizers (slower, and it finds more).
+#
+#   bash scripts/simulate.sh --stalls N
+#
+# measures streams through loss instead, beside plain ENet (tests/net/sim/stalls.h).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sim=net_sim_fast

@@ -11,8 +11,8 @@ namespace net {
 // A connection must be made and say hello within this: as long as a joining program
 // waits, so that ENet's own resends of a lost handshake or hello have time to come.
 constexpr double kHelloMs = 4000;
-// ENet's handshake may take this long under loss (its resends wait 0.5, 1, 2, 4 s); a
-// joining program waits as long once the host answered.
+// ENet's handshake may take this long under loss (each of its datagrams may be lost
+// several times over); a joining program waits as long once the host answered.
 constexpr double kHandshakeMs = 12000;
 constexpr uint32_t kSilentMs = 3000;      // a connection that brings nothing this long is lost
 constexpr double kGraceMs = 15000;        // the host keeps a silent program's seat this long

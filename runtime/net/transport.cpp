@@ -15,12 +15,19 @@ namespace {
 
 constexpr size_t kChannels = 2;
 constexpr size_t kMaxPacket = 256 * 1024;
-// ENet gives a connection up when one packet has gone unacknowledged for a long time.
-// Under heavy loss its waits between tries double without end, so one unlucky packet
-// would end a connection that is alive: ENet's own limit is set far off, and the
-// session ends a connection when nothing at all came over it for kSilentMs.
+// ENet gives a connection up when one packet has gone unacknowledged for a long time,
+// counted in its own waits between tries, which grow after every loss. One unlucky packet
+// would end a connection that is alive: ENet's own limit is set far off, and the session
+// ends a connection when nothing at all came over it for kSilentMs.
 constexpr enet_uint32 kTimeoutLimit = 32, kTimeoutMinMs = 60000, kTimeoutMaxMs = 60000, kPingMs = 250;
 constexpr enet_uint32 kFirstRoundTripMs = 100;
+// How long a packet waits for its acknowledgement before it goes again, however often it
+// went before: a quarter more than the connection's round trip and its variation, within
+// these bounds (the upper one gives way to a round trip that long by itself).
+constexpr enet_uint32 kResendMinMs = 50, kResendMaxMs = 250;
+// A connection that has brought nothing this long is cut or its program stopped: ENet's own
+// waits, growing after every loss, take over again until it is heard from.
+constexpr enet_uint32 kResendHeardMs = 1000;
 
 // The transport whose hosts are being serviced on this thread.
 thread_local Transport* t_servicing = nullptr;
@@ -69,6 +76,44 @@ static ENetHost* MakeHost(uint16_t port, size_t slots) {
     return h;
 }
 
+static enet_uint32 ResendWait(const ENetPeer* p) {
+    const enet_uint32 more = p->roundTripTime + p->roundTripTime / 4;
+    return std::max({kResendMinMs, std::min(more + p->roundTripTimeVariance, kResendMaxMs), more});
+}
+
+// ENet doubles a packet's wait for its acknowledgement every time it sends it again, without
+// end: after a few losses in a row one packet waits seconds, and everything behind it on the
+// connection waits with it. After every pass of ENet's, every packet under way is held to
+// ResendWait instead, and the connection's next look at them moved as far forward.
+static void CapResends(ENetHost* h) {
+    for (size_t i = 0; i < h->peerCount; ++i) {
+        ENetPeer* p = &h->peers[i];
+        if (p->state == ENET_PEER_STATE_DISCONNECTED) continue;
+        // A connection another program makes starts from the round trip this program's own
+        // start from, not from ENet's half a second.
+        if (p->state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT &&
+            p->roundTripTime == ENET_PEER_DEFAULT_ROUND_TRIP_TIME) {
+            p->roundTripTime = kFirstRoundTripMs;
+            p->roundTripTimeVariance = 0;
+        }
+        if (p->state == ENET_PEER_STATE_CONNECTED &&
+            ENET_TIME_DIFFERENCE(h->serviceTime, p->lastReceiveTime) > kResendHeardMs)
+            continue;
+        ENetList* sent = &p->sentReliableCommands;
+        const enet_uint32 wait = ResendWait(p);
+        bool capped = false;
+        enet_uint32 due = 0;
+        for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it)) {
+            auto* c = reinterpret_cast<ENetOutgoingCommand*>(it);
+            if (c->roundTripTimeout <= wait) continue;
+            c->roundTripTimeout = wait;
+            if (!capped || ENET_TIME_LESS(c->sentTime + wait, due)) due = c->sentTime + wait;
+            capped = true;
+        }
+        if (capped && ENET_TIME_LESS(due, p->nextTimeout)) p->nextTimeout = due;
+    }
+}
+
 Transport::~Transport() { Close(); }
 
 bool Transport::Open(uint16_t port) {
@@ -101,9 +146,9 @@ Transport::Peer* Transport::Connect(const Address& to) {
     ENetPeer* p = enet_host_connect(session_, &a, kChannels, kVersion);
     if (!p) return nullptr;
     Tune(p);
-    // ENet starts from a round trip of half a second and doubles the wait after every
-    // loss, so a lost handshake costs 0.5, 1, 2 s ...; the connection request goes again
-    // sooner (the round trip is measured once the other side answers).
+    // ENet starts from a round trip of half a second, so a lost connection request would
+    // wait that long to go again; it goes sooner (the round trip is measured once the
+    // other side answers).
     p->roundTripTime = kFirstRoundTripMs;
     p->roundTripTimeVariance = 0;
     return p;
@@ -224,6 +269,7 @@ bool Transport::ServiceHost(ENetHost* h, Handler& handler) {
         t_servicing = this;
     }
     t_servicing = nullptr;
+    CapResends(h);
     return any;
 }
 
@@ -235,8 +281,11 @@ bool Transport::Service(Handler& handler) {
 }
 
 void Transport::Flush() {
-    if (session_) enet_host_flush(session_);
-    if (door_) enet_host_flush(door_);
+    for (ENetHost* h : {session_, door_})
+        if (h) {
+            enet_host_flush(h);
+            CapResends(h);
+        }
 }
 
 void Transport::Watch(ENetHost* h, std::vector<double>& seen, double nowMs, std::vector<Pending>& out) {

@@ -1,7 +1,9 @@
 // Internal: the session's sockets: ENet hosts over UDP, owned by the network thread and
 // touched by no other. Every host carries ENet's CRC-32 checksum, so a datagram changed
-// on its way is dropped and sent again. The session socket also carries the session
-// search's plain datagrams, which are taken out before ENet sees them.
+// on its way is dropped and sent again. A packet that is lost goes again a little over a
+// round trip later, however often it was lost before (ENet alone waits twice as long after
+// every loss). The session socket also carries the session search's plain datagrams, which
+// are taken out before ENet sees them.
 //
 // Two channels: 0 carries the session's packets in order, 1 the keep-alives.
 #pragma once

@@ -97,6 +97,13 @@ public:
         waitpid(pid_, nullptr, 0);
         pid_ = 0;
     }
+    // Stops the program as SIGSTOP does (every thread of it), and lets it go on.
+    void Freeze() {
+        if (pid_ > 0) kill(pid_, SIGSTOP);
+    }
+    void Thaw() {
+        if (pid_ > 0) kill(pid_, SIGCONT);
+    }
     // The program's exit status after "end".
     int End() {
         Start("end");

@@ -108,6 +108,7 @@ int Network::Send(int fd, uint32_t ip, uint16_t port, const uint8_t* data, size_
     d.broadcast = ip == htonl(INADDR_BROADCAST);
     if (!d.broadcast && ip != htonl(INADDR_LOOPBACK)) return static_cast<int>(size);  // nobody there
     d.data.assign(data, data + size);
+    ++datagramsSent;
     Put(std::move(d));
     return static_cast<int>(size);
 }

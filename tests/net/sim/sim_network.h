@@ -47,6 +47,7 @@ public:
     // Hands the sockets what arrives by `t`; returns the programs that got something (bit
     // p for program p).
     uint32_t Arrive(uint32_t t);
+    uint64_t datagramsSent = 0;  // every datagram a socket sent, lost or not
 
     // The socket calls.
     int Create();

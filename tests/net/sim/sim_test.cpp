@@ -6,6 +6,7 @@
 //
 // runs the schedules S, S+1 ... (S defaults to 1), prints every failing one with its seed
 // and its replay, and says how many ran clean and how fast; --print shows every step.
+// `net_sim --stalls N` measures streams through loss instead (sim/stalls.h).
 #include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 
 #include "net/session.h"
 #include "sim/sim_world.h"
+#include "sim/stalls.h"
 
 namespace {
 
@@ -117,7 +119,9 @@ TEST(NetSim, MessagesOfAProgramThatLeftArriveOnlyOnce) {
 // drop a connection still in ENet's handshake after a second, and a joiner waited only
 // four seconds: 88 of these 100 came through. Now the handshake may take as long as
 // ENet's resends need, the joiner resends its request sooner and waits longer once the
-// host answered; one in a hundred still waits out its time in the handshake.
+// host answered, and no resend waits longer than a little over a round trip however often
+// it was lost (one in a hundred used to wait out its time in the handshake, 27 of 1000 over
+// 500 seeds; now none of those 1000 does).
 TEST(NetSim, EveryJoinThroughAFifthLostComesThrough) {
     int joined = 0;
     for (uint64_t seed = 1; seed <= 50; ++seed) {
@@ -135,7 +139,7 @@ TEST(NetSim, EveryJoinThroughAFifthLostComesThrough) {
         w.Run(12000);
         for (int p = 1; p < 3; ++p) joined += w.Running(p) && w.StatusOf(p) == Status::Joined;
     }
-    EXPECT_GE(joined, 99);
+    EXPECT_EQ(joined, 100);
 }
 
 // Three programs send to each other all the time (100 messages a second each way)
@@ -432,6 +436,10 @@ int main(int argc, char** argv) {
             from = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--print"))
             print = true;
+        else if (!std::strcmp(argv[i], "--stalls") && i + 1 < argc) {
+            netsim::PrintStallFigures(std::strtoull(argv[++i], nullptr, 10));
+            return 0;
+        }
     }
     if (seeds) return RunSeeds(from, seeds, print);
     testing::InitGoogleTest(&argc, argv);

@@ -258,6 +258,7 @@ void World::Read(int p) {
         std::string text;
         while (pr.ex->TakeMessage(player, text)) {
             ++delivered_;
+            if (onRead) onRead(p, player, text);
             const size_t dot = text.find('.');
             const int sender = std::atoi(text.substr(0, dot).c_str());
             const uint64_t n = std::strtoull(text.c_str() + dot + 1, nullptr, 10);

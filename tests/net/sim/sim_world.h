@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -78,6 +79,8 @@ public:
     const std::string& Log() const { return log_; }
     void Note(const std::string& line);
     uint64_t Delivered() const { return delivered_; }
+    // Called with every message Read takes: the program, its player and the text.
+    std::function<void(int, uint32_t, const std::string&)> onRead;
     uint64_t Accepted() const { return accepted_; }
     int joinsFailed = 0, joinsDone = 0;
 
