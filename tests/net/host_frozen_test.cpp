@@ -14,12 +14,9 @@ using namespace nettest;
 TEST(NetHostFrozen, AStoppedHostStepsDownAndRejoinsAndANewcomerFindsTheLiveSession) {
     const int port = FreeUdpPort();
     Peer a(port), b(port), c(port);
-    ASSERT_EQ(a("host 0 arena"), "1");
-    ASSERT_EQ(b("join 0 arena 127.0.0.1"), "1");
-    ASSERT_EQ(c("join 0 arena 127.0.0.1"), "1");
-    const std::string ann = a("create Ann"), bob = b("create Bob"), cy = c("create Cy");
-    const std::string all = ann + ":Ann " + bob + ":Bob " + cy + ":Cy";
-    for (Peer* p : {&a, &b, &c}) ASSERT_EQ(p->Until("players", all), all);
+    ArenaOfThree arena;
+    ASSERT_NO_FATAL_FAILURE(StartArenaOfThree(a, b, c, arena));
+    const std::string &ann = arena.ann, &bob = arena.bob, &cy = arena.cy;
 
     a.Freeze();
     const auto frozen = Clock::now();

@@ -166,6 +166,22 @@ private:
     std::string buf_, dir_;
 };
 
+// The players of three programs in the session "arena" (a hosts it, b and c join), one
+// each, and the list every program gives of them.
+struct ArenaOfThree {
+    std::string ann, bob, cy, all;
+};
+
+// Starts that session with Ann, Bob and Cy, and waits until every program lists all three.
+inline void StartArenaOfThree(Peer& a, Peer& b, Peer& c, ArenaOfThree& out) {
+    ASSERT_EQ(a("host 0 arena"), "1");
+    ASSERT_EQ(b("join 0 arena 127.0.0.1"), "1");
+    ASSERT_EQ(c("join 0 arena 127.0.0.1"), "1");
+    out.ann = a("create Ann"), out.bob = b("create Bob"), out.cy = c("create Cy");
+    out.all = out.ann + ":Ann " + out.bob + ":Bob " + out.cy + ":Cy";
+    for (Peer* p : {&a, &b, &c}) ASSERT_EQ(p->Until("players", out.all), out.all);
+}
+
 inline sockaddr_in Loopback(int port, uint32_t host = INADDR_LOOPBACK) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
