@@ -50,29 +50,23 @@ const char* const kVertexLit =
 // One light's part (I stands for its number): the direction towards it ...
 const char* const kLightDirectional = "    lp = lightPosition[I];\n    l = lp.xyz;\n";
 const char* const kLightPlaced = "    lp = lightPosition[I];\n    l = lp.xyz - eye.xyz * lp.w;\n";
-// ... made of length 1, then its light, inside a cone or without one.
+// ... made of length 1 ...
 const char* const kLightNormalise =
     "    ll = length(l);\n"
     "    if (ll > 0.0) l /= ll;\n";
-const char* const kLightAdd = "    c += (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n";
-const char* const kLightAddInCone =
-    "    {\n"
-    "        vec3 d = spotDirection[I];\n"
-    "        float dl = length(d);\n"
-    "        float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n"
-    "        float spot = cosine >= spotCosCutoff[I] ? 1.0 : 0.0;\n"
-    "        c += spot * (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n"
-    "    }\n";
-// A light that fades: by its distance (a placed light's attenuation, ll the distance) and,
-// in a cone, from the cone's axis by the exponent.
-const char* const kFadeStart = "    {\n        float f = 1.0;\n";
+// ... and its part, faded by f: by its distance when it fades (a placed light's
+// attenuation, ll the distance), and, in a cone, to nothing outside the cone and from the
+// cone's axis by the exponent when it fades.
+const char* const kLightStart = "    {\n        float f = 1.0;\n";
 const char* const kFadeByDistance = "        f /= max(dot(lightAttenuation[I], vec3(1.0, ll, ll * ll)), 1e-6);\n";
-const char* const kFadeInCone =
+const char* const kCone =
     "        vec3 d = spotDirection[I];\n"
     "        float dl = length(d);\n"
-    "        float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n"
+    "        float cosine = dl > 0.0 ? dot(-l, d / dl) : 0.0;\n";
+const char* const kInCone = "        f *= cosine >= spotCosCutoff[I] ? 1.0 : 0.0;\n";
+const char* const kFadeInCone =
     "        f *= cosine >= spotCosCutoff[I] ? pow(max(cosine, 1e-6), spotExponent[I]) : 0.0;\n";
-const char* const kFadeEnd =
+const char* const kLightEnd =
     "        c += f * (lightAmbient[I] + max(dot(n, l), 0.0) * lightDiffuse[I]) * colour.rgb;\n"
     "    }\n";
 const char* const kVertexLitEnd = "    shade = vec4(clamp(c, 0.0, 1.0), colour.a);\n}\n";
@@ -198,14 +192,14 @@ __LitProgram::Variant& __LitProgram::Use(uint32_t key) {
             const uint32_t kind = (key >> (7 + 2 * i)) & 3;
             AppendLight(vertex, kind == kDirectional ? kLightDirectional : kLightPlaced, i);
             vertex += kLightNormalise;
-            if ((key >> (kFadeBits + i)) & 1) {
-                vertex += kFadeStart;
-                if (kind != kDirectional) AppendLight(vertex, kFadeByDistance, i);
-                if (kind == kSpot) AppendLight(vertex, kFadeInCone, i);
-                AppendLight(vertex, kFadeEnd, i);
-            } else {
-                AppendLight(vertex, kind == kSpot ? kLightAddInCone : kLightAdd, i);
+            vertex += kLightStart;
+            const bool fades = (key >> (kFadeBits + i)) & 1;
+            if (fades && kind != kDirectional) AppendLight(vertex, kFadeByDistance, i);
+            if (kind == kSpot) {
+                AppendLight(vertex, kCone, i);
+                AppendLight(vertex, fades ? kFadeInCone : kInCone, i);
             }
+            AppendLight(vertex, kLightEnd, i);
         }
         vertex += kVertexLitEnd;
     } else {
