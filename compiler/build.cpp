@@ -145,7 +145,7 @@ bool CopyOut(const BuildOptions& o, const std::string& folder, const std::string
          it.increment(ec)) {
         const fs::path rel = fs::relative(it->path(), folder, ec);
         if (ec) break;
-        if (rel == kBuildKeyFile || rel == kSourceFile) continue;
+        if (rel == kBuildKeyFile || rel == kSourceFile || rel == kLockFile) continue;
         if (it->is_directory(ec))
             fs::create_directories(fs::path(out) / rel, ec);
         else
@@ -187,8 +187,11 @@ int BuildCommand(BuildOptions o) {
     if (folder.empty() && o.command == "build") folder = uncached.emplace().dir;
     if (folder.empty()) return 1;
     const std::string product = folder + "/" + (web ? std::string("index.html") : fs::path(o.source).stem().string());
-    if (!MakeProduct(o, t, folder, product)) return 1;
-    if (o.command == "build") return CopyOut(o, folder, product, out) ? 0 : 1;
+    {
+        const ProductLock lock(folder);
+        if (!MakeProduct(o, t, folder, product)) return 1;
+        if (o.command == "build") return CopyOut(o, folder, product, out) ? 0 : 1;
+    }
     if (web) return ServeFolder(folder, o.port);
     std::vector<std::string> args = {product};
     args.insert(args.end(), o.programArgs.begin(), o.programArgs.end());

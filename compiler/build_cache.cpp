@@ -1,6 +1,11 @@
 // The product folders of tolvanec's cache (build_cache.h).
 #include "build_cache.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <sys/file.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -89,6 +94,21 @@ void ForgetKey(const std::string& folder) {
 
 bool RecordKey(const std::string& folder, const std::string& key) {
     return WriteTextFile(folder + "/" + kBuildKeyFile, key);
+}
+
+ProductLock::ProductLock(const std::string& folder) {
+    fd_ = open((folder + "/" + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return;
+    while (flock(fd_, LOCK_EX) != 0)
+        if (errno != EINTR) {
+            close(fd_);
+            fd_ = -1;
+            return;
+        }
+}
+
+ProductLock::~ProductLock() {
+    if (fd_ >= 0) close(fd_);
 }
 
 }  // namespace tvc

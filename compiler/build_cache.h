@@ -2,8 +2,8 @@
 // and for `build` and `run`. Under tolvanec's cache folder (CacheBase) each source file
 // has a folder per target, NAME-HASH for the desktop and NAME-HASH-web for the browser
 // (CacheFolder), holding the last product (the program file, or the page's files),
-// `build-key`, the text of all that the product was made from, and `.source`, the source
-// file's path. A build whose key is the recorded one, with its product there, does no
+// `build-key`, the text of all that the product was made from, `.source`, the source
+// file's path, and `.lock`, which one build at a time holds (ProductLock). A build whose key is the recorded one, with its product there, does no
 // work; `run` starts the product there, and `build` copies it to its output. Beside them
 // are the precompiled headers (precompiled.h) and the browser's converted movies.
 #pragma once
@@ -38,9 +38,25 @@ bool UpToDate(const std::string& folder, const std::string& key, const std::stri
 void ForgetKey(const std::string& folder);
 bool RecordKey(const std::string& folder, const std::string& key);
 
-// The names of the key file and of the source's record, which copies of a product leave
+// Holds a product folder for one tolvanec at a time, from the look at its key until its
+// product is copied out: another making the same product meanwhile waits, then finds it
+// made, rather than writing over it while it is written. An advisory lock on kLockFile;
+// where that file cannot be made, nothing is held.
+class ProductLock {
+public:
+    explicit ProductLock(const std::string& folder);
+    ~ProductLock();
+    ProductLock(const ProductLock&) = delete;
+    ProductLock& operator=(const ProductLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// The names of the key file, of the source's record and of the lock, which copies of a product leave
 // out (a hidden file, which the page's server does not serve).
 inline constexpr const char* kBuildKeyFile = "build-key";
 inline constexpr const char* kSourceFile = ".source";
+inline constexpr const char* kLockFile = ".lock";
 
 }  // namespace tvc

@@ -619,6 +619,14 @@ TEST(Compiler, BuildAndRunShareTheCacheAndRedoOnlyChangedWork) {
     EXPECT_EQ(Tolvanec("build app.bas --assets assets -o app" + cxx, f.dir, env).status, 0);
     EXPECT_EQ(products(), before - 1);
     EXPECT_EQ(compiles(), 2u);
+    // Two builds of one program at once: one makes it while the other waits, and both
+    // copy out the whole program.
+    f.Write("twice.bas", "x = 1\n");
+    const std::string twice = "build twice.bas -o one" + cxx + " & cd '" + f.dir.string() + "' && " + env +
+                              " '" TOLVANEC_PATH "' build twice.bas -o two" + cxx + " 2>&1; wait";
+    EXPECT_EQ(Tolvanec(twice, f.dir, env).out, "");
+    EXPECT_EQ(compiles(), 1u) << "the second build found the program made";
+    for (const char* out : {"one", "two"}) EXPECT_EQ(RunProgram((f.dir / out).string(), "", kHeadless).status, 0);
     // Without a cache folder, build still makes the program, and says so; run cannot.
     f.Write("no-cache", "");
     const std::string noCache = "XDG_CACHE_HOME='" + (f.dir / "no-cache").string() + "'";
