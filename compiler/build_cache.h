@@ -3,9 +3,10 @@
 // has a folder per target, NAME-HASH for the desktop and NAME-HASH-web for the browser
 // (CacheFolder), holding the last product (the program file, or the page's files),
 // `build-key`, the text of all that the product was made from, `.source`, the source
-// file's path, and `.lock`, which one build at a time holds (ProductLock). A build whose key is the recorded one, with its product there, does no
-// work; `run` starts the product there, and `build` copies it to its output. Beside them
-// are the precompiled headers (precompiled.h) and the browser's converted movies.
+// file's path, and `.lock`, which one build at a time holds (ProductLock). A build whose
+// key is the recorded one, with its product there, does no work; `run` starts the
+// product there, and `build` copies it to its output. Beside them are the precompiled
+// headers (precompiled.h) and the browser's converted movies.
 #pragma once
 
 #include <string>
