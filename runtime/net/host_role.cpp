@@ -17,7 +17,7 @@ void HostRole::Start() {
     c_.self.me = c_.table.TakePeerId();
     c_.self.secret = NewSecret();
     c_.self.term = 1;
-    c_.table.PutPeer({c_.self.me, 0, c_.io.Port(), DigestOf(c_.self.secret)});
+    c_.table.PutPeer({c_.self.me, 0, c_.io.Port(), c_.io.WsPort(), DigestOf(c_.self.secret)});
     c_.session.SetStatus(Status::Hosting);
     c_.session.TableChanged();
 }
@@ -33,6 +33,7 @@ void HostRole::TakeOver(Handover h) {
         PeerEntry e = *mine;
         e.ipv4 = 0;
         e.port = c_.io.Port();
+        e.wsPort = c_.io.WsPort();
         c_.table.PutPeer(e);
     }
     // The old host may have given ids that never reached this program: the counters go
@@ -109,7 +110,7 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
         const uint32_t id = c_.table.TakePeerId();
         if (!id) return Refuse(peer, Refusal::Full);
         const Secret secret = NewSecret();
-        const PeerEntry entry{id, from.ip, from.port, DigestOf(secret)};
+        const PeerEntry entry{id, from.ip, from.port, h.wsPort, DigestOf(secret)};
         c_.table.PutPeer(entry);
         Link(peer, id);
         Welcome(peer, id, secret);
@@ -137,10 +138,11 @@ void HostRole::OnHello(Transport::Peer* peer, const Hello& h) {
         if (NowMs() >= strangersUntil_) return Refuse(peer, Refusal::NotYou);
     }
     if (!known && c_.table.Peers().size() >= kMaxPeers) return Refuse(peer, Refusal::Full);
-    PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, digest};
+    PeerEntry entry = known ? *known : PeerEntry{h.peer, 0, 0, 0, digest};
     entry.digest = digest;
     entry.ipv4 = from.ip;
     entry.port = from.port;
+    entry.wsPort = h.wsPort;
     c_.table.PutPeer(entry);
     Link(peer, h.peer);
     // It is the one that knows its players: those it no longer has (destroyed while the
@@ -206,7 +208,7 @@ void HostRole::OnDatagram(bool door, const Address& from, const uint8_t* data, s
 
 // ---- other hosts -------------------------------------------------------------------------------
 
-Claim HostRole::Mine() const { return Claim{c_.self.term, c_.self.me, 0, 0}; }
+Claim HostRole::Mine() const { return Claim{c_.self.term, c_.self.me, 0, 0, c_.io.WsPort()}; }
 
 void HostRole::Rival(const Address& at) {
     if (at.ip && at.port) rivals_[{at.ip, at.port}] = NowMs() + kRivalMs;
@@ -397,7 +399,7 @@ void HostRole::Broadcast(const Bytes& packet, uint32_t except) {
 
 void HostRole::OpenDoor(double now) {
     if (!needDoor_ || now < nextDoorTry_) return;
-    if (c_.io.OpenDoor(c_.cfg.port))
+    if (c_.io.OpenDoor(c_.cfg.port, c_.cfg.wsPort ? c_.cfg.wsPort : c_.cfg.port))
         needDoor_ = false;
     else nextDoorTry_ = now + kDoorRetryMs;  // the old host still holds it
 }

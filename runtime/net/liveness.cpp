@@ -7,7 +7,8 @@ namespace net {
 Liveness::Liveness(Transport& io, const SessionConfig& cfg) : io_(io), cfg_(cfg) {}
 
 void Liveness::Watch(const Address& a, double now) {
-    if (a.ip && a.port) watched_.emplace(Key{a.ip, a.port}, now);
+    // A program with no UDP socket asks nobody: it cannot tell.
+    if (a.ip && a.port && io_.Datagrams()) watched_.emplace(Key{a.ip, a.port}, now);
 }
 
 void Liveness::Unwatch(const Address& a) { watched_.erase({a.ip, a.port}); }

@@ -26,7 +26,9 @@ constexpr uint32_t kSuspectMs = 1000;
 MemberRole::MemberRole(const RoleContext& c) : c_(c), search_(c.io, c.cfg) {}
 
 void MemberRole::Start(double now) {
-    if (c_.cfg.target.ip) {
+    if (c_.io.ByWebSocket()) {
+        Connect(Address{}, now);  // where the ws:// address says
+    } else if (c_.cfg.target.ip) {
         Connect(c_.cfg.target, now);
     } else {
         phase_ = Phase::Searching;
@@ -56,6 +58,7 @@ void MemberRole::OnConnect(Transport::Peer* peer) {
         Hello h;
         h.app = c_.cfg.app;
         h.name = c_.cfg.name;
+        h.wsPort = c_.io.WsPort();
         c_.io.Send(peer, EncodeHello(h));
     } else {
         // Electing, the old host is meant; otherwise whoever hosts now.
@@ -72,6 +75,7 @@ Hello MemberRole::ReturningHello(uint32_t host) const {
     h.secret = c_.self.secret;
     h.nextPeer = c_.table.NextPeer();
     h.nextPlayer = c_.table.NextPlayer();
+    h.wsPort = c_.io.WsPort();
     for (const PlayerEntry& p : c_.table.Players())
         if (p.owner == c_.self.me) h.players.push_back(p);
     return h;
@@ -144,7 +148,7 @@ void MemberRole::OnPacket(Transport::Peer* peer, Type type, const uint8_t* data,
             if (*id == c_.self.me) {  // the host took this program for gone: it comes back
                 c_.io.Reset(link_);
                 link_ = nullptr;
-                Follow(Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port}, NowMs());
+                Follow(Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port, hostAddress_.ws}, NowMs());
                 return;
             }
             if (*id == hostId_) return;
@@ -224,7 +228,8 @@ void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data,
             c->name == c_.cfg.name)
             c_.io.SendDatagram(door, from,
                                EncodeClaim({true, c_.cfg.app, c_.cfg.name,
-                                            Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port}}));
+                                            Claim{c_.self.term, hostId_, hostAddress_.ip, hostAddress_.port,
+                                                  hostAddress_.ws}}));
         return;
     }
     if (!door && phase_ == Phase::Searching && search_.OnDatagram(from, data, size)) {
@@ -234,10 +239,12 @@ void MemberRole::OnDatagram(bool door, const Address& from, const uint8_t* data,
 }
 
 // Peers on the host's machine were listed with its loopback address, the host itself
-// with none: they are reached where the host was.
+// with none: they are reached where the host was. A program that joined by a ws://
+// address reaches the host it joined there again (no ip, no ws port: net/ws_links.h).
 void MemberRole::Fix(PeerEntry& p) const {
     if (p.ipv4 == 0 || (IsLoopback(p.ipv4) && !IsLoopback(hostAddress_.ip))) p.ipv4 = hostAddress_.ip;
     if (p.id == hostId_ && p.port == 0) p.port = hostAddress_.port;
+    if (p.id == hostId_ && c_.io.ByWebSocket() && hostAddress_.ip == 0 && hostAddress_.ws == 0) p.wsPort = 0;
 }
 
 void MemberRole::OnWelcome(const Welcome& w) {
@@ -359,17 +366,17 @@ void MemberRole::HostGone(bool left) {
     lostAt_ = NowMs();
     // Which of the others are alive at all is asked at once: the gone are passed over.
     for (const PeerEntry& p : c_.table.Peers())
-        if (p.id != c_.self.me) c_.alive.Watch(Address{p.ipv4, p.port}, NowMs());
+        if (p.id != c_.self.me) c_.alive.Watch(At(p), NowMs());
     unreachable_ = {gone};
     preferred_ = 0;
     electTried_ = false;
-    giveUpAt_ = NowMs() + kGiveUpMs;
+    giveUpAt_ = NowMs() + GiveUpMs();
     phase_ = Phase::Reconnecting;
     // A host that fell silent may be alive, with only this link broken: it is tried
     // again while the next in line is asked.
     const PeerEntry* old = left ? nullptr : c_.table.FindPeer(gone);
     if (old) {
-        retryAt_ = Address{old->ipv4, old->port};
+        retryAt_ = At(*old);
         retry_ = c_.io.Connect(retryAt_);
         retryHost_ = gone;
         retryUntil_ = NowMs() + kRetryHostMs;
@@ -383,7 +390,8 @@ void MemberRole::Follow(const Claim& host, double now) {
     if (const PeerEntry* known = c_.table.FindPeer(host.host)) e = *known;
     e.id = host.host;
     e.ipv4 = host.ipv4;
-    e.port = host.port;
+    if (host.port) e.port = host.port;  // (a host reached by a ws:// address has none)
+    e.wsPort = host.wsPort;
     c_.table.PutPeer(e);
     lostHost_ = old ? old : c_.self.me;
     hostLeft_ = false;
@@ -393,7 +401,7 @@ void MemberRole::Follow(const Claim& host, double now) {
     // It was heard from just now, whatever this program thought of it before.
     c_.alive.Unwatch(Address{host.ipv4, host.port});
     electTried_ = true;  // the old host is not asked again
-    giveUpAt_ = now + kGiveUpMs;
+    giveUpAt_ = now + GiveUpMs();
     c_.io.Reset(retry_);
     retry_ = nullptr;
     phase_ = Phase::Reconnecting;
@@ -414,20 +422,41 @@ void MemberRole::NextCandidate() {
     const PeerEntry* next = nullptr;
     if (preferred_ && (next = c_.table.FindPeer(preferred_)) == nullptr) preferred_ = 0;
     preferred_ = 0;
-    if (next && c_.alive.Gone(Address{next->ipv4, next->port}, now)) next = nullptr;
+    if (next && (!Hostable(*next) || c_.alive.Gone(At(*next), now))) next = nullptr;
     if (!next)
         for (const PeerEntry& p : c_.table.Peers())  // in joining order
-            if (!unreachable_.count(p.id) && (p.id == c_.self.me || !c_.alive.Gone(Address{p.ipv4, p.port}, now))) {
+            if (!unreachable_.count(p.id) && Hostable(p) && (p.id == c_.self.me || !c_.alive.Gone(At(p), now))) {
                 next = &p;
                 break;
             }
+    if ((!next || next->id == c_.self.me) && !c_.io.CanHost()) {
+        // A program that came over WebSocket never hosts, and cannot ask whether the others
+        // are alive: it tries every program that may host, the old host among them, round
+        // after round, until one takes it in or its time is up; with none left that may
+        // host, the session is lost at once.
+        if (retry_) {
+            askAgainAt_ = now + kAskLaterMs;
+            return;
+        }
+        const bool anyHost = std::any_of(c_.table.Peers().begin(), c_.table.Peers().end(), [&](const PeerEntry& p) {
+            return p.id != c_.self.me && Hostable(p);
+        });
+        if (!anyHost) {
+            Lost();
+            return;
+        }
+        unreachable_.clear();
+        phase_ = Phase::Reconnecting;
+        askAgainAt_ = now + kAskLaterMs;
+        return;
+    }
     if (!next || next->id == c_.self.me) {
         // This program is the oldest left. Unless the old host left for good, it tries
         // that one once more before it takes over.
         // Others that lost the host came here already: it is gone for them too.
         const PeerEntry* old = c_.table.FindPeer(lostHost_);
         if (hostLeft_ || electTried_ || !old || lostHost_ == c_.self.me || !stashed_.empty() ||
-            c_.alive.Gone(Address{old->ipv4, old->port}, now)) {
+            c_.alive.Gone(At(*old), now)) {
             TakeOver();
             return;
         }
@@ -436,7 +465,7 @@ void MemberRole::NextCandidate() {
         hostId_ = lostHost_;
         c_.io.Reset(retry_);  // the old host is this attempt now
         retry_ = nullptr;
-        trying_ = Address{old->ipv4, old->port};
+        trying_ = At(*old);
         c_.alive.Watch(trying_, now);
         link_ = c_.io.Connect(trying_);
         deadline_ = now + kElectMs;
@@ -445,7 +474,7 @@ void MemberRole::NextCandidate() {
     }
     phase_ = Phase::Reconnecting;
     hostId_ = next->id;
-    trying_ = Address{next->ipv4, next->port};
+    trying_ = At(*next);
     c_.alive.Watch(trying_, now);
     link_ = c_.io.Connect(trying_);
     deadline_ = now + kCandidateMs;

@@ -24,6 +24,7 @@
 #include "net/role.h"
 #include "net/role_context.h"
 #include "net/search.h"
+#include "net/session_limits.h"
 #include "net/transport.h"
 
 namespace net {
@@ -81,6 +82,12 @@ private:
     void ResendFrom(uint32_t receiver, uint32_t seq);
     void DropRetry();
     void Fix(PeerEntry& p) const;
+    // Where a peer is reached, and whether it may host (it came over UDP; this program
+    // itself when it did).
+    static Address At(const PeerEntry& p) { return Address{p.ipv4, p.port, p.wsPort}; }
+    bool Hostable(const PeerEntry& p) const { return p.id == c_.self.me ? c_.io.CanHost() : p.port != 0; }
+    // How long this program looks for the session's host before the session is lost.
+    double GiveUpMs() const { return c_.io.CanHost() ? kGiveUpMs : kGiveUpByWebSocketMs; }
     void Unstash(uint32_t host);
     Hello ReturningHello(uint32_t host) const;
 

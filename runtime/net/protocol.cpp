@@ -111,7 +111,7 @@ PlayerEntry ReadPlayer(Fields& f, bool withOwner) {
 }
 
 void WritePeer(ByteWriter& w, const PeerEntry& p) {
-    w.U32(p.id).U32(p.ipv4).U16(p.port);
+    w.U32(p.id).U32(p.ipv4).U16(p.port).U16(p.wsPort);
     Array(w, p.digest);
 }
 
@@ -120,6 +120,7 @@ PeerEntry ReadPeer(Fields& f) {
     p.id = f.Id();
     p.ipv4 = f.U32();
     p.port = f.U16();
+    p.wsPort = f.U16();
     p.digest = f.Array<32>();
     return p;
 }
@@ -143,7 +144,7 @@ Bytes EncodeHello(const Hello& h) {
     Text16(w, h.name, kMaxSessionName);
     w.U32(h.peer).U32(h.host);
     Array(w, h.secret);
-    w.U32(h.nextPeer).U32(h.nextPlayer);
+    w.U32(h.nextPeer).U32(h.nextPlayer).U16(h.wsPort);
     w.U16(static_cast<uint16_t>(std::min(h.players.size(), kMaxPlayers)));
     for (size_t i = 0; i < h.players.size() && i < kMaxPlayers; ++i) WritePlayer(w, h.players[i], false);
     return w.Take();
@@ -159,6 +160,7 @@ std::optional<Hello> DecodeHello(const uint8_t* data, size_t size) {
     h.secret = f.Array<16>();
     h.nextPeer = f.Id();
     h.nextPlayer = f.Id();
+    h.wsPort = f.U16();
     size_t n = f.Count16(kMaxPlayers);
     for (size_t i = 0; i < n && f.Ok(); ++i) {
         h.players.push_back(ReadPlayer(f, false));
@@ -398,7 +400,7 @@ bool DecodeEmpty(Type t, const uint8_t* data, size_t size) {
 }
 
 Bytes EncodeFollow(const Claim& c) {
-    return Start(Type::Follow).U32(c.host).U32(c.term).U32(c.ipv4).U16(c.port).Take();
+    return Start(Type::Follow).U32(c.host).U32(c.term).U32(c.ipv4).U16(c.port).U16(c.wsPort).Take();
 }
 
 std::optional<Claim> DecodeFollow(const uint8_t* data, size_t size) {
@@ -408,6 +410,7 @@ std::optional<Claim> DecodeFollow(const uint8_t* data, size_t size) {
     c.term = f.Id();
     c.ipv4 = f.U32();
     c.port = f.U16();
+    c.wsPort = f.U16();
     if (f.Ok() && (c.ipv4 == 0 || c.port == 0)) f.Fail();  // a host to go to is somewhere
     return Result(f, std::move(c));
 }
@@ -452,7 +455,7 @@ Bytes EncodeClaim(const ClaimDatagram& c) {
     w.Bytes(kSearchMagic, 4).U8(kVersion).U8(c.answer ? 4 : 3);
     Array(w, c.app);
     Text16(w, c.name, kMaxSessionName);
-    w.U32(c.claim.term).U32(c.claim.host).U32(c.claim.ipv4).U16(c.claim.port);
+    w.U32(c.claim.term).U32(c.claim.host).U32(c.claim.ipv4).U16(c.claim.port).U16(c.claim.wsPort);
     return w.Take();
 }
 
@@ -470,6 +473,7 @@ std::optional<ClaimDatagram> DecodeClaim(const uint8_t* data, size_t size) {
     c.claim.host = f.Id();
     c.claim.ipv4 = f.U32();
     c.claim.port = f.U16();
+    c.claim.wsPort = f.U16();
     return Result(f, std::move(c));
 }
 

@@ -14,25 +14,30 @@
 //
 //   Hello         joiner -> host   application id[16], session name u16, peer u32,
 //                                  host u32, secret[16], next peer id u32,
-//                                  next player id u32,
+//                                  next player id u32, WebSocket port u16,
 //                                  players u16 x (id u32, token u32, name u8)
 //                  A new program sends peer 0, host 0, a zero secret, counters 1 and no
 //                  players. A program that lost its host sends its own id and secret,
 //                  the counters it knows and the players it owns, to the next host; with
 //                  `host` the one peer it means (the old host, tried once more), else 0.
+//                  The WebSocket port is the TCP port the program accepts browsers on
+//                  (0: none; a browser itself).
 //   Refuse        host -> joiner   reason u8, host u32 (NotHost: the host this program
 //                                  follows; else 0)
 //   Welcome       host -> joiner   you u32, secret[16], host u32, term u32,
 //                                  next peer id u32, next player id u32,
-//                                  peers u16 x (id u32, ipv4 u32, port u16, digest[32]),
+//                                  peers u16 x (id u32, ipv4 u32, port u16, ws port u16,
+//                                  digest[32]),
 //                                  players u16 x (id u32, owner u32, token u32, name u8)
 //                  `you` and `host` are listed peers, every owner is a listed peer, the
 //                  counters are above every listed id. ipv4 is 0 for the host itself and
 //                  as the host saw the peer otherwise (network byte order); digest is the
-//                  SHA-256 of the peer's secret. `term` counts the session's hosts: 1
-//                  for the one that made it, one more at every take-over.
-//   PeerJoined    host -> peers    id u32, ipv4 u32, port u16, digest[32]  (also a
-//                                  returning peer's new address)
+//                  SHA-256 of the peer's secret. port is 0 for a peer that came over
+//                  WebSocket (a browser: it has no UDP port and can never host).
+//                  `term` counts the session's hosts: 1 for the one that made it, one
+//                  more at every take-over.
+//   PeerJoined    host -> peers    id u32, ipv4 u32, port u16, ws port u16, digest[32]
+//                                  (also a returning peer's new address)
 //   PeerLeft      host -> peers    id u32                (its players leave with it)
 //   PlayerAdded   host -> peers    id u32, owner u32, token u32, name u8
 //   PlayerRemoved host -> peers    id u32
@@ -51,9 +56,9 @@
 //   Resume        both ways        u16 x (peer u32, sequence u32)
 //   Leave         both ways        (empty)               (the program leaves the session)
 //   KeepAlive     both ways        (empty)
-//   Follow        host -> peers    host u32, term u32, ipv4 u32, port u16  (this host
-//                                  steps down: the peers go to that one, as after a
-//                                  host change)
+//   Follow        host -> peers    host u32, term u32, ipv4 u32, port u16, ws port u16
+//                                  (this host steps down: the peers go to that one,
+//                                  as after a host change)
 //
 // Messages. Every peer numbers what it sends to each other peer 1, 2, 3 ...; the
 // receiving peer takes a message only when its number is the next one from that sender,
@@ -65,15 +70,19 @@
 // after a host change every peer also sends the new host everything still unacknowledged.
 // So a message arrives once and in order per sender, through any number of host changes.
 //
+// The same packets go over ENet (UDP) between desktop programs and over WebSocket (binary
+// messages, one packet each) between a browser and a desktop program: both are reliable
+// and in order, and the session does not tell them apart beyond who may host.
+//
 // Session search, outside the connections: a plain datagram "TLVN", version, kind
 // (1 asks, 2 answers), application id[16], name u16+bytes. A host answers a search for
 // its own application and exact session name from the socket it listens on.
 //
 // Host claims, the same way: "TLVN", version, kind (3 asks for an answer, 4 answers),
-// application id[16], name u16+bytes, term u32, host u32, ipv4 u32, port u16: "this
-// host leads the session in this term, at this address" (ipv4 0: the sender itself). A
-// host sends them to where another host may be (a peer it lost, the host it replaced,
-// the session port held by another); every program of the session answers one that
+// application id[16], name u16+bytes, term u32, host u32, ipv4 u32, port u16, ws port
+// u16: "this host leads the session in this term, at this address" (ipv4 0: the sender
+// itself). A host sends them to where another host may be (a peer it lost, the host it
+// replaced, the session port held by another); every program of the session answers one that
 // names another host than its own. Of two hosts the one with the higher term stays, at
 // the same term the older (lower id): the other steps down and rejoins it.
 //
@@ -98,7 +107,7 @@ using Digest = std::array<uint8_t, 32>;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kMagic = 'T';
-constexpr uint8_t kVersion = 3;
+constexpr uint8_t kVersion = 4;
 constexpr size_t kMaxSessionName = 1023;
 constexpr size_t kMaxPlayerName = 255;
 constexpr size_t kMaxPlayers = 256;
@@ -140,7 +149,8 @@ enum class Refusal : uint8_t {
 struct PeerEntry {
     uint32_t id = 0;    // in joining order: the lowest is the oldest
     uint32_t ipv4 = 0;  // as the host saw it (network byte order); 0 for the host itself
-    uint16_t port = 0;
+    uint16_t port = 0;  // 0: a browser, which cannot host
+    uint16_t wsPort = 0;  // where browsers reach it (TCP), 0: nowhere
     Digest digest{};    // SHA-256 of the peer's secret
 };
 
@@ -158,6 +168,7 @@ struct Hello {
     uint32_t host = 0;  // the host it means to reach; 0: whoever hosts
     Secret secret{};
     uint32_t nextPeer = 1, nextPlayer = 1;
+    uint16_t wsPort = 0;  // where this program accepts browsers; 0: it is one
     std::vector<PlayerEntry> players;  // owner is `peer`
 };
 
@@ -186,6 +197,7 @@ struct Claim {
     uint32_t host = 0;
     uint32_t ipv4 = 0;  // 0: where the claim came from
     uint16_t port = 0;
+    uint16_t wsPort = 0;
 };
 // Whether the host of claim a stays rather than b's: the later term, at the same term
 // the older host.

@@ -15,8 +15,23 @@ Session::Session(Exchange& exchange, SessionConfig config) : ex(exchange), cfg(s
 
 Session::~Session() = default;
 
+// Browsers reach a desktop program on a TCP port: a host's is the one given (by default
+// the session port's number), a member's any free one. A member that cannot have one goes
+// on without: browsers only cannot follow it should it take over.
+bool Session::OpenWs() {
+    if (!io.CanHost()) return true;
+    if (hosting_ || (cfg.host && !role_)) return io.OpenWs(cfg.wsPort ? cfg.wsPort : cfg.port, cfg.origins);
+    io.OpenWs(0, cfg.origins);
+    return true;
+}
+
 bool Session::Open() {
-    if (!io.Open(cfg.host ? cfg.port : 0)) return false;
+    if (!cfg.url.empty()) io.JoinBy(cfg.url);
+    if (cfg.host && !io.CanHost()) return false;
+    if (!io.Open(cfg.host ? cfg.port : 0) || !OpenWs()) {
+        io.Close();
+        return false;
+    }
     if (cfg.host) {
         auto host = std::make_unique<HostRole>(context_);
         host->Start();
@@ -85,7 +100,7 @@ void Session::Demote() {
     auto member = std::make_unique<MemberRole>(context_);
     MemberRole& joining = *member;
     role_ = std::move(member);
-    if (!io.Open(0)) {
+    if (!io.Open(0) || !OpenWs()) {
         SetStatus(Status::Lost);
         return;
     }

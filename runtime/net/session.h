@@ -88,6 +88,8 @@ private:
 
     // Publishes the view at once (before an answer the commands wait for).
     void Publish();
+    // Opens the TCP port browsers connect to; false when a host cannot have its own.
+    bool OpenWs();
     // The players of this program.
     std::vector<uint32_t> MyPlayers() const;
     // The peers that receive a message from `from` to `to`, this program excepted.

@@ -20,6 +20,7 @@ constexpr double kStashMs = 4000;         // a peer holds a returning program's 
 constexpr double kCandidateMs = 5000;     // a returning program waits this long for a peer
 constexpr double kElectMs = 4000;         // the oldest peer left tries the old host this long
 constexpr double kGiveUpMs = 30000;       // a program that reaches nobody this long has lost the session
+constexpr double kGiveUpByWebSocketMs = 10000;  // the same for one that came over WebSocket (it never hosts)
 constexpr double kKeepForLostMs = 60000;  // what a peer no longer listed has not acknowledged is kept this long
 constexpr double kKeepAliveMs = 250;
 constexpr double kAckDelayMs = 5;

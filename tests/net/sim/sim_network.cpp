@@ -24,16 +24,77 @@ Network::~Network() {
 Network* Network::Current() { return g_network; }
 
 void Network::Cut(int from, int to, bool cut) {
-    if (cut)
+    if (cut) {
         cuts_.insert({from, to});
-    else
+    } else {
         cuts_.erase({from, to});
+        Release();
+    }
 }
 
-uint32_t Network::NextArrival() const { return flight_.empty() ? UINT32_MAX : flight_.front().at; }
+uint32_t Network::NextArrival() const {
+    uint32_t next = flight_.empty() ? UINT32_MAX : flight_.front().at;
+    if (!streams_.empty()) next = std::min(next, streams_.front().at);
+    return next;
+}
+
+void Network::Insert(StreamItem item) {
+    uint32_t& last = wayLast_[item.way];
+    item.at = std::max(item.at, last);
+    last = item.at;
+    item.order = order_++;
+    auto at = std::upper_bound(streams_.begin(), streams_.end(), item, [](const StreamItem& a, const StreamItem& b) {
+        return a.at != b.at ? a.at < b.at : a.order < b.order;
+    });
+    streams_.insert(at, std::move(item));
+}
+
+void Network::PutStream(uint64_t way, int from, int owner, std::function<void()> deliver) {
+    std::uniform_int_distribution<uint32_t> delay(faults.minDelayMs, std::max(faults.minDelayMs, faults.maxDelayMs));
+    StreamItem item;
+    item.at = now + std::max<uint32_t>(1, delay(rng));
+    item.way = way;
+    item.from = from;
+    item.owner = owner;
+    item.deliver = std::move(deliver);
+    Insert(std::move(item));
+}
+
+void Network::DropWay(uint64_t way) {
+    std::erase_if(streams_, [&](const StreamItem& i) { return i.way == way; });
+    std::erase_if(held_, [&](const StreamItem& i) { return i.way == way; });
+    wayLast_.erase(way);
+}
+
+// What waited on ways that are mended goes on, in the order it was sent.
+void Network::Release() {
+    std::deque<StreamItem> still;
+    std::set<uint64_t> waiting;
+    for (StreamItem& i : held_) {
+        if (waiting.count(i.way) || IsCut(i.from, i.owner)) {
+            waiting.insert(i.way);
+            still.push_back(std::move(i));
+            continue;
+        }
+        i.at = now + 1;
+        Insert(std::move(i));
+    }
+    held_ = std::move(still);
+}
 
 uint32_t Network::Arrive(uint32_t t) {
     uint32_t got = 0;
+    while (!streams_.empty() && streams_.front().at <= t) {
+        StreamItem i = std::move(streams_.front());
+        streams_.pop_front();
+        const bool behind = std::any_of(held_.begin(), held_.end(), [&](const StreamItem& h) { return h.way == i.way; });
+        if (behind || IsCut(i.from, i.owner)) {
+            held_.push_back(std::move(i));
+            continue;
+        }
+        if (i.owner >= 0 && i.owner < 32) got |= 1u << i.owner;
+        i.deliver();
+    }
     while (!flight_.empty() && flight_.front().at <= t) {
         std::pop_heap(flight_.begin(), flight_.end());
         Datagram d = std::move(flight_.back());

@@ -6,12 +6,15 @@
 //
 // Every program is at 127.0.0.1; a datagram goes from one socket to the socket bound to
 // its port, after a delay, unless it is lost on the way or the link between the two
-// programs is cut. Everything random comes from one seeded generator, so a schedule runs
-// the same every time.
+// programs is cut. WebSocket connections (sim_websockets.h) are streams: what goes over one
+// arrives whole and in order after a delay, waits while the way is cut, and goes on once
+// it is mended; a connection may also break. Everything random comes from one seeded
+// generator, so a schedule runs the same every time.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -39,7 +42,10 @@ public:
 
     // Cuts (or mends) the way from one program to another.
     void Cut(int from, int to, bool cut);
-    void HealAll() { cuts_.clear(); }
+    void HealAll() {
+        cuts_.clear();
+        Release();
+    }
     bool IsCut(int from, int to) const { return cuts_.count({from, to}) > 0; }
 
     // When the next datagram arrives (UINT32_MAX: none is under way).
@@ -59,6 +65,14 @@ public:
     void Destroy(int fd);
 
     static Network* Current();
+
+    // ---- WebSocket streams (sim_websockets.h) ----
+    // Something for the end `to` of a stream from program `from`: it arrives after a
+    // delay, after everything sent that way before, and not while the way is cut.
+    // `deliver` runs when it arrives (the program `owner` then has something to do).
+    void PutStream(uint64_t way, int from, int owner, std::function<void()> deliver);
+    // Every stream that goes nowhere any more: what is under way for it is dropped.
+    void DropWay(uint64_t way);
 
 private:
     struct Datagram {
@@ -82,6 +96,18 @@ private:
     std::map<uint16_t, int> bound_;
     std::set<std::pair<int, int>> cuts_;
     std::vector<Datagram> flight_;  // a heap (std::push_heap)
+    struct StreamItem {
+        uint32_t at = 0;
+        uint64_t order = 0;
+        uint64_t way = 0;
+        int from = -1, owner = -1;
+        std::function<void()> deliver;
+    };
+    std::deque<StreamItem> streams_;  // in the order they arrive
+    std::map<uint64_t, uint32_t> wayLast_;  // when the last thing sent each way arrives
+    std::deque<StreamItem> held_;           // waiting for a cut way to be mended, in order
+    void Release();
+    void Insert(StreamItem item);
     int nextFd_ = 1000;
     uint16_t nextPort_ = 40000;
     uint64_t order_ = 0;

@@ -445,3 +445,47 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// Browsers in a session: two join over WebSocket beside a desktop member, and everyone
+// sends. The host is killed: the desktop member takes over and both browsers follow it
+// with everything they sent, which arrives once; a browser never takes over, however old.
+// Then the last desktop program is killed too: the browsers, with no program left that may
+// host, have lost the session within a few seconds instead of waiting on.
+TEST(NetSim, BrowsersFollowTheNewHostAndAreLostWithNoneLeft) {
+    World w(35, false);
+    ASSERT_TRUE(w.Host(0));
+    w.Run(10);
+    w.JoinByWebSocket(1);  // older than the desktop member
+    w.Run(100);
+    w.Join(2);
+    w.Run(100);
+    w.JoinByWebSocket(3);
+    w.Run(300);
+    for (int p = 0; p < 4; ++p) {
+        ASSERT_NE(w.StatusOf(p), Status::Failed) << "P" << p;
+        w.Create(p, "N" + std::to_string(p));
+    }
+    w.Run(500);
+    for (int p = 0; p < 4; ++p) ASSERT_EQ(w.Mine(p).size(), 1u) << "P" << p;
+    for (int i = 0; i < 5; ++i)
+        for (int p = 0; p < 4; ++p) ASSERT_TRUE(w.Send(p, w.Mine(p).at(0), 0));
+    w.Run(5);
+    w.Kill(0);
+    for (int i = 0; i < 5; ++i)
+        for (int p = 1; p < 4; ++p) ASSERT_TRUE(w.Send(p, w.Mine(p).at(0), 0));
+    w.Run(6000);
+    EXPECT_EQ(w.StatusOf(2), Status::Hosting);
+    EXPECT_EQ(w.StatusOf(1), Status::Joined);
+    EXPECT_EQ(w.StatusOf(3), Status::Joined);
+    w.Settle(20000);
+    ExpectClean(w);
+    // The three left have three players, and every one of theirs got every other's (P0's
+    // five may or may not have gone out before it was killed).
+    EXPECT_EQ(w.PlayersOf(1).size(), 3u);
+    EXPECT_GE(w.Delivered(), 3u * 10 * 2);
+    EXPECT_LE(w.Delivered(), 3u * 10 * 2 + 5 * 3);
+    w.Kill(2);
+    w.Run(12000);
+    EXPECT_FALSE(w.Running(1));  // a browser that lost the session stops
+    EXPECT_FALSE(w.Running(3));
+}

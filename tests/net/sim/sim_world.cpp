@@ -42,6 +42,7 @@ struct World::Program {
     std::vector<uint32_t> hidden;  // destroyed here, still listed by the session
     uint32_t wake = 0, frozenUntil = 0;
     bool joining = false, leaving = false, left = false;
+    bool webSocket = false;  // joined as a browser does
     uint32_t deadline = 0;  // of the join or the leave
     uint32_t token = 0;
     std::map<uint32_t, uint32_t> creates;  // token -> until when it waits
@@ -104,7 +105,7 @@ bool World::InSession(const Program& p) const {
 
 // ---- starting and ending programs --------------------------------------------------------------
 
-bool World::Start(int slot, bool host, bool search) {
+bool World::Start(int slot, bool host, bool search, bool webSocket) {
     Program& p = P(slot);
     if (p.session) return false;
     net::SessionConfig cfg;
@@ -114,6 +115,7 @@ bool World::Start(int slot, bool host, bool search) {
     cfg.app = {1, 2, 3};
     cfg.target = search ? net::Address{} : net::Address{htonl(INADDR_LOOPBACK), kSessionPort};
     cfg.lanSearch = true;
+    if (webSocket) cfg.url = "ws://127.0.0.1:" + std::to_string(kSessionPort);
     // Room for the few programs of a simulated session: ENet looks at every slot of a
     // socket whenever it is serviced, so that fewer make the simulation faster.
     cfg.slots = kSlots;
@@ -126,6 +128,7 @@ bool World::Start(int slot, bool host, bool search) {
     p.creates.clear();
     p.sent = 0;
     p.left = p.leaving = false;
+    p.webSocket = webSocket;
     p.frozenUntil = 0;
     net.current = slot;
     if (!p.session->Open()) {
@@ -150,6 +153,13 @@ void World::Join(int p, bool search) {
     Note("P" + std::to_string(p) + (search ? " searches and joins" : " joins"));
     Start(p, false, search);
 }
+
+void World::JoinByWebSocket(int p) {
+    Note("P" + std::to_string(p) + " joins over WebSocket");
+    Start(p, false, false, true);
+}
+
+bool World::ByWebSocket(int p) const { return P(p).webSocket; }
 
 void World::Stop(Program& p) {
     net.current = p.slot;
@@ -318,6 +328,12 @@ void World::Face(Program& p) {
             return std::find(p.hidden.begin(), p.hidden.end(), e.id) != p.hidden.end();
         });
     }
+    if (p.webSocket && !p.joining && p.view.status == net::Status::Lost) {
+        // A browser's program never hosts: with no program left that may, it is out.
+        Note("P" + std::to_string(p.slot) + " lost the session (it came over WebSocket)");
+        Stop(p);
+        return;
+    }
     if (p.joining) {
         if (p.view.status == net::Status::Joined) {
             p.joining = false;
@@ -471,10 +487,16 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
     const int n = 2 + pick(kMaxPrograms - 1);
     r.programs = n;
     w.Note("seed " + std::to_string(seed) + ": " + std::to_string(n) + " programs");
+    // Some programs are browsers: they join over WebSocket and never host.
+    std::vector<bool> browser(static_cast<size_t>(n), false);
+    for (int p = 1; p < n; ++p) browser[static_cast<size_t>(p)] = chance(0.25);
     w.Host(0);
     w.Run(between(1, 50));
     for (int p = 1; p < n; ++p) {
-        w.Join(p, chance(0.2));
+        if (browser[static_cast<size_t>(p)])
+            w.JoinByWebSocket(p);
+        else
+            w.Join(p, chance(0.2));
         w.Run(between(1, 300));
     }
     int names = 0;
@@ -547,7 +569,9 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
             if (w.Running(p)) continue;
             bool hosted = false;
             for (int q = 0; q < n; ++q) hosted |= w.Running(q);
-            if (!hosted && chance(0.5))
+            if (browser[static_cast<size_t>(p)])
+                w.JoinByWebSocket(p);
+            else if (!hosted && chance(0.5))
                 w.Host(p);
             else
                 w.Join(p, chance(0.2));

@@ -42,6 +42,10 @@ public:
     // ---- the programs' commands ----
     bool Host(int p);
     void Join(int p, bool search = false);
+    // Joins as a browser does: over WebSocket, to the session port's TCP twin. Such a
+    // program never hosts; when it loses the session it stops (a page would start again).
+    void JoinByWebSocket(int p);
+    bool ByWebSocket(int p) const;
     void Kill(int p);
     void Leave(int p);
     void Freeze(int p, uint32_t ms);
@@ -88,7 +92,7 @@ private:
     struct Program;
     Program& P(int p) { return *programs_[static_cast<size_t>(p)]; }
     const Program& P(int p) const { return *programs_[static_cast<size_t>(p)]; }
-    bool Start(int p, bool host, bool search);
+    bool Start(int p, bool host, bool search, bool webSocket = false);
     void Step(Program& p);
     void Face(Program& p);
     void Stop(Program& p);
