@@ -1,8 +1,8 @@
 # The runtime library for the browser, built by em++ (Emscripten) into its own build
 # tree; the native build drives it (cmake/web.cmake) and tolvanec links programs with
 # it. The browser platform (runtime/platform/web) takes the place of SDL, SDL_mixer and
-# FFmpeg; LZO is compiled from its sources (miniLZO); networking is the browser's
-# stand-in, which fails as documented in docs/web.md. The renderer, 2D and 3D, is the
+# FFmpeg; LZO is compiled from its sources (miniLZO); network sessions go over the
+# browser's WebSocket (a page joins, it never hosts). The renderer, 2D and 3D, is the
 # desktop's: both draw through OpenGL ES 3.0.
 set(TOLVANE_LZO_SOURCE "" CACHE PATH "folder with minilzo.c and minilzo.h")
 if(NOT EXISTS "${TOLVANE_LZO_SOURCE}/minilzo.c")
@@ -13,7 +13,9 @@ file(GLOB TOLVANE_WEB_SOURCES CONFIGURE_DEPENDS
   runtime/core/*.cpp runtime/app/*.cpp runtime/files/*.cpp runtime/gfx2d/*.cpp runtime/sound/*.cpp
   runtime/input/*.cpp runtime/pathfinding/*.cpp runtime/gfx3d/*.cpp
   runtime/platform/files.cpp runtime/platform/web/*.cpp
-  runtime/net/web/*.cpp)
+  runtime/net/*.cpp runtime/net/web/*.cpp)
+# The network session's parts that need UDP or threads have the page's own in net/web/.
+list(FILTER TOLVANE_WEB_SOURCES EXCLUDE REGEX "runtime/net/(udp_links|net_thread|resolve)\\.cpp$")
 
 # The LZO header the compression code includes, over miniLZO.
 set(TOLVANE_WEB_LZO_INCLUDE ${CMAKE_BINARY_DIR}/lzo-include)

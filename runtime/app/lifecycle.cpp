@@ -164,12 +164,9 @@ bool __GlobalInit(const char* title) {
     prsm3D = new Prism3D();
     pDXsnd = new SFXSound();
     DXwav = new SFXSoundBuffer[__kSoundSlots];
-#ifndef __EMSCRIPTEN__
-    // The browser offers no UDP: there its network commands answer without a session
-    // object (net/web/offline.cpp).
+    // (In a page the session goes over WebSocket only: it joins by a ws:// address.)
     pKWNet = new KWNetwork(__g_automation.netPort ? static_cast<uint16_t>(__g_automation.netPort)
                                                    : KWNetwork::kDefaultPort);
-#endif
 
     if (!pPrsm->Init(DQ_RESX, DQ_RESY, 0, static_cast<uint16_t>(DQ_FRAMERATE))) return false;
     pPrsm->SetNoWait(__g_automation.noWait);

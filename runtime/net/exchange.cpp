@@ -1,7 +1,9 @@
 #include "net/exchange.h"
 
 #include <sched.h>
+#ifndef __EMSCRIPTEN__
 #include <sys/eventfd.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +11,11 @@
 
 namespace net {
 
+#ifdef __EMSCRIPTEN__
+Exchange::Exchange() = default;  // no network thread to wake in a page
+#else
 Exchange::Exchange() { wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+#endif
 
 Exchange::~Exchange() {
     if (wakeFd_ >= 0) close(wakeFd_);

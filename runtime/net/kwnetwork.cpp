@@ -1,9 +1,8 @@
 #include "net/kwnetwork.h"
 
-#include <enet/enet.h>
-
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "net/exchange.h"
 #include "net/net_thread.h"
 #include "net/resolve.h"
+#include "net/ws_links.h"
 
 KWNetwork* pKWNet = nullptr;
 
@@ -31,9 +31,7 @@ constexpr int kAwaitUs = 500;           // waits at most this long for a message
 
 }  // namespace
 
-KWNetwork::KWNetwork(uint16_t port) : port_(port), app_(kApplicationId), view_(std::make_unique<net::View>()) {
-    enet_initialize();
-}
+KWNetwork::KWNetwork(uint16_t port) : port_(port), app_(kApplicationId), view_(std::make_unique<net::View>()) {}
 
 KWNetwork::~KWNetwork() { CleanUp(); }
 
@@ -65,13 +63,27 @@ int KWNetwork::DoHostOrJoin() {
 
 bool KWNetwork::IsSetup() const { return (state_ == kHosting || state_ == kJoined) && thread_; }
 
-bool KWNetwork::Start(bool host, uint32_t ip, uint16_t port) {
+bool KWNetwork::Start(bool host, uint32_t ip, uint16_t port, const std::string& url) {
     net::SessionConfig cfg;
     cfg.host = host;
     cfg.port = port_;
     cfg.app = app_;
     cfg.name = connection_.sessionName;
     cfg.target = net::Address{ip, port};
+    cfg.url = url;
+    // The origins of the pages the host lets in (else those of this machine only).
+    if (const char* origins = std::getenv("TOLVANE_NET_ORIGINS")) {
+        std::string list = origins;
+        for (size_t at = 0; at <= list.size();) {
+            size_t end = list.find(',', at);
+            if (end == std::string::npos) end = list.size();
+            std::string one = list.substr(at, end - at);
+            one.erase(0, one.find_first_not_of(' '));
+            one.erase(one.find_last_not_of(' ') + 1);
+            if (!one.empty()) cfg.origins.push_back(one);
+            at = end + 1;
+        }
+    }
     cfg.lanSearch = lanSearch_;
     exchange_ = std::make_unique<net::Exchange>();
     thread_ = std::make_unique<net::NetThread>(*exchange_, cfg);
@@ -81,16 +93,20 @@ bool KWNetwork::Start(bool host, uint32_t ip, uint16_t port) {
 }
 
 int KWNetwork::Host() {
-    if (!Start(true, 0, 0)) return kCannotListen;
+    if (!Start(true, 0, 0, std::string())) return kCannotListen;
     Service();
     return state_ == kHosting ? kOk : kCannotListen;
 }
 
 int KWNetwork::Join() {
     net::Address target;
-    const bool search = !connection_.address[0];
-    if (!search && !net::ResolveAddress(connection_.address, port_, &target)) return kNotFound;
-    if (!Start(false, target.ip, target.port)) return kNoNetwork;
+    const std::string address = connection_.address;
+    const bool byWebSocket = net::ParseWsUrl(address, nullptr);
+    const bool search = address.empty();
+    // Without UDP (a page) only a ws:// address leads anywhere: no search, no plain address.
+    if (!byWebSocket && !net::Transport::HasUdp()) return kNotFound;
+    if (!byWebSocket && !search && !net::ResolveAddress(address.c_str(), port_, &target)) return kNotFound;
+    if (!Start(false, target.ip, target.port, byWebSocket ? address : std::string())) return kNoNetwork;
     // The thread looks for the host and asks it in; the program's window stays alive.
     const double start = __ClockMs() + (search ? kSearchWaitMs : 0);
     for (;;) {
@@ -104,6 +120,7 @@ int KWNetwork::Join() {
 }
 
 void KWNetwork::Service() {
+    if (thread_) thread_->Pump();
     if (!exchange_ || !exchange_->ViewIfNewer(viewVersion_, *view_)) return;
     // Players destroyed here stay away until the thread's list no longer has them.
     std::erase_if(hidden_, [&](uint32_t id) {
@@ -210,7 +227,7 @@ bool KWNetwork::ReceiveMsg(uint32_t player, char* buffer, size_t size) {
         emptyPlayer_ = player;
         emptyAt_ = now;
         if (!again) return true;
-        exchange_->AwaitMessage(player, kAwaitUs);
+        thread_->AwaitMessage(player, kAwaitUs);
         if (!exchange_->TakeMessage(player, m)) {
             emptyAt_ = std::chrono::steady_clock::now();
             return true;

@@ -19,13 +19,16 @@
 // sees the others leave its list, and NETSENDMSG refuses messages to them.
 //
 // Transport: our own protocol (net/protocol.h) over ENet on UDP, the host listening on
-// kDefaultPort or on TOLVANE_NET_PORT.
+// kDefaultPort or on TOLVANE_NET_PORT, and over WebSocket on the TCP port of the same
+// number for browsers. A program joins over WebSocket with an address "ws://host:port" or
+// "wss://host:port"; in a page that is the only way (a page cannot host, nor search).
 #pragma once
 
 #include <cstddef>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "net/protocol.h"
@@ -41,7 +44,9 @@ struct KWCONNECTION_INFO {
     uint8_t connectionType = 0;  // 0 UDP/IP; 1 (IPX) and 2 (serial link) are not offered
     char sessionName[net::kMaxSessionName + 1] = {};
     int32_t hostFlag = 0;  // nonzero: create the session; 0: join it
-    char address[net::kMaxSessionName + 1] = {};  // host name or IPv4 address, ":port" optional; empty: search
+    // Host name or IPv4 address, ":port" optional; "ws://host:port" or "wss://host:port";
+    // empty: search.
+    char address[net::kMaxSessionName + 1] = {};
 };
 
 class KWNetwork {
@@ -103,7 +108,7 @@ public:
 private:
     int Host();
     int Join();
-    bool Start(bool host, uint32_t ip, uint16_t port);
+    bool Start(bool host, uint32_t ip, uint16_t port, const std::string& url);
     bool Mine(uint32_t player) const;
     bool Listed(uint32_t player) const;
 

@@ -35,6 +35,10 @@ void NetThread::Stop(double flushMs) {
     thread_.join();
 }
 
+void NetThread::Pump() {}
+
+void NetThread::AwaitMessage(uint32_t player, int us) { ex_.AwaitMessage(player, us); }
+
 void NetThread::Run() {
     pthread_setname_np(pthread_self(), "tolvane-net");
     using Clock = std::chrono::steady_clock;

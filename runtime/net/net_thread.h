@@ -26,6 +26,12 @@ public:
     // Sends what the commands queued (at most `flushMs` long), leaves the session and
     // ends the thread.
     void Stop(double flushMs);
+    // Where there are no threads (a page), the session goes on only when the program
+    // looks at it: Pump runs its rounds (the end of every frame and the commands call it),
+    // AwaitMessage gives the browser its turn for a moment first. With a thread, Pump does
+    // nothing and AwaitMessage waits for the thread to bring a message.
+    void Pump();
+    void AwaitMessage(uint32_t player, int us);
 
 private:
     void Run();

@@ -61,6 +61,8 @@ void Transport::Close() {
     ws_->Close();
 }
 
+bool Transport::HasUdp() { return UdpLinks::Available(); }
+
 void Transport::JoinBy(const std::string& url) { joinedBy_ = url; }
 
 bool Transport::Datagrams() const { return udpAvailable_ && udp_->Port() != 0; }

@@ -90,6 +90,8 @@ public:
     // browser always does).
     void JoinBy(const std::string& url);
     bool ByWebSocket() const { return !joinedBy_.empty() || !udpAvailable_; }
+    // Whether this platform has UDP at all (a page has not).
+    static bool HasUdp();
     // Whether plain datagrams go anywhere (a program with a UDP socket).
     bool Datagrams() const;
     // Whether this program may host the session (it is reached over UDP).

@@ -106,7 +106,10 @@ static void CapResends(ENetHost* h) {
     }
 }
 
-bool UdpLinks::Available() { return true; }
+bool UdpLinks::Available() {
+    static const bool ready = enet_initialize() == 0;
+    return ready;
+}
 
 UdpLinks::~UdpLinks() { Close(); }
 
