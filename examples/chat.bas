@@ -3,7 +3,9 @@
 '
 '   chat host [NAME]              hosts the chat on this machine (also without arguments)
 '   chat join ADDRESS [NAME]      joins the chat hosted at ADDRESS, a machine's name or
-'                                 IP address such as 192.168.1.20 (127.0.0.1: this one)
+'                                 IP address such as 192.168.1.20 (127.0.0.1: this one),
+'                                 or ws://ADDRESS over WebSocket (the way from a page:
+'                                 index.html?args=join%20ws://192.168.1.20%20Ann)
 '
 ' for example "tolvanec run examples/chat.bas -- join 127.0.0.1 Bob". The chat uses
 ' UDP port 26814; TOLVANE_NET_PORT chooses another. A program that cannot host or join

@@ -100,8 +100,12 @@ int KWNetwork::Host() {
 
 int KWNetwork::Join() {
     net::Address target;
-    const std::string address = connection_.address;
-    const bool byWebSocket = net::ParseWsUrl(address, nullptr);
+    std::string address = connection_.address;
+    net::WsUrl url;
+    const bool byWebSocket = net::ParseWsUrl(address, &url);
+    // "ws://host" is the session port there (a "wss://" address without one goes to a TLS
+    // proxy's port 443).
+    if (byWebSocket && !url.portGiven && !url.secure) address = "ws://" + url.host + ":" + std::to_string(port_) + url.path;
     const bool search = address.empty();
     // Without UDP (a page) only a ws:// address leads anywhere: no search, no plain address.
     if (!byWebSocket && !net::Transport::HasUdp()) return kNotFound;

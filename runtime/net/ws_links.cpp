@@ -49,6 +49,7 @@ bool ParseWsUrl(const std::string& url, WsUrl* out) {
         const long port = std::strtol(digits.c_str(), nullptr, 10);
         if (port < 1 || port > 65535) return false;
         u.port = static_cast<uint16_t>(port);
+        u.portGiven = true;
     }
     if (u.host.empty() || u.host.size() > 253) return false;
     for (unsigned char c : u.host)

@@ -70,7 +70,8 @@ private:
 struct WsUrl {
     bool secure = false;
     std::string host;
-    uint16_t port = 0;
+    uint16_t port = 0;  // as given, else 80 (ws) or 443 (wss)
+    bool portGiven = false;
     std::string path;  // "/..." or empty
 };
 bool ParseWsUrl(const std::string& url, WsUrl* out);
