@@ -35,6 +35,11 @@
 //              it, however the canvas is scaled and placed; locked, it moves it; on a
 //              phone a tap is a click there, a drag moves the mark with the button
 //              held, and the on-screen keys (only there) are held by fingers
+//   net        a page in a session with two desktop programs: messages both ways come
+//              once each and in order, also while the host desktop program is killed and
+//              the other takes over; alone, the page loses the session. Three pages in a
+//              session of tolvane-host get each other's messages, all of them
+//   chat       the chat example between a page and a desktop program
 //   movie      movies of every container (movie.bas) play their length, letterboxed,
 //              turned and widened as on the desktop, in their colours and heard;
 //              LOOPMOVIE repeats until a key; a file that is no movie and one found
@@ -49,6 +54,7 @@ import os from 'node:os';
 import path from 'node:path';
 
 import {compareWithBmp, readBmp, writePng} from './frames.mjs';
+import {consoleLines, desktop, freePort, sessionHost, until} from './sessions.mjs';
 
 const args = process.argv.slice(2);
 const testCase = args[0];
@@ -128,8 +134,9 @@ async function browser() {
 // A page whose program cannot start (a WebAssembly that does not load, a missing
 // function) ends the test at once rather than at a time-out.
 const aborted = new WeakMap();
-async function open(context, url) {
+async function open(context, url, setUp) {
   const page = await context.newPage();
+  if (setUp) setUp(page);
   let abort;
   aborted.set(page, new Promise((_, reject) => { abort = reject; }));
   aborted.get(page).catch(() => {});
@@ -238,7 +245,116 @@ function slope(points, apart) {
   return slopes.length ? slopes[slopes.length >> 1] : NaN;
 }
 
+// A page of the network test program (tests/web/netpage.bas) in the session at that port,
+// with the lines it writes to its console.
+async function netPage(context, site, port, args) {
+  let said;
+  const page = await open(context, `${site}?TOLVANE_NET_PORT=${port}&args=${encodeURIComponent(args)}`,
+                          p => { said = consoleLines(p); });
+  return {page, said, id: () => (said.find(l => l.startsWith('me ')) || '').slice(3)};
+}
+const NET_COUNT = 1000;  // the messages the network test page sends
+const badLines = said => said.filter(l => l.startsWith('bad') || l === 'lost');
+
 const cases = {
+  // Ann hosts the chat example on the desktop; a page joins her over WebSocket and says
+  // hello; Ann says hello and goodbye, which ends the chat for both. Each log holds the
+  // other's line.
+  chat: async b => {
+    const tolvanec = path.join(BUILD, 'compiler/tolvanec');
+    const source = path.join(SOURCE, 'examples/chat.bas');
+    const native = path.join(OUT, 'chat');
+    check(spawnSync(tolvanec, ['build', source, '-o', native], {stdio: ['ignore', 'ignore', 'inherit']}).status === 0 &&
+          spawnSync(tolvanec, ['build', '--web', source, '-o', native + '-web'],
+                    {stdio: ['ignore', 'ignore', 'inherit']}).status === 0,
+          'the chat example builds for the desktop and the browser');
+    const port = await freePort();
+    const ann = spawn(native, ['host', 'Ann', '--say', 'Hello page', '--say', '/bye', '--log', 'ann.dat'], {
+      cwd: OUT, stdio: ['ignore', 'ignore', 'inherit'],
+      env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_FRAMES: '3600',
+            TOLVANE_NET_PORT: String(port)}});
+    const annEnded = new Promise(resolve => ann.on('exit', code => resolve(code)));
+    try {
+      const server = await serve(native + '-web');
+      const args = encodeURIComponent('join ws://127.0.0.1 Page --say "Hello Ann" --log page.dat');
+      const page = await open(await b.newContext(),
+                              `http://127.0.0.1:${server.address().port}/index.html?TOLVANE_NET_PORT=${port}&args=${args}`);
+      await ended(page);
+      const said = await page.evaluate(() => window.tolvane.FS.readFile(
+          window.tolvane.programPath.replace(/[^/]*$/, 'page.dat'), {encoding: 'utf8'}).split(/\r?\n/));
+      check(said.includes('Ann: Hello page') && said.includes('Ann ended the chat.'),
+            'the page got Ann\'s lines and her goodbye ended it: ' + said.slice(1).join(' | '));
+      check(await annEnded === 0, 'Ann\'s program ended after her goodbye');
+      const annSaid = fs.readFileSync(path.join(OUT, 'ann.dat'), 'latin1').split(/\r?\n/);
+      check(annSaid.includes('Page: Hello Ann'), 'Ann got the page\'s line: ' + annSaid.slice(1).join(' | '));
+    } finally {
+      ann.kill('SIGKILL');
+    }
+  },
+  net: async b => {
+    const server = await serve(path.join(BUILD, 'web-netpage'));
+    const site = `http://127.0.0.1:${server.address().port}/index.html`;
+    const context = await b.newContext();
+    const N = NET_COUNT;
+    {
+      const port = await freePort();
+      const env = {TOLVANE_NET_PORT: String(port)};
+      const hostProgram = desktop(BUILD, env), other = desktop(BUILD, env);
+      try {
+        check(await hostProgram.ask('host 0 Web') === '1', 'a desktop program hosts the session');
+        const a = await hostProgram.ask('create a');
+        check(await other.ask(`join 0 Web 127.0.0.1:${port}`) === '1', 'a second desktop program joins it');
+        const o = await other.ask('create o');
+        const pg = await netPage(context, site, port, 'page 3');
+        check(await until(() => pg.id(), 30000), `the page joins over WebSocket and makes a player (${pg.id()})`);
+        const p = pg.id();
+        await hostProgram.ask(`collect ${a}`);
+        await other.ask(`collect ${o}`);
+        await hostProgram.ask(`stream ${a} 0 ${N}`);
+        await other.ask(`stream ${o} 0 ${N}`);
+        check(await until(() => pg.said.includes(`from ${o} 200`) && pg.said.includes(`from ${a} 200`), 30000),
+              'the desktop programs\' messages reach the page');
+        check(await until(async () => /^(ok|have [1-9])/.test(await other.ask(`check ${o} ${p} ${N}`)), 30000),
+              'the page\'s messages reach the desktop programs');
+        await hostProgram.kill();
+        log('the host is killed');
+        let last = '';
+        check(await until(async () => (last = await other.ask(`check ${o} ${p} ${N}`)) === 'ok', 40000),
+              `every message of the page reached the other desktop program once and in order, through the host's death (${last})`);
+        check(await until(() => pg.said.includes(`from ${o} ${N}`), 40000),
+              'every message of the other desktop program reached the page, through the host\'s death');
+        check(badLines(pg.said).length === 0, 'the page saw nothing twice or out of order: ' + badLines(pg.said).slice(0, 3));
+        check(await other.ask('num') === '2', 'the desktop program that is left hosts on, with the page\'s player');
+        await other.kill();
+        check(await until(() => pg.said.includes('lost'), 20000), 'with only the page left, it loses the session');
+        await pg.page.close();
+      } finally {
+        hostProgram.child.kill('SIGKILL');
+        other.child.kill('SIGKILL');
+      }
+    }
+    {
+      const port = await freePort();
+      const host = sessionHost(BUILD, ['--name', 'Web', '--port', String(port)]);
+      try {
+        check(await until(() => host.lines.length > 0, 10000), 'tolvane-host starts: ' + host.lines[0]);
+        const pages = [];
+        for (const name of ['ann', 'bob', 'cid']) pages.push(await netPage(context, site, port, `${name} 3`));
+        check(await until(() => pages.every(pg => pg.id()), 30000), 'three pages join the session of tolvane-host');
+        const everyone = pages.map(pg => pg.id());
+        check(await until(() => pages.every(pg => everyone.filter(id => id !== pg.id())
+                                                          .every(id => pg.said.includes(`from ${id} ${N}`))), 60000),
+              'every page got every message of the other two');
+        for (const pg of pages) check(badLines(pg.said).length === 0, 'nothing twice or out of order: ' + badLines(pg.said));
+        check(host.lines.filter(l => /joined/.test(l)).length >= 3, 'tolvane-host logged the joins');
+      } finally {
+        const end = await host.stop();
+        log('tolvane-host:', host.lines.join('\n  '));
+        check(end.code === 0, 'tolvane-host ends cleanly on SIGTERM');
+      }
+    }
+  },
+
   async movie(b) {
     const root = path.join(BUILD, 'web-movie');
     const server = await serve(root);

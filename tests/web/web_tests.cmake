@@ -40,6 +40,15 @@ foreach(program draw2d draw3d debug3d scene3d)
   add_custom_target(${program}_web ALL DEPENDS ${page}/index.html)
 endforeach()
 
+# The network test's page (tests/web/netpage.bas).
+set(NET_WEB ${CMAKE_BINARY_DIR}/web-netpage)
+add_custom_command(OUTPUT ${NET_WEB}/index.html
+  COMMAND tolvanec build --web ${CMAKE_CURRENT_LIST_DIR}/netpage.bas --assets ${STACKMOOR_ASSETS} -o ${NET_WEB}
+  DEPENDS tolvanec tolvane_web_kit stackmoor_assets ${CMAKE_CURRENT_LIST_DIR}/netpage.bas ${TOLVANE_WEB_LIB}
+    ${CMAKE_SOURCE_DIR}/runtime/platform/web/page.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the browser network test's page")
+add_custom_target(netpage_web ALL DEPENDS ${NET_WEB}/index.html)
+
 # The movie test's page: a movie of every container made by moviegen (converted to WebM
 # by the page's build where the browser cannot play it), and a file that is no movie.
 set(MOVIE_ASSETS ${CMAKE_BINARY_DIR}/web-movie-assets)
@@ -62,7 +71,8 @@ foreach(pair "WebMoviesPlay movie" "WebStackmoorFrame600 stackmoor" "WebKeysMove
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
-        "WebPixelCases pixels" "WebPointerAndTouch touch")
+        "WebPixelCases pixels" "WebPointerAndTouch touch" "WebSessionsOfPagesAndDesktops net"
+        "WebChatWithADesktopProgram chat")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)
