@@ -85,13 +85,21 @@ inline void StartRuntimeOnce() {
 
 // A UDP port on 127.0.0.1 that nothing uses at the moment.
 inline int FreeUdpPort() {
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
+    // A session's host takes the TCP port of the same number too (for browsers): a port
+    // free for both.
+    for (;;) {
+        const int s = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+        close(s);
+        const int t = socket(AF_INET, SOCK_STREAM, 0);
+        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        const bool tcpFree = bind(t, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(t);
+        if (tcpFree) return ntohs(a.sin_port);
+    }
 }
