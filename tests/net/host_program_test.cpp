@@ -158,9 +158,9 @@ TEST(TolvaneHost, LogsJoinsPlayersAndLeavesAndHandsTheSessionOnWhenStopped) {
 
     Peer c(port);
     host.Signal(SIGTERM);
-    const auto stopped = Clock::now();
     EXPECT_TRUE(Logged(host.Await("stopping"), R"(stopping \(SIGTERM\))"));
     EXPECT_EQ(host.Exit(), 0);
+    const auto stopped = Clock::now();
     EXPECT_EQ(host.Errors(), "");
 
     ASSERT_EQ(c("join 0 arena 127.0.0.1"), "1");
