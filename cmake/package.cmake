@@ -1,14 +1,15 @@
 # Installing Tolvane (cmake --install build --prefix P) and its Debian package
 # (cpack -G DEB in build/). The layout is the one tolvanec looks for from its own place
 # (compiler/toolchain.cmake):
-#   bin/tolvanec, bin/shoebox
+#   bin/tolvanec, bin/shoebox, bin/tolvane-host
 #   lib/libtolvane.a                      the runtime library
 #   include/tolvane/tolvane.h             the public header and the headers it includes
 #   share/tolvane/Smalfont.bmp            the built-in font
 #   share/tolvane/editors/                the TextMate grammar, the Vim/Neovim files
 #   share/doc/tolvane/                    the package's own first page (package/README.md,
 #                                         for those who installed it), docs/, examples/
-#                                         (with the game's assets)
+#                                         (with the game's assets and the example systemd
+#                                         unit of tolvane-host)
 #   share/tolvane/web/                    the browser kit, where the build has it: the
 #                                         runtime built by em++ (libtolvane.a), the page
 #                                         and its JavaScript, synth/ (the synthesizer)
@@ -18,7 +19,7 @@
 #                                         Neovim look for them under /usr
 include(GNUInstallDirs)
 
-install(TARGETS tolvanec shoebox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tolvanec shoebox tolvane-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS tolvane ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # A stripped install (cmake --install --strip, the package) drops the library's
 # debugging notes too, as it does the programs'.
@@ -82,6 +83,7 @@ install(DIRECTORY examples/ DESTINATION ${TOLVANE_INSTALL_DOCDIR}/examples)
 # sprites.bas uses the game's pictures and sounds: beside the examples as assets/, the
 # folder tolvanec packs into a program by itself.
 install(DIRECTORY ${STACKMOOR_ASSETS}/ DESTINATION ${TOLVANE_INSTALL_DOCDIR}/examples/assets)
+install(FILES tools/tolvane-host/tolvane-host.service DESTINATION ${TOLVANE_INSTALL_DOCDIR}/examples)
 install(DIRECTORY editors/ DESTINATION ${TOLVANE_INSTALL_DATADIR}/editors)
 foreach(vimdir vim/vimfiles nvim/site)
   install(FILES editors/vim/syntax/tolvane.vim DESTINATION ${CMAKE_INSTALL_DATADIR}/${vimdir}/syntax)
@@ -92,7 +94,7 @@ endforeach()
 # ---- the Debian package --------------------------------------------------------------------
 # Its dependencies: the packages of the shared libraries every translated program links
 # (found with dpkg), a C++ compiler, em++ for the browser kit's final link, and what
-# dpkg-shlibdeps finds for tolvanec, shoebox and webmovie.
+# dpkg-shlibdeps finds for tolvanec, shoebox, tolvane-host and webmovie.
 set(runtime_packages "")
 foreach(lib IN LISTS TOLVANE_RUNTIME_SHARED_LIBRARIES)
   execute_process(COMMAND dpkg-query -S ${lib} OUTPUT_VARIABLE owner RESULT_VARIABLE rc ERROR_QUIET)
@@ -121,7 +123,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compiler and game runtime for the Tolvane
 set(CPACK_PACKAGE_DESCRIPTION "Tolvane turns games written in Tolvane BASIC into native programs:\n\
 tolvanec (compiler, game-folder template and language server), the runtime library\n\
 with its public header, the runtime built for the browser, the archive tool shoebox,\n\
-editor support and examples.")
+the headless session host tolvane-host for servers, editor support and examples.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -8,6 +8,7 @@
 
 #include "core/timing.h"
 #include "core/wait.h"
+#include "net/app_id.h"
 #include "net/exchange.h"
 #include "net/net_thread.h"
 #include "net/resolve.h"
@@ -16,10 +17,6 @@
 KWNetwork* pKWNet = nullptr;
 
 namespace {
-
-// {126E6180-D307-11D0-9C4F-00A0C905425E}
-constexpr net::AppId kApplicationId = {0x12, 0x6E, 0x61, 0x80, 0xD3, 0x07, 0x11, 0xD0,
-                                       0x9C, 0x4F, 0x00, 0xA0, 0xC9, 0x05, 0x42, 0x5E};
 
 constexpr double kJoinWaitMs = 4000;    // a join waits this long for the host's welcome
 constexpr double kReachedWaitMs = 12000; // or this long once the host answered (under loss)
@@ -31,7 +28,7 @@ constexpr int kAwaitUs = 500;           // waits at most this long for a message
 
 }  // namespace
 
-KWNetwork::KWNetwork(uint16_t port) : port_(port), app_(kApplicationId), view_(std::make_unique<net::View>()) {}
+KWNetwork::KWNetwork(uint16_t port) : port_(port), app_(net::kApplicationId), view_(std::make_unique<net::View>()) {}
 
 KWNetwork::~KWNetwork() { CleanUp(); }
 

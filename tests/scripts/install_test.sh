@@ -3,7 +3,7 @@
 # then moved elsewhere (the build tree's paths must not be in the binaries); from an
 # unrelated folder, with the installed tolvanec only: hello.bas built and run, an
 # installed example run, a new game made and run; the installed first page and manual
-# page. Then `cpack -G DEB`: the package's control fields and files, and its files
+# page; the session host tolvane-host and its example unit. Then `cpack -G DEB`: the package's control fields and files, and its files
 # unpacked (dpkg-deb -x, no system-wide install) building and running hello.bas again,
 # and, where the build has the browser kit, building hello.bas's page with the packaged
 # kit and the system's em++.
@@ -24,7 +24,8 @@ for f in bin/tolvanec bin/shoebox lib/libtolvane.a include/tolvane/tolvane.h inc
          share/tolvane/Smalfont.bmp share/tolvane/editors/tolvane.tmLanguage.json share/doc/tolvane/language.md \
          share/doc/tolvane/examples/sprites.bas share/doc/tolvane/examples/assets/Gfx/Back.bmp \
          share/nvim/site/syntax/tolvane.vim share/vim/vimfiles/ftdetect/tolvane.vim \
-         share/doc/tolvane/README.md share/man/man1/tolvanec.1.gz; do
+         share/doc/tolvane/README.md share/man/man1/tolvanec.1.gz bin/tolvane-host share/doc/tolvane/hosting.md \
+         share/doc/tolvane/examples/tolvane-host.service; do
   [ -e "$p/$f" ] || fail "$f is not installed"
 done
 # The first page is the package's own, not the developers' README of the source tree.
@@ -46,10 +47,13 @@ while IFS= read -r h; do
 done < <(find "$p/include" -name '*.h')
 [ "$(find "$p/include" -name '*.h' | wc -l)" -lt 40 ] || fail "too many headers installed"
 # No path of the build or source tree in the programs (their debugging notes aside).
-for exe in tolvanec shoebox; do
+for exe in tolvanec shoebox tolvane-host; do
   strip -o "$work/$exe.stripped" "$p/bin/$exe"
   if grep -aq -e "$build" -e "$src" "$work/$exe.stripped"; then fail "$exe names the build tree"; fi
 done
+# The session host runs from the moved tree, without the window and sound libraries.
+"$p/bin/tolvane-host" --help | grep -q -- '--name SESSION' || fail "tolvane-host --help does not run"
+if ldd "$p/bin/tolvane-host" | grep -q -i -e sdl -e libGL; then fail "tolvane-host links the window or sound"; fi
 
 # From an unrelated folder, with the installed tolvanec only.
 mkdir "$work/elsewhere"
@@ -86,10 +90,13 @@ for need in "g++ | c++-compiler" libsdl2-2.0-0 libsdl2-mixer-2.0-0 liblzo2-2 lib
 done
 grep -q -- "-dev" <<<"$depends" && fail "Depends names a development package: $depends"
 dpkg-deb -c "$deb" > "$work/contents"
-for f in usr/bin/tolvanec usr/share/man/man1/tolvanec.1.gz usr/share/doc/tolvane/README.md; do
+for f in usr/bin/tolvanec usr/share/man/man1/tolvanec.1.gz usr/share/doc/tolvane/README.md usr/bin/tolvane-host \
+         usr/share/doc/tolvane/examples/tolvane-host.service; do
   grep -q "\./$f\$" "$work/contents" || fail "the package has no /$f"
 done
 dpkg-deb -x "$deb" "$work/root"
+grep -q '^ExecStart=/usr/bin/tolvane-host --name ' "$work/root/usr/share/doc/tolvane/examples/tolvane-host.service" ||
+  fail "the example unit does not start the packaged tolvane-host"
 mkdir "$work/again" && cd "$work/again" && cp ../elsewhere/hello.bas .
 "$work/root/usr/bin/tolvanec" build hello.bas || fail "the packaged tolvanec cannot build"
 TOLVANE_FRAMES=5 ./hello || fail "hello from the packaged tolvanec did not run"
