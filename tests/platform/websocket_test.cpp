@@ -95,10 +95,14 @@ public:
     explicit Pump(std::vector<WebSockets*> ends) : ends_(std::move(ends)), events_(ends_.size()) {}
 
     void Watch(RawClient& raw) { raws_.push_back(&raw); }
+    // Sleeps on the descriptors alone, as an owner with nothing else to do would: every
+    // wait that ends without any of them ready is counted.
+    void SleepOnDescriptors() { waitMs_ = 1000; }
+    int Unwoken() const { return unwoken_; }
 
-    // Services the endpoints until `done` holds; false when it does not within two seconds.
+    // Services the endpoints until `done` holds; false when it does not within a few seconds.
     bool Until(const std::function<bool()>& done) {
-        const Clock::time_point limit = Clock::now() + std::chrono::seconds(2);
+        const Clock::time_point limit = Clock::now() + std::chrono::seconds(waitMs_ > 10 ? 4 : 2);
         for (;;) {
             Step();
             if (done()) return true;
@@ -133,13 +137,15 @@ private:
         std::vector<pollfd> fds;
         for (WebSockets* end : ends_) end->WaitFds(fds);
         for (RawClient* raw : raws_) fds.push_back(pollfd{raw->Fd(), POLLIN, 0});
-        poll(fds.data(), fds.size(), 10);
+        if (poll(fds.data(), fds.size(), waitMs_) == 0) ++unwoken_;
         for (size_t i = 0; i < ends_.size(); ++i) ends_[i]->Poll(events_[i]);
     }
 
     std::vector<WebSockets*> ends_;
     std::vector<RawClient*> raws_;
     std::vector<std::vector<Event>> events_;
+    int waitMs_ = 10;
+    int unwoken_ = 0;
 };
 
 std::string Url(uint16_t port) { return "ws://127.0.0.1:" + std::to_string(port) + "/game"; }
@@ -264,6 +270,28 @@ TEST(WebSocketEndpoint, MessagesArriveWholeAndInOrderBothWays) {
     }
     EXPECT_EQ(p.client->Queued(c), 0u);
     EXPECT_EQ(p.server->Queued(s), 0u);
+}
+
+// Connecting, messages too big for the sockets' buffers, closing and dropping, with both
+// ends asleep in poll on WaitFds between their Polls: none of it waits for a timeout.
+TEST(WebSocketEndpoint, AnOwnerAsleepOnWaitFdsIsWokenForAllItHasToDo) {
+    Pair p;
+    p.pump.SleepOnDescriptors();
+    const auto [s1, c1] = p.Connect();
+    const auto [s2, c2] = p.Connect();
+    ASSERT_NE(s2, 0u);
+    const std::vector<uint8_t> big(256 * 1024, 5);
+    for (int i = 0; i < 8; ++i) {
+        p.client->Send(c1, big.data(), big.size());
+        p.server->Send(s1, big.data(), 100);
+    }
+    ASSERT_TRUE(
+        p.pump.Until([&] { return p.pump.Count(0, Event::Message) == 8 && p.pump.Count(1, Event::Message) == 8; }));
+    p.client->Close(c1, 4000);
+    ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(0, Event::Closed, s1) && p.pump.Count(1, Event::Closed, c1); }));
+    p.server->Drop(s2);
+    ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(1, Event::Closed, c2) == 1; }));
+    EXPECT_EQ(p.pump.Unwoken(), 0);
 }
 
 TEST(WebSocketEndpoint, CloseCodesTravelBothWaysAfterWhatWasQueued) {
@@ -447,6 +475,41 @@ TEST(WebSocketEndpoint, HalfOpenHandshakesAreCappedAndCut) {
     const auto [s, c] = p.Connect();
     ASSERT_NE(s, 0u);
     EXPECT_EQ(p.pump.Events(0).size(), 1u);
+}
+
+// A connection being made whose server never answers, and a close never answered.
+TEST(WebSocketEndpoint, UnansweredConnectsAndClosesEndInTime) {
+    WebSockets::Limits limits;
+    limits.handshakeMs = 100;
+    Pair p(limits, limits);
+    // A TCP port that takes connections (the system does) but never says a word.
+    const int mute = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(mute, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(mute, 4), 0);
+    socklen_t size = sizeof at;
+    getsockname(mute, reinterpret_cast<sockaddr*>(&at), &size);
+    const Clock::time_point start = Clock::now();
+    const Id waiting = p.client->Connect(Url(ntohs(at.sin_port)));
+    ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(1, Event::Closed, waiting) == 1; }));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(p.pump.Find(1, Event::Closed, waiting)->code, 0);
+    EXPECT_EQ(p.pump.Count(1, Event::Opened), 0u);
+    close(mute);
+
+    RawClient raw(p.server->Port());
+    p.pump.Watch(raw);
+    raw.Send(Upgrade());
+    ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(0, Event::Opened) == 1; }));
+    const Id id = p.pump.Opened(0).back();
+    const Clock::time_point closing = Clock::now();
+    p.server->Close(id, 4100);
+    ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(0, Event::Closed, id) == 1; }));
+    EXPECT_GE(Clock::now() - closing, std::chrono::milliseconds(100));
+    EXPECT_EQ(p.pump.Find(0, Event::Closed, id)->code, 0);
+    EXPECT_EQ(CloseCodeAfterUpgrade(raw.Got()), 4100);
 }
 
 TEST(WebSocketEndpoint, OversizedMessagesCloseOnlyTheirConnection) {
