@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont
-  liblzo2-dev libenet-dev
+  liblzo2-dev libenet-dev libboost-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libgles-dev libegl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
