@@ -74,7 +74,7 @@ const char* const kVertexLitEnd = "    shade = vec4(clamp(c, 0.0, 1.0), colour.a
 // The fragment stage for one kind of surface (SURFACE: the number of a __Surface3D).
 // The colour alone is opaque (every vertex's alpha is 255), so it needs no alpha test,
 // and the depth test can drop hidden fragments before they are shaded.
-const char* const kFragmentShader =
+const char* const kLitFragmentShader =
     "uniform sampler2D picture;\n"
     "uniform sampler2D normalMap;\n"
     "uniform float alphaRef;\n"
@@ -205,7 +205,7 @@ __LitProgram::Variant& __LitProgram::Use(uint32_t key) {
     } else {
         vertex += kVertexUnlit;
     }
-    const std::string fragment = "#define SURFACE " + std::to_string(key & 3) + "\n" + kFragmentShader;
+    const std::string fragment = "#define SURFACE " + std::to_string(key & 3) + "\n" + kLitFragmentShader;
     static const char* const attributes[] = {"position", "normal", "texCoord", "colour", nullptr};
     Variant& v = variants_.emplace_back();
     v.key = key;
