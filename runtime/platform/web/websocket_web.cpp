@@ -13,8 +13,8 @@
 #include "platform/websocket.h"
 
 // From tolvane_web.js: emscripten_websocket_new answering 0 where the browser refuses to
-// make the socket (it throws then), and emscripten_websocket_delete that also empties the
-// library's own slot of the socket.
+// make the socket (it throws then: an insecure ws:// from a page loaded over https ...),
+// and emscripten_websocket_delete that also empties the library's own slot of the socket.
 extern "C" {
 int tolvane_websocket_new(EmscriptenWebSocketCreateAttributes* attributes);
 void tolvane_websocket_delete(int socket);
