@@ -203,7 +203,9 @@ function startDesktop(work, port) {
     cwd: work, stdio: ['ignore', 'pipe', 'pipe'],
     env: {...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy', TOLVANE_NET_PORT: String(port)}});
   const lines = [];
-  let pending = '';
+  let pending = '', errors = '';
+  child.stderr.setEncoding('utf8');
+  child.stderr.on('data', chunk => { errors += chunk; });
   const hosting = new Promise((resolve, reject) => {
     child.stdout.setEncoding('utf8');
     child.stdout.on('data', chunk => {
@@ -214,10 +216,10 @@ function startDesktop(work, port) {
         pending = pending.slice(end + 1);
         lines.push(line);
         if (line === 'hosting') resolve();
-        if (line.startsWith('bench:')) reject(new Error(`the desktop program: ${line}`));
+        if (line.startsWith('bench:')) reject(new Error(`the desktop program: ${line}\n${errors}`));
       }
     });
-    child.on('exit', code => reject(new Error(`the desktop program ended (${code}) before hosting`)));
+    child.on('exit', code => reject(new Error(`the desktop program ended (${code}) before hosting\n${errors}`)));
   });
   hosting.catch(() => {});  // awaited later; an early end is no unhandled rejection meanwhile
   return {child, lines, hosting};
@@ -255,8 +257,11 @@ async function tolvane(browser) {
     const trips = lines.slice(from + 1, to).map(v => parseFloat(v) / 1000);
     if (from < 0 || to < 0 || trips.length !== ROUNDS || trips.some(v => !(v >= 0)))
       throw new Error(`the page wrote ${trips.length} round trips, not ${ROUNDS}`);
-    const at = desktop.lines.findIndex(l => l.startsWith('counted '));
-    const oneWay = at >= 0 ? parseFloat(desktop.lines[at + 1]) : NaN;
+    // The desktop program wrote its count before it answered; its output may still be on its way.
+    const counted = () => desktop.lines.findIndex(l => l.startsWith('counted ')) + 1;
+    for (let i = 0; i < 500 && !(counted() > 0 && counted() < desktop.lines.length); ++i)
+      await new Promise(resolve => setTimeout(resolve, 10));
+    const oneWay = counted() > 0 ? parseFloat(desktop.lines[counted()]) : NaN;
     if (!(oneWay > 0)) throw new Error('the desktop program did not say how long the messages took');
     return report('Tolvane page and desktop program (one session)', trips, oneWay);
   } finally {
