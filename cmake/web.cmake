@@ -29,7 +29,7 @@ set(TOLVANE_WEB_LINK_FLAGS
   -sASYNCIFY "-sASYNCIFY_IMPORTS=[\"tolvane_music_play\",\"tolvane_movie_open\"]"
   -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2
   -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME=1 -sMODULARIZE -sEXPORT_NAME=TolvaneProgram
-  -sENVIRONMENT=web -sFORCE_FILESYSTEM -sMINIFY_HTML=0 -lidbfs.js
+  -sENVIRONMENT=web -sFORCE_FILESYSTEM -sMINIFY_HTML=0 -lidbfs.js -lwebsocket.js
   "-sEXPORTED_RUNTIME_METHODS=[\"FS\",\"ENV\",\"IDBFS\",\"addRunDependency\",\"removeRunDependency\"]")
 
 set(TOLVANE_WEB_LIB ${CMAKE_BINARY_DIR}/web-runtime/libtolvane.a)

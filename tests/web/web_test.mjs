@@ -45,6 +45,10 @@
 //              LOOPMOVIE repeats until a key; a file that is no movie and one found
 //              nowhere answer 3 with a warning; unpaced, with key replay, every movie
 //              plays once and its pictures are kept as screenshots
+//   websocket  the browser runtime's WebSocket endpoint (websocket_endpoint.cpp, its own
+//              checks) against a WebSocket server here: echoes whole and in order, close
+//              codes both ways, refused text and long messages, dropped connections
+//              silent; from a page loaded over https an insecure address gives none
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -1274,6 +1278,90 @@ const cases = {
       check(frame.data.some((v, i) => i % 4 !== 3 && v > 0), 'it drew something');
     } finally {
       tolvanec.kill();
+    }
+  },
+
+  websocket: async b => {
+    const {WebSocketServer} = createRequire(path.join(MODULES, 'x.js'))('ws');
+    // Per path: the messages the server got and the close code it saw.
+    const seen = {};
+    const wss = new WebSocketServer({host: '127.0.0.1', port: 0});
+    wss.on('connection', (socket, request) => {
+      const at = request.url;
+      const s = seen[at] = {messages: 0, code: null};
+      socket.on('message', (data, binary) => {
+        ++s.messages;
+        if (at === '/echo') socket.send(data, {binary});
+      });
+      socket.on('close', code => { s.code = code; });
+      if (at === '/text') {
+        socket.send('a text');
+        socket.send(Buffer.from('after it'));
+      }
+      if (at === '/big') {
+        socket.send(Buffer.alloc(1000, 1));
+        socket.send(Buffer.alloc(1001, 2));
+        socket.send(Buffer.from('after it'));
+      }
+      if (at === '/closing') socket.close(4100, 'bye');
+      if (at === '/last') for (let i = 0; i < 50; ++i) socket.send(Buffer.alloc(100, i));
+    });
+    await new Promise(resolve => wss.on('listening', resolve));
+    const server = `ws://127.0.0.1:${wss.address().port}`;
+    const root = path.join(BUILD, 'web-websocket');
+    // Runs the page to its end; its checks' lines are logged and none may fail.
+    const runPage = async (context, url, what) => {
+      const page = await context.newPage();
+      const lines = [];
+      const finished = new Promise(resolve => page.on('console', m => {
+        lines.push(m.text());
+        if (m.text().startsWith('finished')) resolve();
+      }));
+      let timer, fail;
+      const failed = new Promise((_, reject) => {
+        fail = why => reject(new Error(`${what}: ${why}:\n${lines.join('\n')}`));
+        timer = setTimeout(() => fail('the page did not finish'), 20000);
+      });
+      page.on('pageerror', e => fail('page error: ' + e.message));
+      await page.goto(url);
+      await Promise.race([finished, failed]);
+      clearTimeout(timer);
+      for (const line of lines) if (/^(ok|FAILED):/.test(line)) log(`  page (${what}): ${line}`);
+      check(lines.includes('finished with 0 failures'), `${what}: the page's own checks pass`);
+      await page.close();
+    };
+    const site = await serve(root);
+    try {
+      const context = await b.newContext();
+      await runPage(context, `http://127.0.0.1:${site.address().port}/index.html?server=${server}`, 'http');
+      // The server hears of the last closes a moment after the page has finished.
+      const closed = ['/echo', '/text', '/big', '/closing', '/going', '/dropped', '/last'];
+      for (let i = 0; i < 500 && closed.some(p => !seen[p] || seen[p].code === null); ++i)
+        await new Promise(resolve => setTimeout(resolve, 10));
+      const code = p => seen[p] && seen[p].code;
+      check(seen['/echo'] && seen['/echo'].messages === 4 && code('/echo') === 4321,
+            `the server got the four messages sent before Close and its code (${JSON.stringify(seen['/echo'])})`);
+      check(code('/text') === 4003, `a refused text message: the page closed with 4003 (${code('/text')})`);
+      check(code('/big') === 4009, `a refused long message: the page closed with 4009 (${code('/big')})`);
+      check(code('/going') === 4001, `Close with 1001: the page closed with 4001 (${code('/going')})`);
+      check(code('/closing') === 4100, `the server's own close (${code('/closing')})`);
+      check(code('/dropped') === 1000, `a dropped connection is closed (${code('/dropped')})`);
+      check(code('/last') === 1000, `ending the endpoint closes its connections (${code('/last')})`);
+      await context.close();
+
+      // Served over https (the page's files handed over by the browser's route).
+      const secure = await b.newContext();
+      await secure.route('https://page.test/**', route => {
+        const file = path.join(root, new URL(route.request().url()).pathname.slice(1));
+        if (!fs.existsSync(file)) return route.fulfill({status: 404});
+        route.fulfill({status: 200, contentType: TYPES[path.extname(file)] || 'application/octet-stream',
+                       body: fs.readFileSync(file)});
+      });
+      await runPage(secure, `https://page.test/index.html?server=${server}&insecure=1`, 'https');
+      await secure.close();
+    } finally {
+      site.close();
+      wss.close();
     }
   },
 };

@@ -28,6 +28,21 @@ add_custom_command(OUTPUT ${PROBE_WEB}/index.html
   COMMENT "Making the browser tests' page")
 add_custom_target(probe_web ALL DEPENDS ${PROBE_WEB}/index.html)
 
+# The WebSocket endpoint's page: a C++ program (no BASIC command reaches the endpoint by
+# itself) linked as tolvanec links a program, with the runtime library, its JavaScript
+# library and its link flags.
+set(WEBSOCKET_WEB ${CMAKE_BINARY_DIR}/web-websocket)
+add_custom_command(OUTPUT ${WEBSOCKET_WEB}/websocket.js ${WEBSOCKET_WEB}/index.html
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${WEBSOCKET_WEB}
+  COMMAND ${TOLVANE_WEB_ENV} ${TOLVANE_EMXX} -std=c++20 -O1 -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/runtime
+    ${CMAKE_CURRENT_LIST_DIR}/websocket_endpoint.cpp ${TOLVANE_WEB_LIB} -o ${WEBSOCKET_WEB}/websocket.js
+    --js-library ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js ${TOLVANE_WEB_LINK_FLAGS}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/websocket_endpoint.html ${WEBSOCKET_WEB}/index.html
+  DEPENDS tolvane_web_runtime ${TOLVANE_WEB_LIB} ${CMAKE_CURRENT_LIST_DIR}/websocket_endpoint.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/websocket_endpoint.html ${CMAKE_SOURCE_DIR}/runtime/platform/web/tolvane_web.js
+  COMMENT "Making the WebSocket endpoint test's page" VERBATIM)
+add_custom_target(websocket_web ALL DEPENDS ${WEBSOCKET_WEB}/websocket.js)
+
 # The pages of the pixel cases' programs (tests/pixels/).
 foreach(program draw2d draw3d debug3d scene3d)
   set(page ${CMAKE_BINARY_DIR}/web-${program})
@@ -71,8 +86,8 @@ foreach(pair "WebMoviesPlay movie" "WebStackmoorFrame600 stackmoor" "WebKeysMove
         "WebKeysMoveStackmoorsWorker worker" "WebSoundIsHeard sound" "WebPageAsksForAClickAndForWebGL2 page"
         "WebDataFileSurvivesReload storage" "WebFramesShownAndHiddenPageRests frames"
         "WebLeftOutCommandsGiveTheirFailureValues absent" "WebExampleBuildsAndServes example"
-        "WebPixelCases pixels" "WebPointerAndTouch touch" "WebSessionsOfPagesAndDesktops net"
-        "WebChatWithADesktopProgram chat")
+        "WebPixelCases pixels" "WebPointerAndTouch touch" "WebPageMakesWebSocketConnections websocket"
+        "WebSessionsOfPagesAndDesktops net" "WebChatWithADesktopProgram chat")
   separate_arguments(pair)
   list(GET pair 0 name)
   list(GET pair 1 case)

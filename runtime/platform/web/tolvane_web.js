@@ -561,4 +561,25 @@ mergeInto(LibraryManager.library, {
 
   tolvane_music_stop__deps: ['$TolvaneAudio'],
   tolvane_music_stop: function() { TolvaneAudio.stopMusic(); },
+
+  // WebSockets (websocket_web.cpp), through Emscripten's WebSocket library. Making a
+  // socket throws where the browser refuses the address (a fragment, an insecure ws://
+  // from a page loaded over https, a port it blocks ...): that is a 0 here, not the
+  // end of the program.
+  tolvane_websocket_new__deps: ['emscripten_websocket_new'],
+  tolvane_websocket_new: function(attributes) {
+    try {
+      return _emscripten_websocket_new(attributes);
+    } catch (e) {
+      return 0;
+    }
+  },
+
+  // The library's delete takes the socket's callbacks away but leaves the socket in its
+  // table; its slot is emptied here (never reused: ids are the table's length).
+  tolvane_websocket_delete__deps: ['emscripten_websocket_delete', '$WS'],
+  tolvane_websocket_delete: function(socket) {
+    _emscripten_websocket_delete(socket);
+    if (WS.sockets[socket]) WS.sockets[socket] = null;
+  },
 });
