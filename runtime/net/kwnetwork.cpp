@@ -102,7 +102,9 @@ int KWNetwork::Join() {
     const bool byWebSocket = net::ParseWsUrl(address, &url);
     // "ws://host" is the session port there (a "wss://" address without one goes to a TLS
     // proxy's port 443).
-    if (byWebSocket && !url.portGiven && !url.secure) address = "ws://" + url.host + ":" + std::to_string(port_) + url.path;
+    if (byWebSocket && !url.portGiven)
+        address = std::string(url.secure ? "wss://" : "ws://") + url.host + ":" +
+                  std::to_string(url.secure ? 443 : port_) + url.path;
     const bool search = address.empty();
     // Without UDP (a page) only a ws:// address leads anywhere: no search, no plain address.
     if (!byWebSocket && !net::Transport::HasUdp()) return kNotFound;
