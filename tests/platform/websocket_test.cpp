@@ -292,6 +292,20 @@ TEST(WebSocketEndpoint, AnOwnerAsleepOnWaitFdsIsWokenForAllItHasToDo) {
     p.server->Drop(s2);
     ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(1, Event::Closed, c2) == 1; }));
     EXPECT_EQ(p.pump.Unwoken(), 0);
+
+    // A peer that reads only now and then, between the server's Polls: the server wakes to
+    // write what its socket could not take at once.
+    RawClient reader(p.server->Port());
+    reader.Send(Upgrade());
+    Pump alone({p.server.get()});
+    alone.SleepOnDescriptors();
+    ASSERT_TRUE(alone.Until([&] { return alone.Count(0, Event::Opened) == 1; }));
+    const Id r = alone.Opened(0).back();
+    constexpr size_t kMessages = 16;  // 4 MiB, more than the sockets hold
+    for (size_t i = 0; i < kMessages; ++i) p.server->Send(r, big.data(), big.size());
+    EXPECT_EQ(p.server->Queued(r), kMessages * big.size());
+    ASSERT_TRUE(alone.Until([&] { return reader.Got().size() > kMessages * big.size() && p.server->Queued(r) == 0; }));
+    EXPECT_EQ(alone.Unwoken(), 0);
 }
 
 TEST(WebSocketEndpoint, CloseCodesTravelBothWaysAfterWhatWasQueued) {
@@ -475,6 +489,8 @@ TEST(WebSocketEndpoint, HalfOpenHandshakesAreCappedAndCut) {
     const auto [s, c] = p.Connect();
     ASSERT_NE(s, 0u);
     EXPECT_EQ(p.pump.Events(0).size(), 1u);
+    // Connections that are up no longer count.
+    for (size_t i = 0; i < limits.maxHandshaking; ++i) ASSERT_NE(p.Connect().first, 0u) << i;
 }
 
 // A connection being made whose server never answers, and a close never answered.
