@@ -504,9 +504,12 @@ private:
             return;
         }
         if (!c->stream.got_binary()) {
+            // Closed at once: what is queued goes unsent, but for a message being written.
             c->buffer.consume(c->buffer.size());
-            c->queue.clear();
-            c->queued = 0;
+            while (c->queue.size() > (c->writing ? 1u : 0u)) {
+                c->queued -= c->queue.back().size();
+                c->queue.pop_back();
+            }
             c->stage = Stage::Closing;
             c->closeCode = static_cast<uint16_t>(ws::close_code::unknown_data);
             c->deadline = Clock::now() + handshakeTime_;
@@ -555,9 +558,7 @@ private:
         if (c->resolver) c->resolver->cancel();
         ErrorCode ec;
         c->stream.next_layer().close(ec);
-        connections_.erase(c->id);
-        c->queue.clear();
-        c->queued = 0;
+        connections_.erase(c->id);  // the queue goes with the connection, once no write uses it
         if (tell && known) events_.push_back(Event{Event::Closed, c->id, {}, code});
     }
 

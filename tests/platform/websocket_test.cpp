@@ -183,13 +183,17 @@ int CloseCodeAfterUpgrade(const std::string& got) {
     size_t at = got.find("\r\n\r\n");
     if (at == std::string::npos) return -1;
     at += 4;
+    auto byte = [&](size_t i) { return static_cast<uint8_t>(got[i]); };
     while (at + 2 <= got.size()) {
-        const auto op = static_cast<uint8_t>(got[at]) & 0x0f;
-        const size_t len = static_cast<uint8_t>(got[at + 1]) & 0x7f;  // the server's are short here
-        if (op == 0x8 && len >= 2 && at + 4 <= got.size()) {
-            return static_cast<uint8_t>(got[at + 2]) << 8 | static_cast<uint8_t>(got[at + 3]);
+        const uint8_t op = byte(at) & 0x0f;
+        size_t len = byte(at + 1) & 0x7f, head = 2;
+        if (len == 126) {  // the server's frames are never longer than 64 KiB
+            if (at + 4 > got.size()) return -1;
+            len = size_t{byte(at + 2)} << 8 | byte(at + 3);
+            head = 4;
         }
-        at += 2 + len;
+        if (op == 0x8 && len >= 2 && at + head + 2 <= got.size()) return byte(at + head) << 8 | byte(at + head + 1);
+        at += head + len;
     }
     return -1;
 }
@@ -292,6 +296,20 @@ TEST(WebSocketEndpoint, AnOwnerAsleepOnWaitFdsIsWokenForAllItHasToDo) {
     p.server->Drop(s2);
     ASSERT_TRUE(p.pump.Until([&] { return p.pump.Count(1, Event::Closed, c2) == 1; }));
     EXPECT_EQ(p.pump.Unwoken(), 0);
+
+    // A peer that reads only now and then, between the server's Polls: the server wakes to
+    // write what its socket could not take at once.
+    RawClient reader(p.server->Port());
+    reader.Send(Upgrade());
+    Pump alone({p.server.get()});
+    alone.SleepOnDescriptors();
+    ASSERT_TRUE(alone.Until([&] { return alone.Count(0, Event::Opened) == 1; }));
+    const Id r = alone.Opened(0).back();
+    constexpr size_t kMessages = 16;  // 4 MiB, more than the sockets hold
+    for (size_t i = 0; i < kMessages; ++i) p.server->Send(r, big.data(), big.size());
+    EXPECT_EQ(p.server->Queued(r), kMessages * big.size());
+    ASSERT_TRUE(alone.Until([&] { return reader.Got().size() > kMessages * big.size() && p.server->Queued(r) == 0; }));
+    EXPECT_EQ(alone.Unwoken(), 0);
 }
 
 TEST(WebSocketEndpoint, CloseCodesTravelBothWaysAfterWhatWasQueued) {
@@ -475,6 +493,8 @@ TEST(WebSocketEndpoint, HalfOpenHandshakesAreCappedAndCut) {
     const auto [s, c] = p.Connect();
     ASSERT_NE(s, 0u);
     EXPECT_EQ(p.pump.Events(0).size(), 1u);
+    // Connections that are up no longer count.
+    for (size_t i = 0; i < limits.maxHandshaking; ++i) ASSERT_NE(p.Connect().first, 0u) << i;
 }
 
 // A connection being made whose server never answers, and a close never answered.
@@ -553,11 +573,17 @@ TEST(WebSocketEndpoint, HostileFramesAreAnsweredWithACloseFrame) {
         {Frame(0x2, "ab", 2).substr(0, 1) + '\x02' + "ab", 1002},  // not masked
     };
     std::vector<std::unique_ptr<RawClient>> raws;  // as long as the pump watches them
+    const std::vector<uint8_t> big(1 << 20, 6);
     for (const Case& t : cases) {
         RawClient& raw = *raws.emplace_back(std::make_unique<RawClient>(port));
         p.pump.Watch(raw);
         raw.Send(Upgrade());
         ASSERT_TRUE(p.pump.Until([&] { return Answered(raw, "HTTP/1.1 101"); })) << raw.Got();
+        if (t.code == 1003) {
+            // Queued for the peer, one being written (it does not read yet): the one being
+            // written is finished, the rest dropped, then the close frame.
+            for (int i = 0; i < 4; ++i) p.server->Send(p.pump.Opened(0).back(), big.data(), big.size());
+        }
         raw.Send(t.frame);
         ASSERT_TRUE(p.pump.Until([&] { return CloseCodeAfterUpgrade(raw.Got()) != -1; })) << t.code;
         EXPECT_EQ(CloseCodeAfterUpgrade(raw.Got()), t.code);
