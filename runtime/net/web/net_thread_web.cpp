@@ -12,25 +12,26 @@ namespace {
 constexpr int kRoundsPerLook = 8;
 }  // namespace
 
-NetThread::NetThread(Exchange& ex, const SessionConfig& cfg) : ex_(ex), session_(ex, cfg) {}
+// (flushMs_ is negative while the session is not open.)
+NetThread::NetThread(Exchange& ex, const SessionConfig& cfg) : ex_(ex), session_(ex, cfg) { flushMs_ = -1; }
 
 NetThread::~NetThread() { Stop(0); }
 
 bool NetThread::Start() {
     if (!session_.Open()) return false;
-    stop_ = false;  // open: Stop leaves the session, once
+    flushMs_ = 0;  // open: Stop leaves the session, once
     return true;
 }
 
 void NetThread::Stop(double) {
-    if (stop_.exchange(true)) return;
+    if (flushMs_.exchange(-1) < 0) return;
     // The browser sends what was handed to a WebSocket before it closes it.
     session_.BeginLeave();
     session_.EndLeave();
 }
 
 void NetThread::Pump() {
-    if (stop_) return;
+    if (flushMs_ < 0) return;
     for (int i = 0; i < kRoundsPerLook; ++i)
         if (!session_.Step().events) break;
 }

@@ -73,20 +73,22 @@ public:
         auto it = Reg().listening.find(u.port);
         if (u.host != "127.0.0.1" || it == Reg().listening.end()) {
             // Nobody takes it: refused after a trip there and back.
-            net->PutStream(Way(c, true), owner_, owner_, [this, id] {
-                if (Alive(this)) Ended(id, 0);
+            net->PutStream(Way(c, true), owner_, owner_, [this, me = serial_, id] {
+                if (Alive(this, me)) Ended(id, 0);
             });
             return id;
         }
         SimWebSockets* other = it->second;
         c.other = other;
+        c.otherSerial = other->serial_;
+        c.otherOwner = other->owner_;
         const uint64_t number = c.number;
         // The handshake: it reaches the other, which takes it in and answers.
-        net->PutStream(Way(c, true), owner_, other->owner_, [this, other, id, number] {
-            if (!Alive(other)) return;
+        net->PutStream(Way(c, true), owner_, other->owner_, [this, me = serial_, other, them = other->serial_, id, number] {
+            if (!Alive(other, them) || !Alive(this, me)) return;
             const Id theirs = other->Accept(this, id, number);
-            Network::Current()->PutStream(number * 2 + 1, other->owner_, owner_, [this, id, theirs] {
-                if (!Alive(this)) return;
+            Network::Current()->PutStream(number * 2 + 1, other->owner_, owner_, [this, me, id, theirs] {
+                if (!Alive(this, me)) return;
                 auto c = conns_.find(id);
                 if (c == conns_.end()) return;
                 c->second.otherId = theirs;
@@ -111,9 +113,9 @@ public:
         it->second.closing = true;
         Forward(it->second, [code](SimWebSockets* to, Id at) { to->Ended(at, code); });
         // The other side's answer ends it here.
-        const int from = it->second.other ? it->second.other->owner_ : owner_;
-        Network::Current()->PutStream(Way(it->second, false), from, owner_, [this, id, code] {
-            if (Alive(this)) Ended(id, code);
+        const int from = it->second.other ? it->second.otherOwner : owner_;
+        Network::Current()->PutStream(Way(it->second, false), from, owner_, [this, me = serial_, id, code] {
+            if (Alive(this, me)) Ended(id, code);
         });
     }
 
@@ -144,21 +146,32 @@ public:
         for (const auto& [id, c] : conns_) ids.push_back(id);
         for (Id id : ids) Drop(id);
         events_.clear();
-        Alive().erase(this);
+        Alive().erase(this);  // (its serial is never given again)
     }
 
-    static std::set<const SimWebSockets*>& Alive() {
-        static std::set<const SimWebSockets*> alive;
+    // The endpoints there are, each with a serial of its own: one made where a gone one
+    // was is not taken for it.
+    static std::map<const SimWebSockets*, uint64_t>& Alive() {
+        static std::map<const SimWebSockets*, uint64_t> alive;
         return alive;
     }
-    static bool Alive(const SimWebSockets* e) { return Alive().count(e) > 0; }
-    void Register() { Alive().insert(this); }
+    static bool Alive(const SimWebSockets* e, uint64_t serial) {
+        auto it = Alive().find(e);
+        return it != Alive().end() && it->second == serial;
+    }
+    void Register() {
+        static uint64_t serials = 0;
+        serial_ = ++serials;
+        Alive()[this] = serial_;
+    }
 
 private:
     struct Conn {
         uint64_t number = 0;
         bool made = false, open = false, closing = false;
-        SimWebSockets* other = nullptr;
+        SimWebSockets* other = nullptr;  // may be gone: looked at only when Alive
+        uint64_t otherSerial = 0;
+        int otherOwner = -1;
         Id otherId = 0;
     };
     // The way from this end (out) or to it (in): the maker sends on number*2, the other
@@ -170,6 +183,8 @@ private:
         Conn& c = conns_[id];
         c.number = number;
         c.other = maker;
+        c.otherSerial = maker->serial_;
+        c.otherOwner = maker->owner_;
         c.otherId = makerId;
         c.open = true;
         events_.push_back({Event::Opened, id, {}, 0});
@@ -181,10 +196,11 @@ private:
     void Forward(const Conn& c, F what) {
         if (!c.other) return;
         SimWebSockets* other = c.other;
+        const uint64_t them = c.otherSerial;
         const Id at = c.otherId;
         const uint64_t number = c.number;
-        Network::Current()->PutStream(Way(c, true), owner_, other->owner_, [other, at, number, what] {
-            if (!Alive(other)) return;
+        Network::Current()->PutStream(Way(c, true), owner_, c.otherOwner, [other, them, at, number, what] {
+            if (!Alive(other, them)) return;
             auto it = other->conns_.find(at);
             if (it == other->conns_.end() || it->second.number != number) return;
             what(other, at);
@@ -199,6 +215,7 @@ private:
     }
 
     int owner_;
+    uint64_t serial_ = 0;
     std::vector<uint16_t> ports_;
     std::map<Id, Conn> conns_;
     std::vector<Event> events_;
