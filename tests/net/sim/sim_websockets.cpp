@@ -11,9 +11,10 @@
 #include <memory>
 #include <set>
 
+#include "sim/sim_websockets.h"
+
 #include "net/ws_links.h"
 #include "platform/websocket.h"
-#include "sim/sim_network.h"
 
 namespace netsim {
 
@@ -140,6 +141,20 @@ public:
     }
     void WaitFds(std::vector<pollfd>&) const override {}
 
+    // The connection breaks under both ends (a proxy or the network gave up on it): this
+    // end hears it now, the other once what was under way to it arrived.
+    bool Break(uint64_t pick) {
+        if (conns_.empty()) return false;
+        auto it = conns_.begin();
+        std::advance(it, static_cast<long>(pick % conns_.size()));
+        const Id id = it->first;
+        if (!it->second.closing) Forward(it->second, [](SimWebSockets* to, Id at) { to->Ended(at, 0); });
+        Network::Current()->DropWay(Way(it->second, false));
+        Ended(id, 0);
+        return true;
+    }
+    int Owner() const { return owner_; }
+
     void CloseAll() override {
         StopListening();
         std::vector<Id> ids;
@@ -223,6 +238,15 @@ private:
 };
 
 }  // namespace
+
+bool BreakWebSocket(int program, uint64_t pick) {
+    std::vector<SimWebSockets*> mine;
+    for (const auto& [e, serial] : SimWebSockets::Alive())
+        if (e->Owner() == program) mine.push_back(const_cast<SimWebSockets*>(e));
+    for (SimWebSockets* e : mine)
+        if (e->Break(pick)) return true;
+    return false;
+}
 
 }  // namespace netsim
 

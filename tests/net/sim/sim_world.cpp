@@ -1,5 +1,7 @@
 #include "sim/sim_world.h"
 
+#include "sim/sim_websockets.h"
+
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -553,7 +555,11 @@ ScheduleResult RunSchedule(uint64_t seed, bool print) {
             std::snprintf(line, sizeof line, "the network: %.0f%% lost, %.0f%% twice, %u-%u ms", f.drop * 100,
                           f.duplicate * 100, f.minDelayMs, f.maxDelayMs);
             w.Note(line);
-        } else if (what < 74) {  // a partition
+        } else if (what < 74) {  // a partition, or a WebSocket connection that breaks
+            if (chance(0.25)) {
+                if (BreakWebSocket(p, rng())) w.Note("a WebSocket connection of P" + std::to_string(p) + " breaks");
+                continue;
+            }
             const int q = pick(n);
             if (q == p) continue;
             const bool both = chance(0.6);
