@@ -2,11 +2,11 @@
 ' session port: TOLVANE_NET_PORT), trying again every half second, and makes a player
 ' named by the command line's first word. Once the session has as many players as the
 ' second word says, it sends every other player COUNT numbered messages, 25 a frame
-' ("<id>>0#<n>", as the desktop test program's streams), and it checks that every other
-' player's messages come once each and in order. On the console: "me <id>" once in,
-' "from <id> <n>" at every 50th message of a sender and its last, "sent <n>" when all of
-' its own went, "bad ..." for a message twice or out of order, "lost" when the session
-' is lost.
+' ("<id>>0#<n>", as the desktop test program's streams), and COUNT more at every press of
+' Space; it checks that every other player's messages come once each and in order. On
+' the console: "me <id>" once in, "from <id> <n>" at every 50th message of a sender,
+' "sent <n>" when all it was to send went, "bad ..." for a message twice or out of order,
+' "lost" when the session is lost.
 SETTINGS TITLE "Web net", WIDTH 160, HEIGHT 120
 CONST COUNT = 1000
 GLOBAL cmd$, cmdAt
@@ -24,15 +24,19 @@ me$ = NETCREATEPLAYER$(name$)
 STDOUT "me " + me$
 known = 0
 sent = 0
+total = COUNT
 lost = 0
+space = 0
 WHILE 1
     IF NETNUMPLAYERS() = 0 AND lost = 0 THEN
         lost = 1
         STDOUT "lost"
     END IF
-    IF NETNUMPLAYERS() >= want AND sent < COUNT THEN
+    IF KEY(57) AND space = 0 AND sent = total THEN total = total + COUNT
+    space = KEY(57)
+    IF NETNUMPLAYERS() >= want AND sent < total THEN
         k = 0
-        WHILE k < 25 AND sent < COUNT
+        WHILE k < 25 AND sent < total
             IF NETSENDMSG(me$, "0", me$ + ">0#" + (sent + 1)) = 0 THEN
                 k = 25  ' not taken (the session is full of what waits): next frame
             ELSE
@@ -40,7 +44,7 @@ WHILE 1
                 k = k + 1
             END IF
         WEND
-        IF sent = COUNT THEN STDOUT "sent " + sent
+        IF sent = total THEN STDOUT "sent " + sent
     END IF
     m$ = NETGETMSG$(me$)
     WHILE LEN(m$) > 0
@@ -58,7 +62,7 @@ WHILE 1
         IF s >= 0 THEN
             IF n <> last(s) + 1 THEN STDOUT "bad " + from$ + " " + n + " after " + last(s)
             last(s) = n
-            IF MOD(n, 50) = 0 OR n = COUNT THEN STDOUT "from " + from$ + " " + n
+            IF MOD(n, 50) = 0 THEN STDOUT "from " + from$ + " " + n
         END IF
         m$ = NETGETMSG$(me$)
     WEND

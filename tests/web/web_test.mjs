@@ -351,6 +351,17 @@ const cases = {
               'every page got every message of the other two');
         for (const pg of pages) check(badLines(pg.said).length === 0, 'nothing twice or out of order: ' + badLines(pg.said));
         check(host.lines.filter(l => /joined/.test(l)).length >= 3, 'tolvane-host logged the joins');
+        // A page whose tab is hidden for longer than the host waits for a silent program
+        // comes back in, with its player, and sends on.
+        const [ann, bob, cid] = pages;
+        await bob.page.evaluate(seemHidden, true);
+        await new Promise(resolve => setTimeout(resolve, 5000));
+        await bob.page.evaluate(seemHidden, false);
+        await bob.page.keyboard.press('Space');
+        check(await until(() => [ann, cid].every(pg => pg.said.includes(`from ${bob.id()} ${2 * N}`)), 30000),
+              'a page hidden for 5 s is back in the session and its next messages reach the others');
+        check(![ann, bob, cid].some(pg => badLines(pg.said).length) && !host.lines.some(l => /left/.test(l)),
+              'nobody lost anything or left meanwhile: ' + [...badLines(bob.said), ...host.lines.filter(l => /left/.test(l))]);
       } finally {
         const end = await host.stop();
         log('tolvane-host:', host.lines.join('\n  '));
