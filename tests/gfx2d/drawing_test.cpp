@@ -147,8 +147,8 @@ TEST_F(SpriteTest, OpaquePicturesDrawTheSamePixelsWithoutTheAlphaTest) {
 
 // A sprite at its own size draws the pixels of the same sprite stretched to its own
 // size wherever it lies: on the screen, across its edges, across the edges of a
-// viewport (which cut it), blended, and overlapping other sprites drawn before and
-// after it. Sides odd and even, from one texel, in textures they fill or do not, with
+// viewport (which cut it) and of one partly beyond the screen, blended, and overlapping
+// other sprites drawn before and after it. Sides odd and even, from one texel, in textures they fill or do not, with
 // transparent texels.
 TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
     SolidSprite(9, 12, 12, kGreen);
@@ -158,13 +158,14 @@ TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
                  }});
         const int places[][2] = {{10, 20}, {-5, 30},         {40, -6}, {1 - side, 1 - side}, {4, 24}, {100 - side, 60},
                                  {90, 70}, {30, 100 - side}, {35, 95}};
-        for (bool inViewport : {false, true})
+        for (int viewport : {0, 1, 2})
             for (double alpha : {0.0, -0.5, 0.5}) {
                 auto drawn = [&](bool stretched) {
                     Clear();
                     VIEWPORT(0, 0, 0, 0);
                     FILLRECT(0, 0, 200, 200, 0x806040);
-                    if (inViewport) VIEWPORT(20, 30, 100, 100);
+                    if (viewport == 1) VIEWPORT(20, 30, 100, 100);
+                    if (viewport == 2) VIEWPORT(-20, -10, 120, 120);
                     ALPHAMODE(alpha);
                     for (size_t i = 0; i < std::size(places); ++i) {
                         const int x = places[i][0], y = places[i][1];
@@ -183,7 +184,7 @@ TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
                     differ += own[i] != stretched[i];
                     shown += own[i] != 0x806040 && own[i] != 0;
                 }
-                EXPECT_EQ(differ, 0) << side << (inViewport ? " in the viewport" : "") << " alpha " << alpha;
+                EXPECT_EQ(differ, 0) << side << " viewport " << viewport << " alpha " << alpha;
                 EXPECT_GT(shown, 0) << side;
             }
     }
