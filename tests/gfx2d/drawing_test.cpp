@@ -148,8 +148,8 @@ TEST_F(SpriteTest, OpaquePicturesDrawTheSamePixelsWithoutTheAlphaTest) {
 // A sprite at its own size draws the pixels of the same sprite stretched to its own
 // size wherever it lies: on the screen, across its edges, across the edges of a
 // viewport (which cut it) and of one partly beyond the screen, blended, and overlapping
-// other sprites drawn before and after it. Sides odd and even, from one texel, in textures they fill or do not, with
-// transparent texels.
+// other sprites drawn before and after it. Sides odd and even, from one texel, in
+// textures they fill or do not, with transparent texels.
 TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
     SolidSprite(9, 12, 12, kGreen);
     for (int side : {1, 13, 64}) {
@@ -192,9 +192,8 @@ TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
 }
 
 TEST_F(SpriteTest, CollisionsCountTouchingEdgesButNotTransparentPixels) {
-    struct Box8 {
-        double x1, y1, w1, h1, x2, y2, w2, h2, hit;
-    } boxes[] = {{0, 0, 10, 10, 10, 10, 5, 5, 1}, {0, 0, 10, 10, 10.5, 0, 5, 5, 0}, {10, 10, -10, -10, 0, 0, 1, 1, 1}};
+    struct Box8 { double x1, y1, w1, h1, x2, y2, w2, h2, hit; } boxes[] = {
+        {0, 0, 10, 10, 10, 10, 5, 5, 1}, {0, 0, 10, 10, 10.5, 0, 5, 5, 0}, {10, 10, -10, -10, 0, 0, 1, 1, 1}};
     for (const Box8& b : boxes) {
         double r = -1;
         BOXCOLL(r, b.x1, b.y1, b.w1, b.h1, b.x2, b.y2, b.w2, b.h2);
@@ -205,8 +204,8 @@ TEST_F(SpriteTest, CollisionsCountTouchingEdgesButNotTransparentPixels) {
     Load(6, {.width = 16, .height = 16, .pixel = halfKey});
     // 6 at x 8 puts its opaque left half under 5's transparent right half; at 16 the
     // rectangles only touch; 4000 is an empty slot, 99999 outside the table.
-    for (auto [nr, x, y, hit] :
-         {std::tuple{6, 8, 0, 0.0}, {6, 4, 0, 1}, {6, 16, 0, 0}, {6, 0, 15, 1}, {4000, 0, 0, 0}, {99999, 0, 0, 0}})
+    for (auto [nr, x, y, hit] : {std::tuple{6, 8, 0, 0.0}, {6, 4, 0, 1}, {6, 16, 0, 0}, {6, 0, 15, 1}, {4000, 0, 0, 0},
+                                 {99999, 0, 0, 0}})
         EXPECT_EQ(SPRCOLL(5, 0, 0, nr, x, y), hit) << nr << " " << x << " " << y;
 }
 
@@ -261,16 +260,9 @@ protected:
     // A 256 x 64 font (16 x 8 cells of 16 x 8): every cell filled with a colour of its
     // own (Glyph), except a one-pixel black (transparent) frame at its left and top.
     void MakeFont(int nr) {
-        LOADFONT(DQStr(WriteBitmap(Path("font.bmp"), {.width = 256,
-                                                      .height = 64,
-                                                      .pixel =
-                                                          [](int x, int y) {
-                                                              return x % 16 == 0 || y % 8 == 0
-                                                                         ? 0u
-                                                                         : Glyph((y / 8) * 16 + x / 16);
-                                                          }})
-                           .c_str()),
-                 nr);
+        LOADFONT(DQStr(WriteBitmap(Path("font.bmp"), {.width = 256, .height = 64, .pixel = [](int x, int y) {
+            return x % 16 == 0 || y % 8 == 0 ? 0u : Glyph((y / 8) * 16 + x / 16);
+        }}).c_str()), nr);
     }
     static uint32_t Glyph(int code) { return static_cast<uint32_t>(code + 1) | 0x00FF00; }
 };
@@ -291,9 +283,7 @@ TEST_F(TextTest, PrintLaysOutFixedCellsOfTheSelectedFont) {
         PRINT(text, 0, 0);
         return Pixels({{5, 4}, {21, 4}, {37, 4}});
     };
-    EXPECT_EQ(cells(DQStr("A\xC8"
-                          "B")),
-              (Colours{Glyph('A'), 0, Glyph('B')}));
+    EXPECT_EQ(cells(DQStr("A\xC8" "B")), (Colours{Glyph('A'), 0, Glyph('B')}));
     EXPECT_EQ(cells(DQStr("\n")), (Colours{Glyph('\n'), 0, 0}));
     EXPECT_EQ(cells(2.5), (Colours{Glyph('2'), Glyph('.'), Glyph('5')}));
     EXPECT_EQ(cells(3), (Colours{Glyph('3'), 0, 0}));
@@ -537,11 +527,9 @@ TEST_F(BatchTest, AFrameOfOneTextureIsOneDrawAndEachChangeOneMore) {
     for (int i = 0; i < 10; ++i) SPRITE(i % 2, i * 7, 0);
     EXPECT_EQ(Pixels({{6, 4}, {7, 4}, {13, 4}, {14, 4}, {69, 4}}), (Colours{kRed, kGreen, kGreen, kRed, kGreen}));
     // A background of 640 x 480 pixels: two tiles (512 and 128 wide), two draws.
-    LOADBMP(DQStr(
-        WriteBitmap(
-            Path("back.bmp"),
-            {.width = 640, .height = 480, .pixel = [](int c, int r) { return c >= 512 && r >= 470 ? kGreen : kBlue; }})
-            .c_str()));
+    LOADBMP(DQStr(WriteBitmap(Path("back.bmp"), {.width = 640, .height = 480, .pixel = [](int c, int r) {
+        return c >= 512 && r >= 470 ? kGreen : kBlue;
+    }}).c_str()));
     EXPECT_EQ(draws([] { pPrsm->PasteSurface(0); }), 2);
     pPrsm->PasteSurface(0);
     EXPECT_EQ(Pixels({{0, 0}, {511, 479}, {512, 479}, {639, 470}, {639, 469}}),
