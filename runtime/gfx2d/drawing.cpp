@@ -19,16 +19,31 @@
 
 namespace {
 
+// With POINT, a vertex is the centre of a square of pointSize pixels that shows the
+// texture from (0, 0) to its texture coordinates: POINT 1 where that is the whole
+// texture, POINT 2 where it is part of it. What a point's vertex gives its fragments is
+// the same for all (flat), so the GL interpolates nothing.
+const char* const kVaryings =
+    "#if POINT\n"
+    "#define VARYING flat\n"
+    "#else\n"
+    "#define VARYING\n"
+    "#endif\n";
 const char* const kVertexShader =
     "uniform mat4 matrix;\n"
+    "uniform float pointSize;\n"
     "in vec2 position;\n"
     "in vec2 texCoord;\n"
     "in vec4 colour;\n"
-    "out vec2 uv;\n"
-    "out vec4 tint;\n"
+    "VARYING out vec2 uv;\n"
+    "VARYING out vec4 tint;\n"
     "void main() {\n"
     "    gl_Position = matrix * vec4(position, 0.0, 1.0);\n"
+    "#if POINT\n"
+    "    gl_PointSize = pointSize;\n"
+    "#else\n"
     "    gl_PointSize = 1.0;\n"
+    "#endif\n"
     "    uv = texCoord;\n"
     "    tint = colour;\n"
     "}\n";
@@ -38,16 +53,23 @@ const char* const kVertexShader =
 const char* const kFragmentShader =
     "uniform sampler2D picture;\n"
     "uniform float alphaRef;\n"
-    "in vec2 uv;\n"
-    "in vec4 tint;\n"
+    "VARYING in vec2 uv;\n"
+    "VARYING in vec4 tint;\n"
     "out vec4 fragment;\n"
     "void main() {\n"
+    "#if POINT == 2\n"
+    "    vec2 at = vec2(gl_PointCoord.x, 1.0 - gl_PointCoord.y) * uv;\n"
+    "#elif POINT == 1\n"
+    "    vec2 at = vec2(gl_PointCoord.x, -gl_PointCoord.y);\n"  // the texture repeats: -y is 1 - y
+    "#else\n"
+    "    vec2 at = uv;\n"
+    "#endif\n"
     "#if MODE == 0\n"
     "    vec4 c = tint;\n"
     "#elif MODE == 1\n"
-    "    vec4 c = texture(picture, uv) * tint;\n"
+    "    vec4 c = texture(picture, at) * tint;\n"
     "#else\n"
-    "    vec4 c = texture(picture, uv);\n"
+    "    vec4 c = texture(picture, at);\n"
     "#endif\n"
     "#if ALPHA_TEST\n"
     "    if (c.a <= alphaRef) discard;\n"
@@ -62,6 +84,14 @@ const char* const kFragmentShader =
 constexpr bool kTextureAlone = false;
 #else
 constexpr bool kTextureAlone = true;
+#endif
+
+// Sprites at their own size are drawn as points where that draws the same pixels, but
+// in the browser, where the quads are kept.
+#ifdef __EMSCRIPTEN__
+constexpr bool kPointSprites = false;
+#else
+constexpr bool kPointSprites = true;
 #endif
 
 float Clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
@@ -83,7 +113,11 @@ constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
 
 void __Drawing::Init() {
     for (auto& byMode : programs_)
-        for (Program& p : byMode) p = Program{};  // made when first drawn with
+        for (auto& byTest : byMode)
+            for (Program& p : byTest) p = Program{};  // made when first drawn with
+    GLfloat pointSizes[2] = {1, 1};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, pointSizes);
+    largestPoint_ = static_cast<int>(std::min(pointSizes[1], 16384.0f));
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
@@ -98,6 +132,7 @@ void __Drawing::Init() {
     glGenSamplers(1, &nearest_);
     glSamplerParameteri(nearest_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glSamplerParameteri(nearest_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    // Repeating: points that show a whole texture take 1 - t as -t.
     glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glSamplerParameteri(nearest_, GL_TEXTURE_WRAP_T, GL_REPEAT);
     sent_ = Sent{};
@@ -266,7 +301,7 @@ void __Drawing::Flush() {
     size_t first = 0;
     for (size_t b = 0; b < queued_; ++b) {
         const BatchKey& k = batches_[b].key;
-        UseProgram(k.mode, k.alphaTest);
+        UseProgram(k.mode, k.alphaTest, k.point, k.pointSize);
         if (k.mode != kColour) {
             glBindTexture(GL_TEXTURE_2D, k.texture);
             // A sampler object on the unit overrides the texture's own filtering.
@@ -289,17 +324,20 @@ void __Drawing::Flush() {
     queued_ = 0;
 }
 
-void __Drawing::UseProgram(int mode, bool alphaTest) {
-    Program& p = programs_[mode][alphaTest ? 1 : 0];
+void __Drawing::UseProgram(int mode, bool alphaTest, PointKind point, short pointSize) {
+    Program& p = programs_[mode][alphaTest ? 1 : 0][point];
     if (!p.id) {
         static const char* const attributes[] = {"position", "texCoord", "colour", nullptr};
-        const std::string fragment = "#define MODE " + std::to_string(mode) + "\n#define ALPHA_TEST " +
+        const std::string points = "#define POINT " + std::to_string(point) + "\n" + kVaryings;
+        const std::string vertex = points + kVertexShader;
+        const std::string fragment = points + "#define MODE " + std::to_string(mode) + "\n#define ALPHA_TEST " +
                                      (alphaTest ? "1" : "0") + "\n" + kFragmentShader;
-        p.id = __BuildProgram(kVertexShader, fragment.c_str(), attributes);
+        p.id = __BuildProgram(vertex.c_str(), fragment.c_str(), attributes);
         glUseProgram(p.id);
         glUniform1i(glGetUniformLocation(p.id, "picture"), 0);
         glUniform1f(glGetUniformLocation(p.id, "alphaRef"), __kAlphaTestRef);
         p.matrixAt = glGetUniformLocation(p.id, "matrix");
+        p.pointSizeAt = glGetUniformLocation(p.id, "pointSize");
         sent_.program = &p;
     }
     if (sent_.program != &p) {
@@ -312,6 +350,10 @@ void __Drawing::UseProgram(int mode, bool alphaTest) {
         glUniformMatrix4fv(p.matrixAt, 1, GL_FALSE, m);
         p.matrixVersion = matrixVersion_;
     }
+    if (point != kNoPoint && p.pointSize != pointSize) {
+        glUniform1f(p.pointSizeAt, pointSize);
+        p.pointSize = pointSize;
+    }
 }
 
 bool __Drawing::Batch::Meets(const Box& b) const {
@@ -322,9 +364,12 @@ bool __Drawing::Batch::Meets(const Box& b) const {
     return false;
 }
 
-void __Drawing::Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, size_t n) {
+void __Drawing::Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, size_t n, PointKind point,
+                     short pointSize) {
     if (n == 0) return;
-    const BatchKey key{shape, mode, exact && mode != kColour, alphaTest_, mode == kColour ? 0u : texture_};
+    BatchKey key{shape, mode, exact && mode != kColour, alphaTest_, mode == kColour ? 0u : texture_};
+    key.point = point;
+    key.pointSize = pointSize;
     // A triangle's pixels have their centres inside it (two that only touch share none);
     // those of lines and points lie within a pixel of their vertices.
     Box box{v[0].x, v[0].y, v[0].x, v[0].y};
@@ -334,7 +379,12 @@ void __Drawing::Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, siz
         box.x1 = std::max(box.x1, v[i].x);
         box.y1 = std::max(box.y1, v[i].y);
     }
-    if (shape != GL_TRIANGLES && shape != kQuads) box = {box.x0 - 1, box.y0 - 1, box.x1 + 1, box.y1 + 1};
+    if (point != kNoPoint) {
+        const float half = pointSize * 0.5f;
+        box = {box.x0 - half, box.y0 - half, box.x1 + half, box.y1 + half};
+    } else if (shape != GL_TRIANGLES && shape != kQuads) {
+        box = {box.x0 - 1, box.y0 - 1, box.x1 + 1, box.y1 + 1};
+    }
     // The latest batch of the kind that nothing queued after it overlaps; in the 3D
     // projection only the last batch.
     const bool reorder = std::memcmp(view_, kIdentity, sizeof view_) == 0;
@@ -422,7 +472,7 @@ void __Drawing::DrawSprite(short nr, short x, short y) {
     if (!Loaded(nr)) return;
     SetTexture3D(nr, __kNoSprite, 0);
     const __SpriteSlot& s = textures_.Sprite(nr);
-    QueueQuad(nr, x, -y - s.height, x + s.width, -y);
+    if (!QueuePoint(nr, x, y)) QueueQuad(nr, x, -y - s.height, x + s.width, -y);
 }
 
 void __Drawing::StretchSprite(short nr, short x, short y, short w, short h) {
@@ -670,6 +720,29 @@ void __Drawing::QueueQuad(int nr, int x0, int y0, int x1, int y1) {
     alphaTest_ = alphaTest_ && !NothingToDrop(s, exact);
     Emit(kQuads, TexturedMode(), exact, q, 4);
     alphaTest_ = alphaTest;
+}
+
+// A point covers the pixels whose centres lie inside the square around its centre, as
+// the quad does, but it is one vertex and one shape for the GL to set up, not four
+// vertices and two triangles that both shade the pixels along their shared diagonal.
+// Points are made for square sprites in the 2D projection, wholly inside the viewport
+// (a point whose centre is outside may be dropped whole), no wider than the GL draws.
+bool __Drawing::QueuePoint(int nr, int x, int y) {
+    const __SpriteSlot& s = textures_.Sprite(nr);
+    const int side = s.width;
+    if (!kPointSprites || side != s.height || side > largestPoint_ || !texturing_ || !projection2D_ ||
+        std::memcmp(view_, kIdentity, sizeof view_) != 0)
+        return false;
+    if (x < 0 || y < 0 || x + side > viewW_ || y + side > viewH_) return false;
+    const float half = side * 0.5f, u = static_cast<float>(side) / s.texWidth,
+                v = static_cast<float>(side) / s.texHeight;
+    const Vertex p{x + half, -y - half, u, v, colour_[0], colour_[1], colour_[2], colour_[3]};
+    const bool alphaTest = alphaTest_;
+    alphaTest_ = alphaTest_ && !NothingToDrop(s, true);
+    const PointKind kind = side == s.texWidth && side == s.texHeight ? kWholeTexture : kPartOfTexture;
+    Emit(GL_POINTS, TexturedMode(), true, &p, 1, kind, static_cast<short>(side));
+    alphaTest_ = alphaTest;
+    return true;
 }
 
 // A quad of half-size hw x hh centred on (cx, cy), turned by `degrees` counter-clockwise,

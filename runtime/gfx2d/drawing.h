@@ -155,6 +155,9 @@ private:
     static constexpr unsigned kQuads = 0x10000;
     // What fragments show: the colour, the texture times the colour, or the texture as it is.
     enum Mode { kColour = 0, kModulate = 1, kReplace = 2 };
+    // Shapes that are no points of a texture, and points (squares of texels at their
+    // own size) that show the whole texture or a picture in a part of it.
+    enum PointKind { kNoPoint = 0, kWholeTexture = 1, kPartOfTexture = 2 };
     // What the vertices of a batch share.
     struct BatchKey {
         unsigned shape = 0;
@@ -162,6 +165,8 @@ private:
         bool exact = false;  // one texel per pixel: sampled with nearest filtering
         bool alphaTest = true;
         unsigned texture = 0;  // none for kColour
+        PointKind point = kNoPoint;
+        short pointSize = 0;  // the side of the points
         bool operator==(const BatchKey&) const = default;
     };
     struct Box {
@@ -183,6 +188,8 @@ private:
         unsigned id = 0;
         int matrixAt = -1;
         unsigned matrixVersion = 0;  // of the matrix it was given (0: none yet)
+        int pointSizeAt = -1;
+        short pointSize = 0;  // the point side it was given (0: none yet)
     };
     struct Sent {
         bool bound = false;                // vertex array and buffer bound
@@ -198,21 +205,26 @@ private:
     bool NothingToDrop(const __SpriteSlot& s, bool exact) const;
     void QuadVertices(const float (&xy)[8], const float (&st)[8], Vertex (&out)[4]) const;
     // Queues the vertices of one shape of the kind.
-    void Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, size_t n);
+    void Emit(unsigned shape, Mode mode, bool exact, const Vertex* v, size_t n, PointKind point = kNoPoint,
+              short pointSize = 0);
     void QueueQuad(int nr, int x0, int y0, int x1, int y1);
+    // Queues the sprite at its own size with its top-left corner at (x, y) as one point,
+    // where a point draws the same pixels; false where it does not.
+    bool QueuePoint(int nr, int x, int y);
     void QueueTurnedQuad(const __SpriteSlot& s, float cx, float cy, float degrees, int hw, int hh);
     void PrimitiveBegin(uint32_t colour);
     void PrimitiveEnd();
     // Puts the program of the mode and alpha test in use, made the first time, with the
     // current matrix.
-    void UseProgram(int mode, bool alphaTest);
+    void UseProgram(int mode, bool alphaTest, PointKind point, short pointSize);
     void PointAt(size_t first);
     void IndexQuads(size_t quads);
     // Binds a texture that is no sprite (a surface tile, a movie picture).
     void BindOther(unsigned texture);
 
     const __TextureStore& textures_;
-    Program programs_[3][2];  // by mode, without and with the alpha test
+    Program programs_[3][2][3];  // by mode, without and with the alpha test, and kind of point
+    int largestPoint_ = 1;       // the widest point the GL draws
     unsigned vertexArray_ = 0, buffer_ = 0;
     unsigned quadIndices_ = 0;  // the quads' index buffer, for indexedQuads_ quads
     size_t indexedQuads_ = 0;

@@ -145,6 +145,52 @@ TEST_F(SpriteTest, OpaquePicturesDrawTheSamePixelsWithoutTheAlphaTest) {
     }
 }
 
+// A sprite at its own size draws the pixels of the same sprite stretched to its own
+// size wherever it lies: on the screen, across its edges, across the edges of a
+// viewport (which cut it) and of one partly beyond the screen, blended, and overlapping
+// other sprites drawn before and after it. Sides odd and even, from one texel, in
+// textures they fill or do not, with transparent texels.
+TEST_F(SpriteTest, SpritesAtTheirOwnSizeDrawLikeStretchedOnesEverywhere) {
+    SolidSprite(9, 12, 12, kGreen);
+    for (int side : {1, 13, 64}) {
+        Load(8, {.width = side, .height = side, .pixel = [](int c, int r) {
+                     return (c * 3 + r) % 7 == 0 ? kKey : static_cast<uint32_t>((c * 9) | (r * 5) << 8 | 0x800000);
+                 }});
+        const int places[][2] = {{10, 20}, {-5, 30},         {40, -6}, {1 - side, 1 - side}, {4, 24}, {100 - side, 60},
+                                 {90, 70}, {30, 100 - side}, {35, 95}};
+        for (int viewport : {0, 1, 2})
+            for (double alpha : {0.0, -0.5, 0.5}) {
+                auto drawn = [&](bool stretched) {
+                    Clear();
+                    VIEWPORT(0, 0, 0, 0);
+                    FILLRECT(0, 0, 200, 200, 0x806040);
+                    if (viewport == 1) VIEWPORT(20, 30, 100, 100);
+                    if (viewport == 2) VIEWPORT(-20, -10, 120, 120);
+                    ALPHAMODE(alpha);
+                    for (size_t i = 0; i < std::size(places); ++i) {
+                        const int x = places[i][0], y = places[i][1];
+                        if (stretched)
+                            STRETCHSPRITE(8, x, y, side, side);
+                        else
+                            SPRITE(8, x, y);
+                        if (i % 3 == 0) STRETCHSPRITE(9, x + side / 2, y + side / 2, 12, 12);
+                    }
+                    ALPHAMODE(0);
+                    return ReadColours();
+                };
+                const std::vector<uint32_t> own = drawn(false), stretched = drawn(true);
+                int differ = 0, shown = 0;
+                for (size_t i = 0; i < own.size(); ++i) {
+                    differ += own[i] != stretched[i];
+                    shown += own[i] != 0x806040 && own[i] != 0;
+                }
+                EXPECT_EQ(differ, 0) << side << " viewport " << viewport << " alpha " << alpha;
+                EXPECT_GT(shown, 0) << side;
+            }
+    }
+    VIEWPORT(0, 0, 0, 0);
+}
+
 TEST_F(SpriteTest, CollisionsCountTouchingEdgesButNotTransparentPixels) {
     struct Box8 { double x1, y1, w1, h1, x2, y2, w2, h2, hit; } boxes[] = {
         {0, 0, 10, 10, 10, 10, 5, 5, 1}, {0, 0, 10, 10, 10.5, 0, 5, 5, 0}, {10, 10, -10, -10, 0, 0, 1, 1, 1}};
