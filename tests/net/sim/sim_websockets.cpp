@@ -6,10 +6,9 @@
 // connections: the other ends hear it once what was under way arrived.
 #include <arpa/inet.h>
 
-#include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
-#include <set>
 
 #include "sim/sim_websockets.h"
 
